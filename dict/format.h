@@ -1,0 +1,72 @@
+// KOVANT.DIC: the record layouts, shared by the reader and the builder.
+//
+// Positions are 1-based (position 1 is the first byte). Integers are signed
+// little-endian (16-bit "Integer", 32-bit "Long"); records are packed and
+// variable in length: fixed part + NameLength bytes of coded name.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace kovant::dict {
+
+constexpr int32_t kDicVersion = 100;
+constexpr int kHeaderSize = 100;
+constexpr int kPrefectureCount = 47;
+constexpr int kFirstPrefecturePos = kHeaderSize + 1;
+constexpr int kMaxPrefixes = 15;
+
+constexpr int kPrefFixed = 22, kPrefNameField = 10;
+constexpr int kCityFixed = 13, kCityNameField = 30;
+constexpr int kTownFixed = 9, kTownNameField = 80;
+
+struct DicHeader {
+  int32_t Version = 0;
+  std::string DataDate;     // 20-byte text field: the data's date, "YYYY-MM-DD"
+  std::string Description;  // 64-byte text field
+};
+
+struct PrefectureRecord {
+  uint8_t PrefNo = 0;
+  int32_t CityListPos = 0;
+  uint8_t PrefixCount = 0;
+  std::array<uint8_t, kMaxPrefixes> Prefixes{};
+  uint8_t NameLength = 0;
+  std::string Name;  // the whole 10-byte field as read
+};
+
+struct CityRecord {
+  uint8_t PrefNo = 0;
+  int16_t CityNo = 0;
+  int32_t TownListPos = 0;
+  std::array<uint8_t, 5> DigitFlags{};
+  uint8_t NameLength = 0;
+  std::string Name;  // the whole 30-byte field as read
+};
+
+struct TownRecord {
+  int16_t CityNo = 0;
+  int16_t OldCodeTail = 0;
+  int32_t CodeNumber = 0;
+  uint8_t NameLength = 0;
+  std::string Name;  // the whole 80-byte field as read
+};
+
+// Flag of a city for the third digit d of a code: bit 1 former codes, bit 2
+// current codes (so 0..3).
+inline int DigitFlag(const std::array<uint8_t, 5>& flags, int d) {
+  return d < 5 ? flags[static_cast<size_t>(d)] % 10 : flags[static_cast<size_t>(d - 5)] / 10;
+}
+
+// The code texts of a town: the former code "NNN" or "NNN-NN", the current
+// code "NNN-NNNN".
+std::string FormerCodeText(const TownRecord& town);
+std::string CurrentCodeText(const TownRecord& town);
+
+// OldCodeTail as at least 4 digits and CodeNumber as at least 9 digits,
+// zero-padded, as the code tests compare them.
+std::string TailDigits(int16_t oldCodeTail);
+std::string NumberDigits(int32_t codeNumber);
+
+}  // namespace kovant::dict

@@ -1,0 +1,27 @@
+// The order of the sorted lists (search results, cities, towns, profiles).
+//
+// Entries compare by the unsigned bytes of their Shift-JIS text; equal texts
+// keep the order in which they were added. Shift-JIS orders kana by the
+// syllabary and the common kanji by their usual reading, and a text that
+// begins with a blank (the entry for a town without a name) comes first.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kovant::dict {
+
+struct ListEntry {
+  std::string text;     // UTF-8, as shown
+  std::string sortKey;  // the same text in Shift-JIS
+  int32_t itemData = 0;
+};
+
+bool ListOrderLess(const ListEntry& a, const ListEntry& b);
+void SortListEntries(std::vector<ListEntry>& entries);
+
+// Sorts plain UTF-8 texts the same way (for lists without item data).
+void SortTexts(std::vector<std::string>& texts);
+
+}  // namespace kovant::dict

@@ -1,0 +1,225 @@
+#include "dict/reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "dict/codec.h"
+#include "platform/files.h"
+#include "platform/sjis.h"
+
+namespace kovant::dict {
+namespace {
+
+constexpr int64_t kBlockSize = 16384;
+
+int16_t I16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
+int32_t I32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                              (static_cast<uint32_t>(p[2]) << 16) |
+                              (static_cast<uint32_t>(p[3]) << 24));
+}
+std::string Bytes(const uint8_t* p, size_t n) { return std::string(reinterpret_cast<const char*>(p), n); }
+
+// A text field of the header: up to the first NUL, without trailing blanks.
+std::string HeaderText(const uint8_t* p, size_t n) {
+  size_t len = 0;
+  while (len < n && p[len] != 0) ++len;
+  while (len > 0 && p[len - 1] == ' ') --len;
+  return platform::SjisToUtf8(Bytes(p, len));
+}
+
+}  // namespace
+
+std::string ReadErrorMessage(const std::string& path, const Error& error) {
+  return "辞書の読み込みでエラーが発生しました。\r\n" + path + " " + error.description;
+}
+
+std::string DictionaryPathIn(const std::string& folder) {
+  return platform::JoinPath(folder, "KOVANT.DIC");
+}
+
+Result<std::unique_ptr<DicFile>> DicFile::Open(const std::string& path) {
+  // O_RDONLY without O_CREAT: a missing dictionary is never created.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Error{std::strerror(errno)};
+  struct stat st{};
+  if (fstat(fd, &st) != 0) {
+    int err = errno;
+    close(fd);
+    return Error{std::strerror(err)};
+  }
+  if (!S_ISREG(st.st_mode)) {
+    close(fd);
+    return Error{"通常のファイルではありません。"};
+  }
+  return std::unique_ptr<DicFile>(new DicFile(fd, static_cast<int64_t>(st.st_size)));
+}
+
+DicFile::~DicFile() { close(fd_); }
+
+Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
+  Block* victim = &blocks_[0];
+  for (Block& b : blocks_) {
+    if (b.index == index) {
+      b.lastUse = ++clock_;
+      return &b;
+    }
+    if (b.lastUse < victim->lastUse) victim = &b;
+  }
+  victim->bytes.assign(static_cast<size_t>(kBlockSize), 0);
+  victim->index = -1;
+  int64_t offset = index * kBlockSize;
+  int64_t want = std::min<int64_t>(kBlockSize, size_ - offset);
+  int64_t got = 0;
+  while (got < want) {
+    ssize_t n = pread(fd_, victim->bytes.data() + got, static_cast<size_t>(want - got), offset + got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Error{std::strerror(errno)};
+    }
+    if (n == 0) break;  // shorter than when opened: the rest reads as zero
+    got += n;
+  }
+  victim->index = index;
+  victim->lastUse = ++clock_;
+  return victim;
+}
+
+Result<bool> DicFile::ReadAt(int64_t pos, size_t n, uint8_t* out) {
+  if (pos < 1) return Error{"位置 " + std::to_string(pos) + " はファイルの外です。"};
+  int64_t offset = pos - 1;
+  while (n > 0) {
+    if (offset >= size_) {
+      std::memset(out, 0, n);
+      break;
+    }
+    int64_t index = offset / kBlockSize;
+    auto block = Fetch(index);
+    if (!block) return block.error();
+    size_t within = static_cast<size_t>(offset - index * kBlockSize);
+    size_t take = std::min(n, static_cast<size_t>(kBlockSize) - within);
+    std::memcpy(out, block.value()->bytes.data() + within, take);
+    out += take;
+    n -= take;
+    offset += static_cast<int64_t>(take);
+  }
+  return true;
+}
+
+Result<DicHeader> DicFile::ReadHeader() {
+  uint8_t b[kHeaderSize];
+  if (auto r = ReadAt(1, sizeof b, b); !r) return r.error();
+  DicHeader h;
+  h.Version = I32(b);
+  h.DataDate = HeaderText(b + 16, 20);
+  h.Description = HeaderText(b + 36, 64);
+  return h;
+}
+
+Result<PrefectureRecord> DicFile::ReadPrefecture(int64_t pos) {
+  uint8_t b[kPrefFixed + kPrefNameField];
+  if (auto r = ReadAt(pos, sizeof b, b); !r) return r.error();
+  PrefectureRecord rec;
+  rec.PrefNo = b[0];
+  rec.CityListPos = I32(b + 1);
+  rec.PrefixCount = b[5];
+  std::memcpy(rec.Prefixes.data(), b + 6, kMaxPrefixes);
+  rec.NameLength = b[21];
+  rec.Name = Bytes(b + kPrefFixed, kPrefNameField);
+  return rec;
+}
+
+Result<CityRecord> DicFile::ReadCity(int64_t pos) {
+  uint8_t b[kCityFixed + kCityNameField];
+  if (auto r = ReadAt(pos, sizeof b, b); !r) return r.error();
+  CityRecord rec;
+  rec.PrefNo = b[0];
+  rec.CityNo = I16(b + 1);
+  rec.TownListPos = I32(b + 3);
+  std::memcpy(rec.DigitFlags.data(), b + 7, 5);
+  rec.NameLength = b[12];
+  rec.Name = Bytes(b + kCityFixed, kCityNameField);
+  return rec;
+}
+
+Result<TownRecord> DicFile::ReadTown(int64_t pos) {
+  uint8_t b[kTownFixed + kTownNameField];
+  if (auto r = ReadAt(pos, sizeof b, b); !r) return r.error();
+  TownRecord rec;
+  rec.CityNo = I16(b);
+  rec.OldCodeTail = I16(b + 2);
+  rec.CodeNumber = I32(b + 4);
+  rec.NameLength = b[8];
+  rec.Name = Bytes(b + kTownFixed, kTownNameField);
+  return rec;
+}
+
+Result<LoadedDictionary> LoadDictionary(const std::string& dictionaryPath) {
+  BuildCodeTable();
+  auto file = DicFile::Open(dictionaryPath);
+  if (!file) return file.error();
+  DicFile& dic = **file;
+  LoadedDictionary loaded;
+  auto header = dic.ReadHeader();
+  if (!header) return header.error();
+  loaded.header = *header;
+  if (header->Version != kDicVersion) {
+    loaded.versionMismatch = true;
+    return loaded;
+  }
+  static const std::string kTo = platform::Utf8ToSjis("都"), kDo = platform::Utf8ToSjis("道"),
+                           kFu = platform::Utf8ToSjis("府"), kKen = platform::Utf8ToSjis("県");
+  int64_t pos = kFirstPrefecturePos;
+  loaded.table.rows.reserve(kPrefectureCount);
+  for (int n = 1; n <= kPrefectureCount; ++n) {
+    auto rec = dic.ReadPrefecture(pos);
+    if (!rec) return rec.error();
+    auto name = ExpandText(rec->Name, rec->NameLength);
+    if (!name) return name.error();
+    std::string sjis = std::move(name.value());
+    std::string last = sjis.size() >= 2 ? sjis.substr(sjis.size() - 2) : std::string();
+    if (last != kTo && last != kDo && last != kFu) sjis += kKen;
+    PrefectureRow row;
+    row.PrefNo = rec->PrefNo;
+    row.CityListPos = rec->CityListPos;
+    row.PrefixCount = rec->PrefixCount;
+    row.Prefixes = rec->Prefixes;
+    row.Name = platform::SjisToUtf8(sjis);
+    row.NameSjis = std::move(sjis);
+    loaded.table.rows.push_back(std::move(row));
+    pos += kPrefFixed + rec->NameLength;
+  }
+  return loaded;
+}
+
+std::string TailDigits(int16_t oldCodeTail) {
+  std::string s = std::to_string(oldCodeTail < 0 ? -static_cast<int>(oldCodeTail) : oldCodeTail);
+  if (s.size() < 4) s.insert(0, 4 - s.size(), '0');
+  if (oldCodeTail < 0) s.insert(0, 1, '-');
+  return s;
+}
+
+std::string NumberDigits(int32_t codeNumber) {
+  int64_t v = codeNumber;
+  std::string s = std::to_string(v < 0 ? -v : v);
+  if (s.size() < 9) s.insert(0, 9 - s.size(), '0');
+  if (v < 0) s.insert(0, 1, '-');
+  return s;
+}
+
+std::string FormerCodeText(const TownRecord& town) {
+  std::string t = TailDigits(town.OldCodeTail), n = NumberDigits(town.CodeNumber);
+  std::string code = n.substr(1, 1) + t.substr(0, 2);
+  if (n[0] != '1') code += "-" + t.substr(2, 2);
+  return code;
+}
+
+std::string CurrentCodeText(const TownRecord& town) {
+  std::string n = NumberDigits(town.CodeNumber);
+  return n.substr(2, 3) + "-" + n.substr(5, 4);
+}
+
+}  // namespace kovant::dict

@@ -1,0 +1,84 @@
+// Reading KOVANT.DIC by position. A DicFile lives for one operation: it opens
+// the file read-only and closes it when it goes out of scope.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/format.h"
+#include "dict/result.h"
+
+namespace kovant::dict {
+
+// "辞書の読み込みでエラーが発生しました。" CR LF path blank description.
+std::string ReadErrorMessage(const std::string& path, const Error& error);
+inline constexpr std::string_view kVersionMessage = "辞書のバージョンが違います。";
+
+class DicFile {
+ public:
+  // Never creates the file; a missing file is an error.
+  static Result<std::unique_ptr<DicFile>> Open(const std::string& path);
+  ~DicFile();
+  DicFile(const DicFile&) = delete;
+  DicFile& operator=(const DicFile&) = delete;
+
+  int64_t Size() const { return size_; }
+
+  // Bytes beyond the end of the file read as zero; a position below 1 or a
+  // failing read is an error.
+  Result<DicHeader> ReadHeader();
+  Result<PrefectureRecord> ReadPrefecture(int64_t pos);
+  Result<CityRecord> ReadCity(int64_t pos);
+  Result<TownRecord> ReadTown(int64_t pos);
+
+  // Copies n bytes from 1-based position pos into out.
+  Result<bool> ReadAt(int64_t pos, size_t n, uint8_t* out);
+
+ private:
+  DicFile(int fd, int64_t size) : fd_(fd), size_(size) {}
+  struct Block {
+    int64_t index = -1;
+    uint64_t lastUse = 0;
+    std::vector<uint8_t> bytes;
+  };
+  Result<const Block*> Fetch(int64_t index);
+
+  int fd_;
+  int64_t size_;
+  uint64_t clock_ = 0;
+  Block blocks_[4];
+};
+
+// The 47 prefecture rows kept in memory.
+struct PrefectureRow {
+  uint8_t PrefNo = 0;
+  int32_t CityListPos = 0;
+  uint8_t PrefixCount = 0;
+  std::array<uint8_t, kMaxPrefixes> Prefixes{};
+  std::string Name;      // UTF-8, with its suffix ("青森県")
+  std::string NameSjis;  // the same in Shift-JIS
+};
+
+struct PrefectureTable {
+  std::vector<PrefectureRow> rows;  // row n-1 holds prefecture n
+};
+
+// What loading the dictionary found. A version other than 100 is not an
+// error: the table stays empty and versionMismatch is set.
+struct LoadedDictionary {
+  DicHeader header;
+  PrefectureTable table;
+  bool versionMismatch = false;
+};
+
+// The data side of loading: checks the file, reads the header and the 47
+// prefecture records. The error's description is for ReadErrorMessage.
+Result<LoadedDictionary> LoadDictionary(const std::string& dictionaryPath);
+
+// "KOVANT.DIC" in the given folder.
+std::string DictionaryPathIn(const std::string& folder);
+
+}  // namespace kovant::dict

@@ -1,0 +1,192 @@
+#include "dict/search.h"
+
+#include <algorithm>
+
+#include "dict/chain.h"
+#include "dict/codec.h"
+#include "platform/sjis.h"
+
+namespace kovant::dict {
+namespace {
+
+struct Query {
+  std::string code;
+  size_t length = 0;
+  int p2 = 0;  // first two digits
+  int d = 0;   // third digit
+};
+
+std::optional<std::string> CheckQuery(std::string_view code, Query& q) {
+  q.code = std::string(code);
+  q.length = code.size();
+  if (q.length != 3 && q.length != 5 && q.length != 7) return std::string(kWrongLengthMessage);
+  if (!std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::string(kNotDigitsMessage);
+  }
+  q.p2 = (code[0] - '0') * 10 + (code[1] - '0');
+  q.d = code[2] - '0';
+  return std::nullopt;
+}
+
+bool CityQualifies(const CityRecord& city, const Query& q) {
+  int flag = DigitFlag(city.DigitFlags, q.d);
+  return q.length == 7 ? flag >= 2 : (flag == 1 || flag == 3);
+}
+
+bool TownMatches(const TownRecord& town, const Query& q) {
+  std::string n = NumberDigits(town.CodeNumber);
+  if (q.length == 7) return n.compare(n.size() - 7, 7, q.code) == 0;
+  std::string t = TailDigits(town.OldCodeTail);
+  if (q.length == 3) return n[0] == '1' && n.substr(1, 1) + t.substr(0, 2) == q.code;
+  return n[0] == '2' && n.substr(1, 1) + t.substr(0, 2) + t.substr(2, 2) == q.code;
+}
+
+Result<ListEntry> MakeRow(const PrefectureRow& pref, const std::string& citySjis, const TownRecord& town,
+                          int64_t pos) {
+  auto name = ExpandText(town.Name, town.NameLength);
+  if (!name) return name.error();
+  ListEntry row;
+  row.sortKey = pref.NameSjis + " " + citySjis + " " + *name;
+  row.text = platform::SjisToUtf8(row.sortKey);
+  row.itemData = static_cast<int32_t>(pos);
+  return row;
+}
+
+}  // namespace
+
+std::string ResultHeading(size_t count) {
+  return "該　当　住　所 （" + std::to_string(count) + " 件）";
+}
+
+SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const PrefectureTable& table,
+                               std::string_view code) {
+  SearchOutcome out;
+  Query q;
+  if (auto warning = CheckQuery(code, q)) {
+    out.warning = *warning;
+    return out;
+  }
+  auto opened = DicFile::Open(dictionaryPath);
+  if (!opened) {
+    out.readError = opened.error();
+    return out;
+  }
+  DicFile& dic = **opened;
+  auto fail = [&](const Error& e) {
+    out.readError = e;
+    SortListEntries(out.rows);
+    out.heading = ResultHeading(out.rows.size());
+    return out;
+  };
+  for (size_t p = 1; p <= table.rows.size() && p <= kPrefectureCount; ++p) {
+    const PrefectureRow& pref = table.rows[p - 1];
+    int count = std::min<int>(pref.PrefixCount, kMaxPrefixes);
+    for (int k = 0; k < count; ++k) {
+      if (pref.Prefixes[static_cast<size_t>(k)] != q.p2) continue;
+      std::optional<Error> failure;
+      auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p),
+                                [&](const CityRecord& city, int64_t) {
+        if (!CityQualifies(city, q)) return true;
+        auto cityName = ExpandText(city.Name, city.NameLength);
+        if (!cityName) {
+          failure = cityName.error();
+          return false;
+        }
+        auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownRecord& town, int64_t pos) {
+          if (!TownMatches(town, q)) return true;
+          auto row = MakeRow(pref, *cityName, town, pos);
+          if (!row) {
+            failure = row.error();
+            return false;
+          }
+          out.rows.push_back(std::move(row.value()));
+          return true;
+        });
+        if (!towns) failure = towns.error();
+        return !failure;
+      });
+      if (!walked) failure = walked.error();
+      if (failure) return fail(*failure);
+    }
+  }
+  SortListEntries(out.rows);
+  out.heading = ResultHeading(out.rows.size());
+  return out;
+}
+
+SearchOutcome LinearScanPostalCode(const std::string& dictionaryPath, const PrefectureTable& table,
+                                   std::string_view code) {
+  SearchOutcome out;
+  Query q;
+  if (auto warning = CheckQuery(code, q)) {
+    out.warning = *warning;
+    return out;
+  }
+  auto opened = DicFile::Open(dictionaryPath);
+  if (!opened) {
+    out.readError = opened.error();
+    return out;
+  }
+  DicFile& dic = **opened;
+  // Every city of every prefecture, every town of every city, no pruning.
+  for (size_t p = 1; p <= table.rows.size(); ++p) {
+    const PrefectureRow& pref = table.rows[p - 1];
+    auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p), [&](const CityRecord& city, int64_t) {
+      std::optional<std::string> cityName;
+      auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownRecord& town, int64_t pos) {
+        if (!TownMatches(town, q)) return true;
+        if (!cityName) {
+          auto n = ExpandText(city.Name, city.NameLength);
+          cityName = n ? *n : std::string();
+        }
+        if (auto row = MakeRow(pref, *cityName, town, pos)) out.rows.push_back(std::move(row.value()));
+        return true;
+      });
+      return towns.ok();
+    });
+    if (!walked) {
+      out.readError = walked.error();
+      break;
+    }
+  }
+  SortListEntries(out.rows);
+  out.heading = ResultHeading(out.rows.size());
+  return out;
+}
+
+Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,
+                                       const std::string& supplement) {
+  auto opened = DicFile::Open(dictionaryPath);
+  if (!opened) return opened.error();
+  auto town = (*opened)->ReadTown(row.itemData);
+  if (!town) return town.error();
+  opened->reset();
+
+  CurrentResult r;
+  r.OldCode = FormerCodeText(*town);
+  r.NewCode = CurrentCodeText(*town);
+  const std::string& text = row.text;
+  size_t b1 = text.find(' ');
+  r.Address1 = text.substr(0, b1);
+  if (b1 != std::string::npos) {
+    size_t b2 = text.find(' ', b1 + 1);
+    r.Address2 = text.substr(b1 + 1, b2 == std::string::npos ? std::string::npos : b2 - b1 - 1);
+    if (b2 != std::string::npos) r.Address3 = text.substr(b2 + 1);
+  }
+  r.Supplement = supplement;
+  static const std::string kOpen = "（", kClose = "）";
+  size_t h = r.Address3.find(kOpen);
+  if (h != std::string::npos) {
+    std::string inner = r.Address3.substr(h + kOpen.size());
+    // Only a closing parenthesis at the very end is dropped: a name cut
+    // elsewhere keeps all of its text.
+    if (inner.size() >= kClose.size() && inner.compare(inner.size() - kClose.size(), kClose.size(), kClose) == 0) {
+      inner.resize(inner.size() - kClose.size());
+    }
+    r.Supplement = inner;
+    r.Address3.resize(h);
+  }
+  return r;
+}
+
+}  // namespace kovant::dict

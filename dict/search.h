@@ -1,0 +1,48 @@
+// Postal code to address: the search over KOVANT.DIC and the pick of a row.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/current.h"
+#include "dict/listorder.h"
+#include "dict/reader.h"
+
+namespace kovant::dict {
+
+inline constexpr std::string_view kWrongLengthMessage = "入力された桁数が正しくありません。";
+inline constexpr std::string_view kNotDigitsMessage = "数字を入力してください。";
+inline constexpr std::string_view kSupplementHint = "必要に応じて補足を入力してください。";
+
+struct SearchOutcome {
+  // A refused input: the warning to show; nothing was searched.
+  std::string warning;
+  // Matching towns, "prefecture town city" rows in list order, item data the
+  // town record's position. Kept as far as it got when the dictionary failed.
+  std::vector<ListEntry> rows;
+  // "該　当　住　所 （N 件）" once the search ran.
+  std::string heading;
+  // The dictionary failed while searching (for ReadErrorMessage).
+  std::optional<Error> readError;
+};
+
+// Searches a 3-, 5- or 7-digit current or former postal code.
+SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const PrefectureTable& table,
+                               std::string_view code);
+
+// "該　当　住　所 （N 件）"
+std::string ResultHeading(size_t count);
+
+// What picking a search row makes the current result. supplement is what
+// the supplement field holds; it is kept when the town name has no "（".
+Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,
+                                       const std::string& supplement);
+
+// Town records of the whole file in file order, with no index: the baseline
+// the indexed search is measured against.
+SearchOutcome LinearScanPostalCode(const std::string& dictionaryPath, const PrefectureTable& table,
+                                   std::string_view code);
+
+}  // namespace kovant::dict

@@ -1,0 +1,97 @@
+#include "dict/walk.h"
+
+#include "dict/chain.h"
+#include "dict/codec.h"
+#include "platform/sjis.h"
+
+namespace kovant::dict {
+
+CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable& table, int prefNo) {
+  CityListing out;
+  auto finish = [&](std::optional<Error> error) {
+    out.readError = std::move(error);
+    SortListEntries(out.entries);
+    out.heading = "住所２（ " + std::to_string(out.entries.size()) + " 件）";
+    return out;
+  };
+  if (prefNo < 1 || static_cast<size_t>(prefNo) > table.rows.size()) return finish(std::nullopt);
+  auto opened = DicFile::Open(dictionaryPath);
+  if (!opened) return finish(opened.error());
+  std::optional<Error> failure;
+  auto walked = ForEachCity(**opened, table.rows[static_cast<size_t>(prefNo - 1)].CityListPos, prefNo,
+                            [&](const CityRecord& city, int64_t) {
+    auto name = ExpandText(city.Name, city.NameLength);
+    if (!name) {
+      failure = name.error();
+      return false;
+    }
+    out.cityTable.push_back({city.CityNo, city.TownListPos});
+    out.entries.push_back({platform::SjisToUtf8(*name), std::move(name.value()),
+                           static_cast<int32_t>(out.cityTable.size())});
+    return true;
+  });
+  if (!walked) failure = walked.error();
+  return finish(std::move(failure));
+}
+
+TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city) {
+  TownListing out;
+  auto finish = [&](std::optional<Error> error) {
+    out.readError = std::move(error);
+    SortListEntries(out.entries);
+    out.heading = "住所３（ " + std::to_string(out.entries.size()) + " 件）";
+    return out;
+  };
+  auto opened = DicFile::Open(dictionaryPath);
+  if (!opened) return finish(opened.error());
+  static const std::string kNoTownSjis = platform::Utf8ToSjis(kNoTownEntry);
+  std::optional<Error> failure;
+  auto walked = ForEachTown(**opened, city.TownListPos, city.CityNo, [&](const TownRecord& town, int64_t pos) {
+    ListEntry entry;
+    entry.itemData = static_cast<int32_t>(pos);
+    if (town.NameLength == 0) {
+      entry.text = std::string(kNoTownEntry);
+      entry.sortKey = kNoTownSjis;
+    } else {
+      auto name = ExpandText(town.Name, town.NameLength);
+      if (!name) {
+        failure = name.error();
+        return false;
+      }
+      entry.text = platform::SjisToUtf8(*name);
+      entry.sortKey = std::move(name.value());
+    }
+    out.entries.push_back(std::move(entry));
+    return true;
+  });
+  if (!walked) failure = walked.error();
+  return finish(std::move(failure));
+}
+
+Result<CurrentResult> ShowTownResult(const std::string& dictionaryPath, const std::string& address1,
+                                     const std::string& address2, const ListEntry& entry,
+                                     const std::string& supplement, bool inputClear) {
+  CurrentResult r;
+  r.Supplement = inputClear ? supplement : std::string();
+  r.Address1 = address1;
+  r.Address2 = address2;
+  r.Address3 = entry.text;
+  if (r.Address3.rfind(" 以下に", 0) == 0) r.Address3.clear();
+
+  auto opened = DicFile::Open(dictionaryPath);
+  if (!opened) return opened.error();
+  auto town = (*opened)->ReadTown(entry.itemData);
+  if (!town) return town.error();
+  opened->reset();
+  r.OldCode = FormerCodeText(*town);
+  r.NewCode = CurrentCodeText(*town);
+
+  size_t h = r.Address3.find("（");
+  if (h != std::string::npos) {
+    r.Supplement = r.Address3.substr(h);
+    r.Address3.resize(h);
+  }
+  return r;
+}
+
+}  // namespace kovant::dict

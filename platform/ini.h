@@ -1,0 +1,45 @@
+// Profile files in the manner of the Windows profile functions: Shift-JIS
+// text, CR LF lines, "[section]" headers and "key=value" lines; section and
+// key names match without regard to letter case.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kovant::platform {
+
+// True for a bare file name that stays inside its folder: not empty, not "."
+// or "..", no "/", "\" or NUL.
+bool IsBareFileName(std::string_view name);
+
+class IniFile {
+ public:
+  // Reads path; a missing, unreadable or oversized file reads as empty.
+  static IniFile Load(const std::string& path);
+
+  // The raw value text (Shift-JIS bytes, blanks around it removed) of the
+  // first matching key of the first matching section, or nothing.
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+
+  // Replaces the value of an existing key in place, or adds the key at the
+  // end of its section, or the section at the end of the file. Every other
+  // line stays as it was. value is Shift-JIS.
+  void Set(std::string_view section, std::string_view key, std::string_view value);
+
+  const std::string& Text() const { return text_; }
+
+ private:
+  std::string text_;
+};
+
+// GetPrivateProfileString: the value, or def when the key is absent, cut to
+// at most maxBytes of Shift-JIS at a character boundary, as UTF-8.
+std::string ProfileString(const IniFile& ini, std::string_view section, std::string_view key,
+                          std::string_view def, std::size_t maxBytes);
+
+// GetPrivateProfileInt: the decimal number at the start of the value; def when
+// the key is absent or empty; 0 when the value does not begin with a number.
+long ProfileInt(const IniFile& ini, std::string_view section, std::string_view key, long def);
+
+}  // namespace kovant::platform

@@ -1,0 +1,99 @@
+#include "platform/sjis.h"
+
+#include <cerrno>
+#include <iconv.h>
+
+namespace kovant::platform {
+namespace {
+
+// One descriptor per direction and thread: iconv_open is far dearer than a
+// conversion of one short name.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // Converts input; on a byte sequence it cannot take, appends bad and skips
+  // skip(in) bytes.
+  template <typename Skip>
+  std::string Run(std::string_view input, std::string_view bad, Skip skip, bool* lossy) {
+    std::string out;
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
+      if (lossy) *lossy = true;
+      return out;
+    }
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    out.resize(input.size() * 3 + 16);
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    char* dst = out.data();
+    size_t outLeft = out.size();
+    while (inLeft > 0) {
+      size_t r = iconv(cd_, &in, &inLeft, &dst, &outLeft);
+      if (r != static_cast<size_t>(-1)) break;
+      if (errno == E2BIG) {
+        size_t used = static_cast<size_t>(dst - out.data());
+        out.resize(out.size() * 2);
+        dst = out.data() + used;
+        outLeft = out.size() - used;
+        continue;
+      }
+      // EILSEQ or EINVAL (a truncated sequence at the end).
+      if (lossy) *lossy = true;
+      size_t n = skip(std::string_view(in, inLeft));
+      in += n;
+      inLeft -= n;
+      size_t used = static_cast<size_t>(dst - out.data());
+      out.resize(used);
+      out.append(bad);
+      out.resize(out.size() + inLeft * 3 + 16);
+      dst = out.data() + used + bad.size();
+      outLeft = out.size() - used - bad.size();
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+    out.resize(static_cast<size_t>(dst - out.data()));
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+size_t Utf8SequenceLength(std::string_view s) {
+  unsigned char c = static_cast<unsigned char>(s[0]);
+  size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+  if (n > s.size()) n = s.size();
+  for (size_t i = 1; i < n; ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return i;
+  }
+  return n;
+}
+
+}  // namespace
+
+std::string SjisToUtf8(std::string_view sjis) {
+  thread_local Converter conv("UTF-8", "CP932");
+  return conv.Run(sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; }, nullptr);
+}
+
+std::string Utf8ToSjis(std::string_view utf8, bool* lossy) {
+  thread_local Converter conv("CP932", "UTF-8");
+  if (lossy) *lossy = false;
+  return conv.Run(utf8, "?", Utf8SequenceLength, lossy);
+}
+
+std::string_view SjisPrefix(std::string_view sjis, std::size_t maxBytes) {
+  size_t i = 0;
+  while (i < sjis.size()) {
+    size_t n = IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) ? 2 : 1;
+    if (i + n > maxBytes || i + n > sjis.size()) break;
+    i += n;
+  }
+  return sjis.substr(0, i);
+}
+
+}  // namespace kovant::platform

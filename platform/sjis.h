@@ -1,0 +1,24 @@
+// Shift-JIS (code page 932) <-> UTF-8 through iconv.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kovant::platform {
+
+// Invalid or unmappable input never fails: each bad byte becomes U+FFFD.
+std::string SjisToUtf8(std::string_view sjis);
+
+// Characters without a CP932 form become "?" and set *lossy when given.
+std::string Utf8ToSjis(std::string_view utf8, bool* lossy = nullptr);
+
+// True when a byte starts a double-byte Shift-JIS character.
+constexpr bool IsSjisLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// Largest prefix of sjis that is at most maxBytes long and does not split a
+// double-byte character.
+std::string_view SjisPrefix(std::string_view sjis, std::size_t maxBytes);
+
+}  // namespace kovant::platform

@@ -1,0 +1,314 @@
+#include "tools/kenall.h"
+
+#include <algorithm>
+#include <ctime>
+#include <sys/stat.h>
+#include <zip.h>
+
+#include "platform/files.h"
+#include "platform/sjis.h"
+
+namespace kovant::tools {
+namespace {
+
+bool AllDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string Trim(std::string_view s) {
+  size_t b = 0, e = s.size();
+  while (b < e && s[b] == ' ') ++b;
+  while (e > b && s[e - 1] == ' ') --e;
+  return std::string(s.substr(b, e - b));
+}
+
+bool EndsWith(std::string_view s, std::string_view tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+std::string DateOf(time_t t) {
+  char buf[16];
+  struct tm tm{};
+  localtime_r(&t, &tm);
+  strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
+  return buf;
+}
+
+bool IsValidUtf8(std::string_view s, bool* hasMultibyte) {
+  *hasMultibyte = false;
+  size_t i = 0;
+  while (i < s.size()) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    if (n > 1) {
+      if (c == 0xC0 || c == 0xC1) return false;
+      *hasMultibyte = true;
+    }
+    for (size_t k = 1; k < n; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+// Where the rows of both files start: checked code, names and prefecture.
+Result<KenRow> CheckedRow(const std::string& where, size_t line, const std::string& lgCode,
+                          const std::string& oldCode, const std::string& newCode, const std::string& pref,
+                          const std::string& city) {
+  if (lgCode.size() != 5 || !AllDigits(lgCode)) return Error{where + ": 全国地方公共団体コードが不正です: " + lgCode};
+  int prefNo = std::stoi(lgCode.substr(0, 2));
+  if (prefNo < 1 || prefNo > 47) return Error{where + ": 都道府県コードが不正です: " + lgCode};
+  if (pref != PrefectureNames()[static_cast<size_t>(prefNo - 1)]) {
+    return Error{where + ": 都道府県名が不明です: " + pref};
+  }
+  if (newCode.size() != 7 || !AllDigits(newCode)) return Error{where + ": 郵便番号が不正です: " + newCode};
+  if ((oldCode.size() != 3 && oldCode.size() != 5) || !AllDigits(oldCode)) {
+    return Error{where + ": 旧郵便番号が不正です: " + oldCode};
+  }
+  if (city.empty()) return Error{where + ": 市区町村名がありません。"};
+  KenRow row;
+  row.line = line;
+  row.lgCode = lgCode;
+  row.oldCode = oldCode;
+  row.newCode = newCode;
+  row.pref = pref;
+  row.city = city;
+  return row;
+}
+
+template <typename MakeRow>
+Result<std::vector<KenRow>> ParseRows(std::string_view csvBytes, const std::string& sourceName, size_t columns,
+                                      MakeRow makeRow) {
+  std::string text = CsvToUtf8(csvBytes);
+  std::vector<size_t> lines;
+  auto records = ParseCsv(text, &lines);
+  std::vector<KenRow> rows;
+  rows.reserve(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    const auto& f = records[i];
+    std::string where = sourceName + ":" + std::to_string(lines[i]);
+    if (f.size() == 1 && f[0].empty()) continue;  // a blank line
+    if (f.size() != columns) {
+      return Error{where + ": 列の数が " + std::to_string(f.size()) + " です（" + std::to_string(columns) +
+                   " 列のはずです）。"};
+    }
+    auto row = makeRow(where, lines[i], f);
+    if (!row) return row.error();
+    rows.push_back(std::move(row.value()));
+  }
+  if (rows.empty()) return Error{sourceName + ": 行がありません。"};
+  return rows;
+}
+
+}  // namespace
+
+const std::vector<std::string>& PrefectureNames() {
+  static const std::vector<std::string> names = {
+      "北海道", "青森県", "岩手県", "宮城県", "秋田県", "山形県", "福島県", "茨城県", "栃木県", "群馬県",
+      "埼玉県", "千葉県", "東京都", "神奈川県", "新潟県", "富山県", "石川県", "福井県", "山梨県", "長野県",
+      "岐阜県", "静岡県", "愛知県", "三重県", "滋賀県", "京都府", "大阪府", "兵庫県", "奈良県", "和歌山県",
+      "鳥取県", "島根県", "岡山県", "広島県", "山口県", "徳島県", "香川県", "愛媛県", "高知県", "福岡県",
+      "佐賀県", "長崎県", "熊本県", "大分県", "宮崎県", "鹿児島県", "沖縄県"};
+  return names;
+}
+
+Result<InputFile> ReadInputFile(const std::string& path) {
+  auto raw = platform::ReadWholeFile(path, std::size_t{512} << 20);
+  if (!raw) return Error{path + ": 読み込めません。"};
+  InputFile in;
+  struct stat st{};
+  if (stat(path.c_str(), &st) == 0) in.date = DateOf(st.st_mtime);
+  auto slash = path.rfind('/');
+  in.name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (raw->size() < 4 || raw->compare(0, 4, "PK\x03\x04") != 0) {
+    in.bytes = std::move(*raw);
+    return in;
+  }
+  zip_error_t zerr;
+  zip_error_init(&zerr);
+  zip_source_t* src = zip_source_buffer_create(raw->data(), raw->size(), 0, &zerr);
+  if (!src) return Error{path + ": zip を開けません。"};
+  zip_t* za = zip_open_from_source(src, ZIP_RDONLY, &zerr);
+  if (!za) {
+    zip_source_free(src);
+    std::string why = zip_error_strerror(&zerr);
+    zip_error_fini(&zerr);
+    return Error{path + ": zip を開けません: " + why};
+  }
+  zip_error_fini(&zerr);
+  Result<InputFile> result = Error{path + ": zip の中に CSV がありません。"};
+  zip_int64_t count = zip_get_num_entries(za, 0);
+  for (zip_int64_t i = 0; i < count; ++i) {
+    zip_stat_t zs;
+    if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &zs) != 0 || !(zs.valid & ZIP_STAT_NAME)) continue;
+    std::string name = zs.name;
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (!EndsWith(lower, ".csv")) continue;
+    if ((zs.valid & ZIP_STAT_SIZE) && zs.size > (std::size_t{512} << 20)) {
+      result = Error{path + ": " + name + " が大きすぎます。"};
+      break;
+    }
+    zip_file_t* zf = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
+    if (!zf) {
+      result = Error{path + ": " + name + " を展開できません: " + zip_strerror(za)};
+      break;
+    }
+    std::string bytes;
+    char buf[65536];
+    zip_int64_t n;
+    while ((n = zip_fread(zf, buf, sizeof buf)) > 0) {
+      bytes.append(buf, static_cast<size_t>(n));
+      if (bytes.size() > (std::size_t{512} << 20)) {
+        n = -1;
+        break;
+      }
+    }
+    zip_fclose(zf);
+    if (n < 0) {
+      result = Error{path + ": " + name + " を展開できません。"};
+      break;
+    }
+    in.bytes = std::move(bytes);
+    in.name = name;
+    if (zs.valid & ZIP_STAT_MTIME) in.date = DateOf(zs.mtime);
+    result = std::move(in);
+    break;
+  }
+  zip_close(za);
+  return result;
+}
+
+std::string CsvToUtf8(std::string_view bytes) {
+  if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.remove_prefix(3);
+  bool multibyte = false;
+  if (IsValidUtf8(bytes, &multibyte)) return std::string(bytes);
+  return platform::SjisToUtf8(bytes);
+}
+
+std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<size_t>* lineNumbers) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> fields;
+  std::string field;
+  size_t line = 1, rowLine = 1;
+  size_t i = 0;
+  bool any = false;
+  auto endRow = [&] {
+    fields.push_back(std::move(field));
+    field.clear();
+    rows.push_back(std::move(fields));
+    fields.clear();
+    if (lineNumbers) lineNumbers->push_back(rowLine);
+    any = false;
+  };
+  while (i < s.size()) {
+    char c = s[i];
+    if (c == '"' && field.empty()) {
+      ++i;
+      while (i < s.size()) {
+        if (s[i] == '"') {
+          if (i + 1 < s.size() && s[i + 1] == '"') {
+            field += '"';
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        if (s[i] == '\n') ++line;
+        field += s[i++];
+      }
+      any = true;
+      continue;
+    }
+    if (c == ',') {
+      fields.push_back(std::move(field));
+      field.clear();
+      any = true;
+      ++i;
+      continue;
+    }
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
+      ++i;
+      endRow();
+      ++line;
+      rowLine = line;
+      continue;
+    }
+    field += c;
+    any = true;
+    ++i;
+  }
+  if (any || !field.empty() || !fields.empty()) endRow();
+  return rows;
+}
+
+Result<std::vector<KenRow>> ParseKenAll(std::string_view csvBytes, const std::string& sourceName) {
+  return ParseRows(csvBytes, sourceName, 15,
+                   [](const std::string& where, size_t line, const std::vector<std::string>& f) -> Result<KenRow> {
+    auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[1]), Trim(f[2]), f[6], f[7]);
+    if (!row) return row;
+    row->town = f[8];
+    return row;
+  });
+}
+
+Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::string& sourceName) {
+  return ParseRows(csvBytes, sourceName, 13,
+                   [](const std::string& where, size_t line, const std::vector<std::string>& f) -> Result<KenRow> {
+    auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[8]), Trim(f[7]), f[3], f[4]);
+    if (!row) return row;
+    std::string name = f[2];
+    while (!name.empty() && name.back() == ' ') name.pop_back();
+    row->town = f[5] + f[6] + "（" + name + "）";
+    row->office = true;
+    return row;
+  });
+}
+
+std::string NormalizeTownName(const std::string& town, const std::string& city) {
+  if (town == "以下に掲載がない場合") return {};
+  // The part of the city name after its district (郡), as the notes name it.
+  std::string local = city;
+  if (auto gun = local.find("郡"); gun != std::string::npos) local = local.substr(gun + std::string("郡").size());
+  if (town == local + "一円") return {};
+  static const std::string kNext = "の次に", kComes = "がくる場合";
+  if (auto a = town.find(kNext); a != std::string::npos) {
+    auto b = town.find(kComes, a);
+    if (b != std::string::npos) {
+      std::string what = town.substr(a + kNext.size(), b - a - kNext.size());
+      std::string rest = town.substr(b + kComes.size());
+      static const std::string kOpen = "（", kClose = "）";
+      if (rest.size() > kOpen.size() + kClose.size() && rest.rfind(kOpen, 0) == 0 && EndsWith(rest, kClose)) {
+        what += "　" + rest.substr(kOpen.size(), rest.size() - kOpen.size() - kClose.size());
+      }
+      return what.empty() ? std::string() : "（" + what + "）";
+    }
+  }
+  static const std::string kExcept = "（次のビルを除く）";
+  if (EndsWith(town, kExcept)) return town.substr(0, town.size() - kExcept.size());
+  return town;
+}
+
+std::vector<KenRow> JoinSplitRows(const std::vector<KenRow>& rows) {
+  static const std::string kOpen = "（", kClose = "）";
+  std::vector<KenRow> out;
+  out.reserve(rows.size());
+  for (size_t i = 0; i < rows.size();) {
+    KenRow row = rows[i++];
+    if (!row.office && row.town.find(kOpen) != std::string::npos && row.town.find(kClose) == std::string::npos) {
+      while (i < rows.size() && !rows[i].office && rows[i].newCode == row.newCode &&
+             rows[i].lgCode == row.lgCode && row.town.find(kClose) == std::string::npos) {
+        row.town += rows[i++].town;
+      }
+    }
+    if (!row.office) row.town = NormalizeTownName(row.town, row.city);
+    out.push_back(std::move(row));
+  }
+  return out;
+}
+
+}  // namespace kovant::tools

@@ -1,0 +1,65 @@
+// Japan Post's KEN_ALL.CSV (and the office file) as the dictionary builder reads it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/result.h"
+
+namespace kovant::tools {
+
+using dict::Error;
+using dict::Result;
+
+// One row of the national file, text in UTF-8.
+struct KenRow {
+  size_t line = 0;       // 1-based line in the file
+  std::string lgCode;    // local government code, 5 digits
+  std::string oldCode;   // former code, 3 or 5 digits (blanks removed)
+  std::string newCode;   // current code, 7 digits
+  std::string pref, city, town;
+  bool office = false;   // a row of the office file
+};
+
+// The 47 prefecture names in code order (index 0 is 北海道).
+const std::vector<std::string>& PrefectureNames();
+
+// Bytes of the CSV inside a zip archive or of a plain CSV file. date is the
+// data's date ("YYYY-MM-DD") from the archive entry or the file.
+struct InputFile {
+  std::string bytes;
+  std::string date;
+  std::string name;  // the CSV's own name
+};
+Result<InputFile> ReadInputFile(const std::string& path);
+
+// Shift-JIS or UTF-8 bytes to UTF-8 (a byte order mark is dropped).
+std::string CsvToUtf8(std::string_view bytes);
+
+// Splits CSV text into rows of fields; quotes may hold commas and doubled quotes.
+std::vector<std::vector<std::string>> ParseCsv(std::string_view utf8, std::vector<size_t>* lineNumbers);
+
+// Checks and converts the rows of KEN_ALL.CSV (15 columns). sourceName is
+// named in messages ("FILE:LINE: ...").
+Result<std::vector<KenRow>> ParseKenAll(std::string_view csvBytes, const std::string& sourceName);
+
+// The office file JIGYOSYO.CSV (13 columns): the town becomes town and block
+// followed by the office's name in full-width parentheses.
+Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::string& sourceName);
+
+// Joins town names that KEN_ALL splits over several rows (an opening "（"
+// continued on the next rows of the same code) and turns the notes of the
+// file into address text (see NormalizeTownName).
+std::vector<KenRow> JoinSplitRows(const std::vector<KenRow>& rows);
+
+// The notes of the national file as address text:
+//  "以下に掲載がない場合"            -> ""  (a town record without a name)
+//  "<city>一円" (the whole city)    -> ""  ("一円" alone is a real place name and stays)
+//  "<city>の次に<X>がくる場合(<Y>)" -> "（<X>）" or "（<X>　<Y>）": the address is the
+//                                    city followed by the number, the hint goes to the supplement
+//  "…（次のビルを除く）"            -> "…" (a note, not an address)
+std::string NormalizeTownName(const std::string& town, const std::string& city);
+
+}  // namespace kovant::tools

@@ -1,0 +1,117 @@
+// kovant-mkdic: builds KOVANT.DIC from Japan Post's national postal-code file.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "platform/files.h"
+#include "tools/builder.h"
+
+using namespace kovant::tools;
+
+namespace {
+
+void Usage() {
+  std::fputs(
+      "使い方: kovant-mkdic [-o FILE] [-q] [--offices JIGYOSYO] INPUT\n"
+      "  INPUT     ken_all.zip, or KEN_ALL.CSV (Shift-JIS or UTF-8)\n"
+      "  -o FILE   the dictionary to write (default: KOVANT.DIC)\n"
+      "  --offices add the individual codes of large offices (jigyosyo.zip or JIGYOSYO.CSV)\n"
+      "  -q        no summary\n",
+      stderr);
+}
+
+bool g_progress = false;
+void Progress(const char* step) {
+  if (g_progress) std::fprintf(stderr, "\r%-40s", step);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string output = "KOVANT.DIC", input, offices;
+  bool quiet = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string a = argv[i];
+    if ((a == "-o" || a == "--output") && i + 1 < argc) {
+      output = argv[++i];
+    } else if (a == "--offices" && i + 1 < argc) {
+      offices = argv[++i];
+    } else if (a == "-q" || a == "--quiet") {
+      quiet = true;
+    } else if (a == "-h" || a == "--help") {
+      Usage();
+      return 0;
+    } else if (!a.empty() && a[0] == '-') {
+      Usage();
+      return 2;
+    } else if (input.empty()) {
+      input = a;
+    } else {
+      Usage();
+      return 2;
+    }
+  }
+  if (input.empty()) {
+    Usage();
+    return 2;
+  }
+  g_progress = !quiet && isatty(STDERR_FILENO);
+  auto start = std::chrono::steady_clock::now();
+
+  Progress("reading...");
+  auto file = ReadInputFile(input);
+  if (!file) {
+    std::fprintf(stderr, "kovant-mkdic: %s\n", file.error().description.c_str());
+    return 1;
+  }
+  Progress("parsing...");
+  auto rows = ParseKenAll(file->bytes, input + "(" + file->name + ")");
+  if (!rows) {
+    std::fprintf(stderr, "%skovant-mkdic: %s\n", g_progress ? "\n" : "", rows.error().description.c_str());
+    return 1;
+  }
+  size_t csvRows = rows->size();
+  auto towns = JoinSplitRows(*rows);
+  if (!offices.empty()) {
+    Progress("reading offices...");
+    auto officeFile = ReadInputFile(offices);
+    if (!officeFile) {
+      std::fprintf(stderr, "kovant-mkdic: %s\n", officeFile.error().description.c_str());
+      return 1;
+    }
+    auto officeRows = ParseOffices(officeFile->bytes, offices + "(" + officeFile->name + ")");
+    if (!officeRows) {
+      std::fprintf(stderr, "%skovant-mkdic: %s\n", g_progress ? "\n" : "", officeRows.error().description.c_str());
+      return 1;
+    }
+    towns.insert(towns.end(), officeRows->begin(), officeRows->end());
+  }
+  Progress("encoding...");
+  BuildOptions options;
+  options.dataDate = file->date;
+  options.description = file->name + " " + std::to_string(csvRows) + " rows" + (offices.empty() ? "" : " +offices");
+  BuildReport report;
+  auto dic = BuildDictionary(towns, options, report);
+  if (!dic) {
+    std::fprintf(stderr, "%skovant-mkdic: %s: %s\n", g_progress ? "\n" : "", input.c_str(),
+                 dic.error().description.c_str());
+    return 1;
+  }
+  Progress("writing...");
+  std::string err = kovant::platform::WriteFileAtomically(output, *dic);
+  if (!err.empty()) {
+    std::fprintf(stderr, "%skovant-mkdic: %s: %s\n", g_progress ? "\n" : "", output.c_str(), err.c_str());
+    return 1;
+  }
+  if (g_progress) std::fputs("\r                                        \r", stderr);
+  if (!quiet) {
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    std::fprintf(stderr,
+                 "%s: %zu bytes, %zu towns, %zu offices, %zu cities, %zu names shortened, data of %s, %.0f ms\n",
+                 output.c_str(), dic->size(), report.towns, report.offices, report.cities,
+                 report.shortened.size(), file->date.c_str(), ms);
+  }
+  return 0;
+}
