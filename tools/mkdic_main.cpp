@@ -12,6 +12,13 @@ using namespace kovant::tools;
 
 namespace {
 
+// How messages name a row: "FILE:LINE", or "ARCHIVE:MEMBER:LINE" for a zip.
+std::string SourceName(const std::string& path, const InputFile& file) {
+  auto slash = path.rfind('/');
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  return base == file.name ? path : path + ":" + file.name;
+}
+
 void Usage() {
   std::fputs(
       "使い方: kovant-mkdic [-o FILE] [-q] [--offices JIGYOSYO] INPUT\n"
@@ -67,7 +74,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Progress("parsing...");
-  auto rows = ParseKenAll(file->bytes, input + "(" + file->name + ")");
+  auto rows = ParseKenAll(file->bytes, SourceName(input, *file));
   if (!rows) {
     std::fprintf(stderr, "%skovant-mkdic: %s\n", g_progress ? "\n" : "", rows.error().description.c_str());
     return 1;
@@ -81,7 +88,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "kovant-mkdic: %s\n", officeFile.error().description.c_str());
       return 1;
     }
-    auto officeRows = ParseOffices(officeFile->bytes, offices + "(" + officeFile->name + ")");
+    auto officeRows = ParseOffices(officeFile->bytes, SourceName(offices, *officeFile));
     if (!officeRows) {
       std::fprintf(stderr, "%skovant-mkdic: %s\n", g_progress ? "\n" : "", officeRows.error().description.c_str());
       return 1;

@@ -1,0 +1,215 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+
+#include "dict/codec.h"
+#include "dict/search.h"
+#include "dict/walk.h"
+#include "platform/files.h"
+#include "platform/sjis.h"
+#include "testdata.h"
+#include "tools/builder.h"
+
+using namespace kovant;
+using namespace kovant::test;
+
+namespace {
+
+tools::KenRow Row(std::string lg, std::string oldCode, std::string newCode, std::string pref, std::string city,
+                  std::string town) {
+  tools::KenRow r;
+  r.lgCode = lg;
+  r.oldCode = oldCode;
+  r.newCode = newCode;
+  r.pref = pref;
+  r.city = city;
+  r.town = town;
+  return r;
+}
+
+TEST(NormalizeTownName, TurnsNotesIntoAddressText) {
+  EXPECT_EQ(tools::NormalizeTownName("以下に掲載がない場合", "札幌市中央区"), "");
+  EXPECT_EQ(tools::NormalizeTownName("利島村一円", "利島村"), "");
+  EXPECT_EQ(tools::NormalizeTownName("南相木村一円", "南佐久郡南相木村"), "");
+  // "一円" alone is a place name.
+  EXPECT_EQ(tools::NormalizeTownName("一円", "犬上郡多賀町"), "一円");
+  EXPECT_EQ(tools::NormalizeTownName("境町の次に番地がくる場合", "猿島郡境町"), "（番地）");
+  EXPECT_EQ(tools::NormalizeTownName("小菅村の次に１～６６３番地がくる場合", "北都留郡小菅村"), "（１～６６３番地）");
+  EXPECT_EQ(tools::NormalizeTownName("琴平町の次に１～４２６番地がくる場合（川東）", "仲多度郡琴平町"),
+            "（１～４２６番地　川東）");
+  EXPECT_EQ(tools::NormalizeTownName("西新宿（次のビルを除く）", "新宿区"), "西新宿");
+  EXPECT_EQ(tools::NormalizeTownName("大通西（１～１９丁目）", "札幌市中央区"), "大通西（１～１９丁目）");
+}
+
+TEST(JoinSplitRows, JoinsAnOpenParenthesisOverRowsOfOneCode) {
+  std::vector<tools::KenRow> rows = {
+      Row("01203", "04993", "0493312", "北海道", "山越郡長万部町", "静狩（上、下、"),
+      Row("01203", "04993", "0493312", "北海道", "山越郡長万部町", "中、"),
+      Row("01203", "04993", "0493312", "北海道", "山越郡長万部町", "奥）"),
+      Row("01203", "04993", "0493312", "北海道", "山越郡長万部町", "静狩"),
+      // Never across codes: an unclosed name stays as it is.
+      Row("01203", "04993", "0493313", "北海道", "山越郡長万部町", "国縫（"),
+      Row("01203", "04993", "0493314", "北海道", "山越郡長万部町", "東）"),
+  };
+  auto joined = tools::JoinSplitRows(rows);
+  ASSERT_EQ(joined.size(), 4u);
+  EXPECT_EQ(joined[0].town, "静狩（上、下、中、奥）");
+  EXPECT_EQ(joined[1].town, "静狩");
+  EXPECT_EQ(joined[2].town, "国縫（");
+}
+
+TEST(EncodeName, UsesLongestExpansionFirst) {
+  EXPECT_EQ(*tools::EncodeName("西新宿東京オペラシティ（１階）"), "\x78" + Sjis("１階）"));
+  EXPECT_EQ(*tools::EncodeName("西新宿新宿"), "\x7D");
+  EXPECT_EQ(*tools::EncodeName("町場"), "\x05\x01");
+  EXPECT_EQ(*tools::EncodeName("あ"), Sjis("あ"));
+  // Half-width letters and digits become full-width; nothing single-byte stays.
+  EXPECT_EQ(platform::SjisToUtf8(*dict::ExpandText(*tools::EncodeName("A1 b"), 8)), "Ａ１　ｂ");
+  EXPECT_FALSE(tools::EncodeName("ｱ").ok());
+  EXPECT_FALSE(tools::EncodeName("\xF0\x9F\x98\x80").ok());
+}
+
+TEST(EncodeTownName, ShortensWithTheParenthesisClosed) {
+  std::string name = "長い町（";
+  for (int i = 0; i < 40; ++i) name += "あ";
+  name += "）";
+  bool cut = false;
+  auto coded = tools::EncodeTownName(name, 80, &cut);
+  ASSERT_TRUE(coded.ok());
+  EXPECT_TRUE(cut);
+  EXPECT_LE(coded->size(), 80u);
+  std::string back = platform::SjisToUtf8(*dict::ExpandText(*coded, static_cast<int>(coded->size())));
+  EXPECT_EQ(back.rfind("長い町（あ", 0), 0u);
+  EXPECT_EQ(back.substr(back.size() - 6), "…）");
+  // A name without a parenthesis ends in "…" alone.
+  std::string plain(90 / 2 * 3, '\0');
+  plain.clear();
+  for (int i = 0; i < 45; ++i) plain += "あ";
+  auto p = tools::EncodeTownName(plain, 80, &cut);
+  std::string pb = platform::SjisToUtf8(*dict::ExpandText(*p, static_cast<int>(p->size())));
+  EXPECT_EQ(pb.substr(pb.size() - 3), "…");
+  EXPECT_EQ(p->size(), 80u);
+  EXPECT_TRUE(tools::EncodeTownName("本町", 80, &cut).ok());
+  EXPECT_FALSE(cut);
+}
+
+TEST(BuildDictionary, RefusesTooManyPrefixes) {
+  std::vector<tools::KenRow> rows;
+  for (int i = 0; i < 16; ++i) {
+    char code[8];
+    std::snprintf(code, sizeof code, "%02d00001", 10 + i);
+    rows.push_back(Row("13101", "100", code, "東京都", "千代田区", "町"));
+  }
+  tools::BuildReport report;
+  auto dic = tools::BuildDictionary(rows, {}, report);
+  ASSERT_FALSE(dic.ok());
+  EXPECT_NE(dic.error().description.find("東京都"), std::string::npos);
+  rows.pop_back();
+  EXPECT_TRUE(tools::BuildDictionary(rows, {}, report).ok());
+}
+
+TEST(BuildDictionary, WritesTheHeader) {
+  tools::BuildReport report;
+  auto dic = tools::BuildDictionary({Row("13101", "100", "1000001", "東京都", "千代田区", "千代田")},
+                                    {"2026-04-27", "KEN_ALL.CSV 1 rows"}, report);
+  ASSERT_TRUE(dic.ok());
+  std::string path = TempFolder("header") + "/KOVANT.DIC";
+  RawDic raw;
+  raw.bytes = *dic;
+  raw.Write(path);
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  EXPECT_EQ(loaded->header.Version, 100);
+  EXPECT_EQ(loaded->header.DataDate, "2026-04-27");
+  EXPECT_EQ(loaded->header.Description, "KEN_ALL.CSV 1 rows");
+  EXPECT_EQ(report.cities, 1u);
+}
+
+// Every town of the sample reads back with its codes and names, by search and
+// by walk.
+TEST(BuildDictionary, SampleRoundTrip) {
+  auto towns = TownsOf(SamplePath());
+  ASSERT_FALSE(towns.empty());
+  std::string folder = TempFolder("roundtrip");
+  tools::BuildReport report;
+  std::string path = BuildInto(folder, towns, &report);
+  EXPECT_TRUE(report.shortened.empty());
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  ASSERT_EQ(loaded->table.rows.size(), 47u);
+
+  std::multiset<std::string> expected, walked;
+  for (const auto& t : towns) {
+    std::string old = t.oldCode.size() == 3 ? t.oldCode : t.oldCode.substr(0, 3) + "-" + t.oldCode.substr(3);
+    expected.insert(t.newCode.substr(0, 3) + "-" + t.newCode.substr(3) + "|" + old + "|" + t.pref + "|" + t.city +
+                    "|" + t.town);
+    auto found = dict::SearchPostalCode(path, loaded->table, t.newCode);
+    bool hit = false;
+    for (const auto& row : found.rows) hit = hit || row.text == t.pref + " " + t.city + " " + t.town;
+    EXPECT_TRUE(hit) << t.newCode << " " << t.town;
+  }
+  for (const auto& pref : loaded->table.rows) {
+    auto cities = dict::LoadCities(path, loaded->table, pref.PrefNo);
+    for (const auto& city : cities.entries) {
+      auto list = dict::LoadTowns(path, cities.cityTable[static_cast<size_t>(city.itemData - 1)]);
+      for (const auto& town : list.entries) {
+        auto r = dict::ShowTownResult(path, pref.Name, city.text, town, "", false);
+        ASSERT_TRUE(r.ok());
+        walked.insert(r->NewCode + "|" + r->OldCode + "|" + pref.Name + "|" + city.text + "|" + r->Address3 +
+                      r->Supplement);
+      }
+    }
+  }
+  EXPECT_EQ(walked, expected);
+}
+
+TEST(ReadInputFile, ReadsZipAndRefusesGarbage) {
+  std::string folder = TempFolder("input");
+  // Not a CSV at all.
+  RawDic junk;
+  junk.bytes = std::string("\x00\x01\x02\x03garbage", 11);
+  junk.Write(folder + "/junk.csv");
+  auto in = tools::ReadInputFile(folder + "/junk.csv");
+  ASSERT_TRUE(in.ok());
+  EXPECT_FALSE(tools::ParseKenAll(in->bytes, "junk.csv").ok());
+  // A broken zip.
+  RawDic zip;
+  zip.bytes = "PK\x03\x04" "broken";
+  zip.Write(folder + "/broken.zip");
+  EXPECT_FALSE(tools::ReadInputFile(folder + "/broken.zip").ok());
+  EXPECT_FALSE(tools::ReadInputFile(folder + "/none.zip").ok());
+}
+
+TEST(ParseKenAll, NamesTheLineOfABadRow) {
+  auto csv = [](const std::string& utf8) { return platform::Utf8ToSjis(utf8); };
+  const std::string good = "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n";
+  EXPECT_TRUE(tools::ParseKenAll(csv(good + good), "k.csv").ok());
+  auto expectError = [&](const std::string& bad, const std::string& fragment) {
+    auto r = tools::ParseKenAll(csv(good + bad), "k.csv");
+    ASSERT_FALSE(r.ok()) << bad;
+    EXPECT_NE(r.error().description.find("k.csv:2:"), std::string::npos) << r.error().description;
+    EXPECT_NE(r.error().description.find(fragment), std::string::npos) << r.error().description;
+  };
+  expectError("13101,\"100  \",\"1000001\"\r\n", "列");
+  expectError("13101,\"100  \",\"100001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n", "郵便番号");
+  expectError("13101,\"1000 \",\"1000001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n", "旧郵便番号");
+  expectError("13101,\"100  \",\"1000001\",\"\",\"\",\"\",\"東京府\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n", "都道府県名");
+  expectError("48101,\"100  \",\"1000001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n", "都道府県コード");
+  // The UTF-8 variant reads the same.
+  auto utf8 = tools::ParseKenAll("\xEF\xBB\xBF" + good, "u.csv");
+  ASSERT_TRUE(utf8.ok());
+  EXPECT_EQ((*utf8)[0].town, "千代田");
+}
+
+TEST(ParseCsv, HandlesQuotesAndLineEnds) {
+  std::vector<size_t> lines;
+  auto rows = tools::ParseCsv("a,\"b,c\",\"d\"\"e\"\r\n1,2\n\n3", &lines);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"a", "b,c", "d\"e"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"1", "2"}));
+  EXPECT_EQ(rows[3], (std::vector<std::string>{"3"}));
+  EXPECT_EQ(lines, (std::vector<size_t>{1, 2, 3, 4}));
+}
+
+}  // namespace

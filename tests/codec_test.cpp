@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "dict/codec.h"
+#include "dicfixture.h"
+#include "platform/sjis.h"
+
+using namespace kovant;
+using kovant::test::Sjis;
+
+namespace {
+
+std::string Expand(const std::string& field, int length) {
+  auto r = dict::ExpandText(field, length);
+  EXPECT_TRUE(r.ok()) << (r.ok() ? "" : r.error().description);
+  return r.ok() ? platform::SjisToUtf8(*r) : std::string();
+}
+
+TEST(CodeTable, HoldsTheListedExpansions) {
+  const auto& t = dict::CodeTable();
+  EXPECT_TRUE(t[0].empty());
+  EXPECT_EQ(platform::SjisToUtf8(t[1]), "場");
+  EXPECT_EQ(platform::SjisToUtf8(t[5]), "町");
+  EXPECT_EQ(platform::SjisToUtf8(t[35]), "目");
+  EXPECT_EQ(platform::SjisToUtf8(t[99]), "内");
+  EXPECT_EQ(platform::SjisToUtf8(t[119]), "倉");
+  // The two katakana are the full-size KE and NO.
+  EXPECT_EQ(t[43], "\x83\x50");
+  EXPECT_EQ(t[103], "\x83\x6D");
+  EXPECT_EQ(platform::SjisToUtf8(t[120]), "西新宿東京オペラシティ（");
+  EXPECT_EQ(platform::SjisToUtf8(t[125]), "西新宿新宿");
+  EXPECT_EQ(platform::SjisToUtf8(t[127]), "浜松町世界貿易センタービル（");
+  // Every expansion is double-byte text.
+  for (int c = 1; c < dict::kCodeCount; ++c) {
+    ASSERT_FALSE(t[c].empty()) << c;
+    ASSERT_EQ(t[c].size() % 2, 0u) << c;
+    for (size_t i = 0; i < t[c].size(); i += 2) ASSERT_TRUE(platform::IsSjisLeadByte(static_cast<unsigned char>(t[c][i]))) << c;
+  }
+  dict::BuildCodeTable();  // again: same values
+  EXPECT_EQ(platform::SjisToUtf8(dict::CodeTable()[2]), "区");
+}
+
+TEST(ExpandText, FollowsTheCountedBytesOnly) {
+  EXPECT_EQ(Expand("\x05\x01", 2), "町場");
+  EXPECT_EQ(Expand("\x05\x01\x05", 0), "");
+  EXPECT_EQ(Expand(Sjis("鹿児島"), 6), "鹿児島");
+  EXPECT_EQ(Expand(Sjis("北海道東京都") + "junk", 12), "北海道東京都");
+  // What follows the counted bytes belongs to the next record.
+  EXPECT_EQ(Expand(Sjis("札幌") + "\x05\x05", 4), "札幌");
+  EXPECT_EQ(Expand(std::string("\x78") + Sjis("１階）"), 7), "西新宿東京オペラシティ（１階）");
+  // A double-byte character whose lead byte is the last counted byte is whole.
+  EXPECT_EQ(Expand(Sjis("本町"), 3), "本町");
+  // A zero byte stands for nothing.
+  EXPECT_EQ(Expand(std::string("\x05\x00\x06", 3), 3), "町村");
+}
+
+TEST(ExpandText, RefusesWhatIsNotCodedText) {
+  for (unsigned char bad : {0x80, 0xA0, 0xB1, 0xDF, 0xFD, 0xFF}) {
+    std::string field = "\x05";
+    field += static_cast<char>(bad);
+    EXPECT_FALSE(dict::ExpandText(field, 2).ok()) << int(bad);
+  }
+  // The length runs past the field.
+  EXPECT_FALSE(dict::ExpandText(std::string(10, '\x05'), 11).ok());
+  EXPECT_FALSE(dict::ExpandText("", 1).ok());
+  // A lead byte that is the field's last byte has no trail byte.
+  EXPECT_FALSE(dict::ExpandText("\x05\x93", 2).ok());
+  EXPECT_FALSE(dict::ExpandText("\x05", -1).ok());
+}
+
+TEST(Sjis, ConvertsWithoutFailing) {
+  EXPECT_EQ(platform::SjisToUtf8(Sjis("〒１００－０００１ ～")), "〒１００－０００１ ～");
+  // A stray byte becomes the replacement character, the rest survives.
+  EXPECT_EQ(platform::SjisToUtf8("a\xFF" "b" "\x82\xA0"), "a\xEF\xBF\xBD" "b" "あ");
+  EXPECT_EQ(platform::SjisToUtf8("\xB1"), "ｱ");
+  EXPECT_EQ(platform::SjisToUtf8("a\x82"), "a\xEF\xBF\xBD");
+  bool lossy = false;
+  EXPECT_EQ(platform::Utf8ToSjis("a\xF0\x9F\x98\x80" "b", &lossy), "a?b");
+  EXPECT_TRUE(lossy);
+  EXPECT_EQ(platform::SjisPrefix(Sjis("あいう"), 5), Sjis("あい"));
+  EXPECT_EQ(platform::SjisPrefix("ab" + Sjis("あ"), 3), "ab");
+}
+
+}  // namespace

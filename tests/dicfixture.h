@@ -1,0 +1,90 @@
+// Hand-made dictionary files for tests: records written one by one, so a
+// test can give a file exactly the shape (or the fault) it needs.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/sjis.h"
+
+namespace kovant::test {
+
+class RawDic {
+ public:
+  explicit RawDic(int32_t version = 100) {
+    I32(version);
+    bytes.append(96, '\0');
+  }
+  // Returns the 1-based position of the record.
+  int32_t Pref(uint8_t no, int32_t cityPos, std::vector<uint8_t> prefixes, const std::string& codedName) {
+    int32_t pos = Pos();
+    bytes += static_cast<char>(no);
+    I32(cityPos);
+    bytes += static_cast<char>(prefixes.size());
+    for (size_t i = 0; i < 15; ++i) bytes += static_cast<char>(i < prefixes.size() ? prefixes[i] : 0);
+    bytes += static_cast<char>(codedName.size());
+    bytes += codedName;
+    return pos;
+  }
+  int32_t City(uint8_t prefNo, int16_t cityNo, int32_t townPos, std::array<uint8_t, 5> flags,
+               const std::string& codedName) {
+    int32_t pos = Pos();
+    bytes += static_cast<char>(prefNo);
+    I16(cityNo);
+    I32(townPos);
+    for (auto f : flags) bytes += static_cast<char>(f);
+    bytes += static_cast<char>(codedName.size());
+    bytes += codedName;
+    return pos;
+  }
+  int32_t Town(int16_t cityNo, int16_t oldTail, int32_t codeNumber, const std::string& codedName) {
+    int32_t pos = Pos();
+    I16(cityNo);
+    I16(oldTail);
+    I32(codeNumber);
+    bytes += static_cast<char>(codedName.size());
+    bytes += codedName;
+    return pos;
+  }
+  void PatchI32(int32_t pos, int offset, int32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[static_cast<size_t>(pos - 1 + offset + i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  }
+  int32_t Pos() const { return static_cast<int32_t>(bytes.size()) + 1; }
+  void Write(const std::string& path) const {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::string bytes;
+
+ private:
+  void I16(int v) {
+    bytes += static_cast<char>(v & 0xFF);
+    bytes += static_cast<char>((v >> 8) & 0xFF);
+  }
+  void I32(int32_t v) {
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+  }
+};
+
+inline std::string Sjis(const std::string& utf8) { return platform::Utf8ToSjis(utf8); }
+
+// A fresh folder under the test's temporary directory.
+inline std::string TempFolder(const std::string& name) {
+  auto dir = std::filesystem::temp_directory_path() / ("kovant-test-" + std::to_string(::getpid()) + "-" + name);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir.string();
+}
+
+// The DigitFlags bytes for flags given per third digit 0..9.
+inline std::array<uint8_t, 5> Flags(std::array<int, 10> f) {
+  std::array<uint8_t, 5> b{};
+  for (int d = 0; d < 5; ++d) b[static_cast<size_t>(d)] = static_cast<uint8_t>(f[static_cast<size_t>(d)] + 10 * f[static_cast<size_t>(d + 5)]);
+  return b;
+}
+
+}  // namespace kovant::test

@@ -1,0 +1,286 @@
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "dict/search.h"
+#include "dict/walk.h"
+#include "dicfixture.h"
+#include "testdata.h"
+
+using namespace kovant;
+using namespace kovant::test;
+
+namespace {
+
+// Prefecture 1 (prefix 06) has four cities whose flags for the third digit 0
+// say: 3 both kinds, 0 neither, 1 former codes only, 2 current codes only;
+// each holds towns that would match if the city were read. Prefecture 47
+// (prefix 90) has one city; the city area ends with the end marker.
+class SearchFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    RawDic d;
+    std::vector<int32_t> prefPos;
+    for (int n = 1; n <= 47; ++n) {
+      std::vector<uint8_t> prefixes = n == 1 ? std::vector<uint8_t>{6} : n == 47 ? std::vector<uint8_t>{90}
+                                                                                 : std::vector<uint8_t>{};
+      prefPos.push_back(d.Pref(static_cast<uint8_t>(n), 0, prefixes, Sjis(n == 1 ? "北海道" : n == 47 ? "沖縄" : "青森")));
+    }
+    auto flags0 = [](int f) { return Flags({f, 0, 0, 0, 0, 0, 0, 0, 0, 0}); };
+    int32_t c1 = d.City(1, 1, 0, flags0(3), Sjis("甲市"));
+    int32_t c2 = d.City(1, 2, 0, flags0(0), Sjis("乙市"));
+    int32_t c3 = d.City(1, 3, 0, flags0(1), Sjis("丙市"));
+    int32_t c4 = d.City(1, 4, 0, flags0(2), Sjis("丁市"));
+    int32_t c47 = d.City(47, 5, 0, Flags({0, 3, 0, 0, 0, 0, 0, 0, 0, 0}), Sjis("那覇市"));
+    int32_t end = d.City(255, 0, 0, {}, "");
+    d.PatchI32(prefPos[0], 1, c1);
+    d.PatchI32(prefPos[46], 1, c47);
+    for (int n = 2; n <= 46; ++n) d.PatchI32(prefPos[static_cast<size_t>(n - 1)], 1, end);
+    d.PatchI32(c1, 3, d.Pos());
+    hon = d.Town(1, 6000, 100600001, Sjis("本町"));                // 060, 060-0001
+    sakae = d.Town(1, 6001, 200600002, Sjis("栄町（１～３丁目）"));  // 060-01, 060-0002
+    nameless = d.Town(1, 6000, 100600000, "");                     // 060, 060-0000
+    d.PatchI32(c2, 3, d.Pos());
+    d.Town(2, 6000, 100600003, Sjis("乙町"));
+    d.PatchI32(c3, 3, d.Pos());
+    d.Town(3, 6000, 100600009, Sjis("丙町"));
+    d.PatchI32(c4, 3, d.Pos());
+    d.Town(4, 6000, 100600010, Sjis("丁町"));
+    d.PatchI32(c47, 3, d.Pos());
+    d.Town(5, 100, 199010001, Sjis("（那覇）"));
+    d.Town(0, 0, 0, "");
+    folder = TempFolder("search");
+    path = folder + "/KOVANT.DIC";
+    d.Write(path);
+    auto loaded = dict::LoadDictionary(path);
+    ASSERT_TRUE(loaded.ok());
+    table = loaded->table;
+  }
+
+  std::vector<std::string> Texts(std::string_view code) {
+    auto r = dict::SearchPostalCode(path, table, code);
+    EXPECT_TRUE(r.warning.empty());
+    EXPECT_FALSE(r.readError);
+    std::vector<std::string> out;
+    for (auto& row : r.rows) out.push_back(row.text);
+    return out;
+  }
+
+  std::string folder, path;
+  dict::PrefectureTable table;
+  int32_t hon = 0, sakae = 0, nameless = 0;
+};
+
+using Rows = std::vector<std::string>;
+
+TEST_F(SearchFixture, RefusesWrongLengthsBeforeDigits) {
+  for (const char* code : {"", "1", "1234", "123456", "12345678", "12a4"}) {
+    EXPECT_EQ(dict::SearchPostalCode(path, table, code).warning, dict::kWrongLengthMessage) << code;
+  }
+  for (const char* code : {"12a", "06-01", "０６０", "06 00"}) {
+    auto r = dict::SearchPostalCode(path, table, code);
+    if (std::string_view(code).size() == 3 || std::string_view(code).size() == 5) {
+      EXPECT_EQ(r.warning, dict::kNotDigitsMessage) << code;
+    } else {
+      EXPECT_EQ(r.warning, dict::kWrongLengthMessage) << code;  // ０６０ is nine bytes of UTF-8
+    }
+    EXPECT_TRUE(r.rows.empty());
+    EXPECT_TRUE(r.heading.empty());
+  }
+}
+
+TEST_F(SearchFixture, MatchesEachCodeKindExactly) {
+  EXPECT_EQ(Texts("0600001"), Rows({"北海道 甲市 本町"}));
+  // A three-digit code finds only three-digit former codes, never the head
+  // of a five-digit one.
+  EXPECT_EQ(Texts("060"), Rows({"北海道 甲市 ", "北海道 甲市 本町", "北海道 丙市 丙町"}));
+  EXPECT_EQ(Texts("06001"), Rows({"北海道 甲市 栄町（１～３丁目）"}));
+  EXPECT_EQ(Texts("06000"), Rows{});
+  EXPECT_EQ(Texts("0600002"), Rows({"北海道 甲市 栄町（１～３丁目）"}));
+  EXPECT_EQ(Texts("901"), Rows({"沖縄県 那覇市 （那覇）"}));
+  EXPECT_EQ(Texts("9010001"), Rows({"沖縄県 那覇市 （那覇）"}));
+  EXPECT_EQ(Texts("5000000"), Rows{});
+}
+
+TEST_F(SearchFixture, CityFlagsDecideWhichCitiesAreRead) {
+  // Flag 0: its town is never reached.
+  EXPECT_EQ(Texts("0600003"), Rows{});
+  // Flag 1: former codes only.
+  EXPECT_EQ(Texts("0600009"), Rows{});
+  // Flag 2: current codes only.
+  EXPECT_EQ(Texts("0600010"), Rows({"北海道 丁市 丁町"}));
+  for (const auto& t : Texts("060")) EXPECT_EQ(t.find("丁町"), std::string::npos);
+}
+
+TEST_F(SearchFixture, HeadingCountsRows) {
+  EXPECT_EQ(dict::SearchPostalCode(path, table, "060").heading, "該　当　住　所 （3 件）");
+  EXPECT_EQ(dict::SearchPostalCode(path, table, "0600003").heading, "該　当　住　所 （0 件）");
+  EXPECT_EQ(dict::ResultHeading(10), "該　当　住　所 （10 件）");
+}
+
+TEST_F(SearchFixture, PrefectureIsScannedOncePerMatchingPrefix) {
+  auto doubled = table;
+  doubled.rows[0].PrefixCount = 2;
+  doubled.rows[0].Prefixes[1] = 6;
+  EXPECT_EQ(dict::SearchPostalCode(path, doubled, "0600001").rows.size(), 2u);
+  // Entries past PrefixCount are ignored.
+  auto hidden = table;
+  hidden.rows[0].PrefixCount = 0;
+  EXPECT_TRUE(dict::SearchPostalCode(path, hidden, "0600001").rows.empty());
+}
+
+TEST_F(SearchFixture, PickSplitsTheRowAndMovesTheInnerText) {
+  auto rows = dict::SearchPostalCode(path, table, "06001").rows;
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].itemData, sakae);
+  auto r = dict::ShowPickedResult(path, rows[0], "typed");
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r->OldCode, "060-01");
+  EXPECT_EQ(r->NewCode, "060-0002");
+  EXPECT_EQ(r->Address1, "北海道");
+  EXPECT_EQ(r->Address2, "甲市");
+  EXPECT_EQ(r->Address3, "栄町");
+  EXPECT_EQ(r->Supplement, "１～３丁目");
+
+  auto plain = dict::ShowPickedResult(path, dict::SearchPostalCode(path, table, "0600001").rows[0], "typed");
+  ASSERT_TRUE(plain.ok());
+  EXPECT_EQ(plain->OldCode, "060");
+  EXPECT_EQ(plain->Address3, "本町");
+  EXPECT_EQ(plain->Supplement, "typed");
+}
+
+TEST_F(SearchFixture, PickOfANamelessTownLeavesAddress3Empty) {
+  auto rows = dict::SearchPostalCode(path, table, "0600000").rows;
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].text, "北海道 甲市 ");
+  auto r = dict::ShowPickedResult(path, rows[0], "");
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r->Address3, "");
+  EXPECT_EQ(r->Address1 + r->Address2 + r->Address3, "北海道甲市");
+}
+
+TEST_F(SearchFixture, PickOfUnusualParentheses) {
+  dict::ListEntry open{"北海道 甲市 本町（", "", hon};
+  auto r = dict::ShowPickedResult(path, open, "x");
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r->Address3, "本町");
+  EXPECT_EQ(r->Supplement, "");
+  // A name cut without its closing parenthesis keeps all of its text.
+  dict::ListEntry cut{"北海道 甲市 本町（一、二", "", hon};
+  EXPECT_EQ(dict::ShowPickedResult(path, cut, "")->Supplement, "一、二");
+}
+
+TEST_F(SearchFixture, DictionaryRemovedAfterStartIsAReadError) {
+  std::filesystem::remove(path);
+  auto r = dict::SearchPostalCode(path, table, "0600001");
+  EXPECT_TRUE(r.readError);
+  EXPECT_FALSE(dict::ShowPickedResult(path, {"北海道 甲市 本町", "", hon}, "").ok());
+  EXPECT_TRUE(dict::LoadCities(path, table, 1).readError);
+}
+
+TEST_F(SearchFixture, WalkListsCitiesOfOnePrefecture) {
+  auto c = dict::LoadCities(path, table, 1);
+  ASSERT_FALSE(c.readError);
+  std::vector<std::string> names;
+  for (auto& e : c.entries) names.push_back(e.text);
+  // Shift-JIS order: 丁 (0x929A) 乙 (0x89B3) 丙 (0x95B8) 甲 (0x8D62)
+  EXPECT_EQ(names, Rows({"乙市", "甲市", "丁市", "丙市"}));
+  EXPECT_EQ(c.heading, "住所２（ 4 件）");
+  // Item values are the sequence in file order; the city table follows it.
+  ASSERT_EQ(c.cityTable.size(), 4u);
+  for (auto& e : c.entries) {
+    EXPECT_EQ(c.cityTable[static_cast<size_t>(e.itemData - 1)].CityNo, e.itemData);
+  }
+  // The last prefecture's chain stops at the end marker.
+  auto last = dict::LoadCities(path, table, 47);
+  ASSERT_EQ(last.entries.size(), 1u);
+  EXPECT_EQ(last.entries[0].text, "那覇市");
+  EXPECT_EQ(last.heading, "住所２（ 1 件）");
+  // A prefecture that has no cities, and numbers outside the table.
+  EXPECT_TRUE(dict::LoadCities(path, table, 2).entries.empty());
+  EXPECT_TRUE(dict::LoadCities(path, table, 0).entries.empty());
+  EXPECT_TRUE(dict::LoadCities(path, table, 48).entries.empty());
+}
+
+TEST_F(SearchFixture, WalkListsTownsWithTheNamelessEntryFirst) {
+  auto c = dict::LoadCities(path, table, 1);
+  auto t = dict::LoadTowns(path, c.cityTable[0]);
+  ASSERT_FALSE(t.readError);
+  ASSERT_EQ(t.entries.size(), 3u);
+  EXPECT_EQ(t.entries[0].text, " 以下に該当する住所がない場合");
+  EXPECT_EQ(t.entries[0].itemData, nameless);
+  EXPECT_EQ(t.heading, "住所３（ 3 件）");
+}
+
+TEST_F(SearchFixture, TownStepFormsCodesAndSupplement) {
+  auto t = dict::LoadTowns(path, dict::LoadCities(path, table, 1).cityTable[0]);
+  auto find = [&](const std::string& text) {
+    for (auto& e : t.entries)
+      if (e.text == text) return e;
+    ADD_FAILURE() << text;
+    return dict::ListEntry{};
+  };
+  auto r = dict::ShowTownResult(path, "北海道", "甲市", find("栄町（１～３丁目）"), "old", false);
+  ASSERT_TRUE(r.ok());
+  EXPECT_EQ(r->Address3, "栄町");
+  EXPECT_EQ(r->Supplement, "（１～３丁目）");
+  EXPECT_EQ(r->OldCode, "060-01");
+  EXPECT_EQ(r->NewCode, "060-0002");
+  // The parenthesised part replaces the supplement even when it is kept.
+  EXPECT_EQ(dict::ShowTownResult(path, "北海道", "甲市", find("栄町（１～３丁目）"), "old", true)->Supplement,
+            "（１～３丁目）");
+  // Without parentheses: cleared, or kept with InputClear.
+  EXPECT_EQ(dict::ShowTownResult(path, "北海道", "甲市", find("本町"), "typed", false)->Supplement, "");
+  EXPECT_EQ(dict::ShowTownResult(path, "北海道", "甲市", find("本町"), "typed", true)->Supplement, "typed");
+  auto none = dict::ShowTownResult(path, "北海道", "甲市", find(" 以下に該当する住所がない場合"), "", false);
+  EXPECT_EQ(none->Address3, "");
+  EXPECT_EQ(none->NewCode, "060-0000");
+  // A name that begins with the parenthesis.
+  auto okinawa = dict::LoadTowns(path, dict::LoadCities(path, table, 47).cityTable[0]);
+  auto naha = dict::ShowTownResult(path, "沖縄県", "那覇市", okinawa.entries[0], "", false);
+  EXPECT_EQ(naha->Address3, "");
+  EXPECT_EQ(naha->Supplement, "（那覇）");
+}
+
+TEST(CodeTexts, FollowTheRecordDigits) {
+  dict::TownRecord t;
+  t.CodeNumber = 100640941;
+  t.OldCodeTail = 6400;
+  EXPECT_EQ(dict::FormerCodeText(t), "064");
+  EXPECT_EQ(dict::CurrentCodeText(t), "064-0941");
+  t.CodeNumber = 200640941;
+  t.OldCodeTail = 6401;
+  EXPECT_EQ(dict::FormerCodeText(t), "064-01");
+  t.CodeNumber = 900640941;
+  EXPECT_EQ(dict::FormerCodeText(t), "064-01");  // any kind digit but 1: five digits
+  // Zero padding.
+  t.CodeNumber = 100000001;
+  t.OldCodeTail = 5;
+  EXPECT_EQ(dict::FormerCodeText(t), "000");
+  EXPECT_EQ(dict::CurrentCodeText(t), "000-0001");
+  // Values a broken file can hold never read out of bounds.
+  t.CodeNumber = -1;
+  t.OldCodeTail = -1;
+  EXPECT_FALSE(dict::FormerCodeText(t).empty());
+  EXPECT_FALSE(dict::CurrentCodeText(t).empty());
+}
+
+TEST(Chains, EndAtTheEndOfTheFileWhateverTheOwnerNumber) {
+  RawDic d;
+  d.Town(0, 0, 0, "");
+  std::string path = TempFolder("chain") + "/KOVANT.DIC";
+  d.Write(path);
+  // Owner 0 matches the zeros beyond the end: the walk must still stop.
+  auto t = dict::LoadTowns(path, {0, 101});
+  EXPECT_EQ(t.entries.size(), 1u);
+}
+
+TEST(SearchSample, SharedCodeListsEveryTown) {
+  std::string path = SampleDictionary("shared");
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  auto r = dict::SearchPostalCode(path, loaded->table, "1690075");
+  EXPECT_EQ(r.rows.size(), 3u);
+  EXPECT_EQ(r.heading, "該　当　住　所 （3 件）");
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+// Dictionaries built from the bundled sample and, when KOVANT_KENALL names
+// it, from the national file.
+#pragma once
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "dicfixture.h"
+#include "tools/builder.h"
+
+namespace kovant::test {
+
+inline std::string SamplePath() { return std::string(KOVANT_SOURCE_DIR) + "/data/sample_ken_all.csv"; }
+
+// The joined town rows of a KEN_ALL file (zip or CSV).
+inline std::vector<tools::KenRow> TownsOf(const std::string& path) {
+  auto in = tools::ReadInputFile(path);
+  EXPECT_TRUE(in.ok()) << (in.ok() ? "" : in.error().description);
+  if (!in) return {};
+  auto rows = tools::ParseKenAll(in->bytes, path);
+  EXPECT_TRUE(rows.ok()) << (rows.ok() ? "" : rows.error().description);
+  if (!rows) return {};
+  return tools::JoinSplitRows(*rows);
+}
+
+// Builds a dictionary from towns into folder/KOVANT.DIC and returns its path.
+inline std::string BuildInto(const std::string& folder, const std::vector<tools::KenRow>& towns,
+                             tools::BuildReport* reportOut = nullptr) {
+  tools::BuildReport report;
+  auto dic = tools::BuildDictionary(towns, {"2026-01-01", "test"}, report);
+  EXPECT_TRUE(dic.ok()) << (dic.ok() ? "" : dic.error().description);
+  std::string path = folder + "/KOVANT.DIC";
+  RawDic raw;
+  raw.bytes = dic.ok() ? *dic : std::string();
+  raw.Write(path);
+  if (reportOut) *reportOut = report;
+  return path;
+}
+
+inline std::string SampleDictionary(const std::string& name) {
+  return BuildInto(TempFolder(name), TownsOf(SamplePath()));
+}
+
+// The national file, or empty when the test is to be skipped.
+inline std::string NationalFile() {
+  const char* p = std::getenv("KOVANT_KENALL");
+  return p && *p ? std::string(p) : std::string();
+}
+
+#define KOVANT_NEEDS_NATIONAL_FILE(var)                                                          \
+  const std::string var = ::kovant::test::NationalFile();                                       \
+  if (var.empty()) GTEST_SKIP() << "KOVANT_KENALL is not set: skipped the national-file check"
+
+}  // namespace kovant::test

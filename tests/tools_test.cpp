@@ -1,0 +1,109 @@
+// The command-line programs, run as processes.
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "process.h"
+#include "testdata.h"
+
+using namespace kovant::test;
+
+namespace {
+
+class Tools : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = TempFolder("tools");
+    auto r = RunProcess(Bin("kovant-mkdic") + " -q -o " + Quote(folder_ + "/KOVANT.DIC") + " " + Quote(SamplePath()));
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  ProcessResult Lookup(const std::string& args) {
+    return RunProcess(Bin("kovant-lookup") + " --dic " + Quote(folder_ + "/KOVANT.DIC") + " " + args);
+  }
+  static std::string folder_;
+};
+std::string Tools::folder_;
+
+TEST_F(Tools, LookupPrintsOneLinePerTown) {
+  auto r = Lookup("1000001");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "100-0001\t100\t東京都\t千代田区\t千代田\n");
+  r = Lookup("0600042 06401");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out,
+            "060-0042\t060\t北海道\t札幌市中央区\t大通西（１～１９丁目）\n"
+            "064-0942\t064-01\t北海道\t札幌市南区\t南沢\n");
+  // A nameless town has an empty last field.
+  r = Lookup("6040000");
+  EXPECT_EQ(r.out, "604-0000\t604\t京都府\t京都市中京区\t\n");
+}
+
+TEST_F(Tools, LookupExitStatus) {
+  auto none = Lookup("9999999");
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, "");
+  auto length = Lookup("1234");
+  EXPECT_EQ(length.status, 2);
+  EXPECT_NE(length.err.find("入力された桁数が正しくありません。"), std::string::npos);
+  auto digits = Lookup("12a");
+  EXPECT_EQ(digits.status, 2);
+  EXPECT_NE(digits.err.find("数字を入力してください。"), std::string::npos);
+  auto missing = RunProcess(Bin("kovant-lookup") + " --dic /nonexistent/KOVANT.DIC 1000001");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("辞書の読み込みでエラーが発生しました。"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists("/nonexistent/KOVANT.DIC"));
+}
+
+TEST_F(Tools, LookupJson) {
+  auto r = Lookup("--json 1000001");
+  EXPECT_EQ(r.out,
+            "{\"new\":\"100-0001\",\"old\":\"100\",\"prefecture\":\"東京都\",\"city\":\"千代田区\",\"town\":\"千代田\"}\n");
+}
+
+TEST_F(Tools, LookupWalk) {
+  auto prefs = Lookup("--walk");
+  EXPECT_EQ(prefs.status, 0);
+  EXPECT_EQ(prefs.out.substr(0, prefs.out.find('\n')), "北海道");
+  EXPECT_EQ(std::count(prefs.out.begin(), prefs.out.end(), '\n'), 47);
+  auto cities = Lookup("--walk 東京都");
+  EXPECT_EQ(cities.out, "新宿区\n千代田区\n利島村\n");
+  auto towns = Lookup("--walk 京都府 京都市中京区");
+  EXPECT_EQ(towns.status, 0);
+  EXPECT_NE(towns.out.find("604-0000\t604\t京都府\t京都市中京区\t\n"), std::string::npos) << towns.out;
+  auto unknown = Lookup("--walk 東京都 大阪市");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_NE(unknown.err.find("大阪市"), std::string::npos);
+  EXPECT_EQ(Lookup("--walk 東京府").status, 1);
+}
+
+TEST_F(Tools, LookupCopyUsesTheSettingsFile) {
+  auto r = Lookup("--copy 0600042");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "〒060-0042北海道札幌市中央区大通西１～１９丁目\n");
+  std::string ini = folder_ + "/custom.ini";
+  std::ofstream(ini) << "[Parms]\r\nMarkSet=1\r\nSep2=3\r\nSeq5=0\r\n";
+  r = Lookup("--copy --old --ini " + Quote(ini) + " 06401");
+  EXPECT_EQ(r.out, "064-01   北海道札幌市南区南沢\n");  // the tail "01" and two blanks, then Sep2
+}
+
+TEST_F(Tools, MkdicRefusesBadInputAndKeepsTheOldFile) {
+  std::string out = folder_ + "/out.dic";
+  std::ofstream(out) << "old";
+  std::string bad = folder_ + "/bad.csv";
+  std::ofstream(bad) << "13101,\"100  \",\"1000001\"\r\n";
+  auto r = RunProcess(Bin("kovant-mkdic") + " -o " + Quote(out) + " " + Quote(bad));
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find("bad.csv:1:"), std::string::npos) << r.err;
+  EXPECT_EQ(*kovant::platform::ReadWholeFile(out), "old");
+  // Nothing half-written is left beside it.
+  for (const auto& e : std::filesystem::directory_iterator(folder_)) {
+    EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos);
+  }
+  std::string fresh = folder_ + "/fresh.dic";
+  EXPECT_NE(RunProcess(Bin("kovant-mkdic") + " -o " + Quote(fresh) + " /nonexistent.zip").status, 0);
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  EXPECT_NE(RunProcess(Bin("kovant-mkdic")).status, 0);
+}
+
+}  // namespace
