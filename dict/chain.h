@@ -1,20 +1,38 @@
 // Walking the record chains of KOVANT.DIC.
 #pragma once
 
-#include <functional>
-
 #include "dict/reader.h"
 
 namespace kovant::dict {
 
-// Calls fn for each city record from pos on while its PrefNo is prefNo and
-// not above 47. Each record is passed with its position. fn returns false to
-// stop early. A chain that runs past the end of the file ends there.
-Result<bool> ForEachCity(DicFile& dic, int64_t pos, int prefNo,
-                         const std::function<bool(const CityRecord&, int64_t)>& fn);
+// Calls fn(record, position) for each city record from pos on while its
+// PrefNo is prefNo and not above 47; fn returns false to stop early. Past the
+// end every record reads as zeros; stopping there keeps a chain whose owner
+// number is 0 from running forever.
+template <typename Fn>
+Result<bool> ForEachCity(DicFile& dic, int64_t pos, int prefNo, Fn&& fn) {
+  while (pos <= dic.Size()) {
+    auto rec = dic.ReadCity(pos);
+    if (!rec) return rec.error();
+    if (rec->PrefNo != prefNo || rec->PrefNo > kPrefectureCount) break;
+    if (!fn(*rec, pos)) break;
+    pos += kCityFixed + rec->NameLength;
+  }
+  return true;
+}
 
-// The same for the town records of one city.
-Result<bool> ForEachTown(DicFile& dic, int64_t pos, int cityNo,
-                         const std::function<bool(const TownRecord&, int64_t)>& fn);
+// The same for the town records of one city; fn gets the fixed part only
+// and reads the whole record at the position when it needs the name.
+template <typename Fn>
+Result<bool> ForEachTown(DicFile& dic, int64_t pos, int cityNo, Fn&& fn) {
+  while (pos <= dic.Size()) {
+    auto rec = dic.ReadTownHead(pos);
+    if (!rec) return rec.error();
+    if (rec->CityNo != cityNo) break;
+    if (!fn(*rec, pos)) break;
+    pos += kTownFixed + rec->NameLength;
+  }
+  return true;
+}
 
 }  // namespace kovant::dict

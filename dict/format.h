@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kovant::dict {
 
@@ -21,6 +22,14 @@ constexpr int kPrefFixed = 22, kPrefNameField = 10;
 constexpr int kCityFixed = 13, kCityNameField = 30;
 constexpr int kTownFixed = 9, kTownNameField = 80;
 
+// A name field as read: its full width, of which NameLength bytes count.
+// Held inline, so reading a record allocates nothing.
+template <size_t N>
+struct NameField {
+  std::array<char, N> bytes{};
+  operator std::string_view() const { return {bytes.data(), N}; }
+};
+
 struct DicHeader {
   int32_t Version = 0;
   std::string DataDate;     // 20-byte text field: the data's date, "YYYY-MM-DD"
@@ -33,7 +42,7 @@ struct PrefectureRecord {
   uint8_t PrefixCount = 0;
   std::array<uint8_t, kMaxPrefixes> Prefixes{};
   uint8_t NameLength = 0;
-  std::string Name;  // the whole 10-byte field as read
+  NameField<kPrefNameField> Name;
 };
 
 struct CityRecord {
@@ -42,15 +51,19 @@ struct CityRecord {
   int32_t TownListPos = 0;
   std::array<uint8_t, 5> DigitFlags{};
   uint8_t NameLength = 0;
-  std::string Name;  // the whole 30-byte field as read
+  NameField<kCityNameField> Name;
 };
 
-struct TownRecord {
+// The fixed part of a town record: enough to test a code and to walk on.
+struct TownHead {
   int16_t CityNo = 0;
   int16_t OldCodeTail = 0;
   int32_t CodeNumber = 0;
   uint8_t NameLength = 0;
-  std::string Name;  // the whole 80-byte field as read
+};
+
+struct TownRecord : TownHead {
+  NameField<kTownNameField> Name;
 };
 
 // Flag of a city for the third digit d of a code: bit 1 former codes, bit 2
@@ -61,8 +74,8 @@ inline int DigitFlag(const std::array<uint8_t, 5>& flags, int d) {
 
 // The code texts of a town: the former code "NNN" or "NNN-NN", the current
 // code "NNN-NNNN".
-std::string FormerCodeText(const TownRecord& town);
-std::string CurrentCodeText(const TownRecord& town);
+std::string FormerCodeText(const TownHead& town);
+std::string CurrentCodeText(const TownHead& town);
 
 // OldCodeTail as at least 4 digits and CodeNumber as at least 9 digits,
 // zero-padded, as the code tests compare them.

@@ -1,5 +1,6 @@
 #include "dict/reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -58,6 +59,10 @@ Result<std::unique_ptr<DicFile>> DicFile::Open(const std::string& path) {
   return std::unique_ptr<DicFile>(new DicFile(fd, static_cast<int64_t>(st.st_size)));
 }
 
+DicFile::DicFile(int fd, int64_t size) : fd_(fd), size_(size), arena_(new uint8_t[kBlocks * kBlockSize]) {
+  for (int i = 0; i < kBlocks; ++i) blocks_[i].bytes = arena_.get() + i * kBlockSize;
+}
+
 DicFile::~DicFile() { close(fd_); }
 
 Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
@@ -69,13 +74,12 @@ Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
     }
     if (b.lastUse < victim->lastUse) victim = &b;
   }
-  victim->bytes.assign(static_cast<size_t>(kBlockSize), 0);
   victim->index = -1;
   int64_t offset = index * kBlockSize;
   int64_t want = std::min<int64_t>(kBlockSize, size_ - offset);
   int64_t got = 0;
   while (got < want) {
-    ssize_t n = pread(fd_, victim->bytes.data() + got, static_cast<size_t>(want - got), offset + got);
+    ssize_t n = pread(fd_, victim->bytes + got, static_cast<size_t>(want - got), offset + got);
     if (n < 0) {
       if (errno == EINTR) continue;
       return Error{std::strerror(errno)};
@@ -83,6 +87,7 @@ Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
     if (n == 0) break;  // shorter than when opened: the rest reads as zero
     got += n;
   }
+  std::fill(victim->bytes + got, victim->bytes + kBlockSize, 0);
   victim->index = index;
   victim->lastUse = ++clock_;
   return victim;
@@ -101,12 +106,27 @@ Result<bool> DicFile::ReadAt(int64_t pos, size_t n, uint8_t* out) {
     if (!block) return block.error();
     size_t within = static_cast<size_t>(offset - index * kBlockSize);
     size_t take = std::min(n, static_cast<size_t>(kBlockSize) - within);
-    std::memcpy(out, block.value()->bytes.data() + within, take);
+    std::memcpy(out, block.value()->bytes + within, take);
     out += take;
     n -= take;
     offset += static_cast<int64_t>(take);
   }
   return true;
+}
+
+Result<const uint8_t*> DicFile::Peek(int64_t pos, size_t n) {
+  if (pos >= 1 && n <= kMaxPeek && pos - 1 + static_cast<int64_t>(n) <= size_) {
+    int64_t offset = pos - 1, index = offset / kBlockSize;
+    size_t within = static_cast<size_t>(offset - index * kBlockSize);
+    if (within + n <= static_cast<size_t>(kBlockSize)) {
+      auto block = Fetch(index);
+      if (!block) return block.error();
+      return block.value()->bytes + within;
+    }
+  }
+  if (n > kMaxPeek) return Error{"too long a read"};
+  if (auto r = ReadAt(pos, n, scratch_); !r) return r.error();
+  return static_cast<const uint8_t*>(scratch_);
 }
 
 Result<DicHeader> DicFile::ReadHeader() {
@@ -128,32 +148,46 @@ Result<PrefectureRecord> DicFile::ReadPrefecture(int64_t pos) {
   rec.PrefixCount = b[5];
   std::memcpy(rec.Prefixes.data(), b + 6, kMaxPrefixes);
   rec.NameLength = b[21];
-  rec.Name = Bytes(b + kPrefFixed, kPrefNameField);
+  std::memcpy(rec.Name.bytes.data(), b + kPrefFixed, kPrefNameField);
   return rec;
 }
 
 Result<CityRecord> DicFile::ReadCity(int64_t pos) {
-  uint8_t b[kCityFixed + kCityNameField];
-  if (auto r = ReadAt(pos, sizeof b, b); !r) return r.error();
+  auto p = Peek(pos, kCityFixed + kCityNameField);
+  if (!p) return p.error();
+  const uint8_t* b = *p;
   CityRecord rec;
   rec.PrefNo = b[0];
   rec.CityNo = I16(b + 1);
   rec.TownListPos = I32(b + 3);
   std::memcpy(rec.DigitFlags.data(), b + 7, 5);
   rec.NameLength = b[12];
-  rec.Name = Bytes(b + kCityFixed, kCityNameField);
+  std::memcpy(rec.Name.bytes.data(), b + kCityFixed, kCityNameField);
+  return rec;
+}
+
+Result<TownHead> DicFile::ReadTownHead(int64_t pos) {
+  auto p = Peek(pos, kTownFixed);
+  if (!p) return p.error();
+  const uint8_t* b = *p;
+  TownHead rec;
+  rec.CityNo = I16(b);
+  rec.OldCodeTail = I16(b + 2);
+  rec.CodeNumber = I32(b + 4);
+  rec.NameLength = b[8];
   return rec;
 }
 
 Result<TownRecord> DicFile::ReadTown(int64_t pos) {
-  uint8_t b[kTownFixed + kTownNameField];
-  if (auto r = ReadAt(pos, sizeof b, b); !r) return r.error();
+  auto p = Peek(pos, kTownFixed + kTownNameField);
+  if (!p) return p.error();
+  const uint8_t* b = *p;
   TownRecord rec;
   rec.CityNo = I16(b);
   rec.OldCodeTail = I16(b + 2);
   rec.CodeNumber = I32(b + 4);
   rec.NameLength = b[8];
-  rec.Name = Bytes(b + kTownFixed, kTownNameField);
+  std::memcpy(rec.Name.bytes.data(), b + kTownFixed, kTownNameField);
   return rec;
 }
 
@@ -210,14 +244,14 @@ std::string NumberDigits(int32_t codeNumber) {
   return s;
 }
 
-std::string FormerCodeText(const TownRecord& town) {
+std::string FormerCodeText(const TownHead& town) {
   std::string t = TailDigits(town.OldCodeTail), n = NumberDigits(town.CodeNumber);
   std::string code = n.substr(1, 1) + t.substr(0, 2);
   if (n[0] != '1') code += "-" + t.substr(2, 2);
   return code;
 }
 
-std::string CurrentCodeText(const TownRecord& town) {
+std::string CurrentCodeText(const TownHead& town) {
   std::string n = NumberDigits(town.CodeNumber);
   return n.substr(2, 3) + "-" + n.substr(5, 4);
 }

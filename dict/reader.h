@@ -33,23 +33,31 @@ class DicFile {
   Result<PrefectureRecord> ReadPrefecture(int64_t pos);
   Result<CityRecord> ReadCity(int64_t pos);
   Result<TownRecord> ReadTown(int64_t pos);
+  Result<TownHead> ReadTownHead(int64_t pos);
 
   // Copies n bytes from 1-based position pos into out.
   Result<bool> ReadAt(int64_t pos, size_t n, uint8_t* out);
 
+  // n bytes (at most kMaxPeek) from pos, valid until the next read.
+  static constexpr size_t kMaxPeek = 128;
+  Result<const uint8_t*> Peek(int64_t pos, size_t n);
+
  private:
-  DicFile(int fd, int64_t size) : fd_(fd), size_(size) {}
+  DicFile(int fd, int64_t size);
   struct Block {
     int64_t index = -1;
     uint64_t lastUse = 0;
-    std::vector<uint8_t> bytes;
+    uint8_t* bytes = nullptr;  // kBlockSize bytes of arena_
   };
   Result<const Block*> Fetch(int64_t index);
 
   int fd_;
   int64_t size_;
   uint64_t clock_ = 0;
-  Block blocks_[4];
+  static constexpr int kBlocks = 8;
+  Block blocks_[kBlocks];
+  std::unique_ptr<uint8_t[]> arena_;
+  uint8_t scratch_[kMaxPeek];
 };
 
 // The 47 prefecture rows kept in memory.

@@ -12,6 +12,7 @@ namespace {
 struct Query {
   std::string code;
   size_t length = 0;
+  int value = 0;  // the code as a number
   int p2 = 0;  // first two digits
   int d = 0;   // third digit
 };
@@ -25,6 +26,7 @@ std::optional<std::string> CheckQuery(std::string_view code, Query& q) {
   }
   q.p2 = (code[0] - '0') * 10 + (code[1] - '0');
   q.d = code[2] - '0';
+  q.value = std::stoi(q.code);
   return std::nullopt;
 }
 
@@ -33,7 +35,22 @@ bool CityQualifies(const CityRecord& city, const Query& q) {
   return q.length == 7 ? flag >= 2 : (flag == 1 || flag == 3);
 }
 
-bool TownMatches(const TownRecord& town, const Query& q) {
+bool TownMatchesByText(const TownHead& town, const Query& q);
+
+// The same comparison as TownMatchesByText, on numbers: every well-formed
+// record takes this path, and only the odd values of a broken file need the
+// character-by-character form.
+bool TownMatches(const TownHead& town, const Query& q) {
+  int32_t n = town.CodeNumber;
+  int tail = town.OldCodeTail;
+  if (n < 0 || n > 999999999 || tail < 0 || tail > 9999) return TownMatchesByText(town, q);
+  if (q.length == 7) return n % 10000000 == q.value;
+  int kind = n / 100000000, first = (n / 10000000) % 10;
+  if (q.length == 3) return kind == 1 && first * 100 + tail / 100 == q.value;
+  return kind == 2 && first * 10000 + tail == q.value;
+}
+
+bool TownMatchesByText(const TownHead& town, const Query& q) {
   std::string n = NumberDigits(town.CodeNumber);
   if (q.length == 7) return n.compare(n.size() - 7, 7, q.code) == 0;
   std::string t = TailDigits(town.OldCodeTail);
@@ -87,14 +104,24 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
       auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p),
                                 [&](const CityRecord& city, int64_t) {
         if (!CityQualifies(city, q)) return true;
-        auto cityName = ExpandText(city.Name, city.NameLength);
-        if (!cityName) {
-          failure = cityName.error();
-          return false;
-        }
-        auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownRecord& town, int64_t pos) {
-          if (!TownMatches(town, q)) return true;
-          auto row = MakeRow(pref, *cityName, town, pos);
+        // Names are expanded only for matches.
+        std::optional<std::string> cityName;
+        auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
+          if (!TownMatches(head, q)) return true;
+          auto town = dic.ReadTown(pos);
+          if (!town) {
+            failure = town.error();
+            return false;
+          }
+          if (!cityName) {
+            auto name = ExpandText(city.Name, city.NameLength);
+            if (!name) {
+              failure = name.error();
+              return false;
+            }
+            cityName = std::move(name.value());
+          }
+          auto row = MakeRow(pref, *cityName, *town, pos);
           if (!row) {
             failure = row.error();
             return false;
@@ -133,13 +160,15 @@ SearchOutcome LinearScanPostalCode(const std::string& dictionaryPath, const Pref
     const PrefectureRow& pref = table.rows[p - 1];
     auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p), [&](const CityRecord& city, int64_t) {
       std::optional<std::string> cityName;
-      auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownRecord& town, int64_t pos) {
-        if (!TownMatches(town, q)) return true;
+      auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
+        if (!TownMatches(head, q)) return true;
+        auto town = dic.ReadTown(pos);
+        if (!town) return false;
         if (!cityName) {
           auto n = ExpandText(city.Name, city.NameLength);
           cityName = n ? *n : std::string();
         }
-        if (auto row = MakeRow(pref, *cityName, town, pos)) out.rows.push_back(std::move(row.value()));
+        if (auto row = MakeRow(pref, *cityName, *town, pos)) out.rows.push_back(std::move(row.value()));
         return true;
       });
       return towns.ok();

@@ -46,14 +46,20 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
   if (!opened) return finish(opened.error());
   static const std::string kNoTownSjis = platform::Utf8ToSjis(kNoTownEntry);
   std::optional<Error> failure;
-  auto walked = ForEachTown(**opened, city.TownListPos, city.CityNo, [&](const TownRecord& town, int64_t pos) {
+  DicFile& dic = **opened;
+  auto walked = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
     ListEntry entry;
     entry.itemData = static_cast<int32_t>(pos);
-    if (town.NameLength == 0) {
+    if (head.NameLength == 0) {
       entry.text = std::string(kNoTownEntry);
       entry.sortKey = kNoTownSjis;
     } else {
-      auto name = ExpandText(town.Name, town.NameLength);
+      auto town = dic.ReadTown(pos);
+      if (!town) {
+        failure = town.error();
+        return false;
+      }
+      auto name = ExpandText(town->Name, town->NameLength);
       if (!name) {
         failure = name.error();
         return false;

@@ -1,1 +1,151 @@
+// Checks on the whole national file; skipped unless KOVANT_KENALL names it.
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <map>
+#include <random>
+#include <set>
+
+#include "dict/search.h"
+#include "dict/walk.h"
+#include "testdata.h"
+
+using namespace kovant;
+using namespace kovant::test;
+
+namespace {
+
+struct National {
+  std::vector<tools::KenRow> towns;
+  tools::BuildReport report;
+  std::string path;
+  dict::PrefectureTable table;
+};
+
+const National* Get() {
+  static National* national = [] {
+    auto* n = new National;
+    std::string file = NationalFile();
+    if (file.empty()) return n;
+    n->towns = TownsOf(file);
+    n->path = BuildInto(TempFolder("national"), n->towns, &n->report);
+    auto loaded = dict::LoadDictionary(n->path);
+    if (loaded.ok()) n->table = loaded->table;
+    return n;
+  }();
+  return national;
+}
+
+std::string OldText(const std::string& old) {
+  return old.size() == 3 ? old : old.substr(0, 3) + "-" + old.substr(3);
+}
+
+std::string NewText(const std::string& code) { return code.substr(0, 3) + "-" + code.substr(3); }
+
+#define NATIONAL(n)                       \
+  KOVANT_NEEDS_NATIONAL_FILE(file_);      \
+  const National& n = *Get();             \
+  ASSERT_EQ(n.table.rows.size(), 47u)
+
+TEST(National, EveryTownReadsBackByWalk) {
+  NATIONAL(n);
+  EXPECT_GT(n.towns.size(), 120000u);
+  std::set<std::string> shortened(n.report.shortened.begin(), n.report.shortened.end());
+  std::multiset<std::string> expected, walked, walkedShort;
+  for (const auto& t : n.towns) {
+    if (shortened.count(t.newCode + " " + t.town)) continue;
+    expected.insert(NewText(t.newCode) + "|" + OldText(t.oldCode) + "|" + t.pref + "|" + t.city + "|" + t.town);
+  }
+  for (const auto& pref : n.table.rows) {
+    auto cities = dict::LoadCities(n.path, n.table, pref.PrefNo);
+    ASSERT_FALSE(cities.readError);
+    for (const auto& city : cities.entries) {
+      auto towns = dict::LoadTowns(n.path, cities.cityTable[static_cast<size_t>(city.itemData - 1)]);
+      ASSERT_FALSE(towns.readError);
+      for (const auto& town : towns.entries) {
+        auto r = dict::ShowTownResult(n.path, pref.Name, city.text, town, "", false);
+        ASSERT_TRUE(r.ok());
+        std::string name = r->Address3 + r->Supplement;
+        std::string key = r->NewCode + "|" + r->OldCode + "|" + pref.Name + "|" + city.text + "|" + name;
+        bool cut = name.size() >= 3 && (name.substr(name.size() - 3) == "…" ||
+                                        (name.size() >= 6 && name.substr(name.size() - 6) == "…）"));
+        (cut && !expected.count(key) ? walkedShort : walked).insert(key);
+      }
+    }
+  }
+  EXPECT_EQ(walked, expected);
+  EXPECT_EQ(walkedShort.size(), shortened.size());
+}
+
+TEST(National, RandomCurrentCodesFindTheirTown) {
+  NATIONAL(n);
+  std::set<std::string> shortened(n.report.shortened.begin(), n.report.shortened.end());
+  std::mt19937 rng(20261208);
+  std::uniform_int_distribution<size_t> pick(0, n.towns.size() - 1);
+  for (int i = 0; i < 2000; ++i) {
+    const auto& t = n.towns[pick(rng)];
+    auto r = dict::SearchPostalCode(n.path, n.table, t.newCode);
+    ASSERT_FALSE(r.readError);
+    bool hit = false;
+    for (const auto& row : r.rows) {
+      std::string want = t.pref + " " + t.city + " " + t.town;
+      hit = hit || row.text == want || (shortened.count(t.newCode + " " + t.town) &&
+                                        row.text.rfind(t.pref + " " + t.city + " ", 0) == 0);
+    }
+    EXPECT_TRUE(hit) << t.newCode << " " << t.town;
+  }
+}
+
+TEST(National, EveryFormerCodeListsExactlyItsTowns) {
+  NATIONAL(n);
+  std::set<std::string> shortened;
+  for (const auto& s : n.report.shortened) shortened.insert(s);
+  std::map<std::string, std::multiset<std::string>> byOld;
+  for (const auto& t : n.towns) {
+    // Shortened names are compared by their first characters only.
+    std::string name = shortened.count(t.newCode + " " + t.town) ? std::string("(short)") : t.town;
+    byOld[t.oldCode].insert(t.pref + " " + t.city + " " + name);
+  }
+  for (const auto& [old, want] : byOld) {
+    auto r = dict::SearchPostalCode(n.path, n.table, old);
+    ASSERT_FALSE(r.readError);
+    std::multiset<std::string> got;
+    for (const auto& row : r.rows) {
+      std::string text = row.text;
+      bool isShort = text.size() >= 3 && (text.substr(text.size() - 3) == "…" ||
+                                          (text.size() >= 6 && text.substr(text.size() - 6) == "…）"));
+      if (isShort) {
+        size_t b2 = text.find(' ', text.find(' ') + 1);
+        std::string head = text.substr(0, b2 + 1);
+        if (want.count(head + "(short)")) text = head + "(short)";
+      }
+      got.insert(text);
+    }
+    ASSERT_EQ(got, want) << old;
+  }
+}
+
+TEST(National, WalkListsEachPrefecturesCities) {
+  NATIONAL(n);
+  std::map<std::string, std::set<std::string>> cities;
+  for (const auto& t : n.towns) cities[t.pref].insert(t.city);
+  for (const auto& pref : n.table.rows) {
+    auto listed = dict::LoadCities(n.path, n.table, pref.PrefNo);
+    std::set<std::string> got;
+    for (const auto& e : listed.entries) got.insert(e.text);
+    EXPECT_EQ(got.size(), listed.entries.size()) << pref.Name;
+    EXPECT_EQ(got, cities[pref.Name]) << pref.Name;
+  }
+}
+
+TEST(National, SizeAndNotes) {
+  NATIONAL(n);
+  auto size = std::filesystem::file_size(n.path);
+  EXPECT_LT(size, 4u << 20);
+  auto found = dict::SearchPostalCode(n.path, n.table, "5220317");
+  ASSERT_EQ(found.rows.size(), 1u);
+  EXPECT_EQ(found.rows[0].text, "滋賀県 犬上郡多賀町 一円");
+  RecordProperty("dictionary_bytes", std::to_string(size));
+  RecordProperty("shortened_names", std::to_string(n.report.shortened.size()));
+}
+
+}  // namespace
