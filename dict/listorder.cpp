@@ -6,18 +6,29 @@
 #include "platform/sjis.h"
 
 namespace kovant::dict {
-namespace {
-bool BytesLess(std::string_view a, std::string_view b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-  });
-}
-}  // namespace
+// std::char_traits<char> compares as unsigned char, so plain string
+// comparison is the byte order wanted here.
+bool ListOrderLess(const ListEntry& a, const ListEntry& b) { return a.sortKey < b.sortKey; }
 
-bool ListOrderLess(const ListEntry& a, const ListEntry& b) { return BytesLess(a.sortKey, b.sortKey); }
+void FillTextsFromSortKeys(std::vector<ListEntry>& entries) {
+  std::vector<std::string_view> keys;
+  keys.reserve(entries.size());
+  for (const auto& e : entries) keys.push_back(e.sortKey);
+  auto texts = platform::SjisToUtf8Batch(keys);
+  for (size_t i = 0; i < entries.size(); ++i) entries[i].text = std::move(texts[i]);
+}
 
 void SortListEntries(std::vector<ListEntry>& entries) {
-  std::stable_sort(entries.begin(), entries.end(), ListOrderLess);
+  // Sorting positions and moving each entry once is cheaper than moving the
+  // entries through every merge.
+  std::vector<uint32_t> order(entries.size());
+  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](uint32_t a, uint32_t b) { return entries[a].sortKey < entries[b].sortKey; });
+  std::vector<ListEntry> sorted;
+  sorted.reserve(entries.size());
+  for (uint32_t i : order) sorted.push_back(std::move(entries[i]));
+  entries = std::move(sorted);
 }
 
 void SortTexts(std::vector<std::string>& texts) {

@@ -18,6 +18,9 @@ struct ListEntry {
   int32_t itemData = 0;
 };
 
+// Fills the text of every entry from its sortKey, in one conversion.
+void FillTextsFromSortKeys(std::vector<ListEntry>& entries);
+
 bool ListOrderLess(const ListEntry& a, const ListEntry& b);
 void SortListEntries(std::vector<ListEntry>& entries);
 

@@ -64,7 +64,6 @@ Result<ListEntry> MakeRow(const PrefectureRow& pref, const std::string& citySjis
   if (!name) return name.error();
   ListEntry row;
   row.sortKey = pref.NameSjis + " " + citySjis + " " + *name;
-  row.text = platform::SjisToUtf8(row.sortKey);
   row.itemData = static_cast<int32_t>(pos);
   return row;
 }
@@ -91,6 +90,7 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
   DicFile& dic = **opened;
   auto fail = [&](const Error& e) {
     out.readError = e;
+    FillTextsFromSortKeys(out.rows);
     SortListEntries(out.rows);
     out.heading = ResultHeading(out.rows.size());
     return out;
@@ -136,6 +136,7 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
       if (failure) return fail(*failure);
     }
   }
+  FillTextsFromSortKeys(out.rows);
   SortListEntries(out.rows);
   out.heading = ResultHeading(out.rows.size());
   return out;
@@ -178,6 +179,7 @@ SearchOutcome LinearScanPostalCode(const std::string& dictionaryPath, const Pref
       break;
     }
   }
+  FillTextsFromSortKeys(out.rows);
   SortListEntries(out.rows);
   out.heading = ResultHeading(out.rows.size());
   return out;

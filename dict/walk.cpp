@@ -10,6 +10,7 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
   CityListing out;
   auto finish = [&](std::optional<Error> error) {
     out.readError = std::move(error);
+    FillTextsFromSortKeys(out.entries);
     SortListEntries(out.entries);
     out.heading = "住所２（ " + std::to_string(out.entries.size()) + " 件）";
     return out;
@@ -26,8 +27,7 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
       return false;
     }
     out.cityTable.push_back({city.CityNo, city.TownListPos});
-    out.entries.push_back({platform::SjisToUtf8(*name), std::move(name.value()),
-                           static_cast<int32_t>(out.cityTable.size())});
+    out.entries.push_back({std::string(), std::move(name.value()), static_cast<int32_t>(out.cityTable.size())});
     return true;
   });
   if (!walked) failure = walked.error();
@@ -38,6 +38,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
   TownListing out;
   auto finish = [&](std::optional<Error> error) {
     out.readError = std::move(error);
+    FillTextsFromSortKeys(out.entries);
     SortListEntries(out.entries);
     out.heading = "住所３（ " + std::to_string(out.entries.size()) + " 件）";
     return out;
@@ -51,7 +52,6 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
     ListEntry entry;
     entry.itemData = static_cast<int32_t>(pos);
     if (head.NameLength == 0) {
-      entry.text = std::string(kNoTownEntry);
       entry.sortKey = kNoTownSjis;
     } else {
       auto town = dic.ReadTown(pos);
@@ -64,7 +64,6 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
         failure = name.error();
         return false;
       }
-      entry.text = platform::SjisToUtf8(*name);
       entry.sortKey = std::move(name.value());
     }
     out.entries.push_back(std::move(entry));

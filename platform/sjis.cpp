@@ -80,6 +80,28 @@ std::string SjisToUtf8(std::string_view sjis) {
   return conv.Run(sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; }, nullptr);
 }
 
+std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis) {
+  std::string joined;
+  size_t total = 0;
+  for (auto s : sjis) total += s.size() + 1;
+  joined.reserve(total);
+  for (auto s : sjis) {
+    joined.append(s);
+    joined += '\n';
+  }
+  std::string utf8 = SjisToUtf8(joined);
+  std::vector<std::string> out;
+  out.reserve(sjis.size());
+  size_t start = 0;
+  for (size_t i = 0; i < sjis.size(); ++i) {
+    size_t nl = utf8.find('\n', start);
+    if (nl == std::string::npos) nl = utf8.size();
+    out.emplace_back(utf8, start, nl - start);
+    start = nl + 1 > utf8.size() ? utf8.size() : nl + 1;
+  }
+  return out;
+}
+
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy) {
   thread_local Converter conv("CP932", "UTF-8");
   if (lossy) *lossy = false;

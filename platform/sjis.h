@@ -3,11 +3,16 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kovant::platform {
 
 // Invalid or unmappable input never fails: each bad byte becomes U+FFFD.
 std::string SjisToUtf8(std::string_view sjis);
+
+// Converts many texts in one pass (each conversion call has a fixed cost
+// that dominates for short names). Texts must not hold a line feed.
+std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis);
 
 // Characters without a CP932 form become "?" and set *lossy when given.
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy = nullptr);
