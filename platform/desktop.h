@@ -1,0 +1,37 @@
+// Other applications' windows and simulated keystrokes, behind an interface
+// so that the copy delivery and the hand-over run in tests with a fake.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kovant::platform {
+
+using WindowId = uint64_t;
+
+struct TopWindow {
+  WindowId id = 0;
+  std::string caption;  // UTF-8; empty when the window has none
+};
+
+enum class Key { Paste, Tab, Enter, CtrlF1 };
+
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // False when no X11 display can be reached (other windows are out of reach).
+  virtual bool Available() const = 0;
+  // Every top-level window, visible or hidden, ours included, topmost first.
+  virtual std::vector<TopWindow> TopLevelWindows() = 0;
+  // Back from minimised or maximised to the normal state.
+  virtual void Restore(WindowId id) = 0;
+  // Makes the window the active one; true when it became active.
+  virtual bool Activate(WindowId id) = 0;
+  // Sends the key to the active window and returns once the X server has
+  // handled it. Paste is Shift+Insert.
+  virtual bool SendKey(Key key) = 0;
+};
+
+}  // namespace kovant::platform

@@ -1,0 +1,345 @@
+#include <QWindow>
+
+#include "uifixture.h"
+
+namespace kovant::test {
+namespace {
+
+using MainWindow = UiFixture;
+
+TEST_F(MainWindow, OpensInWalkModeWithPrefecturesAndNoSelection) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  EXPECT_TRUE(w.AddressMode());
+  EXPECT_EQ(w.List2->ListCount(), 47);
+  EXPECT_EQ(w.List2->ListIndex(), -1);
+  EXPECT_EQ(Str(w.List2->ItemText(0)), "北海道");
+  EXPECT_EQ(w.List2->ItemData(12), 13);
+  EXPECT_TRUE(w.List1->isHidden());
+  EXPECT_EQ(Str(w.Label2[0]->text()), "住所１");
+  EXPECT_EQ(w.Label2[0]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(w.Label2[1]->palette().color(QPalette::WindowText), QColor(0, 0, 192));
+  EXPECT_EQ(Str(w.Command2->text()), "郵便番号→住所");
+  EXPECT_FALSE(w.Command4->isEnabled());
+  EXPECT_TRUE(w.Option1[0]->isChecked());
+  EXPECT_GT(w.VisibleRows(), 3);
+  EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(MainWindow, StartModeOneOpensTheSearchWithItsHeadingInRed) {
+  app.Settings.CopyMode = 1;
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  EXPECT_FALSE(w.AddressMode());
+  EXPECT_FALSE(w.List1->isHidden());
+  EXPECT_TRUE(w.List2->isHidden());
+  EXPECT_EQ(Str(w.Label2[0]->text()), "該　当　住　所");
+  EXPECT_EQ(w.Label2[0]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(Str(w.Command2->text()), "住所→郵便番号");
+  EXPECT_TRUE(w.Option1[1]->isChecked());
+}
+
+TEST_F(MainWindow, HandEditedCopyModeSelectsTheFormerCodeInsteadOfEnding) {
+  app.Settings.CopyMode = 7;
+  ASSERT_TRUE(Open(0));
+  EXPECT_TRUE(window->Option1[0]->isChecked());
+}
+
+TEST_F(MainWindow, WalkByKeyboardShowsATownAndEnterCopiesIt) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  w.Text4->setFocus();
+  Type("東");
+  EXPECT_EQ(Str(w.List2->ItemText(w.List2->ListIndex())), "東京都");
+  EXPECT_FALSE(w.Command4->isEnabled());
+  Key(Qt::Key_Return);  // cities of 東京都
+  EXPECT_EQ(w.CurrentList(), w.List3);
+  EXPECT_TRUE(w.Text4->text().isEmpty());
+  EXPECT_EQ(Str(w.Label2[1]->text()), "住所２（ " + std::to_string(w.List3->ListCount()) + " 件）");
+  EXPECT_EQ(w.Label2[1]->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(Str(w.Text3->text()), "東京都");
+  Type("千代田");
+  ASSERT_GE(w.List3->ListIndex(), 0);
+  Key(Qt::Key_Return);  // towns of 千代田区
+  EXPECT_EQ(w.CurrentList(), w.List4);
+  EXPECT_EQ(Str(w.Text3->text()), "東京都千代田区");
+  EXPECT_FALSE(w.Command4->isEnabled());
+  // The nameless town stands first.
+  EXPECT_EQ(Str(w.List4->ItemText(0)), " 以下に該当する住所がない場合");
+  Key(Qt::Key_Down);
+  EXPECT_EQ(w.List4->ListIndex(), 0);
+  EXPECT_EQ(Str(w.Label3[1]->text()), "100-0000");
+  EXPECT_EQ(Str(w.Text3->text()), "東京都千代田区");
+  EXPECT_TRUE(w.Command4->isEnabled());
+  w.Text4->setFocus();
+  Type("千代田");
+  ASSERT_EQ(Str(w.List4->ItemText(w.List4->ListIndex())), "千代田");
+  EXPECT_FALSE(w.Command4->isEnabled());
+  w.Text4->clear();
+  Key(Qt::Key_Right);
+  EXPECT_EQ(Str(w.Label3[1]->text()), "100-0001");
+  EXPECT_EQ(Str(w.Label3[0]->text()), "100");
+  EXPECT_TRUE(w.Command4->isEnabled());
+  EXPECT_EQ(QApplication::focusWidget(), w.Text2);
+  w.Option1[1]->setChecked(true);
+  Key(Qt::Key_Return);  // presses "コピー"
+  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+  Key(Qt::Key_Left);
+  EXPECT_EQ(w.CurrentList(), w.List3);
+  EXPECT_FALSE(w.Command4->isEnabled());
+  Key(Qt::Key_Left);
+  Key(Qt::Key_Left);
+  EXPECT_EQ(w.CurrentList(), w.List2);
+}
+
+TEST_F(MainWindow, UpAndDownStopAtTheEndsAndShowTheTownAgain) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  w.List2->SetListIndex(12);
+  Key(Qt::Key_Return);
+  w.List3->SetListIndex(0);
+  Key(Qt::Key_Return);
+  ASSERT_GT(w.List4->ListCount(), 1);
+  Key(Qt::Key_Up);  // no selection: nothing to move to
+  EXPECT_EQ(w.List4->ListIndex(), -1);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Up);
+  EXPECT_EQ(w.List4->ListIndex(), 0);
+  EXPECT_TRUE(w.Command4->isEnabled());
+  w.Text2->setText("x");
+  Key(Qt::Key_Up);  // shows the first town again, clearing the supplement
+  EXPECT_EQ(w.List4->ListIndex(), 0);
+  EXPECT_TRUE(w.Text2->text().isEmpty());
+  for (int i = 0; i < 50; ++i) Key(Qt::Key_Down);
+  EXPECT_EQ(w.List4->ListIndex(), w.List4->ListCount() - 1);
+}
+
+TEST_F(MainWindow, UpAndDownOnThePrefecturesDisableCopyAndLoadNothing) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  w.Text4->setFocus();
+  Key(Qt::Key_Down);
+  EXPECT_EQ(w.List2->ListIndex(), 0);
+  EXPECT_EQ(w.List3->ListCount(), 0);
+  EXPECT_FALSE(w.Command4->isEnabled());
+}
+
+TEST_F(MainWindow, PagingMovesByVisibleRowsWithinTheList) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  const int rows = w.VisibleRows();
+  w.Text4->setFocus();
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(w.List2->ListIndex(), rows - 1);
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(w.List2->ListIndex(), 2 * rows - 1);
+  for (int i = 0; i < 10; ++i) Key(Qt::Key_PageDown);
+  EXPECT_EQ(w.List2->ListIndex(), 46);
+  Key(Qt::Key_PageUp);
+  EXPECT_EQ(w.List2->ListIndex(), 46 - rows);
+  for (int i = 0; i < 10; ++i) Key(Qt::Key_PageUp);
+  EXPECT_EQ(w.List2->ListIndex(), 0);
+  // On an empty list paging changes nothing.
+  Key(Qt::Key_Right);
+  Key(Qt::Key_Return);
+  w.Text4->setFocus();
+  ASSERT_EQ(w.CurrentList(), w.List4);
+  ASSERT_EQ(w.List4->ListCount(), 0);
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(w.List4->ListIndex(), -1);
+}
+
+TEST_F(MainWindow, RightWithoutSelectionOnlyEmptiesTheHeadSearch) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  w.Text4->setFocus();
+  Type("ん");  // no prefecture begins with it
+  EXPECT_EQ(w.List2->ListIndex(), -1);
+  Key(Qt::Key_Right);
+  EXPECT_TRUE(w.Text4->text().isEmpty());
+  EXPECT_EQ(w.CurrentList(), w.List2);
+  EXPECT_EQ(w.List3->ListCount(), 0);
+}
+
+TEST_F(MainWindow, HeadSearchIgnoresLetterCaseAndBlankText) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  w.List2->SetListIndex(12);
+  Key(Qt::Key_Return);
+  w.Text4->setText("   ");
+  EXPECT_EQ(w.List3->ListIndex(), -1);
+  // Full-width Latin in a name is matched without regard to case as well.
+  w.Text4->setText("新");
+  EXPECT_EQ(Str(w.List3->ItemText(w.List3->ListIndex())), "新宿区");
+}
+
+TEST_F(MainWindow, SearchByKeyboardPicksAndCopies) {
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  w.Text1->setFocus();
+  Type("1a0b0-0001");
+  EXPECT_EQ(Str(w.Text1->text()), "1000001");
+  Key(Qt::Key_Backspace);
+  Type("1");
+  Key(Qt::Key_Left);  // consumed: the caret stays at the end
+  EXPECT_EQ(w.Text1->cursorPosition(), 7);
+  Key(Qt::Key_Return);
+  ASSERT_EQ(w.List1->ListCount(), 1);
+  EXPECT_EQ(Str(w.Label2[0]->text()), "該　当　住　所 （1 件）");
+  EXPECT_EQ(Str(w.List1->ItemText(0)), "東京都 千代田区 千代田");
+  EXPECT_EQ(QApplication::focusWidget(), w.Text2);
+  EXPECT_FALSE(w.Command4->isEnabled());
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Str(w.Label3[1]->text()), "100-0001");
+  EXPECT_EQ(Str(w.Text3->text()), "東京都千代田区千代田");
+  EXPECT_EQ(Str(w.Label1[0]->text()), "必要に応じて補足を入力してください。");
+  EXPECT_TRUE(w.Command4->isEnabled());
+  Type("１－２");
+  w.Option1[1]->setChecked(true);
+  w.Text2->setFocus();
+  ASSERT_TRUE(w.Command4->isEnabled());
+  ASSERT_EQ(QApplication::focusWidget(), w.Text2);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田１－２");
+}
+
+TEST_F(MainWindow, SamePickAfterANewSearchEnablesCopyAgain) {
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  w.Text1->setText("1000001");
+  w.Command1_Click();
+  w.List1->SetListIndex(0);
+  ASSERT_TRUE(w.Command4->isEnabled());
+  w.Command1_Click();
+  EXPECT_FALSE(w.Command4->isEnabled());
+  w.List1->SetListIndex(0);
+  EXPECT_TRUE(w.Command4->isEnabled());
+}
+
+TEST_F(MainWindow, SearchWarnsOnBadInputAfterClearingTheList) {
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  w.Text1->setText("1690075");
+  w.Command1_Click();
+  EXPECT_EQ(w.List1->ListCount(), 3);
+  w.Text1->setText("1234");
+  w.Command1_Click();
+  EXPECT_EQ(w.List1->ListCount(), 0);
+  w.Text1->setText("12a");  // as pasted
+  w.Command1_Click();
+  ASSERT_EQ(warnings.size(), 2u);
+  EXPECT_EQ(warnings[0], "入力された桁数が正しくありません。");
+  EXPECT_EQ(warnings[1], "数字を入力してください。");
+  w.Text1->setText("9999999");
+  w.Command1_Click();
+  EXPECT_EQ(Str(w.Label2[0]->text()), "該　当　住　所 （0 件）");
+}
+
+TEST_F(MainWindow, PickMovesTheParenthesisedTextIntoTheSupplement) {
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  w.Text1->setText("0600042");
+  w.Command1_Click();
+  w.List1->SetListIndex(0);
+  EXPECT_EQ(Str(w.Text2->text()), "１～１９丁目");
+  EXPECT_EQ(w.Current().Address3, "大通西");
+}
+
+TEST_F(MainWindow, DirectionSwitchClearsTheResultAndKeepsTheSupplementOnlyWithInputClear) {
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  w.Text1->setText("1000001");
+  w.Command1_Click();
+  w.List1->SetListIndex(0);
+  w.Text2->setText("補足");
+  w.Command2_Click();
+  EXPECT_TRUE(w.AddressMode());
+  EXPECT_TRUE(w.Label3[0]->text().isEmpty());
+  EXPECT_TRUE(w.Text3->text().isEmpty());
+  EXPECT_TRUE(w.Text2->text().isEmpty());
+  EXPECT_EQ(QApplication::focusWidget(), w.Text4);
+  app.Settings.InputClear = 1;
+  w.Text2->setText("補足");
+  w.Command2_Click();
+  EXPECT_EQ(Str(w.Text2->text()), "補足");
+  EXPECT_EQ(w.List1->ListCount(), 0);
+  EXPECT_EQ(QApplication::focusWidget(), w.Text1);
+}
+
+TEST_F(MainWindow, EnterOnAFocusedButtonPressesThatButton) {
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  w.Command2->setFocus();
+  Key(Qt::Key_Return);
+  EXPECT_TRUE(w.AddressMode());
+}
+
+TEST_F(MainWindow, CtrlF1RestoresAMinimisedWindowAndF1AloneDoesNothing) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  w.showMinimized();
+  EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+  w.Form_KeyDown(Qt::Key_F1, Qt::NoModifier);
+  EXPECT_TRUE(w.windowState() & Qt::WindowMinimized);
+  w.Form_KeyDown(Qt::Key_F1, Qt::ControlModifier);
+  EXPECT_FALSE(w.windowState() & Qt::WindowMinimized);
+}
+
+TEST_F(MainWindow, MouseOnTheListsRunsTheWalkSteps) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  auto press = [](ui::ListBox* list, int row) {
+    QRect r = list->visualItemRect(list->item(row));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+  };
+  press(w.List2, 12);
+  EXPECT_EQ(w.CurrentList(), w.List3);
+  ASSERT_GT(w.List3->ListCount(), 0);
+  press(w.List3, 0);
+  EXPECT_EQ(w.CurrentList(), w.List4);
+  ASSERT_GT(w.List4->ListCount(), 0);
+  press(w.List4, 0);
+  EXPECT_TRUE(w.Command4->isEnabled());
+  QRect r = w.List4->visualItemRect(w.List4->item(0));
+  QTest::mouseDClick(w.List4->viewport(), Qt::LeftButton, {}, r.center());
+  EXPECT_EQ(clipboard.Text(), w.CopyText());
+  EXPECT_FALSE(clipboard.Text().empty());
+}
+
+TEST_F(MainWindow, OtherVersionWarnsAndOpensEmpty) {
+  RawDic raw(101);
+  raw.Write(folder + "/KOVANT.DIC");
+  ASSERT_TRUE(Open(0));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "辞書のバージョンが違います。");
+  EXPECT_EQ(window->List2->ListCount(), 0);
+  Key(Qt::Key_Down);
+  Key(Qt::Key_Return);
+  EXPECT_EQ(window->List3->ListCount(), 0);
+}
+
+TEST_F(MainWindow, MissingDictionaryEndsWithTheReadError) {
+  std::filesystem::remove(folder + "/KOVANT.DIC");
+  EXPECT_FALSE(Open(0));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].rfind("辞書の読み込みでエラーが発生しました。", 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists(folder + "/KOVANT.DIC"));
+}
+
+TEST_F(MainWindow, DictionaryRemovedWhileRunningGivesTheReadErrorAndKeepsRunning) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  std::filesystem::remove(folder + "/KOVANT.DIC");
+  w.List2->SetListIndex(0);
+  Key(Qt::Key_Return);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].rfind("辞書の読み込みでエラーが発生しました。", 0), 0u);
+  EXPECT_EQ(w.List3->ListCount(), 0);
+  w.Command2_Click();
+  w.Text1->setText("1000001");
+  w.Command1_Click();
+  EXPECT_EQ(warnings.size(), 2u);
+}
+
+}  // namespace
+}  // namespace kovant::test

@@ -1,0 +1,72 @@
+// A main window on a dictionary built from the sample, with the warnings
+// recorded instead of shown and the clipboard kept in memory.
+#pragma once
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/clipboard.h"
+#include "testdata.h"
+#include "ui/appstate.h"
+#include "ui/mainwindow.h"
+
+namespace kovant::test {
+
+struct UiFixture : ::testing::Test {
+  std::string folder;
+  ui::AppState app;
+  platform::MemoryClipboard clipboard;
+  std::vector<std::string> warnings;
+  std::unique_ptr<ui::Kovant1> window;
+
+  void SetUp() override {
+    folder = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    BuildInto(folder, TownsOf(SamplePath()));
+    app.ProgramFolder = folder;
+    app.clipboard = &clipboard;
+    app.warn = [this](const QString& text) { warnings.push_back(text.toStdString()); };
+  }
+
+  // Creates, loads and shows the window as start-up does.
+  bool Open(int startMode = 0) {
+    app.Settings.StartMode = static_cast<int16_t>(startMode);
+    window = std::make_unique<ui::Kovant1>(app);
+    bool ok = window->Form_Load();
+    if (!ok) return false;
+    window->show();
+    window->activateWindow();
+    (void)QTest::qWaitForWindowActive(window.get(), 1000);
+    window->WindowShown = true;
+    return true;
+  }
+
+  // A key as the user presses it: to the focused control.
+  void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    QTest::keyClick(target ? target : window.get(), static_cast<Qt::Key>(key), mods);
+  }
+  // Characters as typed; kana and kanji arrive as key events with text, as
+  // an input method commits them.
+  void Type(const char* text) {
+    for (QChar c : QString::fromUtf8(text)) {
+      QWidget* target = QApplication::focusWidget();
+      if (!target) target = window.get();
+      if (c.unicode() < 0x80) {
+        QTest::keyClick(target, c.toLatin1());
+      } else {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(target, &release);
+      }
+    }
+  }
+  std::string Str(const QString& s) { return s.toStdString(); }
+};
+
+}  // namespace kovant::test

@@ -1,0 +1,35 @@
+// The process-wide state the windows share: the settings record, the flags
+// that pass outcomes between windows and the link, and the ways out to the
+// desktop. One instance, made at start-up (tests make their own).
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "settings/settings.h"
+
+namespace kovant::platform {
+class Clipboard;
+class Desktop;
+}  // namespace kovant::platform
+
+namespace kovant::ui {
+
+struct AppState {
+  settings::Settings Settings = settings::DefaultSettings();
+  std::string ProgramFolder;  // KOVANT.DIC, KOVANT.INI and the profiles
+  bool ExternalRequest = false;
+  bool SettingsCancelled = false;
+  int16_t ProfileDialogMode = 0;  // 1 save, 2 delete
+  std::string FoundWindowTitle;
+
+  platform::Clipboard* clipboard = nullptr;
+  platform::Desktop* desktop = nullptr;  // may be null: no other windows reachable
+  // Shows a warning message box; tests record instead.
+  std::function<void(const QString&)> warn;
+};
+
+}  // namespace kovant::ui

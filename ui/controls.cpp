@@ -1,0 +1,142 @@
+#include "ui/controls.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QScreen>
+#include <QTimer>
+
+#include <cmath>
+
+namespace kovant::ui {
+
+int Px(int twips) {
+  double dpi = 96.0;
+  if (QScreen* s = QGuiApplication::primaryScreen()) dpi = s->logicalDotsPerInchY();
+  return static_cast<int>(std::lround(twips * dpi / 1440.0));
+}
+
+void PlaceTwips(QWidget* w, int left, int top, int width, int height) {
+  w->setGeometry(Px(left), Px(top), Px(width), Px(height));
+}
+
+QFont JapaneseFont(bool proportional, double points, bool bold) {
+  QFont f;
+  if (proportional) {
+    f.setFamilies({"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "IPAexGothic", "Noto Sans CJK JP",
+                   "IPAGothic"});
+  } else {
+    f.setFamilies({"ＭＳ ゴシック", "MS Gothic", "IPAGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP",
+                   "IPAPGothic"});
+  }
+  f.setPointSizeF(points);
+  f.setBold(bold);
+  return f;
+}
+
+void SetColours(QWidget* w, const QColor& background, const QColor& text) {
+  QPalette p = w->palette();
+  if (background.isValid()) {
+    p.setColor(QPalette::Window, background);
+    p.setColor(QPalette::Base, background);
+    w->setAutoFillBackground(true);
+  }
+  p.setColor(QPalette::WindowText, text);
+  p.setColor(QPalette::Text, text);
+  p.setColor(QPalette::ButtonText, text);
+  w->setPalette(p);
+}
+
+void SelectAllText(QLineEdit* box) { box->setSelection(0, static_cast<int>(box->text().size())); }
+
+namespace {
+class SelectAllFilter : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* obj, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn) {
+      auto* box = static_cast<QLineEdit*>(obj);
+      // A mouse press that gave the focus would place the caret after us.
+      QTimer::singleShot(0, box, [box] { SelectAllText(box); });
+      SelectAllText(box);
+    }
+    return false;
+  }
+};
+}  // namespace
+
+void SelectAllOnFocus(QLineEdit* box) { box->installEventFilter(new SelectAllFilter(box)); }
+
+ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformItemSizes(true);
+}
+
+void ListBox::AddItem(const QString& text, int32_t itemData) {
+  auto* item = new QListWidgetItem(text);
+  item->setData(Qt::UserRole, itemData);
+  addItem(item);
+}
+
+void ListBox::SetEntries(const std::vector<dict::ListEntry>& entries) {
+  setUpdatesEnabled(false);
+  for (const auto& e : entries) AddItem(QString::fromStdString(e.text), e.itemData);
+  setUpdatesEnabled(true);
+}
+
+int32_t ListBox::ItemData(int index) const {
+  const QListWidgetItem* it = item(index);
+  return it ? it->data(Qt::UserRole).toInt() : 0;
+}
+
+QString ListBox::ItemText(int index) const {
+  const QListWidgetItem* it = item(index);
+  return it ? it->text() : QString();
+}
+
+void ListBox::SetListIndex(int index) {
+  if (index < 0 || index >= count()) {
+    setCurrentRow(-1);
+    clearSelection();
+    return;
+  }
+  setCurrentRow(index);
+}
+
+void ListBox::SetTopIndex(int index) {
+  if (QListWidgetItem* it = item(index)) scrollToItem(it, QAbstractItemView::PositionAtTop);
+}
+
+void ListBox::RemoveLast() {
+  if (count() > 0) delete takeItem(count() - 1);
+}
+
+void ListBox::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) {
+    QListWidget::mousePressEvent(event);
+  } else {
+    event->accept();
+  }
+  emit MouseDown(event->button());
+}
+
+void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  QListWidget::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint())) emit DblClick();
+}
+
+void FillCombo(QComboBox* combo, const std::vector<std::string>& texts) {
+  const bool blocked = combo->blockSignals(true);
+  combo->clear();
+  for (const auto& t : texts) combo->addItem(QString::fromStdString(t));
+  combo->setCurrentIndex(-1);
+  combo->blockSignals(blocked);
+}
+
+void ShowWarningBox(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kAppTitle), text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+}  // namespace kovant::ui

@@ -1,0 +1,71 @@
+// Small pieces shared by the three windows: twips geometry, the fonts asked
+// for by name, list boxes that carry item values, the warning box.
+#pragma once
+
+#include <QComboBox>
+#include <QFont>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dict/listorder.h"
+
+namespace kovant::ui {
+
+inline constexpr const char* kAppTitle = "ぴこらん";
+
+// Pixels for a length in twips (1/1440 inch) at the screen's logical dpi.
+int Px(int twips);
+void PlaceTwips(QWidget* w, int left, int top, int width, int height);
+
+// "ＭＳ Ｐゴシック" (proportional) or "ＭＳ ゴシック", with fallbacks to the
+// Japanese fonts a Linux desktop has, so that no text shows as boxes.
+QFont JapaneseFont(bool proportional, double points, bool bold = false);
+
+// Colours of a label or text box: background (invalid = keep) and text.
+void SetColours(QWidget* w, const QColor& background, const QColor& text);
+
+// Selects the whole text of a box whenever it takes the focus.
+void SelectAllOnFocus(QLineEdit* box);
+void SelectAllText(QLineEdit* box);
+
+// A list box whose entries carry a 32-bit item value. The sorted lists are
+// handed their entries already in list order (dict::SortListEntries).
+class ListBox : public QListWidget {
+  Q_OBJECT
+ public:
+  explicit ListBox(QWidget* parent);
+  void AddItem(const QString& text, int32_t itemData);
+  void SetEntries(const std::vector<dict::ListEntry>& entries);
+  int32_t ItemData(int index) const;
+  QString ItemText(int index) const;
+  int ListCount() const { return count(); }
+  // The selected index, -1 without a selection.
+  int ListIndex() const { return currentRow(); }
+  void SetListIndex(int index);
+  void SetTopIndex(int index);
+  void RemoveLast();
+
+ signals:
+  // After the press has made the pressed entry the selection (left button).
+  void MouseDown(Qt::MouseButton button);
+  void DblClick();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// Refills a drop-down list without raising its change signal and leaves it
+// without a selection.
+void FillCombo(QComboBox* combo, const std::vector<std::string>& texts);
+
+// The message box of the system: title "ぴこらん", warning icon, one OK button.
+void ShowWarningBox(QWidget* parent, const QString& text);
+
+}  // namespace kovant::ui

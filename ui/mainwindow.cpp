@@ -1,0 +1,613 @@
+#include "ui/mainwindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QKeyEvent>
+#include <QWindow>
+
+#include <cmath>
+
+#include "copy/compose.h"
+#include "dict/search.h"
+#include "platform/clipboard.h"
+#include "platform/files.h"
+#include "settings/settings.h"
+
+namespace kovant::ui {
+namespace {
+
+const QColor kRed(255, 0, 0), kDarkBlue(0, 0, 192), kGreen(0, 128, 0), kWhite(255, 255, 255);
+const QColor kCaptionYellow(255, 255, 192), kHeadingGreen(192, 255, 192), kMessageGrey(224, 224, 224);
+const QColor kSearchCyan(192, 255, 255), kNavy(0, 0, 128), kBlue(0, 0, 255), kNone;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+std::string S(const QString& s) { return s.toStdString(); }
+
+QLabel* MakeLabel(QWidget* parent, const char* caption, const QFont& font, const QColor& bg, const QColor& fg,
+                  Qt::Alignment align = Qt::AlignVCenter | Qt::AlignHCenter) {
+  auto* l = new QLabel(QString::fromUtf8(caption), parent);
+  l->setFont(font);
+  l->setAlignment(align);
+  SetColours(l, bg, fg);
+  return l;
+}
+
+}  // namespace
+
+Kovant1::Kovant1(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
+  setWindowTitle(QStringLiteral("ぴこらん Ver. 1.31"));
+  setObjectName("KOVANT1");
+  setFont(JapaneseFont(true, 9.75));
+  setFixedSize(Px(7725), Px(3975));
+  BuildControls();
+  currentList_ = List2;
+  for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+  installEventFilter(this);
+}
+
+void Kovant1::BuildControls() {
+  const QFont gothic = JapaneseFont(false, 9.75);
+  const QFont pgothic = JapaneseFont(true, 9.75);
+
+  Label4[1] = MakeLabel(this, "旧〒", gothic, kCaptionYellow, kRed);
+  PlaceTwips(Label4[1], 60, 60, 975, 300);
+  Label3[0] = MakeLabel(this, "", JapaneseFont(false, 11.25, true), kWhite, kGreen);
+  PlaceTwips(Label3[0], 1080, 60, 1275, 300);
+  Label4[2] = MakeLabel(this, "新〒", gothic, kCaptionYellow, kRed);
+  PlaceTwips(Label4[2], 2460, 60, 975, 300);
+  Label3[1] = MakeLabel(this, "", JapaneseFont(false, 11.25, true), kWhite, kGreen);
+  PlaceTwips(Label3[1], 3480, 60, 1275, 300);
+  Option1[0] = new QRadioButton(QStringLiteral("旧〒"), this);
+  Option1[0]->setFont(gothic);
+  PlaceTwips(Option1[0], 4860, 60, 795, 255);
+  Option1[1] = new QRadioButton(QStringLiteral("新〒"), this);
+  Option1[1]->setFont(gothic);
+  PlaceTwips(Option1[1], 5700, 60, 795, 255);
+  Command4 = new QPushButton(QStringLiteral("コピー"), this);
+  Command4->setFont(gothic);
+  PlaceTwips(Command4, 6660, 60, 975, 615);
+
+  Label4[0] = MakeLabel(this, "住所", gothic, kCaptionYellow, kRed);
+  PlaceTwips(Label4[0], 60, 360, 975, 300);
+  QFont boldGothic = JapaneseFont(false, 9.75, true);
+  Text3 = new QLineEdit(this);
+  Text3->setFont(boldGothic);
+  Text3->setReadOnly(true);
+  SetColours(Text3, kNone, kGreen);
+  PlaceTwips(Text3, 1080, 360, 3675, 300);
+  Text2 = new QLineEdit(this);
+  Text2->setFont(boldGothic);
+  SetColours(Text2, kNone, kGreen);
+  PlaceTwips(Text2, 4740, 360, 1815, 300);
+  SelectAllOnFocus(Text2);
+
+  Label2[0] = MakeLabel(this, "住所１", gothic, kHeadingGreen, kDarkBlue, Qt::AlignVCenter | Qt::AlignLeft);
+  PlaceTwips(Label2[0], 60, 720, 1335, 255);
+  Label2[1] = MakeLabel(this, "住所２", gothic, kHeadingGreen, kDarkBlue, Qt::AlignVCenter | Qt::AlignLeft);
+  PlaceTwips(Label2[1], 1440, 720, 2175, 255);
+  Label2[2] = MakeLabel(this, "住所３", gothic, kHeadingGreen, kDarkBlue, Qt::AlignVCenter | Qt::AlignLeft);
+  PlaceTwips(Label2[2], 3660, 720, 3975, 255);
+
+  List2 = new ListBox(this);
+  PlaceTwips(List2, 60, 960, 1335, 2205);
+  List3 = new ListBox(this);
+  PlaceTwips(List3, 1440, 960, 2175, 2205);
+  List4 = new ListBox(this);
+  PlaceTwips(List4, 3660, 960, 3975, 2205);
+  List1 = new ListBox(this);
+  PlaceTwips(List1, 60, 960, 7575, 2205);
+  for (ListBox* l : {List1, List2, List3, List4}) l->setFont(pgothic);
+
+  Label1[0] = MakeLabel(this, "", pgothic, kMessageGrey, kRed, Qt::AlignVCenter | Qt::AlignLeft);
+  PlaceTwips(Label1[0], 60, 3240, 3555, 300);
+  Label1[1] = MakeLabel(this, "設定切替", boldGothic, kCaptionYellow, kBlue);
+  PlaceTwips(Label1[1], 3660, 3240, 1155, 300);
+  Combo1 = new QComboBox(this);
+  Combo1->setFont(JapaneseFont(false, 9));
+  PlaceTwips(Combo1, 4800, 3240, 2835, 300);
+
+  Label4[3] = MakeLabel(this, "モード切替", JapaneseFont(false, 9, true), QColor(0, 128, 0), kWhite);
+  PlaceTwips(Label4[3], 60, 3600, 1095, 315);
+  Command2 = new QPushButton(this);
+  Command2->setFont(JapaneseFont(true, 9));
+  PlaceTwips(Command2, 1200, 3600, 1455, 315);
+  Label4[4] = MakeLabel(this, "検索〒", boldGothic, kSearchCyan, kDarkBlue);
+  PlaceTwips(Label4[4], 2820, 3600, 975, 315);
+  Text1 = new QLineEdit(this);
+  Text1->setFont(gothic);
+  Text1->setAttribute(Qt::WA_InputMethodEnabled, false);
+  PlaceTwips(Text1, 3840, 3600, 1095, 315);
+  SelectAllOnFocus(Text1);
+  Command1 = new QPushButton(QStringLiteral("検索"), this);
+  Command1->setFont(gothic);
+  PlaceTwips(Command1, 4980, 3600, 855, 315);
+  Label4[5] = MakeLabel(this, "住所頭出し", boldGothic, kSearchCyan, kDarkBlue);
+  PlaceTwips(Label4[5], 2820, 3600, 1215, 315);
+  Text4 = new QLineEdit(this);
+  Text4->setFont(gothic);
+  SetColours(Text4, kNone, kNavy);
+  PlaceTwips(Text4, 4080, 3600, 1575, 315);
+  Command5 = new QPushButton(QStringLiteral("設定"), this);
+  Command5->setFont(gothic);
+  PlaceTwips(Command5, 6000, 3600, 735, 315);
+  Command3 = new QPushButton(QStringLiteral("終了"), this);
+  Command3->setFont(gothic);
+  PlaceTwips(Command3, 6900, 3600, 735, 315);
+
+  // Exchange fields for the link: outside the client area, never focused.
+  auto hidden = [this](int i) {
+    auto* box = new QLineEdit(this);
+    box->setFocusPolicy(Qt::NoFocus);
+    PlaceTwips(box, 7800, 60 + 360 * i, 915, 315);
+    return box;
+  };
+  Cmd = hidden(0);
+  DistName = hidden(1);
+  for (int i = 0; i < 6; ++i) Addr[static_cast<size_t>(i)] = hidden(2 + i);
+
+  for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5}) b->setAutoDefault(false);
+  QWidget* order[] = {Option1[0], Option1[1], Command4, Text3, Text2, List2, List3, List4, List1,
+                      Command2,   Text1,      Command1, Command5, Command3, Combo1, Text4};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  connect(Command1, &QPushButton::clicked, this, &Kovant1::Command1_Click);
+  connect(Command2, &QPushButton::clicked, this, &Kovant1::Command2_Click);
+  connect(Command3, &QPushButton::clicked, this, &Kovant1::Command3_Click);
+  connect(Command4, &QPushButton::clicked, this, &Kovant1::Command4_Click);
+  connect(Command5, &QPushButton::clicked, this, &Kovant1::Command5_Click);
+  connect(Text1, &QLineEdit::textChanged, this, [this] { Command4->setEnabled(false); });
+  connect(Text3, &QLineEdit::textChanged, this, &Kovant1::Text3_Change);
+  connect(Text4, &QLineEdit::textChanged, this, &Kovant1::Text4_Change);
+  connect(Cmd, &QLineEdit::textChanged, this, &Kovant1::Cmd_Change);
+  connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (row >= 0) List1_Click();
+  });
+  connect(List2, &ListBox::MouseDown, this, [this] {
+    LoadCities();
+    currentList_ = List3;
+    MarkCurrentList();
+  });
+  connect(List3, &ListBox::MouseDown, this, [this] {
+    LoadTowns();
+    currentList_ = List4;
+    MarkCurrentList();
+    Text4->clear();
+  });
+  connect(List4, &ListBox::MouseDown, this, [this] { ShowTownResult(); });
+  connect(List4, &ListBox::DblClick, this, [this] {
+    if (Command4->isEnabled()) Command4_Click();
+  });
+  connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
+}
+
+void Kovant1::Warn(const QString& text) {
+  if (app_.warn) {
+    app_.warn(text);
+  } else {
+    ShowWarningBox(this, text);
+  }
+}
+
+void Kovant1::ReadFailed(const dict::Error& error) { Warn(Q(dict::ReadErrorMessage(dictionaryPath_, error))); }
+
+void Kovant1::SetBusy(bool busy) {
+  if (busy) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QApplication::restoreOverrideCursor();
+  }
+}
+
+bool Kovant1::Form_Load() {
+  move(Px(500), Px(500));
+  dictionaryPath_ = dict::DictionaryPathIn(app_.ProgramFolder);
+  currentList_ = List2;
+  const double rowHeight = QFontMetrics(font()).height();
+  visibleRows_ = std::max(1, static_cast<int>(std::nearbyint(List1->height() / rowHeight)));
+  app_.ExternalRequest = false;
+  Cmd->setText(QString());
+  addressMode_ = app_.Settings.StartMode == 0;
+  ApplyMode();
+  // Only 0 and 1 have an option button; a hand-edited value selects "旧〒".
+  Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
+  Combo1_GotFocus();
+
+  auto loaded = dict::LoadDictionary(dictionaryPath_);
+  if (!loaded) {
+    ReadFailed(loaded.error());
+    return false;
+  }
+  if (loaded->versionMismatch) {
+    Warn(Q(std::string(dict::kVersionMessage)));
+    return true;
+  }
+  prefectures_ = std::move(loaded->table);
+  for (const auto& row : prefectures_.rows) List2->AddItem(Q(row.Name), row.PrefNo);
+  return true;
+}
+
+void Kovant1::ApplyMode() {
+  List1->clear();
+  List3->clear();
+  List4->clear();
+  Command4->setEnabled(false);
+  if (addressMode_) {
+    List1->hide();
+    for (QWidget* w : {static_cast<QWidget*>(List2), static_cast<QWidget*>(List3), static_cast<QWidget*>(List4),
+                       static_cast<QWidget*>(Label2[1]), static_cast<QWidget*>(Label2[2])}) {
+      w->show();
+    }
+    Label2[0]->resize(List2->width(), Label2[0]->height());
+    Command2->setText(QStringLiteral("郵便番号→住所"));
+    Label2[0]->setText(QStringLiteral("住所１"));
+    Label2[1]->setText(QStringLiteral("住所２"));
+    Label2[2]->setText(QStringLiteral("住所３"));
+    Text1->hide();
+    Command1->hide();
+    Label4[4]->hide();
+    Text4->show();
+    Label4[5]->show();
+    Text4->clear();
+    currentList_ = List2;
+    MarkCurrentList();
+    if (List2->ListCount() > 0) {
+      List2->SetTopIndex(0);
+      List2->SetListIndex(-1);
+    }
+    if (WindowShown) Text4->setFocus();
+  } else {
+    List1->show();
+    for (QWidget* w : {static_cast<QWidget*>(List2), static_cast<QWidget*>(List3), static_cast<QWidget*>(List4),
+                       static_cast<QWidget*>(Label2[1]), static_cast<QWidget*>(Label2[2])}) {
+      w->hide();
+    }
+    Label2[0]->resize(List1->width(), Label2[0]->height());
+    Command2->setText(QStringLiteral("住所→郵便番号"));
+    Label2[0]->setText(QStringLiteral("該　当　住　所"));
+    Text1->show();
+    Command1->show();
+    Label4[4]->show();
+    Text4->hide();
+    Label4[5]->hide();
+    Text1->clear();
+    Label1[0]->clear();
+    currentList_ = List1;
+    MarkCurrentList();
+    if (WindowShown) Text1->setFocus();
+  }
+}
+
+void Kovant1::Command2_Click() {
+  Label3[0]->clear();
+  Label3[1]->clear();
+  Text3->clear();
+  current_ = {};
+  if (app_.Settings.InputClear != 1) Text2->clear();
+  addressMode_ = !addressMode_;
+  ApplyMode();
+}
+
+void Kovant1::MarkCurrentList() {
+  int i = currentList_ == List3 ? 1 : currentList_ == List4 ? 2 : 0;
+  for (QLabel* l : Label2) SetColours(l, kNone, kDarkBlue);
+  SetColours(Label2[static_cast<size_t>(i)], kNone, kRed);
+}
+
+void Kovant1::Text3_Change() {
+  ListBox* list = addressMode_ ? List4 : List1;
+  Command4->setEnabled(list->ListIndex() >= 0);
+}
+
+void Kovant1::Text4_Change() {
+  const QString text = Text4->text();
+  if (text.trimmed().isEmpty()) return;
+  for (int i = 0; i < currentList_->ListCount(); ++i) {
+    if (currentList_->ItemText(i).startsWith(text, Qt::CaseInsensitive)) {
+      currentList_->SetListIndex(i);
+      currentList_->SetTopIndex(i);
+      break;
+    }
+  }
+  Command4->setEnabled(false);
+}
+
+void Kovant1::Command1_Click() {
+  Label1[0]->clear();
+  Command4->setEnabled(false);
+  const std::string code = S(Text1->text());
+  List1->clear();
+  SetBusy(true);
+  dict::SearchOutcome outcome = dict::SearchPostalCode(dictionaryPath_, prefectures_, code);
+  List1->SetEntries(outcome.rows);
+  SetBusy(false);
+  if (!outcome.warning.empty()) {
+    Warn(Q(outcome.warning));
+    return;
+  }
+  Label2[0]->setText(Q(outcome.heading));
+  if (outcome.readError) ReadFailed(*outcome.readError);
+  Text2->setFocus();
+}
+
+void Kovant1::ShowAddress() {
+  Label3[0]->setText(Q(current_.OldCode));
+  Label3[1]->setText(Q(current_.NewCode));
+  Text2->setText(Q(current_.Supplement));
+  Text3->setText(Q(current_.Address1 + current_.Address2 + current_.Address3));
+  Text2->setFocus();
+  SelectAllText(Text2);
+  Label1[0]->setText(Q(std::string(dict::kSupplementHint)));
+}
+
+void Kovant1::List1_Click() {
+  const int row = List1->ListIndex();
+  if (row < 0) return;
+  dict::ListEntry entry{S(List1->ItemText(row)), std::string(), List1->ItemData(row)};
+  auto picked = dict::ShowPickedResult(dictionaryPath_, entry, S(Text2->text()));
+  if (!picked) {
+    ReadFailed(picked.error());
+    return;
+  }
+  current_ = std::move(picked.value());
+  ShowAddress();
+  // The same address picked again leaves Text3 unchanged; the button must
+  // still follow the selection.
+  Text3_Change();
+}
+
+void Kovant1::LoadCities() {
+  const int row = List2->ListIndex();
+  if (row < 0) return;
+  List3->clear();
+  List4->clear();
+  Label1[0]->clear();
+  Label3[0]->clear();
+  Label3[1]->clear();
+  Text3->clear();
+  if (app_.Settings.InputClear != 1) Text2->clear();
+  current_ = {};
+  current_.Address1 = S(List2->ItemText(row));
+  dict::CityListing cities = dict::LoadCities(dictionaryPath_, prefectures_, List2->ItemData(row));
+  cityTable_ = std::move(cities.cityTable);
+  List3->SetEntries(cities.entries);
+  Label2[1]->setText(Q(cities.heading));
+  if (cities.readError) ReadFailed(*cities.readError);
+  Text3->setText(Q(current_.Address1));
+  Text4->setFocus();
+  currentList_ = List3;
+}
+
+void Kovant1::LoadTowns() {
+  const int row = List3->ListIndex();
+  if (row < 0) return;
+  List4->clear();
+  Label1[0]->clear();
+  Label3[0]->clear();
+  Label3[1]->clear();
+  Text3->clear();
+  if (app_.Settings.InputClear != 1) Text2->clear();
+  current_.Address2 = S(List3->ItemText(row));
+  current_.Address3.clear();
+  current_.OldCode.clear();
+  current_.NewCode.clear();
+  const int k = List3->ItemData(row);
+  if (k >= 1 && static_cast<size_t>(k) <= cityTable_.size()) {
+    dict::TownListing towns = dict::LoadTowns(dictionaryPath_, cityTable_[static_cast<size_t>(k - 1)]);
+    List4->SetEntries(towns.entries);
+    Label2[2]->setText(Q(towns.heading));
+    if (towns.readError) ReadFailed(*towns.readError);
+  }
+  Text3->setText(Q(current_.Address1 + current_.Address2));
+  Text4->setFocus();
+  currentList_ = List4;
+}
+
+void Kovant1::ShowTownResult() {
+  const int row = List4->ListIndex();
+  if (row < 0) return;
+  dict::ListEntry entry{S(List4->ItemText(row)), std::string(), List4->ItemData(row)};
+  auto shown = dict::ShowTownResult(dictionaryPath_, current_.Address1, current_.Address2, entry, S(Text2->text()),
+                                    app_.Settings.InputClear == 1);
+  if (!shown) {
+    ReadFailed(shown.error());
+    return;
+  }
+  current_ = std::move(shown.value());
+  ShowAddress();
+  Command4->setEnabled(true);
+}
+
+void Kovant1::AfterMove() {
+  if (currentList_ == List4) ShowTownResult();
+  if (currentList_ == List1 || currentList_ == List4) {
+    if (currentList_->ListIndex() >= 0) Command4->setEnabled(true);
+  } else {
+    Command4->setEnabled(false);
+  }
+}
+
+bool Kovant1::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+  if (key == Qt::Key_F1 && (modifiers & Qt::ControlModifier)) {
+    setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
+    showNormal();
+    raise();
+    activateWindow();
+  }
+  ListBox* list = currentList_;
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      if (addressMode_) {
+        Text4->clear();
+        if (list == List2) {
+          currentList_ = List3;
+          LoadCities();
+          MarkCurrentList();
+        } else if (list == List3) {
+          currentList_ = List4;
+          LoadTowns();
+          MarkCurrentList();
+        } else if (list == List4) {
+          ShowTownResult();
+          MarkCurrentList();
+        }
+      } else {
+        Command1_Click();
+      }
+      return true;
+    case Qt::Key_Right:
+      if (addressMode_) {
+        if (list->ListIndex() >= 0) {
+          if (list == List2) {
+            LoadCities();
+          } else if (list == List3) {
+            LoadTowns();
+          } else if (list == List4) {
+            ShowTownResult();
+          }
+          MarkCurrentList();
+        }
+        Text4->clear();
+      }
+      return true;
+    case Qt::Key_Left:
+      if (addressMode_) {
+        if (list == List3) {
+          currentList_ = List2;
+        } else if (list == List4) {
+          currentList_ = List3;
+        }
+        MarkCurrentList();
+        Command4->setEnabled(false);
+        Text4->clear();
+      }
+      return true;
+    case Qt::Key_Up:
+      if (list->ListIndex() > 0) list->SetListIndex(list->ListIndex() - 1);
+      AfterMove();
+      return true;
+    case Qt::Key_Down:
+      if (list->ListIndex() < list->ListCount() - 1) list->SetListIndex(list->ListIndex() + 1);
+      AfterMove();
+      return true;
+    case Qt::Key_PageUp:
+      if (list->ListCount() > 0) list->SetListIndex(std::max(list->ListIndex() - visibleRows_, 0));
+      return false;
+    case Qt::Key_PageDown:
+      if (list->ListCount() > 0) list->SetListIndex(std::min(list->ListIndex() + visibleRows_, list->ListCount() - 1));
+      return false;
+    default:
+      return false;
+  }
+}
+
+bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
+  if (obj == Combo1 && event->type() == QEvent::FocusIn &&
+      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
+    Combo1_GotFocus();
+  }
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(obj, event);
+  // The key reaches the focused control after us; seen again on its way up
+  // the parents, it is not ours to handle twice.
+  QWidget* focus = QApplication::focusWidget();
+  if (obj != (focus && focus->window() == this ? focus : this)) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  const int k = key->key();
+  if (k == Qt::Key_Return || k == Qt::Key_Enter) {
+    // A focused button takes Enter; otherwise the default button "コピー"
+    // does while enabled, and the key handler gets it only when it is not.
+    if (auto* button = qobject_cast<QPushButton*>(focus); button && focus->window() == this) {
+      button->click();
+      return true;
+    }
+    if (Command4->isEnabled()) {
+      Command4_Click();
+      return true;
+    }
+  }
+  if (Form_KeyDown(k, key->modifiers())) return true;
+  if (obj == Text1 && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+    // Digits and Backspace only; other characters are discarded.
+    const QString text = key->text();
+    if (!text.isEmpty() && k != Qt::Key_Backspace) {
+      for (QChar c : text) {
+        if (c.isPrint() && !(c >= u'0' && c <= u'9')) return true;
+      }
+    }
+  }
+  return false;
+}
+
+bool Kovant1::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate) WindowShown = true;
+  return QWidget::event(event);
+}
+
+void Kovant1::closeEvent(QCloseEvent* event) { event->accept(); }
+
+std::string Kovant1::CopyText() const {
+  dict::CurrentResult r = current_;
+  r.Supplement = S(Text2->text());
+  return copy::ComposeCopyText(Option1[0]->isChecked() ? 0 : 1, r, app_.Settings);
+}
+
+void Kovant1::Command4_Click() {
+  if (deliver) {
+    deliver();
+    return;
+  }
+  if (app_.clipboard) app_.clipboard->SetText(CopyText());
+}
+
+void Kovant1::Command5_Click() {
+  if (openSettings) openSettings();
+}
+
+void Kovant1::Command3_Click() {
+  settings::SaveSettings(app_.Settings, app_.ProgramFolder, settings::kIniFileName);
+  close();
+}
+
+void Kovant1::Combo1_GotFocus() {
+  auto names = settings::ListProfiles(app_.ProgramFolder);
+  dict::SortTexts(names);
+  FillCombo(Combo1, names);
+  RefreshProfileCombo();
+}
+
+void Kovant1::RefreshProfileCombo() {
+  const std::string& profile = app_.Settings.Profile;
+  if (profile.empty() || Combo1->count() == 0) return;
+  auto names = settings::ListProfiles(app_.ProgramFolder);
+  dict::SortTexts(names);
+  FillCombo(Combo1, names);
+  const QString wanted = Q(profile).left(std::max<qsizetype>(0, Q(profile).size() - 4));
+  for (int i = 0; i < Combo1->count(); ++i) {
+    if (Combo1->itemText(i) == wanted) {
+      Combo1->setCurrentIndex(i);  // raises Combo1_Click
+      break;
+    }
+  }
+}
+
+void Kovant1::Combo1_Click() {
+  const int index = Combo1->currentIndex();
+  if (index < 0 || index == loadedProfileIndex_) return;
+  settings::LoadSettings(app_.Settings, app_.ProgramFolder, S(Combo1->itemText(index)) + ".prm");
+  loadedProfileIndex_ = index;
+  Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
+  if (WindowShown) Label1[0]->setText(QStringLiteral("設定が変更されました。"));
+}
+
+void Kovant1::Cmd_Change() {
+  if (Cmd->text().trimmed().isEmpty()) return;
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  showNormal();
+  raise();
+  activateWindow();
+  app_.ExternalRequest = true;
+  Cmd->setText(QString());
+}
+
+}  // namespace kovant::ui

@@ -1,0 +1,126 @@
+// The main window KOVANT1: both modes, the walk and the search bound to the
+// dictionary, the copy button rule and the window-wide key handler.
+#pragma once
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dict/current.h"
+#include "dict/reader.h"
+#include "dict/walk.h"
+#include "ui/appstate.h"
+#include "ui/controls.h"
+
+namespace kovant::ui {
+
+class Kovant1 : public QWidget {
+  Q_OBJECT
+ public:
+  explicit Kovant1(AppState& app, QWidget* parent = nullptr);
+
+  // Places the window, checks the dictionary and reads the prefectures.
+  // False when the program must end (the read-error message was shown).
+  bool Form_Load();
+
+  // The window-wide key handler; true when it consumed the key.
+  bool Form_KeyDown(int key, Qt::KeyboardModifiers modifiers);
+
+  void ApplyMode();
+  void Command1_Click();  // search
+  void Command2_Click();  // direction switch
+  void Command3_Click();  // "終了"
+  void Command4_Click();  // "コピー"
+  void Command5_Click();  // "設定"
+  void List1_Click();
+  void LoadCities();
+  void LoadTowns();
+  void ShowTownResult();
+  void MarkCurrentList();
+  void Combo1_GotFocus();
+  void RefreshProfileCombo();
+  void Combo1_Click();
+  void Cmd_Change();
+
+  // The text the copy command composes from the result on show.
+  std::string CopyText() const;
+  const dict::CurrentResult& Current() const { return current_; }
+  int VisibleRows() const { return visibleRows_; }
+  bool AddressMode() const { return addressMode_; }
+  ListBox* CurrentList() const { return currentList_; }
+  int LoadedProfileIndex() const { return loadedProfileIndex_; }
+  const std::string& DictionaryPath() const { return dictionaryPath_; }
+
+  // The copy delivery, set by start-up once the desktop layers exist; without
+  // it "コピー" puts the text on the clipboard.
+  std::function<void()> deliver;
+  // Runs the settings window (modal); set by start-up.
+  std::function<void()> openSettings;
+
+  // Controls, named as the handlers address them.
+  std::array<QLabel*, 6> Label4{};
+  std::array<QLabel*, 2> Label3{};
+  std::array<QRadioButton*, 2> Option1{};
+  QPushButton* Command4 = nullptr;
+  QLineEdit* Text3 = nullptr;
+  QLineEdit* Text2 = nullptr;
+  std::array<QLabel*, 3> Label2{};
+  ListBox* List1 = nullptr;
+  ListBox* List2 = nullptr;
+  ListBox* List3 = nullptr;
+  ListBox* List4 = nullptr;
+  std::array<QLabel*, 2> Label1{};
+  QComboBox* Combo1 = nullptr;
+  QPushButton* Command2 = nullptr;
+  QLineEdit* Text1 = nullptr;
+  QPushButton* Command1 = nullptr;
+  QLineEdit* Text4 = nullptr;
+  QPushButton* Command5 = nullptr;
+  QPushButton* Command3 = nullptr;
+  QLineEdit* Cmd = nullptr;
+  QLineEdit* DistName = nullptr;
+  std::array<QLineEdit*, 6> Addr{};
+
+  bool WindowShown = false;
+
+ signals:
+  // The copy command answered a link request.
+  void Answered();
+
+ protected:
+  bool eventFilter(QObject* obj, QEvent* event) override;
+  bool event(QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildControls();
+  void Text3_Change();
+  void Text4_Change();
+  void AfterMove();
+  void Warn(const QString& text);
+  void ReadFailed(const dict::Error& error);
+  void SetBusy(bool busy);
+  void ShowAddress();
+
+  AppState& app_;
+  std::string dictionaryPath_;
+  dict::PrefectureTable prefectures_;
+  std::vector<dict::CityTableEntry> cityTable_;
+  dict::CurrentResult current_;
+  bool addressMode_ = true;
+  ListBox* currentList_ = nullptr;
+  int visibleRows_ = 0;
+  int loadedProfileIndex_ = 0;
+  bool quitting_ = false;
+};
+
+}  // namespace kovant::ui
