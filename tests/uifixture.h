@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "platform/clipboard.h"
 #include "testdata.h"
 #include "ui/appstate.h"
+#include "settings/settings.h"
 #include "ui/mainwindow.h"
 
 namespace kovant::test {
@@ -67,6 +69,27 @@ struct UiFixture : ::testing::Test {
     }
   }
   std::string Str(const QString& s) { return s.toStdString(); }
+
+  // Runs fn on the modal window of type W as soon as it is open (modal
+  // windows block in exec(), so the test acts from the event loop).
+  template <class W, class Fn>
+  static void WhenModal(Fn fn) {
+    auto* timer = new QTimer;
+    timer->setInterval(5);
+    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
+      if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
+        timer->stop();
+        timer->deleteLater();
+        fn(w);
+      }
+    });
+    timer->start();
+  }
+
+  void WriteProfile(const std::string& name, settings::Settings s) {
+    s.Profile = name + ".prm";
+    ASSERT_TRUE(settings::SaveSettings(s, folder, name + ".prm"));
+  }
 };
 
 }  // namespace kovant::test

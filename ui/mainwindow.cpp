@@ -13,6 +13,7 @@
 #include "platform/clipboard.h"
 #include "platform/files.h"
 #include "settings/settings.h"
+#include "ui/settingswindow.h"
 
 namespace kovant::ui {
 namespace {
@@ -561,7 +562,16 @@ void Kovant1::Command4_Click() {
 }
 
 void Kovant1::Command5_Click() {
-  if (openSettings) openSettings();
+  {
+    Kovant2 settingsWindow(app_, this);
+    settingsWindow.exec();
+  }
+  if (!app_.SettingsCancelled) {
+    Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
+    RefreshProfileCombo();
+  } else if (app_.ProfileDialogMode == 2) {
+    RefreshProfileCombo();
+  }
 }
 
 void Kovant1::Command3_Click() {

@@ -63,8 +63,6 @@ class Kovant1 : public QWidget {
   // The copy delivery, set by start-up once the desktop layers exist; without
   // it "コピー" puts the text on the clipboard.
   std::function<void()> deliver;
-  // Runs the settings window (modal); set by start-up.
-  std::function<void()> openSettings;
 
   // Controls, named as the handlers address them.
   std::array<QLabel*, 6> Label4{};

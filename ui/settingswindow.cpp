@@ -1,0 +1,276 @@
+#include "ui/settingswindow.h"
+
+#include <QKeyEvent>
+
+#include "settings/settings.h"
+#include "ui/controls.h"
+#include "ui/profilewindow.h"
+
+namespace kovant::ui {
+
+void CentreOnScreen(QWidget* w);
+
+namespace {
+
+const QColor kBlue(0, 0, 255), kRed(255, 0, 0), kGreen(0, 128, 0), kPurple(128, 0, 128);
+
+// The option of a value; a value no option stands for (a hand-edited
+// file) shows the first one.
+template <size_t N>
+void SelectOption(const std::array<QRadioButton*, N>& options, int value) {
+  options[value >= 0 && static_cast<size_t>(value) < N ? static_cast<size_t>(value) : 0]->setChecked(true);
+}
+
+template <size_t N>
+int16_t SelectedOption(const std::array<QRadioButton*, N>& options) {
+  for (size_t i = 0; i < N; ++i) {
+    if (options[i]->isChecked()) return static_cast<int16_t>(i);
+  }
+  return 0;
+}
+
+}  // namespace
+
+QString CopyOrderProblem(const std::array<QString, 5>& order) {
+  std::array<int, 6> counters{};
+  for (const QString& typed : order) {
+    const QString t = typed.trimmed();
+    if (t.isEmpty()) return QStringLiteral("コピー順が設定されていません。");
+    // Only a pasted text can be anything but one digit 0..5.
+    if (t.size() != 1 || t[0] < u'0' || t[0] > u'5') return QStringLiteral("コピー順の設定に誤りがあります。");
+    const int d = t[0].unicode() - u'0';
+    if (++counters[static_cast<size_t>(d)] > 1 && d != 0) return QStringLiteral("コピー順の設定に誤りがあります。");
+  }
+  return {};
+}
+
+Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
+  setObjectName("KOVANT2");
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+  setModal(true);
+  setWindowTitle(QStringLiteral("ぴこらん環境設定"));
+  const QFont font = JapaneseFont(false, 9.75);
+  setFont(font);
+  setFixedSize(Px(9120), Px(5580));
+
+  auto label = [this](const char* text, int l, int t, int w, int h, const QColor& bg, const QColor& fg,
+                      Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
+    auto* lb = new QLabel(QString::fromUtf8(text), this);
+    lb->setAlignment(align);
+    lb->setWordWrap(true);
+    SetColours(lb, bg, fg);
+    PlaceTwips(lb, l, t, w, h);
+    return lb;
+  };
+  Label1 = label("コピー時の区切り文字の設定", 60, 60, 5415, 4395, QColor(), kBlue);
+
+  static const char* kFrameCaptions[6] = {"郵便番号前項の後", "住所１の後",   "住所２の後",
+                                          "住所３の後",       "郵便番号後項の後", "補足住所の後"};
+  static const int kFrameTops[6] = {420, 1740, 2400, 3060, 1080, 3720};
+  static const char* kSepCaptions[5] = {"なし", "Enter", "Tab", "ブランク", "文字"};
+  static const int kSepLefts[5] = {120, 900, 1740, 2460, 3540};
+  static const int kSepWidths[5] = {780, 840, 720, 1080, 780};
+  for (size_t f = 0; f < 6; ++f) {
+    Frame1[f] = new QGroupBox(QString::fromUtf8(kFrameCaptions[f]), this);
+    Frame1[f]->setStyleSheet("QGroupBox { color: rgb(0,128,0); }");
+    PlaceTwips(Frame1[f], 180, kFrameTops[f], 5115, 615);
+  }
+  // Frame1(0), (4), (1), (2), (3), (5) hold Sep1..Sep6, top to bottom.
+  static const size_t kFrameOfSep[6] = {0, 4, 1, 2, 3, 5};
+  for (size_t s = 0; s < 6; ++s) {
+    QGroupBox* frame = Frame1[kFrameOfSep[s]];
+    for (size_t o = 0; o < 5; ++o) {
+      Sep[s][o] = new QRadioButton(QString::fromUtf8(kSepCaptions[o]), frame);
+      PlaceTwips(Sep[s][o], kSepLefts[o], 240, kSepWidths[o], 285);
+    }
+    Text1[s] = new QLineEdit(frame);
+    PlaceTwips(Text1[s], 4320, 240, 675, 285);
+  }
+
+  auto pairFrame = [this](size_t index, const char* caption, int l, int t, const char* a, const char* b) {
+    Frame2[index] = new QGroupBox(QString::fromUtf8(caption), this);
+    Frame2[index]->setStyleSheet("QGroupBox { color: rgb(128,0,128); }");
+    PlaceTwips(Frame2[index], l, t, 1695, 795);
+    Pair p{new QRadioButton(QString::fromUtf8(a), Frame2[index]), new QRadioButton(QString::fromUtf8(b), Frame2[index])};
+    PlaceTwips(p[0], 120, 240, 1500, 255);
+    PlaceTwips(p[1], 120, 510, 1500, 255);
+    return p;
+  };
+  Opt1 = pairFrame(1, "初期画面", 5580, 60, "住所→", "郵便番号→");
+  Opt2 = pairFrame(0, "初期コピー〒", 7320, 60, "旧〒", "新〒");
+  Opt3 = pairFrame(2, "〒マーク", 5580, 960, "あり", "なし");
+  Opt4 = pairFrame(3, "〒文字種", 7320, 960, "半角", "全角");
+
+  // A check box whose caption wraps within its two-line box; a click on the
+  // caption toggles the box as the box's own caption would.
+  auto check = [this](const char* text, int t) {
+    auto* c = new QCheckBox(this);
+    PlaceTwips(c, 5640, t, 300, 495);
+    auto* caption = new QLabel(QString::fromUtf8(text), this);
+    caption->setWordWrap(true);
+    caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    SetColours(caption, QColor(), kBlue);
+    PlaceTwips(caption, 5940, t, 3075, 495);
+    caption->setBuddy(c);
+    caption->installEventFilter(this);
+    captionOf_[caption] = c;
+    return c;
+  };
+  Check3 = check("補足入力を毎回クリアしない", 1800);
+  Check2 = check("コピーボタンを押した後、ぴこらんを最小化する", 2340);
+  Check1 = check("コピー時に、指定アプリケーションへの貼り付けを行う", 2880);
+  Label5 = label("キャプション", 5640, 3360, 1215, 285, QColor(255, 255, 192), QColor(0, 0, 0),
+                 Qt::AlignCenter);
+  Label5->setFont(JapaneseFont(false, 9));
+  Label5->setWordWrap(false);
+  Label5->setMargin(0);
+  Text3 = new QLineEdit(this);
+  PlaceTwips(Text3, 6780, 3360, 2235, 285);
+  Text3->setEnabled(false);
+  Label6 = label("アプリケーションを識別できるキャプション（タイトルバーの文字）の一部、または全部を指定してください。",
+                 5640, 3720, 3375, 675, QColor(), kRed);
+  Label2 = label("コピー順の設定（順番を１～４の数字で指定して下さい。）", 60, 4560, 7035, 915, QColor(), kBlue);
+  static const char* kOrderCaptions[5] = {"郵便番号", "住所１", "住所２", "住所３", "補足住所"};
+  static const int kLabelLefts[5] = {180, 1560, 2880, 4200, 5520};
+  static const int kBoxLefts[5] = {1080, 2400, 3720, 5040, 6480};
+  for (size_t i = 0; i < 5; ++i) {
+    Label3[i] = label(kOrderCaptions[i], kLabelLefts[i], 4860, kBoxLefts[i] - kLabelLefts[i] - 30, 285, QColor(),
+                      QColor(0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft);
+    Label3[i]->setWordWrap(false);
+    Text2[i] = new QLineEdit(this);
+    Text2[i]->setMaxLength(1);
+    Text2[i]->setAlignment(Qt::AlignCenter);
+    Text2[i]->setAttribute(Qt::WA_InputMethodEnabled, false);
+    PlaceTwips(Text2[i], kBoxLefts[i], 4860, 315, 285);
+    SelectAllOnFocus(Text2[i]);
+    Text2[i]->installEventFilter(this);
+  }
+  Label4 = label("コピーしたくない項目は０（ゼロ）を指定してください。", 300, 5220, 5175, 195, QColor(), kRed);
+  Label4->setFont(JapaneseFont(false, 9));
+  Label4->setWordWrap(false);
+  Label2->lower();
+  Label1->lower();
+
+  Command1[2] = new QPushButton(QStringLiteral("設定削除"), this);
+  PlaceTwips(Command1[2], 7260, 4440, 1755, 315);
+  Command1[1] = new QPushButton(QStringLiteral("取り消し"), this);
+  PlaceTwips(Command1[1], 7260, 4800, 1755, 315);
+  Command1[0] = new QPushButton(QStringLiteral("設定保存"), this);
+  PlaceTwips(Command1[0], 7260, 5160, 1755, 315);
+  for (QPushButton* b : Command1) b->setAutoDefault(false);
+  Command1[0]->setDefault(true);
+
+  std::vector<QWidget*> order;
+  for (const Pair* p : {&Opt1, &Opt2, &Opt3, &Opt4}) order.insert(order.end(), p->begin(), p->end());
+  order.insert(order.end(), Text2.begin(), Text2.end());
+  for (size_t s = 0; s < 6; ++s) {
+    order.insert(order.end(), Sep[s].begin(), Sep[s].end());
+    order.push_back(Text1[s]);
+  }
+  for (QWidget* w : {static_cast<QWidget*>(Command1[1]), static_cast<QWidget*>(Command1[0]),
+                     static_cast<QWidget*>(Check1), static_cast<QWidget*>(Check2), static_cast<QWidget*>(Text3),
+                     static_cast<QWidget*>(Command1[2]), static_cast<QWidget*>(Check3)}) {
+    order.push_back(w);
+  }
+  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+
+  for (int i = 0; i < 3; ++i) connect(Command1[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+  connect(Check1, &QCheckBox::clicked, this, &Kovant2::Check1_Click);
+  Form_Load();
+}
+
+void Kovant2::Form_Load() {
+  CentreOnScreen(this);
+  const settings::Settings& s = app_.Settings;
+  const QString profile = QString::fromStdString(s.Profile);
+  const qsizetype n = profile.size() - 4;
+  setWindowTitle(n < 1 ? QStringLiteral("ぴこらん環境設定　－　新規設定")
+                       : QStringLiteral("ぴこらん環境設定　－　") + profile.left(n));
+  SelectOption(Opt1, s.StartMode);
+  SelectOption(Opt2, s.CopyMode);
+  SelectOption(Opt3, s.MarkSet);
+  SelectOption(Opt4, s.NumType);
+  for (size_t i = 0; i < 6; ++i) SelectOption(Sep[i], s.Sep[i]);
+  for (size_t i = 0; i < 6; ++i) Text1[i]->setText(QString::fromStdString(s.SepText[i]));
+  for (size_t i = 0; i < 5; ++i) Text2[i]->setText(QString::fromStdString(s.Seq[i]));
+  Check1->setChecked(s.CopyAppl == 1);
+  Check2->setChecked(s.AfterCopy == 1);
+  Check3->setChecked(s.InputClear == 1);
+  Check1_Click();
+  Text3->setText(QString::fromStdString(s.FindCaption));
+}
+
+void Kovant2::Check1_Click() { Text3->setEnabled(Check1->isChecked()); }
+
+void Kovant2::Warn(const QString& text) {
+  if (app_.warn) {
+    app_.warn(text);
+  } else {
+    ShowWarningBox(this, text);
+  }
+}
+
+void Kovant2::Command1_Click(int index) {
+  if (index == 1) {
+    app_.SettingsCancelled = true;
+    done(QDialog::Rejected);
+    return;
+  }
+  if (index == 2) {
+    app_.ProfileDialogMode = 2;
+    Kovant3 deleteWindow(app_, this);
+    deleteWindow.exec();
+    return;
+  }
+  std::array<QString, 5> order;
+  for (size_t i = 0; i < 5; ++i) order[i] = Text2[i]->text();
+  if (QString problem = CopyOrderProblem(order); !problem.isEmpty()) {
+    Warn(problem);
+    return;
+  }
+  app_.ProfileDialogMode = 1;
+  {
+    Kovant3 saveWindow(app_, this);
+    saveWindow.exec();
+  }
+  if (app_.SettingsCancelled) return;
+  settings::Settings& s = app_.Settings;
+  s.StartMode = SelectedOption(Opt1);
+  s.CopyMode = SelectedOption(Opt2);
+  s.MarkSet = SelectedOption(Opt3);
+  s.NumType = SelectedOption(Opt4);
+  for (size_t i = 0; i < 6; ++i) s.Sep[i] = SelectedOption(Sep[i]);
+  for (size_t i = 0; i < 6; ++i) s.SepText[i] = Text1[i]->text().trimmed().toStdString();
+  for (size_t i = 0; i < 5; ++i) s.Seq[i] = Text2[i]->text().toStdString();
+  s.CopyAppl = Check1->isChecked() ? 1 : 0;
+  s.AfterCopy = Check2->isChecked() ? 1 : 0;
+  s.InputClear = Check3->isChecked() ? 1 : 0;
+  s.FindCaption = Text3->text().trimmed().toStdString();
+  settings::SaveSettings(s, app_.ProgramFolder, s.Profile);
+  app_.SettingsCancelled = false;
+  done(QDialog::Accepted);
+}
+
+void Kovant2::reject() { Command1_Click(1); }
+
+bool Kovant2::eventFilter(QObject* obj, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease) {
+    if (auto it = captionOf_.find(obj); it != captionOf_.end()) {
+      it->second->click();
+      return true;
+    }
+  }
+  if (event->type() == QEvent::KeyPress) {
+    // Copy-order boxes: the digits 0 to 5 and Backspace only.
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QString text = key->text();
+    if (key->key() != Qt::Key_Backspace && !text.isEmpty() && text[0].isPrint() &&
+        !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      return !(text.size() == 1 && text[0] >= u'0' && text[0] <= u'5');
+    }
+  }
+  return QDialog::eventFilter(obj, event);
+}
+
+}  // namespace kovant::ui

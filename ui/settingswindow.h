@@ -1,0 +1,66 @@
+// KOVANT2: the settings window.
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <array>
+#include <map>
+
+#include "ui/appstate.h"
+
+namespace kovant::ui {
+
+// The first failing copy-order box decides the message; empty when the
+// order can be saved. Texts are the five boxes as typed.
+QString CopyOrderProblem(const std::array<QString, 5>& order);
+
+class Kovant2 : public QDialog {
+  Q_OBJECT
+ public:
+  Kovant2(AppState& app, QWidget* parent = nullptr);
+
+  void Command1_Click(int index);  // 0 "設定保存", 1 "取り消し", 2 "設定削除"
+  void Check1_Click();
+
+  using Pair = std::array<QRadioButton*, 2>;
+  using Five = std::array<QRadioButton*, 5>;
+  QLabel* Label1 = nullptr;
+  std::array<QGroupBox*, 6> Frame1{};
+  std::array<Five, 6> Sep{};  // Sep1..Sep6, options (0)..(4)
+  std::array<QLineEdit*, 6> Text1{};
+  std::array<QGroupBox*, 4> Frame2{};
+  Pair Opt1{}, Opt2{}, Opt3{}, Opt4{};
+  QCheckBox* Check1 = nullptr;
+  QCheckBox* Check2 = nullptr;
+  QCheckBox* Check3 = nullptr;
+  QLabel* Label5 = nullptr;
+  QLineEdit* Text3 = nullptr;
+  QLabel* Label6 = nullptr;
+  QLabel* Label2 = nullptr;
+  std::array<QLabel*, 5> Label3{};
+  std::array<QLineEdit*, 5> Text2{};
+  QLabel* Label4 = nullptr;
+  std::array<QPushButton*, 3> Command1{};
+
+ // The title-bar close box (and Escape) count as cancelling, so that closing
+  // never saves settings under an old or empty profile name.
+  void reject() override;
+
+ protected:
+  bool eventFilter(QObject* obj, QEvent* event) override;
+
+ private:
+  void Form_Load();
+  void Warn(const QString& text);
+
+  AppState& app_;
+  std::map<QObject*, QCheckBox*> captionOf_;
+};
+
+}  // namespace kovant::ui
