@@ -32,6 +32,10 @@ class Desktop {
   // Sends the key to the active window and returns once the X server has
   // handled it. Paste is Shift+Insert.
   virtual bool SendKey(Key key) = 0;
+  // After a paste key: processes window events until the active window has
+  // fetched our clipboard text (a request for a text type answered and no
+  // further request for a moment), or a bound of about a second.
+  virtual void WaitForPaste() = 0;
 };
 
 }  // namespace kovant::platform

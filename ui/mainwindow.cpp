@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QWindow>
@@ -9,6 +11,8 @@
 #include <cmath>
 
 #include "copy/compose.h"
+#include "copy/delivery.h"
+#include "platform/desktop.h"
 #include "dict/search.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
@@ -553,12 +557,79 @@ std::string Kovant1::CopyText() const {
   return copy::ComposeCopyText(Option1[0]->isChecked() ? 0 : 1, r, app_.Settings);
 }
 
-void Kovant1::Command4_Click() {
-  if (deliver) {
-    deliver();
-    return;
+void Kovant1::WaitSeconds(double seconds) {
+  // A monotonic clock: the wait ends on time across midnight as well.
+  QElapsedTimer timer;
+  timer.start();
+  QCoreApplication::processEvents();
+  while (!app_.SettingsCancelled) {
+    if (timer.elapsed() >= seconds * 1000.0) return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
-  if (app_.clipboard) app_.clipboard->SetText(CopyText());
+}
+
+platform::WindowId Kovant1::FindTarget(const std::string& fragment) {
+  if (!app_.desktop || !app_.desktop->Available()) return 0;
+  return copy::FindWindowByCaption(*app_.desktop, fragment, app_.FoundWindowTitle);
+}
+
+void Kovant1::Command4_Click() {
+  // The delivery processes events: a second press meanwhile is ignored.
+  if (delivering_) return;
+  delivering_ = true;
+  setCursor(Qt::ForbiddenCursor);
+  const std::string text = CopyText();
+  if (app_.Settings.AfterCopy == 1) showMinimized();
+  const bool reachable = app_.desktop && app_.desktop->Available();
+  if (app_.ExternalRequest) {
+    Answer();
+    const std::string dist = S(DistName->text());
+    platform::WindowId target = 0;
+    if (!DistName->text().trimmed().isEmpty()) {
+      target = FindTarget(dist);
+      if (target == 0) Warn(QStringLiteral("指定されたキャプションを持つウィンドウが見つかりません。"));
+    }
+    if (target != 0 || DistName->text().trimmed().isEmpty()) {
+      if (target != 0) {
+        app_.desktop->Restore(target);
+        app_.desktop->Activate(target);
+      }
+      app_.ExternalRequest = false;
+      unsetCursor();
+      delivering_ = false;
+      emit Answered();
+      return;
+    }
+  } else if (app_.Settings.CopyAppl == 1) {
+    if (!reachable) {
+      Warn(QStringLiteral("この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"));
+    } else if (platform::WindowId target = FindTarget(app_.Settings.FindCaption); target == 0) {
+      Warn(QStringLiteral("指定されたキャプションを持つウィンドウが見つかりません。"));
+    } else {
+      app_.desktop->Restore(target);
+      app_.desktop->Activate(target);
+      WaitSeconds(0.05);
+      for (const copy::PasteStep& step : copy::PasteSteps(text)) {
+        if (step.kind == copy::PasteStep::Paste) {
+          if (app_.clipboard) app_.clipboard->SetText(step.chunk);
+          app_.desktop->SendKey(platform::Key::Paste);
+          app_.desktop->WaitForPaste();
+        } else {
+          app_.desktop->SendKey(step.kind == copy::PasteStep::Tab ? platform::Key::Tab : platform::Key::Enter);
+        }
+      }
+    }
+  }
+  unsetCursor();
+  if (app_.clipboard) app_.clipboard->SetText(text);
+  delivering_ = false;
+}
+
+void Kovant1::Answer() {
+  const std::string* parts[6] = {&current_.OldCode, &current_.NewCode, &current_.Address1,
+                                 &current_.Address2, &current_.Address3, nullptr};
+  for (size_t i = 0; i < 5; ++i) Addr[i]->setText(Q(*parts[i]));
+  Addr[5]->setText(Text2->text());
 }
 
 void Kovant1::Command5_Click() {

@@ -18,6 +18,7 @@
 #include "dict/current.h"
 #include "dict/reader.h"
 #include "dict/walk.h"
+#include "platform/desktop.h"
 #include "ui/appstate.h"
 #include "ui/controls.h"
 
@@ -50,6 +51,9 @@ class Kovant1 : public QWidget {
   void RefreshProfileCombo();
   void Combo1_Click();
   void Cmd_Change();
+  // Lets the window system run for that long; ends early while
+  // SettingsCancelled is set.
+  void WaitSeconds(double seconds);
 
   // The text the copy command composes from the result on show.
   std::string CopyText() const;
@@ -60,9 +64,6 @@ class Kovant1 : public QWidget {
   int LoadedProfileIndex() const { return loadedProfileIndex_; }
   const std::string& DictionaryPath() const { return dictionaryPath_; }
 
-  // The copy delivery, set by start-up once the desktop layers exist; without
-  // it "コピー" puts the text on the clipboard.
-  std::function<void()> deliver;
 
   // Controls, named as the handlers address them.
   std::array<QLabel*, 6> Label4{};
@@ -108,6 +109,8 @@ class Kovant1 : public QWidget {
   void ReadFailed(const dict::Error& error);
   void SetBusy(bool busy);
   void ShowAddress();
+  void Answer();
+  platform::WindowId FindTarget(const std::string& fragment);
 
   AppState& app_;
   std::string dictionaryPath_;
@@ -118,7 +121,7 @@ class Kovant1 : public QWidget {
   ListBox* currentList_ = nullptr;
   int visibleRows_ = 0;
   int loadedProfileIndex_ = 0;
-  bool quitting_ = false;
+  bool delivering_ = false;
 };
 
 }  // namespace kovant::ui

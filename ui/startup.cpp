@@ -4,20 +4,71 @@
 
 #include "platform/clipboard.h"
 #include "platform/files.h"
+#include "platform/instance.h"
+#include "platform/link.h"
+#include "platform/registry.h"
+#include "platform/x11desktop.h"
 #include "settings/settings.h"
 #include "ui/mainwindow.h"
 
 namespace kovant::ui {
 
+bool NoteProgramFolder(const platform::Registry& registry, const std::string& programFolder) {
+  if (!registry.OpenKey(kSoftwareKey)) return false;
+  auto stored = registry.QueryValue(kSoftwareKey, kRunPathKey, 128);
+  if (!stored || settings::TrimAtNul(*stored) != settings::TrimAtNul(programFolder)) {
+    registry.SetValue(kSoftwareKey, kRunPathKey, programFolder);  // failures go unreported
+  }
+  return true;
+}
+
+bool HandOver(platform::Desktop& desktop) {
+  static const std::string kPrefix = "ぴこらん";
+  for (const platform::TopWindow& w : desktop.TopLevelWindows()) {
+    if (w.caption.rfind(kPrefix, 0) == 0) {
+      desktop.Activate(w.id);
+      desktop.SendKey(platform::Key::CtrlF1);
+      return true;
+    }
+  }
+  return false;
+}
+
 int RunProgram(QApplication& app) {
+  auto desktop = platform::MakeX11Desktop();
+  // Creation: a second start hands over and ends before touching anything.
+  auto lock = platform::InstanceLock::Acquire();
+  if (!lock) {
+    HandOver(*desktop);
+    return 0;
+  }
   AppState state;
   state.ProgramFolder = platform::ProgramFolder();
+  state.desktop = desktop.get();
   auto clipboard = platform::MakeSystemClipboard();
   state.clipboard = clipboard.get();
+
+  if (!NoteProgramFolder(platform::Registry(platform::Registry::DefaultRoot()), state.ProgramFolder)) {
+    ShowWarningBox(nullptr, QStringLiteral("レジストリを開くことができません。"));
+    return 1;
+  }
   settings::LoadSettings(state.Settings, state.ProgramFolder, settings::kIniFileName);
 
   Kovant1 window(state);
   if (!window.Form_Load()) return 1;
+
+  platform::LinkServer link(
+      [&window](platform::LinkItem item, const QString& value) {
+        (item == platform::LinkItem::Cmd ? window.Cmd : window.DistName)->setText(value);
+      },
+      [&window](platform::LinkItem item) -> QString {
+        if (item == platform::LinkItem::Cmd) return window.Cmd->text();
+        if (item == platform::LinkItem::DistName) return window.DistName->text();
+        return window.Addr[static_cast<size_t>(platform::AddrIndex(item))]->text();
+      });
+  link.Register();  // without a session bus the program runs without the link
+  QObject::connect(&window, &Kovant1::Answered, &link, &platform::LinkServer::Answered);
+
   window.show();
   return app.exec();
 }

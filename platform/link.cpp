@@ -1,0 +1,44 @@
+#include "platform/link.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusError>
+
+namespace kovant::platform {
+
+LinkServer::LinkServer(std::function<void(LinkItem, const QString&)> poke, std::function<QString(LinkItem)> request,
+                       QObject* parent)
+    : QObject(parent), poke_(std::move(poke)), request_(std::move(request)) {}
+
+bool LinkServer::Register() {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) return false;
+  if (!bus.registerObject(kLinkPath, this, QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals)) {
+    return false;
+  }
+  return bus.registerService(kLinkService);
+}
+
+void LinkServer::Poke(const QString& item, const QString& value) {
+  const LinkItem which = ParseLinkItem(item.toStdString());
+  if (!IsPokable(which)) {
+    sendErrorReply("com.morvix.KOVANT.Error.UnknownItem", QStringLiteral("no item to poke: ") + item.left(64));
+    return;
+  }
+  if (static_cast<size_t>(value.toUtf8().size()) > kMaxLinkValueBytes) {
+    sendErrorReply("com.morvix.KOVANT.Error.TooLong", QStringLiteral("the value is over 4 KiB"));
+    return;
+  }
+  poke_(which, value);
+}
+
+QString LinkServer::Request(const QString& item) {
+  const LinkItem which = ParseLinkItem(item.toStdString());
+  if (which == LinkItem::Unknown) {
+    sendErrorReply("com.morvix.KOVANT.Error.UnknownItem", QStringLiteral("no item to request: ") + item.left(64));
+    return {};
+  }
+  return request_(which);
+}
+
+}  // namespace kovant::platform
