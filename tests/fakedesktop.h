@@ -1,0 +1,47 @@
+// A desktop of made-up windows that records what the delivery did.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/clipboard.h"
+#include "platform/desktop.h"
+
+namespace kovant::test {
+
+class FakeDesktop : public platform::Desktop {
+ public:
+  // What happened, in order: "restore 2", "activate 2", "paste <clipboard>", "tab", "enter".
+  std::vector<std::string> log;
+  std::vector<platform::TopWindow> windows;  // topmost first
+  platform::Clipboard* clipboard = nullptr;  // read at each paste
+  bool available = true;
+
+  bool Available() const override { return available; }
+  std::vector<platform::TopWindow> TopLevelWindows() override { return windows; }
+  void Restore(platform::WindowId id) override { log.push_back("restore " + std::to_string(id)); }
+  bool Activate(platform::WindowId id) override {
+    log.push_back("activate " + std::to_string(id));
+    return true;
+  }
+  bool SendKey(platform::Key key) override {
+    switch (key) {
+      case platform::Key::Paste:
+        log.push_back("paste " + (clipboard ? clipboard->Text() : std::string()));
+        break;
+      case platform::Key::Tab:
+        log.push_back("tab");
+        break;
+      case platform::Key::Enter:
+        log.push_back("enter");
+        break;
+      case platform::Key::CtrlF1:
+        log.push_back("ctrl+F1");
+        break;
+    }
+    return true;
+  }
+  void WaitForPaste() override {}
+};
+
+}  // namespace kovant::test

@@ -1,0 +1,114 @@
+#include <filesystem>
+#include <fstream>
+
+#include "fakedesktop.h"
+#include "platform/instance.h"
+#include "platform/linkitems.h"
+#include "platform/registry.h"
+#include "ui/startup.h"
+#include "uifixture.h"
+
+namespace kovant::test {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct RegistryNote : ::testing::Test {
+  std::string root = TempFolder("registry");
+  platform::Registry registry{root};
+  std::string note = root + "/HKEY_LOCAL_MACHINE/SOFTWARE/Morvix/KOVANT/RunPath/@";
+  void Store(const std::string& value) {
+    ASSERT_TRUE(registry.SetValue(ui::kSoftwareKey, ui::kRunPathKey, value));
+  }
+};
+
+TEST_F(RegistryNote, WrittenWhenMissingAndKeptWhenEqualButForTrailingBlanksOrNuls) {
+  ASSERT_TRUE(ui::NoteProgramFolder(registry, "/opt/kovant"));
+  EXPECT_EQ(ReadFile(note), "/opt/kovant");
+  for (std::string stored : {std::string("/opt/kovant   "), std::string("/opt/kovant\0\0junk", 17)}) {
+    Store(stored);
+    ASSERT_TRUE(ui::NoteProgramFolder(registry, "/opt/kovant"));
+    EXPECT_EQ(ReadFile(note), stored);
+  }
+}
+
+TEST_F(RegistryNote, RewrittenWhenItDiffersInCaseOrIsTooLongForTheBuffer) {
+  Store("/OPT/kovant");
+  ASSERT_TRUE(ui::NoteProgramFolder(registry, "/opt/kovant"));
+  EXPECT_EQ(ReadFile(note), "/opt/kovant");
+  Store(std::string(200, 'x'));
+  ASSERT_TRUE(ui::NoteProgramFolder(registry, "/opt/kovant"));
+  EXPECT_EQ(ReadFile(note), "/opt/kovant");
+}
+
+TEST_F(RegistryNote, ARootThatCannotBeOpenedEndsTheProgram) {
+  std::ofstream(root + "/HKEY_LOCAL_MACHINE") << "a file, not a key";
+  EXPECT_FALSE(ui::NoteProgramFolder(registry, "/opt/kovant"));
+  // Key names never leave the root.
+  EXPECT_FALSE(registry.SetValue("..\\x", "y", "z"));
+  EXPECT_FALSE(registry.QueryValue("a/b", "c", 128).has_value());
+}
+
+TEST(InstanceLock, OneHolderPerUserUntilItEnds) {
+  const std::string dir = TempFolder("lock");
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  auto first = platform::InstanceLock::Acquire();
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(platform::InstanceLock::Acquire(), nullptr);
+  first.reset();
+  EXPECT_NE(platform::InstanceLock::Acquire(), nullptr);
+  // A runtime folder that cannot be used does not keep the program from starting.
+  setenv("XDG_RUNTIME_DIR", (dir + "/missing/deeper").c_str(), 1);
+  EXPECT_NE(platform::InstanceLock::Acquire(), nullptr);
+  unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(HandOver, ActivatesTheWindowWhoseCaptionBeginsWithTheNameAndSendsCtrlF1) {
+  FakeDesktop d;
+  d.windows = {{1, "エディタ - ぴこらん.txt"}, {2, "ぴこらん Ver. 1.31"}};
+  EXPECT_TRUE(ui::HandOver(d));
+  EXPECT_EQ(d.log, (std::vector<std::string>{"activate 2", "ctrl+F1"}));
+  FakeDesktop none;
+  EXPECT_FALSE(ui::HandOver(none));
+  EXPECT_TRUE(none.log.empty());
+}
+
+TEST(LinkItems, ExactNamesOnly) {
+  using platform::LinkItem;
+  EXPECT_EQ(platform::ParseLinkItem("Cmd"), LinkItem::Cmd);
+  EXPECT_EQ(platform::ParseLinkItem("DistName"), LinkItem::DistName);
+  EXPECT_EQ(platform::ParseLinkItem("Addr(0)"), LinkItem::Addr0);
+  EXPECT_EQ(platform::ParseLinkItem("Addr(5)"), LinkItem::Addr5);
+  EXPECT_EQ(platform::AddrIndex(LinkItem::Addr5), 5);
+  for (const char* bad : {"Addr(6)", "Addr(-1)", "addr(0)", "Addr0", "Addr(0", "Addr(00)", "", "cmd", "Cmd "}) {
+    EXPECT_EQ(platform::ParseLinkItem(bad), LinkItem::Unknown) << bad;
+  }
+  EXPECT_FALSE(platform::IsPokable(LinkItem::Addr0));
+}
+
+using Shutdown = UiFixture;
+
+TEST_F(Shutdown, ExitSavesTheSettingsAndTheCloseBoxDoesNot) {
+  settings::Settings work = settings::DefaultSettings();
+  work.MarkSet = 1;
+  WriteProfile("a", settings::DefaultSettings());
+  WriteProfile("work", work);
+  app.Settings.Profile = "a.prm";
+  ASSERT_TRUE(Open(0));
+  window->close();
+  EXPECT_FALSE(std::filesystem::exists(folder + "/KOVANT.INI"));
+  ASSERT_TRUE(Open(0));
+  window->Combo1->setCurrentIndex(1);  // switched to while running
+  window->Command3_Click();
+  settings::Settings saved = settings::DefaultSettings();
+  ASSERT_TRUE(settings::LoadSettings(saved, folder, "KOVANT.INI"));
+  EXPECT_EQ(saved.Profile, "work.prm");
+  EXPECT_EQ(saved.MarkSet, 1);
+  EXPECT_EQ(saved, app.Settings);
+}
+
+}  // namespace
+}  // namespace kovant::test
