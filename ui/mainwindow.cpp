@@ -217,6 +217,8 @@ bool Kovant1::Form_Load() {
   // Only 0 and 1 have an option button; a hand-edited value selects "旧〒".
   Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
   Combo1_GotFocus();
+  // The window opens ready for typing: the input box of its mode has the focus.
+  (addressMode_ ? Text4 : Text1)->setFocus();
 
   auto loaded = dict::LoadDictionary(dictionaryPath_);
   if (!loaded) {

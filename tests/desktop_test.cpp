@@ -1,0 +1,316 @@
+// The program for real: under an X server with a window manager and a
+// session bus (scripts/with-desktop provides them), with real second
+// processes: our target editor, xdotool, gdbus and xclip.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dicfixture.h"
+#include "process.h"
+
+extern char** environ;
+
+namespace kovant::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Background {
+ public:
+  Background(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    if (posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) pid_ = -1;
+  }
+  ~Background() { Stop(); }
+  // The exit status once it ended within the bound, -1 otherwise.
+  int WaitExit(std::chrono::milliseconds bound) {
+    for (auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
+      int st = 0;
+      if (waitpid(pid_, &st, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(st) ? WEXITSTATUS(st) : 128;
+      }
+      std::this_thread::sleep_for(20ms);
+    }
+    return -1;
+  }
+  void Stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+std::string Sh(const std::string& command) {
+  ProcessResult r = RunProcess(command);
+  while (!r.out.empty() && r.out.back() == '\n') r.out.pop_back();
+  return r.out;
+}
+
+// The first window whose name matches the pattern, waiting for it to appear.
+std::string WaitWindow(const std::string& pattern) {
+  for (int i = 0; i < 100; ++i) {
+    std::string ids = Sh("xdotool search --name " + Quote(pattern) + " 2>/dev/null");
+    if (!ids.empty()) return ids.substr(0, ids.find('\n'));
+    std::this_thread::sleep_for(50ms);
+  }
+  return {};
+}
+
+bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = 5000ms) {
+  for (auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
+    if (done()) return true;
+    std::this_thread::sleep_for(25ms);
+  }
+  return done();
+}
+
+std::string Clipboard() { return RunProcess("xclip -o -selection clipboard").out; }
+
+std::string Gdbus(const std::string& method, const std::string& args) {
+  ProcessResult r = RunProcess("gdbus call --session --dest com.morvix.KOVANT --object-path /KOVANT --method "
+                               "com.morvix.KOVANT.Link." + method + " " + args);
+  return r.status == 0 ? r.out : "ERROR " + r.err;
+}
+
+struct Desktop : ::testing::Test {
+  std::string home;
+
+  void SetUp() override {
+    if (!std::getenv("DISPLAY") || !std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+      GTEST_SKIP() << "no X display or session bus: run under scripts/with-desktop";
+    }
+    if (RunProcess("command -v xdotool && command -v xclip && command -v gdbus").status != 0) {
+      GTEST_SKIP() << "xdotool, xclip or gdbus missing";
+    }
+    home = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::permissions(home, std::filesystem::perms::owner_all);
+    std::filesystem::copy_file(Bin("KOVANT.DIC"), home + "/KOVANT.DIC");
+    setenv("KOVANT_HOME", home.c_str(), 1);
+    setenv("KOVANT_REGISTRY", (home + "/registry").c_str(), 1);
+    setenv("XDG_RUNTIME_DIR", home.c_str(), 1);
+  }
+
+  // KOVANT.INI with the search mode at start and the current code copied.
+  void Ini(const std::string& extraLines) {
+    std::ofstream(home + "/KOVANT.INI", std::ios::binary)
+        << "[Parms]\r\nStartMode=1\r\nCopyMode=1\r\n" << Sjis(extraLines);
+  }
+
+  std::unique_ptr<Background> StartKovant(std::string& window) {
+    auto p = std::make_unique<Background>(std::vector<std::string>{Bin("kovant")});
+    window = WaitWindow("^ぴこらん Ver");
+    return p;
+  }
+
+  std::unique_ptr<Background> StartTarget(const std::string& caption, std::string& window, const std::string& out) {
+    auto p = std::make_unique<Background>(std::vector<std::string>{Bin("kovant-target"), caption, out});
+    window = WaitWindow("^" + caption + "$");
+    return p;
+  }
+
+  // Searches 100-0001 in the running window and picks it.
+  void SearchAndPick(const std::string& win) {
+    Sh("xdotool windowactivate --sync " + win);
+    Sh("xdotool type --delay 20 1000001");
+    Sh("xdotool key --delay 60 Return Down");
+  }
+  void PressCopy(const std::string& win) {
+    Sh("xdotool windowactivate --sync " + win);
+    Sh("xdotool key Return");
+  }
+};
+
+TEST_F(Desktop, ClipboardOnlyPutsExactlyTheTextOnTheClipboard) {
+  Ini("");
+  std::string win;
+  auto kovant = StartKovant(win);
+  ASSERT_FALSE(win.empty());
+  SearchAndPick(win);
+  PressCopy(win);
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001東京都千代田区千代田"; })) << Clipboard();
+}
+
+TEST_F(Desktop, PastesIntoTheTargetFoundByCaption) {
+  Ini("CopyAppl=1\r\nFindCaption=メモ\r\nSep2=2\r\nSep3=1\r\nSep5=2\r\nSep6=2\r\n");
+  std::string target, win;
+  const std::string out = home + "/arrived.txt";
+  auto editor = StartTarget("無題 - メモ帳", target, out);
+  ASSERT_FALSE(target.empty());
+  auto kovant = StartKovant(win);
+  SearchAndPick(win);
+  PressCopy(win);
+  // A, Tab, B, Enter, C: the tabs and the line break arrive as keys; a
+  // trailing pair of tabs arrives as two Tab keys with an empty paste between.
+  const std::string expected = "〒100-0001\t東京都\n千代田区千代田\t\t";
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == expected; })) << ReadAll(out);
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001\t東京都\r\n千代田区千代田\t\t"; })) << Clipboard();
+}
+
+TEST_F(Desktop, FragmentMatchesWithoutRegardToLetterCaseAndRestoresTheTarget) {
+  Ini("CopyAppl=1\r\nFindCaption=report\r\n");
+  std::string target, win;
+  const std::string out = home + "/arrived.txt";
+  auto editor = StartTarget("REPORT - EDITOR", target, out);
+  auto kovant = StartKovant(win);
+  SearchAndPick(win);
+  Sh("xdotool windowminimize --sync " + target);
+  PressCopy(win);
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001東京都千代田区千代田"; })) << ReadAll(out);
+  EXPECT_EQ(Sh("xprop -id " + target + " _NET_WM_STATE").find("HIDDEN"), std::string::npos);
+  // Maximised: back to its normal size before the paste.
+  Sh("xdotool windowactivate --sync " + target + " key ctrl+a BackSpace");
+  Sh("wmctrl -i -r " + target + " -b add,maximized_vert,maximized_horz 2>/dev/null || "
+     "xdotool windowsize " + target + " 100% 100%");
+  PressCopy(win);
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001東京都千代田区千代田"; })) << ReadAll(out);
+  EXPECT_EQ(Sh("xprop -id " + target + " _NET_WM_STATE").find("MAXIMIZED"), std::string::npos);
+}
+
+TEST_F(Desktop, FiftyPastesInARowArriveIntact) {
+  Ini("CopyAppl=1\r\nFindCaption=メモ\r\nSep2=2\r\nSep3=1\r\nSep6=1\r\n");
+  std::string target, win;
+  const std::string out = home + "/arrived.txt";
+  auto editor = StartTarget("無題 - メモ帳", target, out);
+  auto kovant = StartKovant(win);
+  SearchAndPick(win);
+  const std::string one = "〒100-0001\t東京都\n千代田区千代田\n";
+  std::string expected;
+  int intact = 0;
+  for (int i = 0; i < 50; ++i) {
+    PressCopy(win);
+    expected += one;
+    if (WaitFor([&] { return ReadAll(out).size() >= expected.size(); }, 3000ms) && ReadAll(out) == expected) {
+      ++intact;
+    } else {
+      expected = ReadAll(out);  // count the next ones from what is there
+    }
+  }
+  std::printf("pastes intact: %d of 50\n", intact);
+  RecordProperty("intact", intact);
+  EXPECT_EQ(intact, 50);
+}
+
+TEST_F(Desktop, MissingWindowWarnsAndStillFillsTheClipboard) {
+  Ini("CopyAppl=1\r\nFindCaption=どこにもない窓\r\n");
+  std::string win;
+  auto kovant = StartKovant(win);
+  SearchAndPick(win);
+  PressCopy(win);
+  std::string box = WaitWindow("^ぴこらん$");
+  ASSERT_FALSE(box.empty());
+  Sh("xdotool windowactivate --sync " + box + " key Return");
+  // The message comes first; once it is read the clipboard holds the text.
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001東京都千代田区千代田"; })) << Clipboard();
+}
+
+TEST_F(Desktop, SecondStartHandsOverWithoutTouchingTheNoteOrTheSettings) {
+  Ini("");
+  std::string win;
+  auto kovant = StartKovant(win);
+  ASSERT_FALSE(win.empty());
+  const std::string note = home + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Morvix/KOVANT/RunPath/@";
+  ASSERT_TRUE(std::filesystem::exists(note));
+  const auto noteTime = std::filesystem::last_write_time(note);
+  const auto iniTime = std::filesystem::last_write_time(home + "/KOVANT.INI");
+  Sh("xdotool windowminimize --sync " + win);
+  std::this_thread::sleep_for(200ms);
+  Background second({Bin("kovant")});
+  EXPECT_EQ(second.WaitExit(5000ms), 0);
+  EXPECT_TRUE(WaitFor([&] { return Sh("xprop -id " + win + " _NET_WM_STATE").find("HIDDEN") == std::string::npos; }));
+  EXPECT_EQ(Sh("xdotool search --name '^ぴこらん Ver' | wc -l"), "1");
+  EXPECT_EQ(std::filesystem::last_write_time(note), noteTime);
+  EXPECT_EQ(std::filesystem::last_write_time(home + "/KOVANT.INI"), iniTime);
+}
+
+TEST_F(Desktop, ARegistryRootThatCannotBeOpenedEndsWithItsMessage) {
+  std::ofstream(home + "/registry") << "not a folder";
+  Background kovant({Bin("kovant")});
+  std::string box = WaitWindow("^ぴこらん$");
+  ASSERT_FALSE(box.empty());
+  Sh("xdotool windowactivate --sync " + box + " key Return");
+  EXPECT_EQ(kovant.WaitExit(5000ms), 1);
+}
+
+TEST_F(Desktop, PeersPokeAndRequestOverTheSessionBus) {
+  Ini("");
+  std::string win;
+  auto kovant = StartKovant(win);
+  ASSERT_FALSE(win.empty());
+  EXPECT_EQ(Gdbus("Poke", "DistName 'ターゲット'"), "()\n");
+  EXPECT_EQ(Gdbus("Request", "DistName"), "('ターゲット',)\n");
+  // Blanks only: nothing happens and they stay.
+  EXPECT_EQ(Gdbus("Poke", "Cmd '   '"), "()\n");
+  EXPECT_EQ(Gdbus("Request", "Cmd"), "('   ',)\n");
+  EXPECT_EQ(Gdbus("Request", "'Addr(0)'"), "('',)\n");
+  EXPECT_NE(Gdbus("Poke", "'Addr(0)' x").find("UnknownItem"), std::string::npos);
+  EXPECT_NE(Gdbus("Request", "Nothing").find("UnknownItem"), std::string::npos);
+  EXPECT_NE(Gdbus("Poke", "DistName " + std::string(5000, 'x')).find("TooLong"), std::string::npos);
+}
+
+TEST_F(Desktop, LinkRequestIsAnsweredAndTheCallerActivated) {
+  Ini("");
+  std::string target, win;
+  auto editor = StartTarget("呼び出し元の窓", target, home + "/unused.txt");
+  auto kovant = StartKovant(win);
+  Sh("xdotool windowminimize --sync " + win);
+  EXPECT_EQ(Gdbus("Poke", "DistName '呼び出し元'"), "()\n");
+  EXPECT_EQ(Gdbus("Poke", "Cmd go"), "()\n");
+  // The window comes back and the call-up empties Cmd.
+  EXPECT_TRUE(WaitFor([&] { return Sh("xdotool getactivewindow") == win; })) << Sh("xdotool getactivewindow");
+  EXPECT_EQ(Gdbus("Request", "Cmd"), "('',)\n");
+  SearchAndPick(win);
+  PressCopy(win);
+  EXPECT_TRUE(WaitFor([&] { return Sh("xdotool getactivewindow") == target; }));
+  EXPECT_EQ(Gdbus("Request", "'Addr(1)'"), "('100-0001',)\n");
+  EXPECT_EQ(Gdbus("Request", "'Addr(4)'"), "('千代田',)\n");
+}
+
+TEST_F(Desktop, KovantLinkPrintsTheAnswerAndTimesOut) {
+  Ini("");
+  std::string win;
+  auto kovant = StartKovant(win);
+  ProcessResult timedOut = RunProcess(Bin("kovant-link") + " --timeout 0.5");
+  EXPECT_EQ(timedOut.status, 1);
+  std::string outPath = home + "/link.out";
+  Background link({"/bin/sh", "-c", Bin("kovant-link") + " --timeout 20 > " + outPath});
+  std::this_thread::sleep_for(300ms);
+  SearchAndPick(win);
+  PressCopy(win);
+  EXPECT_EQ(link.WaitExit(10000ms), 0);
+  EXPECT_EQ(ReadAll(outPath), "100\n100-0001\n東京都\n千代田区\n千代田\n\n");
+}
+
+TEST(DesktopNoInstance, KovantLinkSaysNoProgramRuns) {
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus";
+  ProcessResult r = RunProcess(Bin("kovant-link") + " --timeout 1");
+  if (r.status != 2) GTEST_SKIP() << "another instance owns the link name";
+  EXPECT_NE(r.err.find("起動していません"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kovant::test

@@ -1,0 +1,23 @@
+// A target window for the desktop tests: an editor whose caption is given on
+// the command line and which writes what arrives into a file at each change.
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 3) return 2;
+  QPlainTextEdit editor;
+  editor.setWindowTitle(QString::fromUtf8(argv[1]));
+  const QString out = QString::fromLocal8Bit(argv[2]);
+  QObject::connect(&editor, &QPlainTextEdit::textChanged, [&] {
+    QSaveFile f(out);
+    if (f.open(QIODevice::WriteOnly)) {
+      f.write(editor.toPlainText().toUtf8());
+      f.commit();
+    }
+  });
+  editor.resize(400, 200);
+  editor.show();
+  return app.exec();
+}
