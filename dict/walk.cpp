@@ -54,12 +54,13 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
     if (head.NameLength == 0) {
       entry.sortKey = kNoTownSjis;
     } else {
-      auto town = dic.ReadTown(pos);
-      if (!town) {
-        failure = town.error();
+      // The name straight from the file's buffer: no copy of the record.
+      auto bytes = dic.Peek(pos + kTownFixed, kTownNameField);
+      if (!bytes) {
+        failure = bytes.error();
         return false;
       }
-      auto name = ExpandText(town->Name, town->NameLength);
+      auto name = ExpandText(std::string_view(reinterpret_cast<const char*>(*bytes), kTownNameField), head.NameLength);
       if (!name) {
         failure = name.error();
         return false;

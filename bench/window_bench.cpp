@@ -1,0 +1,108 @@
+// The window's side: opening the main window on the dictionary (load, show,
+// first paint) and the walk steps including filling the list widgets.
+// Offscreen; runs on the national file named by KOVANT_KENALL (the sample otherwise).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/clipboard.h"
+#include "platform/files.h"
+#include "tools/builder.h"
+#include "ui/mainwindow.h"
+
+using namespace kovant;
+
+namespace {
+
+std::string Folder() {
+  static std::string folder = [] {
+    const char* p = std::getenv("KOVANT_KENALL");
+    std::string source = p && *p ? p : std::string(KOVANT_SOURCE_DIR) + "/data/sample_ken_all.csv";
+    auto in = tools::ReadInputFile(source);
+    auto rows = tools::ParseKenAll(in->bytes, source);
+    tools::BuildReport report;
+    auto dic = tools::BuildDictionary(tools::JoinSplitRows(*rows), {in->date, "bench"}, report);
+    std::string dir = (std::filesystem::temp_directory_path() / "kovant-window-bench").string();
+    std::filesystem::create_directories(dir);
+    platform::WriteFileAtomically(dir + "/KOVANT.DIC", *dic);
+    return dir;
+  }();
+  return folder;
+}
+
+ui::AppState State() {
+  ui::AppState app;
+  app.ProgramFolder = Folder();
+  app.warn = [](const QString&) {};
+  return app;
+}
+
+void BM_OpenWindow(benchmark::State& state) {
+  ui::AppState app = State();
+  for (auto _ : state) {
+    ui::Kovant1 w(app);
+    w.Form_Load();
+    w.show();
+    w.repaint();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_OpenWindow)->Unit(benchmark::kMillisecond);
+
+void BM_PrefectureStepWithWidgets(benchmark::State& state) {
+  ui::AppState app = State();
+  ui::Kovant1 w(app);
+  w.Form_Load();
+  w.show();
+  for (auto _ : state) {
+    w.List2->SetListIndex(0);  // 北海道, the most cities
+    w.LoadCities();
+    w.List3->repaint();
+  }
+  state.counters["cities"] = w.List3->ListCount();
+}
+BENCHMARK(BM_PrefectureStepWithWidgets)->Unit(benchmark::kMicrosecond);
+
+void BM_LargestCityStepWithWidgets(benchmark::State& state) {
+  ui::AppState app = State();
+  ui::Kovant1 w(app);
+  w.Form_Load();
+  w.show();
+  // The city with the most towns.
+  int bestPref = 0, bestCity = 0, most = 0;
+  for (int p = 0; p < w.List2->ListCount(); ++p) {
+    w.List2->SetListIndex(p);
+    w.LoadCities();
+    for (int c = 0; c < w.List3->ListCount(); ++c) {
+      w.List3->SetListIndex(c);
+      w.LoadTowns();
+      if (w.List4->ListCount() > most) {
+        most = w.List4->ListCount();
+        bestPref = p;
+        bestCity = c;
+      }
+    }
+  }
+  w.List2->SetListIndex(bestPref);
+  w.LoadCities();
+  for (auto _ : state) {
+    w.List3->SetListIndex(bestCity);
+    w.LoadTowns();
+    w.List4->repaint();
+  }
+  state.counters["towns"] = most;
+}
+BENCHMARK(BM_LargestCityStepWithWidgets)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  return 0;
+}
