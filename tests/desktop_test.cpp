@@ -171,6 +171,29 @@ TEST_F(Desktop, PastesIntoTheTargetFoundByCaption) {
   EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001\t東京都\r\n千代田区千代田\t\t"; })) << Clipboard();
 }
 
+TEST_F(Desktop, AGtkEditorReceivesThePastesAndKeys) {
+  if (RunProcess("command -v l3afpad").status != 0) GTEST_SKIP() << "l3afpad (a GTK editor) is not installed";
+  Ini("CopyAppl=1\r\nFindCaption=gtktarget\r\nSep2=2\r\nSep3=1\r\n");
+  const std::string file = home + "/gtktarget.txt";
+  std::ofstream(file).close();
+  setenv("NO_AT_BRIDGE", "1", 1);
+  Background editor({"/usr/bin/l3afpad", file});
+  std::string target = WaitWindow("gtktarget");
+  ASSERT_FALSE(target.empty());
+  std::string win;
+  auto kovant = StartKovant(win);
+  SearchAndPick(win);
+  PressCopy(win);
+  // GTK fetches the clipboard asynchronously, after asking for its targets;
+  // the whole text on the clipboard means the delivery has ended.
+  ASSERT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001\t東京都\r\n千代田区千代田"; })) << Clipboard();
+  const std::string expected = "〒100-0001\t東京都\n千代田区千代田";
+  EXPECT_TRUE(WaitFor([&] {
+    Sh("xdotool windowactivate --sync " + target + " key ctrl+s");
+    return ReadAll(file) == expected;
+  })) << ReadAll(file);
+}
+
 TEST_F(Desktop, FragmentMatchesWithoutRegardToLetterCaseAndRestoresTheTarget) {
   Ini("CopyAppl=1\r\nFindCaption=report\r\n");
   std::string target, win;
