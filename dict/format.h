@@ -66,6 +66,14 @@ struct TownRecord : TownHead {
   NameField<kTownNameField> Name;
 };
 
+// An office's town name ends in a zero byte, which expands to nothing, so
+// every reader shows the name as it is; only tools that care can tell.
+inline constexpr char kOfficeMark = '\0';
+inline bool IsOfficeRecord(const TownRecord& town) {
+  return town.NameLength > 0 && town.NameLength <= kTownNameField &&
+         town.Name.bytes[static_cast<size_t>(town.NameLength - 1)] == kOfficeMark;
+}
+
 // Flag of a city for the third digit d of a code: bit 1 former codes, bit 2
 // current codes (so 0..3).
 inline int DigitFlag(const std::array<uint8_t, 5>& flags, int d) {

@@ -21,19 +21,39 @@ struct National {
   dict::PrefectureTable table;
 };
 
-const National* Get() {
-  static National* national = [] {
-    auto* n = new National;
-    std::string file = NationalFile();
-    if (file.empty()) return n;
-    n->towns = TownsOf(file);
-    n->path = BuildInto(TempFolder("national"), n->towns, &n->report);
-    auto loaded = dict::LoadDictionary(n->path);
-    if (loaded.ok()) n->table = loaded->table;
-    return n;
-  }();
-  return national;
+National* Build(bool withOffices) {
+  auto* n = new National;
+  std::string file = NationalFile();
+  if (file.empty()) return n;
+  n->towns = TownsOf(file);
+  if (withOffices) {
+    auto offices = OfficesOf(NationalOfficeFile());
+    n->towns.insert(n->towns.end(), offices.begin(), offices.end());
+  }
+  n->path = BuildInto(TempFolder(withOffices ? "national-offices" : "national"), n->towns, &n->report);
+  auto loaded = dict::LoadDictionary(n->path);
+  if (loaded.ok()) n->table = loaded->table;
+  return n;
 }
+
+// The same checks run on the dictionary of KEN_ALL alone and, when
+// KOVANT_JIGYOSYO names the office file, on the one with the offices.
+bool g_offices = false;
+
+const National* Get() {
+  static National* plain = Build(false);
+  if (!g_offices) return plain;
+  static National* offices = Build(true);
+  return offices;
+}
+
+class NationalChecks : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    g_offices = GetParam();
+    if (g_offices && NationalOfficeFile().empty()) GTEST_SKIP() << "KOVANT_JIGYOSYO is not set: skipped the office checks";
+  }
+};
 
 std::string OldText(const std::string& old) {
   return old.size() == 3 ? old : old.substr(0, 3) + "-" + old.substr(3);
@@ -46,7 +66,7 @@ std::string NewText(const std::string& code) { return code.substr(0, 3) + "-" + 
   const National& n = *Get();             \
   ASSERT_EQ(n.table.rows.size(), 47u)
 
-TEST(National, EveryTownReadsBackByWalk) {
+TEST_P(NationalChecks, EveryTownReadsBackByWalk) {
   NATIONAL(n);
   EXPECT_GT(n.towns.size(), 120000u);
   std::set<std::string> shortened(n.report.shortened.begin(), n.report.shortened.end());
@@ -76,7 +96,7 @@ TEST(National, EveryTownReadsBackByWalk) {
   EXPECT_EQ(walkedShort.size(), shortened.size());
 }
 
-TEST(National, RandomCurrentCodesFindTheirTown) {
+TEST_P(NationalChecks, RandomCurrentCodesFindTheirTown) {
   NATIONAL(n);
   std::set<std::string> shortened(n.report.shortened.begin(), n.report.shortened.end());
   std::mt19937 rng(20261208);
@@ -95,7 +115,7 @@ TEST(National, RandomCurrentCodesFindTheirTown) {
   }
 }
 
-TEST(National, EveryFormerCodeListsExactlyItsTowns) {
+TEST_P(NationalChecks, EveryFormerCodeListsExactlyItsTowns) {
   NATIONAL(n);
   std::set<std::string> shortened;
   for (const auto& s : n.report.shortened) shortened.insert(s);
@@ -124,7 +144,7 @@ TEST(National, EveryFormerCodeListsExactlyItsTowns) {
   }
 }
 
-TEST(National, WalkListsEachPrefecturesCities) {
+TEST_P(NationalChecks, WalkListsEachPrefecturesCities) {
   NATIONAL(n);
   std::map<std::string, std::set<std::string>> cities;
   for (const auto& t : n.towns) cities[t.pref].insert(t.city);
@@ -137,7 +157,32 @@ TEST(National, WalkListsEachPrefecturesCities) {
   }
 }
 
+INSTANTIATE_TEST_SUITE_P(National, NationalChecks, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "WithOffices" : "TownsOnly"; });
+
+TEST(National, EveryOfficeCodeIsFoundWithItsPrefectureAndCity) {
+  KOVANT_NEEDS_NATIONAL_FILE(file_);
+  if (NationalOfficeFile().empty()) GTEST_SKIP() << "KOVANT_JIGYOSYO is not set: skipped the office checks";
+  g_offices = true;
+  const National& n = *Get();
+  ASSERT_EQ(n.table.rows.size(), 47u);
+  EXPECT_GT(n.report.offices, 20000u);
+  size_t checked = 0;
+  for (const auto& t : n.towns) {
+    if (!t.office) continue;
+    auto r = dict::SearchPostalCode(n.path, n.table, t.newCode);
+    ASSERT_FALSE(r.readError);
+    bool hit = false;
+    for (const auto& row : r.rows) hit = hit || row.text.rfind(t.pref + " " + t.city + " ", 0) == 0;
+    EXPECT_TRUE(hit) << t.newCode << " " << t.town;
+    ++checked;
+  }
+  EXPECT_EQ(checked, n.report.offices);
+  RecordProperty("dictionary_bytes_with_offices", std::to_string(std::filesystem::file_size(n.path)));
+}
+
 TEST(National, SizeAndNotes) {
+  g_offices = false;
   NATIONAL(n);
   auto size = std::filesystem::file_size(n.path);
   EXPECT_LT(size, 4u << 20);

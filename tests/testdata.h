@@ -40,6 +40,18 @@ inline std::string BuildInto(const std::string& folder, const std::vector<tools:
   return path;
 }
 
+inline std::string SampleOfficesPath() { return std::string(KOVANT_SOURCE_DIR) + "/data/sample_jigyosyo.csv"; }
+
+// The office rows of an office file (zip or CSV).
+inline std::vector<tools::KenRow> OfficesOf(const std::string& path) {
+  auto in = tools::ReadInputFile(path);
+  EXPECT_TRUE(in.ok()) << (in.ok() ? "" : in.error().description);
+  if (!in) return {};
+  auto rows = tools::ParseOffices(in->bytes, path);
+  EXPECT_TRUE(rows.ok()) << (rows.ok() ? "" : rows.error().description);
+  return rows.ok() ? *rows : std::vector<tools::KenRow>{};
+}
+
 inline std::string SampleDictionary(const std::string& name) {
   return BuildInto(TempFolder(name), TownsOf(SamplePath()));
 }
@@ -47,6 +59,12 @@ inline std::string SampleDictionary(const std::string& name) {
 // The national file, or empty when the test is to be skipped.
 inline std::string NationalFile() {
   const char* p = std::getenv("KOVANT_KENALL");
+  return p && *p ? std::string(p) : std::string();
+}
+
+// The national office file, or empty.
+inline std::string NationalOfficeFile() {
+  const char* p = std::getenv("KOVANT_JIGYOSYO");
   return p && *p ? std::string(p) : std::string();
 }
 

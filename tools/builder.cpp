@@ -260,8 +260,9 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     PatchI32(out, townPosField[i], static_cast<int64_t>(out.size()) + 1);
     for (const KenRow* row : c.towns) {
       bool cut = false;
-      auto name = EncodeTownName(row->town, kTownNameField, &cut);
+      auto name = EncodeTownName(row->town, kTownNameField - (row->office ? 1 : 0), &cut);
       if (!name) return Error{"行 " + std::to_string(row->line) + ": " + name.error().description};
+      if (row->office) *name += dict::kOfficeMark;
       if (cut) report.shortened.push_back(row->newCode + " " + row->town);
       int tail = row->oldCode.size() == 3 ? std::stoi(row->oldCode.substr(1, 2)) * 100 : std::stoi(row->oldCode.substr(1, 4));
       int64_t number = (row->oldCode.size() == 3 ? 100000000LL : 200000000LL) +

@@ -43,13 +43,14 @@ std::string JsonString(const std::string& s) {
 
 struct Line {
   std::string newCode, oldCode, pref, city, town;
+  bool office = false;  // an individual code of a large office
 };
 
 void Print(const Line& l, bool json) {
   if (json) {
-    std::printf("{\"new\":%s,\"old\":%s,\"prefecture\":%s,\"city\":%s,\"town\":%s}\n", JsonString(l.newCode).c_str(),
-                JsonString(l.oldCode).c_str(), JsonString(l.pref).c_str(), JsonString(l.city).c_str(),
-                JsonString(l.town).c_str());
+    std::printf("{\"new\":%s,\"old\":%s,\"prefecture\":%s,\"city\":%s,\"town\":%s%s}\n",
+                JsonString(l.newCode).c_str(), JsonString(l.oldCode).c_str(), JsonString(l.pref).c_str(),
+                JsonString(l.city).c_str(), JsonString(l.town).c_str(), l.office ? ",\"office\":true" : "");
   } else {
     std::printf("%s\t%s\t%s\t%s\t%s\n", l.newCode.c_str(), l.oldCode.c_str(), l.pref.c_str(), l.city.c_str(),
                 l.town.c_str());
@@ -109,7 +110,7 @@ int Walk(const std::string& path, const dict::PrefectureTable& table, const std:
     auto rec = TownAt(path, t.itemData);
     if (!rec) return ReadError(path, rec.error());
     Print({dict::CurrentCodeText(*rec), dict::FormerCodeText(*rec), pref.Name, city->text,
-           rec->NameLength == 0 ? std::string() : t.text},
+           rec->NameLength == 0 ? std::string() : t.text, dict::IsOfficeRecord(*rec)},
           json);
   }
   return towns.entries.empty() ? 1 : 0;
@@ -188,7 +189,11 @@ int main(int argc, char** argv) {
         return 0;
       }
       size_t b1 = row.text.find(' '), b2 = row.text.find(' ', b1 + 1);
-      Print({picked->NewCode, picked->OldCode, picked->Address1, picked->Address2, row.text.substr(b2 + 1)}, json);
+      auto rec = TownAt(path, row.itemData);
+      if (!rec) return ReadError(path, rec.error());
+      Print({picked->NewCode, picked->OldCode, picked->Address1, picked->Address2, row.text.substr(b2 + 1),
+             dict::IsOfficeRecord(*rec)},
+            json);
     }
   }
   if (bad) return 2;
