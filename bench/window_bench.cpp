@@ -36,6 +36,7 @@ std::string Folder() {
 ui::AppState State() {
   ui::AppState app;
   app.ProgramFolder = Folder();
+  app.SettingsFolder = Folder();
   app.warn = [](const QString&) {};
   return app;
 }

@@ -20,14 +20,61 @@ std::string ExecutableFolder() {
   return path.substr(0, slash);
 }
 
+namespace {
+
+std::string WithoutTrailingSlash(std::string folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  return folder;
+}
+
+std::string XdgFolder(const char* variable, const char* fallback) {
+  const char* x = std::getenv(variable);
+  if (x && *x == '/') return WithoutTrailingSlash(x) + "/kovant";
+  const char* home = std::getenv("HOME");
+  return WithoutTrailingSlash(home && *home ? home : "/tmp") + fallback + "/kovant";
+}
+
+bool HoldsDictionary(const std::string& folder) {
+  struct stat st{};
+  return stat(JoinPath(folder, "KOVANT.DIC").c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::string UserDataFolder() { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
+std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", "/.config"); }
+
 std::string ProgramFolder() {
   const char* home = std::getenv("KOVANT_HOME");
-  if (home && *home) {
-    std::string folder(home);
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return folder;
+  if (home && *home) return WithoutTrailingSlash(home);
+  const std::string exe = ExecutableFolder();
+  // <prefix>/share/kovant: the prefix the program runs from (an install
+  // moved elsewhere), then the one it was built for.
+  const std::string relocated = exe.substr(0, exe.rfind('/')) + "/share/kovant";
+  for (const std::string& folder : {exe, UserDataFolder(), relocated, std::string(KOVANT_INSTALLED_DATA_DIR)}) {
+    if (!folder.empty() && HoldsDictionary(folder)) return folder;
   }
-  return ExecutableFolder();
+  return exe;
+}
+
+bool IsWritableFolder(const std::string& folder) {
+  std::string probe = JoinPath(folder, ".kovant-write-XXXXXX");
+  int fd = mkstemp(probe.data());
+  if (fd < 0) return false;
+  close(fd);
+  unlink(probe.c_str());
+  return true;
+}
+
+std::string SettingsFolder(const std::string& programFolder) {
+  if (IsWritableFolder(programFolder)) return programFolder;
+  std::string folder = UserConfigFolder();
+  // Create it step by step; failures show up later as settings not saved.
+  for (size_t slash = 1; slash != std::string::npos;) {
+    slash = folder.find('/', slash + 1);
+    mkdir(folder.substr(0, slash).c_str(), 0700);
+  }
+  return folder;
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

@@ -7,9 +7,25 @@
 
 namespace kovant::platform {
 
-// Where KOVANT.DIC, KOVANT.INI and the profiles live: KOVANT_HOME when set,
-// otherwise the folder of the running executable. No trailing separator.
+// Where KOVANT.DIC lives, the first of: KOVANT_HOME when set; the folder of
+// the running executable when it holds KOVANT.DIC; the user's data folder
+// (${XDG_DATA_HOME:-~/.local/share}/kovant) when it holds one; the installed
+// data folder (<prefix>/share/kovant, the prefix the executable runs from or
+// the one it was built for) when it holds one; otherwise the executable's
+// folder. No trailing separator.
 std::string ProgramFolder();
+
+// The user's data folder, ${XDG_DATA_HOME:-~/.local/share}/kovant.
+std::string UserDataFolder();
+
+// Where KOVANT.INI, the profiles and the registry note go: the program
+// folder while it is writable, otherwise ${XDG_CONFIG_HOME:-~/.config}/kovant
+// (created when needed).
+std::string SettingsFolder(const std::string& programFolder);
+std::string UserConfigFolder();
+
+// True when a file can be created in folder (tried, not guessed from modes).
+bool IsWritableFolder(const std::string& folder);
 
 // The folder of the running executable.
 std::string ExecutableFolder();

@@ -328,6 +328,55 @@ TEST_F(Desktop, KovantLinkPrintsTheAnswerAndTimesOut) {
   EXPECT_EQ(ReadAll(outPath), "100\n100-0001\n東京都\n千代田区\n千代田\n\n");
 }
 
+// Installed into a prefix of its own that the program cannot write: it finds
+// its dictionary there and keeps its settings in the user's folder.
+TEST_F(Desktop, InstalledIntoAReadOnlyPrefixRunsAndKeepsSettingsInTheUserFolder) {
+  // Outside the test's private folder, so that another user can reach it.
+  const std::string open = TempFolder("install");
+  std::filesystem::permissions(open, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                         std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                         std::filesystem::perms::others_exec);
+  const std::string prefix = open + "/prefix";
+  ProcessResult install = RunProcess("cmake --install " + Quote(KOVANT_BUILD_DIR) + " --prefix " + Quote(prefix));
+  ASSERT_EQ(install.status, 0) << install.err;
+  for (const char* f : {"bin/kovant", "bin/kovant-mkdic", "bin/kovant-lookup", "bin/kovant-link",
+                        "share/kovant/KOVANT.DIC", "share/applications/kovant.desktop",
+                        "share/icons/hicolor/scalable/apps/kovant.svg", "share/man/man1/kovant.1",
+                        "share/man/man1/kovant-mkdic.1", "share/man/man1/kovant-lookup.1",
+                        "share/man/man1/kovant-link.1"}) {
+    EXPECT_TRUE(std::filesystem::exists(prefix + "/" + f)) << f;
+  }
+  // A user without write access to the prefix: root drops to nobody for it.
+  const bool root = geteuid() == 0;
+  const std::string user = open + "/user";
+  std::filesystem::create_directories(user + "/config");
+  std::filesystem::permissions(user, std::filesystem::perms::owner_all);
+  std::string as = "env -u KOVANT_HOME -u KOVANT_REGISTRY -u XDG_DATA_HOME HOME=" + Quote(user) +
+                   " XDG_CONFIG_HOME=" + Quote(user + "/config") + " XDG_RUNTIME_DIR=" + Quote(user) + " ";
+  if (root) {
+    RunProcess("chown -R 65534:65534 " + Quote(user));
+    as += "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+  } else {
+    RunProcess("chmod -R a-w " + Quote(prefix));
+  }
+  ProcessResult lookup = RunProcess(as + Quote(prefix + "/bin/kovant-lookup") + " 1000001");
+  EXPECT_EQ(lookup.status, 0) << lookup.err;
+  EXPECT_EQ(lookup.out, "100-0001\t100\t東京都\t千代田区\t千代田\n");
+  ProcessResult link = RunProcess(as + Quote(prefix + "/bin/kovant-link") + " --timeout 1");
+  EXPECT_EQ(link.status, 2);
+
+  Background kovant({"/bin/sh", "-c", as + Quote(prefix + "/bin/kovant")});
+  std::string win = WaitWindow("^ぴこらん Ver");
+  ASSERT_FALSE(win.empty());
+  // "終了" saves the settings.
+  Sh("xdotool windowactivate --sync " + win + " mousemove --window " + win + " 484 250 click 1");
+  EXPECT_EQ(kovant.WaitExit(5000ms), 0);
+  EXPECT_TRUE(std::filesystem::exists(user + "/config/kovant/KOVANT.INI"));
+  EXPECT_FALSE(std::filesystem::exists(prefix + "/share/kovant/KOVANT.INI"));
+  EXPECT_TRUE(std::filesystem::exists(user + "/config/kovant/registry"));
+  if (!root) RunProcess("chmod -R u+w " + Quote(prefix));
+}
+
 TEST(DesktopNoInstance, KovantLinkSaysNoProgramRuns) {
   if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus";
   ProcessResult r = RunProcess(Bin("kovant-link") + " --timeout 1");

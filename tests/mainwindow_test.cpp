@@ -24,6 +24,9 @@ TEST_F(MainWindow, OpensInWalkModeWithPrefecturesAndNoSelection) {
   EXPECT_TRUE(w.Option1[0]->isChecked());
   EXPECT_GT(w.VisibleRows(), 3);
   EXPECT_TRUE(warnings.empty());
+  // The message line names the data until the first operation.
+  EXPECT_EQ(Str(w.Label1[0]->text()), "辞書データ：2026-01-01");
+  EXPECT_EQ(QApplication::focusWidget() == nullptr || QApplication::focusWidget() == w.Text4, true);
 }
 
 TEST_F(MainWindow, StartModeOneOpensTheSearchWithItsHeadingInRed) {

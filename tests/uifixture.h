@@ -30,6 +30,7 @@ struct UiFixture : ::testing::Test {
     folder = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     BuildInto(folder, TownsOf(SamplePath()));
     app.ProgramFolder = folder;
+    app.SettingsFolder = folder;
     app.clipboard = &clipboard;
     app.warn = [this](const QString& text) { warnings.push_back(text.toStdString()); };
   }

@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
 
   settings::Settings settings;
   if (copyText) {
-    std::string folder = platform::ProgramFolder(), name(settings::kIniFileName);
+    std::string folder = platform::SettingsFolder(platform::ProgramFolder()), name(settings::kIniFileName);
     if (!iniPath.empty()) {
       auto slash = iniPath.rfind('/');
       folder = slash == std::string::npos ? "." : iniPath.substr(0, slash == 0 ? 1 : slash);

@@ -2,6 +2,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -21,9 +22,11 @@ std::string SourceName(const std::string& path, const InputFile& file) {
 
 void Usage() {
   std::fputs(
-      "使い方: kovant-mkdic [-o FILE] [-q] [--offices JIGYOSYO] INPUT\n"
+      "使い方: kovant-mkdic [-o FILE | --install] [-q] [--offices JIGYOSYO] INPUT\n"
       "  INPUT     ken_all.zip, or KEN_ALL.CSV (Shift-JIS or UTF-8)\n"
       "  -o FILE   the dictionary to write (default: KOVANT.DIC)\n"
+      "  --install write it into the user's data folder (${XDG_DATA_HOME:-~/.local/share}/kovant),\n"
+      "            where the program finds it\n"
       "  --offices add the individual codes of large offices (jigyosyo.zip or JIGYOSYO.CSV)\n"
       "  -q        no summary\n",
       stderr);
@@ -38,11 +41,13 @@ void Progress(const char* step) {
 
 int main(int argc, char** argv) {
   std::string output = "KOVANT.DIC", input, offices;
-  bool quiet = false;
+  bool quiet = false, install = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     if ((a == "-o" || a == "--output") && i + 1 < argc) {
       output = argv[++i];
+    } else if (a == "--install") {
+      install = true;
     } else if (a == "--offices" && i + 1 < argc) {
       offices = argv[++i];
     } else if (a == "-q" || a == "--quiet") {
@@ -63,6 +68,16 @@ int main(int argc, char** argv) {
   if (input.empty()) {
     Usage();
     return 2;
+  }
+  if (install) {
+    const std::string folder = kovant::platform::UserDataFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      std::fprintf(stderr, "kovant-mkdic: %s: %s\n", folder.c_str(), ec.message().c_str());
+      return 1;
+    }
+    output = kovant::platform::JoinPath(folder, "KOVANT.DIC");
   }
   g_progress = !quiet && isatty(STDERR_FILENO);
   auto start = std::chrono::steady_clock::now();

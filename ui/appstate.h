@@ -20,7 +20,8 @@ namespace kovant::ui {
 
 struct AppState {
   settings::Settings Settings = settings::DefaultSettings();
-  std::string ProgramFolder;  // KOVANT.DIC, KOVANT.INI and the profiles
+  std::string ProgramFolder;   // KOVANT.DIC
+  std::string SettingsFolder;  // KOVANT.INI and the profiles
   bool ExternalRequest = false;
   bool SettingsCancelled = false;
   int16_t ProfileDialogMode = 0;  // 1 save, 2 delete

@@ -231,6 +231,8 @@ bool Kovant1::Form_Load() {
   }
   prefectures_ = std::move(loaded->table);
   for (const auto& row : prefectures_.rows) List2->AddItem(Q(row.Name), row.PrefNo);
+  // Which data this is, until the first operation writes the message line.
+  if (!loaded->header.DataDate.empty()) Label1[0]->setText(QStringLiteral("辞書データ：") + Q(loaded->header.DataDate));
   return true;
 }
 
@@ -648,12 +650,12 @@ void Kovant1::Command5_Click() {
 }
 
 void Kovant1::Command3_Click() {
-  settings::SaveSettings(app_.Settings, app_.ProgramFolder, settings::kIniFileName);
+  settings::SaveSettings(app_.Settings, app_.SettingsFolder, settings::kIniFileName);
   close();
 }
 
 void Kovant1::Combo1_GotFocus() {
-  auto names = settings::ListProfiles(app_.ProgramFolder);
+  auto names = settings::ListProfiles(app_.SettingsFolder);
   dict::SortTexts(names);
   FillCombo(Combo1, names);
   RefreshProfileCombo();
@@ -662,7 +664,7 @@ void Kovant1::Combo1_GotFocus() {
 void Kovant1::RefreshProfileCombo() {
   const std::string& profile = app_.Settings.Profile;
   if (profile.empty() || Combo1->count() == 0) return;
-  auto names = settings::ListProfiles(app_.ProgramFolder);
+  auto names = settings::ListProfiles(app_.SettingsFolder);
   dict::SortTexts(names);
   FillCombo(Combo1, names);
   const QString wanted = Q(profile).left(std::max<qsizetype>(0, Q(profile).size() - 4));
@@ -677,7 +679,7 @@ void Kovant1::RefreshProfileCombo() {
 void Kovant1::Combo1_Click() {
   const int index = Combo1->currentIndex();
   if (index < 0 || index == loadedProfileIndex_) return;
-  settings::LoadSettings(app_.Settings, app_.ProgramFolder, S(Combo1->itemText(index)) + ".prm");
+  settings::LoadSettings(app_.Settings, app_.SettingsFolder, S(Combo1->itemText(index)) + ".prm");
   loadedProfileIndex_ = index;
   Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
   if (WindowShown) Label1[0]->setText(QStringLiteral("設定が変更されました。"));

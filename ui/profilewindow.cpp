@@ -78,7 +78,7 @@ void Kovant3::Form_Load() {
   CentreOnScreen(this);
   app_.SettingsCancelled = false;
   List1->clear();
-  auto names = settings::ListProfiles(app_.ProgramFolder);
+  auto names = settings::ListProfiles(app_.SettingsFolder);
   dict::SortTexts(names);
   for (const auto& n : names) List1->AddItem(QString::fromStdString(n), 0);
   if (SaveMode()) {
@@ -152,7 +152,7 @@ void Kovant3::Command2_Click() {
   const std::string name = List1->ItemText(row).trimmed().toStdString() + std::string(settings::kProfileSuffix);
   if (platform::IsBareFileName(name)) {
     std::error_code ignored;
-    std::filesystem::remove(platform::JoinPath(app_.ProgramFolder, name), ignored);
+    std::filesystem::remove(platform::JoinPath(app_.SettingsFolder, name), ignored);
   }
   delete List1->takeItem(row);
   List1->SetListIndex(-1);

@@ -247,7 +247,7 @@ void Kovant2::Command1_Click(int index) {
   s.AfterCopy = Check2->isChecked() ? 1 : 0;
   s.InputClear = Check3->isChecked() ? 1 : 0;
   s.FindCaption = Text3->text().trimmed().toStdString();
-  settings::SaveSettings(s, app_.ProgramFolder, s.Profile);
+  settings::SaveSettings(s, app_.SettingsFolder, s.Profile);
   app_.SettingsCancelled = false;
   done(QDialog::Accepted);
 }

@@ -44,6 +44,7 @@ int RunProgram(QApplication& app) {
   }
   AppState state;
   state.ProgramFolder = platform::ProgramFolder();
+  state.SettingsFolder = platform::SettingsFolder(state.ProgramFolder);
   state.desktop = desktop.get();
   auto clipboard = platform::MakeSystemClipboard();
   state.clipboard = clipboard.get();
@@ -52,7 +53,7 @@ int RunProgram(QApplication& app) {
     ShowWarningBox(nullptr, QStringLiteral("レジストリを開くことができません。"));
     return 1;
   }
-  settings::LoadSettings(state.Settings, state.ProgramFolder, settings::kIniFileName);
+  settings::LoadSettings(state.Settings, state.SettingsFolder, settings::kIniFileName);
 
   Kovant1 window(state);
   if (!window.Form_Load()) return 1;
