@@ -19,7 +19,7 @@ namespace {
 
 std::string Source() {
   const char* p = std::getenv("KOVANT_KENALL");
-  return p && *p ? p : std::string(KOVANT_SOURCE_DIR) + "/data/sample_ken_all.csv";
+  return p && *p ? p : std::string(KOVANT_SOURCE_DIR) + "/data/sample_towns.csv";
 }
 
 struct Fixture {

@@ -20,7 +20,7 @@ namespace {
 std::string Folder() {
   static std::string folder = [] {
     const char* p = std::getenv("KOVANT_KENALL");
-    std::string source = p && *p ? p : std::string(KOVANT_SOURCE_DIR) + "/data/sample_ken_all.csv";
+    std::string source = p && *p ? p : std::string(KOVANT_SOURCE_DIR) + "/data/sample_towns.csv";
     auto in = tools::ReadInputFile(source);
     auto rows = tools::ParseKenAll(in->bytes, source);
     tools::BuildReport report;

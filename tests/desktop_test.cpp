@@ -377,6 +377,50 @@ TEST_F(Desktop, InstalledIntoAReadOnlyPrefixRunsAndKeepsSettingsInTheUserFolder)
   if (!root) RunProcess("chmod -R u+w " + Quote(prefix));
 }
 
+TEST_F(Desktop, TargetClosedInTheMiddleOfAPasteLeavesTheProgramWorking) {
+  Ini("CopyAppl=1\r\nFindCaption=消える窓\r\nSep2=2\r\nSep3=2\r\nSep4=2\r\n");
+  std::string target, win;
+  Background editor({Bin("kovant-target"), "消える窓", home + "/gone.txt", "--quit-on-tab"});
+  target = WaitWindow("^消える窓$");
+  ASSERT_FALSE(target.empty());
+  auto kovant = StartKovant(win);
+  SearchAndPick(win);
+  PressCopy(win);
+  EXPECT_EQ(editor.WaitExit(5000ms), 0);
+  // The rest of the keys went wherever they went; the program still answers
+  // and the clipboard ends with the whole text.
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001\t東京都\t千代田区\t千代田"; })) << Clipboard();
+  EXPECT_EQ(Gdbus("Request", "'Addr(0)'"), "('',)\n");
+}
+
+TEST_F(Desktop, ClipboardHeldByAnotherProgramIsTakenOver) {
+  Ini("");
+  ASSERT_EQ(RunProcess("(printf held | xclip -selection clipboard >/dev/null 2>&1 &)").status, 0);
+  ASSERT_TRUE(WaitFor([] { return Clipboard() == "held"; }));
+  std::string win;
+  auto kovant = StartKovant(win);
+  SearchAndPick(win);
+  PressCopy(win);
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001東京都千代田区千代田"; })) << Clipboard();
+}
+
+TEST_F(Desktop, AFloodOfLinkCallsLeavesTheWindowResponsive) {
+  Ini("");
+  std::string win;
+  auto kovant = StartKovant(win);
+  ASSERT_FALSE(win.empty());
+  ProcessResult flood = RunProcess(Bin("kovant-linkflood") + " 10000");
+  std::printf("%s", flood.out.c_str());
+  RecordProperty("flood", flood.out);
+  EXPECT_EQ(flood.status, 0) << flood.out << flood.err;
+  // Still answering, and still driving by keyboard.
+  EXPECT_EQ(Gdbus("Request", "DistName"), "('',)\n");
+  SearchAndPick(win);
+  PressCopy(win);
+  EXPECT_TRUE(WaitFor([&] { return Gdbus("Request", "'Addr(1)'") == "('100-0001',)\n"; }))
+      << Gdbus("Request", "'Addr(1)'");
+}
+
 TEST(DesktopNoInstance, KovantLinkSaysNoProgramRuns) {
   if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus";
   ProcessResult r = RunProcess(Bin("kovant-link") + " --timeout 1");

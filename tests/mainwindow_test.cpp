@@ -344,5 +344,47 @@ TEST_F(MainWindow, DictionaryRemovedWhileRunningGivesTheReadErrorAndKeepsRunning
   EXPECT_EQ(warnings.size(), 2u);
 }
 
+TEST_F(MainWindow, DictionaryTruncatedOrReplacedWhileRunningNeverBreaksTheWindow) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  const std::string path = folder + "/KOVANT.DIC";
+  const auto size = std::filesystem::file_size(path);
+  auto everyStep = [&] {
+    for (int p = 0; p < w.List2->ListCount(); p += 5) {
+      w.List2->SetListIndex(p);
+      w.LoadCities();
+      for (int c = 0; c < w.List3->ListCount(); ++c) {
+        w.List3->SetListIndex(c);
+        w.LoadTowns();
+        if (w.List4->ListCount() > 0) {
+          w.List4->SetListIndex(0);
+          w.ShowTownResult();
+        }
+      }
+    }
+  };
+  for (auto cut : {size - 1, size / 2, size / 7, std::uintmax_t{150}, std::uintmax_t{0}}) {
+    std::filesystem::resize_file(path, cut);
+    everyStep();
+  }
+  // Another version written over it: the records read as garbage.
+  RawDic other(101);
+  for (int i = 0; i < 500; ++i) other.bytes += static_cast<char>((i * 37) % 256);
+  other.Write(path);
+  everyStep();
+  w.Command2_Click();
+  for (const char* code : {"100", "10000", "1000001", "0600042"}) {
+    w.Text1->setText(code);
+    w.Command1_Click();
+    if (w.List1->ListCount() > 0) w.List1->SetListIndex(0);
+  }
+  // Every failure was a message, never a crash; the window still works.
+  for (const auto& m : warnings) EXPECT_EQ(m.rfind("辞書の読み込みでエラーが発生しました。", 0), 0u) << m;
+  BuildInto(folder, TownsOf(SamplePath()));
+  w.Text1->setText("1000001");
+  w.Command1_Click();
+  EXPECT_EQ(w.List1->ListCount(), 1);
+}
+
 }  // namespace
 }  // namespace kovant::test

@@ -17,6 +17,12 @@ int main(int argc, char** argv) {
       f.commit();
     }
   });
+  // --quit-on-tab: the window goes away in the middle of a paste.
+  if (argc > 3 && QString::fromLatin1(argv[3]) == "--quit-on-tab") {
+    QObject::connect(&editor, &QPlainTextEdit::textChanged, [&] {
+      if (editor.toPlainText().contains(u'\t')) QCoreApplication::exit(0);
+    });
+  }
   editor.resize(400, 200);
   editor.show();
   return app.exec();

@@ -13,7 +13,7 @@
 
 namespace kovant::test {
 
-inline std::string SamplePath() { return std::string(KOVANT_SOURCE_DIR) + "/data/sample_ken_all.csv"; }
+inline std::string SamplePath() { return std::string(KOVANT_SOURCE_DIR) + "/data/sample_towns.csv"; }
 
 // The joined town rows of a KEN_ALL file (zip or CSV).
 inline std::vector<tools::KenRow> TownsOf(const std::string& path) {
@@ -40,7 +40,7 @@ inline std::string BuildInto(const std::string& folder, const std::vector<tools:
   return path;
 }
 
-inline std::string SampleOfficesPath() { return std::string(KOVANT_SOURCE_DIR) + "/data/sample_jigyosyo.csv"; }
+inline std::string SampleOfficesPath() { return std::string(KOVANT_SOURCE_DIR) + "/data/sample_offices.csv"; }
 
 // The office rows of an office file (zip or CSV).
 inline std::vector<tools::KenRow> OfficesOf(const std::string& path) {

@@ -1,0 +1,35 @@
+// Any bytes as KOVANT.DIC: loading, searching, walking and picking never
+// crash or hang; failures come back as errors.
+#include <cstdint>
+#include <string>
+
+#include "dict/search.h"
+#include "dict/walk.h"
+#include "fuzztemp.h"
+
+using namespace kovant;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = fuzz::WriteInput("KOVANT.DIC", data, size);
+  auto loaded = dict::LoadDictionary(path);
+  if (!loaded.ok() || loaded->versionMismatch) return 0;
+  const dict::PrefectureTable& table = loaded->table;
+  // Codes taken from the input's last bytes, so the fuzzer can steer them.
+  std::string digits;
+  for (size_t i = size; i-- > 0 && digits.size() < 7;) digits += static_cast<char>('0' + data[i] % 10);
+  for (size_t len : {3u, 5u, 7u}) {
+    if (digits.size() < len) break;
+    auto found = dict::SearchPostalCode(path, table, digits.substr(0, len));
+    for (size_t i = 0; i < found.rows.size() && i < 4; ++i) (void)dict::ShowPickedResult(path, found.rows[i], "");
+  }
+  for (const auto& pref : table.rows) {
+    auto cities = dict::LoadCities(path, table, pref.PrefNo);
+    for (size_t c = 0; c < cities.cityTable.size() && c < 3; ++c) {
+      auto towns = dict::LoadTowns(path, cities.cityTable[c]);
+      for (size_t t = 0; t < towns.entries.size() && t < 3; ++t) {
+        (void)dict::ShowTownResult(path, pref.Name, "city", towns.entries[t], "supplement", t % 2 == 0);
+      }
+    }
+  }
+  return 0;
+}

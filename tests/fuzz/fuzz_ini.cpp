@@ -1,0 +1,28 @@
+// Any bytes as KOVANT.INI: reading every key, updating the file and reading
+// it again never crash.
+#include <cstdint>
+#include <string>
+
+#include "fuzztemp.h"
+#include "platform/ini.h"
+#include "settings/settings.h"
+
+using namespace kovant;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = fuzz::WriteInput("KOVANT.INI", data, size);
+  platform::IniFile ini = platform::IniFile::Load(path);
+  for (const auto& key : settings::SettingsKeys()) {
+    (void)platform::ProfileString(ini, "Parms", key, " ", 19);
+    (void)platform::ProfileInt(ini, "parms", key, 3);
+  }
+  ini.Set("Parms", "FindCaption", "\x83\x81\x83\x82");
+  ini.Set("Other", "Key", "");
+  (void)ini.Get("PARMS", "findcaption");
+  settings::Settings s = settings::DefaultSettings();
+  settings::LoadSettings(s, fuzz::Folder(), "KOVANT.INI");
+  settings::SaveSettings(s, fuzz::Folder(), "KOVANT.INI");
+  settings::Settings again = settings::DefaultSettings();
+  settings::LoadSettings(again, fuzz::Folder(), "KOVANT.INI");
+  return 0;
+}
