@@ -139,4 +139,12 @@ void ShowWarningBox(QWidget* parent, const QString& text) {
   box.exec();
 }
 
+void Warn(const AppState& app, QWidget* parent, const QString& text) {
+  if (app.warn) {
+    app.warn(text);
+  } else {
+    ShowWarningBox(parent, text);
+  }
+}
+
 }  // namespace kovant::ui

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dict/listorder.h"
+#include "ui/appstate.h"
 
 namespace kovant::ui {
 
@@ -67,5 +68,8 @@ void FillCombo(QComboBox* combo, const std::vector<std::string>& texts);
 
 // The message box of the system: title "ぴこらん", warning icon, one OK button.
 void ShowWarningBox(QWidget* parent, const QString& text);
+
+// A warning through the program's way of showing them (tests record them).
+void Warn(const AppState& app, QWidget* parent, const QString& text);
 
 }  // namespace kovant::ui

@@ -186,13 +186,7 @@ void Kovant1::BuildControls() {
   connect(Combo1, &QComboBox::currentIndexChanged, this, [this] { Combo1_Click(); });
 }
 
-void Kovant1::Warn(const QString& text) {
-  if (app_.warn) {
-    app_.warn(text);
-  } else {
-    ShowWarningBox(this, text);
-  }
-}
+void Kovant1::Warn(const QString& text) { ui::Warn(app_, this, text); }
 
 void Kovant1::ReadFailed(const dict::Error& error) { Warn(Q(dict::ReadErrorMessage(dictionaryPath_, error))); }
 
@@ -241,22 +235,19 @@ void Kovant1::ApplyMode() {
   List3->clear();
   List4->clear();
   Command4->setEnabled(false);
-  if (addressMode_) {
-    List1->hide();
-    for (QWidget* w : {static_cast<QWidget*>(List2), static_cast<QWidget*>(List3), static_cast<QWidget*>(List4),
-                       static_cast<QWidget*>(Label2[1]), static_cast<QWidget*>(Label2[2])}) {
-      w->show();
-    }
-    Label2[0]->resize(List2->width(), Label2[0]->height());
+  // The walk's lists and head search and the search's list and code box
+  // share one place: exactly one group shows.
+  const bool walk = addressMode_;
+  for (QWidget* w : std::initializer_list<QWidget*>{List2, List3, List4, Label2[1], Label2[2], Text4, Label4[5]}) {
+    w->setVisible(walk);
+  }
+  for (QWidget* w : std::initializer_list<QWidget*>{List1, Text1, Command1, Label4[4]}) w->setVisible(!walk);
+  Label2[0]->resize((walk ? List2 : List1)->width(), Label2[0]->height());
+  if (walk) {
     Command2->setText(QStringLiteral("郵便番号→住所"));
     Label2[0]->setText(QStringLiteral("住所１"));
     Label2[1]->setText(QStringLiteral("住所２"));
     Label2[2]->setText(QStringLiteral("住所３"));
-    Text1->hide();
-    Command1->hide();
-    Label4[4]->hide();
-    Text4->show();
-    Label4[5]->show();
     Text4->clear();
     currentList_ = List2;
     MarkCurrentList();
@@ -266,19 +257,8 @@ void Kovant1::ApplyMode() {
     }
     if (WindowShown) Text4->setFocus();
   } else {
-    List1->show();
-    for (QWidget* w : {static_cast<QWidget*>(List2), static_cast<QWidget*>(List3), static_cast<QWidget*>(List4),
-                       static_cast<QWidget*>(Label2[1]), static_cast<QWidget*>(Label2[2])}) {
-      w->hide();
-    }
-    Label2[0]->resize(List1->width(), Label2[0]->height());
     Command2->setText(QStringLiteral("住所→郵便番号"));
     Label2[0]->setText(QStringLiteral("該　当　住　所"));
-    Text1->show();
-    Command1->show();
-    Label4[4]->show();
-    Text4->hide();
-    Label4[5]->hide();
     Text1->clear();
     Label1[0]->clear();
     currentList_ = List1;

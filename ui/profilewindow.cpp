@@ -108,13 +108,7 @@ void Kovant3::showEvent(QShowEvent* event) {
   if (SaveMode()) Text1->setFocus();
 }
 
-void Kovant3::Warn(const QString& text) {
-  if (app_.warn) {
-    app_.warn(text);
-  } else {
-    ShowWarningBox(this, text);
-  }
-}
+void Kovant3::Warn(const QString& text) { ui::Warn(app_, this, text); }
 
 void Kovant3::List1_Click() {
   if (SaveMode()) {

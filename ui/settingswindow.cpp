@@ -203,13 +203,7 @@ void Kovant2::Form_Load() {
 
 void Kovant2::Check1_Click() { Text3->setEnabled(Check1->isChecked()); }
 
-void Kovant2::Warn(const QString& text) {
-  if (app_.warn) {
-    app_.warn(text);
-  } else {
-    ShowWarningBox(this, text);
-  }
-}
+void Kovant2::Warn(const QString& text) { ui::Warn(app_, this, text); }
 
 void Kovant2::Command1_Click(int index) {
   if (index == 1) {
