@@ -345,16 +345,20 @@ void Kovant1::List1_Click() {
   Text3_Change();
 }
 
-void Kovant1::LoadCities() {
-  const int row = List2->ListIndex();
-  if (row < 0) return;
-  List3->clear();
-  List4->clear();
+void Kovant1::ClearShownResult() {
   Label1[0]->clear();
   Label3[0]->clear();
   Label3[1]->clear();
   Text3->clear();
   if (app_.Settings.InputClear != 1) Text2->clear();
+}
+
+void Kovant1::LoadCities() {
+  const int row = List2->ListIndex();
+  if (row < 0) return;
+  List3->clear();
+  List4->clear();
+  ClearShownResult();
   current_ = {};
   current_.Address1 = S(List2->ItemText(row));
   dict::CityListing cities = dict::LoadCities(dictionaryPath_, prefectures_, List2->ItemData(row));
@@ -371,11 +375,7 @@ void Kovant1::LoadTowns() {
   const int row = List3->ListIndex();
   if (row < 0) return;
   List4->clear();
-  Label1[0]->clear();
-  Label3[0]->clear();
-  Label3[1]->clear();
-  Text3->clear();
-  if (app_.Settings.InputClear != 1) Text2->clear();
+  ClearShownResult();
   current_.Address2 = S(List3->ItemText(row));
   current_.Address3.clear();
   current_.OldCode.clear();

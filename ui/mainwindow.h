@@ -109,6 +109,9 @@ class Kovant1 : public QWidget {
   void ReadFailed(const dict::Error& error);
   void SetBusy(bool busy);
   void ShowAddress();
+  // A walk step's start: message line, codes and address emptied, the
+  // supplement too unless InputClear keeps it.
+  void ClearShownResult();
   void Answer();
   platform::WindowId FindTarget(const std::string& fragment);
 
