@@ -635,19 +635,27 @@ void Kovant1::Command3_Click() {
 }
 
 void Kovant1::Combo1_GotFocus() {
-  auto names = settings::ListProfiles(app_.SettingsFolder);
-  dict::SortTexts(names);
-  FillCombo(Combo1, names);
-  RefreshProfileCombo();
+  FillProfiles();
+  SelectActiveProfile();
 }
 
 void Kovant1::RefreshProfileCombo() {
-  const std::string& profile = app_.Settings.Profile;
-  if (profile.empty() || Combo1->count() == 0) return;
+  if (app_.Settings.Profile.empty() || Combo1->count() == 0) return;
+  FillProfiles();
+  SelectActiveProfile();
+}
+
+void Kovant1::FillProfiles() {
   auto names = settings::ListProfiles(app_.SettingsFolder);
   dict::SortTexts(names);
   FillCombo(Combo1, names);
-  const QString wanted = Q(profile).left(std::max<qsizetype>(0, Q(profile).size() - 4));
+}
+
+void Kovant1::SelectActiveProfile() {
+  const QString profile = Q(app_.Settings.Profile);
+  // A hand-edited value too short to hold ".prm" names no entry.
+  if (profile.size() < 4) return;
+  const QString wanted = profile.left(profile.size() - 4);
   for (int i = 0; i < Combo1->count(); ++i) {
     if (Combo1->itemText(i) == wanted) {
       Combo1->setCurrentIndex(i);  // raises Combo1_Click

@@ -112,6 +112,8 @@ class Kovant1 : public QWidget {
   // A walk step's start: message line, codes and address emptied, the
   // supplement too unless InputClear keeps it.
   void ClearShownResult();
+  void FillProfiles();
+  void SelectActiveProfile();
   void Answer();
   platform::WindowId FindTarget(const std::string& fragment);
 
