@@ -20,14 +20,27 @@ void FillTextsFromSortKeys(std::vector<ListEntry>& entries) {
 
 void SortListEntries(std::vector<ListEntry>& entries) {
   // Sorting positions and moving each entry once is cheaper than moving the
-  // entries through every merge.
-  std::vector<uint32_t> order(entries.size());
-  for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(),
-                   [&](uint32_t a, uint32_t b) { return entries[a].sortKey < entries[b].sortKey; });
+  // entries through every merge. Most comparisons are settled by the first
+  // eight bytes compared as one big-endian number (a shorter text padded with
+  // zeros, which keeps byte order); only equal heads compare the whole texts.
+  struct Key {
+    uint64_t head;
+    uint32_t index;
+  };
+  std::vector<Key> keys(entries.size());
+  for (uint32_t i = 0; i < keys.size(); ++i) {
+    const std::string& t = entries[i].sortKey;
+    uint64_t head = 0;
+    for (size_t b = 0; b < 8; ++b) head = (head << 8) | (b < t.size() ? static_cast<unsigned char>(t[b]) : 0u);
+    keys[i] = {head, i};
+  }
+  std::stable_sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+    if (a.head != b.head) return a.head < b.head;
+    return entries[a.index].sortKey < entries[b.index].sortKey;
+  });
   std::vector<ListEntry> sorted;
   sorted.reserve(entries.size());
-  for (uint32_t i : order) sorted.push_back(std::move(entries[i]));
+  for (const Key& k : keys) sorted.push_back(std::move(entries[k.index]));
   entries = std::move(sorted);
 }
 
