@@ -166,28 +166,31 @@ Result<CityRecord> DicFile::ReadCity(int64_t pos) {
   return rec;
 }
 
-Result<TownHead> DicFile::ReadTownHead(int64_t pos) {
-  auto p = Peek(pos, kTownFixed);
-  if (!p) return p.error();
-  const uint8_t* b = *p;
-  TownHead rec;
+namespace {
+
+void ParseTownHead(const uint8_t* b, TownHead& rec) {
   rec.CityNo = I16(b);
   rec.OldCodeTail = I16(b + 2);
   rec.CodeNumber = I32(b + 4);
   rec.NameLength = b[8];
+}
+
+}  // namespace
+
+Result<TownHead> DicFile::ReadTownHead(int64_t pos) {
+  auto p = Peek(pos, kTownFixed);
+  if (!p) return p.error();
+  TownHead rec;
+  ParseTownHead(*p, rec);
   return rec;
 }
 
 Result<TownRecord> DicFile::ReadTown(int64_t pos) {
   auto p = Peek(pos, kTownFixed + kTownNameField);
   if (!p) return p.error();
-  const uint8_t* b = *p;
   TownRecord rec;
-  rec.CityNo = I16(b);
-  rec.OldCodeTail = I16(b + 2);
-  rec.CodeNumber = I32(b + 4);
-  rec.NameLength = b[8];
-  std::memcpy(rec.Name.bytes.data(), b + kTownFixed, kTownNameField);
+  ParseTownHead(*p, rec);
+  std::memcpy(rec.Name.bytes.data(), *p + kTownFixed, kTownNameField);
   return rec;
 }
 

@@ -67,14 +67,7 @@ bool IsWritableFolder(const std::string& folder) {
 }
 
 std::string SettingsFolder(const std::string& programFolder) {
-  if (IsWritableFolder(programFolder)) return programFolder;
-  std::string folder = UserConfigFolder();
-  // Create it step by step; failures show up later as settings not saved.
-  for (size_t slash = 1; slash != std::string::npos;) {
-    slash = folder.find('/', slash + 1);
-    mkdir(folder.substr(0, slash).c_str(), 0700);
-  }
-  return folder;
+  return IsWritableFolder(programFolder) ? programFolder : UserConfigFolder();
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {

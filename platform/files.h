@@ -20,7 +20,7 @@ std::string UserDataFolder();
 
 // Where KOVANT.INI, the profiles and the registry note go: the program
 // folder while it is writable, otherwise ${XDG_CONFIG_HOME:-~/.config}/kovant
-// (created when needed).
+// (not created here: readers need not, the program does at start).
 std::string SettingsFolder(const std::string& programFolder);
 std::string UserConfigFolder();
 

@@ -15,15 +15,20 @@ namespace kovant::test {
 
 inline std::string SamplePath() { return std::string(KOVANT_SOURCE_DIR) + "/data/sample_towns.csv"; }
 
-// The joined town rows of a KEN_ALL file (zip or CSV).
-inline std::vector<tools::KenRow> TownsOf(const std::string& path) {
+// The rows of one of Japan Post's files (zip or CSV) as parse reads them.
+template <typename Parse>
+std::vector<tools::KenRow> RowsOf(const std::string& path, Parse parse) {
   auto in = tools::ReadInputFile(path);
   EXPECT_TRUE(in.ok()) << (in.ok() ? "" : in.error().description);
   if (!in) return {};
-  auto rows = tools::ParseKenAll(in->bytes, path);
+  auto rows = parse(in->bytes, path);
   EXPECT_TRUE(rows.ok()) << (rows.ok() ? "" : rows.error().description);
-  if (!rows) return {};
-  return tools::JoinSplitRows(*rows);
+  return rows.ok() ? *rows : std::vector<tools::KenRow>{};
+}
+
+// The joined town rows of a KEN_ALL file.
+inline std::vector<tools::KenRow> TownsOf(const std::string& path) {
+  return tools::JoinSplitRows(RowsOf(path, tools::ParseKenAll));
 }
 
 // Builds a dictionary from towns into folder/KOVANT.DIC and returns its path.
@@ -42,15 +47,8 @@ inline std::string BuildInto(const std::string& folder, const std::vector<tools:
 
 inline std::string SampleOfficesPath() { return std::string(KOVANT_SOURCE_DIR) + "/data/sample_offices.csv"; }
 
-// The office rows of an office file (zip or CSV).
-inline std::vector<tools::KenRow> OfficesOf(const std::string& path) {
-  auto in = tools::ReadInputFile(path);
-  EXPECT_TRUE(in.ok()) << (in.ok() ? "" : in.error().description);
-  if (!in) return {};
-  auto rows = tools::ParseOffices(in->bytes, path);
-  EXPECT_TRUE(rows.ok()) << (rows.ok() ? "" : rows.error().description);
-  return rows.ok() ? *rows : std::vector<tools::KenRow>{};
-}
+// The office rows of an office file.
+inline std::vector<tools::KenRow> OfficesOf(const std::string& path) { return RowsOf(path, tools::ParseOffices); }
 
 inline std::string SampleDictionary(const std::string& name) {
   return BuildInto(TempFolder(name), TownsOf(SamplePath()));

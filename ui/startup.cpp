@@ -2,6 +2,9 @@
 
 #include <QApplication>
 
+#include <filesystem>
+#include <system_error>
+
 #include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/instance.h"
@@ -45,6 +48,8 @@ int RunProgram(QApplication& app) {
   AppState state;
   state.ProgramFolder = platform::ProgramFolder();
   state.SettingsFolder = platform::SettingsFolder(state.ProgramFolder);
+  std::error_code ignored;  // a folder that cannot be made shows as settings not saved
+  std::filesystem::create_directories(state.SettingsFolder, ignored);
   state.desktop = desktop.get();
   auto clipboard = platform::MakeSystemClipboard();
   state.clipboard = clipboard.get();
