@@ -44,7 +44,9 @@ std::string DictionaryPathIn(const std::string& folder) {
 
 Result<std::unique_ptr<DicFile>> DicFile::Open(const std::string& path) {
   // O_RDONLY without O_CREAT: a missing dictionary is never created.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK so that a named pipe in its place cannot hang the open; the
+  // type check below refuses it.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Error{std::strerror(errno)};
   struct stat st{};
   if (fstat(fd, &st) != 0) {

@@ -34,12 +34,16 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
   return finish(std::move(failure));
 }
 
-TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city) {
+TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city, bool withOffices) {
   TownListing out;
+  std::vector<ListEntry> offices;
   auto finish = [&](std::optional<Error> error) {
     out.readError = std::move(error);
-    FillTextsFromSortKeys(out.entries);
     SortListEntries(out.entries);
+    SortListEntries(offices);
+    out.entries.insert(out.entries.end(), std::make_move_iterator(offices.begin()),
+                       std::make_move_iterator(offices.end()));
+    FillTextsFromSortKeys(out.entries);
     out.heading = "住所３（ " + std::to_string(out.entries.size()) + " 件）";
     return out;
   };
@@ -51,6 +55,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
   auto walked = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
     ListEntry entry;
     entry.itemData = static_cast<int32_t>(pos);
+    bool office = false;
     if (head.NameLength == 0) {
       entry.sortKey = kNoTownSjis;
     } else {
@@ -60,14 +65,20 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
         failure = bytes.error();
         return false;
       }
-      auto name = ExpandText(std::string_view(reinterpret_cast<const char*>(*bytes), kTownNameField), head.NameLength);
+      const std::string_view field(reinterpret_cast<const char*>(*bytes), kTownNameField);
+      office = head.NameLength <= kTownNameField && field[head.NameLength - 1] == kOfficeMark;
+      if (office && !withOffices) {
+        ++out.officesLeftOut;
+        return true;
+      }
+      auto name = ExpandText(field, head.NameLength);
       if (!name) {
         failure = name.error();
         return false;
       }
       entry.sortKey = std::move(name.value());
     }
-    out.entries.push_back(std::move(entry));
+    (office ? offices : out.entries).push_back(std::move(entry));
     return true;
   });
   if (!walked) failure = walked.error();

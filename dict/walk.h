@@ -28,15 +28,18 @@ struct CityListing {
 
 struct TownListing {
   std::vector<ListEntry> entries;  // list order; item data = the town record's position
-  std::string heading;             // "住所３（ N 件）"
+  std::string heading;             // "住所３（ N 件）", N the entries listed
+  size_t officesLeftOut = 0;       // offices of the city not listed
   std::optional<Error> readError;
 };
 
 // The cities of prefecture prefNo (the item data of its List2 row).
 CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable& table, int prefNo);
 
-// The towns of one city of the last LoadCities.
-TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city);
+// The towns of one city of the last LoadCities. The city's offices (which
+// can outnumber its towns) are listed only with withOffices, after the
+// towns and sorted among themselves; otherwise they are only counted.
+TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city, bool withOffices = false);
 
 // The town step: address1 and address2 are the chosen prefecture and city,
 // entry the chosen town entry. supplement is what the supplement field holds

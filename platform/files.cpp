@@ -1,5 +1,6 @@
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -44,17 +45,19 @@ bool HoldsDictionary(const std::string& folder) {
 std::string UserDataFolder() { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
 std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", "/.config"); }
 
-std::string ProgramFolder() {
+std::vector<std::string> DictionaryFolders() {
   const char* home = std::getenv("KOVANT_HOME");
-  if (home && *home) return WithoutTrailingSlash(home);
+  if (home && *home) return {WithoutTrailingSlash(home)};
   const std::string exe = ExecutableFolder();
   // <prefix>/share/kovant: the prefix the program runs from (an install
   // moved elsewhere), then the one it was built for.
   const std::string relocated = exe.substr(0, exe.rfind('/')) + "/share/kovant";
+  std::vector<std::string> folders;
   for (const std::string& folder : {exe, UserDataFolder(), relocated, std::string(KOVANT_INSTALLED_DATA_DIR)}) {
-    if (!folder.empty() && HoldsDictionary(folder)) return folder;
+    if (folder.empty() || !HoldsDictionary(folder)) continue;
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
   }
-  return exe;
+  return folders;
 }
 
 bool IsWritableFolder(const std::string& folder) {
@@ -66,8 +69,28 @@ bool IsWritableFolder(const std::string& folder) {
   return true;
 }
 
-std::string SettingsFolder(const std::string& programFolder) {
-  return IsWritableFolder(programFolder) ? programFolder : UserConfigFolder();
+std::string SettingsFolder() {
+  const char* home = std::getenv("KOVANT_HOME");
+  if (home && *home) return WithoutTrailingSlash(home);
+  // A portable copy (or the build tree) keeps its settings beside itself;
+  // an installed one never writes into its prefix, not even as root.
+  const std::string exe = ExecutableFolder();
+  if (HoldsDictionary(exe) && IsWritableFolder(exe)) return exe;
+  return UserConfigFolder();
+}
+
+std::vector<std::string> FormerSettingsFolders() {
+  const std::string exe = ExecutableFolder();
+  return {UserDataFolder(), exe.substr(0, exe.rfind('/')) + "/share/kovant",
+          std::string(KOVANT_INSTALLED_DATA_DIR)};
+}
+
+std::optional<FileStamp> StampOf(const std::string& path) {
+  struct stat st{};
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                   static_cast<int64_t>(st.st_size),
+                   static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
@@ -78,7 +101,8 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a named pipe in place of the file must not hang the open.
+  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
   struct stat st{};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

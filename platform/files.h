@@ -4,25 +4,40 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+#include <cstdint>
 
 namespace kovant::platform {
 
-// Where KOVANT.DIC lives, the first of: KOVANT_HOME when set; the folder of
-// the running executable when it holds KOVANT.DIC; the user's data folder
-// (${XDG_DATA_HOME:-~/.local/share}/kovant) when it holds one; the installed
-// data folder (<prefix>/share/kovant, the prefix the executable runs from or
-// the one it was built for) when it holds one; otherwise the executable's
-// folder. No trailing separator.
-std::string ProgramFolder();
+// The folders that hold a KOVANT.DIC, in search order: KOVANT_HOME alone
+// when set (whatever it holds); otherwise the folder of the running
+// executable, the user's data folder (${XDG_DATA_HOME:-~/.local/share}/kovant),
+// the installed data folder (<prefix>/share/kovant, the prefix the executable
+// runs from, then the one it was built for). Which of them is used is the
+// dictionary's business (the newest valid one). No trailing separators.
+std::vector<std::string> DictionaryFolders();
 
 // The user's data folder, ${XDG_DATA_HOME:-~/.local/share}/kovant.
 std::string UserDataFolder();
 
-// Where KOVANT.INI, the profiles and the registry note go: the program
-// folder while it is writable, otherwise ${XDG_CONFIG_HOME:-~/.config}/kovant
+// Where KOVANT.INI, the profiles and the registry note go: KOVANT_HOME when
+// set; the executable's folder when it holds KOVANT.DIC and is writable (a
+// portable copy, the build tree); otherwise ${XDG_CONFIG_HOME:-~/.config}/kovant
 // (not created here: readers need not, the program does at start).
-std::string SettingsFolder(const std::string& programFolder);
+std::string SettingsFolder();
 std::string UserConfigFolder();
+
+// Where earlier versions may have left the settings (beside the dictionary
+// they used), for moving them once.
+std::vector<std::string> FormerSettingsFolders();
+
+// What tells that a file was replaced or rewritten.
+struct FileStamp {
+  uint64_t device = 0, inode = 0;
+  int64_t size = 0, mtimeNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+std::optional<FileStamp> StampOf(const std::string& path);
 
 // True when a file can be created in folder (tried, not guessed from modes).
 bool IsWritableFolder(const std::string& folder);

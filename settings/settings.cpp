@@ -1,5 +1,7 @@
 #include "settings/settings.h"
 
+#include <filesystem>
+
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -121,6 +123,29 @@ std::vector<std::string> ListProfiles(const std::string& folder) {
   }
   closedir(dir);
   return names;
+}
+
+std::string MoveFormerSettings(const std::string& to, const std::vector<std::string>& from) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path target(to);
+  if (fs::exists(target / std::string(kIniFileName), ec)) return {};
+  for (const std::string& folder : from) {
+    if (folder.empty() || fs::equivalent(folder, to, ec)) continue;
+    const fs::path ini = fs::path(folder) / std::string(kIniFileName);
+    if (!fs::is_regular_file(ini, ec)) continue;
+    fs::create_directories(target, ec);
+    std::vector<std::string> names{std::string(kIniFileName)};
+    for (const std::string& profile : ListProfiles(folder)) names.push_back(profile + std::string(kProfileSuffix));
+    for (const std::string& name : names) {
+      const fs::path source = fs::path(folder) / name;
+      // A copy, then the removal: rename fails across file systems, and a
+      // folder we may not change (an old install prefix) keeps its copy.
+      if (fs::copy_file(source, target / name, fs::copy_options::skip_existing, ec)) fs::remove(source, ec);
+    }
+    return folder;
+  }
+  return {};
 }
 
 }  // namespace kovant::settings

@@ -56,6 +56,12 @@ bool SaveSettings(const Settings& settings, const std::string& folder, std::stri
 // Base names of the plain files "*.prm" in folder, in directory order.
 std::vector<std::string> ListProfiles(const std::string& folder);
 
+// Moves KOVANT.INI and the profiles from the first folder of from that
+// holds a KOVANT.INI into to, when to has no KOVANT.INI yet: settings that an
+// earlier version kept beside its dictionary follow the user once. Returns
+// the folder they came from, empty when nothing moved.
+std::string MoveFormerSettings(const std::string& to, const std::vector<std::string>& from);
+
 // The key names in file order.
 const std::vector<std::string>& SettingsKeys();
 

@@ -40,6 +40,58 @@ TEST(NormalizeTownName, TurnsNotesIntoAddressText) {
             "（１～４２６番地　川東）");
   EXPECT_EQ(tools::NormalizeTownName("西新宿（次のビルを除く）", "新宿区"), "西新宿");
   EXPECT_EQ(tools::NormalizeTownName("大通西（１～１９丁目）", "札幌市中央区"), "大通西（１～１９丁目）");
+  // The place before "の次に" is dropped only when it is the city itself.
+  EXPECT_EQ(tools::NormalizeTownName("大島町の次に番地がくる場合", "西海市"), "大島町（番地）");
+  EXPECT_EQ(tools::NormalizeTownName("西海市の次に番地がくる場合", "西海市"), "（番地）");
+  EXPECT_EQ(tools::NormalizeTownName("大島町一円", "西海市"), "大島町一円");
+  // A city that begins with 郡 has no district to strip.
+  EXPECT_EQ(tools::CityLocalName("郡山市"), "郡山市");
+  EXPECT_EQ(tools::CityLocalName("郡上市"), "郡上市");
+  EXPECT_EQ(tools::CityLocalName("虻田郡洞爺湖町"), "洞爺湖町");
+  EXPECT_EQ(tools::NormalizeTownName("山市一円", "郡山市"), "山市一円");
+  EXPECT_EQ(tools::NormalizeTownName("郡山市一円", "郡山市"), "");
+}
+
+TEST(ParseOffices, ABlockParenthesisJoinsTheOfficeNameInOneCleanSupplement) {
+  const std::string csv =
+      "34202,\"ｸﾚ\",\"株式会社　山口銀行　呉支店\",\"広島県\",\"呉市\",\"中通\","
+      "\"２丁目５－８（呉郵便局私書箱第２３号）\",\"7378650\",\"737  \",\"呉\",1,0,0\n";
+  auto rows = tools::ParseOffices(csv, "test.csv");
+  ASSERT_TRUE(rows.ok()) << rows.error().description;
+  ASSERT_EQ(rows->size(), 1u);
+  EXPECT_EQ((*rows)[0].town, "中通２丁目５－８（呉郵便局私書箱第２３号　株式会社　山口銀行　呉支店）");
+  std::string folder = TempFolder("pobox");
+  std::string path = BuildInto(folder, *rows);
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  auto found = dict::SearchPostalCode(path, loaded->table, "7378650");
+  ASSERT_EQ(found.rows.size(), 1u);
+  auto picked = dict::ShowPickedResult(path, found.rows[0], "");
+  ASSERT_TRUE(picked.ok());
+  EXPECT_EQ(picked->Address3, "中通２丁目５－８");
+  EXPECT_EQ(picked->Supplement, "呉郵便局私書箱第２３号　株式会社　山口銀行　呉支店");
+}
+
+TEST(BuildDictionary, ACharacterOutsideShiftJisIsReplacedOrItsRowSkipped) {
+  tools::BuildReport report;
+  std::vector<tools::KenRow> rows = {Row("13101", "100", "1000001", "東京都", "千代田区", "𠮷野町"),
+                                     Row("13101", "100", "1000002", "東京都", "千代田区", "😀町"),
+                                     Row("13101", "100", "1000003", "東京都", "千代田区", "本町")};
+  rows[1].line = 2;
+  auto dic = tools::BuildDictionary(rows, {"2026-04-27", "test"}, report);
+  ASSERT_TRUE(dic.ok()) << dic.error().description;
+  ASSERT_EQ(report.skipped.size(), 1u);
+  EXPECT_EQ(report.skipped[0].rfind("2: 1000002", 0), 0u) << report.skipped[0];
+  EXPECT_EQ(report.towns, 2u);
+  std::string path = TempFolder("sjisforms") + "/KOVANT.DIC";
+  RawDic raw;
+  raw.bytes = *dic;
+  raw.Write(path);
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  auto found = dict::SearchPostalCode(path, loaded->table, "1000001");
+  ASSERT_EQ(found.rows.size(), 1u);
+  EXPECT_EQ(found.rows[0].text, "東京都 千代田区 吉野町");
 }
 
 TEST(JoinSplitRows, JoinsAnOpenParenthesisOverRowsOfOneCode) {
@@ -92,6 +144,38 @@ TEST(EncodeTownName, ShortensWithTheParenthesisClosed) {
   EXPECT_EQ(p->size(), 80u);
   EXPECT_TRUE(tools::EncodeTownName("本町", 80, &cut).ok());
   EXPECT_FALSE(cut);
+}
+
+auto Expanded = [](const std::string& coded) {
+  return platform::SjisToUtf8(*dict::ExpandText(coded, static_cast<int>(coded.size())));
+};
+
+TEST(EncodeTownName, CutsAfterTheLastWholeListItemAndKeepsAnOfficeName) {
+  // A list of numbers: the cut never leaves half a number ("３…" of ３６７２).
+  std::string list = "川下（";
+  for (int i = 0; i < 12; ++i) list += "３６７" + std::to_string(i % 10) + "－１３、";
+  list += "５）";
+  bool cut = false;
+  auto coded = tools::EncodeTownName(list, 80, &cut);
+  ASSERT_TRUE(coded.ok());
+  EXPECT_TRUE(cut);
+  const std::string back = Expanded(*coded);
+  EXPECT_EQ(back.substr(back.size() - std::string("－１３…）").size()), "－１３…）") << back;
+  // The address before an office's name gives way, the name stays whole.
+  const std::string name = "（株式会社　とても長い名前の事業所　本社総務部）";
+  std::string office = "中津";
+  for (int i = 0; i < 30; ++i) office += "ビル";
+  office += name;
+  auto kept = tools::EncodeTownName(office, 79, &cut, name.size());
+  ASSERT_TRUE(kept.ok());
+  EXPECT_LE(kept->size(), 79u);
+  const std::string keptBack = Expanded(*kept);
+  EXPECT_EQ(keptBack.substr(keptBack.size() - name.size()), name);
+  EXPECT_EQ(keptBack.rfind("中津ビル", 0), 0u);
+  // Shortening stays fast on hostile lengths (it used to be quadratic).
+  std::string huge;
+  for (int i = 0; i < 16000; ++i) huge += "あ";
+  EXPECT_TRUE(tools::EncodeTownName(huge, 80, &cut).ok());
 }
 
 TEST(BuildDictionary, RefusesTooManyPrefixes) {

@@ -109,7 +109,7 @@ struct Desktop : ::testing::Test {
     }
     home = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::permissions(home, std::filesystem::perms::owner_all);
-    std::filesystem::copy_file(Bin("KOVANT.DIC"), home + "/KOVANT.DIC");
+    std::filesystem::copy_file(KOVANT_SAMPLE_DIC, home + "/KOVANT.DIC");
     setenv("KOVANT_HOME", home.c_str(), 1);
     setenv("KOVANT_REGISTRY", (home + "/registry").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", home.c_str(), 1);

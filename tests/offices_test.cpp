@@ -65,30 +65,47 @@ TEST_F(Offices, ACityOnlyOfficesHaveGetsItsOwnRecord) {
   for (size_t i = 0; i < cities.entries.size(); ++i) {
     if (cities.entries[i].text != "港区") continue;
     minato = true;
-    auto towns = dict::LoadTowns(path, cities.cityTable[static_cast<size_t>(cities.entries[i].itemData - 1)]);
+    const auto& chain = cities.cityTable[static_cast<size_t>(cities.entries[i].itemData - 1)];
+    auto areaOnly = dict::LoadTowns(path, chain);
+    EXPECT_TRUE(areaOnly.entries.empty());
+    EXPECT_EQ(areaOnly.officesLeftOut, 1u);
+    auto towns = dict::LoadTowns(path, chain, true);
     ASSERT_EQ(towns.entries.size(), 1u);
     EXPECT_EQ(towns.entries[0].text, "芝公園４丁目２－８（株式会社　みなと企画）");
   }
   EXPECT_TRUE(minato);
 }
 
-TEST_F(Offices, ALongOfficeNameIsShortenedWithItsParenthesisClosedAndCounted) {
+TEST_F(Offices, ALongOfficeAddressGivesWayAndTheOfficeNameStaysWhole) {
   ASSERT_EQ(report.shortened.size(), 1u);
   EXPECT_EQ(report.shortened[0].rfind("5308799 ", 0), 0u);
   auto r = dict::SearchPostalCode(path, table, "5308799");
   ASSERT_EQ(r.rows.size(), 1u);
+  const std::string name = "（株式会社　なにわ貿易　大阪本社ビル内総務部郵便物受付係（長い名前の試験用））";
   const std::string& text = r.rows[0].text;
-  EXPECT_EQ(text.substr(text.size() - std::string("…）").size()), "…）");
+  ASSERT_GT(text.size(), name.size());
+  EXPECT_EQ(text.substr(text.size() - name.size()), name);
+  EXPECT_EQ(text.substr(0, text.size() - name.size()), "大阪府 大阪市北区 梅田１…");
 }
 
 TEST(OfficesLookup, JsonMarksOfficesAndTheBundledDictionaryHasThem) {
-  ProcessResult r = RunProcess(Bin("kovant-lookup") + " --json 0608799 0600042");
+  ProcessResult r = RunProcess(Bin("kovant-lookup") + " --dic " + SampleDic() + " --json 0608799 0600042");
   ASSERT_EQ(r.status, 0) << r.err;
   auto cut = r.out.find('\n');
   EXPECT_NE(r.out.substr(0, cut).find("\"office\":true"), std::string::npos) << r.out;
   EXPECT_EQ(r.out.substr(cut + 1).find("office"), std::string::npos) << r.out;
-  ProcessResult plain = RunProcess(Bin("kovant-lookup") + " 1058799");
-  EXPECT_EQ(plain.out, "105-8799\t105\t東京都\t港区\t芝公園４丁目２－８（株式会社　みなと企画）\n");
+  ProcessResult plain = RunProcess(Bin("kovant-lookup") + " --dic " + SampleDic() + " 1058799");
+  EXPECT_EQ(plain.out, "105-8799\t105\t東京都\t港区\t芝公園４丁目２－８（株式会社　みなと企画）\t事業所\n");
+}
+
+TEST(OfficesLookup, AFreshBuildFindsTownsAndOfficesOfTheWholeCountry) {
+  // No --dic: the dictionary the build put beside the programs.
+  ProcessResult town = RunProcess(Bin("kovant-lookup") + " 5300001");
+  EXPECT_EQ(town.out, "530-0001\t530\t大阪府\t大阪市北区\t梅田\n") << town.err;
+  ProcessResult office = RunProcess(Bin("kovant-lookup") + " 0608621");
+  EXPECT_EQ(office.status, 0);
+  EXPECT_NE(office.out.find("\t北海道\t札幌市中央区\t"), std::string::npos) << office.out;
+  EXPECT_NE(office.out.find("\t事業所\n"), std::string::npos) << office.out;
 }
 
 }  // namespace

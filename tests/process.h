@@ -42,4 +42,7 @@ inline ProcessResult RunProcess(const std::string& command) {
 
 inline std::string Bin(const std::string& name) { return std::string(KOVANT_BIN_DIR) + "/" + name; }
 
+// The dictionary built from the hand-written sample.
+inline std::string SampleDic() { return KOVANT_SAMPLE_DIC; }
+
 }  // namespace kovant::test

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
@@ -112,18 +113,6 @@ const Encoder& TheEncoder() {
   return encoder;
 }
 
-// Characters of a UTF-8 text.
-std::vector<std::string> Characters(const std::string& s) {
-  std::vector<std::string> out;
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-    out.push_back(s.substr(i, n));
-    i += n;
-  }
-  return out;
-}
-
 std::string WithoutKen(const std::string& pref) {
   static const std::string kKen = "県";
   if (pref.size() > kKen.size() && pref.compare(pref.size() - kKen.size(), kKen.size(), kKen) == 0) {
@@ -140,30 +129,90 @@ struct City {
   std::vector<const KenRow*> towns;
 };
 
+// The longest head of text, cut where a list item ends ("、") when one fits,
+// else at a character, that encodes with "…", a closing "）" when one is
+// open, and tail into maxBytes. Lengths grow with the head, so a binary
+// search over the cut points keeps long names linear-logarithmic.
+Result<std::optional<std::string>> ShortenedHead(const std::string& text, const std::string& tail, size_t maxBytes) {
+  static const std::string kItem = "、", kOpen = "（", kClose = "）", kEllipsis = "…";
+  std::vector<size_t> cuts;   // byte offsets of character boundaries
+  std::vector<int> openAt;    // parentheses open before each cut
+  std::vector<size_t> items;  // indexes into cuts where a "、" follows
+  int open = 0;
+  for (size_t i = 0; i < text.size();) {
+    cuts.push_back(i);
+    openAt.push_back(open);
+    if (text.compare(i, kItem.size(), kItem) == 0) items.push_back(cuts.size() - 1);
+    if (text.compare(i, kOpen.size(), kOpen) == 0) ++open;
+    if (text.compare(i, kClose.size(), kClose) == 0 && open > 0) --open;
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    i += c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+  }
+  auto encode = [&](size_t k) {
+    return EncodeName(text.substr(0, cuts[k]) + kEllipsis + (openAt[k] > 0 ? kClose : std::string()) + tail);
+  };
+  // Largest index i in [0, n) with fits(candidates[i]), or n when none.
+  auto search = [&](const std::vector<size_t>& candidates) -> Result<std::optional<std::string>> {
+    std::optional<std::string> best;
+    size_t lo = 0, hi = candidates.size();
+    while (lo < hi) {
+      size_t mid = lo + (hi - lo) / 2;
+      auto coded = encode(candidates[mid]);
+      if (!coded) return coded.error();
+      if (coded->size() <= maxBytes) {
+        best = std::move(*coded);
+        lo = mid + 1;
+      } else {
+        hi = mid;
+      }
+    }
+    return best;
+  };
+  auto byItem = search(items);
+  if (!byItem) return byItem;
+  if (byItem->has_value()) return byItem;
+  std::vector<size_t> all(cuts.size());
+  for (size_t k = 0; k < all.size(); ++k) all[k] = k;
+  return search(all);
+}
+
+// Characters outside Shift-JIS that Japan Post's files may hold, with the
+// form every Japanese system uses in their place.
+std::string WithShiftJisForms(std::string text) {
+  static const std::pair<std::string_view, std::string_view> kForms[] = {
+      {"𠮷", "吉"}, {"𡈽", "土"}, {"𣘺", "橋"}, {"𥔎", "崎"}, {"𠀋", "丈"},
+      {"𦚰", "脇"}, {"㟢", "崎"}, {"塚", "塚"}, {"﨑", "崎"}, {"髙", "高"}};
+  for (const auto& [from, to] : kForms) {
+    bool lossy = false;
+    platform::Utf8ToSjis(from, &lossy);
+    if (!lossy) continue;  // CP932 has this one (NEC and IBM extensions)
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+      text.replace(at, from.size(), to);
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 Result<std::string> EncodeName(const std::string& utf8) { return TheEncoder().Encode(utf8); }
 
-Result<std::string> EncodeTownName(const std::string& utf8, size_t maxBytes, bool* shortened) {
+Result<std::string> EncodeTownName(const std::string& utf8, size_t maxBytes, bool* shortened, size_t keepTail) {
   *shortened = false;
   auto whole = EncodeName(utf8);
   if (!whole || whole->size() <= maxBytes) return whole;
   *shortened = true;
-  auto chars = Characters(utf8);
-  for (size_t k = chars.size(); k-- > 0;) {
-    std::string head;
-    int open = 0;
-    for (size_t i = 0; i < k; ++i) {
-      head += chars[i];
-      if (chars[i] == "（") ++open;
-      if (chars[i] == "）" && open > 0) --open;
-    }
-    std::string candidate = head + "…" + (open > 0 ? "）" : "");
-    auto coded = EncodeName(candidate);
-    if (!coded) return coded;
-    if (coded->size() <= maxBytes) return coded;
+  if (keepTail > 0 && keepTail < utf8.size()) {
+    // Shorten the address before the kept part (an office's name), so the
+    // name survives; only when that cannot fit is the whole text cut.
+    const std::string tail = utf8.substr(utf8.size() - keepTail);
+    auto kept = ShortenedHead(utf8.substr(0, utf8.size() - keepTail), tail, maxBytes);
+    if (!kept) return kept.error();
+    if (kept->has_value()) return **kept;
   }
-  return std::string();
+  auto cut = ShortenedHead(utf8, std::string(), maxBytes);
+  if (!cut) return cut.error();
+  return cut->value_or(std::string());
 }
 
 Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const BuildOptions& options,
@@ -173,7 +222,24 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
   std::vector<City> cities;
   std::map<std::pair<int, std::string>, size_t> cityIndex;  // (prefecture, code or name) -> city
   std::array<std::set<int>, kPrefectureCount + 1> prefixes;
-  for (const KenRow& row : towns) {
+  // Rows whose names have no Shift-JIS form even after the usual
+  // substitutions are left out and reported, not fatal to the whole build.
+  std::vector<KenRow> usable;
+  usable.reserve(towns.size());
+  for (const KenRow& given : towns) {
+    KenRow row = given;
+    const size_t split = row.keepTail <= row.town.size() ? row.town.size() - row.keepTail : row.town.size();
+    const std::string tail = WithShiftJisForms(row.town.substr(split));
+    row.town = WithShiftJisForms(row.town.substr(0, split)) + tail;
+    row.keepTail = tail.size();
+    row.city = WithShiftJisForms(row.city);
+    if (!EncodeName(row.town) || !EncodeName(row.city)) {
+      report.skipped.push_back(std::to_string(row.line) + ": " + row.newCode + " " + row.city + row.town);
+      continue;
+    }
+    usable.push_back(std::move(row));
+  }
+  for (const KenRow& row : usable) {
     int prefNo = std::stoi(row.lgCode.substr(0, 2));
     // Offices name their city as KEN_ALL does; cities that only offices have
     // get their own record.
@@ -197,6 +263,9 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
   if (cities.size() > 32767) return Error{"市区町村が多すぎます。"};
   for (size_t i = 0; i < cities.size(); ++i) cities[i].cityNo = static_cast<int>(i + 1);
   report.cities = cities.size();
+  for (size_t i = 0; i < cities.size(); ++i) {
+    if (i == 0 || cities[i].prefNo != cities[i - 1].prefNo) ++report.prefectures;
+  }
 
   std::string out;
   out.reserve(towns.size() * 24 + 65536);
@@ -260,7 +329,7 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     PatchI32(out, townPosField[i], static_cast<int64_t>(out.size()) + 1);
     for (const KenRow* row : c.towns) {
       bool cut = false;
-      auto name = EncodeTownName(row->town, kTownNameField - (row->office ? 1 : 0), &cut);
+      auto name = EncodeTownName(row->town, kTownNameField - (row->office ? 1 : 0), &cut, row->keepTail);
       if (!name) return Error{"行 " + std::to_string(row->line) + ": " + name.error().description};
       if (row->office) *name += dict::kOfficeMark;
       if (cut) report.shortened.push_back(row->newCode + " " + row->town);
@@ -278,6 +347,39 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
   out.append(kTownFixed, '\0');
   if (out.size() > 0x7FFFFFFF) return Error{"辞書が大きすぎます。"};
   return out;
+}
+
+bool IsDataDate(const std::string& t) {
+  if (t.size() != 10 || t[4] != '-' || t[7] != '-') return false;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (t[i] < '0' || t[i] > '9') return false;
+  }
+  int month = std::stoi(t.substr(5, 2)), day = std::stoi(t.substr(8, 2));
+  return month >= 1 && month <= 12 && day >= 1 && day <= 31;
+}
+
+Result<BuiltDictionary> BuildFromInputs(const InputFile& towns, const std::string& townsSource,
+                                        const InputFile* offices, const std::string& officesSource,
+                                        const std::string& dataDate) {
+  BuiltDictionary built;
+  auto rows = ParseKenAll(towns.bytes, townsSource);
+  if (!rows) return rows.error();
+  built.townRows = rows->size();
+  auto all = JoinSplitRows(*rows);
+  if (offices) {
+    auto officeRows = ParseOffices(offices->bytes, officesSource);
+    if (!officeRows) return officeRows.error();
+    built.officeRows = officeRows->size();
+    all.insert(all.end(), officeRows->begin(), officeRows->end());
+  }
+  BuildOptions options;
+  built.dataDate = dataDate.empty() ? towns.date : dataDate;
+  options.dataDate = built.dataDate;
+  options.description = towns.name + " " + std::to_string(built.townRows) + " rows" + (offices ? " +offices" : "");
+  auto dic = BuildDictionary(all, options, built.report);
+  if (!dic) return Error{townsSource + ": " + dic.error().description};
+  built.bytes = std::move(*dic);
+  return built;
 }
 
 }  // namespace kovant::tools

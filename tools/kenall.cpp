@@ -102,6 +102,25 @@ Result<std::vector<KenRow>> ParseRows(std::string_view csvBytes, const std::stri
   return rows;
 }
 
+// An office's town: town and block, then one parenthesis holding what the
+// block's own parenthesis said (a post-office box, mostly) and the office's
+// name, so the supplement reads as one clean text.
+std::string OfficeTownName(const std::string& town, const std::string& block, const std::string& name,
+                           size_t* keepTail) {
+  static const std::string kOpen = "（", kClose = "）";
+  std::string address = block, inner;
+  if (auto open = block.find(kOpen); open != std::string::npos) {
+    auto close = block.rfind(kClose);
+    if (close != std::string::npos && close > open) {
+      inner = block.substr(open + kOpen.size(), close - open - kOpen.size());
+      address = block.substr(0, open) + block.substr(close + kClose.size());
+    }
+  }
+  std::string tail = kOpen + (inner.empty() ? name : inner + "　" + name) + kClose;
+  *keepTail = tail.size();
+  return town + address + tail;
+}
+
 }  // namespace
 
 const std::vector<std::string>& PrefectureNames() {
@@ -117,20 +136,28 @@ const std::vector<std::string>& PrefectureNames() {
 Result<InputFile> ReadInputFile(const std::string& path) {
   auto raw = platform::ReadWholeFile(path, std::size_t{512} << 20);
   if (!raw) return Error{path + ": 読み込めません。"};
-  InputFile in;
+  std::string date;
   struct stat st{};
-  if (stat(path.c_str(), &st) == 0) in.date = DateOf(st.st_mtime);
+  if (stat(path.c_str(), &st) == 0) date = DateOf(st.st_mtime);
   auto slash = path.rfind('/');
-  in.name = slash == std::string::npos ? path : path.substr(slash + 1);
-  if (raw->size() < 4 || raw->compare(0, 4, "PK\x03\x04") != 0) {
-    in.bytes = std::move(*raw);
+  return ReadInputBytes(std::move(*raw), path, slash == std::string::npos ? path : path.substr(slash + 1), date);
+}
+
+Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const std::string& name,
+                                 const std::string& date) {
+  InputFile in;
+  in.date = date;
+  in.name = name;
+  if (raw.size() < 4 || raw.compare(0, 4, "PK\x03\x04") != 0) {
+    if (raw.size() >= 4 && raw.compare(0, 4, "PK\x05\x06") == 0) return Error{path + ": zip の中にファイルがありません。"};
+    in.bytes = std::move(raw);
     return in;
   }
   zip_error_t zerr;
   zip_error_init(&zerr);
-  zip_source_t* src = zip_source_buffer_create(raw->data(), raw->size(), 0, &zerr);
+  zip_source_t* src = zip_source_buffer_create(raw.data(), raw.size(), 0, &zerr);
   if (!src) return Error{path + ": zip を開けません。"};
-  zip_t* za = zip_open_from_source(src, ZIP_RDONLY, &zerr);
+  zip_t* za = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &zerr);
   if (!za) {
     zip_source_free(src);
     std::string why = zip_error_strerror(&zerr);
@@ -138,8 +165,8 @@ Result<InputFile> ReadInputFile(const std::string& path) {
     return Error{path + ": zip を開けません: " + why};
   }
   zip_error_fini(&zerr);
-  Result<InputFile> result = Error{path + ": zip の中に CSV がありません。"};
   zip_int64_t count = zip_get_num_entries(za, 0);
+  Result<InputFile> result = Error{path + (count <= 0 ? ": zip の中にファイルがありません。" : ": zip の中に CSV がありません。")};
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t zs;
     if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &zs) != 0 || !(zs.valid & ZIP_STAT_NAME)) continue;
@@ -263,18 +290,27 @@ Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::s
     if (!row) return row;
     std::string name = f[2];
     while (!name.empty() && name.back() == ' ') name.pop_back();
-    row->town = f[5] + f[6] + "（" + name + "）";
+    row->town = OfficeTownName(f[5], f[6], name, &row->keepTail);
     row->office = true;
     return row;
   });
 }
 
+std::string CityLocalName(const std::string& city) {
+  // "<district>郡<town or village>": the notes name the part after the
+  // district. A city that merely begins with 郡 (郡山市, 郡上市) has none.
+  static const std::string kGun = "郡";
+  auto gun = city.find(kGun);
+  if (gun == std::string::npos || gun == 0 || gun + kGun.size() >= city.size()) return city;
+  return city.substr(gun + kGun.size());
+}
+
 std::string NormalizeTownName(const std::string& town, const std::string& city) {
   if (town == "以下に掲載がない場合") return {};
-  // The part of the city name after its district (郡), as the notes name it.
-  std::string local = city;
-  if (auto gun = local.find("郡"); gun != std::string::npos) local = local.substr(gun + std::string("郡").size());
-  if (town == local + "一円") return {};
+  const std::string local = CityLocalName(city);
+  auto isCity = [&](std::string_view name) { return name == local || name == city; };
+  static const std::string kWhole = "一円";
+  if (EndsWith(town, kWhole) && isCity(std::string_view(town).substr(0, town.size() - kWhole.size()))) return {};
   static const std::string kNext = "の次に", kComes = "がくる場合";
   if (auto a = town.find(kNext); a != std::string::npos) {
     auto b = town.find(kComes, a);
@@ -285,7 +321,11 @@ std::string NormalizeTownName(const std::string& town, const std::string& city) 
       if (rest.size() > kOpen.size() + kClose.size() && rest.rfind(kOpen, 0) == 0 && EndsWith(rest, kClose)) {
         what += "　" + rest.substr(kOpen.size(), rest.size() - kOpen.size() - kClose.size());
       }
-      return what.empty() ? std::string() : "（" + what + "）";
+      // The place before "の次に" is part of the address unless it is the
+      // city itself (大島町 of 西海市 is a town of its own).
+      const std::string place = town.substr(0, a);
+      const std::string head = isCity(place) ? std::string() : place;
+      return what.empty() ? head : head + "（" + what + "）";
     }
   }
   static const std::string kExcept = "（次のビルを除く）";

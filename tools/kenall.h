@@ -21,6 +21,7 @@ struct KenRow {
   std::string newCode;   // current code, 7 digits
   std::string pref, city, town;
   bool office = false;   // a row of the office file
+  size_t keepTail = 0;   // bytes at the end of town kept whole when it must be shortened
 };
 
 // The 47 prefecture names in code order (index 0 is 北海道).
@@ -34,6 +35,10 @@ struct InputFile {
   std::string name;  // the CSV's own name
 };
 Result<InputFile> ReadInputFile(const std::string& path);
+// The same for bytes already in memory (a download); path names them in
+// messages, name and date stand when they are not inside a zip.
+Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const std::string& name,
+                                 const std::string& date);
 
 // Shift-JIS or UTF-8 bytes to UTF-8 (a byte order mark is dropped).
 std::string CsvToUtf8(std::string_view bytes);
@@ -58,8 +63,13 @@ std::vector<KenRow> JoinSplitRows(const std::vector<KenRow>& rows);
 //  "以下に掲載がない場合"            -> ""  (a town record without a name)
 //  "<city>一円" (the whole city)    -> ""  ("一円" alone is a real place name and stays)
 //  "<city>の次に<X>がくる場合(<Y>)" -> "（<X>）" or "（<X>　<Y>）": the address is the
-//                                    city followed by the number, the hint goes to the supplement
+//                                    city followed by the number, the hint goes to the supplement;
+//  "<town>の次に<X>がくる場合"      -> "<town>（<X>）" when <town> is not the city itself
 //  "…（次のビルを除く）"            -> "…" (a note, not an address)
 std::string NormalizeTownName(const std::string& town, const std::string& city);
+
+// The part of a city name after its district ("虻田郡洞爺湖町" -> "洞爺湖町");
+// the whole name when it has none (郡山市 begins with 郡 but is no district).
+std::string CityLocalName(const std::string& city);
 
 }  // namespace kovant::tools

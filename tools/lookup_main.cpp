@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "copy/compose.h"
+#include "dict/census.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "platform/files.h"
@@ -52,8 +53,8 @@ void Print(const Line& l, bool json) {
                 JsonString(l.newCode).c_str(), JsonString(l.oldCode).c_str(), JsonString(l.pref).c_str(),
                 JsonString(l.city).c_str(), JsonString(l.town).c_str(), l.office ? ",\"office\":true" : "");
   } else {
-    std::printf("%s\t%s\t%s\t%s\t%s\n", l.newCode.c_str(), l.oldCode.c_str(), l.pref.c_str(), l.city.c_str(),
-                l.town.c_str());
+    std::printf("%s\t%s\t%s\t%s\t%s%s\n", l.newCode.c_str(), l.oldCode.c_str(), l.pref.c_str(), l.city.c_str(),
+                l.town.c_str(), l.office ? "\t事業所" : "");
   }
 }
 
@@ -104,7 +105,7 @@ int Walk(const std::string& path, const dict::PrefectureTable& table, const std:
     std::fprintf(stderr, "kovant-lookup: 市区町村が見つかりません: %s %s\n", names[0].c_str(), names[1].c_str());
     return 1;
   }
-  auto towns = dict::LoadTowns(path, cities.cityTable[static_cast<size_t>(city->itemData - 1)]);
+  auto towns = dict::LoadTowns(path, cities.cityTable[static_cast<size_t>(city->itemData - 1)], true);
   if (towns.readError) return ReadError(path, *towns.readError);
   for (const auto& t : towns.entries) {
     auto rec = TownAt(path, t.itemData);
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
       args.push_back(a);
     }
   }
-  if (path.empty()) path = dict::DictionaryPathIn(platform::ProgramFolder());
+  if (path.empty()) path = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
   if ((!walk && args.empty()) || (walk && args.size() > 2) || (copyText && (walk || args.size() != 1))) {
     Usage();
     return 2;
@@ -162,7 +163,7 @@ int main(int argc, char** argv) {
 
   settings::Settings settings;
   if (copyText) {
-    std::string folder = platform::SettingsFolder(platform::ProgramFolder()), name(settings::kIniFileName);
+    std::string folder = platform::SettingsFolder(), name(settings::kIniFileName);
     if (!iniPath.empty()) {
       auto slash = iniPath.rfind('/');
       folder = slash == std::string::npos ? "." : iniPath.substr(0, slash == 0 ? 1 : slash);

@@ -1,17 +1,52 @@
-// kovant-mkdic: builds KOVANT.DIC from Japan Post's national postal-code file.
+// kovant-mkdic: builds KOVANT.DIC from Japan Post's national postal-code
+// files, or downloads the current ones and installs the result (--update).
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
 
+#include "dict/census.h"
 #include "platform/files.h"
 #include "tools/builder.h"
+#include "tools/download.h"
 
+using namespace kovant;
 using namespace kovant::tools;
 
 namespace {
+
+constexpr const char* kUsage =
+    "使い方: kovant-mkdic [-o FILE | --install] [-q] [--date YYYY-MM-DD] [--offices JIGYOSYO] INPUT\n"
+    "        kovant-mkdic --update [--from URL] [--timeout SECONDS] [-q]\n"
+    "        kovant-mkdic --download FOLDER [--from URL] [--timeout SECONDS]\n"
+    "  INPUT       ken_all.zip, or KEN_ALL.CSV (Shift-JIS or UTF-8)\n"
+    "  -o FILE     書き出す辞書（既定: KOVANT.DIC）\n"
+    "  --install   利用者のデータフォルダー（${XDG_DATA_HOME:-~/.local/share}/kovant）に書き出す\n"
+    "  --offices   事業所の個別郵便番号を加える（jigyosyo.zip または JIGYOSYO.CSV）\n"
+    "  --date      辞書のデータ日付（既定: zip の中の CSV の日付）\n"
+    "  --update    日本郵便の最新のファイルをダウンロードし、確かめて辞書を作り、入れ替える\n"
+    "              （KOVANT_HOME があればそこに、なければ利用者のデータフォルダーに）\n"
+    "  --download  最新のファイルをダウンロードして確かめ、FOLDER に保存するだけ\n"
+    "  --from URL  URL/ken_all.zip と URL/jigyosyo.zip から取る（ミラー。KOVANT_DATA_URL でも可）\n"
+    "  --timeout   接続とデータが止まったときに待つ秒数（既定: 60）\n"
+    "  -q          要約を表示しない\n";
+
+bool g_progress = false;
+void Progress(const std::string& step) {
+  if (g_progress) std::fprintf(stderr, "\r%-60s", step.c_str());
+}
+void EndProgress() {
+  if (g_progress) std::fprintf(stderr, "\r%-60s\r", "");
+}
+
+int Fail(const std::string& message) {
+  EndProgress();
+  std::fprintf(stderr, "kovant-mkdic: %s\n", message.c_str());
+  return 1;
+}
 
 // How messages name a row: "FILE:LINE", or "ARCHIVE:MEMBER:LINE" for a zip.
 std::string SourceName(const std::string& path, const InputFile& file) {
@@ -20,120 +55,209 @@ std::string SourceName(const std::string& path, const InputFile& file) {
   return base == file.name ? path : path + ":" + file.name;
 }
 
-void Usage() {
-  std::fputs(
-      "使い方: kovant-mkdic [-o FILE | --install] [-q] [--offices JIGYOSYO] INPUT\n"
-      "  INPUT     ken_all.zip, or KEN_ALL.CSV (Shift-JIS or UTF-8)\n"
-      "  -o FILE   the dictionary to write (default: KOVANT.DIC)\n"
-      "  --install write it into the user's data folder (${XDG_DATA_HOME:-~/.local/share}/kovant),\n"
-      "            where the program finds it\n"
-      "  --offices add the individual codes of large offices (jigyosyo.zip or JIGYOSYO.CSV)\n"
-      "  -q        no summary\n",
-      stderr);
+void ReportSkipped(const BuildReport& report) {
+  for (const std::string& row : report.skipped) {
+    std::fprintf(stderr, "kovant-mkdic: 行 %s: Shift-JIS にない文字があるため除きました。\n", row.c_str());
+  }
 }
 
-bool g_progress = false;
-void Progress(const char* step) {
-  if (g_progress) std::fprintf(stderr, "\r%-40s", step);
+struct Args {
+  std::string output = "KOVANT.DIC", input, offices, date, from, downloadFolder;
+  bool quiet = false, install = false, update = false;
+  long timeout = 60;
+};
+
+// One of Japan Post's files, downloaded and checked: a zip holding the
+// expected CSV. name is how the file is published ("ken_all.zip").
+Result<InputFile> FetchChecked(const std::string& url, const std::string& name, const std::string& csvName,
+                               long timeout, std::string* raw) {
+  DownloadOptions options;
+  options.connectSeconds = timeout;
+  options.stallSeconds = timeout;
+  options.progress = [&](size_t done, size_t total) {
+    char line[96];
+    if (total > 0) {
+      std::snprintf(line, sizeof line, "%s: %.1f / %.1f MB", name.c_str(), done / 1e6, total / 1e6);
+    } else {
+      std::snprintf(line, sizeof line, "%s: %.1f MB", name.c_str(), done / 1e6);
+    }
+    Progress(line);
+  };
+  auto body = Download(url, options);
+  if (!body) return body.error();
+  if (body->size() < 4 || body->compare(0, 4, "PK\x03\x04") != 0) {
+    return Error{url + ": zip ファイルではありません（エラーページかもしれません）。"};
+  }
+  if (raw) *raw = *body;
+  auto file = ReadInputBytes(std::move(*body), url, name, std::string());
+  if (!file) return file.error();
+  std::string upper = file->name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper != csvName) return Error{url + ": " + csvName + " がありません（" + file->name + "）。"};
+  return file;
+}
+
+int Update(const Args& args) {
+  const char* env = std::getenv("KOVANT_DATA_URL");
+  const DataUrls urls = PublishedDataUrls(!args.from.empty() ? args.from : env ? env : "");
+  std::string rawTowns, rawOffices;
+  auto towns = FetchChecked(urls.towns, "ken_all.zip", "KEN_ALL.CSV", args.timeout, &rawTowns);
+  if (!towns) return Fail(towns.error().description);
+  auto offices = FetchChecked(urls.offices, "jigyosyo.zip", "JIGYOSYO.CSV", args.timeout, &rawOffices);
+  if (!offices) return Fail(offices.error().description);
+
+  // The dictionary in use is the measure of a plausible download.
+  const std::string inUsePath = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
+  auto before = dict::TakeCensus(inUsePath);
+
+  Progress("辞書を作成中...");
+  auto built = BuildFromInputs(*towns, urls.towns + ":" + towns->name, &*offices, urls.offices + ":" + offices->name,
+                               std::string());
+  if (!built) return Fail(built.error().description);
+  if (built->report.cities == 0 || built->report.prefectures < 47) {
+    return Fail(urls.towns + ": 47 都道府県がそろっていません。");
+  }
+  if (before) {
+    if (built->townRows * 10 < before->towns * 9) {
+      return Fail(urls.towns + ": 行が " + std::to_string(built->townRows) + " しかありません（使用中の辞書は町域 " +
+                  std::to_string(before->towns) + " 件）。");
+    }
+    if (built->officeRows * 10 < before->offices * 9) {
+      return Fail(urls.offices + ": 行が " + std::to_string(built->officeRows) +
+                  " しかありません（使用中の辞書は事業所 " + std::to_string(before->offices) + " 件）。");
+    }
+    if (built->dataDate < before->header.DataDate) {
+      return Fail("ダウンロードしたデータ（" + built->dataDate + "）は使用中の辞書（" + before->header.DataDate +
+                  "）より古いため、入れ替えません。");
+    }
+  }
+  if (!args.downloadFolder.empty()) {
+    for (const auto& [name, bytes] : {std::pair{"ken_all.zip", &rawTowns}, std::pair{"jigyosyo.zip", &rawOffices}}) {
+      std::string path = platform::JoinPath(args.downloadFolder, name);
+      std::string err = platform::WriteFileAtomically(path, *bytes);
+      if (!err.empty()) return Fail(path + ": " + err);
+    }
+    EndProgress();
+    std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", args.downloadFolder.c_str(), built->dataDate.c_str());
+    return 0;
+  }
+
+  const char* home = std::getenv("KOVANT_HOME");
+  const std::string folder = home && *home ? std::string(home) : platform::UserDataFolder();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::string target = dict::DictionaryPathIn(folder);
+  std::string err = platform::WriteFileAtomically(target, built->bytes);
+  if (!err.empty()) return Fail(target + ": " + err);
+  EndProgress();
+  auto after = dict::TakeCensus(target);
+  if (!after) return Fail(dict::ReadErrorMessage(target, after.error()));
+  ReportSkipped(built->report);
+  if (!args.quiet) {
+    const auto changes = before ? dict::CompareCodes(before->codes, after->codes) : dict::CodeChanges{after->codes.size(), 0};
+    std::printf("辞書を更新しました: %s\n", target.c_str());
+    std::printf("データの日付: %s → %s\n", before ? before->header.DataDate.c_str() : "（なし）",
+                after->header.DataDate.c_str());
+    std::printf("郵便番号: %zu 件追加、%zu 件削除（町域 %zu 件、事業所 %zu 件）\n", changes.added, changes.removed,
+                after->towns, after->offices);
+  }
+  return 0;
+}
+
+int Build(Args args) {
+  if (args.install) {
+    const std::string folder = platform::UserDataFolder();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) return Fail(folder + ": " + ec.message());
+    args.output = platform::JoinPath(folder, "KOVANT.DIC");
+  }
+  auto start = std::chrono::steady_clock::now();
+  Progress("読み込み中...");
+  auto file = ReadInputFile(args.input);
+  if (!file) return Fail(file.error().description);
+  Result<InputFile> officeFile = Error{""};
+  if (!args.offices.empty()) {
+    officeFile = ReadInputFile(args.offices);
+    if (!officeFile) return Fail(officeFile.error().description);
+  }
+  Progress("辞書を作成中...");
+  auto built = BuildFromInputs(*file, SourceName(args.input, *file), officeFile ? &*officeFile : nullptr,
+                               officeFile ? SourceName(args.offices, *officeFile) : std::string(), args.date);
+  if (!built) return Fail(built.error().description);
+  Progress("書き出し中...");
+  std::string err = platform::WriteFileAtomically(args.output, built->bytes);
+  if (!err.empty()) return Fail(args.output + ": " + err);
+  EndProgress();
+  ReportSkipped(built->report);
+  if (!args.quiet) {
+    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const BuildReport& r = built->report;
+    std::fprintf(stderr,
+                 "%s: %zu バイト、町域 %zu、事業所 %zu、市区町村 %zu、短縮 %zu、除外 %zu、データ日付 %s、%.0f ms\n",
+                 args.output.c_str(), built->bytes.size(), r.towns, r.offices, r.cities, r.shortened.size(),
+                 r.skipped.size(), built->dataDate.c_str(), ms);
+  }
+  return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string output = "KOVANT.DIC", input, offices;
-  bool quiet = false, install = false;
+  Args args;
+  auto usage = [](int status) {
+    std::fputs(kUsage, status == 0 ? stdout : stderr);
+    return status;
+  };
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if ((a == "-o" || a == "--output") && i + 1 < argc) {
-      output = argv[++i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= argc) return false;
+      out = argv[++i];
+      return true;
+    };
+    std::string number;
+    if (a == "-o" || a == "--output") {
+      if (!value(args.output)) return usage(2);
     } else if (a == "--install") {
-      install = true;
-    } else if (a == "--offices" && i + 1 < argc) {
-      offices = argv[++i];
+      args.install = true;
+    } else if (a == "--update") {
+      args.update = true;
+    } else if (a == "--download") {
+      if (!value(args.downloadFolder)) return usage(2);
+      args.update = true;
+    } else if (a == "--from") {
+      if (!value(args.from)) return usage(2);
+    } else if (a == "--timeout") {
+      char* end = nullptr;
+      if (!value(number)) return usage(2);
+      args.timeout = std::strtol(number.c_str(), &end, 10);
+      if (*end != '\0' || args.timeout < 1 || args.timeout > 3600) {
+        std::fprintf(stderr, "kovant-mkdic: --timeout は 1 から 3600 までの秒数です: %s\n", number.c_str());
+        return 2;
+      }
+    } else if (a == "--date") {
+      if (!value(args.date)) return usage(2);
+      if (!IsDataDate(args.date)) {
+        std::fprintf(stderr, "kovant-mkdic: --date は YYYY-MM-DD の形で指定してください: %s\n", args.date.c_str());
+        return 2;
+      }
+    } else if (a == "--offices") {
+      if (!value(args.offices)) return usage(2);
     } else if (a == "-q" || a == "--quiet") {
-      quiet = true;
+      args.quiet = true;
     } else if (a == "-h" || a == "--help") {
-      Usage();
-      return 0;
+      return usage(0);
     } else if (!a.empty() && a[0] == '-') {
-      Usage();
-      return 2;
-    } else if (input.empty()) {
-      input = a;
+      return usage(2);
+    } else if (args.input.empty()) {
+      args.input = a;
     } else {
-      Usage();
-      return 2;
+      return usage(2);
     }
   }
-  if (input.empty()) {
-    Usage();
-    return 2;
-  }
-  if (install) {
-    const std::string folder = kovant::platform::UserDataFolder();
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-      std::fprintf(stderr, "kovant-mkdic: %s: %s\n", folder.c_str(), ec.message().c_str());
-      return 1;
-    }
-    output = kovant::platform::JoinPath(folder, "KOVANT.DIC");
-  }
-  g_progress = !quiet && isatty(STDERR_FILENO);
-  auto start = std::chrono::steady_clock::now();
-
-  Progress("reading...");
-  auto file = ReadInputFile(input);
-  if (!file) {
-    std::fprintf(stderr, "kovant-mkdic: %s\n", file.error().description.c_str());
-    return 1;
-  }
-  Progress("parsing...");
-  auto rows = ParseKenAll(file->bytes, SourceName(input, *file));
-  if (!rows) {
-    std::fprintf(stderr, "%skovant-mkdic: %s\n", g_progress ? "\n" : "", rows.error().description.c_str());
-    return 1;
-  }
-  size_t csvRows = rows->size();
-  auto towns = JoinSplitRows(*rows);
-  if (!offices.empty()) {
-    Progress("reading offices...");
-    auto officeFile = ReadInputFile(offices);
-    if (!officeFile) {
-      std::fprintf(stderr, "kovant-mkdic: %s\n", officeFile.error().description.c_str());
-      return 1;
-    }
-    auto officeRows = ParseOffices(officeFile->bytes, SourceName(offices, *officeFile));
-    if (!officeRows) {
-      std::fprintf(stderr, "%skovant-mkdic: %s\n", g_progress ? "\n" : "", officeRows.error().description.c_str());
-      return 1;
-    }
-    towns.insert(towns.end(), officeRows->begin(), officeRows->end());
-  }
-  Progress("encoding...");
-  BuildOptions options;
-  options.dataDate = file->date;
-  options.description = file->name + " " + std::to_string(csvRows) + " rows" + (offices.empty() ? "" : " +offices");
-  BuildReport report;
-  auto dic = BuildDictionary(towns, options, report);
-  if (!dic) {
-    std::fprintf(stderr, "%skovant-mkdic: %s: %s\n", g_progress ? "\n" : "", input.c_str(),
-                 dic.error().description.c_str());
-    return 1;
-  }
-  Progress("writing...");
-  std::string err = kovant::platform::WriteFileAtomically(output, *dic);
-  if (!err.empty()) {
-    std::fprintf(stderr, "%skovant-mkdic: %s: %s\n", g_progress ? "\n" : "", output.c_str(), err.c_str());
-    return 1;
-  }
-  if (g_progress) std::fputs("\r                                        \r", stderr);
-  if (!quiet) {
-    double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-    std::fprintf(stderr,
-                 "%s: %zu bytes, %zu towns, %zu offices, %zu cities, %zu names shortened, data of %s, %.0f ms\n",
-                 output.c_str(), dic->size(), report.towns, report.offices, report.cities,
-                 report.shortened.size(), file->date.c_str(), ms);
-  }
-  return 0;
+  g_progress = !args.quiet && isatty(STDERR_FILENO);
+  if (args.update) return args.input.empty() ? Update(args) : usage(2);
+  if (args.input.empty()) return usage(2);
+  return Build(args);
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "dict/census.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/instance.h"
@@ -46,10 +47,11 @@ int RunProgram(QApplication& app) {
     return 0;
   }
   AppState state;
-  state.ProgramFolder = platform::ProgramFolder();
-  state.SettingsFolder = platform::SettingsFolder(state.ProgramFolder);
+  state.ProgramFolder = dict::LocateDictionaryFolder();
+  state.SettingsFolder = platform::SettingsFolder();
   std::error_code ignored;  // a folder that cannot be made shows as settings not saved
   std::filesystem::create_directories(state.SettingsFolder, ignored);
+  settings::MoveFormerSettings(state.SettingsFolder, platform::FormerSettingsFolders());
   state.desktop = desktop.get();
   auto clipboard = platform::MakeSystemClipboard();
   state.clipboard = clipboard.get();

@@ -1,0 +1,91 @@
+#include "tools/download.h"
+
+#include <curl/curl.h>
+
+namespace kovant::tools {
+namespace {
+
+struct Transfer {
+  std::string body;
+  const DownloadOptions* options = nullptr;
+  bool tooLarge = false;
+};
+
+size_t OnData(char* data, size_t size, size_t count, void* user) {
+  auto* t = static_cast<Transfer*>(user);
+  const size_t n = size * count;
+  if (t->body.size() + n > t->options->maxBytes) {
+    t->tooLarge = true;
+    return 0;  // ends the transfer with a write error
+  }
+  t->body.append(data, n);
+  return n;
+}
+
+int OnProgress(void* user, curl_off_t total, curl_off_t done, curl_off_t, curl_off_t) {
+  auto* t = static_cast<Transfer*>(user);
+  if (t->options->progress) t->options->progress(static_cast<size_t>(done), static_cast<size_t>(total));
+  return 0;
+}
+
+std::string WithoutTrailingSlash(std::string s) {
+  while (!s.empty() && s.back() == '/') s.pop_back();
+  return s;
+}
+
+}  // namespace
+
+DataUrls PublishedDataUrls(const std::string& mirrorBase) {
+  if (!mirrorBase.empty()) {
+    const std::string base = WithoutTrailingSlash(mirrorBase);
+    return {base + "/ken_all.zip", base + "/jigyosyo.zip"};
+  }
+  return {"https://www.post.japanpost.jp/zipcode/dl/kogaki/zip/ken_all.zip",
+          "https://www.post.japanpost.jp/zipcode/dl/jigyosyo/zip/jigyosyo.zip"};
+}
+
+dict::Result<std::string> Download(const std::string& url, const DownloadOptions& options) {
+  static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  if (!initialised) return dict::Error{"通信ライブラリを初期化できません。"};
+  CURL* curl = curl_easy_init();
+  if (!curl) return dict::Error{"通信ライブラリを初期化できません。"};
+  Transfer t;
+  t.options = &options;
+  char why[CURL_ERROR_SIZE] = "";
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectSeconds);
+  // No overall limit (a slow line may take minutes), but a stalled one ends.
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, "kovant-mkdic");
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnData);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, why);
+  CURLcode rc = curl_easy_perform(curl);
+  long status = 0;
+  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  curl_off_t expected = -1;
+  curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+  curl_easy_cleanup(curl);
+
+  if (t.tooLarge) return dict::Error{url + ": 大きすぎるため中止しました。"};
+  if (rc == CURLE_OPERATION_TIMEDOUT) return dict::Error{url + ": 応答がないため中止しました。"};
+  if (rc != CURLE_OK) return dict::Error{url + ": ダウンロードできませんでした（" + (why[0] ? why : curl_easy_strerror(rc)) + "）。"};
+  if (status < 200 || status > 299) {
+    return dict::Error{url + ": サーバーが拒否しました（HTTP " + std::to_string(status) + "）。"};
+  }
+  if (expected >= 0 && static_cast<size_t>(expected) != t.body.size()) {
+    return dict::Error{url + ": 途中で切れました。"};
+  }
+  return std::move(t.body);
+}
+
+}  // namespace kovant::tools
