@@ -19,6 +19,7 @@ void Usage() {
       "使い方: kovant-lookup [--dic FILE] [--json] CODE...\n"
       "        kovant-lookup [--dic FILE] [--json] --walk [PREFECTURE [CITY]]\n"
       "        kovant-lookup [--dic FILE] --copy [--old] [--ini FILE] CODE\n"
+      "        kovant-lookup [--dic FILE] --info\n"
       "  CODE is a 7-digit postal code or a 3- or 5-digit former code. Each match\n"
       "  prints NEWCODE, OLDCODE, prefecture, city and town, separated by tabs.\n"
       "  Exit status: 0 found, 1 nothing found, 2 bad input or dictionary.\n",
@@ -121,7 +122,7 @@ int Walk(const std::string& path, const dict::PrefectureTable& table, const std:
 
 int main(int argc, char** argv) {
   std::string path, iniPath;
-  bool json = false, walk = false, copyText = false, oldCode = false;
+  bool json = false, walk = false, copyText = false, oldCode = false, info = false;
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
@@ -133,6 +134,8 @@ int main(int argc, char** argv) {
       json = true;
     } else if (a == "--walk") {
       walk = true;
+    } else if (a == "--info") {
+      info = true;
     } else if (a == "--copy") {
       copyText = true;
     } else if (a == "--old") {
@@ -148,6 +151,17 @@ int main(int argc, char** argv) {
     }
   }
   if (path.empty()) path = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
+  if (info) {
+    if (walk || copyText || !args.empty()) {
+      Usage();
+      return 2;
+    }
+    auto census = dict::TakeCensus(path);
+    if (!census) return ReadError(path, census.error());
+    std::printf("辞書: %s\nデータ日付: %s\n町域: %zu\n事業所: %zu\n市区町村: %zu\n郵便番号: %zu\n", path.c_str(),
+                census->header.DataDate.c_str(), census->towns, census->offices, census->cities, census->codes.size());
+    return 0;
+  }
   if ((!walk && args.empty()) || (walk && args.size() > 2) || (copyText && (walk || args.size() != 1))) {
     Usage();
     return 2;

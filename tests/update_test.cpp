@@ -1,0 +1,208 @@
+// kovant-mkdic --update against an HTTP server of the test's own on the
+// loopback address: the national files, error pages, a cut transfer, a
+// redirect and a server that never answers.
+#include <arpa/inet.h>
+#include <atomic>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <map>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+#include <zip.h>
+
+#include "platform/files.h"
+#include "process.h"
+#include "testdata.h"
+
+namespace kovant::test {
+namespace {
+
+std::string FileBytes(const std::string& path) { return platform::ReadWholeFile(path, size_t{64} << 20).value_or(""); }
+
+// A zip holding one file, as Japan Post packs theirs.
+std::string ZipOf(const std::string& name, const std::string& bytes) {
+  zip_error_t err;
+  zip_error_init(&err);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &err);
+  zip_source_keep(buffer);
+  zip_t* za = zip_open_from_source(buffer, ZIP_TRUNCATE, &err);
+  zip_source_t* file = zip_source_buffer(za, bytes.data(), bytes.size(), 0);
+  zip_file_add(za, name.c_str(), file, ZIP_FL_OVERWRITE);
+  zip_close(za);
+  zip_source_open(buffer);
+  zip_source_seek(buffer, 0, SEEK_END);
+  std::string out(static_cast<size_t>(zip_source_tell(buffer)), '\0');
+  zip_source_seek(buffer, 0, SEEK_SET);
+  zip_source_read(buffer, out.data(), out.size());
+  zip_source_close(buffer);
+  zip_source_free(buffer);
+  return out;
+}
+
+struct Answer {
+  std::string head;  // status line and headers, without the blank line
+  std::string body;
+  bool silent = false;  // keep the connection, never answer
+};
+
+// Serves fixed answers by path, one connection at a time.
+class HttpServer {
+ public:
+  explicit HttpServer(std::map<std::string, Answer> routes) : routes_(std::move(routes)) {
+    listen_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    getsockname(listen_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    ::listen(listen_, 16);
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~HttpServer() {
+    stop_ = true;
+    thread_.join();
+    for (int fd : held_) close(fd);
+    close(listen_);
+  }
+  std::string Url(const std::string& folder) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + "/" + folder;
+  }
+
+ private:
+  void Run() {
+    while (!stop_) {
+      pollfd p{listen_, POLLIN, 0};
+      if (poll(&p, 1, 50) <= 0) continue;
+      int fd = accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) continue;
+      std::string request;
+      char buf[4096];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0) break;
+        request.append(buf, static_cast<size_t>(n));
+      }
+      const size_t a = request.find(' ') + 1, b = request.find(' ', a);
+      const std::string path = request.substr(a, b - a);
+      auto it = routes_.find(path);
+      Answer answer = it != routes_.end() ? it->second : Answer{"HTTP/1.1 404 Not Found", "<html>not here</html>"};
+      if (answer.silent) {
+        held_.push_back(fd);
+        continue;
+      }
+      std::string head = answer.head + "\r\nConnection: close\r\n";
+      if (head.find("Content-Length") == std::string::npos) {
+        head += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n";
+      }
+      std::string all = head + "\r\n" + answer.body;
+      for (size_t done = 0; done < all.size();) {
+        ssize_t n = write(fd, all.data() + done, all.size() - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+      }
+      close(fd);
+    }
+  }
+
+  std::map<std::string, Answer> routes_;
+  int listen_ = -1, port_ = 0;
+  std::vector<int> held_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+class Update : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const std::string ken = FileBytes(NationalFile()), jig = FileBytes(NationalOfficeFile());
+    const Answer zipOk{"HTTP/1.1 200 OK\r\nContent-Type: application/zip", ""};
+    auto ok = [&](const std::string& body) { return Answer{zipOk.head, body}; };
+    const std::string sampleCsv = FileBytes(SamplePath());
+    server_ = new HttpServer({
+        {"/good/ken_all.zip", ok(ken)},
+        {"/good/jigyosyo.zip", ok(jig)},
+        {"/moved/ken_all.zip", {"HTTP/1.1 302 Found\r\nLocation: /good/ken_all.zip", ""}},
+        {"/moved/jigyosyo.zip", {"HTTP/1.1 301 Moved Permanently\r\nLocation: /good/jigyosyo.zip", ""}},
+        {"/html/ken_all.zip", {"HTTP/1.1 200 OK\r\nContent-Type: text/html", "<html><body>メンテナンス中</body></html>"}},
+        {"/html/jigyosyo.zip", ok(jig)},
+        {"/cut/ken_all.zip",
+         {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(ken.size()), ken.substr(0, ken.size() / 2)}},
+        {"/cut/jigyosyo.zip", ok(jig)},
+        {"/half/ken_all.zip", ok(ken.substr(0, ken.size() / 2))},
+        {"/half/jigyosyo.zip", ok(jig)},
+        {"/few/ken_all.zip", ok(ZipOf("KEN_ALL.CSV", sampleCsv))},
+        {"/few/jigyosyo.zip", ok(jig)},
+        {"/hang/ken_all.zip", {"", "", true}},
+    });
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    server_ = nullptr;
+  }
+
+  // Runs the update with KOVANT_HOME holding the dictionary in use.
+  ProcessResult RunUpdate(const std::string& home, const std::string& args) {
+    return RunProcess("env KOVANT_HOME=" + Quote(home) + " " + Quote(Bin("kovant-mkdic")) + " --update " + args);
+  }
+
+  static HttpServer* server_;
+};
+HttpServer* Update::server_ = nullptr;
+
+TEST_F(Update, InstallsTheCheckedNationalDataAndSaysWhatChanged) {
+  // In use: the small sample, dated before the national data.
+  const std::string home = TempFolder("update-good");
+  BuildInto(home, TownsOf(SamplePath()));
+  ProcessResult r = RunUpdate(home, "--from " + Quote(server_->Url("moved")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("データの日付: 2026-01-01 → 2026-04-27"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("件削除"), std::string::npos) << r.out;
+  ProcessResult info = RunProcess("env KOVANT_HOME=" + Quote(home) + " " + Quote(Bin("kovant-lookup")) + " --info");
+  EXPECT_NE(info.out.find("事業所: 22420"), std::string::npos) << info.out;
+  ProcessResult umeda = RunProcess("env KOVANT_HOME=" + Quote(home) + " " + Quote(Bin("kovant-lookup")) + " 5300001");
+  EXPECT_EQ(umeda.out, "530-0001\t530\t大阪府\t大阪市北区\t梅田\n");
+  // The mirror named by KOVANT_DATA_URL serves the same data: nothing added or removed.
+  ProcessResult again = RunProcess("env KOVANT_HOME=" + Quote(home) + " KOVANT_DATA_URL=" +
+                                   Quote(server_->Url("good")) + " " + Quote(Bin("kovant-mkdic")) + " --update");
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find("0 件追加、0 件削除"), std::string::npos) << again.out;
+}
+
+TEST_F(Update, AFailedOrImplausibleDownloadLeavesTheDictionaryInUseAlone) {
+  const std::string home = TempFolder("update-bad");
+  std::filesystem::copy_file(Bin("KOVANT.DIC"), home + "/KOVANT.DIC");
+  const std::string before = FileBytes(home + "/KOVANT.DIC");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"missing", "HTTP 404"},         {"html", "zip ファイルではありません"},
+      {"cut", "ダウンロードできませんでした"}, {"half", "zip を開けません"},
+      {"few", "行が 209 しかありません"},
+  };
+  for (const auto& [folder, message] : cases) {
+    ProcessResult r = RunUpdate(home, "--from " + Quote(server_->Url(folder)));
+    EXPECT_EQ(r.status, 1) << folder;
+    EXPECT_NE(r.err.find(message), std::string::npos) << folder << ": " << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << folder << ": " << r.err;
+    EXPECT_TRUE(r.out.empty()) << folder;
+    EXPECT_TRUE(FileBytes(home + "/KOVANT.DIC") == before) << folder;
+  }
+  auto start = std::chrono::steady_clock::now();
+  ProcessResult hung = RunUpdate(home, "--timeout 2 --from " + Quote(server_->Url("hang")));
+  EXPECT_EQ(hung.status, 1);
+  EXPECT_NE(hung.err.find("応答がないため中止しました"), std::string::npos) << hung.err;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_TRUE(FileBytes(home + "/KOVANT.DIC") == before);
+  EXPECT_EQ(RunUpdate(home, "--timeout 0").status, 2);
+  // Nothing but the dictionary itself is left in the folder.
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(home)) ++files;
+  EXPECT_EQ(files, 1u);
+}
+
+}  // namespace
+}  // namespace kovant::test
