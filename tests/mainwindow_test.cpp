@@ -1,5 +1,6 @@
 #include <QWindow>
 
+#include "platform/files.h"
 #include "uifixture.h"
 
 namespace kovant::test {
@@ -384,6 +385,105 @@ TEST_F(MainWindow, DictionaryTruncatedOrReplacedWhileRunningNeverBreaksTheWindow
   w.Text1->setText("1000001");
   w.Command1_Click();
   EXPECT_EQ(w.List1->ListCount(), 1);
+}
+
+// The walk and the search on the sample with its offices, at 北海道 → 札幌市中央区.
+struct OfficesWindow : UiFixture {
+  void SetUp() override {
+    UiFixture::SetUp();
+    auto towns = TownsOf(SamplePath());
+    auto offices = OfficesOf(SampleOfficesPath());
+    towns.insert(towns.end(), offices.begin(), offices.end());
+    BuildInto(folder, towns);
+  }
+  void SelectByText(ui::ListBox* list, const char* text) {
+    for (int i = 0; i < list->ListCount(); ++i) {
+      if (Str(list->ItemText(i)) == text) list->SetListIndex(i);
+    }
+  }
+};
+
+TEST_F(OfficesWindow, OfficesWaitBehindOneEntryThatListsThemWhenChosen) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  w.List2->SetListIndex(0);
+  Key(Qt::Key_Return);
+  SelectByText(w.List3, "札幌市中央区");
+  Key(Qt::Key_Return);
+  ASSERT_EQ(w.CurrentList(), w.List4);
+  const int towns = w.List4->ListCount() - 1;
+  ASSERT_GT(towns, 0);
+  EXPECT_EQ(Str(w.List4->ItemText(towns)), "［事業所 2 件を表示］");
+  EXPECT_EQ(Str(w.Label2[2]->text()), "住所３（ " + std::to_string(towns) + " 件）");
+  for (int i = 0; i < towns; ++i) EXPECT_EQ(Str(w.List4->ItemText(i)).find("株式会社"), std::string::npos);
+  // Down onto the last entry lists the offices and shows the first of them.
+  w.List4->SetListIndex(towns - 1);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(w.List4->ListCount(), towns + 2);
+  EXPECT_EQ(w.List4->ListIndex(), towns);
+  EXPECT_EQ(w.Current().NewCode, "060-8798");
+  EXPECT_EQ(w.Current().Address3, "大通西１０丁目");
+  EXPECT_EQ(Str(w.Text2->text()), "（郵便番号試験センター）");
+  EXPECT_TRUE(w.Command4->isEnabled());
+  // The search finds an office by its code as any town.
+  w.Command2_Click();
+  w.Text1->setText("0608799");
+  w.Command1_Click();
+  ASSERT_EQ(w.List1->ListCount(), 1);
+  EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(MainWindow, ADictionaryReplacedWhileRunningIsLoadedAgainBeforeTheNextStep) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  auto select = [&](ui::ListBox* list, const std::string& text) {
+    for (int i = 0; i < list->ListCount(); ++i) {
+      if (Str(list->ItemText(i)) == text) list->SetListIndex(i);
+    }
+    ASSERT_GE(list->ListIndex(), 0) << text;
+  };
+  w.List2->SetListIndex(12);
+  Key(Qt::Key_Return);
+  select(w.List3, "千代田区");
+  Key(Qt::Key_Return);
+  const int before = w.List4->ListCount();
+  select(w.List4, "本町");
+
+  // The update writes a new file beside the old one and renames it into
+  // place: a new town in 千代田区 and one in 北海道 that moves every
+  // position after it.
+  auto towns = TownsOf(SamplePath());
+  tools::KenRow added = towns.front(), chiyoda;
+  for (const auto& t : towns) {
+    if (t.city == "千代田区") chiyoda = t;
+  }
+  added.town = "新しい町";
+  added.newCode = "0609999";
+  chiyoda.town = "一番町";
+  chiyoda.newCode = "1009999";
+  towns.insert(towns.begin(), added);
+  towns.push_back(chiyoda);
+  tools::BuildReport report;
+  auto bytes = tools::BuildDictionary(towns, {"2026-05-31", "test"}, report);
+  ASSERT_TRUE(bytes.ok());
+  ASSERT_EQ(platform::WriteFileAtomically(folder + "/KOVANT.DIC", *bytes), "");
+
+  // The town step runs on the new file: the list is made again, the town
+  // picked by its name, its codes read from the new positions.
+  w.ShowTownResult();
+  EXPECT_EQ(w.List4->ListCount(), before + 1);
+  EXPECT_EQ(Str(w.List4->ItemText(w.List4->ListIndex())), "本町");
+  EXPECT_EQ(w.Current().NewCode, "101-0011");
+  EXPECT_NE(Str(w.Label1[0]->text()).find("2026-05-31"), std::string::npos) << Str(w.Label1[0]->text());
+  EXPECT_TRUE(warnings.empty());
+  // A search finds what only the new file has.
+  w.Command2_Click();
+  w.Text1->setText("1009999");
+  w.Command1_Click();
+  ASSERT_EQ(w.List1->ListCount(), 1);
+  EXPECT_EQ(Str(w.List1->ItemText(0)), "東京都 千代田区 一番町");
+  w.List1->SetListIndex(0);
+  EXPECT_EQ(w.Current().NewCode, "100-9999");
 }
 
 }  // namespace

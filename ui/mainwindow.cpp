@@ -19,12 +19,18 @@
 #include "settings/settings.h"
 #include "ui/settingswindow.h"
 
+#include <QSignalBlocker>
+
 namespace kovant::ui {
 namespace {
 
 const QColor kRed(255, 0, 0), kDarkBlue(0, 0, 192), kGreen(0, 128, 0), kWhite(255, 255, 255);
 const QColor kCaptionYellow(255, 255, 192), kHeadingGreen(192, 255, 192), kMessageGrey(224, 224, 224);
 const QColor kSearchCyan(192, 255, 255), kNavy(0, 0, 128), kBlue(0, 0, 255), kNone;
+
+// Item data of the entry that lists a city's offices; no record sits at
+// position 0.
+constexpr int32_t kShowOfficesItem = 0;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
@@ -223,10 +229,76 @@ bool Kovant1::Form_Load() {
     Warn(Q(std::string(dict::kVersionMessage)));
     return true;
   }
+  dictionaryStamp_ = platform::StampOf(dictionaryPath_);
   prefectures_ = std::move(loaded->table);
   for (const auto& row : prefectures_.rows) List2->AddItem(Q(row.Name), row.PrefNo);
   // Which data this is, until the first operation writes the message line.
-  if (!loaded->header.DataDate.empty()) Label1[0]->setText(QStringLiteral("辞書データ：") + Q(loaded->header.DataDate));
+  dataDate_ = loaded->header.DataDate;
+  ShowDataDate(false);
+  return true;
+}
+
+void Kovant1::ShowDataDate(bool updated) {
+  if (dataDate_.empty()) return;
+  Label1[0]->setText(QStringLiteral("辞書データ：") + Q(dataDate_) +
+                     (updated ? QStringLiteral("（辞書が更新されました）") : QString()));
+}
+
+namespace {
+
+// Selects the entry with this text again, or nothing when it is gone.
+void Reselect(ListBox* list, const QString& text) {
+  int index = -1;
+  for (int i = 0; i < list->ListCount() && index < 0 && !text.isNull(); ++i) {
+    if (list->ItemText(i) == text) index = i;
+  }
+  list->SetListIndex(index);
+  if (index >= 0) list->SetTopIndex(index);
+}
+
+QString SelectedText(const ListBox* list) {
+  return list->ListIndex() >= 0 ? list->ItemText(list->ListIndex()) : QString();
+}
+
+}  // namespace
+
+// A dictionary replaced since it was loaded (kovant-mkdic --update) makes
+// every position the window holds wrong: the prefecture table and the
+// lists are made again from the new file, keeping what was selected by its
+// text, so the step that asked runs on the new data.
+bool Kovant1::ReloadIfChanged() {
+  const auto stamp = platform::StampOf(dictionaryPath_);
+  if (!stamp || stamp == dictionaryStamp_) return false;
+  auto loaded = dict::LoadDictionary(dictionaryPath_);
+  // A file that cannot be read is reported by the step that reads it.
+  if (!loaded || loaded->versionMismatch) return false;
+  dictionaryStamp_ = stamp;
+  dataDate_ = loaded->header.DataDate;
+  prefectures_ = std::move(loaded->table);
+  const QSignalBlocker block1(List1);
+  if (List1->ListCount() > 0) {
+    const QString selected = SelectedText(List1);
+    List1->clear();
+    List1->SetEntries(dict::SearchPostalCode(dictionaryPath_, prefectures_, lastCode_).rows);
+    Reselect(List1, selected);
+  }
+  const QString city = SelectedText(List3), town = SelectedText(List4);
+  const bool hadTowns = List4->ListCount() > 0;
+  List3->clear();
+  List4->clear();
+  cityTable_.clear();
+  if (List2->ListIndex() >= 0 && !city.isNull()) {
+    dict::CityListing cities = dict::LoadCities(dictionaryPath_, prefectures_, List2->ItemData(List2->ListIndex()));
+    cityTable_ = std::move(cities.cityTable);
+    List3->SetEntries(cities.entries);
+    Reselect(List3, city);
+    const int k = List3->ListIndex() >= 0 ? List3->ItemData(List3->ListIndex()) : 0;
+    if (hadTowns && k >= 1 && static_cast<size_t>(k) <= cityTable_.size()) {
+      townsCity_ = cityTable_[static_cast<size_t>(k - 1)];
+      FillTowns(townsWithOffices_);
+      Reselect(List4, town);
+    }
+  }
   return true;
 }
 
@@ -305,6 +377,8 @@ void Kovant1::Command1_Click() {
   Label1[0]->clear();
   Command4->setEnabled(false);
   const std::string code = S(Text1->text());
+  const bool reloaded = ReloadIfChanged();
+  lastCode_ = code;
   List1->clear();
   SetBusy(true);
   dict::SearchOutcome outcome = dict::SearchPostalCode(dictionaryPath_, prefectures_, code);
@@ -316,6 +390,7 @@ void Kovant1::Command1_Click() {
   }
   Label2[0]->setText(Q(outcome.heading));
   if (outcome.readError) ReadFailed(*outcome.readError);
+  if (reloaded) ShowDataDate(true);
   Text2->setFocus();
 }
 
@@ -330,8 +405,13 @@ void Kovant1::ShowAddress() {
 }
 
 void Kovant1::List1_Click() {
+  if (List1->ListIndex() < 0) return;
+  const bool reloaded = ReloadIfChanged();
   const int row = List1->ListIndex();
-  if (row < 0) return;
+  if (row < 0) {
+    ShowDataDate(true);
+    return;
+  }
   dict::ListEntry entry{S(List1->ItemText(row)), std::string(), List1->ItemData(row)};
   auto picked = dict::ShowPickedResult(dictionaryPath_, entry, S(Text2->text()));
   if (!picked) {
@@ -343,6 +423,7 @@ void Kovant1::List1_Click() {
   // The same address picked again leaves Text3 unchanged; the button must
   // still follow the selection.
   Text3_Change();
+  if (reloaded) ShowDataDate(true);
 }
 
 void Kovant1::ClearShownResult() {
@@ -356,6 +437,7 @@ void Kovant1::ClearShownResult() {
 void Kovant1::LoadCities() {
   const int row = List2->ListIndex();
   if (row < 0) return;
+  const bool reloaded = ReloadIfChanged();
   List3->clear();
   List4->clear();
   ClearShownResult();
@@ -369,11 +451,17 @@ void Kovant1::LoadCities() {
   Text3->setText(Q(current_.Address1));
   Text4->setFocus();
   currentList_ = List3;
+  if (reloaded) ShowDataDate(true);
 }
 
 void Kovant1::LoadTowns() {
+  if (List3->ListIndex() < 0) return;
+  const bool reloaded = ReloadIfChanged();
   const int row = List3->ListIndex();
-  if (row < 0) return;
+  if (row < 0) {
+    ShowDataDate(true);
+    return;
+  }
   List4->clear();
   ClearShownResult();
   current_.Address2 = S(List3->ItemText(row));
@@ -382,19 +470,45 @@ void Kovant1::LoadTowns() {
   current_.NewCode.clear();
   const int k = List3->ItemData(row);
   if (k >= 1 && static_cast<size_t>(k) <= cityTable_.size()) {
-    dict::TownListing towns = dict::LoadTowns(dictionaryPath_, cityTable_[static_cast<size_t>(k - 1)]);
-    List4->SetEntries(towns.entries);
-    Label2[2]->setText(Q(towns.heading));
-    if (towns.readError) ReadFailed(*towns.readError);
+    townsCity_ = cityTable_[static_cast<size_t>(k - 1)];
+    FillTowns(false);
   }
   Text3->setText(Q(current_.Address1 + current_.Address2));
   Text4->setFocus();
   currentList_ = List4;
+  if (reloaded) ShowDataDate(true);
+}
+
+// The towns of the chosen city. Its offices (hundreds in a city centre)
+// would bury the towns, so they wait behind one last entry that lists them
+// when chosen.
+void Kovant1::FillTowns(bool withOffices) {
+  townsWithOffices_ = withOffices;
+  dict::TownListing towns = dict::LoadTowns(dictionaryPath_, townsCity_, withOffices);
+  List4->clear();
+  List4->SetEntries(towns.entries);
+  if (towns.officesLeftOut > 0) {
+    List4->AddItem(QStringLiteral("［事業所 %1 件を表示］").arg(towns.officesLeftOut), kShowOfficesItem);
+  }
+  Label2[2]->setText(Q(towns.heading));
+  if (towns.readError) ReadFailed(*towns.readError);
 }
 
 void Kovant1::ShowTownResult() {
-  const int row = List4->ListIndex();
-  if (row < 0) return;
+  if (List4->ListIndex() < 0) return;
+  const bool reloaded = ReloadIfChanged();
+  int row = List4->ListIndex();
+  if (row < 0) {
+    ShowDataDate(true);
+    return;
+  }
+  if (List4->ItemData(row) == kShowOfficesItem) {
+    // The offices follow the towns, so the first one takes this entry's place.
+    FillTowns(true);
+    List4->SetListIndex(row);
+    List4->SetTopIndex(row);
+    if (List4->ListIndex() < 0) return;
+  }
   dict::ListEntry entry{S(List4->ItemText(row)), std::string(), List4->ItemData(row)};
   auto shown = dict::ShowTownResult(dictionaryPath_, current_.Address1, current_.Address2, entry, S(Text2->text()),
                                     app_.Settings.InputClear == 1);
@@ -405,6 +519,7 @@ void Kovant1::ShowTownResult() {
   current_ = std::move(shown.value());
   ShowAddress();
   Command4->setEnabled(true);
+  if (reloaded) ShowDataDate(true);
 }
 
 void Kovant1::AfterMove() {

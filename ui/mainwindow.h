@@ -2,6 +2,8 @@
 // dictionary, the copy button rule and the window-wide key handler.
 #pragma once
 
+#include <optional>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "dict/current.h"
 #include "dict/reader.h"
 #include "dict/walk.h"
@@ -112,6 +115,9 @@ class Kovant1 : public QWidget {
   // A walk step's start: message line, codes and address emptied, the
   // supplement too unless InputClear keeps it.
   void ClearShownResult();
+  bool ReloadIfChanged();
+  void ShowDataDate(bool updated);
+  void FillTowns(bool withOffices);
   void FillProfiles();
   void SelectActiveProfile();
   void Answer();
@@ -121,6 +127,12 @@ class Kovant1 : public QWidget {
   std::string dictionaryPath_;
   dict::PrefectureTable prefectures_;
   std::vector<dict::CityTableEntry> cityTable_;
+  // What the lists were made from, to make them again from a replaced file.
+  std::optional<platform::FileStamp> dictionaryStamp_;
+  std::string dataDate_;
+  std::string lastCode_;
+  dict::CityTableEntry townsCity_{};
+  bool townsWithOffices_ = false;
   dict::CurrentResult current_;
   bool addressMode_ = true;
   ListBox* currentList_ = nullptr;
