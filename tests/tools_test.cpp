@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "process.h"
+#include "settings/settings.h"
 #include "testdata.h"
 
 using namespace kovant::test;
@@ -125,6 +126,104 @@ TEST(MkdicInstall, BuildsIntoTheUserDataFolderWhereTheProgramsFindIt) {
   ProcessResult found = RunProcess(env + Quote(bin + "/kovant-lookup") + " 1000001");
   EXPECT_EQ(found.status, 0) << found.err;
   EXPECT_EQ(found.out, "100-0001\t100\t東京都\t千代田区\t千代田\n");
+}
+
+// A copy of the programs in dir/bin, user folders in dir, and the
+// environment that points at them.
+struct Installed {
+  std::string dir, bin, data, config, env;
+  explicit Installed(const std::string& name) : dir(TempFolder(name)) {
+    bin = dir + "/bin";
+    data = dir + "/data/kovant";
+    config = dir + "/config/kovant";
+    for (const auto& f : {bin, data, config}) std::filesystem::create_directories(f);
+    std::filesystem::copy_file(Bin("kovant-lookup"), bin + "/kovant-lookup");
+    env = "env -u KOVANT_HOME XDG_DATA_HOME=" + Quote(dir + "/data") + " XDG_CONFIG_HOME=" + Quote(dir + "/config") +
+          " HOME=" + Quote(dir) + " ";
+  }
+  // The sample dictionary dated date, into folder.
+  void Dictionary(const std::string& folder, const std::string& date) const {
+    ProcessResult r = RunProcess(Quote(Bin("kovant-mkdic")) + " -q --date " + date + " -o " +
+                                 Quote(folder + "/KOVANT.DIC") + " " + Quote(SamplePath()));
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+  ProcessResult Lookup(const std::string& args) const { return RunProcess(env + Quote(bin + "/kovant-lookup") + " " + args); }
+};
+
+TEST(DictionaryChoice, TheNewestValidDictionaryIsUsedUnlessKovantHomeIsSet) {
+  Installed in("newest");
+  in.Dictionary(in.bin, "2025-01-31");
+  in.Dictionary(in.data, "2026-06-30");
+  ProcessResult info = in.Lookup("--info");
+  EXPECT_NE(info.out.find("辞書: " + in.data + "/KOVANT.DIC\nデータ日付: 2026-06-30\n町域: 208"), std::string::npos)
+      << info.out;
+  // A newer file of another version is no dictionary to choose.
+  RawDic other(101);
+  other.bytes.replace(16, 10, "2099-12-31");
+  other.Write(in.data + "/KOVANT.DIC");
+  EXPECT_NE(in.Lookup("--info").out.find("データ日付: 2025-01-31"), std::string::npos);
+  // KOVANT_HOME is taken as it stands, even when older.
+  const std::string home = in.dir + "/home";
+  std::filesystem::create_directories(home);
+  in.Dictionary(home, "2020-01-01");
+  ProcessResult chosen = RunProcess("KOVANT_HOME=" + Quote(home) + " " + Quote(in.bin + "/kovant-lookup") + " --info");
+  EXPECT_NE(chosen.out.find("データ日付: 2020-01-01"), std::string::npos) << chosen.out;
+}
+
+TEST(DictionaryChoice, SettingsStayInTheConfigFolderWhenTheDataFolderHoldsTheDictionary) {
+  Installed in("settings-place");
+  in.Dictionary(in.data, "2026-06-30");
+  // The data folder is writable and holds the dictionary (after
+  // kovant-mkdic --install), yet the settings are read from the config folder.
+  std::ofstream(in.data + "/KOVANT.INI") << "[Parms]\r\nMarkSet=0\r\n";
+  std::ofstream(in.config + "/KOVANT.INI") << "[Parms]\r\nMarkSet=1\r\n";
+  ProcessResult r = in.Lookup("--copy 0600042");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find("〒"), std::string::npos) << r.out;
+  // A portable copy with its dictionary beside it keeps its settings there.
+  in.Dictionary(in.bin, "2026-06-30");
+  std::ofstream(in.bin + "/KOVANT.INI") << "[Parms]\r\nMarkSet=0\r\n";
+  EXPECT_EQ(in.Lookup("--copy 0600042").out.rfind("〒", 0), 0u);
+}
+
+TEST(MoveFormerSettings, SettingsLeftBesideAnOldDictionaryMoveOnce) {
+  const std::string dir = TempFolder("move-settings");
+  const std::string old = dir + "/old", now = dir + "/now";
+  std::filesystem::create_directories(old);
+  std::ofstream(old + "/KOVANT.INI") << "[Parms]\r\nMarkSet=1\r\n";
+  std::ofstream(old + "/仕事.prm") << "[Parms]\r\nMarkSet=1\r\n";
+  std::ofstream(old + "/KOVANT.DIC") << "not moved";
+  EXPECT_EQ(settings::MoveFormerSettings(now, {dir + "/none", old}), old);
+  EXPECT_TRUE(std::filesystem::exists(now + "/KOVANT.INI"));
+  EXPECT_TRUE(std::filesystem::exists(now + "/仕事.prm"));
+  EXPECT_FALSE(std::filesystem::exists(old + "/KOVANT.INI"));
+  EXPECT_FALSE(std::filesystem::exists(old + "/仕事.prm"));
+  EXPECT_TRUE(std::filesystem::exists(old + "/KOVANT.DIC"));
+  // Once there, settings are never overwritten from an old place again.
+  std::ofstream(old + "/KOVANT.INI") << "[Parms]\r\nMarkSet=0\r\n";
+  EXPECT_EQ(settings::MoveFormerSettings(now, {old}), "");
+  EXPECT_TRUE(std::filesystem::exists(old + "/KOVANT.INI"));
+}
+
+TEST(Install, ReinstallingKeepsADictionaryWithNewerData) {
+  const std::string prefix = TempFolder("install-keep");
+  const std::string dic = prefix + "/share/kovant/KOVANT.DIC";
+  auto install = [&] {
+    return RunProcess("cmake --install " + Quote(KOVANT_BUILD_DIR) + " --prefix " + Quote(prefix) + " --component Unspecified");
+  };
+  ASSERT_EQ(install().status, 0);
+  ProcessResult first = RunProcess(Quote(Bin("kovant-lookup")) + " --dic " + Quote(dic) + " --info");
+  EXPECT_NE(first.out.find("データ日付: 2026-04-27"), std::string::npos) << first.out;
+  // Newer data (an update installed into this folder) stays.
+  ASSERT_EQ(RunProcess(Quote(Bin("kovant-mkdic")) + " -q --date 2099-01-31 -o " + Quote(dic) + " " + Quote(SamplePath())).status, 0);
+  ASSERT_EQ(install().status, 0);
+  EXPECT_NE(RunProcess(Quote(Bin("kovant-lookup")) + " --dic " + Quote(dic) + " --info").out.find("2099-01-31"),
+            std::string::npos);
+  // Older data is replaced.
+  ASSERT_EQ(RunProcess(Quote(Bin("kovant-mkdic")) + " -q --date 2020-01-31 -o " + Quote(dic) + " " + Quote(SamplePath())).status, 0);
+  ASSERT_EQ(install().status, 0);
+  EXPECT_NE(RunProcess(Quote(Bin("kovant-lookup")) + " --dic " + Quote(dic) + " --info").out.find("2026-04-27"),
+            std::string::npos);
 }
 
 }  // namespace
