@@ -179,13 +179,19 @@ Result<std::optional<std::string>> ShortenedHead(const std::string& text, const 
 // Characters outside Shift-JIS that Japan Post's files may hold, with the
 // form every Japanese system uses in their place.
 std::string WithShiftJisForms(std::string text) {
-  static const std::pair<std::string_view, std::string_view> kForms[] = {
-      {"𠮷", "吉"}, {"𡈽", "土"}, {"𣘺", "橋"}, {"𥔎", "崎"}, {"𠀋", "丈"},
-      {"𦚰", "脇"}, {"㟢", "崎"}, {"塚", "塚"}, {"﨑", "崎"}, {"髙", "高"}};
-  for (const auto& [from, to] : kForms) {
-    bool lossy = false;
-    platform::Utf8ToSjis(from, &lossy);
-    if (!lossy) continue;  // CP932 has this one (NEC and IBM extensions)
+  using Form = std::pair<std::string_view, std::string_view>;
+  static const std::vector<Form> kMissing = [] {
+    static const Form kForms[] = {{"𠮷", "吉"}, {"𡈽", "土"}, {"𣘺", "橋"}, {"𥔎", "崎"}, {"𠀋", "丈"},
+                                  {"𦚰", "脇"}, {"㟢", "崎"}, {"塚", "塚"}, {"﨑", "崎"}, {"髙", "高"}};
+    std::vector<Form> missing;
+    for (const Form& f : kForms) {
+      bool lossy = false;
+      platform::Utf8ToSjis(f.first, &lossy);
+      if (lossy) missing.push_back(f);  // CP932 has the others (NEC and IBM extensions)
+    }
+    return missing;
+  }();
+  for (const auto& [from, to] : kMissing) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
       text.replace(at, from.size(), to);
     }
@@ -225,7 +231,10 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
   // Rows whose names have no Shift-JIS form even after the usual
   // substitutions are left out and reported, not fatal to the whole build.
   std::vector<KenRow> usable;
+  std::vector<std::string> coded;  // each usable row's whole name, encoded once
+  std::map<std::string, bool> cityEncodes;
   usable.reserve(towns.size());
+  coded.reserve(towns.size());
   for (const KenRow& given : towns) {
     KenRow row = given;
     const size_t split = row.keepTail <= row.town.size() ? row.town.size() - row.keepTail : row.town.size();
@@ -233,11 +242,15 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     row.town = WithShiftJisForms(row.town.substr(0, split)) + tail;
     row.keepTail = tail.size();
     row.city = WithShiftJisForms(row.city);
-    if (!EncodeName(row.town) || !EncodeName(row.city)) {
+    auto cityOk = cityEncodes.find(row.city);
+    if (cityOk == cityEncodes.end()) cityOk = cityEncodes.emplace(row.city, EncodeName(row.city).ok()).first;
+    auto whole = EncodeName(row.town);
+    if (!whole || !cityOk->second) {
       report.skipped.push_back(std::to_string(row.line) + ": " + row.newCode + " " + row.city + row.town);
       continue;
     }
     usable.push_back(std::move(row));
+    coded.push_back(std::move(*whole));
   }
   for (const KenRow& row : usable) {
     int prefNo = std::stoi(row.lgCode.substr(0, 2));
@@ -329,7 +342,9 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     PatchI32(out, townPosField[i], static_cast<int64_t>(out.size()) + 1);
     for (const KenRow* row : c.towns) {
       bool cut = false;
-      auto name = EncodeTownName(row->town, kTownNameField - (row->office ? 1 : 0), &cut, row->keepTail);
+      const size_t room = kTownNameField - (row->office ? 1 : 0);
+      const std::string& whole = coded[static_cast<size_t>(row - usable.data())];
+      auto name = whole.size() <= room ? Result<std::string>(whole) : EncodeTownName(row->town, room, &cut, row->keepTail);
       if (!name) return Error{"行 " + std::to_string(row->line) + ": " + name.error().description};
       if (row->office) *name += dict::kOfficeMark;
       if (cut) report.shortened.push_back(row->newCode + " " + row->town);
