@@ -30,8 +30,8 @@ Result<Census> TakeCensus(const std::string& dictionaryPath) {
       auto towns = ForEachTown(dic, city.townListPos, city.cityNo, [&](const TownHead& head, int64_t pos) {
         bool office = false;
         if (head.NameLength > 0) {
-          auto last = dic.Peek(pos + kTownFixed + head.NameLength - 1, 1);
-          office = last && **last == static_cast<uint8_t>(kOfficeMark);
+          auto field = dic.Peek(pos + kTownFixed, kTownNameField);
+          office = field && IsOfficeName({reinterpret_cast<const char*>(*field), kTownNameField}, head.NameLength);
         }
         (office ? census.offices : census.towns)++;
         census.codes.push_back(head.CodeNumber % 10000000);

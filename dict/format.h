@@ -69,10 +69,12 @@ struct TownRecord : TownHead {
 // An office's town name ends in a zero byte, which expands to nothing, so
 // every reader shows the name as it is; only tools that care can tell.
 inline constexpr char kOfficeMark = '\0';
-inline bool IsOfficeRecord(const TownRecord& town) {
-  return town.NameLength > 0 && town.NameLength <= kTownNameField &&
-         town.Name.bytes[static_cast<size_t>(town.NameLength - 1)] == kOfficeMark;
+// field: a town's name field as read (kTownNameField bytes or more).
+inline bool IsOfficeName(std::string_view field, uint8_t nameLength) {
+  return nameLength > 0 && nameLength <= kTownNameField && nameLength <= field.size() &&
+         field[static_cast<size_t>(nameLength - 1)] == kOfficeMark;
 }
+inline bool IsOfficeRecord(const TownRecord& town) { return IsOfficeName(town.Name, town.NameLength); }
 
 // Flag of a city for the third digit d of a code: bit 1 former codes, bit 2
 // current codes (so 0..3).

@@ -66,7 +66,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
         return false;
       }
       const std::string_view field(reinterpret_cast<const char*>(*bytes), kTownNameField);
-      office = head.NameLength <= kTownNameField && field[head.NameLength - 1] == kOfficeMark;
+      office = IsOfficeName(field, head.NameLength);
       if (office && !withOffices) {
         ++out.officesLeftOut;
         return true;

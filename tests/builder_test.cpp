@@ -84,9 +84,7 @@ TEST(BuildDictionary, ACharacterOutsideShiftJisIsReplacedOrItsRowSkipped) {
   EXPECT_EQ(report.skipped[0].rfind("2: 1000002", 0), 0u) << report.skipped[0];
   EXPECT_EQ(report.towns, 2u);
   std::string path = TempFolder("sjisforms") + "/KOVANT.DIC";
-  RawDic raw;
-  raw.bytes = *dic;
-  raw.Write(path);
+  ASSERT_EQ(platform::WriteFileAtomically(path, *dic), "");
   auto loaded = dict::LoadDictionary(path);
   ASSERT_TRUE(loaded.ok());
   auto found = dict::SearchPostalCode(path, loaded->table, "1000001");

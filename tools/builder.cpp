@@ -151,7 +151,7 @@ Result<std::optional<std::string>> ShortenedHead(const std::string& text, const 
   auto encode = [&](size_t k) {
     return EncodeName(text.substr(0, cuts[k]) + kEllipsis + (openAt[k] > 0 ? kClose : std::string()) + tail);
   };
-  // Largest index i in [0, n) with fits(candidates[i]), or n when none.
+  // The encoding at the last candidate cut that fits, or none.
   auto search = [&](const std::vector<size_t>& candidates) -> Result<std::optional<std::string>> {
     std::optional<std::string> best;
     size_t lo = 0, hi = candidates.size();

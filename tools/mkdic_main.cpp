@@ -100,10 +100,13 @@ Result<InputFile> FetchChecked(const std::string& url, const std::string& name, 
 int Update(const Args& args) {
   const char* env = std::getenv("KOVANT_DATA_URL");
   const DataUrls urls = PublishedDataUrls(!args.from.empty() ? args.from : env ? env : "");
+  // The downloads themselves are kept only to be saved as they came.
   std::string rawTowns, rawOffices;
-  auto towns = FetchChecked(urls.towns, "ken_all.zip", "KEN_ALL.CSV", args.timeout, &rawTowns);
+  const bool keep = !args.downloadFolder.empty();
+  auto towns = FetchChecked(urls.towns, "ken_all.zip", "KEN_ALL.CSV", args.timeout, keep ? &rawTowns : nullptr);
   if (!towns) return Fail(towns.error().description);
-  auto offices = FetchChecked(urls.offices, "jigyosyo.zip", "JIGYOSYO.CSV", args.timeout, &rawOffices);
+  auto offices =
+      FetchChecked(urls.offices, "jigyosyo.zip", "JIGYOSYO.CSV", args.timeout, keep ? &rawOffices : nullptr);
   if (!offices) return Fail(offices.error().description);
 
   // The dictionary in use is the measure of a plausible download.
@@ -131,7 +134,7 @@ int Update(const Args& args) {
                   "）より古いため、入れ替えません。");
     }
   }
-  if (!args.downloadFolder.empty()) {
+  if (keep) {
     for (const auto& [name, bytes] : {std::pair{"ken_all.zip", &rawTowns}, std::pair{"jigyosyo.zip", &rawOffices}}) {
       std::string path = platform::JoinPath(args.downloadFolder, name);
       std::string err = platform::WriteFileAtomically(path, *bytes);
