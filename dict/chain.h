@@ -26,11 +26,17 @@ Result<bool> ForEachCity(DicFile& dic, int64_t pos, int prefNo, Fn&& fn) {
 template <typename Fn>
 Result<bool> ForEachTown(DicFile& dic, int64_t pos, int cityNo, Fn&& fn) {
   while (pos <= dic.Size()) {
-    auto rec = dic.ReadTownHead(pos);
-    if (!rec) return rec.error();
-    if (rec->CityNo != cityNo) break;
-    if (!fn(*rec, pos)) break;
-    pos += kTownFixed + rec->NameLength;
+    TownHead rec;
+    if (const uint8_t* bytes = dic.MemoryAt(pos, kTownFixed)) {
+      rec = DicFile::ParseTownHead(bytes);  // a whole-file walk: no block reads
+    } else {
+      auto read = dic.ReadTownHead(pos);
+      if (!read) return read.error();
+      rec = *read;
+    }
+    if (rec.CityNo != cityNo) break;
+    if (!fn(rec, pos)) break;
+    pos += kTownFixed + rec.NameLength;
   }
   return true;
 }

@@ -61,6 +61,28 @@ Result<std::unique_ptr<DicFile>> DicFile::Open(const std::string& path) {
   return std::unique_ptr<DicFile>(new DicFile(fd, static_cast<int64_t>(st.st_size)));
 }
 
+Result<std::unique_ptr<DicFile>> DicFile::OpenWhole(const std::string& path) {
+  auto dic = Open(path);
+  if (!dic) return dic;
+  DicFile& d = **dic;
+  // No real dictionary comes near this; a crafted one must not take the memory.
+  if (d.size_ > (int64_t{256} << 20)) return Error{"辞書が大きすぎます。"};
+  d.whole_.resize(static_cast<size_t>(d.size_));
+  for (size_t got = 0; got < d.whole_.size();) {
+    ssize_t n = pread(d.fd_, d.whole_.data() + got, d.whole_.size() - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return Error{std::strerror(errno)};
+    if (n == 0) {
+      d.whole_.resize(got);  // shorter than when opened: the rest reads as zero
+      d.size_ = static_cast<int64_t>(got);
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+  d.inMemory_ = true;
+  return dic;
+}
+
 DicFile::DicFile(int fd, int64_t size) : fd_(fd), size_(size), arena_(new uint8_t[kBlocks * kBlockSize]) {
   for (int i = 0; i < kBlocks; ++i) blocks_[i].bytes = arena_.get() + i * kBlockSize;
 }
@@ -98,6 +120,12 @@ Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
 Result<bool> DicFile::ReadAt(int64_t pos, size_t n, uint8_t* out) {
   if (pos < 1) return Error{"位置 " + std::to_string(pos) + " はファイルの外です。"};
   int64_t offset = pos - 1;
+  if (inMemory_) {
+    const size_t have = offset < size_ ? std::min(n, static_cast<size_t>(size_ - offset)) : 0;
+    if (have > 0) std::memcpy(out, whole_.data() + offset, have);
+    std::memset(out + have, 0, n - have);
+    return true;
+  }
   while (n > 0) {
     if (offset >= size_) {
       std::memset(out, 0, n);
@@ -117,6 +145,9 @@ Result<bool> DicFile::ReadAt(int64_t pos, size_t n, uint8_t* out) {
 }
 
 Result<const uint8_t*> DicFile::Peek(int64_t pos, size_t n) {
+  if (inMemory_ && pos >= 1 && n <= kMaxPeek && pos - 1 + static_cast<int64_t>(n) <= size_) {
+    return reinterpret_cast<const uint8_t*>(whole_.data()) + (pos - 1);
+  }
   if (pos >= 1 && n <= kMaxPeek && pos - 1 + static_cast<int64_t>(n) <= size_) {
     int64_t offset = pos - 1, index = offset / kBlockSize;
     size_t within = static_cast<size_t>(offset - index * kBlockSize);
@@ -168,30 +199,26 @@ Result<CityRecord> DicFile::ReadCity(int64_t pos) {
   return rec;
 }
 
-namespace {
-
-void ParseTownHead(const uint8_t* b, TownHead& rec) {
+TownHead DicFile::ParseTownHead(const uint8_t* b) {
+  TownHead rec;
   rec.CityNo = I16(b);
   rec.OldCodeTail = I16(b + 2);
   rec.CodeNumber = I32(b + 4);
   rec.NameLength = b[8];
+  return rec;
 }
-
-}  // namespace
 
 Result<TownHead> DicFile::ReadTownHead(int64_t pos) {
   auto p = Peek(pos, kTownFixed);
   if (!p) return p.error();
-  TownHead rec;
-  ParseTownHead(*p, rec);
-  return rec;
+  return ParseTownHead(*p);
 }
 
 Result<TownRecord> DicFile::ReadTown(int64_t pos) {
   auto p = Peek(pos, kTownFixed + kTownNameField);
   if (!p) return p.error();
   TownRecord rec;
-  ParseTownHead(*p, rec);
+  static_cast<TownHead&>(rec) = ParseTownHead(*p);
   std::memcpy(rec.Name.bytes.data(), *p + kTownFixed, kTownNameField);
   return rec;
 }
@@ -249,7 +276,29 @@ std::string NumberDigits(int32_t codeNumber) {
   return s;
 }
 
+namespace {
+
+void PutDigits(char* at, int32_t value, int count) {
+  for (int i = count - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
+}
+
+bool WellFormed(const TownHead& town) {
+  return town.CodeNumber >= 0 && town.CodeNumber <= 999999999 && town.OldCodeTail >= 0 && town.OldCodeTail <= 9999;
+}
+
+}  // namespace
+
 std::string FormerCodeText(const TownHead& town) {
+  if (WellFormed(town)) {
+    // The text form below, without its strings: a batch forms it per town.
+    char out[6];
+    PutDigits(out, (town.CodeNumber / 10000000) % 10, 1);
+    PutDigits(out + 1, town.OldCodeTail / 100, 2);
+    if (town.CodeNumber / 100000000 == 1) return std::string(out, 3);
+    out[3] = '-';
+    PutDigits(out + 4, town.OldCodeTail % 100, 2);
+    return std::string(out, 6);
+  }
   std::string t = TailDigits(town.OldCodeTail), n = NumberDigits(town.CodeNumber);
   std::string code = n.substr(1, 1) + t.substr(0, 2);
   if (n[0] != '1') code += "-" + t.substr(2, 2);
@@ -257,6 +306,13 @@ std::string FormerCodeText(const TownHead& town) {
 }
 
 std::string CurrentCodeText(const TownHead& town) {
+  if (WellFormed(town)) {
+    char out[8];
+    PutDigits(out, (town.CodeNumber / 10000) % 1000, 3);
+    out[3] = '-';
+    PutDigits(out + 4, town.CodeNumber % 10000, 4);
+    return std::string(out, 8);
+  }
   std::string n = NumberDigits(town.CodeNumber);
   return n.substr(2, 3) + "-" + n.substr(5, 4);
 }

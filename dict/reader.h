@@ -21,6 +21,9 @@ class DicFile {
  public:
   // Never creates the file; a missing file is an error.
   static Result<std::unique_ptr<DicFile>> Open(const std::string& path);
+  // The same, with the whole file read into memory at once: for reading
+  // every record (a batch index), where block reads would dominate.
+  static Result<std::unique_ptr<DicFile>> OpenWhole(const std::string& path);
   ~DicFile();
   DicFile(const DicFile&) = delete;
   DicFile& operator=(const DicFile&) = delete;
@@ -37,6 +40,15 @@ class DicFile {
 
   // Copies n bytes from 1-based position pos into out.
   Result<bool> ReadAt(int64_t pos, size_t n, uint8_t* out);
+
+  // The n bytes at pos straight from memory after OpenWhole, or nullptr
+  // (not in memory, or not all inside the file).
+  const uint8_t* MemoryAt(int64_t pos, size_t n) const {
+    return inMemory_ && pos >= 1 && pos - 1 + static_cast<int64_t>(n) <= size_
+               ? reinterpret_cast<const uint8_t*>(whole_.data()) + (pos - 1)
+               : nullptr;
+  }
+  static TownHead ParseTownHead(const uint8_t* bytes);
 
   // n bytes (at most kMaxPeek) from pos, valid until the next read.
   static constexpr size_t kMaxPeek = 128;
@@ -58,6 +70,8 @@ class DicFile {
   Block blocks_[kBlocks];
   std::unique_ptr<uint8_t[]> arena_;
   uint8_t scratch_[kMaxPeek];
+  std::string whole_;  // the file, for OpenWhole
+  bool inMemory_ = false;
 };
 
 // The 47 prefecture rows kept in memory.

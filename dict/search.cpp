@@ -4,6 +4,7 @@
 
 #include "dict/chain.h"
 #include "dict/codec.h"
+#include "dict/codeinput.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
@@ -19,11 +20,8 @@ struct Query {
 
 std::optional<std::string> CheckQuery(std::string_view code, Query& q) {
   q.code = std::string(code);
+  if (auto problem = CodeInputProblem(code)) return problem;
   q.length = code.size();
-  if (q.length != 3 && q.length != 5 && q.length != 7) return std::string(kWrongLengthMessage);
-  if (!std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::string(kNotDigitsMessage);
-  }
   q.p2 = (code[0] - '0') * 10 + (code[1] - '0');
   q.d = code[2] - '0';
   q.value = std::stoi(q.code);

@@ -85,8 +85,23 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
   size_t total = 0;
   for (auto s : sjis) total += s.size() + 1;
   joined.reserve(total);
+  // Texts are joined with line feeds; a line feed of their own, or a lead
+  // byte that would swallow the separator, would shift every later text,
+  // so such bytes go in as "?" (they are broken text anyway).
   for (auto s : sjis) {
-    joined.append(s);
+    for (size_t i = 0; i < s.size(); ++i) {
+      const auto c = static_cast<unsigned char>(s[i]);
+      if (IsSjisLeadByte(c)) {
+        if (i + 1 < s.size() && s[i + 1] != '\n') {
+          joined.append(s.substr(i, 2));
+          ++i;
+        } else {
+          joined += '?';
+        }
+      } else {
+        joined += c == '\n' ? '?' : static_cast<char>(c);
+      }
+    }
     joined += '\n';
   }
   std::string utf8 = SjisToUtf8(joined);

@@ -11,7 +11,8 @@ namespace kovant::platform {
 std::string SjisToUtf8(std::string_view sjis);
 
 // Converts many texts in one pass (each conversion call has a fixed cost
-// that dominates for short names). Texts must not hold a line feed.
+// that dominates for short names). One text in, one text out, whatever the
+// bytes: a line feed or a lead byte without its trail byte becomes "?".
 std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis);
 
 // Characters without a CP932 form become "?" and set *lossy when given.

@@ -1,3 +1,5 @@
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QWindow>
 
 #include "platform/files.h"
@@ -385,6 +387,22 @@ TEST_F(MainWindow, DictionaryTruncatedOrReplacedWhileRunningNeverBreaksTheWindow
   w.Text1->setText("1000001");
   w.Command1_Click();
   EXPECT_EQ(w.List1->ListCount(), 1);
+}
+
+TEST_F(MainWindow, ACodePastedAsPeopleWriteItLandsAsDigits) {
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  w.Text1->setFocus();
+  QGuiApplication::clipboard()->setText(QStringLiteral("〒１００－０００１"));
+  Key(Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(Str(w.Text1->text()), "1000001");
+  // A text that is no code is refused whole; typing stays digits-only.
+  w.Text1->clear();
+  QGuiApplication::clipboard()->setText(QStringLiteral("東京都"));
+  Key(Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(Str(w.Text1->text()), "");
+  Type("10a0-0");
+  EXPECT_EQ(Str(w.Text1->text()), "1000");
 }
 
 // The walk and the search on the sample with its offices, at 北海道 → 札幌市中央区.

@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 
+#include "dict/codeindex.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "testdata.h"
@@ -156,6 +157,38 @@ TEST_P(NationalChecks, WalkListsEachPrefecturesCities) {
     for (const auto& e : listed.entries) got.insert(e.text);
     EXPECT_EQ(got.size(), listed.entries.size()) << pref.Name;
     EXPECT_EQ(got, cities[pref.Name]) << pref.Name;
+  }
+}
+
+// The batch index answers exactly as the search and the pick do, in the
+// same order: random current codes, every 3-digit former code and a share
+// of the 5-digit ones, and codes nobody has.
+TEST_P(NationalChecks, TheBatchIndexAnswersAsTheSearch) {
+  NATIONAL(n);
+  auto index = dict::CodeIndex::Build(n.path);
+  ASSERT_TRUE(index.ok()) << index.error().description;
+  std::set<std::string> codes = {"0000000", "9999999", "999", "99999"};
+  std::mt19937 rng(7);
+  std::uniform_int_distribution<size_t> pick(0, n.towns.size() - 1);
+  for (int i = 0; i < 1500; ++i) codes.insert(n.towns[pick(rng)].newCode);
+  for (const auto& t : n.towns) {
+    if (t.oldCode.size() == 3 || pick(rng) % 40 == 0) codes.insert(t.oldCode);
+  }
+  std::vector<std::string> all(codes.begin(), codes.end());
+  auto found = index->FindMany(all);
+  ASSERT_TRUE(found.ok());
+  for (size_t c = 0; c < all.size(); ++c) {
+    auto outcome = dict::SearchPostalCode(n.path, n.table, all[c]);
+    ASSERT_FALSE(outcome.readError);
+    const auto& got = (*found)[c];
+    ASSERT_EQ(got.size(), outcome.rows.size()) << all[c];
+    for (size_t r = 0; r < got.size(); ++r) {
+      auto picked = dict::ShowPickedResult(n.path, outcome.rows[r], "");
+      ASSERT_TRUE(picked.ok());
+      EXPECT_EQ(got[r].newCode, picked->NewCode) << all[c];
+      EXPECT_EQ(got[r].oldCode, picked->OldCode) << all[c];
+      EXPECT_EQ(got[r].pref + " " + got[r].city + " " + got[r].town, outcome.rows[r].text) << all[c];
+    }
   }
 }
 

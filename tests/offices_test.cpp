@@ -93,7 +93,7 @@ TEST(OfficesLookup, JsonMarksOfficesAndTheBundledDictionaryHasThem) {
   ASSERT_EQ(r.status, 0) << r.err;
   auto cut = r.out.find('\n');
   EXPECT_NE(r.out.substr(0, cut).find("\"office\":true"), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.substr(cut + 1).find("office"), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.substr(cut + 1).find("\"office\""), std::string::npos) << r.out;
   ProcessResult plain = RunProcess(Bin("kovant-lookup") + " --dic " + SampleDic() + " 1058799");
   EXPECT_EQ(plain.out, "105-8799\t105\t東京都\t港区\t芝公園４丁目２－８（株式会社　みなと企画）\t事業所\n");
 }

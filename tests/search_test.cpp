@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "dict/codeinput.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "dicfixture.h"
@@ -76,13 +77,10 @@ TEST_F(SearchFixture, RefusesWrongLengthsBeforeDigits) {
   for (const char* code : {"", "1", "1234", "123456", "12345678", "12a4"}) {
     EXPECT_EQ(dict::SearchPostalCode(path, table, code).warning, dict::kWrongLengthMessage) << code;
   }
+  // Lengths are counted in characters: ０６０ is three, not nine bytes.
   for (const char* code : {"12a", "06-01", "０６０", "06 00"}) {
     auto r = dict::SearchPostalCode(path, table, code);
-    if (std::string_view(code).size() == 3 || std::string_view(code).size() == 5) {
-      EXPECT_EQ(r.warning, dict::kNotDigitsMessage) << code;
-    } else {
-      EXPECT_EQ(r.warning, dict::kWrongLengthMessage) << code;  // ０６０ is nine bytes of UTF-8
-    }
+    EXPECT_EQ(r.warning, dict::kNotDigitsMessage) << code;
     EXPECT_TRUE(r.rows.empty());
     EXPECT_TRUE(r.heading.empty());
   }
@@ -281,6 +279,21 @@ TEST(SearchSample, SharedCodeListsEveryTown) {
   auto r = dict::SearchPostalCode(path, loaded->table, "1690075");
   EXPECT_EQ(r.rows.size(), 3u);
   EXPECT_EQ(r.heading, "該　当　住　所 （3 件）");
+}
+
+TEST(NormalizeCodeInput, CodesAsPeopleWriteThemBecomeDigitsAndTheRestStaysForTheMessages) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"100-0001", "1000001"},   {"１００－０００１", "1000001"}, {"〒100-0001", "1000001"},
+      {" 1000001 ", "1000001"},  {"1000001\r", "1000001"},      {"１００ー０００１", "1000001"},
+      {"100‐0001", "1000001"},   {"100−0001", "1000001"},       {"\xEF\xBB\xBF" "064-01", "06401"},
+      {"　０６４　", "064"},      {"ー100", "ー100"},             {"abc", "abc"},
+  };
+  for (const auto& [in, want] : cases) EXPECT_EQ(dict::NormalizeCodeInput(in), want) << in;
+  // Length counts characters: seven kana are seven, and not digits.
+  EXPECT_EQ(dict::CodeInputProblem("あいうえおかき"), std::string(dict::kNotDigitsMessage));
+  EXPECT_EQ(dict::CodeInputProblem("1234"), std::string(dict::kWrongLengthMessage));
+  EXPECT_FALSE(dict::CodeInputProblem("1000001"));
+  EXPECT_EQ(dict::SearchPostalCode("/nonexistent", {}, "あいう").warning, dict::kNotDigitsMessage);
 }
 
 }  // namespace

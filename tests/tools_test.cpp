@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform/sjis.h"
 #include "process.h"
 #include "settings/settings.h"
 #include "testdata.h"
@@ -41,25 +42,102 @@ TEST_F(Tools, LookupPrintsOneLinePerTown) {
 }
 
 TEST_F(Tools, LookupExitStatus) {
+  // A code that matches nothing, or is none, still gives its line.
   auto none = Lookup("9999999");
   EXPECT_EQ(none.status, 1);
-  EXPECT_EQ(none.out, "");
+  EXPECT_EQ(none.out, "9999999\t\t\t\t\t該当なし\n");
   auto length = Lookup("1234");
-  EXPECT_EQ(length.status, 2);
+  EXPECT_EQ(length.status, 1);
+  EXPECT_EQ(length.out, "1234\t\t\t\t\t不正\n");
   EXPECT_NE(length.err.find("入力された桁数が正しくありません。"), std::string::npos);
   auto digits = Lookup("12a");
-  EXPECT_EQ(digits.status, 2);
+  EXPECT_EQ(digits.status, 1);
   EXPECT_NE(digits.err.find("数字を入力してください。"), std::string::npos);
   auto missing = RunProcess(Bin("kovant-lookup") + " --dic /nonexistent/KOVANT.DIC 1000001");
   EXPECT_EQ(missing.status, 2);
   EXPECT_NE(missing.err.find("辞書の読み込みでエラーが発生しました。"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists("/nonexistent/KOVANT.DIC"));
+  EXPECT_EQ(Lookup("--column 0 x").status, 2);
+  EXPECT_EQ(Lookup("--bogus").status, 2);
 }
 
 TEST_F(Tools, LookupJson) {
   auto r = Lookup("--json 1000001");
   EXPECT_EQ(r.out,
-            "{\"new\":\"100-0001\",\"old\":\"100\",\"prefecture\":\"東京都\",\"city\":\"千代田区\",\"town\":\"千代田\"}\n");
+            "{\"input\":\"1000001\",\"code\":\"1000001\",\"status\":\"一致\",\"matches\":[{\"new\":\"100-0001\","
+            "\"old\":\"100\",\"prefecture\":\"東京都\",\"city\":\"千代田区\",\"town\":\"千代田\"}]}\n");
+}
+
+TEST_F(Tools, CodesFromStandardInputGiveALinePerInputInOrder) {
+  const std::string input = Quote("100-0001\r\n9999999\r\n〒１６９－００７５\r\nabc\r\n");
+  auto r = RunProcess("printf %s " + input + " | " + Bin("kovant-lookup") + " --dic " + Quote(folder_ + "/KOVANT.DIC"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out,
+            "100-0001\t100\t東京都\t千代田区\t千代田\n"
+            "9999999\t\t\t\t\t該当なし\n"
+            "169-0075\t169\t東京都\t新宿区\t高田馬場\n"
+            "169-0075\t169\t東京都\t新宿区\t高田馬場南\n"
+            "169-0075\t169\t東京都\t新宿区\t高田馬場北\n"
+            "abc\t\t\t\t\t不正\n");
+  auto json = RunProcess("printf %s " + input + " | " + Bin("kovant-lookup") + " --json - --dic " +
+                         Quote(folder_ + "/KOVANT.DIC"));
+  EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '\n'), 4);
+  for (const char* status : {"\"一致\"", "\"該当なし\"", "\"複数\"", "\"不正\""}) {
+    EXPECT_NE(json.out.find(status), std::string::npos) << status;
+  }
+  auto all = RunProcess("printf '1000001\\n0600042\\n' | " + Bin("kovant-lookup") + " --dic " +
+                        Quote(folder_ + "/KOVANT.DIC"));
+  EXPECT_EQ(all.status, 0);
+  // A full disk is an error; a reader that stops early ends it quietly.
+  auto full = Lookup("1000001 > /dev/full");
+  EXPECT_EQ(full.status, 2);
+  EXPECT_NE(full.err.find("書き込めません"), std::string::npos);
+  auto pipe = RunProcess("yes 1000001 | head -n 200000 | " + Bin("kovant-lookup") + " --dic " +
+                         Quote(folder_ + "/KOVANT.DIC") + " | head -n 1");
+  EXPECT_EQ(pipe.out, "100-0001\t100\t東京都\t千代田区\t千代田\n");
+  EXPECT_EQ(pipe.err, "");
+}
+
+TEST_F(Tools, ColumnConversionAppendsFiveColumnsAndKeepsEveryRowByteForByte) {
+  // What a spreadsheet on Windows saves: Shift-JIS, CRLF, quotes, a code
+  // that lost its leading zero.
+  const std::vector<std::string> rows = {"名前,〒,備考", "山田,\"100-0001\",\"東京, 本社\"", "佐藤,600042,",
+                                         "鈴木,1690075,", "田中,9999999,", "高橋,abc,\"複数\n行\""};
+  std::string sjis;
+  for (const auto& row : rows) sjis += kovant::platform::Utf8ToSjis(row) + "\r\n";
+  const std::string file = folder_ + "/list.csv";
+  std::ofstream(file, std::ios::binary) << sjis;
+  auto r = Lookup("--column 2 --header " + Quote(file));
+  EXPECT_EQ(r.status, 1);
+  const std::vector<std::string> added = {
+      ",郵便番号,都道府県,市区町村,町域,状態", ",100-0001,東京都,千代田区,千代田,一致",
+      ",060-0042,北海道,札幌市中央区,大通西（１～１９丁目）,一致（先頭の0を補完）",
+      ",169-0075,東京都,新宿区,高田馬場／高田馬場南／高田馬場北,複数", ",999-9999,,,,該当なし", ",,,,,不正"};
+  std::string want;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    want += kovant::platform::Utf8ToSjis(rows[i]) + kovant::platform::Utf8ToSjis(added[i]) + "\r\n";
+  }
+  EXPECT_EQ(r.out, want) << kovant::platform::SjisToUtf8(r.out);
+  // UTF-8 with a byte order mark and LF, as TSV: kept as it came.
+  const std::string tsv = folder_ + "/list.tsv";
+  std::ofstream(tsv, std::ios::binary) << "\xEF\xBB\xBF" "1000001\tA\n";
+  auto t = RunProcess("cat " + Quote(tsv) + " | " + Bin("kovant-lookup") + " --dic " + Quote(folder_ + "/KOVANT.DIC") +
+                      " --tsv --column 1");
+  EXPECT_EQ(t.status, 0);
+  EXPECT_EQ(t.out, "\xEF\xBB\xBF" "1000001\tA\t100-0001\t東京都\t千代田区\t千代田\t一致\n");
+}
+
+TEST(ToolManners, EveryToolPrintsHelpAndVersionOnStandardOutput) {
+  for (const char* tool : {"kovant-lookup", "kovant-mkdic", "kovant-link"}) {
+    auto help = RunProcess(Bin(tool) + " --help");
+    EXPECT_EQ(help.status, 0) << tool;
+    EXPECT_NE(help.out.find("使い方"), std::string::npos) << tool;
+    EXPECT_EQ(help.err, "") << tool;
+    auto version = RunProcess(Bin(tool) + " --version");
+    EXPECT_EQ(version.status, 0) << tool;
+    EXPECT_NE(version.out.find(std::string(tool) + " 1.31"), std::string::npos) << tool << version.out;
+  }
+  EXPECT_NE(RunProcess(Bin("kovant-lookup") + " --version").out.find("辞書データ 2026-04-27"), std::string::npos);
 }
 
 TEST_F(Tools, LookupWalk) {

@@ -19,14 +19,14 @@ constexpr const char* kService = "com.morvix.KOVANT";
 constexpr const char* kPath = "/KOVANT";
 constexpr const char* kInterface = "com.morvix.KOVANT.Link";
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: kovant-link [--caption TEXT] [--timeout SECONDS]\n"
-               "  Calls the running window up, waits until the user presses \"コピー\",\n"
-               "  and prints the six answer texts, one per line. TEXT is a part of the\n"
-               "  caption of the window to activate afterwards.\n"
-               "Exit status: 0 answered, 1 timed out, 2 no running program or bad use.\n");
-  return 2;
+int Usage(int status) {
+  std::fputs("使い方: kovant-link [--caption TEXT] [--timeout SECONDS]\n"
+             "  起動中のぴこらんを呼び出し、利用者が「コピー」を押すのを待って、\n"
+             "  答えの 6 つのテキストを 1 行ずつ書きます。TEXT は答えのあとで\n"
+             "  前面に出すウィンドウのタイトルの一部です。\n"
+             "終了状態: 0 答えあり、1 時間切れ、2 ぴこらんが起動していない・使い方の誤り\n",
+             status == 0 ? stdout : stderr);
+  return status;
 }
 
 }  // namespace
@@ -41,9 +41,14 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
       char* end = nullptr;
       timeoutSeconds = std::strtod(argv[++i], &end);
-      if (!end || *end || timeoutSeconds <= 0) return Usage();
+      if (!end || *end || timeoutSeconds <= 0) return Usage(2);
+    } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      return Usage(0);
+    } else if (std::strcmp(argv[i], "--version") == 0) {
+      std::printf("kovant-link %s\n", KOVANT_VERSION);
+      return 0;
     } else {
-      return Usage();
+      return Usage(2);
     }
   }
   QDBusConnection bus = QDBusConnection::sessionBus();

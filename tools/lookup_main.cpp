@@ -1,30 +1,51 @@
-// kovant-lookup: postal-code search and address walk from the command line.
+// kovant-lookup: postal-code search, batch and column conversion, and the
+// address walk from the command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <unistd.h>
+#include <functional>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "copy/compose.h"
 #include "dict/census.h"
+#include "dict/codeindex.h"
+#include "dict/codeinput.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "platform/files.h"
+#include "platform/sjis.h"
 #include "settings/settings.h"
+#include "tools/table.h"
 
 using namespace kovant;
 
 namespace {
 
-void Usage() {
-  std::fputs(
-      "使い方: kovant-lookup [--dic FILE] [--json] CODE...\n"
-      "        kovant-lookup [--dic FILE] [--json] --walk [PREFECTURE [CITY]]\n"
-      "        kovant-lookup [--dic FILE] --copy [--old] [--ini FILE] CODE\n"
-      "        kovant-lookup [--dic FILE] --info\n"
-      "  CODE is a 7-digit postal code or a 3- or 5-digit former code. Each match\n"
-      "  prints NEWCODE, OLDCODE, prefecture, city and town, separated by tabs.\n"
-      "  Exit status: 0 found, 1 nothing found, 2 bad input or dictionary.\n",
-      stderr);
-}
+constexpr const char* kUsage =
+    "使い方: kovant-lookup [--dic FILE] [--json] [CODE... | -]\n"
+    "        kovant-lookup [--dic FILE] --column N [--tsv] [--header] [--encoding sjis|utf8] [FILE]\n"
+    "        kovant-lookup [--dic FILE] [--json] --walk [PREFECTURE [CITY]]\n"
+    "        kovant-lookup [--dic FILE] --copy [--old] [--ini FILE] CODE\n"
+    "        kovant-lookup [--dic FILE] --info | --version | --help\n"
+    "  CODE は 7 桁の郵便番号か 3 桁・5 桁の旧郵便番号（\"〒100-0001\"、全角数字も可）。\n"
+    "  CODE がない（または -）ときは標準入力から 1 行に 1 つずつ読みます。\n"
+    "  一致した町域ごとに 新〒、旧〒、都道府県、市区町村、町域 をタブ区切りで書き、\n"
+    "  事業所には 6 列目に「事業所」、見つからないときは「該当なし」、不正な入力には「不正」。\n"
+    "  --column N  CSV（--tsv なら TSV）の N 列目の郵便番号に 郵便番号,都道府県,市区町村,町域,状態 を足す\n"
+    "  --header    1 行目を見出しとしてそのまま残し、見出しを足す\n"
+    "  --encoding  入力の文字コード（既定: 自動判別）。出力は入力と同じ文字コードと改行\n"
+    "  --json      入力 1 つにつき JSON 1 行（status と matches）\n"
+    "  --info      使用中の辞書、データ日付、町域と事業所の数\n"
+    "  終了状態: 0 すべて見つかった、1 見つからないものがあった、2 使い方・辞書・書き込みの誤り\n";
+
+constexpr const char* kFound = "一致";
+constexpr const char* kSeveral = "複数";
+constexpr const char* kNone = "該当なし";
+constexpr const char* kInvalid = "不正";
 
 std::string JsonString(const std::string& s) {
   std::string out = "\"";
@@ -43,28 +64,45 @@ std::string JsonString(const std::string& s) {
   return out + "\"";
 }
 
+// Standard output with its failures noticed: a full disk is an error (exit
+// status 2), a reader that went away (| head -1) ends the program quietly.
+class Out {
+ public:
+  void Write(std::string_view text) {
+    if (!failed_ && std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) failed_ = true;
+  }
+  bool Failed() { return failed_ || std::ferror(stdout); }
+  // The status to end with: given, or 2 when the output could not be written.
+  int Finish(int status) {
+    if (std::fflush(stdout) != 0 || Failed()) {
+      if (errno != EPIPE) std::fprintf(stderr, "kovant-lookup: 書き込めません: %s\n", std::strerror(errno));
+      return 2;
+    }
+    return status;
+  }
+
+ private:
+  bool failed_ = false;
+} out;
+
 struct Line {
   std::string newCode, oldCode, pref, city, town;
   bool office = false;  // an individual code of a large office
 };
 
-void Print(const Line& l, bool json) {
-  if (json) {
-    std::printf("{\"new\":%s,\"old\":%s,\"prefecture\":%s,\"city\":%s,\"town\":%s%s}\n",
-                JsonString(l.newCode).c_str(), JsonString(l.oldCode).c_str(), JsonString(l.pref).c_str(),
-                JsonString(l.city).c_str(), JsonString(l.town).c_str(), l.office ? ",\"office\":true" : "");
-  } else {
-    std::printf("%s\t%s\t%s\t%s\t%s%s\n", l.newCode.c_str(), l.oldCode.c_str(), l.pref.c_str(), l.city.c_str(),
-                l.town.c_str(), l.office ? "\t事業所" : "");
-  }
+std::string TextLine(const Line& l, const std::string& note) {
+  return l.newCode + "\t" + l.oldCode + "\t" + l.pref + "\t" + l.city + "\t" + l.town + (note.empty() ? "" : "\t" + note) +
+         "\n";
+}
+
+std::string JsonMatch(const Line& l) {
+  return "{\"new\":" + JsonString(l.newCode) + ",\"old\":" + JsonString(l.oldCode) + ",\"prefecture\":" +
+         JsonString(l.pref) + ",\"city\":" + JsonString(l.city) + ",\"town\":" + JsonString(l.town) +
+         (l.office ? ",\"office\":true" : "") + "}";
 }
 
 void PrintName(const std::string& name, bool json) {
-  if (json) {
-    std::printf("{\"name\":%s}\n", JsonString(name).c_str());
-  } else {
-    std::printf("%s\n", name.c_str());
-  }
+  out.Write(json ? "{\"name\":" + JsonString(name) + "}\n" : name + "\n");
 }
 
 int ReadError(const std::string& path, const dict::Error& e) {
@@ -111,25 +149,228 @@ int Walk(const std::string& path, const dict::PrefectureTable& table, const std:
   for (const auto& t : towns.entries) {
     auto rec = TownAt(path, t.itemData);
     if (!rec) return ReadError(path, rec.error());
-    Print({dict::CurrentCodeText(*rec), dict::FormerCodeText(*rec), pref.Name, city->text,
-           rec->NameLength == 0 ? std::string() : t.text, dict::IsOfficeRecord(*rec)},
-          json);
+    const Line line{dict::CurrentCodeText(*rec), dict::FormerCodeText(*rec), pref.Name, city->text,
+                    rec->NameLength == 0 ? std::string() : t.text, dict::IsOfficeRecord(*rec)};
+    out.Write(json ? JsonMatch(line) + "\n" : TextLine(line, line.office ? "事業所" : ""));
   }
   return towns.entries.empty() ? 1 : 0;
+}
+
+
+// The towns of each of many codes (an empty list for a code that is not
+// one), found one way or the other.
+using Matches = std::vector<std::vector<dict::CodeMatch>>;
+using Finder = std::function<dict::Result<Matches>(const std::vector<std::string>& codes)>;
+
+// Few codes: the window's own search, no index to build.
+Finder SearchFinder(const std::string& path, const dict::PrefectureTable& table) {
+  return [path, &table](const std::vector<std::string>& codes) -> dict::Result<Matches> {
+    Matches all;
+    for (const std::string& code : codes) {
+      std::vector<dict::CodeMatch>& matches = all.emplace_back();
+      if (code.empty()) continue;
+      auto outcome = dict::SearchPostalCode(path, table, code);
+      if (outcome.readError) return *outcome.readError;
+      for (const auto& row : outcome.rows) {
+        auto picked = dict::ShowPickedResult(path, row, "");
+        if (!picked) return picked.error();
+        auto rec = TownAt(path, row.itemData);
+        if (!rec) return rec.error();
+        size_t b1 = row.text.find(' '), b2 = row.text.find(' ', b1 + 1);
+        matches.push_back({picked->NewCode, picked->OldCode, picked->Address1, picked->Address2,
+                           row.text.substr(b2 + 1), dict::IsOfficeRecord(*rec)});
+      }
+    }
+    return all;
+  };
+}
+
+Finder IndexFinder(const dict::CodeIndex& index) {
+  return [&index](const std::vector<std::string>& codes) { return index.FindMany(codes); };
+}
+
+Line LineOf(const dict::CodeMatch& m) { return {m.newCode, m.oldCode, m.pref, m.city, m.town, m.office}; }
+
+// Input codes as typed: for each, a line per town or one line with its
+// status. Returns whether every one was found, or the read error.
+dict::Result<bool> LookUp(const std::vector<std::string>& inputs, const Finder& find, bool json) {
+  std::vector<std::string> codes, queries;
+  std::vector<bool> bad;
+  for (const std::string& input : inputs) {
+    codes.push_back(dict::NormalizeCodeInput(input));
+    const auto problem = dict::CodeInputProblem(codes.back());
+    if (problem) std::fprintf(stderr, "%s: %s\n", input.c_str(), problem->c_str());
+    bad.push_back(problem.has_value());
+    queries.push_back(problem ? std::string() : codes.back());
+  }
+  auto found = find(queries);
+  if (!found) return found.error();
+  bool all = true;
+  std::string text;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    const auto& matches = (*found)[i];
+    all = all && !matches.empty();
+    const char* status = bad[i] ? kInvalid : matches.empty() ? kNone : matches.size() == 1 ? kFound : kSeveral;
+    if (json) {
+      text += "{\"input\":" + JsonString(inputs[i]) + ",\"code\":" + JsonString(codes[i]) +
+              ",\"status\":" + JsonString(status) + ",\"matches\":[";
+      for (size_t m = 0; m < matches.size(); ++m) text += (m ? "," : "") + JsonMatch(LineOf(matches[m]));
+      text += "]}\n";
+    } else if (matches.empty()) {
+      text += TextLine({codes[i], "", "", "", "", false}, status);
+    } else {
+      for (const auto& m : matches) text += TextLine(LineOf(m), m.office ? "事業所" : "");
+    }
+  }
+  out.Write(text);
+  return all;
+}
+
+// The code column's form of a code: "NNN-NNNN", "NNN-NN" or "NNN".
+std::string CodeText(const std::string& code) {
+  return code.size() > 3 ? code.substr(0, 3) + "-" + code.substr(3) : code;
+}
+
+struct ColumnOptions {
+  size_t column = 0;  // 1-based
+  char separator = ',';
+  bool header = false;
+  std::string encoding;  // "sjis", "utf8" or "" to recognise
+};
+
+bool IsUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (size_t k = 1; k < n; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+// A code cell made ready for the lookup.
+struct Cell {
+  std::string code;   // normalised; empty when it is no code
+  bool repaired = false;
+};
+
+Cell PrepareCell(const std::string& cell) {
+  Cell c{dict::NormalizeCodeInput(cell)};
+  if (!dict::CodeInputProblem(c.code)) return c;
+  // A spreadsheet that took the code for a number dropped its leading zero
+  // ("600042" for 060-0042): put it back only when nothing else is meant.
+  if ((c.code.size() == 6 || c.code.size() == 4) && !dict::CodeInputProblem(c.code + "0")) {
+    c.code = "0" + c.code;
+    c.repaired = true;
+    return c;
+  }
+  c.code.clear();
+  return c;
+}
+
+// The five appended columns of one row: code, prefecture, city, town, status.
+std::vector<std::string> Columns(const Cell& cell, const std::vector<dict::CodeMatch>& matches) {
+  if (cell.code.empty() || (cell.repaired && matches.empty())) return {"", "", "", "", kInvalid};
+  std::string pref, city, town;
+  if (!matches.empty()) {
+    pref = matches[0].pref;
+    city = matches[0].city;
+    for (size_t i = 0; i < matches.size(); ++i) {
+      if (matches[i].pref != pref) pref.clear();
+      if (matches[i].city != matches[0].city || matches[i].pref != matches[0].pref) city.clear();
+      town += (i ? "／" : "") + matches[i].town;
+    }
+  }
+  std::string status = matches.empty() ? kNone : matches.size() == 1 ? kFound : kSeveral;
+  if (cell.repaired) status += "（先頭の0を補完）";
+  return {CodeText(cell.code), pref, city, town, status};
+}
+
+constexpr size_t kChunk = 4096;  // rows looked up together
+
+int ConvertColumn(const std::string& dicPath, const std::string& file, const ColumnOptions& options) {
+  std::string text;
+  if (file.empty() || file == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    auto read = platform::ReadWholeFile(file, size_t{512} << 20);
+    if (!read) {
+      std::fprintf(stderr, "kovant-lookup: %s: 読み込めません。\n", file.c_str());
+      return 2;
+    }
+    text = std::move(*read);
+  }
+  auto index = dict::CodeIndex::Build(dicPath);
+  if (!index) return ReadError(dicPath, index.error());
+  const bool sjis = options.encoding.empty() ? !IsUtf8(text) : options.encoding == "sjis";
+  auto encode = [&](const std::string& utf8) { return sjis ? platform::Utf8ToSjis(utf8) : utf8; };
+  bool all = true;
+  const auto records = tools::SplitTable(text, options.separator);
+  for (size_t first = 0; first < records.size() && !out.Failed(); first += kChunk) {
+    const size_t last = std::min(records.size(), first + kChunk);
+    std::vector<Cell> cells;
+    std::vector<std::string> codes;
+    for (size_t r = first; r < last; ++r) {
+      const auto& fields = records[r].fields;
+      const std::string cell = options.column <= fields.size() ? fields[options.column - 1] : std::string();
+      cells.push_back(PrepareCell(sjis ? platform::SjisToUtf8(cell) : cell));
+      codes.push_back(cells.back().code);
+    }
+    auto found = index->FindMany(codes);
+    if (!found) return ReadError(dicPath, found.error());
+    std::string chunk;
+    for (size_t r = first; r < last; ++r) {
+      const bool header = r == 0 && options.header;
+      const auto& matches = (*found)[r - first];
+      if (!header) all = all && !matches.empty();
+      const std::vector<std::string> added = header ? std::vector<std::string>{"郵便番号", "都道府県", "市区町村", "町域", "状態"}
+                                                    : Columns(cells[r - first], matches);
+      chunk += records[r].raw;
+      for (const auto& field : added) chunk += options.separator + tools::TableField(encode(field), options.separator);
+      chunk += records[r].lineEnd;
+    }
+    out.Write(chunk);
+  }
+  return out.Finish(all ? 0 : 1);
+}
+
+// The dictionary's data date for --version.
+std::string DataDate(const std::string& path) {
+  auto dic = dict::DicFile::Open(path);
+  if (!dic) return "辞書なし";
+  auto header = (*dic)->ReadHeader();
+  return header ? "辞書データ " + header->DataDate : "辞書を読めません";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Standard input read line by line in bulk, not in step with stdio.
+  std::ios::sync_with_stdio(false);
+  std::cin.tie(nullptr);
   std::string path, iniPath;
-  bool json = false, walk = false, copyText = false, oldCode = false, info = false;
+  bool json = false, walk = false, copyText = false, oldCode = false, info = false, version = false;
+  ColumnOptions column;
   std::vector<std::string> args;
+  auto usage = [](int status) {
+    std::fputs(kUsage, status == 0 ? stdout : stderr);
+    return status;
+  };
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "--dic" && i + 1 < argc) {
-      path = argv[++i];
-    } else if (a == "--ini" && i + 1 < argc) {
-      iniPath = argv[++i];
+    auto value = [&](std::string& to) {
+      if (i + 1 >= argc) return false;
+      to = argv[++i];
+      return true;
+    };
+    std::string number;
+    if (a == "--dic") {
+      if (!value(path)) return usage(2);
+    } else if (a == "--ini") {
+      if (!value(iniPath)) return usage(2);
     } else if (a == "--json") {
       json = true;
     } else if (a == "--walk") {
@@ -140,32 +381,55 @@ int main(int argc, char** argv) {
       copyText = true;
     } else if (a == "--old") {
       oldCode = true;
+    } else if (a == "--column") {
+      if (!value(number)) return usage(2);
+      char* end = nullptr;
+      const long n = std::strtol(number.c_str(), &end, 10);
+      if (*end != '\0' || n < 1 || n > 100000) {
+        std::fprintf(stderr, "kovant-lookup: --column は 1 以上の列番号です: %s\n", number.c_str());
+        return 2;
+      }
+      column.column = static_cast<size_t>(n);
+    } else if (a == "--tsv") {
+      column.separator = '\t';
+    } else if (a == "--header") {
+      column.header = true;
+    } else if (a == "--encoding") {
+      if (!value(column.encoding)) return usage(2);
+      if (column.encoding == "shift_jis" || column.encoding == "cp932") column.encoding = "sjis";
+      if (column.encoding == "utf-8") column.encoding = "utf8";
+      if (column.encoding != "sjis" && column.encoding != "utf8") return usage(2);
+    } else if (a == "--version") {
+      version = true;
     } else if (a == "-h" || a == "--help") {
-      Usage();
-      return 0;
-    } else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
-      Usage();
-      return 2;
+      return usage(0);
+    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+      return usage(2);
     } else {
       args.push_back(a);
     }
   }
   if (path.empty()) path = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
+  if (version) {
+    out.Write(std::string("kovant-lookup ") + KOVANT_VERSION + "（" + DataDate(path) + ": " + path + "）\n");
+    return out.Finish(0);
+  }
   if (info) {
-    if (walk || copyText || !args.empty()) {
-      Usage();
-      return 2;
-    }
+    if (walk || copyText || !args.empty() || column.column) return usage(2);
     auto census = dict::TakeCensus(path);
     if (!census) return ReadError(path, census.error());
-    std::printf("辞書: %s\nデータ日付: %s\n町域: %zu\n事業所: %zu\n市区町村: %zu\n郵便番号: %zu\n", path.c_str(),
-                census->header.DataDate.c_str(), census->towns, census->offices, census->cities, census->codes.size());
-    return 0;
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "辞書: %s\nデータ日付: %s\n町域: %zu\n事業所: %zu\n市区町村: %zu\n郵便番号: %zu\n",
+                  path.c_str(), census->header.DataDate.c_str(), census->towns, census->offices, census->cities,
+                  census->codes.size());
+    out.Write(buf);
+    return out.Finish(0);
   }
-  if ((!walk && args.empty()) || (walk && args.size() > 2) || (copyText && (walk || args.size() != 1))) {
-    Usage();
-    return 2;
+  if (column.column) {
+    if (walk || copyText || json || args.size() > 1) return usage(2);
+    return ConvertColumn(path, args.empty() ? std::string() : args[0], column);
   }
+  if ((walk && args.size() > 2) || (copyText && (walk || args.size() != 1))) return usage(2);
   auto loaded = dict::LoadDictionary(path);
   if (!loaded) return ReadError(path, loaded.error());
   if (loaded->versionMismatch) {
@@ -173,10 +437,10 @@ int main(int argc, char** argv) {
     return 2;
   }
   const auto& table = loaded->table;
-  if (walk) return Walk(path, table, args, json);
+  if (walk) return out.Finish(Walk(path, table, args, json));
 
-  settings::Settings settings;
   if (copyText) {
+    settings::Settings settings;
     std::string folder = platform::SettingsFolder(), name(settings::kIniFileName);
     if (!iniPath.empty()) {
       auto slash = iniPath.rfind('/');
@@ -184,33 +448,56 @@ int main(int argc, char** argv) {
       name = slash == std::string::npos ? iniPath : iniPath.substr(slash + 1);
     }
     settings::LoadSettings(settings, folder, name);
+    const std::string code = dict::NormalizeCodeInput(args[0]);
+    if (auto problem = dict::CodeInputProblem(code)) {
+      std::fprintf(stderr, "%s: %s\n", args[0].c_str(), problem->c_str());
+      return 1;
+    }
+    auto outcome = dict::SearchPostalCode(path, table, code);
+    if (outcome.readError) return ReadError(path, *outcome.readError);
+    if (outcome.rows.empty()) return 1;
+    auto picked = dict::ShowPickedResult(path, outcome.rows[0], "");
+    if (!picked) return ReadError(path, picked.error());
+    out.Write(copy::ComposeCopyText(oldCode ? 0 : 1, *picked, settings) + "\n");
+    return out.Finish(0);
   }
 
-  bool bad = false, found = false;
-  for (const auto& code : args) {
-    auto outcome = dict::SearchPostalCode(path, table, code);
-    if (!outcome.warning.empty()) {
-      std::fprintf(stderr, "%s: %s\n", code.c_str(), outcome.warning.c_str());
-      bad = true;
-      continue;
-    }
-    if (outcome.readError) return ReadError(path, *outcome.readError);
-    for (const auto& row : outcome.rows) {
-      auto picked = dict::ShowPickedResult(path, row, "");
-      if (!picked) return ReadError(path, picked.error());
-      found = true;
-      if (copyText) {
-        std::printf("%s\n", copy::ComposeCopyText(oldCode ? 0 : 1, *picked, settings).c_str());
-        return 0;
+  bool all = true;
+  if (args.empty() || (args.size() == 1 && args[0] == "-")) {
+    // Codes from standard input, one per line: the dictionary is read once
+    // into an index when the first line arrives.
+    std::optional<dict::CodeIndex> index;
+    std::vector<std::string> lines;
+    std::string line;
+    const bool interactive = isatty(STDIN_FILENO);
+    auto flush = [&]() -> dict::Result<bool> {
+      if (lines.empty()) return true;
+      if (!index) {
+        auto built = dict::CodeIndex::Build(path);
+        if (!built) return built.error();
+        index = std::move(*built);
       }
-      size_t b1 = row.text.find(' '), b2 = row.text.find(' ', b1 + 1);
-      auto rec = TownAt(path, row.itemData);
-      if (!rec) return ReadError(path, rec.error());
-      Print({picked->NewCode, picked->OldCode, picked->Address1, picked->Address2, row.text.substr(b2 + 1),
-             dict::IsOfficeRecord(*rec)},
-            json);
+      auto found = LookUp(lines, IndexFinder(*index), json);
+      lines.clear();
+      if (interactive) std::fflush(stdout);
+      return found;
+    };
+    while (!out.Failed() && std::getline(std::cin, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      lines.push_back(line);
+      // At a terminal each answer comes at once; from a file, in chunks.
+      if (lines.size() < (interactive ? 1 : kChunk)) continue;
+      auto found = flush();
+      if (!found) return ReadError(path, found.error());
+      all = all && *found;
     }
+    auto found = flush();
+    if (!found) return ReadError(path, found.error());
+    all = all && *found;
+    return out.Finish(all ? 0 : 1);
   }
-  if (bad) return 2;
-  return found ? 0 : 1;
+  auto found = LookUp(args, SearchFinder(path, table), json);
+  if (!found) return ReadError(path, found.error());
+  all = *found;
+  return out.Finish(all ? 0 : 1);
 }

@@ -22,6 +22,7 @@ constexpr const char* kUsage =
     "使い方: kovant-mkdic [-o FILE | --install] [-q] [--date YYYY-MM-DD] [--offices JIGYOSYO] INPUT\n"
     "        kovant-mkdic --update [--from URL] [--timeout SECONDS] [-q]\n"
     "        kovant-mkdic --download FOLDER [--from URL] [--timeout SECONDS]\n"
+    "        kovant-mkdic --version | --help\n"
     "  INPUT       ken_all.zip, or KEN_ALL.CSV (Shift-JIS or UTF-8)\n"
     "  -o FILE     書き出す辞書（既定: KOVANT.DIC）\n"
     "  --install   利用者のデータフォルダー（${XDG_DATA_HOME:-~/.local/share}/kovant）に書き出す\n"
@@ -251,6 +252,13 @@ int main(int argc, char** argv) {
       args.quiet = true;
     } else if (a == "-h" || a == "--help") {
       return usage(0);
+    } else if (a == "--version") {
+      const std::string dic = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
+      auto census = dict::DicFile::Open(dic);
+      auto header = census ? (*census)->ReadHeader() : dict::Result<dict::DicHeader>(dict::Error{""});
+      std::printf("kovant-mkdic %s（使用中の辞書: %s、データ日付 %s）\n", KOVANT_VERSION, dic.c_str(),
+                  header ? header->DataDate.c_str() : "なし");
+      return 0;
     } else if (!a.empty() && a[0] == '-') {
       return usage(2);
     } else if (args.input.empty()) {

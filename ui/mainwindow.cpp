@@ -19,7 +19,13 @@
 #include "settings/settings.h"
 #include "ui/settingswindow.h"
 
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QSignalBlocker>
+
+#include "dict/codeinput.h"
 
 namespace kovant::ui {
 namespace {
@@ -611,6 +617,18 @@ bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
       static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
     Combo1_GotFocus();
   }
+  if (obj == Text1 && event->type() == QEvent::ContextMenu) {
+    // The standard menu, with its paste going through the same normaliser.
+    QMenu* menu = Text1->createStandardContextMenu();
+    for (QAction* action : menu->actions()) {
+      if (action->objectName() != QLatin1String("edit-paste")) continue;
+      action->disconnect();
+      connect(action, &QAction::triggered, this, &Kovant1::PasteIntoText1);
+    }
+    menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
+    delete menu;
+    return true;
+  }
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(obj, event);
   // The key reaches the focused control after us; seen again on its way up
   // the parents, it is not ours to handle twice.
@@ -618,6 +636,10 @@ bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
   if (obj != (focus && focus->window() == this ? focus : this)) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   const int k = key->key();
+  if (obj == Text1 && key->matches(QKeySequence::Paste)) {
+    PasteIntoText1();
+    return true;
+  }
   if (k == Qt::Key_Return || k == Qt::Key_Enter) {
     // A focused button takes Enter; otherwise the default button "コピー"
     // does while enabled, and the key handler gets it only when it is not.
@@ -641,6 +663,18 @@ bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
     }
   }
   return false;
+}
+
+// A code pasted as people write it ("〒100-0001", full-width digits) lands
+// as the digits the box takes; a text that is no code is refused whole.
+void Kovant1::PasteIntoText1() {
+  const std::string code = dict::NormalizeCodeInput(S(QGuiApplication::clipboard()->text()));
+  const bool digits = !code.empty() && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (!digits) {
+    QApplication::beep();
+    return;
+  }
+  Text1->insert(Q(code));
 }
 
 bool Kovant1::event(QEvent* event) {

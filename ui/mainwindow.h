@@ -116,6 +116,7 @@ class Kovant1 : public QWidget {
   // supplement too unless InputClear keeps it.
   void ClearShownResult();
   bool ReloadIfChanged();
+  void PasteIntoText1();
   void ShowDataDate(bool updated);
   void FillTowns(bool withOffices);
   void FillProfiles();
