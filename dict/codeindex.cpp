@@ -14,6 +14,7 @@ namespace {
 // 3-digit codes below 1000 and 5-digit ones from 1000 on.
 constexpr uint32_t kNewBuckets = 100000, kNewDivisor = 100;
 constexpr uint32_t kFiveDigitBase = 1000, kOldBuckets = kFiveDigitBase + 100000;
+constexpr size_t kMaxTowns = 2000000;
 
 }  // namespace
 
@@ -91,12 +92,19 @@ Result<CodeIndex> CodeIndex::Build(const std::string& dictionaryPath) {
       citySjis.push_back(std::move(*name));
       const auto cityIndex = static_cast<uint32_t>(citySjis.size() - 1);
       auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
+        // Chains shared by many cities would list one record many times;
+        // no real dictionary comes near this many.
+        if (index.towns_.size() >= kMaxTowns) {
+          failure = Error{"町域が多すぎます。"};
+          return false;
+        }
         index.towns_.push_back({head.CodeNumber, static_cast<int32_t>(pos),
                                 static_cast<uint32_t>(head.CodeNumber) % 10000000, cityIndex, head.OldCodeTail,
                                 static_cast<uint8_t>(p), head.NameLength});
         return true;
       });
       if (!towns) return towns.error();
+      if (failure) return *failure;
     }
   }
   std::vector<std::string_view> views(citySjis.begin(), citySjis.end());

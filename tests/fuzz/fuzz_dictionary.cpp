@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dict/codeindex.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "fuzztemp.h"
@@ -17,11 +18,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Codes taken from the input's last bytes, so the fuzzer can steer them.
   std::string digits;
   for (size_t i = size; i-- > 0 && digits.size() < 7;) digits += static_cast<char>('0' + data[i] % 10);
+  std::vector<std::string> codes;
   for (size_t len : {3u, 5u, 7u}) {
     if (digits.size() < len) break;
-    auto found = dict::SearchPostalCode(path, table, digits.substr(0, len));
+    codes.push_back(digits.substr(0, len));
+    auto found = dict::SearchPostalCode(path, table, codes.back());
     for (size_t i = 0; i < found.rows.size() && i < 4; ++i) (void)dict::ShowPickedResult(path, found.rows[i], "");
   }
+  // The batch index reads every record of the same file.
+  if (auto index = dict::CodeIndex::Build(path); index.ok()) (void)index->FindMany(codes);
   for (const auto& pref : table.rows) {
     auto cities = dict::LoadCities(path, table, pref.PrefNo);
     for (size_t c = 0; c < cities.cityTable.size() && c < 3; ++c) {
