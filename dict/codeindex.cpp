@@ -22,16 +22,16 @@ constexpr size_t kMaxTowns = 2000000;
 constexpr uint32_t kNoKey = UINT32_MAX;
 
 template <typename KeyOf>
-void CodeIndex::Buckets::Fill(const std::vector<Town>& towns, size_t keys, KeyOf keyOf) {
+void CodeIndex::Buckets::Fill(const std::vector<Town>& towns, size_t keys, uint32_t divisor, KeyOf keyOf) {
   offsets.assign(keys + 1, 0);
   for (const Town& t : towns) {
-    if (uint32_t k = keyOf(t); k != kNoKey) ++offsets[k + 1];
+    if (uint32_t k = keyOf(t); k != kNoKey) ++offsets[k / divisor + 1];
   }
   for (size_t k = 0; k < keys; ++k) offsets[k + 1] += offsets[k];
   order.resize(offsets[keys]);
   std::vector<uint32_t> next(offsets.begin(), offsets.end() - 1);
   for (uint32_t i = 0; i < towns.size(); ++i) {
-    if (uint32_t k = keyOf(towns[i]); k != kNoKey) order[next[k]++] = i;
+    if (uint32_t k = keyOf(towns[i]); k != kNoKey) order[next[k / divisor]++] = {k, i};
   }
 }
 
@@ -45,8 +45,8 @@ bool WellFormed(int32_t n, int tail) { return n >= 0 && n <= 999999999 && tail >
 
 const CodeIndex::Buckets& CodeIndex::NewBuckets() const {
   if (byNew_.offsets.empty()) {
-    byNew_.Fill(towns_, kNewBuckets, [](const Town& t) {
-      return WellFormed(t.codeNumber, t.oldCodeTail) ? t.code / kNewDivisor : kNoKey;
+    byNew_.Fill(towns_, kNewBuckets, kNewDivisor, [](const Town& t) {
+      return WellFormed(t.codeNumber, t.oldCodeTail) ? t.code : kNoKey;
     });
   }
   return byNew_;
@@ -54,7 +54,7 @@ const CodeIndex::Buckets& CodeIndex::NewBuckets() const {
 
 const CodeIndex::Buckets& CodeIndex::OldBuckets() const {
   if (byOld_.offsets.empty()) {
-    byOld_.Fill(towns_, kOldBuckets, [](const Town& t) {
+    byOld_.Fill(towns_, kOldBuckets, 1, [](const Town& t) {
       if (!WellFormed(t.codeNumber, t.oldCodeTail)) return kNoKey;
       const int kind = t.codeNumber / 100000000, first = (t.codeNumber / 10000000) % 10;
       if (kind == 1) return static_cast<uint32_t>(first * 100 + t.oldCodeTail / 100);
@@ -139,12 +139,13 @@ Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vecto
     if (!digits) continue;
     const bool current = code.size() == 7;
     const Buckets& buckets = current ? NewBuckets() : OldBuckets();
-    const uint32_t key = current ? value / kNewDivisor : code.size() == 5 ? kFiveDigitBase + value : value;
+    const uint32_t key = current ? value : code.size() == 5 ? kFiveDigitBase + value : value;
+    const uint32_t bucket = current ? key / kNewDivisor : key;
     std::vector<Hit>& hits = hitsOf[c];
-    for (uint32_t k = buckets.offsets[key]; k < buckets.offsets[key + 1]; ++k) {
-      const uint32_t i = buckets.order[k];
+    for (uint32_t k = buckets.offsets[bucket]; k < buckets.offsets[bucket + 1]; ++k) {
+      if (buckets.order[k].code != key) continue;
+      const uint32_t i = buckets.order[k].town;
       const Town& t = towns_[i];
-      if (current && t.code != value) continue;
       auto field = file_->Peek(t.pos + kTownFixed, kTownNameField);
       if (!field) return field.error();
       const std::string_view bytes(reinterpret_cast<const char*>(*field), kTownNameField);

@@ -48,10 +48,15 @@ class CodeIndex {
   };
   // Towns by key: buckets [offsets[k], offsets[k+1]) of order, file order
   // within. Made when the first code of their kind is looked up.
+  struct Entry {
+    uint32_t code;  // the whole key, so a bucket is scanned without touching the towns
+    uint32_t town;
+  };
   struct Buckets {
-    std::vector<uint32_t> offsets, order;
+    std::vector<uint32_t> offsets;
+    std::vector<Entry> order;
     template <typename KeyOf>
-    void Fill(const std::vector<Town>& towns, size_t keys, KeyOf keyOf);
+    void Fill(const std::vector<Town>& towns, size_t keys, uint32_t divisor, KeyOf keyOf);
   };
   const Buckets& NewBuckets() const;
   const Buckets& OldBuckets() const;
