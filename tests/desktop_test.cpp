@@ -340,10 +340,12 @@ TEST_F(Desktop, InstalledIntoAReadOnlyPrefixRunsAndKeepsSettingsInTheUserFolder)
   ProcessResult install = RunProcess("cmake --install " + Quote(KOVANT_BUILD_DIR) + " --prefix " + Quote(prefix));
   ASSERT_EQ(install.status, 0) << install.err;
   for (const char* f : {"bin/kovant", "bin/kovant-mkdic", "bin/kovant-lookup", "bin/kovant-link",
-                        "share/kovant/KOVANT.DIC", "share/applications/kovant.desktop",
-                        "share/icons/hicolor/scalable/apps/kovant.svg", "share/man/man1/kovant.1",
-                        "share/man/man1/kovant-mkdic.1", "share/man/man1/kovant-lookup.1",
-                        "share/man/man1/kovant-link.1"}) {
+                        "share/kovant/KOVANT.DIC", "share/applications/io.github.kovant.kovant.desktop",
+                        "share/metainfo/io.github.kovant.kovant.metainfo.xml",
+                        "share/icons/hicolor/scalable/apps/kovant.svg", "share/icons/hicolor/48x48/apps/kovant.png",
+                        "share/man/man1/kovant.1.gz", "share/man/man1/kovant-mkdic.1.gz",
+                        "share/man/man1/kovant-lookup.1.gz", "share/man/man1/kovant-link.1.gz",
+                        "share/doc/kovant/copyright"}) {
     EXPECT_TRUE(std::filesystem::exists(prefix + "/" + f)) << f;
   }
   // A user without write access to the prefix: root drops to nobody for it.

@@ -12,6 +12,9 @@ using MainWindow = UiFixture;
 
 TEST_F(MainWindow, OpensInWalkModeWithPrefecturesAndNoSelection) {
   ASSERT_TRUE(Open(0));
+  // The program's icon, bundled at the usual sizes.
+  EXPECT_FALSE(window->windowIcon().pixmap(16, 16).isNull());
+  EXPECT_FALSE(window->windowIcon().pixmap(256, 256).isNull());
   auto& w = *window;
   EXPECT_TRUE(w.AddressMode());
   EXPECT_EQ(w.List2->ListCount(), 47);

@@ -147,4 +147,12 @@ void Warn(const AppState& app, QWidget* parent, const QString& text) {
   }
 }
 
+QIcon ApplicationIcon() {
+  QIcon bundled;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+    bundled.addFile(QStringLiteral(":/icons/%1x%1/kovant.png").arg(size), QSize(size, size));
+  }
+  return QIcon::fromTheme(QStringLiteral("kovant"), bundled);
+}
+
 }  // namespace kovant::ui

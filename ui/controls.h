@@ -2,6 +2,8 @@
 // for by name, list boxes that carry item values, the warning box.
 #pragma once
 
+#include <QIcon>
+
 #include <QComboBox>
 #include <QFont>
 #include <QLineEdit>
@@ -65,6 +67,9 @@ class ListBox : public QListWidget {
 // Refills a drop-down list without raising its change signal and leaves it
 // without a selection.
 void FillCombo(QComboBox* combo, const std::vector<std::string>& texts);
+
+// The program's icon: the theme's when installed, else the bundled one.
+QIcon ApplicationIcon();
 
 // The message box of the system: title "ぴこらん", warning icon, one OK button.
 void ShowWarningBox(QWidget* parent, const QString& text);

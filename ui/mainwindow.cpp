@@ -54,6 +54,7 @@ QLabel* MakeLabel(QWidget* parent, const char* caption, const QFont& font, const
 
 Kovant1::Kovant1(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
   setWindowTitle(QStringLiteral("ぴこらん Ver. 1.31"));
+  setWindowIcon(ApplicationIcon());
   setObjectName("KOVANT1");
   setFont(JapaneseFont(true, 9.75));
   setFixedSize(Px(7725), Px(3975));

@@ -39,6 +39,8 @@ bool HandOver(platform::Desktop& desktop) {
 }
 
 int RunProgram(QApplication& app) {
+  QApplication::setWindowIcon(ApplicationIcon());
+  QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kovant.kovant"));
   auto desktop = platform::MakeX11Desktop();
   // Creation: a second start hands over and ends before touching anything.
   auto lock = platform::InstanceLock::Acquire();
