@@ -86,6 +86,14 @@ Result<std::string> ExpandText(std::string_view codedField, int byteLength) {
       if (i + 1 >= codedField.size()) {
         return Error{"名前の最後の文字が欄の外にはみ出しています。"};
       }
+      // A byte that cannot follow a lead byte (a line feed, say) is a broken
+      // name, never text to show beside another town's code.
+      const auto trail = static_cast<unsigned char>(codedField[i + 1]);
+      if (trail < 0x40 || trail == 0x7F || trail > 0xFC) {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%02X 0x%02X", c, trail);
+        return Error{std::string("名前の文字 ") + hex + " は Shift-JIS ではありません。"};
+      }
       out.append(codedField.substr(i, 2));
       i += 2;
     } else if (c >= 0x80) {

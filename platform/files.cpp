@@ -129,7 +129,23 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
   return data;
 }
 
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
+std::string WriteFileAtomically(const std::string& given, std::string_view bytes) {
+  std::string path = given;
+  struct stat st{};
+  bool exists = lstat(path.c_str(), &st) == 0;
+  if (exists && S_ISLNK(st.st_mode)) {
+    // A link of the user's own (settings kept elsewhere) is written through
+    // to its target; one of somebody else's is not followed.
+    if (st.st_uid != geteuid()) return "他の利用者のシンボリックリンクには書き込みません。";
+    char* resolved = realpath(path.c_str(), nullptr);
+    if (!resolved) return std::strerror(errno);
+    path = resolved;
+    std::free(resolved);
+    exists = lstat(path.c_str(), &st) == 0;
+  }
+  // Only a regular file is replaced: never a device (/dev/null), a pipe or
+  // a folder, whoever runs this.
+  if (exists && !S_ISREG(st.st_mode)) return "通常のファイルではありません。";
   std::string tmp = path + ".tmpXXXXXX";
   int fd = mkstemp(tmp.data());
   if (fd < 0) return std::strerror(errno);
@@ -138,10 +154,16 @@ std::string WriteFileAtomically(const std::string& path, std::string_view bytes)
     unlink(tmp.c_str());
     return std::string(std::strerror(err));
   };
-  // Keep the permissions of a file we replace; a new one gets the usual 0644.
-  struct stat st{};
-  mode_t mode = 0644;
-  if (stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  // Keep the permissions of a file we replace, without set-user-ID,
+  // set-group-ID or sticky bits; a new one gets what the umask allows.
+  mode_t mode;
+  if (exists) {
+    mode = st.st_mode & 0777;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
   if (fchmod(fd, mode) != 0) return fail(errno);
   const char* p = bytes.data();
   size_t left = bytes.size();

@@ -55,7 +55,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path,
 
 // Writes a temporary file beside path and renames it into place, so readers
 // see either the old or the new file whole. Returns an error text, empty on
-// success.
+// success. An existing path must be a regular file (or the user's own
+// symbolic link to one, written through); its permission bits are kept
+// without set-ID bits; a new file gets 0666 less the umask.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace kovant::platform

@@ -1,5 +1,8 @@
 #include "platform/ini.h"
 
+#include <cerrno>
+#include <sys/stat.h>
+
 #include <cctype>
 #include <vector>
 
@@ -84,7 +87,12 @@ bool IsBareFileName(std::string_view name) {
 
 IniFile IniFile::Load(const std::string& path) {
   IniFile ini;
-  if (auto text = ReadWholeFile(path, kMaxIniBytes)) ini.text_ = std::move(*text);
+  if (auto text = ReadWholeFile(path, kMaxIniBytes)) {
+    ini.text_ = std::move(*text);
+  } else {
+    struct stat st{};
+    ini.intact_ = lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+  }
   return ini;
 }
 

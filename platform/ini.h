@@ -18,6 +18,10 @@ class IniFile {
   // Reads path; a missing, unreadable or oversized file reads as empty.
   static IniFile Load(const std::string& path);
 
+  // False when a file was there but could not be read whole (too large, not
+  // a regular file, a read error): writing this text back would lose it.
+  bool Intact() const { return intact_; }
+
   // The raw value text (Shift-JIS bytes, blanks around it removed) of the
   // first matching key of the first matching section, or nothing.
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
@@ -31,6 +35,7 @@ class IniFile {
 
  private:
   std::string text_;
+  bool intact_ = true;
 };
 
 // GetPrivateProfileString: the value, or def when the key is absent, cut to

@@ -88,6 +88,9 @@ bool SaveSettings(const Settings& s, const std::string& folder, std::string_view
   if (!platform::IsBareFileName(fileName)) return false;
   std::string path = platform::JoinPath(folder, fileName);
   IniFile ini = IniFile::Load(path);
+  // A file we could not read whole is left alone rather than rewritten
+  // from nothing: its other sections and values are the user's.
+  if (!ini.Intact()) return false;
   auto text = [&](std::string_view key, const std::string& value) {
     ini.Set(kSection, key, platform::Utf8ToSjis(value));
   };

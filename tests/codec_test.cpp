@@ -65,6 +65,18 @@ TEST(ExpandText, RefusesWhatIsNotCodedText) {
   // A lead byte that is the field's last byte has no trail byte.
   EXPECT_FALSE(dict::ExpandText("\x05\x93", 2).ok());
   EXPECT_FALSE(dict::ExpandText("\x05", -1).ok());
+  // A lead byte before a byte that cannot follow it (a line feed once shifted
+  // every later name of a list against its code).
+  for (unsigned char trail : {0x0A, 0x20, 0x3F, 0x7F, 0xFD}) {
+    std::string field = "\x82";
+    field += static_cast<char>(trail);
+    EXPECT_FALSE(dict::ExpandText(field, 2).ok()) << int(trail);
+  }
+  EXPECT_TRUE(dict::ExpandText("\x82\xA0", 2).ok());
+  // Whatever the bytes, the batch conversion gives one text per text.
+  auto texts = platform::SjisToUtf8Batch({"\x82\n", "\x82", "\x82\xA0", "a\nb"});
+  ASSERT_EQ(texts.size(), 4u);
+  EXPECT_EQ(texts[2], "あ");
 }
 
 TEST(Sjis, ConvertsWithoutFailing) {

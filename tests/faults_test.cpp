@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,6 +99,48 @@ TEST(SettingsFaults, KilledWhileSavingLeavesTheOldOrTheNewFileWhole) {
     const std::string now = ReadAll(folder + "/KOVANT.INI");
     ASSERT_TRUE(now == one || now == two) << "round " << round << ": " << now.size() << " bytes";
   }
+}
+
+TEST(SettingsFaults, AFileTooLargeToReadIsNeverRewrittenFromNothing) {
+  const std::string folder = TempFolder("huge-ini");
+  const std::string path = folder + "/KOVANT.INI";
+  std::string text = "[Other]\r\nKeep=1\r\n[Parms]\r\nMarkSet=1\r\n";
+  text += "[Padding]\r\n" + std::string(5u << 20, 'x') + "\r\n";
+  std::ofstream(path, std::ios::binary) << text;
+  EXPECT_FALSE(settings::SaveSettings(settings::DefaultSettings(), folder, "KOVANT.INI"));
+  EXPECT_EQ(ReadAll(path), text);
+}
+
+TEST(WriteFileAtomically, ReplacesOnlyRegularFilesWithTheRightModes) {
+  const std::string folder = TempFolder("write-modes");
+  // Not a device, a pipe or a folder, even as root.
+  const std::string fifo = folder + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_NE(platform::WriteFileAtomically(fifo, "x"), "");
+  struct stat st{};
+  ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_NE(platform::WriteFileAtomically(folder, "x"), "");
+  // A new file follows the umask; a replaced one keeps its mode, less set-ID bits.
+  const mode_t old = umask(077);
+  EXPECT_EQ(platform::WriteFileAtomically(folder + "/new", "x"), "");
+  umask(old);
+  ASSERT_EQ(stat((folder + "/new").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  const std::string suid = folder + "/suid";
+  std::ofstream(suid) << "old";
+  chmod(suid.c_str(), 04755);
+  EXPECT_EQ(platform::WriteFileAtomically(suid, "new"), "");
+  ASSERT_EQ(stat(suid.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0755u);
+  // The user's own link is written through; the link stays a link.
+  const std::string target = folder + "/target.ini", link = folder + "/KOVANT.INI";
+  std::ofstream(target) << "old";
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  EXPECT_EQ(platform::WriteFileAtomically(link, "new"), "");
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(ReadAll(target), "new");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The command-line programs, run as processes.
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
@@ -183,6 +184,13 @@ TEST_F(Tools, MkdicRefusesBadInputAndKeepsTheOldFile) {
   EXPECT_NE(RunProcess(Bin("kovant-mkdic") + " -o " + Quote(fresh) + " /nonexistent.zip").status, 0);
   EXPECT_FALSE(std::filesystem::exists(fresh));
   EXPECT_NE(RunProcess(Bin("kovant-mkdic")).status, 0);
+  // A device is never replaced by a file, whoever runs the builder.
+  auto device = RunProcess(Bin("kovant-mkdic") + " -q -o /dev/null " + Quote(SamplePath()));
+  EXPECT_EQ(device.status, 1);
+  EXPECT_NE(device.err.find("通常のファイルではありません"), std::string::npos) << device.err;
+  struct stat st{};
+  ASSERT_EQ(stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
 }  // namespace
