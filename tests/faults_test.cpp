@@ -12,6 +12,7 @@
 #include <random>
 
 #include "platform/files.h"
+#include "platform/registry.h"
 #include "process.h"
 #include "settings/settings.h"
 #include "testdata.h"
@@ -141,6 +142,31 @@ TEST(WriteFileAtomically, ReplacesOnlyRegularFilesWithTheRightModes) {
   ASSERT_EQ(lstat(link.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(ReadAll(target), "new");
+}
+
+TEST(SettingsFaults, NamedPipesInPlaceOfFilesNeverHang) {
+  const std::string folder = TempFolder("fifos");
+  auto fifo = [&](const std::string& path) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0) << path;
+  };
+  // Each would block for good in a plain open() with no writer.
+  fifo(folder + "/KOVANT.INI");
+  settings::Settings s;
+  s.MarkSet = 9;
+  EXPECT_TRUE(settings::LoadSettings(s, folder, "KOVANT.INI"));
+  EXPECT_EQ(s, settings::DefaultSettings());
+  EXPECT_FALSE(settings::SaveSettings(s, folder, "KOVANT.INI"));
+  platform::Registry registry(folder + "/registry");
+  ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", "x"));
+  const std::string value = folder + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/Morvix/KOVANT/RunPath/@";
+  std::filesystem::remove(value);
+  fifo(value);
+  EXPECT_FALSE(registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", 128).has_value());
+  fifo(folder + "/dic/KOVANT.DIC");
+  auto r = RunProcess("timeout 20 " + Bin("kovant-lookup") + " --dic " + Quote(folder + "/dic/KOVANT.DIC") + " 1000001");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("辞書の読み込みでエラーが発生しました。"), std::string::npos) << r.err;
 }
 
 }  // namespace

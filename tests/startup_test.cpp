@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 
@@ -64,6 +66,38 @@ TEST(InstanceLock, OneHolderPerUserUntilItEnds) {
   setenv("XDG_RUNTIME_DIR", (dir + "/missing/deeper").c_str(), 1);
   EXPECT_NE(platform::InstanceLock::Acquire(), nullptr);
   unsetenv("XDG_RUNTIME_DIR");
+}
+
+TEST(InstanceLock, WhatOthersPutInTheLocksPlaceNeitherHangsNorStopsTheStart) {
+  const std::string dir = TempFolder("lock-attack");
+  // Without a runtime folder the lock lives in a private folder of the user's.
+  unsetenv("XDG_RUNTIME_DIR");
+  setenv("XDG_CACHE_HOME", (dir + "/cache").c_str(), 1);
+  const std::string path = platform::InstanceLock::LockPath();
+  EXPECT_EQ(path.rfind(dir + "/cache/kovant/", 0), 0u) << path;
+  struct stat st{};
+  ASSERT_EQ(stat((dir + "/cache/kovant").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  {
+    auto lock = platform::InstanceLock::Acquire();
+    ASSERT_NE(lock, nullptr);
+    EXPECT_TRUE(lock->Trusted());
+  }
+  // A named pipe in its place: no hang, a start without single instance.
+  unlink(path.c_str());
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  auto piped = platform::InstanceLock::Acquire();
+  ASSERT_NE(piped, nullptr);
+  EXPECT_FALSE(piped->Trusted());
+  // A lock folder others may write to is not trusted either.
+  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+  chmod(dir.c_str(), 0777);
+  auto shared = platform::InstanceLock::Acquire();
+  ASSERT_NE(shared, nullptr);
+  EXPECT_FALSE(shared->Trusted());
+  chmod(dir.c_str(), 0755);
+  unsetenv("XDG_RUNTIME_DIR");
+  unsetenv("XDG_CACHE_HOME");
 }
 
 TEST(HandOver, ActivatesTheWindowWhoseCaptionBeginsWithTheNameAndSendsCtrlF1) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -47,6 +48,10 @@ int RunProgram(QApplication& app) {
   if (!lock) {
     HandOver(*desktop);
     return 0;
+  }
+  if (!lock->Trusted()) {
+    std::fprintf(stderr, "kovant: 二重起動を確認するためのファイル %s が使えないため、二重起動を確認せずに起動します。\n",
+                 platform::InstanceLock::LockPath().c_str());
   }
   AppState state;
   state.ProgramFolder = dict::LocateDictionaryFolder();
