@@ -1,3 +1,4 @@
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -292,6 +293,38 @@ TEST(ParseCsv, HandlesQuotesAndLineEnds) {
   EXPECT_EQ(rows[1], (std::vector<std::string>{"1", "2"}));
   EXPECT_EQ(rows[3], (std::vector<std::string>{"3"}));
   EXPECT_EQ(lines, (std::vector<size_t>{1, 2, 3, 4}));
+}
+
+TEST(HostileInput, TheBuilderStaysLinearAndRefusesWhatNoRealFileHolds) {
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  // A parenthesis continued over 40,000 rows of one code.
+  std::vector<tools::KenRow> rows;
+  rows.push_back(Row("13101", "100", "1000001", "東京都", "千代田区", "長い町（"));
+  for (int i = 0; i < 40000; ++i) rows.push_back(Row("13101", "100", "1000001", "東京都", "千代田区", "あ、"));
+  auto joined = tools::JoinSplitRows(rows);
+  ASSERT_FALSE(joined.empty());
+  EXPECT_LE(joined[0].town.size(), 16384u + 16);
+  tools::BuildReport report;
+  EXPECT_TRUE(tools::BuildDictionary(joined, {"2026-04-27", "test"}, report).ok());
+  // A file of nothing but commas is refused at its first line.
+  const std::string commas(400000, ',');
+  auto parsed = tools::ParseKenAll(commas + "\r\n" + commas, "commas.csv");
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_EQ(parsed.error().description.rfind("commas.csv:1:", 0), 0u) << parsed.error().description;
+  // One field larger than any row of Japan Post's.
+  auto huge = tools::ParseKenAll("13101,\"100  \",\"1000001\",a,b,c,東京都,千代田区," + std::string(100000, 'x') +
+                                     ",0,0,0,0,0,0\r\n",
+                                 "huge.csv");
+  ASSERT_FALSE(huge.ok());
+  EXPECT_NE(huge.error().description.find("huge.csv:1:"), std::string::npos) << huge.error().description;
+  // A zip holding no entry says so.
+  std::string emptyZip = "PK\x05\x06";
+  emptyZip.append(18, '\0');
+  auto none = tools::ReadInputBytes(emptyZip, "empty.zip", "empty.zip", "");
+  ASSERT_FALSE(none.ok());
+  EXPECT_NE(none.error().description.find("ファイルがありません"), std::string::npos);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(20));
 }
 
 }  // namespace

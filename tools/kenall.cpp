@@ -1,6 +1,8 @@
 #include "tools/kenall.h"
 
 #include <algorithm>
+#include <optional>
+#include <functional>
 #include <ctime>
 #include <sys/stat.h>
 #include <zip.h>
@@ -78,26 +80,36 @@ Result<KenRow> CheckedRow(const std::string& where, size_t line, const std::stri
   return row;
 }
 
+// What one field and one row of Japan Post's files may hold: far above
+// any real row, far below what a hostile file could make us allocate.
+constexpr size_t kMaxField = 2048;
+
 template <typename MakeRow>
 Result<std::vector<KenRow>> ParseRows(std::string_view csvBytes, const std::string& sourceName, size_t columns,
                                       MakeRow makeRow) {
   std::string text = CsvToUtf8(csvBytes);
-  std::vector<size_t> lines;
-  auto records = ParseCsv(text, &lines);
   std::vector<KenRow> rows;
-  rows.reserve(records.size());
-  for (size_t i = 0; i < records.size(); ++i) {
-    const auto& f = records[i];
-    std::string where = sourceName + ":" + std::to_string(lines[i]);
-    if (f.size() == 1 && f[0].empty()) continue;  // a blank line
+  std::optional<Error> failure;
+  // Checked as each row is read, so a file of nothing but commas is refused
+  // at its first line rather than split whole into fields first.
+  auto read = ForEachCsvRecord(text, CsvLimits{columns, kMaxField}, [&](std::vector<std::string>& f, size_t line) {
+    std::string where = sourceName + ":" + std::to_string(line);
+    if (f.size() == 1 && f[0].empty()) return true;  // a blank line
     if (f.size() != columns) {
-      return Error{where + ": 列の数が " + std::to_string(f.size()) + " です（" + std::to_string(columns) +
-                   " 列のはずです）。"};
+      failure = Error{where + ": 列の数が " + std::to_string(f.size()) + " です（" + std::to_string(columns) +
+                      " 列のはずです）。"};
+      return false;
     }
-    auto row = makeRow(where, lines[i], f);
-    if (!row) return row.error();
+    auto row = makeRow(where, line, f);
+    if (!row) {
+      failure = row.error();
+      return false;
+    }
     rows.push_back(std::move(row.value()));
-  }
+    return true;
+  });
+  if (!read) return Error{sourceName + ":" + read.error().description};
+  if (failure) return *failure;
   if (rows.empty()) return Error{sourceName + ": 行がありません。"};
   return rows;
 }
@@ -215,20 +227,30 @@ std::string CsvToUtf8(std::string_view bytes) {
   return platform::SjisToUtf8(bytes);
 }
 
-std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<size_t>* lineNumbers) {
-  std::vector<std::vector<std::string>> rows;
+Result<bool> ForEachCsvRecord(std::string_view s, const CsvLimits& limits,
+                              const std::function<bool(std::vector<std::string>&, size_t line)>& fn) {
   std::vector<std::string> fields;
   std::string field;
   size_t line = 1, rowLine = 1;
   size_t i = 0;
   bool any = false;
+  auto tooMuch = [&]() -> std::optional<Error> {
+    if (field.size() > limits.maxField) {
+      return Error{std::to_string(rowLine) + ": 欄が " + std::to_string(limits.maxField) + " バイトを超えています。"};
+    }
+    if (fields.size() > limits.maxFields) {
+      return Error{std::to_string(rowLine) + ": 列が " + std::to_string(limits.maxFields) + " を超えています。"};
+    }
+    return std::nullopt;
+  };
+  // Returns false when fn asked to stop.
   auto endRow = [&] {
     fields.push_back(std::move(field));
     field.clear();
-    rows.push_back(std::move(fields));
+    const bool go = fn(fields, rowLine);
     fields.clear();
-    if (lineNumbers) lineNumbers->push_back(rowLine);
     any = false;
+    return go;
   };
   while (i < s.size()) {
     char c = s[i];
@@ -246,6 +268,7 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<s
         }
         if (s[i] == '\n') ++line;
         field += s[i++];
+        if (field.size() > limits.maxField) return *tooMuch();
       }
       any = true;
       continue;
@@ -253,6 +276,7 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<s
     if (c == ',') {
       fields.push_back(std::move(field));
       field.clear();
+      if (auto e = tooMuch()) return *e;
       any = true;
       ++i;
       continue;
@@ -260,16 +284,27 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<s
     if (c == '\r' || c == '\n') {
       if (c == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
       ++i;
-      endRow();
+      if (!endRow()) return false;
       ++line;
       rowLine = line;
       continue;
     }
     field += c;
+    if (field.size() > limits.maxField) return *tooMuch();
     any = true;
     ++i;
   }
-  if (any || !field.empty() || !fields.empty()) endRow();
+  if (any || !field.empty() || !fields.empty()) return endRow();
+  return true;
+}
+
+std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<size_t>* lineNumbers) {
+  std::vector<std::vector<std::string>> rows;
+  (void)ForEachCsvRecord(s, CsvLimits{}, [&](std::vector<std::string>& fields, size_t line) {
+    rows.push_back(std::move(fields));
+    if (lineNumbers) lineNumbers->push_back(line);
+    return true;
+  });
   return rows;
 }
 
@@ -334,14 +369,21 @@ std::string NormalizeTownName(const std::string& town, const std::string& city) 
 }
 
 std::vector<KenRow> JoinSplitRows(const std::vector<KenRow>& rows) {
+  // No real town runs over more than a few hundred bytes; a longer chain
+  // of open rows is cut here and shortened like any long name.
+  constexpr size_t kMaxJoined = 16384;
   static const std::string kOpen = "（", kClose = "）";
   std::vector<KenRow> out;
   out.reserve(rows.size());
   for (size_t i = 0; i < rows.size();) {
     KenRow row = rows[i++];
     if (!row.office && row.town.find(kOpen) != std::string::npos && row.town.find(kClose) == std::string::npos) {
-      while (i < rows.size() && !rows[i].office && rows[i].newCode == row.newCode &&
-             rows[i].lgCode == row.lgCode && row.town.find(kClose) == std::string::npos) {
+      // Only the part just added is searched for the closing parenthesis,
+      // so a parenthesis continued over many rows stays linear.
+      bool closed = false;
+      while (!closed && i < rows.size() && !rows[i].office && rows[i].newCode == row.newCode &&
+             rows[i].lgCode == row.lgCode && row.town.size() < kMaxJoined) {
+        closed = rows[i].town.find(kClose) != std::string::npos;
         row.town += rows[i++].town;
       }
     }

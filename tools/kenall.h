@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,6 +43,16 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
 
 // Shift-JIS or UTF-8 bytes to UTF-8 (a byte order mark is dropped).
 std::string CsvToUtf8(std::string_view bytes);
+
+// Calls fn(fields, line) for each record of CSV text (quotes may hold
+// commas, line ends and doubled quotes) until fn returns false; a field over
+// maxField bytes or a record over maxFields fields ends it with an error
+// naming the line, before more is read.
+struct CsvLimits {
+  size_t maxFields = SIZE_MAX, maxField = SIZE_MAX;
+};
+Result<bool> ForEachCsvRecord(std::string_view csv, const CsvLimits& limits,
+                              const std::function<bool(std::vector<std::string>&, size_t line)>& fn);
 
 // Splits CSV text into rows of fields; quotes may hold commas and doubled quotes.
 std::vector<std::vector<std::string>> ParseCsv(std::string_view utf8, std::vector<size_t>* lineNumbers);
