@@ -86,6 +86,7 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
     return out;
   }
   DicFile& dic = **opened;
+  WalkBudget budget;
   auto fail = [&](const Error& e) {
     out.readError = e;
     FillTextsFromSortKeys(out.rows);
@@ -125,8 +126,12 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
             return false;
           }
           out.rows.push_back(std::move(row.value()));
+          if (out.rows.size() > kMaxListRows) {
+            failure = Error{"該当する町域が多すぎます（辞書が壊れています）。"};
+            return false;
+          }
           return true;
-        });
+        }, &budget);
         if (!towns) failure = towns.error();
         return !failure;
       });

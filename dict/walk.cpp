@@ -28,6 +28,10 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
     }
     out.cityTable.push_back({city.CityNo, city.TownListPos});
     out.entries.push_back({std::string(), std::move(name.value()), static_cast<int32_t>(out.cityTable.size())});
+    if (out.entries.size() > kMaxListRows) {
+      failure = Error{"市区町村が多すぎます（辞書が壊れています）。"};
+      return false;
+    }
     return true;
   });
   if (!walked) failure = walked.error();
@@ -68,7 +72,10 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
       const std::string_view field(reinterpret_cast<const char*>(*bytes), kTownNameField);
       office = IsOfficeName(field, head.NameLength);
       if (office && !withOffices) {
-        ++out.officesLeftOut;
+        if (++out.officesLeftOut > kMaxListRows) {
+          failure = Error{"町域が多すぎます（辞書が壊れています）。"};
+          return false;
+        }
         return true;
       }
       auto name = ExpandText(field, head.NameLength);
@@ -79,6 +86,10 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
       entry.sortKey = std::move(name.value());
     }
     (office ? offices : out.entries).push_back(std::move(entry));
+    if (out.entries.size() + offices.size() + out.officesLeftOut > kMaxListRows) {
+      failure = Error{"町域が多すぎます（辞書が壊れています）。"};
+      return false;
+    }
     return true;
   });
   if (!walked) failure = walked.error();

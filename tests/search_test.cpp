@@ -1,6 +1,9 @@
+#include <unistd.h>
+#include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
 
+#include "dict/chain.h"
 #include "dict/codeinput.h"
 #include "dict/search.h"
 #include "dict/walk.h"
@@ -294,6 +297,46 @@ TEST(NormalizeCodeInput, CodesAsPeopleWriteThemBecomeDigitsAndTheRestStaysForThe
   EXPECT_EQ(dict::CodeInputProblem("1234"), std::string(dict::kWrongLengthMessage));
   EXPECT_FALSE(dict::CodeInputProblem("1000001"));
   EXPECT_EQ(dict::SearchPostalCode("/nonexistent", {}, "あいう").warning, dict::kNotDigitsMessage);
+}
+
+// Crafted files that once froze the window or took all memory: many cities
+// sharing one long town chain, and a chain running into a sparse hole.
+TEST(CraftedDictionary, SharedChainsAndHolesAreStoppedWithAReadError) {
+  const std::string folder = TempFolder("crafted");
+  RawDic d;
+  std::vector<int32_t> prefPos;
+  for (int n = 1; n <= 47; ++n) {
+    prefPos.push_back(d.Pref(static_cast<uint8_t>(n), 0, n == 1 ? std::vector<uint8_t>{6} : std::vector<uint8_t>{},
+                             Sjis("北海道")));
+  }
+  std::vector<int32_t> cities;
+  for (int c = 0; c < 300; ++c) cities.push_back(d.City(1, 7, 0, Flags({3, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Sjis("甲市")));
+  int32_t hole = d.City(1, 0, 0, {}, Sjis("乙市"));
+  int32_t end = d.City(255, 0, 0, {}, "");
+  d.PatchI32(prefPos[0], 1, cities[0]);
+  for (int n = 2; n <= 47; ++n) d.PatchI32(prefPos[static_cast<size_t>(n - 1)], 1, end);
+  const int32_t chain = d.Pos();
+  for (int t = 0; t < 1000; ++t) d.Town(7, 6000, 100600001, Sjis("本町"));
+  d.Town(8, 0, 0, "");
+  for (int32_t c : cities) d.PatchI32(c, 3, chain);
+  d.PatchI32(hole, 3, d.Pos());  // city 0: its chain is the zeros that follow
+  const std::string path = folder + "/KOVANT.DIC";
+  d.Write(path);
+  ASSERT_EQ(truncate(path.c_str(), off_t{1} << 31), 0);  // a 2 GB hole
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  const auto start = std::chrono::steady_clock::now();
+  // Before: 300,000 rows for 300 cities of one chain.
+  auto found = dict::SearchPostalCode(path, loaded->table, "0600001");
+  EXPECT_TRUE(found.readError.has_value());
+  EXPECT_LE(found.rows.size(), 1000u);
+  // Before: billions of nameless rows out of the hole.
+  auto cityList = dict::LoadCities(path, loaded->table, 1);
+  ASSERT_EQ(cityList.cityTable.size(), 301u);
+  auto towns = dict::LoadTowns(path, cityList.cityTable.back());
+  EXPECT_TRUE(towns.readError.has_value());
+  EXPECT_LE(towns.entries.size(), dict::kMaxListRows + 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "dict/codeindex.h"
 #include "dict/search.h"
 #include "dict/walk.h"
+#include "platform/sjis.h"
 #include "fuzztemp.h"
 
 using namespace kovant;
@@ -30,7 +31,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const auto& pref : table.rows) {
     auto cities = dict::LoadCities(path, table, pref.PrefNo);
     for (size_t c = 0; c < cities.cityTable.size() && c < 3; ++c) {
-      auto towns = dict::LoadTowns(path, cities.cityTable[c]);
+      auto towns = dict::LoadTowns(path, cities.cityTable[c], c % 2 == 0);
+      // The oracle: every listed name is the name of the record its item
+      // data points at, never a neighbour's.
+      for (const auto& entry : towns.entries) {
+        auto dic = dict::DicFile::Open(path);
+        if (!dic) break;
+        auto rec = (*dic)->ReadTown(entry.itemData);
+        if (!rec) break;
+        auto name = dict::ExpandText(rec->Name, rec->NameLength);
+        const std::string want = rec->NameLength == 0 ? std::string(dict::kNoTownEntry)
+                                 : name ? platform::SjisToUtf8(*name) : std::string();
+        if (name && entry.text != want) __builtin_trap();
+      }
       for (size_t t = 0; t < towns.entries.size() && t < 3; ++t) {
         (void)dict::ShowTownResult(path, pref.Name, "city", towns.entries[t], "supplement", t % 2 == 0);
       }
