@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "dict/codec.h"
 #include "dict/codeindex.h"
 #include "dict/search.h"
 #include "dict/walk.h"
