@@ -139,6 +139,9 @@ TEST(ToolManners, EveryToolPrintsHelpAndVersionOnStandardOutput) {
     EXPECT_NE(version.out.find(std::string(tool) + " 1.31"), std::string::npos) << tool << version.out;
   }
   EXPECT_NE(RunProcess(Bin("kovant-lookup") + " --version").out.find("辞書データ 2026-04-27"), std::string::npos);
+  for (const char* bad : {"0", "-1", "nan", "inf", "1e9", "x"}) {
+    EXPECT_EQ(RunProcess(Bin("kovant-link") + " --timeout " + bad).status, 2) << bad;
+  }
 }
 
 TEST_F(Tools, LookupWalk) {

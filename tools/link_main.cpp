@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <string>
 // kovant-link: asks the running program for an address over the session
 // bus, the way another application calls its window up, and prints the six
 // answer texts (former code, code, prefecture, city, town, supplement).
@@ -29,6 +31,28 @@ int Usage(int status) {
   return status;
 }
 
+// An answer as one line of bounded length: control characters (a line end
+// would start a seventh line for the reader) escaped, the text cut at 4 KiB.
+std::string Printable(const QString& answer) {
+  constexpr int kMaxChars = 4096;
+  std::string out;
+  const QString text = answer.left(kMaxChars);
+  for (QChar c : text) {
+    const char16_t u = c.unicode();
+    if (u < 0x20 || u == 0x7F) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\x%02X", static_cast<unsigned>(u));
+      out += buf;
+    } else if (u == '\\') {
+      out += "\\\\";
+    } else {
+      out += QString(c).toStdString();
+    }
+  }
+  if (answer.size() > kMaxChars) out += "…";
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,7 +65,8 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
       char* end = nullptr;
       timeoutSeconds = std::strtod(argv[++i], &end);
-      if (!end || *end || timeoutSeconds <= 0) return Usage(2);
+      // A positive number of seconds within a day; nan and inf are no timeouts.
+      if (!end || *end || !(timeoutSeconds > 0) || timeoutSeconds > 86400) return Usage(2);
     } else if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       return Usage(0);
     } else if (std::strcmp(argv[i], "--version") == 0) {
@@ -57,6 +82,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   QDBusInterface link(kService, kPath, kInterface, bus);
+  // Every call waits no longer than the user allowed.
+  link.setTimeout(static_cast<int>(std::min(timeoutSeconds, 86400.0) * 1000));
   QEventLoop loop;
   bool answered = false;
   // Subscribe before calling the window up, so the answer cannot be missed.
@@ -81,7 +108,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "%s\n", text.error().message().toLocal8Bit().constData());
       return 2;
     }
-    std::printf("%s\n", text.value().toUtf8().constData());
+    std::printf("%s\n", Printable(text.value()).c_str());
   }
   return 0;
 }
