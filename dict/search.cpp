@@ -99,6 +99,9 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
     int count = std::min<int>(pref.PrefixCount, kMaxPrefixes);
     for (int k = 0; k < count; ++k) {
       if (pref.Prefixes[static_cast<size_t>(k)] != q.p2) continue;
+      // A prefix listed twice (a damaged file) must not list the
+      // prefecture's towns twice: it is scanned once.
+      if (std::find(pref.Prefixes.begin(), pref.Prefixes.begin() + k, q.p2) != pref.Prefixes.begin() + k) break;
       std::optional<Error> failure;
       auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p),
                                 [&](const CityRecord& city, int64_t) {
