@@ -29,7 +29,7 @@ struct Fixture {
     auto in = tools::ReadInputFile(Source());
     auto rows = tools::ParseKenAll(in->bytes, Source());
     tools::BuildReport report;
-    auto dic = tools::BuildDictionary(tools::JoinSplitRows(*rows), {in->date, "bench"}, report);
+    auto dic = tools::BuildDictionary(*tools::JoinSplitRows(*rows, "bench"), {in->date, "bench"}, report);
     path = (std::filesystem::temp_directory_path() / "kovant-bench.dic").string();
     platform::WriteFileAtomically(path, *dic);
     table = dict::LoadDictionary(path)->table;
@@ -47,7 +47,7 @@ void BM_BuildDictionary(benchmark::State& state) {
     auto in = tools::ReadInputFile(Source());
     auto rows = tools::ParseKenAll(in->bytes, Source());
     tools::BuildReport report;
-    auto dic = tools::BuildDictionary(tools::JoinSplitRows(*rows), {in->date, "bench"}, report);
+    auto dic = tools::BuildDictionary(*tools::JoinSplitRows(*rows, "bench"), {in->date, "bench"}, report);
     platform::WriteFileAtomically(out, *dic);
     state.counters["bytes"] = static_cast<double>(dic->size());
   }

@@ -24,7 +24,7 @@ std::string Folder() {
     auto in = tools::ReadInputFile(source);
     auto rows = tools::ParseKenAll(in->bytes, source);
     tools::BuildReport report;
-    auto dic = tools::BuildDictionary(tools::JoinSplitRows(*rows), {in->date, "bench"}, report);
+    auto dic = tools::BuildDictionary(*tools::JoinSplitRows(*rows, "bench"), {in->date, "bench"}, report);
     std::string dir = (std::filesystem::temp_directory_path() / "kovant-window-bench").string();
     std::filesystem::create_directories(dir);
     platform::WriteFileAtomically(dir + "/KOVANT.DIC", *dic);

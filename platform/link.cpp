@@ -4,6 +4,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusError>
 
+#include <dbus/dbus.h>
+
 namespace kovant::platform {
 
 LinkServer::LinkServer(std::function<void(LinkItem, const QString&)> poke, std::function<QString(LinkItem)> request,
@@ -13,6 +15,16 @@ LinkServer::LinkServer(std::function<void(LinkItem, const QString&)> poke, std::
 bool LinkServer::Register() {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return false;
+  // libdbus stops reading the socket while more than 63 MiB of received
+  // messages are alive and resumes when they are freed; Qt frees them in
+  // this thread but watches the socket in its own, so the resume is lost and
+  // one large call would silence the link for good. No single message may
+  // exceed 128 MiB, so with room for several the reading never pauses.
+  // (A lower limit on the message size is no help: libdbus drops the whole
+  // connection on a message over it.)
+  if (auto* raw = static_cast<DBusConnection*>(bus.internalPointer())) {
+    dbus_connection_set_max_received_size(raw, 1L << 30);
+  }
   if (!bus.registerObject(kLinkPath, this, QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals)) {
     return false;
   }

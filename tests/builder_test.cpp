@@ -103,7 +103,9 @@ TEST(JoinSplitRows, JoinsAnOpenParenthesisOverRowsOfOneCode) {
       Row("01203", "04993", "0493313", "北海道", "山越郡長万部町", "国縫（"),
       Row("01203", "04993", "0493314", "北海道", "山越郡長万部町", "東）"),
   };
-  auto joined = tools::JoinSplitRows(rows);
+  auto result = tools::JoinSplitRows(rows, "KEN_ALL.CSV");
+  ASSERT_TRUE(result.ok());
+  const auto& joined = *result;
   ASSERT_EQ(joined.size(), 4u);
   EXPECT_EQ(joined[0].town, "静狩（上、下、中、奥）");
   EXPECT_EQ(joined[1].town, "静狩");
@@ -301,12 +303,11 @@ TEST(HostileInput, TheBuilderStaysLinearAndRefusesWhatNoRealFileHolds) {
   // A parenthesis continued over 40,000 rows of one code.
   std::vector<tools::KenRow> rows;
   rows.push_back(Row("13101", "100", "1000001", "東京都", "千代田区", "長い町（"));
+  rows.back().line = 7;
   for (int i = 0; i < 40000; ++i) rows.push_back(Row("13101", "100", "1000001", "東京都", "千代田区", "あ、"));
-  auto joined = tools::JoinSplitRows(rows);
-  ASSERT_FALSE(joined.empty());
-  EXPECT_LE(joined[0].town.size(), 16384u + 16);
-  tools::BuildReport report;
-  EXPECT_TRUE(tools::BuildDictionary(joined, {"2026-04-27", "test"}, report).ok());
+  auto joined = tools::JoinSplitRows(rows, "KEN_ALL.CSV");
+  ASSERT_FALSE(joined.ok());
+  EXPECT_EQ(joined.error().description.rfind("KEN_ALL.CSV:7:", 0), 0u) << joined.error().description;
   // A file of nothing but commas is refused at its first line.
   const std::string commas(400000, ',');
   auto parsed = tools::ParseKenAll(commas + "\r\n" + commas, "commas.csv");

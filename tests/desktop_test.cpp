@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -415,6 +416,11 @@ TEST_F(Desktop, AFloodOfLinkCallsLeavesTheWindowResponsive) {
   std::printf("%s", flood.out.c_str());
   RecordProperty("flood", flood.out);
   EXPECT_EQ(flood.status, 0) << flood.out << flood.err;
+  // One call near the largest message the bus carries is refused, and the
+  // link goes on answering afterwards.
+  ProcessResult huge = RunProcess(Bin("kovant-linkflood") + " --huge 100");
+  EXPECT_EQ(huge.status, 0) << huge.out << huge.err;
+  EXPECT_NE(huge.out.find("TooLong"), std::string::npos) << huge.out;
   // Still answering, and still driving by keyboard.
   EXPECT_EQ(Gdbus("Request", "DistName"), "('',)\n");
   SearchAndPick(win);
@@ -428,6 +434,23 @@ TEST(DesktopNoInstance, KovantLinkSaysNoProgramRuns) {
   ProcessResult r = RunProcess(Bin("kovant-link") + " --timeout 1");
   if (r.status != 2) GTEST_SKIP() << "another instance owns the link name";
   EXPECT_NE(r.err.find("起動していません"), std::string::npos);
+}
+
+TEST(DesktopNoInstance, KovantLinkPrintsWhateverItIsAnsweredAsSixBoundedLines) {
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus";
+  Background peer({Bin("kovant-linkflood"), "--serve"});
+  ASSERT_TRUE(WaitFor([] { return Gdbus("Request", "Cmd") == "('',)\n"; }));
+  ProcessResult r = RunProcess(Bin("kovant-link") + " --timeout 5");
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string lines[7];
+  std::istringstream out(r.out);
+  int count = 0;
+  while (count < 7 && std::getline(out, lines[count])) ++count;
+  ASSERT_EQ(count, 6) << r.out.substr(0, 200);
+  EXPECT_EQ(lines[1], "line\\x0Abreak\\x0D\\x1B[31m");
+  EXPECT_EQ(lines[2], "back\\\\slash\\x09tab");
+  // 4,096 characters of three bytes each, and the mark that more was cut.
+  EXPECT_EQ(lines[3].size(), 4096u * 3 + std::string("…").size());
 }
 
 }  // namespace

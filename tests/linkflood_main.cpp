@@ -1,18 +1,59 @@
 // Sends many link calls to the running program as fast as the bus takes
-// them, then prints how long they took and how many failed.
+// them, then prints how long they took and how many failed. With "--huge N"
+// it sends one Poke of N MiB instead and then checks that the link still
+// answers a Request. With "--serve" it stands in for the program instead:
+// it owns the link's name and answers every call with hostile texts (line
+// ends, escapes, 10,000 characters), so that its callers can be tried.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
 
+#include "platform/link.h"
+
+#include <QTimer>
+
 #include <cstdio>
+#include <string>
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const int total = argc > 1 ? std::atoi(argv[1]) : 10000;
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return 2;
+  if (argc > 1 && std::string(argv[1]) == "--serve") {
+    kovant::platform::LinkServer* server = nullptr;
+    server = new kovant::platform::LinkServer(
+        [&server](kovant::platform::LinkItem item, const QString&) {
+          if (item == kovant::platform::LinkItem::Cmd) QTimer::singleShot(0, server, &kovant::platform::LinkServer::Answered);
+        },
+        [](kovant::platform::LinkItem item) -> QString {
+          switch (kovant::platform::AddrIndex(item)) {
+            case 0: return QStringLiteral("100");
+            case 1: return QStringLiteral("line\nbreak\r\x1b[31m");
+            case 2: return QStringLiteral("back\\slash\ttab");
+            case 3: return QString(10000, u'長');
+            default: return QString();
+          }
+        },
+        &app);
+    if (!server->Register()) return 2;
+    std::printf("serving\n");
+    std::fflush(stdout);
+    return app.exec();
+  }
+  if (argc > 2 && std::string(argv[1]) == "--huge") {
+    QDBusMessage m = QDBusMessage::createMethodCall("com.morvix.KOVANT", "/KOVANT", "com.morvix.KOVANT.Link", "Poke");
+    m << QStringLiteral("DistName") << QString(std::atoi(argv[2]) * 1024 * 1024, u'x');
+    const QDBusMessage refused = bus.call(m, QDBus::Block, 60000);
+    std::printf("poke: %s\n", qPrintable(refused.errorName()));
+    QDBusMessage r = QDBusMessage::createMethodCall("com.morvix.KOVANT", "/KOVANT", "com.morvix.KOVANT.Link", "Request");
+    r << QStringLiteral("DistName");
+    const QDBusMessage answer = bus.call(r, QDBus::Block, 10000);
+    std::printf("request: %s\n", answer.type() == QDBusMessage::ReplyMessage ? "answered" : qPrintable(answer.errorName()));
+    return answer.type() == QDBusMessage::ReplyMessage ? 0 : 1;
+  }
   int done = 0, failed = 0;
   QElapsedTimer timer;
   timer.start();

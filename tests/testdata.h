@@ -28,7 +28,9 @@ std::vector<tools::KenRow> RowsOf(const std::string& path, Parse parse) {
 
 // The joined town rows of a KEN_ALL file.
 inline std::vector<tools::KenRow> TownsOf(const std::string& path) {
-  return tools::JoinSplitRows(RowsOf(path, tools::ParseKenAll));
+  auto joined = tools::JoinSplitRows(RowsOf(path, tools::ParseKenAll), path);
+  EXPECT_TRUE(joined.ok()) << (joined.ok() ? "" : joined.error().description);
+  return joined.ok() ? *joined : std::vector<tools::KenRow>{};
 }
 
 // Builds a dictionary from towns into folder/KOVANT.DIC and returns its path.

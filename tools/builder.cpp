@@ -380,7 +380,9 @@ Result<BuiltDictionary> BuildFromInputs(const InputFile& towns, const std::strin
   auto rows = ParseKenAll(towns.bytes, townsSource);
   if (!rows) return rows.error();
   built.townRows = rows->size();
-  auto all = JoinSplitRows(*rows);
+  auto joined = JoinSplitRows(*rows, townsSource);
+  if (!joined) return joined.error();
+  auto all = std::move(*joined);
   if (offices) {
     auto officeRows = ParseOffices(offices->bytes, officesSource);
     if (!officeRows) return officeRows.error();

@@ -368,9 +368,8 @@ std::string NormalizeTownName(const std::string& town, const std::string& city) 
   return town;
 }
 
-std::vector<KenRow> JoinSplitRows(const std::vector<KenRow>& rows) {
-  // No real town runs over more than a few hundred bytes; a longer chain
-  // of open rows is cut here and shortened like any long name.
+Result<std::vector<KenRow>> JoinSplitRows(const std::vector<KenRow>& rows, const std::string& sourceName) {
+  // No real town runs over more than a few hundred bytes.
   constexpr size_t kMaxJoined = 16384;
   static const std::string kOpen = "（", kClose = "）";
   std::vector<KenRow> out;
@@ -382,9 +381,13 @@ std::vector<KenRow> JoinSplitRows(const std::vector<KenRow>& rows) {
       // so a parenthesis continued over many rows stays linear.
       bool closed = false;
       while (!closed && i < rows.size() && !rows[i].office && rows[i].newCode == row.newCode &&
-             rows[i].lgCode == row.lgCode && row.town.size() < kMaxJoined) {
+             rows[i].lgCode == row.lgCode) {
         closed = rows[i].town.find(kClose) != std::string::npos;
         row.town += rows[i++].town;
+        if (row.town.size() > kMaxJoined) {
+          return Error{sourceName + ":" + std::to_string(row.line) + ": 町域名が " + std::to_string(kMaxJoined) +
+                       " バイトを超えて続いています。"};
+        }
       }
     }
     if (!row.office) row.town = NormalizeTownName(row.town, row.city);

@@ -1,5 +1,3 @@
-#include <algorithm>
-#include <string>
 // kovant-link: asks the running program for an address over the session
 // bus, the way another application calls its window up, and prints the six
 // answer texts (former code, code, prefecture, city, town, supplement).
@@ -11,6 +9,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>

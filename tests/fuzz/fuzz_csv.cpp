@@ -16,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto offices = tools::ParseOffices(input->bytes, "fuzz");
   auto rows = tools::ParseKenAll(input->bytes, "fuzz");
   if (!rows.ok()) return 0;
-  auto towns = tools::JoinSplitRows(*rows);
+  auto joined = tools::JoinSplitRows(*rows, "fuzz");
+  if (!joined.ok()) return 0;
+  auto towns = std::move(*joined);
   if (offices.ok()) towns.insert(towns.end(), offices->begin(), offices->end());
   tools::BuildReport report;
   auto dic = tools::BuildDictionary(towns, {"2026-01-01", "fuzz"}, report);
