@@ -1,5 +1,7 @@
 #include "copy/delivery.h"
 
+#include <chrono>
+
 namespace kovant::copy {
 
 std::string UpperCaption(std::string_view utf8) {
@@ -48,6 +50,73 @@ std::vector<PasteStep> PasteSteps(std::string_view text) {
   }
   if (!chunk.empty()) steps.push_back({PasteStep::Paste, chunk});
   return steps;
+}
+
+void WaitSeconds(double seconds, const bool& cancelled, const std::function<void()>& pump) {
+  // A monotonic clock: the wait ends on time across midnight as well.
+  const auto start = std::chrono::steady_clock::now();
+  pump();
+  while (!cancelled) {
+    if (std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() >= seconds) return;
+    pump();
+  }
+}
+
+void Delivery::BringUp(platform::WindowId target) {
+  desktop_->Restore(target);
+  desktop_->Activate(target);
+}
+
+void Delivery::Paste(const std::string& text) {
+  for (const PasteStep& step : PasteSteps(text)) {
+    if (step.kind == PasteStep::Paste) {
+      if (clipboard_) clipboard_->SetText(step.chunk);
+      desktop_->SendKey(platform::Key::Paste);
+      desktop_->WaitForPaste();
+    } else {
+      desktop_->SendKey(step.kind == PasteStep::Tab ? platform::Key::Tab : platform::Key::Enter);
+    }
+  }
+}
+
+Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request, const settings::Settings& settings,
+                            std::string& foundWindowTitle, const std::function<void()>& started) {
+  if (busy_) return Delivered::Busy;
+  busy_ = true;
+  struct Release {
+    bool& busy;
+    ~Release() { busy = false; }
+  } release{busy_};
+  if (started) started();
+
+  auto find = [&](std::string_view caption) -> platform::WindowId {
+    return Reachable() ? FindWindowByCaption(*desktop_, caption, foundWindowTitle) : 0;
+  };
+  Delivered outcome = Delivered::ClipboardOnly;
+  if (request.pending) {
+    // The caller gets its answer through the link, not the clipboard, and
+    // is brought up when it gave its caption.
+    if (request.callerCaption.empty()) return Delivered::Answered;
+    if (platform::WindowId caller = find(request.callerCaption); caller != 0) {
+      BringUp(caller);
+      return Delivered::Answered;
+    }
+    outcome = Delivered::CallerNotFound;
+  } else if (settings.CopyAppl == 1) {
+    if (!Reachable()) {
+      outcome = Delivered::NoDesktop;
+    } else if (platform::WindowId target = find(settings.FindCaption); target == 0) {
+      outcome = Delivered::TargetNotFound;
+    } else {
+      BringUp(target);
+      wait_(0.05);
+      Paste(text);
+      outcome = Delivered::Pasted;
+    }
+  }
+  // The clipboard ends holding the whole text, whatever the pastes left.
+  if (clipboard_) clipboard_->SetText(text);
+  return outcome;
 }
 
 }  // namespace kovant::copy

@@ -1,12 +1,17 @@
-// The parts of the copy delivery that need no window: the caption search
-// over the top-level windows and the split of a text into pastes and keys.
+// Where the copy command's text goes: onto the clipboard, pasted into
+// another application's window with simulated keys, or back to a program
+// that asked over the link. Plain C++ over the Desktop and Clipboard
+// interfaces; the window only shows the outcome.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/clipboard.h"
 #include "platform/desktop.h"
+#include "settings/settings.h"
 
 namespace kovant::copy {
 
@@ -30,5 +35,51 @@ struct PasteStep {
 // A tab or CR LF ends the pending chunk, which is pasted (also when empty)
 // and followed by Tab or Enter; a non-empty chunk at the end is pasted.
 std::vector<PasteStep> PasteSteps(std::string_view text);
+
+// Lets the window system run (pump) for that long, measured on a monotonic
+// clock; ends early while cancelled is true.
+void WaitSeconds(double seconds, const bool& cancelled, const std::function<void()>& pump);
+
+// What a press of the copy button did.
+enum class Delivered {
+  Busy,             // a delivery was still running: nothing done
+  ClipboardOnly,    // on the clipboard, as asked
+  Pasted,           // pasted into the target window, then left whole on the clipboard
+  NoDesktop,        // pasting asked for, other windows out of reach: clipboard only
+  TargetNotFound,   // no window holds the caption: clipboard only
+  Answered,         // a link request answered, its caller (if named) brought up
+  CallerNotFound,   // a link request whose caller is not found: clipboard, request still open
+};
+
+// A program's call over the link that the next copy answers.
+struct LinkRequest {
+  bool pending = false;       // ExternalRequest
+  std::string callerCaption;  // DistName: the caller's window to bring up; empty for none
+};
+
+class Delivery {
+ public:
+  // wait lets the window system run for a number of seconds; desktop and
+  // clipboard may be null (nothing to paste into, nowhere to copy).
+  Delivery(platform::Desktop* desktop, platform::Clipboard* clipboard, std::function<void(double)> wait)
+      : desktop_(desktop), clipboard_(clipboard), wait_(std::move(wait)) {}
+
+  // Delivers text as the settings ask, or answers the request. started runs
+  // once the delivery is under way (the window shows it is busy). Pasting
+  // lets the window system run, so a second press meanwhile gets Busy.
+  // foundWindowTitle is left as FindWindowByCaption leaves it.
+  Delivered Deliver(const std::string& text, const LinkRequest& request, const settings::Settings& settings,
+                    std::string& foundWindowTitle, const std::function<void()>& started = {});
+
+ private:
+  bool Reachable() const { return desktop_ && desktop_->Available(); }
+  void BringUp(platform::WindowId target);
+  void Paste(const std::string& text);
+
+  platform::Desktop* desktop_;
+  platform::Clipboard* clipboard_;
+  std::function<void(double)> wait_;
+  bool busy_ = false;
+};
 
 }  // namespace kovant::copy

@@ -1,10 +1,12 @@
+#include <gtest/gtest.h>
+
 #include "copy/delivery.h"
 #include "fakedesktop.h"
-#include "uifixture.h"
 
 namespace kovant::test {
 namespace {
 
+using copy::Delivered;
 using copy::PasteStep;
 
 TEST(PasteSteps, TabsAndLineBreaksBecomeKeysBetweenPastes) {
@@ -34,124 +36,104 @@ TEST(FindWindowByCaption, TopmostMatchIgnoringLatinCaseInBothWidths) {
   EXPECT_EQ(found, "メモ帳");  // the last one compared
 }
 
-struct Delivery : UiFixture {
+TEST(WaitSeconds, RunsTheWindowSystemUntilTimeOrCancelled) {
+  int pumps = 0;
+  bool cancelled = false;
+  copy::WaitSeconds(0.02, cancelled, [&] { ++pumps; });
+  EXPECT_GT(pumps, 1);
+  // Cancelled before or during the wait: it ends at once, the window system
+  // having run once.
+  cancelled = true;
+  pumps = 0;
+  copy::WaitSeconds(3600, cancelled, [&] { ++pumps; });
+  EXPECT_EQ(pumps, 1);
+  cancelled = false;
+  pumps = 0;
+  copy::WaitSeconds(3600, cancelled, [&] { cancelled = ++pumps == 5; });
+  EXPECT_EQ(pumps, 5);
+}
+
+struct Deliver : ::testing::Test {
+  platform::MemoryClipboard clipboard;
   FakeDesktop desktop;
+  settings::Settings settings = settings::DefaultSettings();
+  std::vector<double> waits;
+  std::function<void()> duringWait;  // what the window system does while we wait
+  copy::Delivery delivery{&desktop, &clipboard, [this](double s) {
+                            waits.push_back(s);
+                            if (duringWait) duringWait();
+                          }};
+  std::string found;
+  const std::string text = "〒100-0001\t東京都\r\n千代田区千代田\t";
+
   void SetUp() override {
-    UiFixture::SetUp();
     desktop.clipboard = &clipboard;
     desktop.windows = {{7, "ぴこらん Ver. 1.31"}, {9, "無題 - メモ帳"}};
-    app.desktop = &desktop;
+    settings.FindCaption = "メモ";
   }
-  // A town on show in the search mode: 100-0001 東京都千代田区千代田.
-  void ShowTown() {
-    ASSERT_TRUE(Open(1));
-    window->Text1->setText("1000001");
-    window->Command1_Click();
-    window->List1->SetListIndex(0);
-    window->Option1[1]->setChecked(true);
+  Delivered Run(const copy::LinkRequest& request = {}) {
+    return delivery.Deliver(text, request, settings, found);
   }
 };
 
-TEST_F(Delivery, ClipboardOnlySendsNoKeyAndSearchesNoWindow) {
-  ShowTown();
-  window->Command4_Click();
-  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
-  EXPECT_EQ(clipboard.Sets(), 1);
-  EXPECT_TRUE(desktop.log.empty());
-}
-
-TEST_F(Delivery, PastesIntoTheWindowFoundByCaption) {
-  app.Settings.CopyAppl = 1;
-  app.Settings.FindCaption = "メモ";
-  ShowTown();
-  window->Command4_Click();
-  EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "paste 〒100-0001東京都千代田区千代田"}));
-  EXPECT_EQ(app.FoundWindowTitle, "無題 - メモ帳");
-  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
-}
-
-TEST_F(Delivery, TabsAndNewLinesArriveAsKeysAndTheClipboardEndsWhole) {
-  app.Settings.CopyAppl = 1;
-  app.Settings.FindCaption = "メモ";
-  app.Settings.Sep[1] = 2;  // tab after the code
-  app.Settings.Sep[2] = 1;  // new line after the prefecture
-  app.Settings.Sep[5] = 2;  // tab after the (empty) supplement
-  ShowTown();
-  window->Command4_Click();
+TEST_F(Deliver, PastesPieceByPieceIntoTheTargetAndLeavesTheWholeOnTheClipboard) {
+  settings.CopyAppl = 1;
+  int started = 0;
+  EXPECT_EQ(delivery.Deliver(text, {}, settings, found, [&] { ++started; }), Delivered::Pasted);
+  EXPECT_EQ(started, 1);
   EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "paste 〒100-0001", "tab",
                                                    "paste 東京都", "enter", "paste 千代田区千代田", "tab"}));
-  EXPECT_EQ(clipboard.Text(), "〒100-0001\t東京都\r\n千代田区千代田\t");
+  EXPECT_EQ(waits, std::vector<double>{0.05});  // the target settles before the first key
+  EXPECT_EQ(found, "無題 - メモ帳");
+  EXPECT_EQ(clipboard.Text(), text);
 }
 
-TEST_F(Delivery, MissingWindowWarnsAndStillFillsTheClipboard) {
-  app.Settings.CopyAppl = 1;
-  app.Settings.FindCaption = "どこにもない";
-  ShowTown();
-  window->Command4_Click();
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_EQ(warnings[0], "指定されたキャプションを持つウィンドウが見つかりません。");
+TEST_F(Deliver, FallsBackToTheClipboardWhenThereIsNothingToPasteInto) {
+  EXPECT_EQ(Run(), Delivered::ClipboardOnly);
   EXPECT_TRUE(desktop.log.empty());
-  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
-}
-
-TEST_F(Delivery, WithoutAnX11DisplayTheCopyFallsBackToTheClipboard) {
-  app.Settings.CopyAppl = 1;
-  app.Settings.FindCaption = "メモ";
+  EXPECT_EQ(clipboard.Sets(), 1);
+  settings.CopyAppl = 1;
+  settings.FindCaption = "どこにもない";
+  EXPECT_EQ(Run(), Delivered::TargetNotFound);
   desktop.available = false;
-  ShowTown();
-  window->Command4_Click();
-  ASSERT_EQ(warnings.size(), 1u);
+  settings.FindCaption = "メモ";
+  EXPECT_EQ(Run(), Delivered::NoDesktop);
+  copy::Delivery nowhere(nullptr, &clipboard, [](double) {});
+  EXPECT_EQ(nowhere.Deliver(text, {}, settings, found), Delivered::NoDesktop);
   EXPECT_TRUE(desktop.log.empty());
-  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+  EXPECT_EQ(clipboard.Sets(), 4);
+  EXPECT_EQ(clipboard.Text(), text);
 }
 
-TEST_F(Delivery, AfterCopyMinimisesOurWindowFirst) {
-  app.Settings.AfterCopy = 1;
-  ShowTown();
-  window->Command4_Click();
-  EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
+TEST_F(Deliver, ASecondPressWhilePastingIsRefusedAndTheFirstFinishes) {
+  settings.CopyAppl = 1;
+  Delivered second = Delivered::Pasted;
+  duringWait = [&] { second = delivery.Deliver("other", {}, settings, found); };
+  EXPECT_EQ(Run(), Delivered::Pasted);
+  EXPECT_EQ(second, Delivered::Busy);
+  EXPECT_EQ(clipboard.Text(), text);
+  // Once finished, the next press delivers again.
+  duringWait = nullptr;
+  desktop.log.clear();
+  EXPECT_EQ(Run(), Delivered::Pasted);
+  EXPECT_EQ(desktop.log.size(), 8u);
 }
 
-TEST_F(Delivery, LinkRequestWithEmptyDistNameAnswersWithoutTouchingTheClipboard) {
-  ShowTown();
-  window->Text2->setText("補足");
-  int answered = 0;
-  QObject::connect(window.get(), &ui::Kovant1::Answered, [&] { ++answered; });
-  window->Cmd->setText("1");
-  EXPECT_TRUE(app.ExternalRequest);
-  EXPECT_TRUE(window->Cmd->text().isEmpty());
-  window->Command4_Click();
-  EXPECT_FALSE(app.ExternalRequest);
-  EXPECT_EQ(answered, 1);
-  const char* expected[] = {"100", "100-0001", "東京都", "千代田区", "千代田", "補足"};
-  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(Str(window->Addr[i]->text()), expected[i]);
+TEST_F(Deliver, ALinkRequestIsAnsweredInsteadOfPastedAndItsCallerBroughtUp) {
+  settings.CopyAppl = 1;  // a request is answered whatever CopyAppl says
+  // No caller named: answered, nothing else touched.
+  EXPECT_EQ(Run({true, ""}), Delivered::Answered);
+  EXPECT_TRUE(desktop.log.empty());
   EXPECT_EQ(clipboard.Sets(), 0);
+  // A caller that is not there: the request stays open, the text goes to the clipboard.
+  EXPECT_EQ(Run({true, "呼び出し元"}), Delivered::CallerNotFound);
   EXPECT_TRUE(desktop.log.empty());
-}
-
-TEST_F(Delivery, LinkRequestActivatesTheCallerOrStaysOpenWhenItIsNotFound) {
-  app.Settings.CopyAppl = 1;  // a request is answered whatever CopyAppl says
-  app.Settings.FindCaption = "メモ";
-  ShowTown();
-  window->DistName->setText("呼び出し元");
-  window->Cmd->setText("x");
-  window->Command4_Click();
-  ASSERT_EQ(warnings.size(), 1u);
-  EXPECT_TRUE(app.ExternalRequest);
-  EXPECT_EQ(Str(window->Addr[1]->text()), "100-0001");
-  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
-  EXPECT_TRUE(desktop.log.empty());
+  EXPECT_EQ(clipboard.Text(), text);
   desktop.windows.push_back({11, "呼び出し元 アプリ"});
-  window->Command4_Click();
-  EXPECT_FALSE(app.ExternalRequest);
+  EXPECT_EQ(Run({true, "呼び出し元"}), Delivered::Answered);
   EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 11", "activate 11"}));
-}
-
-TEST_F(Delivery, BlankCmdDoesNothingAndKeepsTheBlanks) {
-  ShowTown();
-  window->Cmd->setText("   ");
-  EXPECT_FALSE(app.ExternalRequest);
-  EXPECT_EQ(Str(window->Cmd->text()), "   ");
+  EXPECT_EQ(clipboard.Sets(), 1);
+  EXPECT_TRUE(waits.empty());
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ struct AppState {
   int16_t ProfileDialogMode = 0;  // 1 save, 2 delete
   std::string FoundWindowTitle;
 
+  // Both set before the windows are made, which keep them.
   platform::Clipboard* clipboard = nullptr;
   platform::Desktop* desktop = nullptr;  // may be null: no other windows reachable
   // Shows a warning message box; tests record instead.

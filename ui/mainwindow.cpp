@@ -52,7 +52,13 @@ QLabel* MakeLabel(QWidget* parent, const char* caption, const QFont& font, const
 
 }  // namespace
 
-Kovant1::Kovant1(AppState& app, QWidget* parent) : QWidget(parent), app_(app) {
+Kovant1::Kovant1(AppState& app, QWidget* parent)
+    : QWidget(parent),
+      app_(app),
+      delivery_(app.desktop, app.clipboard, [&app](double seconds) {
+        copy::WaitSeconds(seconds, app.SettingsCancelled,
+                          [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); });
+      }) {
   setWindowTitle(QStringLiteral("ぴこらん Ver. 1.31"));
   setWindowIcon(ApplicationIcon());
   setObjectName("KOVANT1");
@@ -691,72 +697,33 @@ std::string Kovant1::CopyText() const {
   return copy::ComposeCopyText(Option1[0]->isChecked() ? 0 : 1, r, app_.Settings);
 }
 
-void Kovant1::WaitSeconds(double seconds) {
-  // A monotonic clock: the wait ends on time across midnight as well.
-  QElapsedTimer timer;
-  timer.start();
-  QCoreApplication::processEvents();
-  while (!app_.SettingsCancelled) {
-    if (timer.elapsed() >= seconds * 1000.0) return;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-}
-
-platform::WindowId Kovant1::FindTarget(const std::string& fragment) {
-  if (!app_.desktop || !app_.desktop->Available()) return 0;
-  return copy::FindWindowByCaption(*app_.desktop, fragment, app_.FoundWindowTitle);
-}
-
 void Kovant1::Command4_Click() {
-  // The delivery processes events: a second press meanwhile is ignored.
-  if (delivering_) return;
-  delivering_ = true;
-  setCursor(Qt::ForbiddenCursor);
-  const std::string text = CopyText();
-  if (app_.Settings.AfterCopy == 1) showMinimized();
-  const bool reachable = app_.desktop && app_.desktop->Available();
-  if (app_.ExternalRequest) {
-    Answer();
-    const std::string dist = S(DistName->text());
-    platform::WindowId target = 0;
-    if (!DistName->text().trimmed().isEmpty()) {
-      target = FindTarget(dist);
-      if (target == 0) Warn(QStringLiteral("指定されたキャプションを持つウィンドウが見つかりません。"));
-    }
-    if (target != 0 || DistName->text().trimmed().isEmpty()) {
-      if (target != 0) {
-        app_.desktop->Restore(target);
-        app_.desktop->Activate(target);
-      }
-      app_.ExternalRequest = false;
-      unsetCursor();
-      delivering_ = false;
-      emit Answered();
-      return;
-    }
-  } else if (app_.Settings.CopyAppl == 1) {
-    if (!reachable) {
-      Warn(QStringLiteral("この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"));
-    } else if (platform::WindowId target = FindTarget(app_.Settings.FindCaption); target == 0) {
-      Warn(QStringLiteral("指定されたキャプションを持つウィンドウが見つかりません。"));
-    } else {
-      app_.desktop->Restore(target);
-      app_.desktop->Activate(target);
-      WaitSeconds(0.05);
-      for (const copy::PasteStep& step : copy::PasteSteps(text)) {
-        if (step.kind == copy::PasteStep::Paste) {
-          if (app_.clipboard) app_.clipboard->SetText(step.chunk);
-          app_.desktop->SendKey(platform::Key::Paste);
-          app_.desktop->WaitForPaste();
-        } else {
-          app_.desktop->SendKey(step.kind == copy::PasteStep::Tab ? platform::Key::Tab : platform::Key::Enter);
-        }
-      }
-    }
-  }
+  copy::LinkRequest request;
+  request.pending = app_.ExternalRequest;
+  if (!DistName->text().trimmed().isEmpty()) request.callerCaption = S(DistName->text());
+  const copy::Delivered outcome =
+      delivery_.Deliver(CopyText(), request, app_.Settings, app_.FoundWindowTitle, [this, &request] {
+        setCursor(Qt::ForbiddenCursor);
+        if (app_.Settings.AfterCopy == 1) showMinimized();
+        if (request.pending) Answer();
+      });
+  if (outcome == copy::Delivered::Busy) return;
   unsetCursor();
-  if (app_.clipboard) app_.clipboard->SetText(text);
-  delivering_ = false;
+  switch (outcome) {
+    case copy::Delivered::Answered:
+      app_.ExternalRequest = false;
+      emit Answered();
+      break;
+    case copy::Delivered::CallerNotFound:
+    case copy::Delivered::TargetNotFound:
+      Warn(QStringLiteral("指定されたキャプションを持つウィンドウが見つかりません。"));
+      break;
+    case copy::Delivered::NoDesktop:
+      Warn(QStringLiteral("この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"));
+      break;
+    default:
+      break;
+  }
 }
 
 void Kovant1::Answer() {

@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "copy/delivery.h"
 #include "dict/current.h"
 #include "dict/reader.h"
 #include "dict/walk.h"
-#include "platform/desktop.h"
+#include "platform/files.h"
 #include "ui/appstate.h"
 #include "ui/controls.h"
 
@@ -54,10 +54,6 @@ class Kovant1 : public QWidget {
   void RefreshProfileCombo();
   void Combo1_Click();
   void Cmd_Change();
-  // Lets the window system run for that long; ends early while
-  // SettingsCancelled is set.
-  void WaitSeconds(double seconds);
-
   // The text the copy command composes from the result on show.
   std::string CopyText() const;
   const dict::CurrentResult& Current() const { return current_; }
@@ -122,7 +118,6 @@ class Kovant1 : public QWidget {
   void FillProfiles();
   void SelectActiveProfile();
   void Answer();
-  platform::WindowId FindTarget(const std::string& fragment);
 
   AppState& app_;
   std::string dictionaryPath_;
@@ -139,7 +134,7 @@ class Kovant1 : public QWidget {
   ListBox* currentList_ = nullptr;
   int visibleRows_ = 0;
   int loadedProfileIndex_ = 0;
-  bool delivering_ = false;
+  copy::Delivery delivery_;
 };
 
 }  // namespace kovant::ui
