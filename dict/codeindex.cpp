@@ -39,14 +39,19 @@ namespace {
 
 // Keys of well-formed records only; the odd values of a broken file are
 // the search's business.
-bool WellFormed(int32_t n, int tail) { return n >= 0 && n <= 999999999 && tail >= 0 && tail <= 9999; }
+std::optional<TownCodes> Decode(int32_t codeNumber, int16_t oldCodeTail) {
+  TownHead head;
+  head.CodeNumber = codeNumber;
+  head.OldCodeTail = oldCodeTail;
+  return DecodeCodes(head);
+}
 
 }  // namespace
 
 const CodeIndex::Buckets& CodeIndex::NewBuckets() const {
   if (byNew_.offsets.empty()) {
     byNew_.Fill(towns_, kNewBuckets, kNewDivisor, [](const Town& t) {
-      return WellFormed(t.codeNumber, t.oldCodeTail) ? t.code : kNoKey;
+      return Decode(t.codeNumber, t.oldCodeTail) ? t.code : kNoKey;
     });
   }
   return byNew_;
@@ -55,10 +60,10 @@ const CodeIndex::Buckets& CodeIndex::NewBuckets() const {
 const CodeIndex::Buckets& CodeIndex::OldBuckets() const {
   if (byOld_.offsets.empty()) {
     byOld_.Fill(towns_, kOldBuckets, 1, [](const Town& t) {
-      if (!WellFormed(t.codeNumber, t.oldCodeTail)) return kNoKey;
-      const int kind = t.codeNumber / 100000000, first = (t.codeNumber / 10000000) % 10;
-      if (kind == 1) return static_cast<uint32_t>(first * 100 + t.oldCodeTail / 100);
-      if (kind == 2) return kFiveDigitBase + static_cast<uint32_t>(first * 10000 + t.oldCodeTail);
+      const auto codes = Decode(t.codeNumber, t.oldCodeTail);
+      if (!codes) return kNoKey;
+      if (codes->kind == 1) return static_cast<uint32_t>(codes->Former());
+      if (codes->kind == 2) return kFiveDigitBase + static_cast<uint32_t>(codes->Former());
       return kNoKey;
     });
   }

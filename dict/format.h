@@ -1,12 +1,16 @@
-// KOVANT.DIC: the record layouts, shared by the reader and the builder.
+// KOVANT.DIC: the record layouts and the encoding of a town's codes, the one
+// description of the file that the reader, the search, the walk and the
+// builder share.
 //
-// Positions are 1-based (position 1 is the first byte). Integers are signed
-// little-endian (16-bit "Integer", 32-bit "Long"); records are packed and
-// variable in length: fixed part + NameLength bytes of coded name.
+// Positions in the file are 1-based (position 1 is the first byte); offsets
+// of fields within a record are 0-based. Integers are signed little-endian
+// (16-bit "Integer", 32-bit "Long"); records are packed and variable in
+// length: fixed part + NameLength bytes of coded name.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +25,59 @@ constexpr int kMaxPrefixes = 15;
 constexpr int kPrefFixed = 22, kPrefNameField = 10;
 constexpr int kCityFixed = 13, kCityNameField = 30;
 constexpr int kTownFixed = 9, kTownNameField = 80;
+
+// Field offsets within each record.
+namespace header {
+constexpr size_t kVersion = 0;                         // Long
+constexpr size_t kDataDate = 16, kDataDateWidth = 20;  // text, NUL-padded
+constexpr size_t kDescription = 36, kDescriptionWidth = 64;
+static_assert(kDescription + kDescriptionWidth == kHeaderSize);
+}  // namespace header
+namespace pref {
+constexpr size_t kPrefNo = 0;       // byte, 1..47
+constexpr size_t kCityListPos = 1;  // Long: the prefecture's first city record
+constexpr size_t kPrefixCount = 5;  // byte
+constexpr size_t kPrefixes = 6;     // kMaxPrefixes bytes: first two digits of its codes
+constexpr size_t kNameLength = 21;  // byte
+constexpr size_t kName = 22;
+static_assert(kPrefixes + kMaxPrefixes == kNameLength && kName == kPrefFixed);
+}  // namespace pref
+namespace city {
+constexpr size_t kPrefNo = 0;       // byte; 0xFF marks the end of the city records
+constexpr size_t kCityNo = 1;       // Integer, 1.. in file order
+constexpr size_t kTownListPos = 3;  // Long: the city's first town record
+constexpr size_t kDigitFlags = 7;   // 5 bytes (see DigitFlag)
+constexpr size_t kNameLength = 12;  // byte
+constexpr size_t kName = 13;
+static_assert(kName == kCityFixed);
+}  // namespace city
+namespace town {
+constexpr size_t kCityNo = 0;       // Integer; another city's number ends the chain
+constexpr size_t kOldCodeTail = 2;  // Integer (see TownCodes)
+constexpr size_t kCodeNumber = 4;   // Long (see TownCodes)
+constexpr size_t kNameLength = 8;   // byte
+constexpr size_t kName = 9;
+static_assert(kName == kTownFixed);
+}  // namespace town
+
+// Little-endian integers, read from and written to a record's bytes.
+inline int16_t ReadI16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
+inline int32_t ReadI32(const uint8_t* p) {
+  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+                              (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24));
+}
+inline void AppendI16(std::string& out, int v) {
+  out += static_cast<char>(v & 0xFF);
+  out += static_cast<char>((v >> 8) & 0xFF);
+}
+inline void AppendI32(std::string& out, int64_t v) {
+  const uint32_t u = static_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) out += static_cast<char>((u >> (8 * i)) & 0xFF);
+}
+inline void PatchI32(std::string& out, size_t offset, int64_t v) {
+  const uint32_t u = static_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) out[offset + static_cast<size_t>(i)] = static_cast<char>((u >> (8 * i)) & 0xFF);
+}
 
 // A name field as read: its full width, of which NameLength bytes count.
 // Held inline, so reading a record allocates nothing.
@@ -82,14 +139,40 @@ inline int DigitFlag(const std::array<uint8_t, 5>& flags, int d) {
   return d < 5 ? flags[static_cast<size_t>(d)] % 10 : flags[static_cast<size_t>(d - 5)] / 10;
 }
 
+// A town's two codes as stored. CodeNumber, as nine decimal digits, is the
+// kind of the former code (1: three digits, 2: five), the former code's
+// first digit, then the seven-digit current code. OldCodeTail, as four
+// digits, holds the former code's other digits: "NN00" for a three-digit
+// code, "NNNN" for a five-digit one. So 100-0001 with former code 100 is
+// CodeNumber 110000001 and OldCodeTail 0000.
+struct TownCodes {
+  int kind = 1;         // 1 or 2 as written; a damaged file may hold 0..9,
+                        // shown as five digits and found by no former code
+  int first = 0;        // the former code's first digit
+  int32_t current = 0;  // the seven-digit code as a number
+  int tail = 0;         // 0..9999
+  // The former code as a number (3 or 5 digits, by kind).
+  int Former() const { return kind == 1 ? first * 100 + tail / 100 : first * 10000 + tail; }
+};
+
+// The codes of a well-formed record (both numbers within their digits);
+// nullopt for the odd values of a broken file (negative or too large),
+// which only the text forms below show, digit by digit as stored.
+std::optional<TownCodes> DecodeCodes(const TownHead& town);
+// former: 3 or 5 digits; current: 7 digits. nullopt for anything else.
+std::optional<TownHead> EncodeCodes(std::string_view former, std::string_view current);
+
 // The code texts of a town: the former code "NNN" or "NNN-NN", the current
 // code "NNN-NNNN".
 std::string FormerCodeText(const TownHead& town);
 std::string CurrentCodeText(const TownHead& town);
 
-// OldCodeTail as at least 4 digits and CodeNumber as at least 9 digits,
-// zero-padded, as the code tests compare them.
-std::string TailDigits(int16_t oldCodeTail);
-std::string NumberDigits(int32_t codeNumber);
+// Whether a town holds code, a code of 3, 5 or 7 digits (3 and 5: the former
+// code, 7: the current one) whose value is the number of its digits. The
+// text form compares the stored digits one by one and also answers for
+// the odd values of a broken file; the number form answers the same for
+// every well-formed record and falls back to the text form otherwise.
+bool HoldsCode(const TownHead& town, std::string_view code, int value);
+bool HoldsCodeByText(const TownHead& town, std::string_view code);
 
 }  // namespace kovant::dict

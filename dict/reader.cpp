@@ -16,12 +16,6 @@ namespace {
 
 constexpr int64_t kBlockSize = 16384;
 
-int16_t I16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
-int32_t I32(const uint8_t* p) {
-  return static_cast<int32_t>(static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-                              (static_cast<uint32_t>(p[2]) << 16) |
-                              (static_cast<uint32_t>(p[3]) << 24));
-}
 std::string Bytes(const uint8_t* p, size_t n) { return std::string(reinterpret_cast<const char*>(p), n); }
 
 // A text field of the header: up to the first NUL, without trailing blanks.
@@ -166,9 +160,9 @@ Result<DicHeader> DicFile::ReadHeader() {
   uint8_t b[kHeaderSize];
   if (auto r = ReadAt(1, sizeof b, b); !r) return r.error();
   DicHeader h;
-  h.Version = I32(b);
-  h.DataDate = HeaderText(b + 16, 20);
-  h.Description = HeaderText(b + 36, 64);
+  h.Version = ReadI32(b + header::kVersion);
+  h.DataDate = HeaderText(b + header::kDataDate, header::kDataDateWidth);
+  h.Description = HeaderText(b + header::kDescription, header::kDescriptionWidth);
   return h;
 }
 
@@ -176,12 +170,12 @@ Result<PrefectureRecord> DicFile::ReadPrefecture(int64_t pos) {
   uint8_t b[kPrefFixed + kPrefNameField];
   if (auto r = ReadAt(pos, sizeof b, b); !r) return r.error();
   PrefectureRecord rec;
-  rec.PrefNo = b[0];
-  rec.CityListPos = I32(b + 1);
-  rec.PrefixCount = b[5];
-  std::memcpy(rec.Prefixes.data(), b + 6, kMaxPrefixes);
-  rec.NameLength = b[21];
-  std::memcpy(rec.Name.bytes.data(), b + kPrefFixed, kPrefNameField);
+  rec.PrefNo = b[pref::kPrefNo];
+  rec.CityListPos = ReadI32(b + pref::kCityListPos);
+  rec.PrefixCount = b[pref::kPrefixCount];
+  std::memcpy(rec.Prefixes.data(), b + pref::kPrefixes, kMaxPrefixes);
+  rec.NameLength = b[pref::kNameLength];
+  std::memcpy(rec.Name.bytes.data(), b + pref::kName, kPrefNameField);
   return rec;
 }
 
@@ -190,21 +184,21 @@ Result<CityRecord> DicFile::ReadCity(int64_t pos) {
   if (!p) return p.error();
   const uint8_t* b = *p;
   CityRecord rec;
-  rec.PrefNo = b[0];
-  rec.CityNo = I16(b + 1);
-  rec.TownListPos = I32(b + 3);
-  std::memcpy(rec.DigitFlags.data(), b + 7, 5);
-  rec.NameLength = b[12];
-  std::memcpy(rec.Name.bytes.data(), b + kCityFixed, kCityNameField);
+  rec.PrefNo = b[city::kPrefNo];
+  rec.CityNo = ReadI16(b + city::kCityNo);
+  rec.TownListPos = ReadI32(b + city::kTownListPos);
+  std::memcpy(rec.DigitFlags.data(), b + city::kDigitFlags, rec.DigitFlags.size());
+  rec.NameLength = b[city::kNameLength];
+  std::memcpy(rec.Name.bytes.data(), b + city::kName, kCityNameField);
   return rec;
 }
 
 TownHead DicFile::ParseTownHead(const uint8_t* b) {
   TownHead rec;
-  rec.CityNo = I16(b);
-  rec.OldCodeTail = I16(b + 2);
-  rec.CodeNumber = I32(b + 4);
-  rec.NameLength = b[8];
+  rec.CityNo = ReadI16(b + town::kCityNo);
+  rec.OldCodeTail = ReadI16(b + town::kOldCodeTail);
+  rec.CodeNumber = ReadI32(b + town::kCodeNumber);
+  rec.NameLength = b[town::kNameLength];
   return rec;
 }
 
@@ -259,62 +253,6 @@ Result<LoadedDictionary> LoadDictionary(const std::string& dictionaryPath) {
     pos += kPrefFixed + rec->NameLength;
   }
   return loaded;
-}
-
-std::string TailDigits(int16_t oldCodeTail) {
-  std::string s = std::to_string(oldCodeTail < 0 ? -static_cast<int>(oldCodeTail) : oldCodeTail);
-  if (s.size() < 4) s.insert(0, 4 - s.size(), '0');
-  if (oldCodeTail < 0) s.insert(0, 1, '-');
-  return s;
-}
-
-std::string NumberDigits(int32_t codeNumber) {
-  int64_t v = codeNumber;
-  std::string s = std::to_string(v < 0 ? -v : v);
-  if (s.size() < 9) s.insert(0, 9 - s.size(), '0');
-  if (v < 0) s.insert(0, 1, '-');
-  return s;
-}
-
-namespace {
-
-void PutDigits(char* at, int32_t value, int count) {
-  for (int i = count - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
-}
-
-bool WellFormed(const TownHead& town) {
-  return town.CodeNumber >= 0 && town.CodeNumber <= 999999999 && town.OldCodeTail >= 0 && town.OldCodeTail <= 9999;
-}
-
-}  // namespace
-
-std::string FormerCodeText(const TownHead& town) {
-  if (WellFormed(town)) {
-    // The text form below, without its strings: a batch forms it per town.
-    char out[6];
-    PutDigits(out, (town.CodeNumber / 10000000) % 10, 1);
-    PutDigits(out + 1, town.OldCodeTail / 100, 2);
-    if (town.CodeNumber / 100000000 == 1) return std::string(out, 3);
-    out[3] = '-';
-    PutDigits(out + 4, town.OldCodeTail % 100, 2);
-    return std::string(out, 6);
-  }
-  std::string t = TailDigits(town.OldCodeTail), n = NumberDigits(town.CodeNumber);
-  std::string code = n.substr(1, 1) + t.substr(0, 2);
-  if (n[0] != '1') code += "-" + t.substr(2, 2);
-  return code;
-}
-
-std::string CurrentCodeText(const TownHead& town) {
-  if (WellFormed(town)) {
-    char out[8];
-    PutDigits(out, (town.CodeNumber / 10000) % 1000, 3);
-    out[3] = '-';
-    PutDigits(out + 4, town.CodeNumber % 10000, 4);
-    return std::string(out, 8);
-  }
-  std::string n = NumberDigits(town.CodeNumber);
-  return n.substr(2, 3) + "-" + n.substr(5, 4);
 }
 
 }  // namespace kovant::dict

@@ -33,28 +33,7 @@ bool CityQualifies(const CityRecord& city, const Query& q) {
   return q.length == 7 ? flag >= 2 : (flag == 1 || flag == 3);
 }
 
-bool TownMatchesByText(const TownHead& town, const Query& q);
-
-// The same comparison as TownMatchesByText, on numbers: every well-formed
-// record takes this path, and only the odd values of a broken file need the
-// character-by-character form.
-bool TownMatches(const TownHead& town, const Query& q) {
-  int32_t n = town.CodeNumber;
-  int tail = town.OldCodeTail;
-  if (n < 0 || n > 999999999 || tail < 0 || tail > 9999) return TownMatchesByText(town, q);
-  if (q.length == 7) return n % 10000000 == q.value;
-  int kind = n / 100000000, first = (n / 10000000) % 10;
-  if (q.length == 3) return kind == 1 && first * 100 + tail / 100 == q.value;
-  return kind == 2 && first * 10000 + tail == q.value;
-}
-
-bool TownMatchesByText(const TownHead& town, const Query& q) {
-  std::string n = NumberDigits(town.CodeNumber);
-  if (q.length == 7) return n.compare(n.size() - 7, 7, q.code) == 0;
-  std::string t = TailDigits(town.OldCodeTail);
-  if (q.length == 3) return n[0] == '1' && n.substr(1, 1) + t.substr(0, 2) == q.code;
-  return n[0] == '2' && n.substr(1, 1) + t.substr(0, 2) + t.substr(2, 2) == q.code;
-}
+bool TownMatches(const TownHead& town, const Query& q) { return HoldsCode(town, q.code, q.value); }
 
 Result<ListEntry> MakeRow(const PrefectureRow& pref, const std::string& citySjis, const TownRecord& town,
                           int64_t pos) {

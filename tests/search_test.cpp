@@ -268,6 +268,53 @@ TEST(CodeTexts, FollowTheRecordDigits) {
   EXPECT_FALSE(dict::CurrentCodeText(t).empty());
 }
 
+TEST(CodeTexts, EncodingReadsBackAndNumbersAgreeWithDigitsOnEveryWellFormedValue) {
+  auto enc = dict::EncodeCodes("064", "0640941");
+  ASSERT_TRUE(enc);
+  EXPECT_EQ(enc->CodeNumber, 100640941);
+  EXPECT_EQ(enc->OldCodeTail, 6400);
+  enc = dict::EncodeCodes("06401", "0640941");
+  EXPECT_EQ(enc->CodeNumber, 200640941);
+  EXPECT_EQ(enc->OldCodeTail, 6401);
+  EXPECT_FALSE(dict::EncodeCodes("0640", "0640941"));
+  EXPECT_FALSE(dict::EncodeCodes("064", "064094"));
+  EXPECT_FALSE(dict::EncodeCodes("06a", "0640941"));
+  // Every kind digit, first digit and tail, with current codes spread over
+  // their whole range: the number comparison answers as the digit one, for
+  // the town's own codes and for their neighbours.
+  auto digits = [](int v, int n) {
+    std::string s = std::to_string(v);
+    return std::string(static_cast<size_t>(n) - s.size(), '0') + s;
+  };
+  int disagreements = 0;
+  for (int kind = 0; kind <= 9; ++kind) {
+    for (int first = 0; first <= 9; ++first) {
+      for (int tail = 0; tail <= 9999; tail += (kind == 1 || kind == 2) ? 1 : 97) {
+        const int current = (tail * 7919 + first * 1000003 + kind) % 10000000;
+        dict::TownHead t;
+        t.CodeNumber = kind * 100000000 + first * 10000000 + current;
+        t.OldCodeTail = static_cast<int16_t>(tail);
+        const int former3 = first * 100 + tail / 100, former5 = first * 10000 + tail;
+        for (int value : {current, (current + 1) % 10000000}) {
+          disagreements += dict::HoldsCode(t, digits(value, 7), value) != dict::HoldsCodeByText(t, digits(value, 7));
+        }
+        for (int value : {former3, (former3 + 1) % 1000}) {
+          disagreements += dict::HoldsCode(t, digits(value, 3), value) != dict::HoldsCodeByText(t, digits(value, 3));
+        }
+        for (int value : {former5, (former5 + 1) % 100000}) {
+          disagreements += dict::HoldsCode(t, digits(value, 5), value) != dict::HoldsCodeByText(t, digits(value, 5));
+        }
+        if (kind == 1 || kind == 2) {
+          auto back = dict::EncodeCodes(kind == 1 ? digits(former3, 3) : digits(former5, 5), digits(current, 7));
+          disagreements += !back || back->CodeNumber != t.CodeNumber ||
+                           back->OldCodeTail != (kind == 1 ? tail / 100 * 100 : tail);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(disagreements, 0);
+}
+
 TEST(Chains, EndAtTheEndOfTheFileWhateverTheOwnerNumber) {
   RawDic d;
   d.Town(0, 0, 0, "");

@@ -17,23 +17,11 @@ namespace {
 
 using namespace kovant::dict;
 
-void PutI16(std::string& out, int v) {
-  out += static_cast<char>(v & 0xFF);
-  out += static_cast<char>((v >> 8) & 0xFF);
-}
-void PutI32(std::string& out, int64_t v) {
-  uint32_t u = static_cast<uint32_t>(v);
-  for (int i = 0; i < 4; ++i) out += static_cast<char>((u >> (8 * i)) & 0xFF);
-}
 void PutText(std::string& out, std::string_view text, size_t width) {
   std::string sjis = platform::Utf8ToSjis(text);
   std::string_view cut = platform::SjisPrefix(sjis, width);
   out += cut;
   out.append(width - cut.size(), '\0');
-}
-void PatchI32(std::string& out, size_t offset, int64_t v) {
-  uint32_t u = static_cast<uint32_t>(v);
-  for (int i = 0; i < 4; ++i) out[offset + static_cast<size_t>(i)] = static_cast<char>((u >> (8 * i)) & 0xFF);
 }
 
 // Half-width ASCII has no place in a coded name: it would read as codes.
@@ -282,7 +270,7 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
 
   std::string out;
   out.reserve(towns.size() * 24 + 65536);
-  PutI32(out, kDicVersion);
+  AppendI32(out, kDicVersion);
   out.append(12, '\0');
   PutText(out, options.dataDate, 20);
   PutText(out, options.description, 64);
@@ -299,7 +287,7 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     if (!name || name->size() > kPrefNameField) return Error{"都道府県名を符号化できません。"};
     out += static_cast<char>(p);
     cityPosField[static_cast<size_t>(p)] = out.size();
-    PutI32(out, 0);
+    AppendI32(out, 0);
     out += static_cast<char>(set.size());
     std::string prefixBytes(kMaxPrefixes, '\0');
     size_t k = 0;
@@ -322,9 +310,9 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     if (!name) return Error{name.error().description};
     if (name->size() > kCityNameField) return Error{"市区町村名が長すぎます: " + c.name};
     out += static_cast<char>(c.prefNo);
-    PutI16(out, c.cityNo);
+    AppendI16(out, c.cityNo);
     townPosField[i] = out.size();
-    PutI32(out, 0);
+    AppendI32(out, 0);
     for (int d = 0; d < 5; ++d) out += static_cast<char>(c.flags[static_cast<size_t>(d)] + 10 * c.flags[static_cast<size_t>(d + 5)]);
     out += static_cast<char>(name->size());
     out += *name;
@@ -348,12 +336,11 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
       if (!name) return Error{"行 " + std::to_string(row->line) + ": " + name.error().description};
       if (row->office) *name += dict::kOfficeMark;
       if (cut) report.shortened.push_back(row->newCode + " " + row->town);
-      int tail = row->oldCode.size() == 3 ? std::stoi(row->oldCode.substr(1, 2)) * 100 : std::stoi(row->oldCode.substr(1, 4));
-      int64_t number = (row->oldCode.size() == 3 ? 100000000LL : 200000000LL) +
-                       (row->oldCode[0] - '0') * 10000000LL + std::stoll(row->newCode);
-      PutI16(out, c.cityNo);
-      PutI16(out, tail);
-      PutI32(out, number);
+      auto codes = EncodeCodes(row->oldCode, row->newCode);
+      if (!codes) return Error{"行 " + std::to_string(row->line) + ": 郵便番号を符号化できません。"};
+      AppendI16(out, c.cityNo);
+      AppendI16(out, codes->OldCodeTail);
+      AppendI32(out, codes->CodeNumber);
       out += static_cast<char>(name->size());
       out += *name;
     }

@@ -1,0 +1,101 @@
+#include "dict/format.h"
+
+namespace kovant::dict {
+namespace {
+
+// OldCodeTail as at least 4 digits and CodeNumber as at least 9 digits,
+// zero-padded, with a sign when negative: the stored digits as they are.
+std::string TailDigits(int16_t oldCodeTail) {
+  std::string s = std::to_string(oldCodeTail < 0 ? -static_cast<int>(oldCodeTail) : oldCodeTail);
+  if (s.size() < 4) s.insert(0, 4 - s.size(), '0');
+  if (oldCodeTail < 0) s.insert(0, 1, '-');
+  return s;
+}
+
+std::string NumberDigits(int32_t codeNumber) {
+  int64_t v = codeNumber;
+  std::string s = std::to_string(v < 0 ? -v : v);
+  if (s.size() < 9) s.insert(0, 9 - s.size(), '0');
+  if (v < 0) s.insert(0, 1, '-');
+  return s;
+}
+
+void PutDigits(char* at, int32_t value, int count) {
+  for (int i = count - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
+}
+
+bool AllDigits(std::string_view s) {
+  for (char c : s) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<TownCodes> DecodeCodes(const TownHead& town) {
+  const int32_t n = town.CodeNumber;
+  const int tail = town.OldCodeTail;
+  if (n < 0 || n > 999999999 || tail < 0 || tail > 9999) return std::nullopt;
+  return TownCodes{n / 100000000, (n / 10000000) % 10, n % 10000000, tail};
+}
+
+std::optional<TownHead> EncodeCodes(std::string_view former, std::string_view current) {
+  if ((former.size() != 3 && former.size() != 5) || current.size() != 7 || !AllDigits(former) ||
+      !AllDigits(current)) {
+    return std::nullopt;
+  }
+  TownHead head;
+  const int kind = former.size() == 3 ? 1 : 2;
+  const int rest = std::stoi(std::string(former.substr(1)));
+  head.OldCodeTail = static_cast<int16_t>(kind == 1 ? rest * 100 : rest);
+  head.CodeNumber = kind * 100000000 + (former[0] - '0') * 10000000 + std::stoi(std::string(current));
+  return head;
+}
+
+std::string FormerCodeText(const TownHead& town) {
+  if (auto c = DecodeCodes(town)) {
+    // A batch forms this per town: no strings on the way.
+    char out[6];
+    PutDigits(out, c->first, 1);
+    PutDigits(out + 1, c->tail / 100, 2);
+    if (c->kind == 1) return std::string(out, 3);
+    out[3] = '-';
+    PutDigits(out + 4, c->tail % 100, 2);
+    return std::string(out, 6);
+  }
+  std::string t = TailDigits(town.OldCodeTail), n = NumberDigits(town.CodeNumber);
+  std::string code = n.substr(1, 1) + t.substr(0, 2);
+  if (n[0] != '1') code += "-" + t.substr(2, 2);
+  return code;
+}
+
+std::string CurrentCodeText(const TownHead& town) {
+  if (auto c = DecodeCodes(town)) {
+    char out[8];
+    PutDigits(out, c->current / 10000, 3);
+    out[3] = '-';
+    PutDigits(out + 4, c->current % 10000, 4);
+    return std::string(out, 8);
+  }
+  std::string n = NumberDigits(town.CodeNumber);
+  return n.substr(2, 3) + "-" + n.substr(5, 4);
+}
+
+bool HoldsCode(const TownHead& town, std::string_view code, int value) {
+  auto c = DecodeCodes(town);
+  if (!c) return HoldsCodeByText(town, code);
+  if (code.size() == 7) return c->current == value;
+  if (code.size() == 3) return c->kind == 1 && c->Former() == value;
+  return c->kind == 2 && c->Former() == value;
+}
+
+bool HoldsCodeByText(const TownHead& town, std::string_view code) {
+  std::string n = NumberDigits(town.CodeNumber);
+  if (code.size() == 7) return n.compare(n.size() - 7, 7, code) == 0;
+  std::string t = TailDigits(town.OldCodeTail);
+  if (code.size() == 3) return n[0] == '1' && n.substr(1, 1) + t.substr(0, 2) == code;
+  return n[0] == '2' && n.substr(1, 1) + t.substr(0, 2) + t.substr(2, 2) == code;
+}
+
+}  // namespace kovant::dict
