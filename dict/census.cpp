@@ -34,7 +34,7 @@ Result<Census> TakeCensus(const std::string& dictionaryPath) {
           office = field && IsOfficeName({reinterpret_cast<const char*>(*field), kTownNameField}, head.NameLength);
         }
         (office ? census.offices : census.towns)++;
-        census.codes.push_back(head.CodeNumber % 10000000);
+        if (auto codes = DecodeCodes(head)) census.codes.push_back(codes->current);
         return true;
       });
       if (!towns) return towns.error();

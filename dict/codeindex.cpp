@@ -103,8 +103,9 @@ Result<CodeIndex> CodeIndex::Build(const std::string& dictionaryPath) {
           failure = Error{"町域が多すぎます。"};
           return false;
         }
+        const auto codes = DecodeCodes(head);
         index.towns_.push_back({head.CodeNumber, static_cast<int32_t>(pos),
-                                static_cast<uint32_t>(head.CodeNumber) % 10000000, cityIndex, head.OldCodeTail,
+                                codes ? static_cast<uint32_t>(codes->current) : 0, cityIndex, head.OldCodeTail,
                                 static_cast<uint8_t>(p), head.NameLength});
         return true;
       });

@@ -22,19 +22,72 @@ int16_t ReadInt(const IniFile& ini, std::string_view key, int16_t def) {
   return static_cast<int16_t>(v);
 }
 
-std::string ReadText(const IniFile& ini, std::string_view key, std::string_view def, std::size_t limit) {
-  return TrimAtNul(platform::ProfileString(ini, kSection, key, def, limit));
+std::string Name(const char* stem, int n) { return stem + std::to_string(n); }
+
+SettingKey NumberKey(std::string name, int16_t def, std::function<int16_t&(Settings&)> field) {
+  SettingKey k;
+  k.name = std::move(name);
+  k.kind = SettingKey::Number;
+  k.numberDefault = def;
+  k.number = std::move(field);
+  return k;
 }
 
-std::string Name(const char* stem, int n) { return stem + std::to_string(n); }
+SettingKey TextKey(std::string name, SettingKey::Kind kind, std::string textDefault, int16_t numberDefault,
+                   std::size_t limit, std::function<std::string&(Settings&)> field) {
+  SettingKey k;
+  k.name = std::move(name);
+  k.kind = kind;
+  k.textDefault = std::move(textDefault);
+  k.numberDefault = numberDefault;
+  k.readLimit = limit;
+  k.text = std::move(field);
+  return k;
+}
 
 }  // namespace
 
+const std::vector<SettingKey>& SettingsTable() {
+  static const std::vector<SettingKey> table = [] {
+    std::vector<SettingKey> t;
+    t.push_back(NumberKey("StartMode", 0, [](Settings& s) -> int16_t& { return s.StartMode; }));
+    t.push_back(NumberKey("CopyMode", 0, [](Settings& s) -> int16_t& { return s.CopyMode; }));
+    t.push_back(NumberKey("MarkSet", 0, [](Settings& s) -> int16_t& { return s.MarkSet; }));
+    t.push_back(NumberKey("NumType", 0, [](Settings& s) -> int16_t& { return s.NumType; }));
+    // The code is followed by "-" unless set otherwise; the other parts by nothing.
+    for (size_t i = 0; i < 6; ++i) {
+      t.push_back(NumberKey(Name("Sep", static_cast<int>(i + 1)), i == 0 ? 4 : 0,
+                            [i](Settings& s) -> int16_t& { return s.Sep[i]; }));
+    }
+    for (size_t i = 0; i < 6; ++i) {
+      t.push_back(TextKey(Name("Sep", static_cast<int>(i + 1)) + "Text", SettingKey::Text, i == 0 ? "-" : " ", 0,
+                          kTextReadLimit, [i](Settings& s) -> std::string& { return s.SepText[i]; }));
+    }
+    for (size_t i = 0; i < 5; ++i) {
+      t.push_back(TextKey(Name("Seq", static_cast<int>(i + 1)), SettingKey::Digits, "", static_cast<int16_t>(i + 1),
+                          0, [i](Settings& s) -> std::string& { return s.Seq[i]; }));
+    }
+    t.push_back(NumberKey("CopyAppl", 0, [](Settings& s) -> int16_t& { return s.CopyAppl; }));
+    t.push_back(NumberKey("AfterCopy", 0, [](Settings& s) -> int16_t& { return s.AfterCopy; }));
+    t.push_back(NumberKey("InputClear", 0, [](Settings& s) -> int16_t& { return s.InputClear; }));
+    t.push_back(TextKey("FindCaption", SettingKey::Text, " ", 0, kTextReadLimit,
+                        [](Settings& s) -> std::string& { return s.FindCaption; }));
+    t.push_back(TextKey("Profile", SettingKey::Text, " ", 0, kProfileReadLimit,
+                        [](Settings& s) -> std::string& { return s.Profile; }));
+    return t;
+  }();
+  return table;
+}
+
 Settings DefaultSettings() {
   Settings s;
-  s.Sep = {4, 0, 0, 0, 0, 0};
-  s.SepText[0] = "-";
-  s.Seq = {"1", "2", "3", "4", "5"};
+  for (const SettingKey& key : SettingsTable()) {
+    switch (key.kind) {
+      case SettingKey::Number: key.number(s) = key.numberDefault; break;
+      case SettingKey::Digits: key.text(s) = std::to_string(key.numberDefault); break;
+      case SettingKey::Text: key.text(s) = TrimAtNul(key.textDefault); break;
+    }
+  }
   return s;
 }
 
@@ -52,11 +105,8 @@ std::string TrimAtNul(std::string_view text) {
 
 const std::vector<std::string>& SettingsKeys() {
   static const std::vector<std::string> keys = [] {
-    std::vector<std::string> k = {"StartMode", "CopyMode", "MarkSet", "NumType"};
-    for (int i = 1; i <= 6; ++i) k.push_back(Name("Sep", i));
-    for (int i = 1; i <= 6; ++i) k.push_back(Name("Sep", i) + "Text");
-    for (int i = 1; i <= 5; ++i) k.push_back(Name("Seq", i));
-    for (const char* n : {"CopyAppl", "AfterCopy", "InputClear", "FindCaption", "Profile"}) k.push_back(n);
+    std::vector<std::string> k;
+    for (const SettingKey& key : SettingsTable()) k.push_back(key.name);
     return k;
   }();
   return keys;
@@ -65,48 +115,31 @@ const std::vector<std::string>& SettingsKeys() {
 bool LoadSettings(Settings& s, const std::string& folder, std::string_view fileName) {
   if (!platform::IsBareFileName(fileName)) return false;
   IniFile ini = IniFile::Load(platform::JoinPath(folder, fileName));
-  s.StartMode = ReadInt(ini, "StartMode", 0);
-  s.CopyMode = ReadInt(ini, "CopyMode", 0);
-  s.MarkSet = ReadInt(ini, "MarkSet", 0);
-  s.NumType = ReadInt(ini, "NumType", 0);
-  for (int i = 0; i < 6; ++i) s.Sep[static_cast<size_t>(i)] = ReadInt(ini, Name("Sep", i + 1), i == 0 ? 4 : 0);
-  for (int i = 0; i < 5; ++i) {
-    s.Seq[static_cast<size_t>(i)] = std::to_string(ReadInt(ini, Name("Seq", i + 1), static_cast<int16_t>(i + 1)));
+  for (const SettingKey& key : SettingsTable()) {
+    switch (key.kind) {
+      case SettingKey::Number: key.number(s) = ReadInt(ini, key.name, key.numberDefault); break;
+      case SettingKey::Digits: key.text(s) = std::to_string(ReadInt(ini, key.name, key.numberDefault)); break;
+      case SettingKey::Text:
+        key.text(s) = TrimAtNul(platform::ProfileString(ini, kSection, key.name, key.textDefault, key.readLimit));
+        break;
+    }
   }
-  s.CopyAppl = ReadInt(ini, "CopyAppl", 0);
-  s.AfterCopy = ReadInt(ini, "AfterCopy", 0);
-  s.InputClear = ReadInt(ini, "InputClear", 0);
-  for (int i = 0; i < 6; ++i) {
-    s.SepText[static_cast<size_t>(i)] = ReadText(ini, Name("Sep", i + 1) + "Text", i == 0 ? "-" : " ", kTextReadLimit);
-  }
-  s.FindCaption = ReadText(ini, "FindCaption", " ", kTextReadLimit);
-  s.Profile = ReadText(ini, "Profile", " ", kProfileReadLimit);
   return true;
 }
 
-bool SaveSettings(const Settings& s, const std::string& folder, std::string_view fileName) {
+bool SaveSettings(const Settings& settings, const std::string& folder, std::string_view fileName) {
   if (!platform::IsBareFileName(fileName)) return false;
   std::string path = platform::JoinPath(folder, fileName);
   IniFile ini = IniFile::Load(path);
   // A file we could not read whole is left alone rather than rewritten
   // from nothing: its other sections and values are the user's.
   if (!ini.Intact()) return false;
-  auto text = [&](std::string_view key, const std::string& value) {
-    ini.Set(kSection, key, platform::Utf8ToSjis(value));
-  };
-  auto number = [&](std::string_view key, int16_t value) { ini.Set(kSection, key, std::to_string(value)); };
-  number("StartMode", s.StartMode);
-  number("CopyMode", s.CopyMode);
-  number("MarkSet", s.MarkSet);
-  number("NumType", s.NumType);
-  for (int i = 0; i < 6; ++i) number(Name("Sep", i + 1), s.Sep[static_cast<size_t>(i)]);
-  for (int i = 0; i < 6; ++i) text(Name("Sep", i + 1) + "Text", s.SepText[static_cast<size_t>(i)]);
-  for (int i = 0; i < 5; ++i) text(Name("Seq", i + 1), s.Seq[static_cast<size_t>(i)]);
-  number("CopyAppl", s.CopyAppl);
-  number("AfterCopy", s.AfterCopy);
-  number("InputClear", s.InputClear);
-  text("FindCaption", s.FindCaption);
-  text("Profile", s.Profile);
+  Settings record = settings;
+  for (const SettingKey& key : SettingsTable()) {
+    const std::string value = key.kind == SettingKey::Number ? std::to_string(key.number(record))
+                                                             : platform::Utf8ToSjis(key.text(record));
+    ini.Set(kSection, key.name, value);
+  }
   return platform::WriteFileAtomically(path, ini.Text()).empty();
 }
 
@@ -115,14 +148,12 @@ std::vector<std::string> ListProfiles(const std::string& folder) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return names;
   while (dirent* e = readdir(dir)) {
-    std::string name = e->d_name;
-    if (name.size() < kProfileSuffix.size() ||
-        name.compare(name.size() - kProfileSuffix.size(), kProfileSuffix.size(), kProfileSuffix) != 0) {
-      continue;
-    }
+    const std::string file = e->d_name;
+    auto name = ProfileName(file);
+    if (!name) continue;
     struct stat st{};
-    if (stat(platform::JoinPath(folder, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    names.push_back(name.substr(0, name.size() - kProfileSuffix.size()));
+    if (stat(platform::JoinPath(folder, file).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    names.push_back(std::move(*name));
   }
   closedir(dir);
   return names;
@@ -139,7 +170,7 @@ std::string MoveFormerSettings(const std::string& to, const std::vector<std::str
     if (!fs::is_regular_file(ini, ec)) continue;
     fs::create_directories(target, ec);
     std::vector<std::string> names{std::string(kIniFileName)};
-    for (const std::string& profile : ListProfiles(folder)) names.push_back(profile + std::string(kProfileSuffix));
+    for (const std::string& profile : ListProfiles(folder)) names.push_back(ProfileFileName(profile));
     for (const std::string& name : names) {
       const fs::path source = fs::path(folder) / name;
       // A copy, then the removal: rename fails across file systems, and a
@@ -149,6 +180,93 @@ std::string MoveFormerSettings(const std::string& to, const std::vector<std::str
     return folder;
   }
   return {};
+}
+
+namespace {
+
+// The code point at text[i] and its length in bytes; bad bytes read as one
+// byte that is no blank.
+char32_t CodePointAt(std::string_view text, size_t i, size_t& length) {
+  const auto b = static_cast<unsigned char>(text[i]);
+  length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+  if (length == 1 || i + length > text.size()) {
+    length = 1;
+    return b < 0x80 ? b : 0xFFFD;
+  }
+  char32_t c = b & (0x7F >> length);
+  for (size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+  return c;
+}
+
+bool IsBlank(char32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+}  // namespace
+
+std::string TrimBlanks(std::string_view utf8) {
+  size_t begin = 0, end = 0, length = 0;
+  for (size_t i = 0; i < utf8.size(); i += length) {
+    const bool blank = IsBlank(CodePointAt(utf8, i, length));
+    if (!blank && end == 0) begin = i;
+    if (!blank) end = i + length;
+  }
+  return std::string(utf8.substr(begin, end - begin));
+}
+
+std::string ProfileFileName(std::string_view name) { return std::string(name) + std::string(kProfileSuffix); }
+
+std::optional<std::string> ProfileName(std::string_view fileName) {
+  if (!fileName.ends_with(kProfileSuffix)) return std::nullopt;
+  return std::string(fileName.substr(0, fileName.size() - kProfileSuffix.size()));
+}
+
+std::string ActiveProfileName(std::string_view profile) {
+  // Characters, not bytes: a hand-edited value need not end in ".prm".
+  std::vector<size_t> starts;
+  size_t length = 0;
+  for (size_t i = 0; i < profile.size(); i += length) {
+    CodePointAt(profile, i, length);
+    starts.push_back(i);
+  }
+  if (starts.size() <= kProfileSuffix.size()) return {};
+  return std::string(profile.substr(0, starts[starts.size() - kProfileSuffix.size()]));
+}
+
+std::string SaveNameProblem(std::string_view typedUtf8) {
+  const std::string name = TrimBlanks(typedUtf8);
+  if (name.empty()) return "保存名を指定してください。";
+  bool lossy = false;
+  const std::string sjis = platform::Utf8ToSjis(ProfileFileName(name), &lossy);
+  bool control = false;
+  for (char c : typedUtf8) control = control || static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  // The name must stay a file of the settings folder, and KOVANT.INI must
+  // be able to hold it whole to find the profile again at the next start.
+  if (!platform::IsBareFileName(name) || control || lossy || sjis.size() > kProfileReadLimit) {
+    return "この保存名は使用できません。";
+  }
+  return {};
+}
+
+std::string CopyOrderProblem(const std::array<std::string, 5>& order) {
+  std::array<int, 6> counters{};
+  for (const std::string& typed : order) {
+    const std::string t = TrimBlanks(typed);
+    if (t.empty()) return "コピー順が設定されていません。";
+    // Only a pasted text can be anything but one digit 0..5.
+    if (t.size() != 1 || t[0] < '0' || t[0] > '5') return "コピー順の設定に誤りがあります。";
+    const int d = t[0] - '0';
+    if (++counters[static_cast<size_t>(d)] > 1 && d != 0) return "コピー順の設定に誤りがあります。";
+  }
+  return {};
+}
+
+bool DeleteProfile(const std::string& folder, std::string_view name) {
+  const std::string file = ProfileFileName(name);
+  if (!platform::IsBareFileName(file)) return false;
+  std::error_code ignored;
+  return std::filesystem::remove(platform::JoinPath(folder, file), ignored);
 }
 
 }  // namespace kovant::settings

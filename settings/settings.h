@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,26 @@ inline constexpr std::string_view kProfileSuffix = ".prm";
 inline constexpr std::string_view kSection = "Parms";
 inline constexpr std::size_t kTextReadLimit = 19;     // bytes of Shift-JIS
 inline constexpr std::size_t kProfileReadLimit = 49;
+
+// One key of section "Parms": its name, how it is stored, its default and
+// the field of the record it fills.
+struct SettingKey {
+  enum Kind {
+    Number,     // a 16-bit number
+    Digits,     // read as a number, held and written as its decimal text
+    Text,       // Shift-JIS text in the file, UTF-8 in the record
+  };
+  std::string name;
+  Kind kind = Number;
+  int16_t numberDefault = 0;  // Number, Digits
+  std::string textDefault;    // Text, as a file without the key reads
+  std::size_t readLimit = 0;  // Text: bytes of Shift-JIS read at most
+  std::function<int16_t&(Settings&)> number;     // Number
+  std::function<std::string&(Settings&)> text;   // Digits, Text
+};
+
+// Every key in the order of a new file.
+const std::vector<SettingKey>& SettingsTable();
 
 // The record a file without any key gives.
 Settings DefaultSettings();
@@ -64,5 +86,32 @@ std::string MoveFormerSettings(const std::string& to, const std::vector<std::str
 
 // The key names in file order.
 const std::vector<std::string>& SettingsKeys();
+
+// Text without the blanks at its ends that a text box trims (blanks, tabs,
+// line ends and the other Unicode spaces, the ideographic one among them).
+std::string TrimBlanks(std::string_view utf8);
+
+// A profile's file name from its name, and back; nullopt for a file name
+// that does not end in ".prm".
+std::string ProfileFileName(std::string_view name);
+std::optional<std::string> ProfileName(std::string_view fileName);
+// The name the windows show for the active profile (the Profile key): its
+// text without the last four characters, the ".prm" it was saved with;
+// empty when nothing is left.
+std::string ActiveProfileName(std::string_view profile);
+
+// Why a name typed in the save window cannot name a profile, empty when it
+// can: it must be a plain file of the settings folder (no control
+// characters, nothing Shift-JIS cannot hold) that KOVANT.INI can hold whole.
+std::string SaveNameProblem(std::string_view typedUtf8);
+
+// Why the five copy-order boxes cannot be saved, empty when they can: each
+// holds one digit 0..5 after trimming, and no digit but 0 twice. The first
+// failing box decides the message.
+std::string CopyOrderProblem(const std::array<std::string, 5>& order);
+
+// Removes the profile file of that name; a name that is no plain file of
+// folder removes nothing. False when nothing was removed.
+bool DeleteProfile(const std::string& folder, std::string_view name);
 
 }  // namespace kovant::settings

@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -218,6 +219,62 @@ TEST(TrimAtNul, CutsAndTrims) {
   EXPECT_EQ(TrimAtNul(std::string("  C:\\KOVANT \0junk", 17)), "C:\\KOVANT");
   EXPECT_EQ(TrimAtNul("   "), "");
   EXPECT_EQ(TrimAtNul("　全角　"), "　全角　");
+}
+
+TEST(ProfileNames, OneSpellingOfTheEndingAndTheChecksOfTheWindows) {
+  EXPECT_EQ(ProfileFileName("自宅用"), "自宅用.prm");
+  EXPECT_EQ(ProfileName("自宅用.prm"), "自宅用");
+  EXPECT_EQ(ProfileName("notes.txt"), std::nullopt);
+  // The windows show the active profile without its last four characters.
+  EXPECT_EQ(ActiveProfileName("自宅用.prm"), "自宅用");
+  EXPECT_EQ(ActiveProfileName("あいうえお"), "あ");
+  for (const char* none : {"", ".prm", "ab", "あいうえ"}) EXPECT_EQ(ActiveProfileName(none), "") << none;
+  // The save name: trimmed as a text box trims, ideographic spaces too.
+  EXPECT_EQ(TrimBlanks("\t　自宅 用　 "), "自宅 用");
+  EXPECT_EQ(SaveNameProblem("　 "), "保存名を指定してください。");
+  EXPECT_EQ(SaveNameProblem(" 自宅用 "), "");
+  for (const std::string& bad : std::vector<std::string>{"../x", "a/b", "a\x01" "b", "😀", std::string(46, 'x')}) {
+    EXPECT_EQ(SaveNameProblem(bad), "この保存名は使用できません。") << bad;
+  }
+  EXPECT_EQ(SaveNameProblem(std::string(45, 'x')), "");  // 49 bytes with ".prm": KOVANT.INI holds it whole
+  // Deleting takes only a plain file of the folder.
+  const std::string folder = TempFolder("deleteprofile");
+  std::ofstream(folder + "/home.prm") << "";
+  EXPECT_TRUE(DeleteProfile(folder, "home"));
+  EXPECT_FALSE(std::filesystem::exists(folder + "/home.prm"));
+  EXPECT_FALSE(DeleteProfile(folder, "home"));
+  EXPECT_FALSE(DeleteProfile(folder, "../deleteprofile/home"));
+}
+
+TEST(CopyOrder, AcceptsDistinctPositionsAndAnyNumberOfZeros) {
+  for (const auto& order : std::vector<std::array<std::string, 5>>{{"1", "2", "3", "4", "5"},
+                                                                    {"0", "0", "1", "0", "0"},
+                                                                    {"2", "0", "5", "0", "0"},
+                                                                    {"5", "4", "3", "2", "1"},
+                                                                    {" 1", "3", "0", "0", "0"}}) {
+    EXPECT_EQ(CopyOrderProblem(order), "") << order[0] << order[1] << order[2];
+  }
+}
+
+TEST(CopyOrder, TheFirstFailingBoxDecidesTheMessage) {
+  const std::string wrong = "コピー順の設定に誤りがあります。", missing = "コピー順が設定されていません。";
+  EXPECT_EQ(CopyOrderProblem({"1", "1", "2", "3", "4"}), wrong);
+  EXPECT_EQ(CopyOrderProblem({"1", "2", "3", "", "1"}), missing);
+  EXPECT_EQ(CopyOrderProblem({"1", "1", "", "0", "0"}), wrong);
+  EXPECT_EQ(CopyOrderProblem({"1", "2", " ", "4", "5"}), missing);
+  // Only pasting can put these here.
+  EXPECT_EQ(CopyOrderProblem({"1", "a", "3", "4", "5"}), wrong);
+  EXPECT_EQ(CopyOrderProblem({"1", "9", "3", "4", "5"}), wrong);
+  EXPECT_EQ(CopyOrderProblem({"1", "１", "3", "4", "5"}), wrong);
+}
+
+TEST(SettingsTable, EveryKeyOnceAndTheDefaultsAreWhatAnEmptyFileReads) {
+  std::set<std::string> names;
+  for (const SettingKey& key : SettingsTable()) EXPECT_TRUE(names.insert(key.name).second) << key.name;
+  EXPECT_EQ(names.size(), 26u);
+  const std::string folder = TempFolder("emptyini");
+  std::ofstream(folder + "/KOVANT.INI") << "[Parms]\r\n";
+  EXPECT_EQ(Load(folder), DefaultSettings());
 }
 
 }  // namespace

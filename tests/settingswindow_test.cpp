@@ -11,30 +11,6 @@ namespace {
 
 using SettingsWindow = UiFixture;
 
-QString Order(const char* a, const char* b, const char* c, const char* d, const char* e) {
-  ui::Kovant2* none = nullptr;
-  (void)none;
-  return ui::CopyOrderProblem({QString(a), QString(b), QString(c), QString(d), QString(e)});
-}
-
-TEST(CopyOrder, AcceptsDistinctPositionsAndAnyNumberOfZeros) {
-  EXPECT_TRUE(Order("1", "2", "3", "4", "5").isEmpty());
-  EXPECT_TRUE(Order("0", "0", "1", "0", "0").isEmpty());
-  EXPECT_TRUE(Order("2", "0", "5", "0", "0").isEmpty());
-  EXPECT_TRUE(Order("5", "4", "3", "2", "1").isEmpty());
-  EXPECT_TRUE(Order("1", "3", "0", "0", "0").isEmpty());
-}
-
-TEST(CopyOrder, TheFirstFailingBoxDecidesTheMessage) {
-  EXPECT_EQ(Order("1", "1", "2", "3", "4").toStdString(), "コピー順の設定に誤りがあります。");
-  EXPECT_EQ(Order("1", "2", "3", "", "1").toStdString(), "コピー順が設定されていません。");
-  EXPECT_EQ(Order("1", "1", "", "0", "0").toStdString(), "コピー順の設定に誤りがあります。");
-  EXPECT_EQ(Order("1", "2", " ", "4", "5").toStdString(), "コピー順が設定されていません。");
-  // Only pasting can put these here.
-  EXPECT_EQ(Order("1", "a", "3", "4", "5").toStdString(), "コピー順の設定に誤りがあります。");
-  EXPECT_EQ(Order("1", "9", "3", "4", "5").toStdString(), "コピー順の設定に誤りがあります。");
-}
-
 TEST_F(SettingsWindow, TitleNamesTheActiveProfile) {
   const std::pair<const char*, const char*> cases[] = {
       {"", "ぴこらん環境設定　－　新規設定"},

@@ -769,10 +769,9 @@ void Kovant1::FillProfiles() {
 }
 
 void Kovant1::SelectActiveProfile() {
-  const QString profile = Q(app_.Settings.Profile);
   // A hand-edited value too short to hold ".prm" names no entry.
-  if (profile.size() < 4) return;
-  const QString wanted = profile.left(profile.size() - 4);
+  const QString wanted = Q(settings::ActiveProfileName(app_.Settings.Profile));
+  if (wanted.isEmpty()) return;
   for (int i = 0; i < Combo1->count(); ++i) {
     if (Combo1->itemText(i) == wanted) {
       Combo1->setCurrentIndex(i);  // raises Combo1_Click
@@ -784,7 +783,7 @@ void Kovant1::SelectActiveProfile() {
 void Kovant1::Combo1_Click() {
   const int index = Combo1->currentIndex();
   if (index < 0 || index == loadedProfileIndex_) return;
-  settings::LoadSettings(app_.Settings, app_.SettingsFolder, S(Combo1->itemText(index)) + ".prm");
+  settings::LoadSettings(app_.Settings, app_.SettingsFolder, settings::ProfileFileName(S(Combo1->itemText(index))));
   loadedProfileIndex_ = index;
   Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
   if (WindowShown) Label1[0]->setText(QStringLiteral("設定が変更されました。"));

@@ -21,21 +21,6 @@ void CentreOnScreen(QWidget* w) {
   }
 }
 
-QString SaveNameProblem(const QString& typed) {
-  if (typed.isEmpty() || typed.trimmed().isEmpty()) return QStringLiteral("保存名を指定してください。");
-  const std::string name = typed.trimmed().toStdString();
-  bool lossy = false;
-  const std::string sjis = platform::Utf8ToSjis(name + std::string(settings::kProfileSuffix), &lossy);
-  bool control = false;
-  for (QChar c : typed) control = control || c.unicode() < 0x20 || c.unicode() == 0x7F;
-  // The name must stay a file of the program folder, and KOVANT.INI must be
-  // able to hold it whole to find the profile again at the next start.
-  if (!platform::IsBareFileName(name) || control || lossy || sjis.size() > settings::kProfileReadLimit) {
-    return QStringLiteral("この保存名は使用できません。");
-  }
-  return {};
-}
-
 Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setObjectName("KOVANT3");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -98,9 +83,7 @@ void Kovant3::Form_Load() {
     Label1->hide();
     PlaceTwips(List1, 60, 60, 4095, 2205);
   }
-  const QString profile = QString::fromStdString(app_.Settings.Profile);
-  const qsizetype n = profile.size() - 4;
-  Text1->setText(n < 1 ? QString() : profile.left(n));
+  Text1->setText(QString::fromStdString(settings::ActiveProfileName(app_.Settings.Profile)));
 }
 
 void Kovant3::showEvent(QShowEvent* event) {
@@ -125,12 +108,12 @@ void Kovant3::List1_DblClick() {
 
 void Kovant3::Command1_Click(int index) {
   if (index == 0 && SaveMode()) {
-    const QString problem = SaveNameProblem(Text1->text());
-    if (!problem.isEmpty()) {
-      Warn(problem);
+    const std::string typed = Text1->text().toStdString();
+    if (const std::string problem = settings::SaveNameProblem(typed); !problem.empty()) {
+      Warn(QString::fromStdString(problem));
       return;
     }
-    app_.Settings.Profile = Text1->text().trimmed().toStdString() + std::string(settings::kProfileSuffix);
+    app_.Settings.Profile = settings::ProfileFileName(settings::TrimBlanks(typed));
     done(QDialog::Accepted);
     return;
   }
@@ -143,11 +126,7 @@ void Kovant3::reject() { Command1_Click(1); }
 void Kovant3::Command2_Click() {
   const int row = List1->ListIndex();
   if (row < 0) return;
-  const std::string name = List1->ItemText(row).trimmed().toStdString() + std::string(settings::kProfileSuffix);
-  if (platform::IsBareFileName(name)) {
-    std::error_code ignored;
-    std::filesystem::remove(platform::JoinPath(app_.SettingsFolder, name), ignored);
-  }
+  settings::DeleteProfile(app_.SettingsFolder, List1->ItemText(row).trimmed().toStdString());
   delete List1->takeItem(row);
   List1->SetListIndex(-1);
   Command2->setEnabled(false);

@@ -45,8 +45,4 @@ class Kovant3 : public QDialog {
   AppState& app_;
 };
 
-// Why a save name cannot be used, or empty when it can. The name is taken
-// as the user typed it.
-QString SaveNameProblem(const QString& typed);
-
 }  // namespace kovant::ui

@@ -31,19 +31,6 @@ int16_t SelectedOption(const std::array<QRadioButton*, N>& options) {
 
 }  // namespace
 
-QString CopyOrderProblem(const std::array<QString, 5>& order) {
-  std::array<int, 6> counters{};
-  for (const QString& typed : order) {
-    const QString t = typed.trimmed();
-    if (t.isEmpty()) return QStringLiteral("コピー順が設定されていません。");
-    // Only a pasted text can be anything but one digit 0..5.
-    if (t.size() != 1 || t[0] < u'0' || t[0] > u'5') return QStringLiteral("コピー順の設定に誤りがあります。");
-    const int d = t[0].unicode() - u'0';
-    if (++counters[static_cast<size_t>(d)] > 1 && d != 0) return QStringLiteral("コピー順の設定に誤りがあります。");
-  }
-  return {};
-}
-
 Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setObjectName("KOVANT2");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -183,10 +170,9 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
 void Kovant2::Form_Load() {
   CentreOnScreen(this);
   const settings::Settings& s = app_.Settings;
-  const QString profile = QString::fromStdString(s.Profile);
-  const qsizetype n = profile.size() - 4;
-  setWindowTitle(n < 1 ? QStringLiteral("ぴこらん環境設定　－　新規設定")
-                       : QStringLiteral("ぴこらん環境設定　－　") + profile.left(n));
+  const std::string profile = settings::ActiveProfileName(s.Profile);
+  setWindowTitle(QStringLiteral("ぴこらん環境設定　－　") +
+                 (profile.empty() ? QStringLiteral("新規設定") : QString::fromStdString(profile)));
   SelectOption(Opt1, s.StartMode);
   SelectOption(Opt2, s.CopyMode);
   SelectOption(Opt3, s.MarkSet);
@@ -217,10 +203,10 @@ void Kovant2::Command1_Click(int index) {
     deleteWindow.exec();
     return;
   }
-  std::array<QString, 5> order;
-  for (size_t i = 0; i < 5; ++i) order[i] = Text2[i]->text();
-  if (QString problem = CopyOrderProblem(order); !problem.isEmpty()) {
-    Warn(problem);
+  std::array<std::string, 5> order;
+  for (size_t i = 0; i < 5; ++i) order[i] = Text2[i]->text().toStdString();
+  if (const std::string problem = settings::CopyOrderProblem(order); !problem.empty()) {
+    Warn(QString::fromStdString(problem));
     return;
   }
   app_.ProfileDialogMode = 1;

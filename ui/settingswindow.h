@@ -16,10 +16,6 @@
 
 namespace kovant::ui {
 
-// The first failing copy-order box decides the message; empty when the
-// order can be saved. Texts are the five boxes as typed.
-QString CopyOrderProblem(const std::array<QString, 5>& order);
-
 class Kovant2 : public QDialog {
   Q_OBJECT
  public:
