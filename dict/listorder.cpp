@@ -8,7 +8,6 @@
 namespace kovant::dict {
 // std::char_traits<char> compares as unsigned char, so plain string
 // comparison is the byte order wanted here.
-bool ListOrderLess(const ListEntry& a, const ListEntry& b) { return a.sortKey < b.sortKey; }
 
 void FillTextsFromSortKeys(std::vector<ListEntry>& entries) {
   std::vector<std::string_view> keys;

@@ -21,7 +21,7 @@ struct ListEntry {
 // Fills the text of every entry from its sortKey, in one conversion.
 void FillTextsFromSortKeys(std::vector<ListEntry>& entries);
 
-bool ListOrderLess(const ListEntry& a, const ListEntry& b);
+// Sorts by sortKey, the order of the lists.
 void SortListEntries(std::vector<ListEntry>& entries);
 
 // Sorts plain UTF-8 texts the same way (for lists without item data).

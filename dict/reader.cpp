@@ -41,12 +41,12 @@ Result<std::unique_ptr<DicFile>> DicFile::Open(const std::string& path) {
   // O_NONBLOCK so that a named pipe in its place cannot hang the open; the
   // type check below refuses it.
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Error{std::strerror(errno)};
+  if (fd < 0) return Error{platform::SystemErrorText(errno)};
   struct stat st{};
   if (fstat(fd, &st) != 0) {
     int err = errno;
     close(fd);
-    return Error{std::strerror(err)};
+    return Error{platform::SystemErrorText(err)};
   }
   if (!S_ISREG(st.st_mode)) {
     close(fd);
@@ -65,7 +65,7 @@ Result<std::unique_ptr<DicFile>> DicFile::OpenWhole(const std::string& path) {
   for (size_t got = 0; got < d.whole_.size();) {
     ssize_t n = pread(d.fd_, d.whole_.data() + got, d.whole_.size() - got, static_cast<off_t>(got));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Error{std::strerror(errno)};
+    if (n < 0) return Error{platform::SystemErrorText(errno)};
     if (n == 0) {
       d.whole_.resize(got);  // shorter than when opened: the rest reads as zero
       d.size_ = static_cast<int64_t>(got);
@@ -100,7 +100,7 @@ Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
     ssize_t n = pread(fd_, victim->bytes + got, static_cast<size_t>(want - got), offset + got);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return Error{std::strerror(errno)};
+      return Error{platform::SystemErrorText(errno)};
     }
     if (n == 0) break;  // shorter than when opened: the rest reads as zero
     got += n;
@@ -151,7 +151,7 @@ Result<const uint8_t*> DicFile::Peek(int64_t pos, size_t n) {
       return block.value()->bytes + within;
     }
   }
-  if (n > kMaxPeek) return Error{"too long a read"};
+  if (n > kMaxPeek) return Error{"一度に読む量が多すぎます"};
   if (auto r = ReadAt(pos, n, scratch_); !r) return r.error();
   return static_cast<const uint8_t*>(scratch_);
 }

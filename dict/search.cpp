@@ -127,49 +127,6 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
   return out;
 }
 
-SearchOutcome LinearScanPostalCode(const std::string& dictionaryPath, const PrefectureTable& table,
-                                   std::string_view code) {
-  SearchOutcome out;
-  Query q;
-  if (auto warning = CheckQuery(code, q)) {
-    out.warning = *warning;
-    return out;
-  }
-  auto opened = DicFile::Open(dictionaryPath);
-  if (!opened) {
-    out.readError = opened.error();
-    return out;
-  }
-  DicFile& dic = **opened;
-  // Every city of every prefecture, every town of every city, no pruning.
-  for (size_t p = 1; p <= table.rows.size(); ++p) {
-    const PrefectureRow& pref = table.rows[p - 1];
-    auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p), [&](const CityRecord& city, int64_t) {
-      std::optional<std::string> cityName;
-      auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
-        if (!TownMatches(head, q)) return true;
-        auto town = dic.ReadTown(pos);
-        if (!town) return false;
-        if (!cityName) {
-          auto n = ExpandText(city.Name, city.NameLength);
-          cityName = n ? *n : std::string();
-        }
-        if (auto row = MakeRow(pref, *cityName, *town, pos)) out.rows.push_back(std::move(row.value()));
-        return true;
-      });
-      return towns.ok();
-    });
-    if (!walked) {
-      out.readError = walked.error();
-      break;
-    }
-  }
-  FillTextsFromSortKeys(out.rows);
-  SortListEntries(out.rows);
-  out.heading = ResultHeading(out.rows.size());
-  return out;
-}
-
 Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,
                                        const std::string& supplement) {
   auto opened = DicFile::Open(dictionaryPath);

@@ -19,7 +19,7 @@ inline constexpr std::string_view kSupplementHint = "必要に応じて補足を
 struct SearchOutcome {
   // A refused input: the warning to show; nothing was searched.
   std::string warning;
-  // Matching towns, "prefecture town city" rows in list order, item data the
+  // Matching towns, "prefecture city town" rows in list order, item data the
   // town record's position. Kept as far as it got when the dictionary failed.
   std::vector<ListEntry> rows;
   // "該　当　住　所 （N 件）" once the search ran.
@@ -39,10 +39,5 @@ std::string ResultHeading(size_t count);
 // the supplement field holds; it is kept when the town name has no "（".
 Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,
                                        const std::string& supplement);
-
-// Town records of the whole file in file order, with no index: the baseline
-// the indexed search is measured against.
-SearchOutcome LinearScanPostalCode(const std::string& dictionaryPath, const PrefectureTable& table,
-                                   std::string_view code);
 
 }  // namespace kovant::dict

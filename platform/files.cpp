@@ -93,6 +93,35 @@ std::optional<FileStamp> StampOf(const std::string& path) {
                    static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
+std::string SystemErrorText(int err) {
+  switch (err) {
+    case ENOENT: return "ファイルまたはフォルダーがありません";
+    case ENOTDIR: return "途中の名前がフォルダーではありません";
+    case EISDIR: return "フォルダーです";
+    case EACCES:
+    case EPERM: return "許可がありません";
+    case EROFS: return "読み取り専用のファイルシステムです";
+    case ENOSPC: return "ディスクの空きがありません";
+    case EDQUOT: return "ディスクの割り当てを超えました";
+    case EFBIG: return "ファイルが大きすぎます";
+    case ENAMETOOLONG: return "名前が長すぎます";
+    case ELOOP: return "シンボリックリンクが多すぎます";
+    case EEXIST: return "すでにあります";
+    case EBUSY:
+    case ETXTBSY: return "使用中です";
+    case EMFILE:
+    case ENFILE: return "開いているファイルが多すぎます";
+    case ENOMEM: return "メモリーが足りません";
+    case EIO: return "入出力エラーです";
+    case EPIPE: return "読み手がいません";
+    case ENXIO:
+    case ENODEV: return "装置がありません";
+    case EAGAIN: return "一時的に使えません";
+    case EINVAL: return "正しくない引数です";
+    default: return "エラー番号 " + std::to_string(err);
+  }
+}
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
   if (path.empty() || path.back() != '/') path += '/';
@@ -138,7 +167,7 @@ std::string WriteFileAtomically(const std::string& given, std::string_view bytes
     // to its target; one of somebody else's is not followed.
     if (st.st_uid != geteuid()) return "他の利用者のシンボリックリンクには書き込みません。";
     char* resolved = realpath(path.c_str(), nullptr);
-    if (!resolved) return std::strerror(errno);
+    if (!resolved) return SystemErrorText(errno);
     path = resolved;
     std::free(resolved);
     exists = lstat(path.c_str(), &st) == 0;
@@ -148,11 +177,11 @@ std::string WriteFileAtomically(const std::string& given, std::string_view bytes
   if (exists && !S_ISREG(st.st_mode)) return "通常のファイルではありません。";
   std::string tmp = path + ".tmpXXXXXX";
   int fd = mkstemp(tmp.data());
-  if (fd < 0) return std::strerror(errno);
+  if (fd < 0) return SystemErrorText(errno);
   auto fail = [&](int err) {
     close(fd);
     unlink(tmp.c_str());
-    return std::string(std::strerror(err));
+    return SystemErrorText(err);
   };
   // Keep the permissions of a file we replace, without set-user-ID,
   // set-group-ID or sticky bits; a new one gets what the umask allows.
@@ -180,12 +209,12 @@ std::string WriteFileAtomically(const std::string& given, std::string_view bytes
   if (close(fd) != 0) {
     int err = errno;
     unlink(tmp.c_str());
-    return std::strerror(err);
+    return SystemErrorText(err);
   }
   if (rename(tmp.c_str(), path.c_str()) != 0) {
     int err = errno;
     unlink(tmp.c_str());
-    return std::strerror(err);
+    return SystemErrorText(err);
   }
   return {};
 }

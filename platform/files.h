@@ -45,6 +45,10 @@ bool IsWritableFolder(const std::string& folder);
 // The folder of the running executable.
 std::string ExecutableFolder();
 
+// What an errno value means, in Japanese like every other message of the
+// program (the C library's texts are English on most systems).
+std::string SystemErrorText(int err);
+
 // Joins a folder and a bare file name with one "/".
 std::string JoinPath(std::string_view folder, std::string_view name);
 

@@ -34,11 +34,11 @@ bool LinkServer::Register() {
 void LinkServer::Poke(const QString& item, const QString& value) {
   const LinkItem which = ParseLinkItem(item.toStdString());
   if (!IsPokable(which)) {
-    sendErrorReply("com.morvix.KOVANT.Error.UnknownItem", QStringLiteral("no item to poke: ") + item.left(64));
+    sendErrorReply("com.morvix.KOVANT.Error.UnknownItem", QStringLiteral("書き込める項目ではありません: ") + item.left(64));
     return;
   }
   if (static_cast<size_t>(value.toUtf8().size()) > kMaxLinkValueBytes) {
-    sendErrorReply("com.morvix.KOVANT.Error.TooLong", QStringLiteral("the value is over 4 KiB"));
+    sendErrorReply("com.morvix.KOVANT.Error.TooLong", QStringLiteral("値が 4 KiB を超えています。"));
     return;
   }
   poke_(which, value);
@@ -47,7 +47,7 @@ void LinkServer::Poke(const QString& item, const QString& value) {
 QString LinkServer::Request(const QString& item) {
   const LinkItem which = ParseLinkItem(item.toStdString());
   if (which == LinkItem::Unknown) {
-    sendErrorReply("com.morvix.KOVANT.Error.UnknownItem", QStringLiteral("no item to request: ") + item.left(64));
+    sendErrorReply("com.morvix.KOVANT.Error.UnknownItem", QStringLiteral("項目がありません: ") + item.left(64));
     return {};
   }
   return request_(which);

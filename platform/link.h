@@ -14,7 +14,6 @@ namespace kovant::platform {
 
 inline constexpr const char* kLinkService = "com.morvix.KOVANT";
 inline constexpr const char* kLinkPath = "/KOVANT";
-inline constexpr const char* kLinkInterface = "com.morvix.KOVANT.Link";
 
 class LinkServer : public QObject, protected QDBusContext {
   Q_OBJECT

@@ -5,6 +5,28 @@
 namespace kovant::tools {
 namespace {
 
+// libcurl's texts are English; the ones a user meets, in Japanese.
+std::string CurlErrorText(CURLcode rc) {
+  switch (rc) {
+    case CURLE_UNSUPPORTED_PROTOCOL: return "http と https のほかは使えません";
+    case CURLE_URL_MALFORMAT: return "アドレスが正しくありません";
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_RESOLVE_HOST: return "ホスト名を解決できません";
+    case CURLE_COULDNT_CONNECT: return "接続できません";
+    case CURLE_TOO_MANY_REDIRECTS: return "転送が多すぎます";
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CACERT_BADFILE: return "安全な接続を確かめられません";
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE: return "接続が途中で切れました";
+    case CURLE_WRITE_ERROR:
+    case CURLE_ABORTED_BY_CALLBACK: return "中止しました";
+    default: return "libcurl のエラー番号 " + std::to_string(static_cast<int>(rc));
+  }
+}
+
 struct Transfer {
   std::string body;
   const DownloadOptions* options = nullptr;
@@ -51,7 +73,6 @@ dict::Result<std::string> Download(const std::string& url, const DownloadOptions
   if (!curl) return dict::Error{"通信ライブラリを初期化できません。"};
   Transfer t;
   t.options = &options;
-  char why[CURL_ERROR_SIZE] = "";
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -68,7 +89,6 @@ dict::Result<std::string> Download(const std::string& url, const DownloadOptions
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, why);
   CURLcode rc = curl_easy_perform(curl);
   long status = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
@@ -78,7 +98,7 @@ dict::Result<std::string> Download(const std::string& url, const DownloadOptions
 
   if (t.tooLarge) return dict::Error{url + ": 大きすぎるため中止しました。"};
   if (rc == CURLE_OPERATION_TIMEDOUT) return dict::Error{url + ": 応答がないため中止しました。"};
-  if (rc != CURLE_OK) return dict::Error{url + ": ダウンロードできませんでした（" + (why[0] ? why : curl_easy_strerror(rc)) + "）。"};
+  if (rc != CURLE_OK) return dict::Error{url + ": ダウンロードできませんでした（" + CurlErrorText(rc) + "）。"};
   if (status < 200 || status > 299) {
     return dict::Error{url + ": サーバーが拒否しました（HTTP " + std::to_string(status) + "）。"};
   }

@@ -13,6 +13,23 @@
 namespace kovant::tools {
 namespace {
 
+// libzip's texts are English; the ones a damaged download gives, in Japanese.
+std::string ZipErrorText(int code) {
+  switch (code) {
+    case ZIP_ER_NOZIP: return "zip ではありません";
+    case ZIP_ER_INCONS:
+    case ZIP_ER_COMPNOTSUPP:
+    case ZIP_ER_ZLIB: return "壊れています";
+    case ZIP_ER_CRC: return "検査値が合いません";
+    case ZIP_ER_EOF:
+    case ZIP_ER_READ: return "途中で切れています";
+    case ZIP_ER_MEMORY: return "メモリーが足りません";
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD: return "暗号化されています";
+    default: return "libzip のエラー番号 " + std::to_string(code);
+  }
+}
+
 bool AllDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -172,9 +189,9 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
   zip_t* za = zip_open_from_source(src, ZIP_RDONLY | ZIP_CHECKCONS, &zerr);
   if (!za) {
     zip_source_free(src);
-    std::string why = zip_error_strerror(&zerr);
+    const int code = zip_error_code_zip(&zerr);
     zip_error_fini(&zerr);
-    return Error{path + ": zip を開けません: " + why};
+    return Error{path + ": zip を開けません（" + ZipErrorText(code) + "）。"};
   }
   zip_error_fini(&zerr);
   zip_int64_t count = zip_get_num_entries(za, 0);
@@ -192,7 +209,7 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
     }
     zip_file_t* zf = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
     if (!zf) {
-      result = Error{path + ": " + name + " を展開できません: " + zip_strerror(za)};
+      result = Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) + "）。"};
       break;
     }
     std::string bytes;

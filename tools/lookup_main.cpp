@@ -75,7 +75,7 @@ class Out {
   // The status to end with: given, or 2 when the output could not be written.
   int Finish(int status) {
     if (std::fflush(stdout) != 0 || Failed()) {
-      if (errno != EPIPE) std::fprintf(stderr, "kovant-lookup: 書き込めません: %s\n", std::strerror(errno));
+      if (errno != EPIPE) std::fprintf(stderr, "kovant-lookup: 書き込めません: %s\n", platform::SystemErrorText(errno).c_str());
       return 2;
     }
     return status;

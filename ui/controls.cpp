@@ -108,10 +108,6 @@ void ListBox::SetTopIndex(int index) {
   if (QListWidgetItem* it = item(index)) scrollToItem(it, QAbstractItemView::PositionAtTop);
 }
 
-void ListBox::RemoveLast() {
-  if (count() > 0) delete takeItem(count() - 1);
-}
-
 void ListBox::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     QListWidget::mousePressEvent(event);

@@ -52,7 +52,6 @@ class ListBox : public QListWidget {
   int ListIndex() const { return currentRow(); }
   void SetListIndex(int index);
   void SetTopIndex(int index);
-  void RemoveLast();
 
  signals:
   // After the press has made the pressed entry the selection (left button).
