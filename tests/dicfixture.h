@@ -72,11 +72,35 @@ class RawDic {
 
 inline std::string Sjis(const std::string& utf8) { return platform::Utf8ToSjis(utf8); }
 
-// A fresh folder under the test's temporary directory.
+// The folders TempFolder made, removed when the process ends: ctest runs
+// each test in a process of its own, so that is after each test.
+struct MadeFolders {
+  std::vector<std::filesystem::path> paths;
+  ~MadeFolders() {
+    for (const auto& dir : paths) {
+      namespace fs = std::filesystem;
+      std::error_code ec;
+      // A test may have taken the write permission away from a folder (never
+      // followed through a link: only the test's own folders are touched).
+      fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, ec);
+      for (auto it = fs::recursive_directory_iterator(dir, ec); !ec && it != fs::recursive_directory_iterator();
+           it.increment(ec)) {
+        if (it->symlink_status(ec).type() == fs::file_type::directory) {
+          fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow, ec);
+        }
+      }
+      std::filesystem::remove_all(dir, ec);
+    }
+  }
+};
+
+// A fresh folder under the temporary directory, removed at the end.
 inline std::string TempFolder(const std::string& name) {
+  static MadeFolders made;
   auto dir = std::filesystem::temp_directory_path() / ("kovant-test-" + std::to_string(::getpid()) + "-" + name);
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
+  made.paths.push_back(dir);
   return dir.string();
 }
 

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,16 +73,25 @@ struct UiFixture : ::testing::Test {
   std::string Str(const QString& s) { return s.toStdString(); }
 
   // Runs fn on the modal window of type W as soon as it is open (modal
-  // windows block in exec(), so the test acts from the event loop).
+  // windows block in exec(), so the test acts from the event loop). When
+  // none opens within the bound, the test fails and whatever modal window
+  // is open instead is closed, so that the test ends rather than hangs.
   template <class W, class Fn>
-  static void WhenModal(Fn fn) {
+  static void WhenModal(Fn fn, std::chrono::milliseconds bound = std::chrono::seconds(5)) {
     auto* timer = new QTimer;
     timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, fn] {
-      if (auto* w = qobject_cast<W*>(QApplication::activeModalWidget())) {
+    const auto end = std::chrono::steady_clock::now() + bound;
+    QObject::connect(timer, &QTimer::timeout, [timer, fn, end] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* w = qobject_cast<W*>(modal)) {
         timer->stop();
         timer->deleteLater();
         fn(w);
+      } else if (std::chrono::steady_clock::now() > end) {
+        timer->stop();
+        timer->deleteLater();
+        ADD_FAILURE() << "the expected modal window did not open";
+        if (modal) modal->close();
       }
     });
     timer->start();
