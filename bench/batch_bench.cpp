@@ -97,7 +97,8 @@ const Files& Prepare() {
     fs::remove(f.db);
     const std::string script = f.dir + "/make.sql";
     std::ofstream(script) << "CREATE TABLE ken(lg,old5,code,kp,kc,kt,pref,city,town,f1,f2,f3,f4,f5,f6);\n"
-                             ".mode csv\n.import " + f.kenUtf8 + " ken\nCREATE INDEX ken_code ON ken(code);\n";
+                             ".mode csv\n.import " +
+                                 f.kenUtf8 + " ken\nCREATE INDEX ken_code ON ken(code);\n";
     f.sqlite = Run({"sqlite3", "-init", script, f.db, ".quit"}, "") >= 0;
     return f;
   }();

@@ -165,7 +165,8 @@ void BM_TownStep(benchmark::State& state) {
   auto cities = dict::LoadCities(f.path, f.table, 13);
   auto towns = dict::LoadTowns(f.path, cities.cityTable[0]);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(dict::ShowTownResult(f.path, "東京都", cities.entries[0].text, towns.entries[0], "", false));
+    benchmark::DoNotOptimize(
+        dict::ShowTownResult(f.path, "東京都", cities.entries[0].text, towns.entries[0], "", false));
   }
 }
 BENCHMARK(BM_TownStep)->Unit(benchmark::kMicrosecond);

@@ -42,13 +42,13 @@ void WaitSeconds(double seconds, const bool& cancelled, const std::function<void
 
 // What a press of the copy button did.
 enum class Delivered {
-  Busy,             // a delivery was still running: nothing done
-  ClipboardOnly,    // on the clipboard, as asked
-  Pasted,           // pasted into the target window, then left whole on the clipboard
-  NoDesktop,        // pasting asked for, other windows out of reach: clipboard only
-  TargetNotFound,   // no window holds the caption: clipboard only
-  Answered,         // a link request answered, its caller (if named) brought up
-  CallerNotFound,   // a link request whose caller is not found: clipboard, request still open
+  Busy,            // a delivery was still running: nothing done
+  ClipboardOnly,   // on the clipboard, as asked
+  Pasted,          // pasted into the target window, then left whole on the clipboard
+  NoDesktop,       // pasting asked for, other windows out of reach: clipboard only
+  TargetNotFound,  // no window holds the caption: clipboard only
+  Answered,        // a link request answered, its caller (if named) brought up
+  CallerNotFound,  // a link request whose caller is not found: clipboard, request still open
 };
 
 // A program's call over the link that the next copy answers.

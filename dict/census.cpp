@@ -18,7 +18,10 @@ Result<Census> TakeCensus(const std::string& dictionaryPath) {
   Census census;
   census.header = loaded->header;
   for (const PrefectureRow& pref : loaded->table.rows) {
-    struct CityChain { int cityNo; int64_t townListPos; };
+    struct CityChain {
+      int cityNo;
+      int64_t townListPos;
+    };
     std::vector<CityChain> cities;
     auto walked = ForEachCity(dic, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t) {
       cities.push_back({city.CityNo, city.TownListPos});

@@ -73,8 +73,8 @@ Result<std::string> ExpandText(std::string_view codedField, int byteLength) {
   const auto& table = CodeTable();
   if (byteLength < 0) return Error{"名前の長さが不正です。"};
   if (static_cast<size_t>(byteLength) > codedField.size()) {
-    return Error{"名前の長さ " + std::to_string(byteLength) + " が欄の大きさ " +
-                 std::to_string(codedField.size()) + " を超えています。"};
+    return Error{"名前の長さ " + std::to_string(byteLength) + " が欄の大きさ " + std::to_string(codedField.size()) +
+                 " を超えています。"};
   }
   std::string out;
   out.reserve(static_cast<size_t>(byteLength) * 2);

@@ -50,9 +50,8 @@ std::optional<TownCodes> Decode(int32_t codeNumber, int16_t oldCodeTail) {
 
 const CodeIndex::Buckets& CodeIndex::NewBuckets() const {
   if (byNew_.offsets.empty()) {
-    byNew_.Fill(towns_, kNewBuckets, kNewDivisor, [](const Town& t) {
-      return Decode(t.codeNumber, t.oldCodeTail) ? t.code : kNoKey;
-    });
+    byNew_.Fill(towns_, kNewBuckets, kNewDivisor,
+                [](const Town& t) { return Decode(t.codeNumber, t.oldCodeTail) ? t.code : kNoKey; });
   }
   return byNew_;
 }

@@ -36,11 +36,11 @@ class CodeIndex {
  private:
   struct Town {
     int32_t codeNumber;
-    int32_t pos;         // of the record, for its name
-    uint32_t code;       // the current code, codeNumber's last seven digits
-    uint32_t city;       // index into cities_
+    int32_t pos;    // of the record, for its name
+    uint32_t code;  // the current code, codeNumber's last seven digits
+    uint32_t city;  // index into cities_
     int16_t oldCodeTail;
-    uint8_t pref;        // index into prefs_
+    uint8_t pref;  // index into prefs_
     uint8_t nameLength;
   };
   struct Named {

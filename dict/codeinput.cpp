@@ -1,6 +1,5 @@
 #include "dict/codeinput.h"
 
-
 #include "dict/search.h"
 
 namespace kovant::dict {
@@ -24,11 +23,23 @@ bool IsDigit(char32_t c) { return (c >= U'0' && c <= U'9') || (c >= U'０' && c 
 
 bool IsDropped(char32_t c) {
   switch (c) {
-    case U'-': case U'‐': case U'‑': case U'‒': case U'–': case U'—': case U'−': case U'－': case U'﹣':
-    case U'〒': case U' ': case U'\t': case U'　': case U'\r': case U'\n': case U'\uFEFF':
-      return true;
-    default:
-      return false;
+    case U'-':
+    case U'‐':
+    case U'‑':
+    case U'‒':
+    case U'–':
+    case U'—':
+    case U'−':
+    case U'－':
+    case U'﹣':
+    case U'〒':
+    case U' ':
+    case U'\t':
+    case U'　':
+    case U'\r':
+    case U'\n':
+    case U'\uFEFF': return true;
+    default: return false;
   }
 }
 

@@ -41,8 +41,7 @@ std::optional<TownCodes> DecodeCodes(const TownHead& town) {
 }
 
 std::optional<TownHead> EncodeCodes(std::string_view former, std::string_view current) {
-  if ((former.size() != 3 && former.size() != 5) || current.size() != 7 || !AllDigits(former) ||
-      !AllDigits(current)) {
+  if ((former.size() != 3 && former.size() != 5) || current.size() != 7 || !AllDigits(former) || !AllDigits(current)) {
     return std::nullopt;
   }
   TownHead head;

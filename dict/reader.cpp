@@ -32,9 +32,7 @@ std::string ReadErrorMessage(const std::string& path, const Error& error) {
   return "辞書の読み込みでエラーが発生しました。\r\n" + path + " " + error.description;
 }
 
-std::string DictionaryPathIn(const std::string& folder) {
-  return platform::JoinPath(folder, "KOVANT.DIC");
-}
+std::string DictionaryPathIn(const std::string& folder) { return platform::JoinPath(folder, "KOVANT.DIC"); }
 
 Result<std::unique_ptr<DicFile>> DicFile::Open(const std::string& path) {
   // O_RDONLY without O_CREAT: a missing dictionary is never created.
@@ -42,7 +40,7 @@ Result<std::unique_ptr<DicFile>> DicFile::Open(const std::string& path) {
   // type check below refuses it.
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Error{platform::SystemErrorText(errno)};
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd, &st) != 0) {
     int err = errno;
     close(fd);

@@ -14,8 +14,8 @@ struct Query {
   std::string code;
   size_t length = 0;
   int value = 0;  // the code as a number
-  int p2 = 0;  // first two digits
-  int d = 0;   // third digit
+  int p2 = 0;     // first two digits
+  int d = 0;      // third digit
 };
 
 std::optional<std::string> CheckQuery(std::string_view code, Query& q) {
@@ -35,8 +35,7 @@ bool CityQualifies(const CityRecord& city, const Query& q) {
 
 bool TownMatches(const TownHead& town, const Query& q) { return HoldsCode(town, q.code, q.value); }
 
-Result<ListEntry> MakeRow(const PrefectureRow& pref, const std::string& citySjis, const TownRecord& town,
-                          int64_t pos) {
+Result<ListEntry> MakeRow(const PrefectureRow& pref, const std::string& citySjis, const TownRecord& town, int64_t pos) {
   auto name = ExpandText(town.Name, town.NameLength);
   if (!name) return name.error();
   ListEntry row;
@@ -47,12 +46,9 @@ Result<ListEntry> MakeRow(const PrefectureRow& pref, const std::string& citySjis
 
 }  // namespace
 
-std::string ResultHeading(size_t count) {
-  return "該　当　住　所 （" + std::to_string(count) + " 件）";
-}
+std::string ResultHeading(size_t count) { return "該　当　住　所 （" + std::to_string(count) + " 件）"; }
 
-SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const PrefectureTable& table,
-                               std::string_view code) {
+SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const PrefectureTable& table, std::string_view code) {
   SearchOutcome out;
   Query q;
   if (auto warning = CheckQuery(code, q)) {
@@ -82,38 +78,40 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
       // prefecture's towns twice: it is scanned once.
       if (std::find(pref.Prefixes.begin(), pref.Prefixes.begin() + k, q.p2) != pref.Prefixes.begin() + k) break;
       std::optional<Error> failure;
-      auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p),
-                                [&](const CityRecord& city, int64_t) {
+      auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p), [&](const CityRecord& city, int64_t) {
         if (!CityQualifies(city, q)) return true;
         // Names are expanded only for matches.
         std::optional<std::string> cityName;
-        auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
-          if (!TownMatches(head, q)) return true;
-          auto town = dic.ReadTown(pos);
-          if (!town) {
-            failure = town.error();
-            return false;
-          }
-          if (!cityName) {
-            auto name = ExpandText(city.Name, city.NameLength);
-            if (!name) {
-              failure = name.error();
-              return false;
-            }
-            cityName = std::move(name.value());
-          }
-          auto row = MakeRow(pref, *cityName, *town, pos);
-          if (!row) {
-            failure = row.error();
-            return false;
-          }
-          out.rows.push_back(std::move(row.value()));
-          if (out.rows.size() > kMaxListRows) {
-            failure = Error{"該当する町域が多すぎます（辞書が壊れています）。"};
-            return false;
-          }
-          return true;
-        }, &budget);
+        auto towns = ForEachTown(
+            dic, city.TownListPos, city.CityNo,
+            [&](const TownHead& head, int64_t pos) {
+              if (!TownMatches(head, q)) return true;
+              auto town = dic.ReadTown(pos);
+              if (!town) {
+                failure = town.error();
+                return false;
+              }
+              if (!cityName) {
+                auto name = ExpandText(city.Name, city.NameLength);
+                if (!name) {
+                  failure = name.error();
+                  return false;
+                }
+                cityName = std::move(name.value());
+              }
+              auto row = MakeRow(pref, *cityName, *town, pos);
+              if (!row) {
+                failure = row.error();
+                return false;
+              }
+              out.rows.push_back(std::move(row.value()));
+              if (out.rows.size() > kMaxListRows) {
+                failure = Error{"該当する町域が多すぎます（辞書が壊れています）。"};
+                return false;
+              }
+              return true;
+            },
+            &budget);
         if (!towns) failure = towns.error();
         return !failure;
       });

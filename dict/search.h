@@ -29,8 +29,7 @@ struct SearchOutcome {
 };
 
 // Searches a 3-, 5- or 7-digit current or former postal code.
-SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const PrefectureTable& table,
-                               std::string_view code);
+SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const PrefectureTable& table, std::string_view code);
 
 // "該　当　住　所 （N 件）"
 std::string ResultHeading(size_t count);

@@ -19,21 +19,21 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return finish(opened.error());
   std::optional<Error> failure;
-  auto walked = ForEachCity(**opened, table.rows[static_cast<size_t>(prefNo - 1)].CityListPos, prefNo,
-                            [&](const CityRecord& city, int64_t) {
-    auto name = ExpandText(city.Name, city.NameLength);
-    if (!name) {
-      failure = name.error();
-      return false;
-    }
-    out.cityTable.push_back({city.CityNo, city.TownListPos});
-    out.entries.push_back({std::string(), std::move(name.value()), static_cast<int32_t>(out.cityTable.size())});
-    if (out.entries.size() > kMaxListRows) {
-      failure = Error{"市区町村が多すぎます（辞書が壊れています）。"};
-      return false;
-    }
-    return true;
-  });
+  auto walked = ForEachCity(
+      **opened, table.rows[static_cast<size_t>(prefNo - 1)].CityListPos, prefNo, [&](const CityRecord& city, int64_t) {
+        auto name = ExpandText(city.Name, city.NameLength);
+        if (!name) {
+          failure = name.error();
+          return false;
+        }
+        out.cityTable.push_back({city.CityNo, city.TownListPos});
+        out.entries.push_back({std::string(), std::move(name.value()), static_cast<int32_t>(out.cityTable.size())});
+        if (out.entries.size() > kMaxListRows) {
+          failure = Error{"市区町村が多すぎます（辞書が壊れています）。"};
+          return false;
+        }
+        return true;
+      });
   if (!walked) failure = walked.error();
   return finish(std::move(failure));
 }
@@ -97,8 +97,8 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
 }
 
 Result<CurrentResult> ShowTownResult(const std::string& dictionaryPath, const std::string& address1,
-                                     const std::string& address2, const ListEntry& entry,
-                                     const std::string& supplement, bool inputClear) {
+                                     const std::string& address2, const ListEntry& entry, const std::string& supplement,
+                                     bool inputClear) {
   CurrentResult r;
   r.Supplement = inputClear ? supplement : std::string();
   r.Address1 = address1;

@@ -20,10 +20,10 @@ struct CityTableEntry {
 };
 
 struct CityListing {
-  std::vector<ListEntry> entries;        // list order; item data = sequence number k (1-based, file order)
+  std::vector<ListEntry> entries;         // list order; item data = sequence number k (1-based, file order)
   std::vector<CityTableEntry> cityTable;  // entry k-1 belongs to item k
-  std::string heading;                   // "住所２（ N 件）"
-  std::optional<Error> readError;        // entries hold what was read before it
+  std::string heading;                    // "住所２（ N 件）"
+  std::optional<Error> readError;         // entries hold what was read before it
 };
 
 struct TownListing {
@@ -46,7 +46,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
 // now; it is emptied first unless inputClear is set, and replaced by the
 // parenthesised part of the town name when it has one.
 Result<CurrentResult> ShowTownResult(const std::string& dictionaryPath, const std::string& address1,
-                                     const std::string& address2, const ListEntry& entry,
-                                     const std::string& supplement, bool inputClear);
+                                     const std::string& address2, const ListEntry& entry, const std::string& supplement,
+                                     bool inputClear);
 
 }  // namespace kovant::dict

@@ -36,7 +36,7 @@ std::string XdgFolder(const char* variable, const char* fallback) {
 }
 
 bool HoldsDictionary(const std::string& folder) {
-  struct stat st{};
+  struct stat st {};
   return stat(JoinPath(folder, "KOVANT.DIC").c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
@@ -81,15 +81,13 @@ std::string SettingsFolder() {
 
 std::vector<std::string> FormerSettingsFolders() {
   const std::string exe = ExecutableFolder();
-  return {UserDataFolder(), exe.substr(0, exe.rfind('/')) + "/share/kovant",
-          std::string(KOVANT_INSTALLED_DATA_DIR)};
+  return {UserDataFolder(), exe.substr(0, exe.rfind('/')) + "/share/kovant", std::string(KOVANT_INSTALLED_DATA_DIR)};
 }
 
 std::optional<FileStamp> StampOf(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                   static_cast<int64_t>(st.st_size),
+  return FileStamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<int64_t>(st.st_size),
                    static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
 }
 
@@ -133,7 +131,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
   // O_NONBLOCK: a named pipe in place of the file must not hang the open.
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return std::nullopt;
@@ -160,7 +158,7 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
 
 std::string WriteFileAtomically(const std::string& given, std::string_view bytes) {
   std::string path = given;
-  struct stat st{};
+  struct stat st {};
   bool exists = lstat(path.c_str(), &st) == 0;
   if (exists && S_ISLNK(st.st_mode)) {
     // A link of the user's own (settings kept elsewhere) is written through

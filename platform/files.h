@@ -54,8 +54,7 @@ std::string JoinPath(std::string_view folder, std::string_view name);
 
 // Whole file, or nothing when it cannot be read (missing, a directory, ...).
 // maxBytes bounds what a hostile file can make us allocate.
-std::optional<std::string> ReadWholeFile(const std::string& path,
-                                         std::size_t maxBytes = std::size_t{64} << 20);
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes = std::size_t{64} << 20);
 
 // Writes a temporary file beside path and renames it into place, so readers
 // see either the old or the new file whole. Returns an error text, empty on

@@ -90,7 +90,7 @@ IniFile IniFile::Load(const std::string& path) {
   if (auto text = ReadWholeFile(path, kMaxIniBytes)) {
     ini.text_ = std::move(*text);
   } else {
-    struct stat st{};
+    struct stat st {};
     ini.intact_ = lstat(path.c_str(), &st) != 0 && errno == ENOENT;
   }
   return ini;
@@ -157,8 +157,8 @@ void IniFile::Set(std::string_view section, std::string_view key, std::string_vi
   text_.insert(at, "[" + std::string(section) + "]\r\n" + entry + "\r\n");
 }
 
-std::string ProfileString(const IniFile& ini, std::string_view section, std::string_view key,
-                          std::string_view def, std::size_t maxBytes) {
+std::string ProfileString(const IniFile& ini, std::string_view section, std::string_view key, std::string_view def,
+                          std::size_t maxBytes) {
   auto raw = ini.Get(section, key);
   std::string sjis = raw ? *raw : Utf8ToSjis(def);
   return SjisToUtf8(SjisPrefix(sjis, maxBytes));

@@ -40,8 +40,8 @@ class IniFile {
 
 // GetPrivateProfileString: the value, or def when the key is absent, cut to
 // at most maxBytes of Shift-JIS at a character boundary, as UTF-8.
-std::string ProfileString(const IniFile& ini, std::string_view section, std::string_view key,
-                          std::string_view def, std::size_t maxBytes);
+std::string ProfileString(const IniFile& ini, std::string_view section, std::string_view key, std::string_view def,
+                          std::size_t maxBytes);
 
 // GetPrivateProfileInt: the decimal number at the start of the value; def when
 // the key is absent or empty; 0 when the value does not begin with a number.

@@ -27,9 +27,8 @@ std::string LockFolder() {
 }
 
 bool OwnedPrivateFolder(const std::string& folder) {
-  struct stat st{};
-  return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
-         (st.st_mode & 022) == 0;
+  struct stat st {};
+  return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
 }
 
 }  // namespace
@@ -44,7 +43,7 @@ std::unique_ptr<InstanceLock> InstanceLock::Acquire() {
   // O_NONBLOCK: a pipe in the lock's place must not hang the start.
   int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
   if (fd < 0) return untrusted();
-  struct stat st{};
+  struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
     close(fd);
     return untrusted();

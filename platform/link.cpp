@@ -25,7 +25,8 @@ bool LinkServer::Register() {
   if (auto* raw = static_cast<DBusConnection*>(bus.internalPointer())) {
     dbus_connection_set_max_received_size(raw, 1L << 30);
   }
-  if (!bus.registerObject(kLinkPath, this, QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals)) {
+  if (!bus.registerObject(kLinkPath, this,
+                          QDBusConnection::ExportScriptableSlots | QDBusConnection::ExportScriptableSignals)) {
     return false;
   }
   return bus.registerService(kLinkService);
@@ -34,7 +35,8 @@ bool LinkServer::Register() {
 void LinkServer::Poke(const QString& item, const QString& value) {
   const LinkItem which = ParseLinkItem(item.toStdString());
   if (!IsPokable(which)) {
-    sendErrorReply("com.morvix.KOVANT.Error.UnknownItem", QStringLiteral("書き込める項目ではありません: ") + item.left(64));
+    sendErrorReply("com.morvix.KOVANT.Error.UnknownItem",
+                   QStringLiteral("書き込める項目ではありません: ") + item.left(64));
     return;
   }
   if (static_cast<size_t>(value.toUtf8().size()) > kMaxLinkValueBytes) {

@@ -77,7 +77,8 @@ size_t Utf8SequenceLength(std::string_view s) {
 
 std::string SjisToUtf8(std::string_view sjis) {
   thread_local Converter conv("UTF-8", "CP932");
-  return conv.Run(sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; }, nullptr);
+  return conv.Run(
+      sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; }, nullptr);
 }
 
 std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis) {

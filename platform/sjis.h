@@ -19,9 +19,7 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy = nullptr);
 
 // True when a byte starts a double-byte Shift-JIS character.
-constexpr bool IsSjisLeadByte(unsigned char c) {
-  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-}
+constexpr bool IsSjisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // Largest prefix of sjis that is at most maxBytes long and does not split a
 // double-byte character.

@@ -39,8 +39,8 @@ class NoDesktop : public Desktop {
 class SelectionWatch : public QAbstractNativeEventFilter {
  public:
   explicit SelectionWatch(Display* dpy) {
-    for (const char* name : {"UTF8_STRING", "STRING", "TEXT", "COMPOUND_TEXT", "text/plain",
-                             "text/plain;charset=utf-8"}) {
+    for (const char* name :
+         {"UTF8_STRING", "STRING", "TEXT", "COMPOUND_TEXT", "text/plain", "text/plain;charset=utf-8"}) {
       textTargets_.push_back(XInternAtom(dpy, name, False));
     }
   }
@@ -112,8 +112,9 @@ class X11Desktop : public Desktop {
     const Window w = static_cast<Window>(id);
     if (HasWindowManager()) {
       // Off the maximised state, then out of the minimised one.
-      SendWmMessage(w, "_NET_WM_STATE", {0 /* remove */, AtomL("_NET_WM_STATE_MAXIMIZED_VERT"),
-                                         AtomL("_NET_WM_STATE_MAXIMIZED_HORZ"), 1, 0});
+      SendWmMessage(
+          w, "_NET_WM_STATE",
+          {0 /* remove */, AtomL("_NET_WM_STATE_MAXIMIZED_VERT"), AtomL("_NET_WM_STATE_MAXIMIZED_HORZ"), 1, 0});
       SendWmMessage(w, "_NET_WM_STATE", {0, AtomL("_NET_WM_STATE_HIDDEN"), 0, 1, 0});
     }
     XMapRaised(dpy_, w);
@@ -148,12 +149,8 @@ class X11Desktop : public Desktop {
         modifiers = {XK_Shift_L};
         main = XK_Insert;
         break;
-      case Key::Tab:
-        main = XK_Tab;
-        break;
-      case Key::Enter:
-        main = XK_Return;
-        break;
+      case Key::Tab: main = XK_Tab; break;
+      case Key::Enter: main = XK_Return; break;
       case Key::CtrlF1:
         modifiers = {XK_Control_L};
         main = XK_F1;
@@ -195,8 +192,8 @@ class X11Desktop : public Desktop {
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
     std::vector<Window> out;
-    if (XGetWindowProperty(dpy_, w, Atom_(name), 0, 1 << 16, False, AnyPropertyType, &type, &format, &count,
-                           &after, &data) == Success &&
+    if (XGetWindowProperty(dpy_, w, Atom_(name), 0, 1 << 16, False, AnyPropertyType, &type, &format, &count, &after,
+                           &data) == Success &&
         data) {
       if (format == 32) {
         auto* values = reinterpret_cast<unsigned long*>(data);
@@ -214,8 +211,8 @@ class X11Desktop : public Desktop {
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(dpy_, w, Atom_("_NET_WM_NAME"), 0, 1024, False, Atom_("UTF8_STRING"), &type, &format,
-                           &count, &after, &data) == Success &&
+    if (XGetWindowProperty(dpy_, w, Atom_("_NET_WM_NAME"), 0, 1024, False, Atom_("UTF8_STRING"), &type, &format, &count,
+                           &after, &data) == Success &&
         data) {
       if (format == 8) text.assign(reinterpret_cast<char*>(data), count);
       XFree(data);

@@ -64,8 +64,8 @@ const std::vector<SettingKey>& SettingsTable() {
                           kTextReadLimit, [i](Settings& s) -> std::string& { return s.SepText[i]; }));
     }
     for (size_t i = 0; i < 5; ++i) {
-      t.push_back(TextKey(Name("Seq", static_cast<int>(i + 1)), SettingKey::Digits, "", static_cast<int16_t>(i + 1),
-                          0, [i](Settings& s) -> std::string& { return s.Seq[i]; }));
+      t.push_back(TextKey(Name("Seq", static_cast<int>(i + 1)), SettingKey::Digits, "", static_cast<int16_t>(i + 1), 0,
+                          [i](Settings& s) -> std::string& { return s.Seq[i]; }));
     }
     t.push_back(NumberKey("CopyAppl", 0, [](Settings& s) -> int16_t& { return s.CopyAppl; }));
     t.push_back(NumberKey("AfterCopy", 0, [](Settings& s) -> int16_t& { return s.AfterCopy; }));
@@ -136,8 +136,8 @@ bool SaveSettings(const Settings& settings, const std::string& folder, std::stri
   if (!ini.Intact()) return false;
   Settings record = settings;
   for (const SettingKey& key : SettingsTable()) {
-    const std::string value = key.kind == SettingKey::Number ? std::to_string(key.number(record))
-                                                             : platform::Utf8ToSjis(key.text(record));
+    const std::string value =
+        key.kind == SettingKey::Number ? std::to_string(key.number(record)) : platform::Utf8ToSjis(key.text(record));
     ini.Set(kSection, key.name, value);
   }
   return platform::WriteFileAtomically(path, ini.Text()).empty();
@@ -151,7 +151,7 @@ std::vector<std::string> ListProfiles(const std::string& folder) {
     const std::string file = e->d_name;
     auto name = ProfileName(file);
     if (!name) continue;
-    struct stat st{};
+    struct stat st {};
     if (stat(platform::JoinPath(folder, file).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
     names.push_back(std::move(*name));
   }

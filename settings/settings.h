@@ -32,24 +32,24 @@ struct Settings {
 inline constexpr std::string_view kIniFileName = "KOVANT.INI";
 inline constexpr std::string_view kProfileSuffix = ".prm";
 inline constexpr std::string_view kSection = "Parms";
-inline constexpr std::size_t kTextReadLimit = 19;     // bytes of Shift-JIS
+inline constexpr std::size_t kTextReadLimit = 19;  // bytes of Shift-JIS
 inline constexpr std::size_t kProfileReadLimit = 49;
 
 // One key of section "Parms": its name, how it is stored, its default and
 // the field of the record it fills.
 struct SettingKey {
   enum Kind {
-    Number,     // a 16-bit number
-    Digits,     // read as a number, held and written as its decimal text
-    Text,       // Shift-JIS text in the file, UTF-8 in the record
+    Number,  // a 16-bit number
+    Digits,  // read as a number, held and written as its decimal text
+    Text,    // Shift-JIS text in the file, UTF-8 in the record
   };
   std::string name;
   Kind kind = Number;
-  int16_t numberDefault = 0;  // Number, Digits
-  std::string textDefault;    // Text, as a file without the key reads
-  std::size_t readLimit = 0;  // Text: bytes of Shift-JIS read at most
-  std::function<int16_t&(Settings&)> number;     // Number
-  std::function<std::string&(Settings&)> text;   // Digits, Text
+  int16_t numberDefault = 0;                    // Number, Digits
+  std::string textDefault;                      // Text, as a file without the key reads
+  std::size_t readLimit = 0;                    // Text: bytes of Shift-JIS read at most
+  std::function<int16_t&(Settings&)> number;    // Number
+  std::function<std::string&(Settings&)> text;  // Digits, Text
 };
 
 // Every key in the order of a new file.

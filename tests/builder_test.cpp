@@ -227,8 +227,8 @@ TEST(BuildDictionary, SampleRoundTrip) {
   std::multiset<std::string> expected, walked;
   for (const auto& t : towns) {
     std::string old = t.oldCode.size() == 3 ? t.oldCode : t.oldCode.substr(0, 3) + "-" + t.oldCode.substr(3);
-    expected.insert(t.newCode.substr(0, 3) + "-" + t.newCode.substr(3) + "|" + old + "|" + t.pref + "|" + t.city +
-                    "|" + t.town);
+    expected.insert(t.newCode.substr(0, 3) + "-" + t.newCode.substr(3) + "|" + old + "|" + t.pref + "|" + t.city + "|" +
+                    t.town);
     auto found = dict::SearchPostalCode(path, loaded->table, t.newCode);
     bool hit = false;
     for (const auto& row : found.rows) hit = hit || row.text == t.pref + " " + t.city + " " + t.town;
@@ -260,7 +260,9 @@ TEST(ReadInputFile, ReadsZipAndRefusesGarbage) {
   EXPECT_FALSE(tools::ParseKenAll(in->bytes, "junk.csv").ok());
   // A broken zip.
   RawDic zip;
-  zip.bytes = "PK\x03\x04" "broken";
+  zip.bytes =
+      "PK\x03\x04"
+      "broken";
   zip.Write(folder + "/broken.zip");
   EXPECT_FALSE(tools::ReadInputFile(folder + "/broken.zip").ok());
   EXPECT_FALSE(tools::ReadInputFile(folder + "/none.zip").ok());
@@ -268,7 +270,8 @@ TEST(ReadInputFile, ReadsZipAndRefusesGarbage) {
 
 TEST(ParseKenAll, NamesTheLineOfABadRow) {
   auto csv = [](const std::string& utf8) { return platform::Utf8ToSjis(utf8); };
-  const std::string good = "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n";
+  const std::string good =
+      "13101,\"100  \",\"1000001\",\"ﾄｳｷｮｳﾄ\",\"ﾁﾖﾀﾞｸ\",\"ﾁﾖﾀﾞ\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n";
   EXPECT_TRUE(tools::ParseKenAll(csv(good + good), "k.csv").ok());
   auto expectError = [&](const std::string& bad, const std::string& fragment) {
     auto r = tools::ParseKenAll(csv(good + bad), "k.csv");
@@ -277,10 +280,14 @@ TEST(ParseKenAll, NamesTheLineOfABadRow) {
     EXPECT_NE(r.error().description.find(fragment), std::string::npos) << r.error().description;
   };
   expectError("13101,\"100  \",\"1000001\"\r\n", "列");
-  expectError("13101,\"100  \",\"100001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n", "郵便番号");
-  expectError("13101,\"1000 \",\"1000001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n", "旧郵便番号");
-  expectError("13101,\"100  \",\"1000001\",\"\",\"\",\"\",\"東京府\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n", "都道府県名");
-  expectError("48101,\"100  \",\"1000001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n", "都道府県コード");
+  expectError("13101,\"100  \",\"100001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n",
+              "郵便番号");
+  expectError("13101,\"1000 \",\"1000001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n",
+              "旧郵便番号");
+  expectError("13101,\"100  \",\"1000001\",\"\",\"\",\"\",\"東京府\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n",
+              "都道府県名");
+  expectError("48101,\"100  \",\"1000001\",\"\",\"\",\"\",\"東京都\",\"千代田区\",\"千代田\",0,0,0,0,0,0\r\n",
+              "都道府県コード");
   // The UTF-8 variant reads the same.
   auto utf8 = tools::ParseKenAll("\xEF\xBB\xBF" + good, "u.csv");
   ASSERT_TRUE(utf8.ok());
@@ -314,9 +321,8 @@ TEST(HostileInput, TheBuilderStaysLinearAndRefusesWhatNoRealFileHolds) {
   ASSERT_FALSE(parsed.ok());
   EXPECT_EQ(parsed.error().description.rfind("commas.csv:1:", 0), 0u) << parsed.error().description;
   // One field larger than any row of Japan Post's.
-  auto huge = tools::ParseKenAll("13101,\"100  \",\"1000001\",a,b,c,東京都,千代田区," + std::string(100000, 'x') +
-                                     ",0,0,0,0,0,0\r\n",
-                                 "huge.csv");
+  auto huge = tools::ParseKenAll(
+      "13101,\"100  \",\"1000001\",a,b,c,東京都,千代田区," + std::string(100000, 'x') + ",0,0,0,0,0,0\r\n", "huge.csv");
   ASSERT_FALSE(huge.ok());
   EXPECT_NE(huge.error().description.find("huge.csv:1:"), std::string::npos) << huge.error().description;
   // A zip holding no entry says so.

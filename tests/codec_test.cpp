@@ -33,7 +33,8 @@ TEST(CodeTable, HoldsTheListedExpansions) {
   for (int c = 1; c < dict::kCodeCount; ++c) {
     ASSERT_FALSE(t[c].empty()) << c;
     ASSERT_EQ(t[c].size() % 2, 0u) << c;
-    for (size_t i = 0; i < t[c].size(); i += 2) ASSERT_TRUE(platform::IsSjisLeadByte(static_cast<unsigned char>(t[c][i]))) << c;
+    for (size_t i = 0; i < t[c].size(); i += 2)
+      ASSERT_TRUE(platform::IsSjisLeadByte(static_cast<unsigned char>(t[c][i]))) << c;
   }
   dict::BuildCodeTable();  // again: same values
   EXPECT_EQ(platform::SjisToUtf8(dict::CodeTable()[2]), "区");
@@ -82,11 +83,19 @@ TEST(ExpandText, RefusesWhatIsNotCodedText) {
 TEST(Sjis, ConvertsWithoutFailing) {
   EXPECT_EQ(platform::SjisToUtf8(Sjis("〒１００－０００１ ～")), "〒１００－０００１ ～");
   // A stray byte becomes the replacement character, the rest survives.
-  EXPECT_EQ(platform::SjisToUtf8("a\xFF" "b" "\x82\xA0"), "a\xEF\xBF\xBD" "b" "あ");
+  EXPECT_EQ(platform::SjisToUtf8("a\xFF"
+                                 "b"
+                                 "\x82\xA0"),
+            "a\xEF\xBF\xBD"
+            "b"
+            "あ");
   EXPECT_EQ(platform::SjisToUtf8("\xB1"), "ｱ");
   EXPECT_EQ(platform::SjisToUtf8("a\x82"), "a\xEF\xBF\xBD");
   bool lossy = false;
-  EXPECT_EQ(platform::Utf8ToSjis("a\xF0\x9F\x98\x80" "b", &lossy), "a?b");
+  EXPECT_EQ(platform::Utf8ToSjis("a\xF0\x9F\x98\x80"
+                                 "b",
+                                 &lossy),
+            "a?b");
   EXPECT_TRUE(lossy);
   EXPECT_EQ(platform::SjisPrefix(Sjis("あいう"), 5), Sjis("あい"));
   EXPECT_EQ(platform::SjisPrefix("ab" + Sjis("あ"), 3), "ab");

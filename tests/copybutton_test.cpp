@@ -42,9 +42,10 @@ TEST_F(CopyButton, EachFallbackToTheClipboardIsExplained) {
   window->Command4_Click();
   desktop.available = false;
   window->Command4_Click();
-  EXPECT_EQ(warnings, (std::vector<std::string>{
-                          "指定されたキャプションを持つウィンドウが見つかりません。",
-                          "この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"}));
+  EXPECT_EQ(warnings,
+            (std::vector<std::string>{
+                "指定されたキャプションを持つウィンドウが見つかりません。",
+                "この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"}));
   EXPECT_TRUE(desktop.log.empty());
   EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
   EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);

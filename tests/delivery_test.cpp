@@ -10,13 +10,16 @@ using copy::Delivered;
 using copy::PasteStep;
 
 TEST(PasteSteps, TabsAndLineBreaksBecomeKeysBetweenPastes) {
-  EXPECT_EQ(copy::PasteSteps("A\tB\r\nC"),
-            (std::vector<PasteStep>{{PasteStep::Paste, "A"}, {PasteStep::Tab, ""}, {PasteStep::Paste, "B"},
-                                    {PasteStep::Enter, ""}, {PasteStep::Paste, "C"}}));
+  EXPECT_EQ(copy::PasteSteps("A\tB\r\nC"), (std::vector<PasteStep>{{PasteStep::Paste, "A"},
+                                                                   {PasteStep::Tab, ""},
+                                                                   {PasteStep::Paste, "B"},
+                                                                   {PasteStep::Enter, ""},
+                                                                   {PasteStep::Paste, "C"}}));
   // A trailing tab ends with the key; two tabs paste an empty chunk between.
   EXPECT_EQ(copy::PasteSteps("A\t"), (std::vector<PasteStep>{{PasteStep::Paste, "A"}, {PasteStep::Tab, ""}}));
-  EXPECT_EQ(copy::PasteSteps("\t\t"), (std::vector<PasteStep>{{PasteStep::Paste, ""}, {PasteStep::Tab, ""},
-                                                              {PasteStep::Paste, ""}, {PasteStep::Tab, ""}}));
+  EXPECT_EQ(copy::PasteSteps("\t\t"),
+            (std::vector<PasteStep>{
+                {PasteStep::Paste, ""}, {PasteStep::Tab, ""}, {PasteStep::Paste, ""}, {PasteStep::Tab, ""}}));
   // A lone CR or LF is text.
   EXPECT_EQ(copy::PasteSteps("a\rb\nc"), (std::vector<PasteStep>{{PasteStep::Paste, "a\rb\nc"}}));
   EXPECT_TRUE(copy::PasteSteps("").empty());
@@ -71,9 +74,7 @@ struct Deliver : ::testing::Test {
     desktop.windows = {{7, "ぴこらん Ver. 1.31"}, {9, "無題 - メモ帳"}};
     settings.FindCaption = "メモ";
   }
-  Delivered Run(const copy::LinkRequest& request = {}) {
-    return delivery.Deliver(text, request, settings, found);
-  }
+  Delivered Run(const copy::LinkRequest& request = {}) { return delivery.Deliver(text, request, settings, found); }
 };
 
 TEST_F(Deliver, PastesPieceByPieceIntoTheTargetAndLeavesTheWholeOnTheClipboard) {
@@ -81,8 +82,8 @@ TEST_F(Deliver, PastesPieceByPieceIntoTheTargetAndLeavesTheWholeOnTheClipboard) 
   int started = 0;
   EXPECT_EQ(delivery.Deliver(text, {}, settings, found, [&] { ++started; }), Delivered::Pasted);
   EXPECT_EQ(started, 1);
-  EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "paste 〒100-0001", "tab",
-                                                   "paste 東京都", "enter", "paste 千代田区千代田", "tab"}));
+  EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "paste 〒100-0001", "tab", "paste 東京都",
+                                                   "enter", "paste 千代田区千代田", "tab"}));
   EXPECT_EQ(waits, std::vector<double>{0.05});  // the target settles before the first key
   EXPECT_EQ(found, "無題 - メモ帳");
   EXPECT_EQ(clipboard.Text(), text);

@@ -93,8 +93,10 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds bound 
 std::string Clipboard() { return RunProcess("xclip -o -selection clipboard").out; }
 
 std::string Gdbus(const std::string& method, const std::string& args) {
-  ProcessResult r = RunProcess("gdbus call --session --dest com.morvix.KOVANT --object-path /KOVANT --method "
-                               "com.morvix.KOVANT.Link." + method + " " + args);
+  ProcessResult r = RunProcess(
+      "gdbus call --session --dest com.morvix.KOVANT --object-path /KOVANT --method "
+      "com.morvix.KOVANT.Link." +
+      method + " " + args);
   return r.status == 0 ? r.out : "ERROR " + r.err;
 }
 
@@ -118,8 +120,8 @@ struct Desktop : ::testing::Test {
 
   // KOVANT.INI with the search mode at start and the current code copied.
   void Ini(const std::string& extraLines) {
-    std::ofstream(home + "/KOVANT.INI", std::ios::binary)
-        << "[Parms]\r\nStartMode=1\r\nCopyMode=1\r\n" << Sjis(extraLines);
+    std::ofstream(home + "/KOVANT.INI", std::ios::binary) << "[Parms]\r\nStartMode=1\r\nCopyMode=1\r\n"
+                                                          << Sjis(extraLines);
   }
 
   std::unique_ptr<Background> StartKovant(std::string& window) {
@@ -208,8 +210,10 @@ TEST_F(Desktop, FragmentMatchesWithoutRegardToLetterCaseAndRestoresTheTarget) {
   EXPECT_EQ(Sh("xprop -id " + target + " _NET_WM_STATE").find("HIDDEN"), std::string::npos);
   // Maximised: back to its normal size before the paste.
   Sh("xdotool windowactivate --sync " + target + " key ctrl+a BackSpace");
-  Sh("wmctrl -i -r " + target + " -b add,maximized_vert,maximized_horz 2>/dev/null || "
-     "xdotool windowsize " + target + " 100% 100%");
+  Sh("wmctrl -i -r " + target +
+     " -b add,maximized_vert,maximized_horz 2>/dev/null || "
+     "xdotool windowsize " +
+     target + " 100% 100%");
   PressCopy(win);
   EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001東京都千代田区千代田"; })) << ReadAll(out);
   EXPECT_EQ(Sh("xprop -id " + target + " _NET_WM_STATE").find("MAXIMIZED"), std::string::npos);
@@ -342,13 +346,12 @@ TEST_F(Desktop, InstalledIntoAReadOnlyPrefixRunsAndKeepsSettingsInTheUserFolder)
   const std::string prefix = open + "/prefix";
   ProcessResult install = RunProcess("cmake --install " + Quote(KOVANT_BUILD_DIR) + " --prefix " + Quote(prefix));
   ASSERT_EQ(install.status, 0) << install.err;
-  for (const char* f : {"bin/kovant", "bin/kovant-mkdic", "bin/kovant-lookup", "bin/kovant-link",
-                        "share/kovant/KOVANT.DIC", "share/applications/io.github.kovant.kovant.desktop",
-                        "share/metainfo/io.github.kovant.kovant.metainfo.xml",
-                        "share/icons/hicolor/scalable/apps/kovant.svg", "share/icons/hicolor/48x48/apps/kovant.png",
-                        "share/man/man1/kovant.1.gz", "share/man/man1/kovant-mkdic.1.gz",
-                        "share/man/man1/kovant-lookup.1.gz", "share/man/man1/kovant-link.1.gz",
-                        "share/doc/kovant/copyright"}) {
+  for (const char* f :
+       {"bin/kovant", "bin/kovant-mkdic", "bin/kovant-lookup", "bin/kovant-link", "share/kovant/KOVANT.DIC",
+        "share/applications/io.github.kovant.kovant.desktop", "share/metainfo/io.github.kovant.kovant.metainfo.xml",
+        "share/icons/hicolor/scalable/apps/kovant.svg", "share/icons/hicolor/48x48/apps/kovant.png",
+        "share/man/man1/kovant.1.gz", "share/man/man1/kovant-mkdic.1.gz", "share/man/man1/kovant-lookup.1.gz",
+        "share/man/man1/kovant-link.1.gz", "share/doc/kovant/copyright"}) {
     EXPECT_TRUE(std::filesystem::exists(prefix + "/" + f)) << f;
   }
   // A user without write access to the prefix: root drops to nobody for it.

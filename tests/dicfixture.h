@@ -52,7 +52,8 @@ class RawDic {
     return pos;
   }
   void PatchI32(int32_t pos, int offset, int32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[static_cast<size_t>(pos - 1 + offset + i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 4; ++i)
+      bytes[static_cast<size_t>(pos - 1 + offset + i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
   }
   int32_t Pos() const { return static_cast<int32_t>(bytes.size()) + 1; }
   void Write(const std::string& path) const {
@@ -107,7 +108,8 @@ inline std::string TempFolder(const std::string& name) {
 // The DigitFlags bytes for flags given per third digit 0..9.
 inline std::array<uint8_t, 5> Flags(std::array<int, 10> f) {
   std::array<uint8_t, 5> b{};
-  for (int d = 0; d < 5; ++d) b[static_cast<size_t>(d)] = static_cast<uint8_t>(f[static_cast<size_t>(d)] + 10 * f[static_cast<size_t>(d + 5)]);
+  for (int d = 0; d < 5; ++d)
+    b[static_cast<size_t>(d)] = static_cast<uint8_t>(f[static_cast<size_t>(d)] + 10 * f[static_cast<size_t>(d + 5)]);
   return b;
 }
 

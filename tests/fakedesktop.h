@@ -26,18 +26,10 @@ class FakeDesktop : public platform::Desktop {
   }
   bool SendKey(platform::Key key) override {
     switch (key) {
-      case platform::Key::Paste:
-        log.push_back("paste " + (clipboard ? clipboard->Text() : std::string()));
-        break;
-      case platform::Key::Tab:
-        log.push_back("tab");
-        break;
-      case platform::Key::Enter:
-        log.push_back("enter");
-        break;
-      case platform::Key::CtrlF1:
-        log.push_back("ctrl+F1");
-        break;
+      case platform::Key::Paste: log.push_back("paste " + (clipboard ? clipboard->Text() : std::string())); break;
+      case platform::Key::Tab: log.push_back("tab"); break;
+      case platform::Key::Enter: log.push_back("enter"); break;
+      case platform::Key::CtrlF1: log.push_back("ctrl+F1"); break;
     }
     return true;
   }

@@ -118,7 +118,7 @@ TEST(WriteFileAtomically, ReplacesOnlyRegularFilesWithTheRightModes) {
   const std::string fifo = folder + "/fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_NE(platform::WriteFileAtomically(fifo, "x"), "");
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(lstat(fifo.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
   EXPECT_NE(platform::WriteFileAtomically(folder, "x"), "");
@@ -164,7 +164,8 @@ TEST(SettingsFaults, NamedPipesInPlaceOfFilesNeverHang) {
   fifo(value);
   EXPECT_FALSE(registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", 128).has_value());
   fifo(folder + "/dic/KOVANT.DIC");
-  auto r = RunProcess("timeout 20 " + Bin("kovant-lookup") + " --dic " + Quote(folder + "/dic/KOVANT.DIC") + " 1000001");
+  auto r =
+      RunProcess("timeout 20 " + Bin("kovant-lookup") + " --dic " + Quote(folder + "/dic/KOVANT.DIC") + " 1000001");
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("辞書の読み込みでエラーが発生しました。"), std::string::npos) << r.err;
 }

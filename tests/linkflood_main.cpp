@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     kovant::platform::LinkServer* server = nullptr;
     server = new kovant::platform::LinkServer(
         [&server](kovant::platform::LinkItem item, const QString&) {
-          if (item == kovant::platform::LinkItem::Cmd) QTimer::singleShot(0, server, &kovant::platform::LinkServer::Answered);
+          if (item == kovant::platform::LinkItem::Cmd)
+            QTimer::singleShot(0, server, &kovant::platform::LinkServer::Answered);
         },
         [](kovant::platform::LinkItem item) -> QString {
           switch (kovant::platform::AddrIndex(item)) {
@@ -48,10 +49,12 @@ int main(int argc, char** argv) {
     m << QStringLiteral("DistName") << QString(std::atoi(argv[2]) * 1024 * 1024, u'x');
     const QDBusMessage refused = bus.call(m, QDBus::Block, 60000);
     std::printf("poke: %s\n", qPrintable(refused.errorName()));
-    QDBusMessage r = QDBusMessage::createMethodCall("com.morvix.KOVANT", "/KOVANT", "com.morvix.KOVANT.Link", "Request");
+    QDBusMessage r =
+        QDBusMessage::createMethodCall("com.morvix.KOVANT", "/KOVANT", "com.morvix.KOVANT.Link", "Request");
     r << QStringLiteral("DistName");
     const QDBusMessage answer = bus.call(r, QDBus::Block, 10000);
-    std::printf("request: %s\n", answer.type() == QDBusMessage::ReplyMessage ? "answered" : qPrintable(answer.errorName()));
+    std::printf("request: %s\n",
+                answer.type() == QDBusMessage::ReplyMessage ? "answered" : qPrintable(answer.errorName()));
     return answer.type() == QDBusMessage::ReplyMessage ? 0 : 1;
   }
   int done = 0, failed = 0;

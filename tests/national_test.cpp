@@ -50,21 +50,16 @@ const National* Get() {
 
 class NationalChecks : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override {
-    g_offices = GetParam();
-
-  }
+  void SetUp() override { g_offices = GetParam(); }
 };
 
-std::string OldText(const std::string& old) {
-  return old.size() == 3 ? old : old.substr(0, 3) + "-" + old.substr(3);
-}
+std::string OldText(const std::string& old) { return old.size() == 3 ? old : old.substr(0, 3) + "-" + old.substr(3); }
 
 std::string NewText(const std::string& code) { return code.substr(0, 3) + "-" + code.substr(3); }
 
-#define NATIONAL(n)                       \
-  KOVANT_NEEDS_NATIONAL_FILE(file_);      \
-  const National& n = *Get();             \
+#define NATIONAL(n)                  \
+  KOVANT_NEEDS_NATIONAL_FILE(file_); \
+  const National& n = *Get();        \
   ASSERT_EQ(n.table.rows.size(), 47u)
 
 TEST_P(NationalChecks, EveryTownReadsBackByWalk) {
@@ -112,8 +107,8 @@ TEST_P(NationalChecks, RandomCurrentCodesFindTheirTown) {
     bool hit = false;
     for (const auto& row : r.rows) {
       std::string want = t.pref + " " + t.city + " " + t.town;
-      hit = hit || row.text == want || (shortened.count(t.newCode + " " + t.town) &&
-                                        row.text.rfind(t.pref + " " + t.city + " ", 0) == 0);
+      hit = hit || row.text == want ||
+            (shortened.count(t.newCode + " " + t.town) && row.text.rfind(t.pref + " " + t.city + " ", 0) == 0);
     }
     EXPECT_TRUE(hit) << t.newCode << " " << t.town;
   }

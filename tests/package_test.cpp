@@ -27,9 +27,9 @@ TEST(Package, LintianCleanInstallsRunsAndRemovesWithoutTrace) {
 
   ProcessResult lint = RunProcess("lintian --fail-on error,warning " + Quote(deb));
   EXPECT_EQ(lint.status, 0) << lint.out << lint.err;
-  ProcessResult appstream = RunProcess("appstreamcli validate --pedantic --no-net " +
-                                       Quote(std::string(KOVANT_SOURCE_DIR) +
-                                             "/packaging/io.github.kovant.kovant.metainfo.xml"));
+  ProcessResult appstream =
+      RunProcess("appstreamcli validate --pedantic --no-net " +
+                 Quote(std::string(KOVANT_SOURCE_DIR) + "/packaging/io.github.kovant.kovant.metainfo.xml"));
   EXPECT_EQ(appstream.status, 0) << appstream.out << appstream.err;
 
   // A root of our own with an empty package database.
@@ -41,8 +41,8 @@ TEST(Package, LintianCleanInstallsRunsAndRemovesWithoutTrace) {
   const std::string dpkg = "dpkg --root=" + Quote(root) + " --log=/dev/null --force-depends --force-not-root ";
   ProcessResult installed = RunProcess(dpkg + "-i " + Quote(deb));
   ASSERT_EQ(installed.status, 0) << installed.out << installed.err;
-  for (const char* f : {"/usr/bin/kovant-lookup", "/usr/share/kovant/KOVANT.DIC",
-                        "/usr/share/doc/kovant/copyright", "/usr/share/man/man1/kovant-lookup.1.gz"}) {
+  for (const char* f : {"/usr/bin/kovant-lookup", "/usr/share/kovant/KOVANT.DIC", "/usr/share/doc/kovant/copyright",
+                        "/usr/share/man/man1/kovant-lookup.1.gz"}) {
     EXPECT_TRUE(fs::exists(root + f)) << f;
   }
   // The installed program finds the installed dictionary of its prefix.

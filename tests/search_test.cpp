@@ -25,9 +25,13 @@ class SearchFixture : public ::testing::Test {
     RawDic d;
     std::vector<int32_t> prefPos;
     for (int n = 1; n <= 47; ++n) {
-      std::vector<uint8_t> prefixes = n == 1 ? std::vector<uint8_t>{6} : n == 47 ? std::vector<uint8_t>{90}
-                                                                                 : std::vector<uint8_t>{};
-      prefPos.push_back(d.Pref(static_cast<uint8_t>(n), 0, prefixes, Sjis(n == 1 ? "北海道" : n == 47 ? "沖縄" : "青森")));
+      std::vector<uint8_t> prefixes = n == 1    ? std::vector<uint8_t>{6}
+                                      : n == 47 ? std::vector<uint8_t>{90}
+                                                : std::vector<uint8_t>{};
+      prefPos.push_back(d.Pref(static_cast<uint8_t>(n), 0, prefixes,
+                               Sjis(n == 1    ? "北海道"
+                                    : n == 47 ? "沖縄"
+                                              : "青森")));
     }
     auto flags0 = [](int f) { return Flags({f, 0, 0, 0, 0, 0, 0, 0, 0, 0}); };
     int32_t c1 = d.City(1, 1, 0, flags0(3), Sjis("甲市"));
@@ -40,9 +44,9 @@ class SearchFixture : public ::testing::Test {
     d.PatchI32(prefPos[46], 1, c47);
     for (int n = 2; n <= 46; ++n) d.PatchI32(prefPos[static_cast<size_t>(n - 1)], 1, end);
     d.PatchI32(c1, 3, d.Pos());
-    hon = d.Town(1, 6000, 100600001, Sjis("本町"));                // 060, 060-0001
+    hon = d.Town(1, 6000, 100600001, Sjis("本町"));                  // 060, 060-0001
     sakae = d.Town(1, 6001, 200600002, Sjis("栄町（１～３丁目）"));  // 060-01, 060-0002
-    nameless = d.Town(1, 6000, 100600000, "");                     // 060, 060-0000
+    nameless = d.Town(1, 6000, 100600000, "");                       // 060, 060-0000
     d.PatchI32(c2, 3, d.Pos());
     d.Town(2, 6000, 100600003, Sjis("乙町"));
     d.PatchI32(c3, 3, d.Pos());
@@ -306,8 +310,8 @@ TEST(CodeTexts, EncodingReadsBackAndNumbersAgreeWithDigitsOnEveryWellFormedValue
         }
         if (kind == 1 || kind == 2) {
           auto back = dict::EncodeCodes(kind == 1 ? digits(former3, 3) : digits(former5, 5), digits(current, 7));
-          disagreements += !back || back->CodeNumber != t.CodeNumber ||
-                           back->OldCodeTail != (kind == 1 ? tail / 100 * 100 : tail);
+          disagreements +=
+              !back || back->CodeNumber != t.CodeNumber || back->OldCodeTail != (kind == 1 ? tail / 100 * 100 : tail);
         }
       }
     }
@@ -336,10 +340,20 @@ TEST(SearchSample, SharedCodeListsEveryTown) {
 
 TEST(NormalizeCodeInput, CodesAsPeopleWriteThemBecomeDigitsAndTheRestStaysForTheMessages) {
   const std::pair<const char*, const char*> cases[] = {
-      {"100-0001", "1000001"},   {"１００－０００１", "1000001"}, {"〒100-0001", "1000001"},
-      {" 1000001 ", "1000001"},  {"1000001\r", "1000001"},      {"１００ー０００１", "1000001"},
-      {"100‐0001", "1000001"},   {"100−0001", "1000001"},       {"\xEF\xBB\xBF" "064-01", "06401"},
-      {"　０６４　", "064"},      {"ー100", "ー100"},             {"abc", "abc"},
+      {"100-0001", "1000001"},
+      {"１００－０００１", "1000001"},
+      {"〒100-0001", "1000001"},
+      {" 1000001 ", "1000001"},
+      {"1000001\r", "1000001"},
+      {"１００ー０００１", "1000001"},
+      {"100‐0001", "1000001"},
+      {"100−0001", "1000001"},
+      {"\xEF\xBB\xBF"
+       "064-01",
+       "06401"},
+      {"　０６４　", "064"},
+      {"ー100", "ー100"},
+      {"abc", "abc"},
   };
   for (const auto& [in, want] : cases) EXPECT_EQ(dict::NormalizeCodeInput(in), want) << in;
   // Length counts characters: seven kana are seven, and not digits.
@@ -356,8 +370,8 @@ TEST(CraftedDictionary, SharedChainsAndHolesAreStoppedWithAReadError) {
   RawDic d;
   std::vector<int32_t> prefPos;
   for (int n = 1; n <= 47; ++n) {
-    prefPos.push_back(d.Pref(static_cast<uint8_t>(n), 0, n == 1 ? std::vector<uint8_t>{6} : std::vector<uint8_t>{},
-                             Sjis("北海道")));
+    prefPos.push_back(
+        d.Pref(static_cast<uint8_t>(n), 0, n == 1 ? std::vector<uint8_t>{6} : std::vector<uint8_t>{}, Sjis("北海道")));
   }
   std::vector<int32_t> cities;
   for (int c = 0; c < 300; ++c) cities.push_back(d.City(1, 7, 0, Flags({3, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Sjis("甲市")));

@@ -59,15 +59,16 @@ TEST(LoadSettings, ReadRules) {
             "MarkSet=x1\r\n"
             "CopyAppl=99999\r\n"
             "AfterCopy=-1\r\n"
-            "Profile=" + std::string(60, 'p') + "\r\n");
+            "Profile=" +
+                std::string(60, 'p') + "\r\n");
   Settings s = Load(folder);
-  EXPECT_EQ(s.StartMode, 1);         // case-insensitive section and key, the other section ignored
-  EXPECT_EQ(s.SepText[0], "");       // present but empty: not the default "-"
-  EXPECT_EQ(s.SepText[2], "");       // blanks only
+  EXPECT_EQ(s.StartMode, 1);    // case-insensitive section and key, the other section ignored
+  EXPECT_EQ(s.SepText[0], "");  // present but empty: not the default "-"
+  EXPECT_EQ(s.SepText[2], "");  // blanks only
   EXPECT_EQ(s.SepText[3], "ab");
   EXPECT_EQ(s.FindCaption, "abcdefghijklmnopqrs");  // 19 bytes
-  EXPECT_EQ(s.SepText[1], "あいうえおかきくけ");     // 18 bytes survive whole
-  EXPECT_EQ(s.SepText[4], "あいうえおかきくけ");     // the tenth would split at byte 19
+  EXPECT_EQ(s.SepText[1], "あいうえおかきくけ");    // 18 bytes survive whole
+  EXPECT_EQ(s.SepText[4], "あいうえおかきくけ");    // the tenth would split at byte 19
   EXPECT_EQ(s.Seq[1], "0");
   EXPECT_EQ(s.Seq[2], "3");
   EXPECT_EQ(s.Seq[3], "4");  // empty value: the default
@@ -136,7 +137,8 @@ TEST(SaveSettings, KeepsEverythingElseOfTheFile) {
   s.MarkSet = 0;
   ASSERT_TRUE(SaveSettings(s, folder, "KOVANT.INI"));
   std::string after = platform::SjisToUtf8(*platform::ReadWholeFile(folder + "/KOVANT.INI"));
-  EXPECT_EQ(after.find("; my notes\r\n[Window]\r\nLeft=10\r\n\r\n[PARMS]\r\nMARKSET=0\r\nCustom=keep me\r\n"), 0u) << after;
+  EXPECT_EQ(after.find("; my notes\r\n[Window]\r\nLeft=10\r\n\r\n[PARMS]\r\nMARKSET=0\r\nCustom=keep me\r\n"), 0u)
+      << after;
   EXPECT_NE(after.find("\r\n\r\n[Later]\r\nX=1"), std::string::npos) << after;
   EXPECT_EQ(after.find("MarkSet="), std::string::npos);  // replaced in place, not added twice
   EXPECT_NE(after.find("Profile=\r\n"), std::string::npos);
@@ -146,7 +148,8 @@ TEST(SaveSettings, KeepsEverythingElseOfTheFile) {
 TEST(SaveSettings, RefusedNamesTouchNothing) {
   std::string folder = TempFolder("names");
   Settings s = DefaultSettings();
-  for (const std::string& bad : std::vector<std::string>{"", ".", "..", "../x.prm", "a/b.prm", "a\\b.prm", std::string("a\0b", 3)}) {
+  for (const std::string& bad :
+       std::vector<std::string>{"", ".", "..", "../x.prm", "a/b.prm", "a\\b.prm", std::string("a\0b", 3)}) {
     EXPECT_FALSE(SaveSettings(s, folder, bad)) << bad;
     Settings t = DefaultSettings();
     t.MarkSet = 5;
@@ -233,7 +236,10 @@ TEST(ProfileNames, OneSpellingOfTheEndingAndTheChecksOfTheWindows) {
   EXPECT_EQ(TrimBlanks("\t　自宅 用　 "), "自宅 用");
   EXPECT_EQ(SaveNameProblem("　 "), "保存名を指定してください。");
   EXPECT_EQ(SaveNameProblem(" 自宅用 "), "");
-  for (const std::string& bad : std::vector<std::string>{"../x", "a/b", "a\x01" "b", "😀", std::string(46, 'x')}) {
+  for (const std::string& bad : std::vector<std::string>{"../x", "a/b",
+                                                         "a\x01"
+                                                         "b",
+                                                         "😀", std::string(46, 'x')}) {
     EXPECT_EQ(SaveNameProblem(bad), "この保存名は使用できません。") << bad;
   }
   EXPECT_EQ(SaveNameProblem(std::string(45, 'x')), "");  // 49 bytes with ".prm": KOVANT.INI holds it whole
@@ -248,10 +254,10 @@ TEST(ProfileNames, OneSpellingOfTheEndingAndTheChecksOfTheWindows) {
 
 TEST(CopyOrder, AcceptsDistinctPositionsAndAnyNumberOfZeros) {
   for (const auto& order : std::vector<std::array<std::string, 5>>{{"1", "2", "3", "4", "5"},
-                                                                    {"0", "0", "1", "0", "0"},
-                                                                    {"2", "0", "5", "0", "0"},
-                                                                    {"5", "4", "3", "2", "1"},
-                                                                    {" 1", "3", "0", "0", "0"}}) {
+                                                                   {"0", "0", "1", "0", "0"},
+                                                                   {"2", "0", "5", "0", "0"},
+                                                                   {"5", "4", "3", "2", "1"},
+                                                                   {" 1", "3", "0", "0", "0"}}) {
     EXPECT_EQ(CopyOrderProblem(order), "") << order[0] << order[1] << order[2];
   }
 }

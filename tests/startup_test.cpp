@@ -22,9 +22,7 @@ struct RegistryNote : ::testing::Test {
   std::string root = TempFolder("registry");
   platform::Registry registry{root};
   std::string note = root + "/HKEY_LOCAL_MACHINE/SOFTWARE/Morvix/KOVANT/RunPath/@";
-  void Store(const std::string& value) {
-    ASSERT_TRUE(registry.SetValue(ui::kSoftwareKey, ui::kRunPathKey, value));
-  }
+  void Store(const std::string& value) { ASSERT_TRUE(registry.SetValue(ui::kSoftwareKey, ui::kRunPathKey, value)); }
 };
 
 TEST_F(RegistryNote, WrittenWhenMissingAndKeptWhenEqualButForTrailingBlanksOrNuls) {
@@ -75,7 +73,7 @@ TEST(InstanceLock, WhatOthersPutInTheLocksPlaceNeitherHangsNorStopsTheStart) {
   setenv("XDG_CACHE_HOME", (dir + "/cache").c_str(), 1);
   const std::string path = platform::InstanceLock::LockPath();
   EXPECT_EQ(path.rfind(dir + "/cache/kovant/", 0), 0u) << path;
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat((dir + "/cache/kovant").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
   {

@@ -102,18 +102,21 @@ TEST_F(Tools, CodesFromStandardInputGiveALinePerInputInOrder) {
 TEST_F(Tools, ColumnConversionAppendsFiveColumnsAndKeepsEveryRowByteForByte) {
   // What a spreadsheet on Windows saves: Shift-JIS, CRLF, quotes, a code
   // that lost its leading zero.
-  const std::vector<std::string> rows = {"名前,〒,備考", "山田,\"100-0001\",\"東京, 本社\"", "佐藤,600042,",
-                                         "鈴木,1690075,", "田中,9999999,", "高橋,abc,\"複数\n行\""};
+  const std::vector<std::string> rows = {"名前,〒,備考",  "山田,\"100-0001\",\"東京, 本社\"",
+                                         "佐藤,600042,",  "鈴木,1690075,",
+                                         "田中,9999999,", "高橋,abc,\"複数\n行\""};
   std::string sjis;
   for (const auto& row : rows) sjis += kovant::platform::Utf8ToSjis(row) + "\r\n";
   const std::string file = folder_ + "/list.csv";
   std::ofstream(file, std::ios::binary) << sjis;
   auto r = Lookup("--column 2 --header " + Quote(file));
   EXPECT_EQ(r.status, 1);
-  const std::vector<std::string> added = {
-      ",郵便番号,都道府県,市区町村,町域,状態", ",100-0001,東京都,千代田区,千代田,一致",
-      ",060-0042,北海道,札幌市中央区,大通西（１～１９丁目）,一致（先頭の0を補完）",
-      ",169-0075,東京都,新宿区,高田馬場／高田馬場南／高田馬場北,複数", ",999-9999,,,,該当なし", ",,,,,不正"};
+  const std::vector<std::string> added = {",郵便番号,都道府県,市区町村,町域,状態",
+                                          ",100-0001,東京都,千代田区,千代田,一致",
+                                          ",060-0042,北海道,札幌市中央区,大通西（１～１９丁目）,一致（先頭の0を補完）",
+                                          ",169-0075,東京都,新宿区,高田馬場／高田馬場南／高田馬場北,複数",
+                                          ",999-9999,,,,該当なし",
+                                          ",,,,,不正"};
   std::string want;
   for (size_t i = 0; i < rows.size(); ++i) {
     want += kovant::platform::Utf8ToSjis(rows[i]) + kovant::platform::Utf8ToSjis(added[i]) + "\r\n";
@@ -121,11 +124,14 @@ TEST_F(Tools, ColumnConversionAppendsFiveColumnsAndKeepsEveryRowByteForByte) {
   EXPECT_EQ(r.out, want) << kovant::platform::SjisToUtf8(r.out);
   // UTF-8 with a byte order mark and LF, as TSV: kept as it came.
   const std::string tsv = folder_ + "/list.tsv";
-  std::ofstream(tsv, std::ios::binary) << "\xEF\xBB\xBF" "1000001\tA\n";
+  std::ofstream(tsv, std::ios::binary) << "\xEF\xBB\xBF"
+                                          "1000001\tA\n";
   auto t = RunProcess("cat " + Quote(tsv) + " | " + Bin("kovant-lookup") + " --dic " + Quote(folder_ + "/KOVANT.DIC") +
                       " --tsv --column 1");
   EXPECT_EQ(t.status, 0);
-  EXPECT_EQ(t.out, "\xEF\xBB\xBF" "1000001\tA\t100-0001\t東京都\t千代田区\t千代田\t一致\n");
+  EXPECT_EQ(t.out,
+            "\xEF\xBB\xBF"
+            "1000001\tA\t100-0001\t東京都\t千代田区\t千代田\t一致\n");
 }
 
 TEST(ToolManners, EveryToolPrintsHelpAndVersionOnStandardOutput) {
@@ -191,7 +197,7 @@ TEST_F(Tools, MkdicRefusesBadInputAndKeepsTheOldFile) {
   auto device = RunProcess(Bin("kovant-mkdic") + " -q -o /dev/null " + Quote(SamplePath()));
   EXPECT_EQ(device.status, 1);
   EXPECT_NE(device.err.find("通常のファイルではありません"), std::string::npos) << device.err;
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
@@ -236,7 +242,9 @@ struct Installed {
                                  Quote(folder + "/KOVANT.DIC") + " " + Quote(SamplePath()));
     ASSERT_EQ(r.status, 0) << r.err;
   }
-  ProcessResult Lookup(const std::string& args) const { return RunProcess(env + Quote(bin + "/kovant-lookup") + " " + args); }
+  ProcessResult Lookup(const std::string& args) const {
+    return RunProcess(env + Quote(bin + "/kovant-lookup") + " " + args);
+  }
 };
 
 TEST(DictionaryChoice, TheNewestValidDictionaryIsUsedUnlessKovantHomeIsSet) {
@@ -298,18 +306,25 @@ TEST(Install, ReinstallingKeepsADictionaryWithNewerData) {
   const std::string prefix = TempFolder("install-keep");
   const std::string dic = prefix + "/share/kovant/KOVANT.DIC";
   auto install = [&] {
-    return RunProcess("cmake --install " + Quote(KOVANT_BUILD_DIR) + " --prefix " + Quote(prefix) + " --component Unspecified");
+    return RunProcess("cmake --install " + Quote(KOVANT_BUILD_DIR) + " --prefix " + Quote(prefix) +
+                      " --component Unspecified");
   };
   ASSERT_EQ(install().status, 0);
   ProcessResult first = RunProcess(Quote(Bin("kovant-lookup")) + " --dic " + Quote(dic) + " --info");
   EXPECT_NE(first.out.find("データ日付: 2026-04-27"), std::string::npos) << first.out;
   // Newer data (an update installed into this folder) stays.
-  ASSERT_EQ(RunProcess(Quote(Bin("kovant-mkdic")) + " -q --date 2099-01-31 -o " + Quote(dic) + " " + Quote(SamplePath())).status, 0);
+  ASSERT_EQ(
+      RunProcess(Quote(Bin("kovant-mkdic")) + " -q --date 2099-01-31 -o " + Quote(dic) + " " + Quote(SamplePath()))
+          .status,
+      0);
   ASSERT_EQ(install().status, 0);
   EXPECT_NE(RunProcess(Quote(Bin("kovant-lookup")) + " --dic " + Quote(dic) + " --info").out.find("2099-01-31"),
             std::string::npos);
   // Older data is replaced.
-  ASSERT_EQ(RunProcess(Quote(Bin("kovant-mkdic")) + " -q --date 2020-01-31 -o " + Quote(dic) + " " + Quote(SamplePath())).status, 0);
+  ASSERT_EQ(
+      RunProcess(Quote(Bin("kovant-mkdic")) + " -q --date 2020-01-31 -o " + Quote(dic) + " " + Quote(SamplePath()))
+          .status,
+      0);
   ASSERT_EQ(install().status, 0);
   EXPECT_NE(RunProcess(Quote(Bin("kovant-lookup")) + " --dic " + Quote(dic) + " --info").out.find("2026-04-27"),
             std::string::npos);

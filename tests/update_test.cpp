@@ -129,7 +129,8 @@ class Update : public ::testing::Test {
         {"/good/jigyosyo.zip", ok(jig)},
         {"/moved/ken_all.zip", {"HTTP/1.1 302 Found\r\nLocation: /good/ken_all.zip", ""}},
         {"/moved/jigyosyo.zip", {"HTTP/1.1 301 Moved Permanently\r\nLocation: /good/jigyosyo.zip", ""}},
-        {"/html/ken_all.zip", {"HTTP/1.1 200 OK\r\nContent-Type: text/html", "<html><body>メンテナンス中</body></html>"}},
+        {"/html/ken_all.zip",
+         {"HTTP/1.1 200 OK\r\nContent-Type: text/html", "<html><body>メンテナンス中</body></html>"}},
         {"/html/jigyosyo.zip", ok(jig)},
         {"/cut/ken_all.zip",
          {"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(ken.size()), ken.substr(0, ken.size() / 2)}},
@@ -168,8 +169,9 @@ TEST_F(Update, InstallsTheCheckedNationalDataAndSaysWhatChanged) {
   ProcessResult umeda = RunProcess("env KOVANT_HOME=" + Quote(home) + " " + Quote(Bin("kovant-lookup")) + " 5300001");
   EXPECT_EQ(umeda.out, "530-0001\t530\t大阪府\t大阪市北区\t梅田\n");
   // The mirror named by KOVANT_DATA_URL serves the same data: nothing added or removed.
-  ProcessResult again = RunProcess("env KOVANT_HOME=" + Quote(home) + " KOVANT_DATA_URL=" +
-                                   Quote(server_->Url("good")) + " " + Quote(Bin("kovant-mkdic")) + " --update");
+  ProcessResult again =
+      RunProcess("env KOVANT_HOME=" + Quote(home) + " KOVANT_DATA_URL=" + Quote(server_->Url("good")) + " " +
+                 Quote(Bin("kovant-mkdic")) + " --update");
   ASSERT_EQ(again.status, 0) << again.err;
   EXPECT_NE(again.out.find("0 件追加、0 件削除"), std::string::npos) << again.out;
 }
@@ -179,9 +181,8 @@ TEST_F(Update, AFailedOrImplausibleDownloadLeavesTheDictionaryInUseAlone) {
   std::filesystem::copy_file(Bin("KOVANT.DIC"), home + "/KOVANT.DIC");
   const std::string before = FileBytes(home + "/KOVANT.DIC");
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"missing", "HTTP 404"},         {"html", "zip ファイルではありません"},
-      {"cut", "ダウンロードできませんでした"}, {"half", "zip を開けません"},
-      {"few", "行が 209 しかありません"},
+      {"missing", "HTTP 404"},      {"html", "zip ファイルではありません"}, {"cut", "ダウンロードできませんでした"},
+      {"half", "zip を開けません"}, {"few", "行が 209 しかありません"},
   };
   for (const auto& [folder, message] : cases) {
     ProcessResult r = RunUpdate(home, "--from " + Quote(server_->Url(folder)));

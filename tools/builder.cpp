@@ -313,7 +313,8 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     AppendI16(out, c.cityNo);
     townPosField[i] = out.size();
     AppendI32(out, 0);
-    for (int d = 0; d < 5; ++d) out += static_cast<char>(c.flags[static_cast<size_t>(d)] + 10 * c.flags[static_cast<size_t>(d + 5)]);
+    for (int d = 0; d < 5; ++d)
+      out += static_cast<char>(c.flags[static_cast<size_t>(d)] + 10 * c.flags[static_cast<size_t>(d + 5)]);
     out += static_cast<char>(name->size());
     out += *name;
   }
@@ -322,7 +323,8 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
   out.append(kCityFixed - 1, '\0');
   // A prefecture without cities points at the end marker: its chain is empty.
   for (int p = 1; p <= kPrefectureCount; ++p) {
-    if (!seen[static_cast<size_t>(p)]) PatchI32(out, cityPosField[static_cast<size_t>(p)], static_cast<int64_t>(endMarker));
+    if (!seen[static_cast<size_t>(p)])
+      PatchI32(out, cityPosField[static_cast<size_t>(p)], static_cast<int64_t>(endMarker));
   }
 
   for (size_t i = 0; i < cities.size(); ++i) {
@@ -332,7 +334,8 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
       bool cut = false;
       const size_t room = kTownNameField - (row->office ? 1 : 0);
       const std::string& whole = coded[static_cast<size_t>(row - usable.data())];
-      auto name = whole.size() <= room ? Result<std::string>(whole) : EncodeTownName(row->town, room, &cut, row->keepTail);
+      auto name =
+          whole.size() <= room ? Result<std::string>(whole) : EncodeTownName(row->town, room, &cut, row->keepTail);
       if (!name) return Error{"行 " + std::to_string(row->line) + ": " + name.error().description};
       if (row->office) *name += dict::kOfficeMark;
       if (cut) report.shortened.push_back(row->newCode + " " + row->town);

@@ -15,14 +15,13 @@ struct BuildOptions {
 
 struct BuildReport {
   size_t towns = 0, offices = 0, cities = 0;
-  size_t prefectures = 0;  // prefectures with at least one city
+  size_t prefectures = 0;              // prefectures with at least one city
   std::vector<std::string> shortened;  // "CODE NAME" of each shortened town name
   std::vector<std::string> skipped;    // "LINE: CODE NAME" of rows without a Shift-JIS form
 };
 
 // Town rows (already joined) to the bytes of a dictionary file.
-Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const BuildOptions& options,
-                                    BuildReport& report);
+Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const BuildOptions& options, BuildReport& report);
 
 // Encodes a UTF-8 name with the code table, longest expansion first. Fails
 // on a character without a Shift-JIS double-byte form.
@@ -32,8 +31,7 @@ Result<std::string> EncodeName(const std::string& utf8);
 // "…" (and "）" when a parenthesis is open): after the last whole list item
 // ("、") that fits, else at a character. The last keepTail bytes (an
 // office's name) are kept whole while the text before them can give way.
-Result<std::string> EncodeTownName(const std::string& utf8, size_t maxBytes, bool* shortened,
-                                   size_t keepTail = 0);
+Result<std::string> EncodeTownName(const std::string& utf8, size_t maxBytes, bool* shortened, size_t keepTail = 0);
 
 // A whole build from Japan Post's files as read: parse, join, add the
 // offices (when given), encode. sourceName names the files in messages.

@@ -47,7 +47,7 @@ bool EndsWith(std::string_view s, std::string_view tail) {
 
 std::string DateOf(time_t t) {
   char buf[16];
-  struct tm tm{};
+  struct tm tm {};
   localtime_r(&t, &tm);
   strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
   return buf;
@@ -73,9 +73,8 @@ bool IsValidUtf8(std::string_view s, bool* hasMultibyte) {
 }
 
 // Where the rows of both files start: checked code, names and prefecture.
-Result<KenRow> CheckedRow(const std::string& where, size_t line, const std::string& lgCode,
-                          const std::string& oldCode, const std::string& newCode, const std::string& pref,
-                          const std::string& city) {
+Result<KenRow> CheckedRow(const std::string& where, size_t line, const std::string& lgCode, const std::string& oldCode,
+                          const std::string& newCode, const std::string& pref, const std::string& city) {
   if (lgCode.size() != 5 || !AllDigits(lgCode)) return Error{where + ": 全国地方公共団体コードが不正です: " + lgCode};
   int prefNo = std::stoi(lgCode.substr(0, 2));
   if (prefNo < 1 || prefNo > 47) return Error{where + ": 都道府県コードが不正です: " + lgCode};
@@ -154,11 +153,11 @@ std::string OfficeTownName(const std::string& town, const std::string& block, co
 
 const std::vector<std::string>& PrefectureNames() {
   static const std::vector<std::string> names = {
-      "北海道", "青森県", "岩手県", "宮城県", "秋田県", "山形県", "福島県", "茨城県", "栃木県", "群馬県",
-      "埼玉県", "千葉県", "東京都", "神奈川県", "新潟県", "富山県", "石川県", "福井県", "山梨県", "長野県",
-      "岐阜県", "静岡県", "愛知県", "三重県", "滋賀県", "京都府", "大阪府", "兵庫県", "奈良県", "和歌山県",
-      "鳥取県", "島根県", "岡山県", "広島県", "山口県", "徳島県", "香川県", "愛媛県", "高知県", "福岡県",
-      "佐賀県", "長崎県", "熊本県", "大分県", "宮崎県", "鹿児島県", "沖縄県"};
+      "北海道", "青森県", "岩手県", "宮城県",   "秋田県", "山形県",   "福島県", "茨城県", "栃木県", "群馬県",
+      "埼玉県", "千葉県", "東京都", "神奈川県", "新潟県", "富山県",   "石川県", "福井県", "山梨県", "長野県",
+      "岐阜県", "静岡県", "愛知県", "三重県",   "滋賀県", "京都府",   "大阪府", "兵庫県", "奈良県", "和歌山県",
+      "鳥取県", "島根県", "岡山県", "広島県",   "山口県", "徳島県",   "香川県", "愛媛県", "高知県", "福岡県",
+      "佐賀県", "長崎県", "熊本県", "大分県",   "宮崎県", "鹿児島県", "沖縄県"};
   return names;
 }
 
@@ -166,7 +165,7 @@ Result<InputFile> ReadInputFile(const std::string& path) {
   auto raw = platform::ReadWholeFile(path, std::size_t{512} << 20);
   if (!raw) return Error{path + ": 読み込めません。"};
   std::string date;
-  struct stat st{};
+  struct stat st {};
   if (stat(path.c_str(), &st) == 0) date = DateOf(st.st_mtime);
   auto slash = path.rfind('/');
   return ReadInputBytes(std::move(*raw), path, slash == std::string::npos ? path : path.substr(slash + 1), date);
@@ -178,7 +177,8 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
   in.date = date;
   in.name = name;
   if (raw.size() < 4 || raw.compare(0, 4, "PK\x03\x04") != 0) {
-    if (raw.size() >= 4 && raw.compare(0, 4, "PK\x05\x06") == 0) return Error{path + ": zip の中にファイルがありません。"};
+    if (raw.size() >= 4 && raw.compare(0, 4, "PK\x05\x06") == 0)
+      return Error{path + ": zip の中にファイルがありません。"};
     in.bytes = std::move(raw);
     return in;
   }
@@ -195,7 +195,8 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
   }
   zip_error_fini(&zerr);
   zip_int64_t count = zip_get_num_entries(za, 0);
-  Result<InputFile> result = Error{path + (count <= 0 ? ": zip の中にファイルがありません。" : ": zip の中に CSV がありません。")};
+  Result<InputFile> result =
+      Error{path + (count <= 0 ? ": zip の中にファイルがありません。" : ": zip の中に CSV がありません。")};
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t zs;
     if (zip_stat_index(za, static_cast<zip_uint64_t>(i), 0, &zs) != 0 || !(zs.valid & ZIP_STAT_NAME)) continue;
@@ -209,7 +210,8 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
     }
     zip_file_t* zf = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
     if (!zf) {
-      result = Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) + "）。"};
+      result = Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) +
+                     "）。"};
       break;
     }
     std::string bytes;
@@ -328,24 +330,24 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<s
 Result<std::vector<KenRow>> ParseKenAll(std::string_view csvBytes, const std::string& sourceName) {
   return ParseRows(csvBytes, sourceName, 15,
                    [](const std::string& where, size_t line, const std::vector<std::string>& f) -> Result<KenRow> {
-    auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[1]), Trim(f[2]), f[6], f[7]);
-    if (!row) return row;
-    row->town = f[8];
-    return row;
-  });
+                     auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[1]), Trim(f[2]), f[6], f[7]);
+                     if (!row) return row;
+                     row->town = f[8];
+                     return row;
+                   });
 }
 
 Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::string& sourceName) {
   return ParseRows(csvBytes, sourceName, 13,
                    [](const std::string& where, size_t line, const std::vector<std::string>& f) -> Result<KenRow> {
-    auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[8]), Trim(f[7]), f[3], f[4]);
-    if (!row) return row;
-    std::string name = f[2];
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    row->town = OfficeTownName(f[5], f[6], name, &row->keepTail);
-    row->office = true;
-    return row;
-  });
+                     auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[8]), Trim(f[7]), f[3], f[4]);
+                     if (!row) return row;
+                     std::string name = f[2];
+                     while (!name.empty() && name.back() == ' ') name.pop_back();
+                     row->town = OfficeTownName(f[5], f[6], name, &row->keepTail);
+                     row->office = true;
+                     return row;
+                   });
 }
 
 std::string CityLocalName(const std::string& city) {

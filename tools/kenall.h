@@ -16,13 +16,13 @@ using dict::Result;
 
 // One row of the national file, text in UTF-8.
 struct KenRow {
-  size_t line = 0;       // 1-based line in the file
-  std::string lgCode;    // local government code, 5 digits
-  std::string oldCode;   // former code, 3 or 5 digits (blanks removed)
-  std::string newCode;   // current code, 7 digits
+  size_t line = 0;      // 1-based line in the file
+  std::string lgCode;   // local government code, 5 digits
+  std::string oldCode;  // former code, 3 or 5 digits (blanks removed)
+  std::string newCode;  // current code, 7 digits
   std::string pref, city, town;
-  bool office = false;   // a row of the office file
-  size_t keepTail = 0;   // bytes at the end of town kept whole when it must be shortened
+  bool office = false;  // a row of the office file
+  size_t keepTail = 0;  // bytes at the end of town kept whole when it must be shortened
 };
 
 // The 47 prefecture names in code order (index 0 is 北海道).

@@ -75,7 +75,8 @@ class Out {
   // The status to end with: given, or 2 when the output could not be written.
   int Finish(int status) {
     if (std::fflush(stdout) != 0 || Failed()) {
-      if (errno != EPIPE) std::fprintf(stderr, "kovant-lookup: 書き込めません: %s\n", platform::SystemErrorText(errno).c_str());
+      if (errno != EPIPE)
+        std::fprintf(stderr, "kovant-lookup: 書き込めません: %s\n", platform::SystemErrorText(errno).c_str());
       return 2;
     }
     return status;
@@ -91,14 +92,14 @@ struct Line {
 };
 
 std::string TextLine(const Line& l, const std::string& note) {
-  return l.newCode + "\t" + l.oldCode + "\t" + l.pref + "\t" + l.city + "\t" + l.town + (note.empty() ? "" : "\t" + note) +
-         "\n";
+  return l.newCode + "\t" + l.oldCode + "\t" + l.pref + "\t" + l.city + "\t" + l.town +
+         (note.empty() ? "" : "\t" + note) + "\n";
 }
 
 std::string JsonMatch(const Line& l) {
-  return "{\"new\":" + JsonString(l.newCode) + ",\"old\":" + JsonString(l.oldCode) + ",\"prefecture\":" +
-         JsonString(l.pref) + ",\"city\":" + JsonString(l.city) + ",\"town\":" + JsonString(l.town) +
-         (l.office ? ",\"office\":true" : "") + "}";
+  return "{\"new\":" + JsonString(l.newCode) + ",\"old\":" + JsonString(l.oldCode) +
+         ",\"prefecture\":" + JsonString(l.pref) + ",\"city\":" + JsonString(l.city) +
+         ",\"town\":" + JsonString(l.town) + (l.office ? ",\"office\":true" : "") + "}";
 }
 
 void PrintName(const std::string& name, bool json) {
@@ -149,13 +150,16 @@ int Walk(const std::string& path, const dict::PrefectureTable& table, const std:
   for (const auto& t : towns.entries) {
     auto rec = TownAt(path, t.itemData);
     if (!rec) return ReadError(path, rec.error());
-    const Line line{dict::CurrentCodeText(*rec), dict::FormerCodeText(*rec), pref.Name, city->text,
-                    rec->NameLength == 0 ? std::string() : t.text, dict::IsOfficeRecord(*rec)};
+    const Line line{dict::CurrentCodeText(*rec),
+                    dict::FormerCodeText(*rec),
+                    pref.Name,
+                    city->text,
+                    rec->NameLength == 0 ? std::string() : t.text,
+                    dict::IsOfficeRecord(*rec)};
     out.Write(json ? JsonMatch(line) + "\n" : TextLine(line, line.office ? "事業所" : ""));
   }
   return towns.entries.empty() ? 1 : 0;
 }
-
 
 // The towns of each of many codes (an empty list for a code that is not
 // one), found one way or the other.
@@ -253,7 +257,7 @@ bool IsUtf8(std::string_view s) {
 
 // A code cell made ready for the lookup.
 struct Cell {
-  std::string code;   // normalised; empty when it is no code
+  std::string code;  // normalised; empty when it is no code
   bool repaired = false;
 };
 
@@ -326,8 +330,9 @@ int ConvertColumn(const std::string& dicPath, const std::string& file, const Col
       const bool header = r == 0 && options.header;
       const auto& matches = (*found)[r - first];
       if (!header) all = all && !matches.empty();
-      const std::vector<std::string> added = header ? std::vector<std::string>{"郵便番号", "都道府県", "市区町村", "町域", "状態"}
-                                                    : Columns(cells[r - first], matches);
+      const std::vector<std::string> added =
+          header ? std::vector<std::string>{"郵便番号", "都道府県", "市区町村", "町域", "状態"}
+                 : Columns(cells[r - first], matches);
       chunk += records[r].raw;
       for (const auto& field : added) chunk += options.separator + tools::TableField(encode(field), options.separator);
       chunk += records[r].lineEnd;

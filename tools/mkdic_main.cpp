@@ -106,8 +106,7 @@ int Update(const Args& args) {
   const bool keep = !args.downloadFolder.empty();
   auto towns = FetchChecked(urls.towns, "ken_all.zip", "KEN_ALL.CSV", args.timeout, keep ? &rawTowns : nullptr);
   if (!towns) return Fail(towns.error().description);
-  auto offices =
-      FetchChecked(urls.offices, "jigyosyo.zip", "JIGYOSYO.CSV", args.timeout, keep ? &rawOffices : nullptr);
+  auto offices = FetchChecked(urls.offices, "jigyosyo.zip", "JIGYOSYO.CSV", args.timeout, keep ? &rawOffices : nullptr);
   if (!offices) return Fail(offices.error().description);
 
   // The dictionary in use is the measure of a plausible download.
@@ -142,7 +141,8 @@ int Update(const Args& args) {
       if (!err.empty()) return Fail(path + ": " + err);
     }
     EndProgress();
-    std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", args.downloadFolder.c_str(), built->dataDate.c_str());
+    std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", args.downloadFolder.c_str(),
+                built->dataDate.c_str());
     return 0;
   }
 
@@ -158,7 +158,8 @@ int Update(const Args& args) {
   if (!after) return Fail(dict::ReadErrorMessage(target, after.error()));
   ReportSkipped(built->report);
   if (!args.quiet) {
-    const auto changes = before ? dict::CompareCodes(before->codes, after->codes) : dict::CodeChanges{after->codes.size(), 0};
+    const auto changes =
+        before ? dict::CompareCodes(before->codes, after->codes) : dict::CodeChanges{after->codes.size(), 0};
     std::printf("辞書を更新しました: %s\n", target.c_str());
     std::printf("データの日付: %s → %s\n", before ? before->header.DataDate.c_str() : "（なし）",
                 after->header.DataDate.c_str());

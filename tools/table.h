@@ -10,8 +10,8 @@
 namespace kovant::tools {
 
 struct TableRecord {
-  std::string_view raw;      // the record's bytes, without its line end
-  std::string_view lineEnd;  // "\r\n", "\n", "\r" or "" (the last line)
+  std::string_view raw;             // the record's bytes, without its line end
+  std::string_view lineEnd;         // "\r\n", "\n", "\r" or "" (the last line)
   std::vector<std::string> fields;  // unquoted
 };
 

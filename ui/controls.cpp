@@ -24,11 +24,10 @@ void PlaceTwips(QWidget* w, int left, int top, int width, int height) {
 QFont JapaneseFont(bool proportional, double points, bool bold) {
   QFont f;
   if (proportional) {
-    f.setFamilies({"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "IPAexGothic", "Noto Sans CJK JP",
-                   "IPAGothic"});
+    f.setFamilies({"ＭＳ Ｐゴシック", "MS PGothic", "IPAPGothic", "IPAexGothic", "Noto Sans CJK JP", "IPAGothic"});
   } else {
-    f.setFamilies({"ＭＳ ゴシック", "MS Gothic", "IPAGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP",
-                   "IPAPGothic"});
+    f.setFamilies(
+        {"ＭＳ ゴシック", "MS Gothic", "IPAGothic", "Noto Sans Mono CJK JP", "Noto Sans CJK JP", "IPAPGothic"});
   }
   f.setPointSizeF(points);
   f.setBold(bold);

@@ -53,9 +53,7 @@ QLabel* MakeLabel(QWidget* parent, const char* caption, const QFont& font, const
 }  // namespace
 
 Kovant1::Kovant1(AppState& app, QWidget* parent)
-    : QWidget(parent),
-      app_(app),
-      delivery_(app.desktop, app.clipboard, [&app](double seconds) {
+    : QWidget(parent), app_(app), delivery_(app.desktop, app.clipboard, [&app](double seconds) {
         copy::WaitSeconds(seconds, app.SettingsCancelled,
                           [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 5); });
       }) {
@@ -171,8 +169,8 @@ void Kovant1::BuildControls() {
   for (int i = 0; i < 6; ++i) Addr[static_cast<size_t>(i)] = hidden(2 + i);
 
   for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5}) b->setAutoDefault(false);
-  QWidget* order[] = {Option1[0], Option1[1], Command4, Text3, Text2, List2, List3, List4, List1,
-                      Command2,   Text1,      Command1, Command5, Command3, Combo1, Text4};
+  QWidget* order[] = {Option1[0], Option1[1], Command4, Text3,    Text2,    List2,    List3,  List4,
+                      List1,      Command2,   Text1,    Command1, Command5, Command3, Combo1, Text4};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(Command1, &QPushButton::clicked, this, &Kovant1::Command1_Click);
@@ -614,8 +612,7 @@ bool Kovant1::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_PageDown:
       if (list->ListCount() > 0) list->SetListIndex(std::min(list->ListIndex() + visibleRows_, list->ListCount() - 1));
       return false;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -676,7 +673,8 @@ bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
 // as the digits the box takes; a text that is no code is refused whole.
 void Kovant1::PasteIntoText1() {
   const std::string code = dict::NormalizeCodeInput(S(QGuiApplication::clipboard()->text()));
-  const bool digits = !code.empty() && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const bool digits =
+      !code.empty() && std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
   if (!digits) {
     QApplication::beep();
     return;
@@ -719,15 +717,15 @@ void Kovant1::Command4_Click() {
       Warn(QStringLiteral("指定されたキャプションを持つウィンドウが見つかりません。"));
       break;
     case copy::Delivered::NoDesktop:
-      Warn(QStringLiteral("この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"));
+      Warn(QStringLiteral(
+          "この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"));
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
 void Kovant1::Answer() {
-  const std::string* parts[6] = {&current_.OldCode, &current_.NewCode, &current_.Address1,
+  const std::string* parts[6] = {&current_.OldCode,  &current_.NewCode,  &current_.Address1,
                                  &current_.Address2, &current_.Address3, nullptr};
   for (size_t i = 0; i < 5; ++i) Addr[i]->setText(Q(*parts[i]));
   Addr[5]->setText(Text2->text());

@@ -63,7 +63,6 @@ class Kovant1 : public QWidget {
   int LoadedProfileIndex() const { return loadedProfileIndex_; }
   const std::string& DictionaryPath() const { return dictionaryPath_; }
 
-
   // Controls, named as the handlers address them.
   std::array<QLabel*, 6> Label4{};
   std::array<QLabel*, 2> Label3{};

@@ -23,8 +23,8 @@ void CentreOnScreen(QWidget* w) {
 
 Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setObjectName("KOVANT3");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                 Qt::CustomizeWindowHint);
   setModal(true);
   setFont(JapaneseFont(false, 9.75));
   setFixedSize(Px(4230), Px(2700));

@@ -30,7 +30,7 @@ class Kovant3 : public QDialog {
   QPushButton* Command2 = nullptr;
   std::array<QPushButton*, 2> Command1{};
 
- // The title-bar close box (and Escape) count as cancelling, so that closing
+  // The title-bar close box (and Escape) count as cancelling, so that closing
   // never saves settings under an old or empty profile name.
   void reject() override;
 

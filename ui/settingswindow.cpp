@@ -33,8 +33,8 @@ int16_t SelectedOption(const std::array<QRadioButton*, N>& options) {
 
 Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setObjectName("KOVANT2");
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                 Qt::CustomizeWindowHint);
   setModal(true);
   setWindowTitle(QStringLiteral("ぴこらん環境設定"));
   const QFont font = JapaneseFont(false, 9.75);
@@ -52,7 +52,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   };
   Label1 = label("コピー時の区切り文字の設定", 60, 60, 5415, 4395, QColor(), kBlue);
 
-  static const char* kFrameCaptions[6] = {"郵便番号前項の後", "住所１の後",   "住所２の後",
+  static const char* kFrameCaptions[6] = {"郵便番号前項の後", "住所１の後",       "住所２の後",
                                           "住所３の後",       "郵便番号後項の後", "補足住所の後"};
   static const int kFrameTops[6] = {420, 1740, 2400, 3060, 1080, 3720};
   static const char* kSepCaptions[5] = {"なし", "Enter", "Tab", "ブランク", "文字"};
@@ -79,7 +79,8 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
     Frame2[index] = new QGroupBox(QString::fromUtf8(caption), this);
     Frame2[index]->setStyleSheet("QGroupBox { color: rgb(128,0,128); }");
     PlaceTwips(Frame2[index], l, t, 1695, 795);
-    Pair p{new QRadioButton(QString::fromUtf8(a), Frame2[index]), new QRadioButton(QString::fromUtf8(b), Frame2[index])};
+    Pair p{new QRadioButton(QString::fromUtf8(a), Frame2[index]),
+           new QRadioButton(QString::fromUtf8(b), Frame2[index])};
     PlaceTwips(p[0], 120, 240, 1500, 255);
     PlaceTwips(p[1], 120, 510, 1500, 255);
     return p;
@@ -107,8 +108,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   Check3 = check("補足入力を毎回クリアしない", 1800);
   Check2 = check("コピーボタンを押した後、ぴこらんを最小化する", 2340);
   Check1 = check("コピー時に、指定アプリケーションへの貼り付けを行う", 2880);
-  Label5 = label("キャプション", 5640, 3360, 1215, 285, QColor(255, 255, 192), QColor(0, 0, 0),
-                 Qt::AlignCenter);
+  Label5 = label("キャプション", 5640, 3360, 1215, 285, QColor(255, 255, 192), QColor(0, 0, 0), Qt::AlignCenter);
   Label5->setFont(JapaneseFont(false, 9));
   Label5->setWordWrap(false);
   Label5->setMargin(0);
@@ -162,7 +162,8 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   }
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 
-  for (int i = 0; i < 3; ++i) connect(Command1[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+  for (int i = 0; i < 3; ++i)
+    connect(Command1[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
   connect(Check1, &QCheckBox::clicked, this, &Kovant2::Check1_Click);
   Form_Load();
 }

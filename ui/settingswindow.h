@@ -44,7 +44,7 @@ class Kovant2 : public QDialog {
   QLabel* Label4 = nullptr;
   std::array<QPushButton*, 3> Command1{};
 
- // The title-bar close box (and Escape) count as cancelling, so that closing
+  // The title-bar close box (and Escape) count as cancelling, so that closing
   // never saves settings under an old or empty profile name.
   void reject() override;
 

@@ -50,7 +50,8 @@ int RunProgram(QApplication& app) {
     return 0;
   }
   if (!lock->Trusted()) {
-    std::fprintf(stderr, "kovant: 二重起動を確認するためのファイル %s が使えないため、二重起動を確認せずに起動します。\n",
+    std::fprintf(stderr,
+                 "kovant: 二重起動を確認するためのファイル %s が使えないため、二重起動を確認せずに起動します。\n",
                  platform::InstanceLock::LockPath().c_str());
   }
   AppState state;

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!rec) break;
         auto name = dict::ExpandText(rec->Name, rec->NameLength);
         const std::string want = rec->NameLength == 0 ? std::string(dict::kNoTownEntry)
-                                 : name ? platform::SjisToUtf8(*name) : std::string();
+                                 : name               ? platform::SjisToUtf8(*name)
+                                                      : std::string();
         if (name && entry.text != want) __builtin_trap();
       }
       for (size_t t = 0; t < towns.entries.size() && t < 3; ++t) {

@@ -19,8 +19,8 @@ inline std::string Folder() {
 
 inline std::string WriteInput(const std::string& name, const uint8_t* data, size_t size) {
   std::string path = Folder() + "/" + name;
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(data),
-                                                               static_cast<std::streamsize>(size));
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   return path;
 }
 
