@@ -16,6 +16,7 @@
 #include <xcb/xcb.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -265,6 +266,19 @@ class X11Desktop : public Desktop {
 };
 
 }  // namespace
+
+bool DesktopSessionReachable() {
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  if (set("QT_QPA_PLATFORM") || set("WAYLAND_DISPLAY")) return true;
+  if (!set("DISPLAY")) return false;
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) return false;
+  XCloseDisplay(display);
+  return true;
+}
 
 std::unique_ptr<Desktop> MakeX11Desktop() {
   if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {

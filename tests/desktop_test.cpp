@@ -442,6 +442,21 @@ TEST(DesktopNoInstance, KovantLinkSaysNoProgramRuns) {
   EXPECT_NE(r.err.find("起動していません"), std::string::npos);
 }
 
+TEST(KovantCommandLine, HelpAndVersionPrintAndNoDesktopIsSaidInJapanese) {
+  ProcessResult help = RunProcess(Bin("kovant") + " --help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("使い方: kovant", 0), 0u) << help.out;
+  ProcessResult version = RunProcess(Bin("kovant") + " --version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "kovant 1.31\n");
+  for (const char* display : {"", "DISPLAY=:987 "}) {
+    ProcessResult none =
+        RunProcess(std::string("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ") + display + Bin("kovant"));
+    EXPECT_EQ(none.status, 1) << display;
+    EXPECT_NE(none.err.find("ウィンドウを表示できません"), std::string::npos) << none.err;
+  }
+}
+
 TEST(DesktopNoInstance, KovantLinkPrintsWhateverItIsAnsweredAsSixBoundedLines) {
   if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus";
   Background peer({Bin("kovant-linkflood"), "--serve"});

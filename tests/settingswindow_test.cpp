@@ -116,10 +116,11 @@ TEST_F(SettingsWindow, SaveStoresTrimmedTextsAndTheOrderAsTypedThenSwitchesTheCo
   WhenModal<ui::Kovant2>([](ui::Kovant2* s) {
     s->Sep[1][4]->setChecked(true);
     s->Text1[1]->setText("  ／ ");
-    s->Text1[2]->setText(" x ");  // stored although its option is not "文字"
+    s->Text1[2]->setText(" x ");   // stored although its option is not "文字"
+    s->Text1[3]->setText(" 　 ");  // one ideographic space is a separator
     s->Text2[4]->setText("0");
     s->Check1->click();
-    s->Text3->setText("  メモ帳  ");
+    s->Text3->setText("  メモ帳　 ");
     s->Opt2[0]->setChecked(true);
     WhenModal<ui::Kovant3>([](ui::Kovant3* k3) {
       k3->Text1->setText(" 仕事 ");
@@ -134,9 +135,10 @@ TEST_F(SettingsWindow, SaveStoresTrimmedTextsAndTheOrderAsTypedThenSwitchesTheCo
   EXPECT_EQ(s.Sep[1], 4);
   EXPECT_EQ(s.SepText[1], "／");
   EXPECT_EQ(s.SepText[2], "x");
+  EXPECT_EQ(s.SepText[3], "　");
   EXPECT_EQ(s.Seq[4], "0");
   EXPECT_EQ(s.CopyAppl, 1);
-  EXPECT_EQ(s.FindCaption, "メモ帳");
+  EXPECT_EQ(s.FindCaption, "メモ帳　");
   EXPECT_TRUE(window->Option1[0]->isChecked());
   settings::Settings reread = settings::DefaultSettings();
   ASSERT_TRUE(settings::LoadSettings(reread, folder, "仕事.prm"));

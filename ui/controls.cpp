@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kovant::ui {
@@ -65,6 +66,18 @@ class SelectAllFilter : public QObject {
 };
 }  // namespace
 
+void TabToCheckedOption(const std::vector<QRadioButton*>& group) {
+  auto refresh = [group] {
+    const bool anyChecked = std::any_of(group.begin(), group.end(), [](QRadioButton* b) { return b->isChecked(); });
+    for (size_t i = 0; i < group.size(); ++i) {
+      const bool entry = anyChecked ? group[i]->isChecked() : i == 0;
+      group[i]->setFocusPolicy(entry ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+  };
+  for (QRadioButton* b : group) QObject::connect(b, &QRadioButton::toggled, b, refresh);
+  refresh();
+}
+
 void SelectAllOnFocus(QLineEdit* box) { box->installEventFilter(new SelectAllFilter(box)); }
 
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
@@ -92,6 +105,31 @@ int32_t ListBox::ItemData(int index) const {
 QString ListBox::ItemText(int index) const {
   const QListWidgetItem* it = item(index);
   return it ? it->text() : QString();
+}
+
+int ListBox::ListIndex() const {
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  return selected.isEmpty() ? -1 : selected.front().row();
+}
+
+void ListBox::focusInEvent(QFocusEvent* event) {
+  QListWidget::focusInEvent(event);
+  // Qt puts its cursor on the first entry when the focus comes in; without
+  // a selection the cursor stays nowhere, so the next key starts at the top.
+  if (ListIndex() < 0 && currentIndex().isValid()) {
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+  }
+}
+
+void ListBox::keyPressEvent(QKeyEvent* event) {
+  // From no selection, a move selects the first entry.
+  const int k = event->key();
+  if (ListIndex() < 0 && count() > 0 && (k == Qt::Key_Down || k == Qt::Key_Up || k == Qt::Key_Home)) {
+    SetListIndex(0);
+    event->accept();
+    return;
+  }
+  QListWidget::keyPressEvent(event);
 }
 
 void ListBox::SetListIndex(int index) {

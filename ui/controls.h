@@ -8,6 +8,7 @@
 #include <QFont>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRadioButton>
 #include <QString>
 #include <QWidget>
 
@@ -33,6 +34,11 @@ QFont JapaneseFont(bool proportional, double points, bool bold = false);
 // Colours of a label or text box: background (invalid = keep) and text.
 void SetColours(QWidget* w, const QColor& background, const QColor& text);
 
+// Tab brings the focus into a group of option buttons on its checked one
+// (the arrow keys move within the group), so that Space there changes
+// nothing by surprise.
+void TabToCheckedOption(const std::vector<QRadioButton*>& group);
+
 // Selects the whole text of a box whenever it takes the focus.
 void SelectAllOnFocus(QLineEdit* box);
 void SelectAllText(QLineEdit* box);
@@ -48,8 +54,9 @@ class ListBox : public QListWidget {
   int32_t ItemData(int index) const;
   QString ItemText(int index) const;
   int ListCount() const { return count(); }
-  // The selected index, -1 without a selection.
-  int ListIndex() const { return currentRow(); }
+  // The selected index, -1 without a selection. Qt's focus cursor is not a
+  // selection: the list acts on what the user chose only.
+  int ListIndex() const;
   void SetListIndex(int index);
   void SetTopIndex(int index);
 
@@ -60,6 +67,8 @@ class ListBox : public QListWidget {
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 

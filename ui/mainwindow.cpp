@@ -86,6 +86,7 @@ void Kovant1::BuildControls() {
   Option1[1] = new QRadioButton(QStringLiteral("新〒"), this);
   Option1[1]->setFont(gothic);
   PlaceTwips(Option1[1], 5700, 60, 795, 255);
+  TabToCheckedOption({Option1[0], Option1[1]});
   Command4 = new QPushButton(QStringLiteral("コピー"), this);
   Command4->setFont(gothic);
   PlaceTwips(Command4, 6660, 60, 975, 615);
@@ -182,8 +183,8 @@ void Kovant1::BuildControls() {
   connect(Text3, &QLineEdit::textChanged, this, &Kovant1::Text3_Change);
   connect(Text4, &QLineEdit::textChanged, this, &Kovant1::Text4_Change);
   connect(Cmd, &QLineEdit::textChanged, this, &Kovant1::Cmd_Change);
-  connect(List1, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (row >= 0) List1_Click();
+  connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+    if (List1->ListIndex() >= 0) List1_Click();
   });
   connect(List2, &ListBox::MouseDown, this, [this] {
     LoadCities();
@@ -640,6 +641,12 @@ bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
   if (obj != (focus && focus->window() == this ? focus : this)) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   const int k = key->key();
+  // On the option buttons the arrows choose between them, the only way
+  // there from the keyboard (Tab enters the pair on its checked button).
+  if ((obj == Option1[0] || obj == Option1[1]) &&
+      (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down)) {
+    return false;
+  }
   if (obj == Text1 && key->matches(QKeySequence::Paste)) {
     PasteIntoText1();
     return true;

@@ -44,14 +44,16 @@ Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   PlaceTwips(Command1[1], 2160, 2340, 915, 315);
   Command1[0] = new QPushButton(this);
   PlaceTwips(Command1[0], 3240, 2340, 915, 315);
-  for (QPushButton* b : {Command2, Command1[0], Command1[1]}) b->setAutoDefault(false);
+  // A focused button takes Enter itself; the default only when none has the focus.
+  for (QPushButton* b : {Command2, Command1[0], Command1[1]}) b->setAutoDefault(true);
   Command1[0]->setDefault(true);
   setTabOrder(List1, Text1);
   setTabOrder(Text1, Command1[0]);
   setTabOrder(Command1[0], Command1[1]);
   setTabOrder(Command1[1], Command2);
 
-  connect(List1, &QListWidget::itemClicked, this, [this] { List1_Click(); });
+  // By mouse or keys alike.
+  connect(List1, &QListWidget::itemSelectionChanged, this, [this] { List1_Click(); });
   connect(List1, &ListBox::DblClick, this, &Kovant3::List1_DblClick);
   connect(Command1[0], &QPushButton::clicked, this, [this] { Command1_Click(0); });
   connect(Command1[1], &QPushButton::clicked, this, [this] { Command1_Click(1); });

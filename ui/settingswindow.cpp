@@ -73,6 +73,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
     }
     Text1[s] = new QLineEdit(frame);
     PlaceTwips(Text1[s], 4320, 240, 675, 285);
+    TabToCheckedOption({Sep[s].begin(), Sep[s].end()});
   }
 
   auto pairFrame = [this](size_t index, const char* caption, int l, int t, const char* a, const char* b) {
@@ -83,6 +84,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
            new QRadioButton(QString::fromUtf8(b), Frame2[index])};
     PlaceTwips(p[0], 120, 240, 1500, 255);
     PlaceTwips(p[1], 120, 510, 1500, 255);
+    TabToCheckedOption({p[0], p[1]});
     return p;
   };
   Opt1 = pairFrame(1, "初期画面", 5580, 60, "住所→", "郵便番号→");
@@ -145,7 +147,8 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   PlaceTwips(Command1[1], 7260, 4800, 1755, 315);
   Command1[0] = new QPushButton(QStringLiteral("設定保存"), this);
   PlaceTwips(Command1[0], 7260, 5160, 1755, 315);
-  for (QPushButton* b : Command1) b->setAutoDefault(false);
+  // A focused button takes Enter itself; the default only when none has the focus.
+  for (QPushButton* b : Command1) b->setAutoDefault(true);
   Command1[0]->setDefault(true);
 
   std::vector<QWidget*> order;
@@ -222,12 +225,13 @@ void Kovant2::Command1_Click(int index) {
   s.MarkSet = SelectedOption(Opt3);
   s.NumType = SelectedOption(Opt4);
   for (size_t i = 0; i < 6; ++i) s.Sep[i] = SelectedOption(Sep[i]);
-  for (size_t i = 0; i < 6; ++i) s.SepText[i] = Text1[i]->text().trimmed().toStdString();
+  // Half-width blanks only: one ideographic space is a separator of its own.
+  for (size_t i = 0; i < 6; ++i) s.SepText[i] = settings::TrimAtNul(Text1[i]->text().toStdString());
   for (size_t i = 0; i < 5; ++i) s.Seq[i] = Text2[i]->text().toStdString();
   s.CopyAppl = Check1->isChecked() ? 1 : 0;
   s.AfterCopy = Check2->isChecked() ? 1 : 0;
   s.InputClear = Check3->isChecked() ? 1 : 0;
-  s.FindCaption = Text3->text().trimmed().toStdString();
+  s.FindCaption = settings::TrimAtNul(Text3->text().toStdString());
   settings::SaveSettings(s, app_.SettingsFolder, s.Profile);
   app_.SettingsCancelled = false;
   done(QDialog::Accepted);
