@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -440,6 +441,43 @@ TEST(DesktopNoInstance, KovantLinkSaysNoProgramRuns) {
   ProcessResult r = RunProcess(Bin("kovant-link") + " --timeout 1");
   if (r.status != 2) GTEST_SKIP() << "another instance owns the link name";
   EXPECT_NE(r.err.find("起動していません"), std::string::npos);
+}
+
+TEST_F(Desktop, AScreenReaderFindsEveryControlNamedAndNoHiddenBoxes) {
+  if (!std::filesystem::exists(Bin("kovant-a11ytree"))) GTEST_SKIP() << "built without libatspi";
+  Ini("");
+  setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
+  std::string win;
+  auto kovant = StartKovant(win);
+  unsetenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON");
+  ASSERT_FALSE(win.empty());
+  ProcessResult tree = RunProcess(Bin("kovant-a11ytree") + " kovant");
+  ASSERT_EQ(tree.status, 0) << tree.err;
+  std::istringstream lines(tree.out);
+  std::string line;
+  std::set<std::string> names;
+  int texts = 0;
+  const std::set<std::string> controls = {"text", "list", "combo box", "push button", "radio button", "check box"};
+  while (std::getline(lines, line)) {
+    std::vector<std::string> f;
+    for (size_t at = 0, tab; at <= line.size(); at = tab + 1) {
+      tab = line.find('\t', at);
+      if (tab == std::string::npos) tab = line.size();
+      f.push_back(line.substr(at, tab - at));
+    }
+    if (f.size() != 5 || f[0] != "2") continue;  // the window's own controls
+    if (f[1] == "text") ++texts;
+    if (controls.count(f[1]) && f[4] == "1") {
+      EXPECT_FALSE(f[2].empty()) << "unnamed " << f[1];
+    }
+    names.insert(f[2]);
+  }
+  for (const char* name :
+       {"住所", "補足", "都道府県", "市区町村", "町域", "該当住所", "検索〒", "住所頭出し", "設定切替"}) {
+    EXPECT_TRUE(names.count(name)) << name;
+  }
+  // Text3, Text2, Text1 and Text4: the link's eight boxes are not there.
+  EXPECT_EQ(texts, 4) << tree.out.substr(0, 2000);
 }
 
 TEST(KovantCommandLine, HelpAndVersionPrintAndNoDesktopIsSaidInJapanese) {

@@ -34,6 +34,26 @@ QFont JapaneseFont(bool proportional, double points, bool bold = false);
 // Colours of a label or text box: background (invalid = keep) and text.
 void SetColours(QWidget* w, const QColor& background, const QColor& text);
 
+// A text the link exchanges with other programs: it has no place on the
+// screen, so it is no widget (nothing for the eye or a screen reader).
+class LinkBox : public QObject {
+  Q_OBJECT
+ public:
+  explicit LinkBox(QObject* parent) : QObject(parent) {}
+  QString text() const { return text_; }
+  void setText(const QString& text) {
+    if (text == text_) return;
+    text_ = text;
+    emit textChanged(text_);
+  }
+
+ signals:
+  void textChanged(const QString& text);
+
+ private:
+  QString text_;
+};
+
 // Tab brings the focus into a group of option buttons on its checked one
 // (the arrow keys move within the group), so that Space there changes
 // nothing by surprise.

@@ -158,16 +158,31 @@ void Kovant1::BuildControls() {
   Command3->setFont(gothic);
   PlaceTwips(Command3, 6900, 3600, 735, 315);
 
-  // Exchange fields for the link: outside the client area, never focused.
-  auto hidden = [this](int i) {
-    auto* box = new QLineEdit(this);
-    box->setFocusPolicy(Qt::NoFocus);
-    PlaceTwips(box, 7800, 60 + 360 * i, 915, 315);
-    return box;
+  // What a screen reader says of the controls whose caption stands beside
+  // them (buttons and option buttons say their own).
+  const std::pair<QWidget*, std::array<const char*, 2>> spoken[] = {
+      {Label3[0], {"旧〒", "選んだ住所の旧郵便番号"}},
+      {Label3[1], {"新〒", "選んだ住所の郵便番号"}},
+      {Text3, {"住所", "選んだ住所"}},
+      {Text2, {"補足", "住所のあとに付けてコピーする補足"}},
+      {List2, {"都道府県", "都道府県を選ぶと市区町村が並びます"}},
+      {List3, {"市区町村", "市区町村を選ぶと町域が並びます"}},
+      {List4, {"町域", "町域を選ぶと郵便番号が出ます"}},
+      {List1, {"該当住所", "検索した郵便番号の住所"}},
+      {Combo1, {"設定切替", "保存した設定を切り替えます"}},
+      {Text1, {"検索〒", "郵便番号を入力して Enter で検索します"}},
+      {Text4, {"住所頭出し", "入力した文字で始まる項目を選びます"}},
   };
-  Cmd = hidden(0);
-  DistName = hidden(1);
-  for (int i = 0; i < 6; ++i) Addr[static_cast<size_t>(i)] = hidden(2 + i);
+  for (const auto& [widget, text] : spoken) {
+    widget->setAccessibleName(QString::fromUtf8(text[0]));
+    widget->setAccessibleDescription(QString::fromUtf8(text[1]));
+  }
+  Label1[0]->setAccessibleDescription(QStringLiteral("メッセージ"));  // named by what it says
+
+  // Exchange fields for the link.
+  Cmd = new LinkBox(this);
+  DistName = new LinkBox(this);
+  for (LinkBox*& box : Addr) box = new LinkBox(this);
 
   for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5}) b->setAutoDefault(false);
   QWidget* order[] = {Option1[0], Option1[1], Command4, Text3,    Text2,    List2,    List3,  List4,
@@ -182,7 +197,7 @@ void Kovant1::BuildControls() {
   connect(Text1, &QLineEdit::textChanged, this, [this] { Command4->setEnabled(false); });
   connect(Text3, &QLineEdit::textChanged, this, &Kovant1::Text3_Change);
   connect(Text4, &QLineEdit::textChanged, this, &Kovant1::Text4_Change);
-  connect(Cmd, &QLineEdit::textChanged, this, &Kovant1::Cmd_Change);
+  connect(Cmd, &LinkBox::textChanged, this, &Kovant1::Cmd_Change);
   connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
     if (List1->ListIndex() >= 0) List1_Click();
   });

@@ -83,9 +83,9 @@ class Kovant1 : public QWidget {
   QLineEdit* Text4 = nullptr;
   QPushButton* Command5 = nullptr;
   QPushButton* Command3 = nullptr;
-  QLineEdit* Cmd = nullptr;
-  QLineEdit* DistName = nullptr;
-  std::array<QLineEdit*, 6> Addr{};
+  LinkBox* Cmd = nullptr;
+  LinkBox* DistName = nullptr;
+  std::array<LinkBox*, 6> Addr{};
 
   bool WindowShown = false;
 

@@ -31,11 +31,13 @@ Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setWindowTitle(QStringLiteral("設定保存"));
 
   List1 = new ListBox(this);
+  List1->setAccessibleName(QStringLiteral("保存した設定"));
   Label1 = new QLabel(QStringLiteral("保存名"), this);
   Label1->setAlignment(Qt::AlignCenter);
   SetColours(Label1, QColor(255, 255, 192), QColor(255, 0, 0));
   PlaceTwips(Label1, 60, 1920, 915, 285);
   Text1 = new QLineEdit(this);
+  Text1->setAccessibleName(QStringLiteral("保存名"));
   PlaceTwips(Text1, 1020, 1920, 3135, 285);
   SelectAllOnFocus(Text1);
   Command2 = new QPushButton(QStringLiteral("削除"), this);

@@ -72,6 +72,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
       PlaceTwips(Sep[s][o], kSepLefts[o], 240, kSepWidths[o], 285);
     }
     Text1[s] = new QLineEdit(frame);
+    Text1[s]->setAccessibleName(QString::fromUtf8(kFrameCaptions[kFrameOfSep[s]]) + QStringLiteral("の文字"));
     PlaceTwips(Text1[s], 4320, 240, 675, 285);
     TabToCheckedOption({Sep[s].begin(), Sep[s].end()});
   }
@@ -96,6 +97,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   // caption toggles the box as the box's own caption would.
   auto check = [this](const char* text, int t) {
     auto* c = new QCheckBox(this);
+    c->setAccessibleName(QString::fromUtf8(text));  // its caption is a label of its own
     PlaceTwips(c, 5640, t, 300, 495);
     auto* caption = new QLabel(QString::fromUtf8(text), this);
     caption->setWordWrap(true);
@@ -115,6 +117,8 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   Label5->setWordWrap(false);
   Label5->setMargin(0);
   Text3 = new QLineEdit(this);
+  Text3->setAccessibleName(QStringLiteral("キャプション"));
+  Text3->setAccessibleDescription(QStringLiteral("貼り付け先のウィンドウのタイトルの一部"));
   PlaceTwips(Text3, 6780, 3360, 2235, 285);
   Text3->setEnabled(false);
   Label6 = label("アプリケーションを識別できるキャプション（タイトルバーの文字）の一部、または全部を指定してください。",
@@ -128,6 +132,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
                       QColor(0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft);
     Label3[i]->setWordWrap(false);
     Text2[i] = new QLineEdit(this);
+    Text2[i]->setAccessibleName(QStringLiteral("コピー順 ") + QString::fromUtf8(kOrderCaptions[i]));
     Text2[i]->setMaxLength(1);
     Text2[i]->setAlignment(Qt::AlignCenter);
     Text2[i]->setAttribute(Qt::WA_InputMethodEnabled, false);
