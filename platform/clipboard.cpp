@@ -11,8 +11,12 @@ class SystemClipboard : public Clipboard {
  public:
   void SetText(const std::string& utf8) override {
     QClipboard* cb = QGuiApplication::clipboard();
+    const QString text = QString::fromStdString(utf8);
     cb->clear();
-    cb->setText(QString::fromStdString(utf8));
+    cb->setText(text);
+    // Terminals paste the PRIMARY selection on Shift+Insert: it holds the
+    // same text.
+    if (cb->supportsSelection()) cb->setText(text, QClipboard::Selection);
   }
   std::string Text() const override { return QGuiApplication::clipboard()->text().toStdString(); }
 };

@@ -10,7 +10,9 @@ namespace kovant::platform {
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
-  virtual void SetText(const std::string& utf8) = 0;  // clears and sets plain text
+  // Clears and sets plain text, on the PRIMARY selection as well where the
+  // desktop has one.
+  virtual void SetText(const std::string& utf8) = 0;
   virtual std::string Text() const = 0;
 };
 

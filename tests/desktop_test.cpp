@@ -198,6 +198,23 @@ TEST_F(Desktop, AGtkEditorReceivesThePastesAndKeys) {
   })) << ReadAll(file);
 }
 
+TEST_F(Desktop, ATerminalPastingThePrimarySelectionReceivesEveryPiece) {
+  if (RunProcess("command -v xterm").status != 0) GTEST_SKIP() << "xterm is not installed";
+  Ini("CopyAppl=1\r\nFindCaption=xtermtarget\r\nSep2=2\r\nSep6=1\r\n");
+  const std::string file = home + "/xterm.txt";
+  // Shift+Insert in xterm inserts the PRIMARY selection, not the CLIPBOARD.
+  Background terminal(
+      {"/usr/bin/xterm", "-u8", "-T", "xtermtarget", "-e", "/bin/sh", "-c", "stty -echo; exec cat > " + Quote(file)});
+  std::string target = WaitWindow("^xtermtarget$");
+  ASSERT_FALSE(target.empty());
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(file); }));
+  std::string win;
+  auto kovant = StartKovant(win);
+  SearchAndPick(win);
+  PressCopy(win);
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(file) == "〒100-0001\t東京都千代田区千代田\n"; })) << ReadAll(file);
+}
+
 TEST_F(Desktop, FragmentMatchesWithoutRegardToLetterCaseAndRestoresTheTarget) {
   Ini("CopyAppl=1\r\nFindCaption=report\r\n");
   std::string target, win;
