@@ -159,6 +159,28 @@ TEST_F(Desktop, ClipboardOnlyPutsExactlyTheTextOnTheClipboard) {
   EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001東京都千代田区千代田"; })) << Clipboard();
 }
 
+TEST_F(Desktop, TheLastCopyOutlivesTheProgramUntilAnotherTakesTheClipboard) {
+  Ini("");
+  std::string win;
+  auto kovant = StartKovant(win);
+  ASSERT_FALSE(win.empty());
+  SearchAndPick(win);
+  PressCopy(win);
+  const std::string text = "〒100-0001東京都千代田区千代田";
+  ASSERT_TRUE(WaitFor([&] { return Clipboard() == text; }));
+  Sh("wmctrl -i -c " + win);  // the close box
+  EXPECT_EQ(kovant->WaitExit(5000ms), 0);
+  // No clipboard manager runs here: our keeper serves the text.
+  EXPECT_TRUE(WaitFor([&] { return Clipboard() == text; })) << Clipboard();
+  EXPECT_EQ(RunProcess("xclip -o -selection primary").out, text);
+  auto keeperRuns = [] { return RunProcess("pgrep -f -- '--keep-clipboar[d]'").status == 0; };
+  EXPECT_TRUE(keeperRuns());
+  // Another program's copy ends it.
+  ASSERT_EQ(RunProcess("(printf other | xclip -selection clipboard >/dev/null 2>&1 &)").status, 0);
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == "other"; }));
+  EXPECT_TRUE(WaitFor([&] { return !keeperRuns(); }));
+}
+
 TEST_F(Desktop, PastesIntoTheTargetFoundByCaption) {
   Ini("CopyAppl=1\r\nFindCaption=メモ\r\nSep2=2\r\nSep3=1\r\nSep5=2\r\nSep6=2\r\n");
   std::string target, win;

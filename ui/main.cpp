@@ -3,10 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/clipboardkeeper.h"
 #include "platform/x11desktop.h"
 #include "ui/startup.h"
 
 int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], kovant::platform::kKeepClipboardArgument) == 0) {
+    return kovant::platform::ServeClipboard();
+  }
   // Answered before Qt starts: they need no window.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

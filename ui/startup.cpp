@@ -1,6 +1,7 @@
 #include "ui/startup.h"
 
 #include <QApplication>
+#include <QClipboard>
 
 #include <cstdio>
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "dict/census.h"
 #include "platform/clipboard.h"
+#include "platform/clipboardkeeper.h"
 #include "platform/files.h"
 #include "platform/instance.h"
 #include "platform/link.h"
@@ -86,7 +88,13 @@ int RunProgram(QApplication& app) {
   QObject::connect(&window, &Kovant1::Answered, &link, &platform::LinkServer::Answered);
 
   window.show();
-  return app.exec();
+  const int status = app.exec();
+  // The last copy stays on the clipboard after we are gone.
+  if (QClipboard* cb = QGuiApplication::clipboard();
+      cb->ownsClipboard() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+    platform::KeepClipboardAfterExit(cb->text().toStdString());
+  }
+  return status;
 }
 
 }  // namespace kovant::ui
