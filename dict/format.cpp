@@ -33,13 +33,6 @@ bool AllDigits(std::string_view s) {
 
 }  // namespace
 
-std::optional<TownCodes> DecodeCodes(const TownHead& town) {
-  const int32_t n = town.CodeNumber;
-  const int tail = town.OldCodeTail;
-  if (n < 0 || n > 999999999 || tail < 0 || tail > 9999) return std::nullopt;
-  return TownCodes{n / 100000000, (n / 10000000) % 10, n % 10000000, tail};
-}
-
 std::optional<TownHead> EncodeCodes(std::string_view former, std::string_view current) {
   if ((former.size() != 3 && former.size() != 5) || current.size() != 7 || !AllDigits(former) || !AllDigits(current)) {
     return std::nullopt;

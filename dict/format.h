@@ -158,7 +158,13 @@ struct TownCodes {
 // The codes of a well-formed record (both numbers within their digits);
 // nullopt for the odd values of a broken file (negative or too large),
 // which only the text forms below show, digit by digit as stored.
-std::optional<TownCodes> DecodeCodes(const TownHead& town);
+// Inline: the batch index decodes every town of the country.
+inline std::optional<TownCodes> DecodeCodes(const TownHead& town) {
+  const int32_t n = town.CodeNumber;
+  const int tail = town.OldCodeTail;
+  if (n < 0 || n > 999999999 || tail < 0 || tail > 9999) return std::nullopt;
+  return TownCodes{n / 100000000, (n / 10000000) % 10, n % 10000000, tail};
+}
 // former: 3 or 5 digits; current: 7 digits. nullopt for anything else.
 std::optional<TownHead> EncodeCodes(std::string_view former, std::string_view current);
 
