@@ -22,50 +22,10 @@
 #include "dicfixture.h"
 #include "process.h"
 
-extern char** environ;
-
 namespace kovant::test {
 namespace {
 
 using namespace std::chrono_literals;
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class Background {
- public:
-  Background(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    if (posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) pid_ = -1;
-  }
-  ~Background() { Stop(); }
-  // The exit status once it ended within the bound, -1 otherwise.
-  int WaitExit(std::chrono::milliseconds bound) {
-    for (auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
-      int st = 0;
-      if (waitpid(pid_, &st, WNOHANG) == pid_) {
-        pid_ = -1;
-        return WIFEXITED(st) ? WEXITSTATUS(st) : 128;
-      }
-      std::this_thread::sleep_for(20ms);
-    }
-    return -1;
-  }
-  void Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-      pid_ = -1;
-    }
-  }
-
- private:
-  pid_t pid_ = -1;
-};
 
 std::string Sh(const std::string& command) {
   ProcessResult r = RunProcess(command);
@@ -81,14 +41,6 @@ std::string WaitWindow(const std::string& pattern) {
     std::this_thread::sleep_for(50ms);
   }
   return {};
-}
-
-bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = 5000ms) {
-  for (auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
-    if (done()) return true;
-    std::this_thread::sleep_for(25ms);
-  }
-  return done();
 }
 
 std::string Clipboard() { return RunProcess("xclip -o -selection clipboard").out; }

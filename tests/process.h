@@ -2,9 +2,21 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
+
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace kovant::test {
 
@@ -38,6 +50,57 @@ inline ProcessResult RunProcess(const std::string& command) {
   }
   remove(errPath);
   return r;
+}
+
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A program running beside the test, ended (SIGTERM) when it goes out of scope.
+class Background {
+ public:
+  explicit Background(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    if (posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) pid_ = -1;
+  }
+  Background(const Background&) = delete;
+  Background& operator=(const Background&) = delete;
+  ~Background() { Stop(); }
+  // The exit status once it ended within the bound, -1 otherwise.
+  int WaitExit(std::chrono::milliseconds bound) {
+    for (auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
+      int st = 0;
+      if (waitpid(pid_, &st, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(st) ? WEXITSTATUS(st) : 128;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+  void Stop() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+      pid_ = -1;
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// Polls until done() holds or the bound passes; the last answer of done().
+inline bool WaitFor(const std::function<bool()>& done,
+                    std::chrono::milliseconds bound = std::chrono::milliseconds(5000)) {
+  for (auto end = std::chrono::steady_clock::now() + bound; std::chrono::steady_clock::now() < end;) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  return done();
 }
 
 inline std::string Bin(const std::string& name) { return std::string(KOVANT_BIN_DIR) + "/" + name; }

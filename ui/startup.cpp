@@ -14,7 +14,7 @@
 #include "platform/instance.h"
 #include "platform/link.h"
 #include "platform/registry.h"
-#include "platform/x11desktop.h"
+#include "platform/session.h"
 #include "settings/settings.h"
 #include "ui/mainwindow.h"
 
@@ -44,11 +44,11 @@ bool HandOver(platform::Desktop& desktop) {
 int RunProgram(QApplication& app) {
   QApplication::setWindowIcon(ApplicationIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kovant.kovant"));
-  auto desktop = platform::MakeX11Desktop();
+  const platform::SessionBackends session = platform::MakeSessionBackends();
   // Creation: a second start hands over and ends before touching anything.
   auto lock = platform::InstanceLock::Acquire();
   if (!lock) {
-    HandOver(*desktop);
+    HandOver(*session.desktop);
     return 0;
   }
   if (!lock->Trusted()) {
@@ -62,9 +62,8 @@ int RunProgram(QApplication& app) {
   std::error_code ignored;  // a folder that cannot be made shows as settings not saved
   std::filesystem::create_directories(state.SettingsFolder, ignored);
   settings::MoveFormerSettings(state.SettingsFolder, platform::FormerSettingsFolders());
-  state.desktop = desktop.get();
-  auto clipboard = platform::MakeSystemClipboard();
-  state.clipboard = clipboard.get();
+  state.desktop = session.desktop.get();
+  state.clipboard = session.clipboard.get();
 
   if (!NoteProgramFolder(platform::Registry(platform::Registry::DefaultRoot()), state.ProgramFolder)) {
     ShowWarningBox(nullptr, QStringLiteral("レジストリを開くことができません。"));

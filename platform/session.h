@@ -1,0 +1,23 @@
+// The desktop and the clipboard of the session the program runs in, chosen
+// by what the session offers rather than by its name: in a Wayland session
+// the protocols of a wlroots compositor (sway and its kin); X11 otherwise.
+// Where neither reaches other windows, the desktop says it is unavailable
+// and Qt's clipboard serves.
+#pragma once
+
+#include <memory>
+
+#include "platform/clipboard.h"
+#include "platform/desktop.h"
+
+namespace kovant::platform {
+
+struct SessionBackends {
+  std::shared_ptr<Desktop> desktop;
+  std::shared_ptr<Clipboard> clipboard;
+};
+
+// Needs a QGuiApplication.
+SessionBackends MakeSessionBackends();
+
+}  // namespace kovant::platform

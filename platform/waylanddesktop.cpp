@@ -1,0 +1,353 @@
+#include "platform/waylanddesktop.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <linux/input-event-codes.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "virtual-keyboard-unstable-v1-client-protocol.h"
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+#include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
+
+namespace kovant::platform {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The text types a clipboard reader may ask for.
+constexpr const char* kTextTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT", "STRING"};
+
+struct Toplevel {
+  zwlr_foreign_toplevel_handle_v1* handle = nullptr;
+  WindowId id = 0;
+  std::string title, pendingTitle;
+  bool activated = false, pendingActivated = false;
+  uint64_t lastActive = 0;  // when it last became the active window
+};
+
+class Wlroots : public WaylandDesktop {
+ public:
+  ~Wlroots() override {
+    delete notifier_;
+    for (auto& [id, t] : toplevels_) zwlr_foreign_toplevel_handle_v1_destroy(t.handle);
+    for (auto* s : {clipboardSource_, primarySource_}) {
+      if (s) zwlr_data_control_source_v1_destroy(s);
+    }
+    if (device_) zwlr_data_control_device_v1_destroy(device_);
+    if (keyboard_) zwp_virtual_keyboard_v1_destroy(keyboard_);
+    if (toplevelManager_) zwlr_foreign_toplevel_manager_v1_destroy(toplevelManager_);
+    if (dataManager_) zwlr_data_control_manager_v1_destroy(dataManager_);
+    if (keyboardManager_) zwp_virtual_keyboard_manager_v1_destroy(keyboardManager_);
+    if (seat_) wl_seat_destroy(seat_);
+    if (registry_) wl_registry_destroy(registry_);
+    if (display_) wl_display_disconnect(display_);
+  }
+
+  bool Connect() {
+    display_ = wl_display_connect(nullptr);
+    if (!display_) return false;
+    registry_ = wl_display_get_registry(display_);
+    wl_registry_add_listener(registry_, &kRegistryListener, this);
+    wl_display_roundtrip(display_);
+    if (!seat_ || !toplevelManager_ || !dataManager_ || !keyboardManager_) return false;
+    device_ = zwlr_data_control_manager_v1_get_data_device(dataManager_, seat_);
+    keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager_, seat_);
+    if (!SendKeymap()) return false;
+    wl_display_roundtrip(display_);  // the toplevels and their titles
+    // Events between our own calls (clipboard requests above all) are
+    // read from Qt's event loop.
+    notifier_ = new QSocketNotifier(wl_display_get_fd(display_), QSocketNotifier::Read);
+    QObject::connect(notifier_, &QSocketNotifier::activated, [this] { Pump(0); });
+    return wl_display_get_error(display_) == 0;
+  }
+
+  // Desktop
+  bool Available() const override { return display_ && wl_display_get_error(display_) == 0; }
+
+  std::vector<TopWindow> TopLevelWindows() override {
+    wl_display_roundtrip(display_);
+    std::vector<const Toplevel*> order;
+    for (const auto& [id, t] : toplevels_) order.push_back(&t);
+    // Most recently active first, then the newest.
+    std::stable_sort(order.begin(), order.end(), [](const Toplevel* a, const Toplevel* b) {
+      return a->lastActive != b->lastActive ? a->lastActive > b->lastActive : a->id > b->id;
+    });
+    std::vector<TopWindow> out;
+    for (const Toplevel* t : order) out.push_back({t->id, t->title});
+    return out;
+  }
+
+  void Restore(WindowId id) override {
+    if (Toplevel* t = Find(id)) {
+      zwlr_foreign_toplevel_handle_v1_unset_minimized(t->handle);
+      zwlr_foreign_toplevel_handle_v1_unset_maximized(t->handle);
+      wl_display_roundtrip(display_);
+    }
+  }
+
+  bool Activate(WindowId id) override {
+    Toplevel* t = Find(id);
+    if (!t) return false;
+    zwlr_foreign_toplevel_handle_v1_activate(t->handle, seat_);
+    wl_display_flush(display_);
+    return WaitUntil(std::chrono::milliseconds(1000), [this, id] {
+      const Toplevel* now = Find(id);
+      return !now || now->activated;
+    });
+  }
+
+  bool SendKey(Key key) override {
+    if (key == Key::Paste) {
+      // Readers that fetch every new text at once (clipboard managers)
+      // settle before the key, so that the target's own fetch is the one
+      // counted.
+      WaitUntil(std::chrono::milliseconds(300), [this] { return SinceLastFetchMs() >= 40; });
+      fetchesBeforeKey_ = fetches_;
+    }
+    uint32_t mods = 0, code = 0;
+    switch (key) {
+      case Key::Paste: mods = shiftMask_, code = KEY_INSERT; break;
+      case Key::Tab: code = KEY_TAB; break;
+      case Key::Enter: code = KEY_ENTER; break;
+      case Key::CtrlF1: mods = ctrlMask_, code = KEY_F1; break;
+    }
+    const uint32_t time = Now();
+    if (mods) zwp_virtual_keyboard_v1_modifiers(keyboard_, mods, 0, 0, 0);
+    zwp_virtual_keyboard_v1_key(keyboard_, time, code, WL_KEYBOARD_KEY_STATE_PRESSED);
+    zwp_virtual_keyboard_v1_key(keyboard_, time + 1, code, WL_KEYBOARD_KEY_STATE_RELEASED);
+    if (mods) zwp_virtual_keyboard_v1_modifiers(keyboard_, 0, 0, 0, 0);
+    return wl_display_roundtrip(display_) >= 0;
+  }
+
+  void WaitForPaste() override {
+    // The target fetches the text after the key; then it inserts it, which
+    // a toolkit such as GTK does only a moment later.
+    const bool fetched = WaitUntil(std::chrono::milliseconds(2000), [this] { return fetches_ > fetchesBeforeKey_; });
+    if (fetched) WaitUntil(std::chrono::milliseconds(50), [] { return false; });
+  }
+
+  // Clipboard
+  void SetText(const std::string& utf8) override {
+    text_ = utf8;
+    auto offer = [this] {
+      zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(dataManager_);
+      for (const char* type : kTextTypes) zwlr_data_control_source_v1_offer(source, type);
+      zwlr_data_control_source_v1_add_listener(source, &kSourceListener, this);
+      return source;
+    };
+    // Replaced sources are cancelled by the compositor and destroyed then.
+    clipboardSource_ = offer();
+    zwlr_data_control_device_v1_set_selection(device_, clipboardSource_);
+    if (zwlr_data_control_device_v1_get_version(device_) >=
+        ZWLR_DATA_CONTROL_DEVICE_V1_SET_PRIMARY_SELECTION_SINCE_VERSION) {
+      primarySource_ = offer();
+      zwlr_data_control_device_v1_set_primary_selection(device_, primarySource_);
+    }
+    lastFetch_ = Clock::now();
+    wl_display_roundtrip(display_);
+  }
+  std::string Text() const override { return text_; }
+
+ private:
+  Toplevel* Find(WindowId id) {
+    auto it = toplevels_.find(id);
+    return it == toplevels_.end() ? nullptr : &it->second;
+  }
+
+  static uint32_t Now() {
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
+  }
+
+  int64_t SinceLastFetchMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastFetch_).count();
+  }
+
+  // Reads and dispatches what the compositor sent, waiting up to timeoutMs.
+  void Pump(int timeoutMs) {
+    while (wl_display_prepare_read(display_) != 0) wl_display_dispatch_pending(display_);
+    wl_display_flush(display_);
+    pollfd p{wl_display_get_fd(display_), POLLIN, 0};
+    if (poll(&p, 1, timeoutMs) > 0) {
+      wl_display_read_events(display_);
+    } else {
+      wl_display_cancel_read(display_);
+    }
+    wl_display_dispatch_pending(display_);
+  }
+
+  // Runs both event loops until done() or the bound; true when done.
+  template <typename Done>
+  bool WaitUntil(std::chrono::milliseconds bound, Done done) {
+    const auto end = Clock::now() + bound;
+    for (;;) {
+      if (done()) return true;
+      if (Clock::now() >= end || !Available()) return false;
+      Pump(2);
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 2);
+    }
+  }
+
+  bool SendKeymap() {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
+    if (!context) return false;
+    const xkb_rule_names names{"evdev", "pc105", "us", "", ""};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    bool sent = false;
+    if (keymap) {
+      shiftMask_ = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_SHIFT);
+      ctrlMask_ = 1u << xkb_keymap_mod_get_index(keymap, XKB_MOD_NAME_CTRL);
+      if (char* text = xkb_keymap_get_as_string(keymap, XKB_KEYMAP_FORMAT_TEXT_V1)) {
+        const size_t size = std::strlen(text) + 1;
+        const int fd = memfd_create("kovant-keymap", MFD_CLOEXEC);
+        if (fd >= 0 && write(fd, text, size) == static_cast<ssize_t>(size)) {
+          zwp_virtual_keyboard_v1_keymap(keyboard_, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, static_cast<uint32_t>(size));
+          sent = true;
+        }
+        if (fd >= 0) close(fd);
+        free(text);
+      }
+      xkb_keymap_unref(keymap);
+    }
+    xkb_context_unref(context);
+    return sent;
+  }
+
+  // Listeners.
+  static void Global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
+    auto* self = static_cast<Wlroots*>(data);
+    auto bind = [&](const wl_interface* which, uint32_t highest) {
+      return wl_registry_bind(registry, name, which, std::min(version, highest));
+    };
+    if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_) {
+      self->seat_ = static_cast<wl_seat*>(bind(&wl_seat_interface, 1));
+    } else if (std::strcmp(interface, zwlr_foreign_toplevel_manager_v1_interface.name) == 0) {
+      self->toplevelManager_ =
+          static_cast<zwlr_foreign_toplevel_manager_v1*>(bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
+      zwlr_foreign_toplevel_manager_v1_add_listener(self->toplevelManager_, &kManagerListener, self);
+    } else if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0) {
+      self->dataManager_ = static_cast<zwlr_data_control_manager_v1*>(bind(&zwlr_data_control_manager_v1_interface, 2));
+    } else if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0) {
+      self->keyboardManager_ =
+          static_cast<zwp_virtual_keyboard_manager_v1*>(bind(&zwp_virtual_keyboard_manager_v1_interface, 1));
+    }
+  }
+  static void GlobalRemove(void*, wl_registry*, uint32_t) {}
+
+  static void NewToplevel(void* data, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_handle_v1* handle) {
+    auto* self = static_cast<Wlroots*>(data);
+    const WindowId id = ++self->nextId_;
+    Toplevel& t = self->toplevels_[id];
+    t.handle = handle;
+    t.id = id;
+    zwlr_foreign_toplevel_handle_v1_add_listener(handle, &kHandleListener, self);
+    self->handleIds_[handle] = id;
+  }
+  static void ManagerFinished(void*, zwlr_foreign_toplevel_manager_v1*) {}
+
+  Toplevel* Of(zwlr_foreign_toplevel_handle_v1* handle) {
+    auto it = handleIds_.find(handle);
+    return it == handleIds_.end() ? nullptr : Find(it->second);
+  }
+  static void Title(void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* title) {
+    if (Toplevel* t = static_cast<Wlroots*>(data)->Of(handle)) t->pendingTitle = title;
+  }
+  static void AppId(void*, zwlr_foreign_toplevel_handle_v1*, const char*) {}
+  static void OutputEnter(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+  static void OutputLeave(void*, zwlr_foreign_toplevel_handle_v1*, wl_output*) {}
+  static void State(void* data, zwlr_foreign_toplevel_handle_v1* handle, wl_array* states) {
+    Toplevel* t = static_cast<Wlroots*>(data)->Of(handle);
+    if (!t) return;
+    t->pendingActivated = false;
+    const auto* begin = static_cast<const uint32_t*>(states->data);
+    for (const uint32_t* s = begin; s < begin + states->size / sizeof(uint32_t); ++s) {
+      if (*s == ZWLR_FOREIGN_TOPLEVEL_HANDLE_V1_STATE_ACTIVATED) t->pendingActivated = true;
+    }
+  }
+  static void Done(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
+    auto* self = static_cast<Wlroots*>(data);
+    Toplevel* t = self->Of(handle);
+    if (!t) return;
+    t->title = t->pendingTitle;
+    if (t->pendingActivated && !t->activated) t->lastActive = ++self->activations_;
+    t->activated = t->pendingActivated;
+  }
+  static void Closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
+    auto* self = static_cast<Wlroots*>(data);
+    auto it = self->handleIds_.find(handle);
+    if (it == self->handleIds_.end()) return;
+    self->toplevels_.erase(it->second);
+    self->handleIds_.erase(it);
+    zwlr_foreign_toplevel_handle_v1_destroy(handle);
+  }
+  static void Parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
+
+  static void Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
+    auto* self = static_cast<Wlroots*>(data);
+    // A reader that closes early must not end us.
+    std::signal(SIGPIPE, SIG_IGN);
+    for (size_t done = 0; done < self->text_.size();) {
+      const ssize_t n = write(fd, self->text_.data() + done, self->text_.size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    close(fd);
+    ++self->fetches_;
+    self->lastFetch_ = Clock::now();
+  }
+  static void Cancelled(void* data, zwlr_data_control_source_v1* source) {
+    auto* self = static_cast<Wlroots*>(data);
+    if (source == self->clipboardSource_) self->clipboardSource_ = nullptr;
+    if (source == self->primarySource_) self->primarySource_ = nullptr;
+    zwlr_data_control_source_v1_destroy(source);
+  }
+
+  static constexpr wl_registry_listener kRegistryListener{Global, GlobalRemove};
+  static constexpr zwlr_foreign_toplevel_manager_v1_listener kManagerListener{NewToplevel, ManagerFinished};
+  static constexpr zwlr_foreign_toplevel_handle_v1_listener kHandleListener{Title, AppId, OutputEnter, OutputLeave,
+                                                                            State, Done,  Closed,      Parent};
+  static constexpr zwlr_data_control_source_v1_listener kSourceListener{Send, Cancelled};
+
+  wl_display* display_ = nullptr;
+  wl_registry* registry_ = nullptr;
+  wl_seat* seat_ = nullptr;
+  zwlr_foreign_toplevel_manager_v1* toplevelManager_ = nullptr;
+  zwlr_data_control_manager_v1* dataManager_ = nullptr;
+  zwp_virtual_keyboard_manager_v1* keyboardManager_ = nullptr;
+  zwlr_data_control_device_v1* device_ = nullptr;
+  zwp_virtual_keyboard_v1* keyboard_ = nullptr;
+  zwlr_data_control_source_v1* clipboardSource_ = nullptr;
+  zwlr_data_control_source_v1* primarySource_ = nullptr;
+  QSocketNotifier* notifier_ = nullptr;
+  std::map<WindowId, Toplevel> toplevels_;
+  std::map<zwlr_foreign_toplevel_handle_v1*, WindowId> handleIds_;
+  WindowId nextId_ = 0;
+  uint64_t activations_ = 0;
+  uint32_t shiftMask_ = 0, ctrlMask_ = 0;
+  std::string text_;
+  int fetches_ = 0, fetchesBeforeKey_ = 0;
+  Clock::time_point lastFetch_{};
+};
+
+}  // namespace
+
+std::unique_ptr<WaylandDesktop> MakeWlrootsDesktop() {
+  auto desktop = std::make_unique<Wlroots>();
+  if (!desktop->Connect()) return nullptr;
+  return desktop;
+}
+
+}  // namespace kovant::platform

@@ -1,0 +1,129 @@
+// The delivery in a Wayland session of a wlroots compositor: a headless sway
+// of its own, a native Wayland target window, and the paste sequence through
+// the window list, data control and the virtual keyboard.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "copy/delivery.h"
+#include "dicfixture.h"
+#include "platform/waylanddesktop.h"
+#include "process.h"
+
+namespace kovant::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Wayland : ::testing::Test {
+  std::string home, runtime, clients, socket;
+  std::unique_ptr<Background> sway;
+
+  void SetUp() override {
+    if (RunProcess("command -v sway").status != 0) GTEST_SKIP() << "sway is not installed";
+    home = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    runtime = home + "/runtime";
+    std::filesystem::create_directories(runtime);
+    std::ofstream(home + "/sway.conf") << "xwayland disable\n";
+    std::vector<std::string> argv = {"/usr/bin/env",
+                                     "-i",
+                                     "HOME=" + home,
+                                     "XDG_RUNTIME_DIR=" + runtime,
+                                     "WLR_BACKENDS=headless",
+                                     "WLR_LIBINPUT_NO_DEVICES=1",
+                                     "WLR_RENDERER=pixman",
+                                     "/usr/bin/sway",
+                                     "-c",
+                                     home + "/sway.conf"};
+    // sway refuses to run as root: it runs as nobody, in a folder of its own.
+    if (geteuid() == 0) {
+      RunProcess("chown -R nobody " + Quote(home) + " && chmod 0755 " + Quote(home) + " && chmod 0700 " +
+                 Quote(runtime));
+      argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+    }
+    sway = std::make_unique<Background>(argv);
+    // Our own programs keep their runtime files apart from sway's.
+    clients = TempFolder(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-clients");
+    std::filesystem::permissions(clients, std::filesystem::perms::owner_all);
+    socket = runtime + "/wayland-1";
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(socket); })) << "sway did not start";
+    setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
+  }
+  void TearDown() override {
+    unsetenv("WAYLAND_DISPLAY");
+    sway.reset();
+  }
+
+  // Our editor as a native Wayland window; it writes what arrives into out.
+  std::unique_ptr<Background> StartTarget(const std::string& caption, const std::string& out) {
+    return std::make_unique<Background>(std::vector<std::string>{
+        "/usr/bin/env", "QT_QPA_PLATFORM=wayland", "XDG_RUNTIME_DIR=" + clients, Bin("kovant-target"), caption, out});
+  }
+};
+
+bool Listed(platform::Desktop& desktop, const std::string& caption) {
+  for (const auto& w : desktop.TopLevelWindows()) {
+    if (w.caption == caption) return true;
+  }
+  return false;
+}
+
+TEST_F(Wayland, PiecesAndKeysArriveInANativeWindowFoundByItsTitle) {
+  const std::string out = home + "/arrived.txt";
+  auto target = StartTarget("無題 - メモ帳", out);
+  auto desktop = platform::MakeWlrootsDesktop();
+  ASSERT_NE(desktop, nullptr) << "sway offers no window list, data control or virtual keyboard";
+  ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "無題 - メモ帳"); }));
+
+  settings::Settings settings = settings::DefaultSettings();
+  settings.CopyAppl = 1;
+  settings.FindCaption = "メモ";
+  copy::Delivery delivery(desktop.get(), desktop.get(), [](double seconds) {
+    WaitFor([] { return false; }, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
+  });
+  std::string found;
+  const std::string text = "〒100-0001\t東京都\r\n千代田区千代田\t\t";
+  EXPECT_EQ(delivery.Deliver(text, {}, settings, found), copy::Delivered::Pasted);
+  EXPECT_EQ(found, "無題 - メモ帳");
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001\t東京都\n千代田区千代田\t\t"; })) << ReadAll(out);
+  EXPECT_EQ(desktop->Text(), text);
+
+  // Fifty rounds in a row arrive whole and in order.
+  std::string expected = ReadAll(out);
+  for (int i = 0; i < 50; ++i) {
+    ASSERT_EQ(delivery.Deliver("あ" + std::to_string(i) + "\tい\r\n", {}, settings, found), copy::Delivered::Pasted);
+    expected += "あ" + std::to_string(i) + "\tい\n";
+  }
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == expected; })) << ReadAll(out).substr(0, 400);
+
+  settings.FindCaption = "どこにもない";
+  EXPECT_EQ(delivery.Deliver(text, {}, settings, found), copy::Delivered::TargetNotFound);
+}
+
+std::string Frontmost(platform::Desktop& desktop) {
+  const auto windows = desktop.TopLevelWindows();
+  return windows.empty() ? std::string() : windows.front().caption;
+}
+
+TEST_F(Wayland, ASecondStartBringsTheRunningWindowForward) {
+  std::filesystem::copy_file(KOVANT_SAMPLE_DIC, clients + "/KOVANT.DIC");
+  const std::vector<std::string> kovant = {"/usr/bin/env",
+                                           "QT_QPA_PLATFORM=wayland",
+                                           "XDG_RUNTIME_DIR=" + clients,
+                                           "KOVANT_HOME=" + clients,
+                                           "KOVANT_REGISTRY=" + clients + "/registry",
+                                           Bin("kovant")};
+  Background first(kovant);
+  auto desktop = platform::MakeWlrootsDesktop();
+  ASSERT_NE(desktop, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "ぴこらん Ver. 1.31"); }));
+  auto target = StartTarget("手前の窓", home + "/unused.txt");
+  ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "手前の窓"; })) << Frontmost(*desktop);
+  Background second(kovant);
+  EXPECT_EQ(second.WaitExit(5000ms), 0);
+  EXPECT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
+}
+
+}  // namespace
+}  // namespace kovant::test
