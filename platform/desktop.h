@@ -16,7 +16,8 @@ struct TopWindow {
   std::string caption;  // UTF-8; empty when the window has none
 };
 
-enum class Key { Paste, Tab, Enter, CtrlF1 };
+// Down only drives our own window in tests; the delivery sends the others.
+enum class Key { Paste, Tab, Enter, CtrlF1, Down };
 
 class Desktop {
  public:

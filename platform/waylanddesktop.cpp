@@ -123,6 +123,7 @@ class Wlroots : public WaylandDesktop {
       case Key::Tab: code = KEY_TAB; break;
       case Key::Enter: code = KEY_ENTER; break;
       case Key::CtrlF1: mods = ctrlMask_, code = KEY_F1; break;
+      case Key::Down: code = KEY_DOWN; break;
     }
     const uint32_t time = Now();
     if (mods) zwp_virtual_keyboard_v1_modifiers(keyboard_, mods, 0, 0, 0);

@@ -152,6 +152,7 @@ class X11Desktop : public Desktop {
         break;
       case Key::Tab: main = XK_Tab; break;
       case Key::Enter: main = XK_Return; break;
+      case Key::Down: main = XK_Down; break;
       case Key::CtrlF1:
         modifiers = {XK_Control_L};
         main = XK_F1;

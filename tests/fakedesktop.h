@@ -30,6 +30,7 @@ class FakeDesktop : public platform::Desktop {
       case platform::Key::Tab: log.push_back("tab"); break;
       case platform::Key::Enter: log.push_back("enter"); break;
       case platform::Key::CtrlF1: log.push_back("ctrl+F1"); break;
+      case platform::Key::Down: log.push_back("down"); break;
     }
     return true;
   }
