@@ -168,5 +168,21 @@ TEST_F(Wayland, TheProgramPastesItsAddressIntoANativeWindow) {
   EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001\t東京都千代田区千代田"; })) << ReadAll(out);
 }
 
+TEST_F(Wayland, ACallUpOverTheLinkBringsTheWindowForward) {
+  if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus: run under scripts/with-desktop";
+  std::filesystem::copy_file(KOVANT_SAMPLE_DIC, clients + "/KOVANT.DIC");
+  Background kovant({"/usr/bin/env", "QT_QPA_PLATFORM=wayland", "XDG_RUNTIME_DIR=" + clients, "KOVANT_HOME=" + clients,
+                     "KOVANT_REGISTRY=" + clients + "/registry", Bin("kovant")});
+  auto desktop = platform::MakeWlrootsDesktop();
+  ASSERT_NE(desktop, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "ぴこらん Ver. 1.31"); }));
+  auto target = StartTarget("呼び出し元", home + "/unused.txt");
+  ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "呼び出し元"; })) << Frontmost(*desktop);
+  const std::string poke =
+      "gdbus call --session --dest com.morvix.KOVANT --object-path /KOVANT --method com.morvix.KOVANT.Link.Poke ";
+  ASSERT_TRUE(WaitFor([&] { return RunProcess(poke + "Cmd go").status == 0; }));
+  EXPECT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
+}
+
 }  // namespace
 }  // namespace kovant::test

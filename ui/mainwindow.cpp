@@ -815,6 +815,17 @@ void Kovant1::Cmd_Change() {
   showNormal();
   raise();
   activateWindow();
+  // A Wayland compositor keeps the focus from a program that asks for it
+  // itself; the desktop layer brings the window up instead.
+  if (app_.desktop && app_.desktop->Available() && QGuiApplication::platformName() == QLatin1String("wayland")) {
+    const std::string own = S(windowTitle());
+    for (const platform::TopWindow& w : app_.desktop->TopLevelWindows()) {
+      if (w.caption != own) continue;
+      app_.desktop->Restore(w.id);
+      app_.desktop->Activate(w.id);
+      break;
+    }
+  }
   app_.ExternalRequest = true;
   Cmd->setText(QString());
 }
