@@ -21,13 +21,14 @@ using namespace std::chrono_literals;
 struct Wayland : ::testing::Test {
   std::string home, runtime, clients, socket;
   std::unique_ptr<Background> sway;
+  bool xwayland = false;  // an X server for X11 programs beside the Wayland ones
 
   void SetUp() override {
     if (RunProcess("command -v sway").status != 0) GTEST_SKIP() << "sway is not installed";
     home = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     runtime = home + "/runtime";
     std::filesystem::create_directories(runtime);
-    std::ofstream(home + "/sway.conf") << "xwayland disable\n";
+    std::ofstream(home + "/sway.conf") << (xwayland ? "xwayland force\n" : "xwayland disable\n");
     std::vector<std::string> argv = {"/usr/bin/env",
                                      "-i",
                                      "HOME=" + home,
@@ -55,6 +56,15 @@ struct Wayland : ::testing::Test {
   void TearDown() override {
     unsetenv("WAYLAND_DISPLAY");
     sway.reset();
+  }
+
+  // Runs a shell command as sway's child: as its user, with its DISPLAY.
+  bool SwayExec(const std::string& command) {
+    std::string ipc;
+    for (const auto& e : std::filesystem::directory_iterator(runtime)) {
+      if (e.path().filename().string().rfind("sway-ipc.", 0) == 0) ipc = e.path().string();
+    }
+    return !ipc.empty() && RunProcess("swaymsg -s " + Quote(ipc) + " " + Quote("exec " + command)).status == 0;
   }
 
   // Our editor as a native Wayland window; it writes what arrives into out.
@@ -182,6 +192,27 @@ TEST_F(Wayland, ACallUpOverTheLinkBringsTheWindowForward) {
       "gdbus call --session --dest com.morvix.KOVANT --object-path /KOVANT --method com.morvix.KOVANT.Link.Poke ";
   ASSERT_TRUE(WaitFor([&] { return RunProcess(poke + "Cmd go").status == 0; }));
   EXPECT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
+}
+
+struct XWayland : Wayland {
+  XWayland() { xwayland = true; }
+};
+
+TEST_F(XWayland, AnX11WindowUnderXWaylandReceivesThePiecesToo) {
+  const std::string out = home + "/xwayland.txt";  // written by sway's user
+  ASSERT_TRUE(SwayExec("QT_QPA_PLATFORM=xcb " + Bin("kovant-target") + " 'X11 の窓' " + out));
+  auto desktop = platform::MakeWlrootsDesktop();
+  ASSERT_NE(desktop, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "X11 の窓"); }, 10000ms));
+  settings::Settings settings = settings::DefaultSettings();
+  settings.CopyAppl = 1;
+  settings.FindCaption = "x11";
+  copy::Delivery delivery(desktop.get(), desktop.get(), [](double seconds) {
+    WaitFor([] { return false; }, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
+  });
+  std::string found;
+  EXPECT_EQ(delivery.Deliver("〒100-0001\t東京都\r\n千代田区千代田", {}, settings, found), copy::Delivered::Pasted);
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001\t東京都\n千代田区千代田"; })) << ReadAll(out);
 }
 
 }  // namespace
