@@ -43,6 +43,7 @@ class Wlroots : public WaylandDesktop {
   ~Wlroots() override {
     delete notifier_;
     for (auto& [id, t] : toplevels_) zwlr_foreign_toplevel_handle_v1_destroy(t.handle);
+    for (auto* offer : offers_) zwlr_data_control_offer_v1_destroy(offer);
     for (auto* s : {clipboardSource_, primarySource_}) {
       if (s) zwlr_data_control_source_v1_destroy(s);
     }
@@ -64,6 +65,7 @@ class Wlroots : public WaylandDesktop {
     wl_display_roundtrip(display_);
     if (!seat_ || !toplevelManager_ || !dataManager_ || !keyboardManager_) return false;
     device_ = zwlr_data_control_manager_v1_get_data_device(dataManager_, seat_);
+    zwlr_data_control_device_v1_add_listener(device_, &kDeviceListener, this);
     keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager_, seat_);
     if (!SendKeymap()) return false;
     wl_display_roundtrip(display_);  // the toplevels and their titles
@@ -296,6 +298,29 @@ class Wlroots : public WaylandDesktop {
   }
   static void Parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
 
+  // The compositor announces every selection, ours and others', as an
+  // offer; we read none, so each is let go once it is no longer current.
+  static void DataOffer(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+    static_cast<Wlroots*>(data)->offers_.push_back(offer);
+  }
+  void KeepOnly(zwlr_data_control_offer_v1*& which, zwlr_data_control_offer_v1* offer) {
+    which = offer;
+    std::erase_if(offers_, [this](zwlr_data_control_offer_v1* o) {
+      if (o == clipboardOffer_ || o == primaryOffer_) return false;
+      zwlr_data_control_offer_v1_destroy(o);
+      return true;
+    });
+  }
+  static void Selection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+    auto* self = static_cast<Wlroots*>(data);
+    self->KeepOnly(self->clipboardOffer_, offer);
+  }
+  static void PrimarySelection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+    auto* self = static_cast<Wlroots*>(data);
+    self->KeepOnly(self->primaryOffer_, offer);
+  }
+  static void DeviceFinished(void*, zwlr_data_control_device_v1*) {}
+
   static void Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
     auto* self = static_cast<Wlroots*>(data);
     // A reader that closes early must not end us.
@@ -321,6 +346,8 @@ class Wlroots : public WaylandDesktop {
   static constexpr zwlr_foreign_toplevel_handle_v1_listener kHandleListener{Title, AppId, OutputEnter, OutputLeave,
                                                                             State, Done,  Closed,      Parent};
   static constexpr zwlr_data_control_source_v1_listener kSourceListener{Send, Cancelled};
+  static constexpr zwlr_data_control_device_v1_listener kDeviceListener{DataOffer, Selection, DeviceFinished,
+                                                                        PrimarySelection};
 
   wl_display* display_ = nullptr;
   wl_registry* registry_ = nullptr;
@@ -333,6 +360,9 @@ class Wlroots : public WaylandDesktop {
   zwlr_data_control_source_v1* clipboardSource_ = nullptr;
   zwlr_data_control_source_v1* primarySource_ = nullptr;
   QSocketNotifier* notifier_ = nullptr;
+  std::vector<zwlr_data_control_offer_v1*> offers_;
+  zwlr_data_control_offer_v1* clipboardOffer_ = nullptr;
+  zwlr_data_control_offer_v1* primaryOffer_ = nullptr;
   std::map<WindowId, Toplevel> toplevels_;
   std::map<zwlr_foreign_toplevel_handle_v1*, WindowId> handleIds_;
   WindowId nextId_ = 0;
