@@ -9,9 +9,15 @@
 #include <string>
 #include <vector>
 
+#include <wayland-client.h>
+
+#include <cstring>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
+
+#include "wlr-data-control-unstable-v1-client-protocol.h"
 
 extern char** environ;
 
@@ -44,8 +50,9 @@ Time ServerTime(Display* display, Window window) {
 
 }  // namespace
 
-void KeepClipboardAfterExit(const std::string& utf8) {
-  if (utf8.empty() || utf8.size() > kMaxKeptBytes || ClipboardManagerRuns()) return;
+void KeepClipboardAfterExit(const std::string& utf8, Session session) {
+  if (utf8.empty() || utf8.size() > kMaxKeptBytes) return;
+  if (session == Session::X11 && ClipboardManagerRuns()) return;
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) return;
   posix_spawn_file_actions_t actions;
@@ -58,7 +65,8 @@ void KeepClipboardAfterExit(const std::string& utf8) {
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   char self[] = "/proc/self/exe";
   char argument[64];
-  std::snprintf(argument, sizeof argument, "%s", kKeepClipboardArgument);
+  std::snprintf(argument, sizeof argument, "%s",
+                session == Session::Wayland ? kKeepWaylandClipboardArgument : kKeepClipboardArgument);
   char* argv[] = {self, argument, nullptr};
   pid_t pid = 0;
   const bool started = posix_spawn(&pid, self, &actions, &attributes, argv, environ) == 0;
@@ -78,13 +86,111 @@ void KeepClipboardAfterExit(const std::string& utf8) {
   close(pipeFds[1]);
 }
 
-int ServeClipboard() {
+namespace {
+
+// The text handed over on standard input; empty when there is none or too much.
+std::string ReadKeptText() {
   std::string text;
   char buffer[4096];
   for (ssize_t n; (n = read(0, buffer, sizeof buffer)) > 0;) {
     text.append(buffer, static_cast<size_t>(n));
-    if (text.size() > kMaxKeptBytes) return 1;
+    if (text.size() > kMaxKeptBytes) return {};
   }
+  return text;
+}
+
+struct WaylandKeeper {
+  std::string text;
+  wl_seat* seat = nullptr;
+  zwlr_data_control_manager_v1* manager = nullptr;
+  zwlr_data_control_source_v1* clipboard = nullptr;
+  std::vector<zwlr_data_control_offer_v1*> offers;
+  bool taken = false;
+
+  static void Global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
+    auto* self = static_cast<WaylandKeeper*>(data);
+    if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat) {
+      self->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+    } else if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0) {
+      self->manager = static_cast<zwlr_data_control_manager_v1*>(
+          wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, std::min(version, 2u)));
+    }
+  }
+  static void GlobalRemove(void*, wl_registry*, uint32_t) {}
+  static void Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
+    const std::string& text = static_cast<WaylandKeeper*>(data)->text;
+    for (size_t done = 0; done < text.size();) {
+      const ssize_t n = write(fd, text.data() + done, text.size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    close(fd);
+  }
+  static void Cancelled(void* data, zwlr_data_control_source_v1* source) {
+    auto* self = static_cast<WaylandKeeper*>(data);
+    if (source == self->clipboard) self->taken = true;
+  }
+  // Every selection is announced as an offer; we read none.
+  static void DataOffer(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+    static_cast<WaylandKeeper*>(data)->offers.push_back(offer);
+  }
+  static void Selection(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1*) {}
+  static void Finished(void* data, zwlr_data_control_device_v1*) { static_cast<WaylandKeeper*>(data)->taken = true; }
+};
+
+}  // namespace
+
+int ServeWaylandClipboard() {
+  WaylandKeeper keeper;
+  keeper.text = ReadKeptText();
+  if (keeper.text.empty()) return 1;
+  std::signal(SIGPIPE, SIG_IGN);
+  wl_display* display = wl_display_connect(nullptr);
+  if (!display) return 1;
+  static const wl_registry_listener registryListener{WaylandKeeper::Global, WaylandKeeper::GlobalRemove};
+  static const zwlr_data_control_source_v1_listener sourceListener{WaylandKeeper::Send, WaylandKeeper::Cancelled};
+  static const zwlr_data_control_device_v1_listener deviceListener{WaylandKeeper::DataOffer, WaylandKeeper::Selection,
+                                                                   WaylandKeeper::Finished, WaylandKeeper::Selection};
+  wl_registry* registry = wl_display_get_registry(display);
+  wl_registry_add_listener(registry, &registryListener, &keeper);
+  wl_display_roundtrip(display);
+  int status = 1;
+  if (keeper.seat && keeper.manager) {
+    zwlr_data_control_device_v1* device = zwlr_data_control_manager_v1_get_data_device(keeper.manager, keeper.seat);
+    zwlr_data_control_device_v1_add_listener(device, &deviceListener, &keeper);
+    auto offer = [&] {
+      zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(keeper.manager);
+      for (const char* type : {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT", "STRING"}) {
+        zwlr_data_control_source_v1_offer(source, type);
+      }
+      zwlr_data_control_source_v1_add_listener(source, &sourceListener, &keeper);
+      return source;
+    };
+    keeper.clipboard = offer();
+    zwlr_data_control_device_v1_set_selection(device, keeper.clipboard);
+    zwlr_data_control_source_v1* primary = nullptr;
+    if (zwlr_data_control_device_v1_get_version(device) >=
+        ZWLR_DATA_CONTROL_DEVICE_V1_SET_PRIMARY_SELECTION_SINCE_VERSION) {
+      primary = offer();
+      zwlr_data_control_device_v1_set_primary_selection(device, primary);
+    }
+    while (!keeper.taken && wl_display_dispatch(display) != -1) {
+    }
+    for (auto* o : keeper.offers) zwlr_data_control_offer_v1_destroy(o);
+    zwlr_data_control_source_v1_destroy(keeper.clipboard);
+    if (primary) zwlr_data_control_source_v1_destroy(primary);
+    zwlr_data_control_device_v1_destroy(device);
+    status = 0;
+  }
+  if (keeper.manager) zwlr_data_control_manager_v1_destroy(keeper.manager);
+  if (keeper.seat) wl_seat_destroy(keeper.seat);
+  wl_registry_destroy(registry);
+  wl_display_disconnect(display);
+  return status;
+}
+
+int ServeClipboard() {
+  const std::string text = ReadKeptText();
   if (text.empty()) return 1;
   Display* display = XOpenDisplay(nullptr);
   if (!display) return 1;

@@ -163,6 +163,7 @@ class Wlroots : public WaylandDesktop {
     wl_display_roundtrip(display_);
   }
   std::string Text() const override { return text_; }
+  bool OwnsClipboard() const override { return clipboardSource_ != nullptr; }
 
  private:
   Toplevel* Find(WindowId id) {

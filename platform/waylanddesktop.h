@@ -12,7 +12,11 @@
 
 namespace kovant::platform {
 
-class WaylandDesktop : public Desktop, public Clipboard {};
+class WaylandDesktop : public Desktop, public Clipboard {
+ public:
+  // Whether the clipboard still holds the text we last set.
+  virtual bool OwnsClipboard() const = 0;
+};
 
 // Null when no Wayland compositor answers or it lacks one of the three
 // protocols. Needs a QCoreApplication.

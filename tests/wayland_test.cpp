@@ -58,14 +58,16 @@ struct Wayland : ::testing::Test {
     sway.reset();
   }
 
-  // Runs a shell command as sway's child: as its user, with its DISPLAY.
-  bool SwayExec(const std::string& command) {
+  // A command to sway over its IPC socket.
+  bool SwayMsg(const std::string& command) {
     std::string ipc;
     for (const auto& e : std::filesystem::directory_iterator(runtime)) {
       if (e.path().filename().string().rfind("sway-ipc.", 0) == 0) ipc = e.path().string();
     }
-    return !ipc.empty() && RunProcess("swaymsg -s " + Quote(ipc) + " " + Quote("exec " + command)).status == 0;
+    return !ipc.empty() && RunProcess("swaymsg -s " + Quote(ipc) + " " + Quote(command)).status == 0;
   }
+  // Runs a shell command as sway's child: as its user, with its DISPLAY.
+  bool SwayExec(const std::string& command) { return SwayMsg("exec " + command); }
 
   // The program as a native Wayland client, with its files in clients. In
   // the sanitizer build, the leaks of Qt's Wayland plugin are not ours.
@@ -226,6 +228,33 @@ TEST_F(XWayland, AnX11WindowUnderXWaylandReceivesThePiecesToo) {
   std::string found;
   EXPECT_EQ(delivery.Deliver("〒100-0001\t東京都\r\n千代田区千代田", {}, settings, found), copy::Delivered::Pasted);
   EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001\t東京都\n千代田区千代田"; })) << ReadAll(out);
+}
+
+TEST_F(Wayland, TheLastCopyOutlivesTheProgramUntilAnotherCopies) {
+  if (RunProcess("command -v wl-paste").status != 0) GTEST_SKIP() << "wl-clipboard is not installed";
+  std::filesystem::copy_file(KOVANT_SAMPLE_DIC, clients + "/KOVANT.DIC");
+  std::ofstream(clients + "/KOVANT.INI", std::ios::binary) << "[Parms]\r\nStartMode=1\r\nCopyMode=1\r\n";
+  Background kovant(Kovant());
+  auto desktop = platform::MakeWlrootsDesktop();
+  ASSERT_NE(desktop, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
+  desktop->SetText("1000001");
+  for (platform::Key key : {platform::Key::Paste, platform::Key::Enter, platform::Key::Down, platform::Key::Enter}) {
+    ASSERT_TRUE(desktop->SendKey(key));
+    if (key == platform::Key::Paste) desktop->WaitForPaste();
+  }
+  const std::string text = "〒100-0001東京都千代田区千代田";
+  auto pasted = [] { return RunProcess("timeout 5 wl-paste --no-newline").out; };
+  ASSERT_TRUE(WaitFor([&] { return pasted() == text; })) << pasted();
+  // The close box; the program ends and its keeper serves the text.
+  ASSERT_TRUE(SwayMsg("[title=\"^ぴこらん\"] kill"));
+  EXPECT_EQ(kovant.WaitExit(5000ms), 0);
+  EXPECT_TRUE(WaitFor([&] { return pasted() == text; })) << pasted();
+  EXPECT_EQ(RunProcess("timeout 5 wl-paste --primary --no-newline").out, text);
+  auto keeperRuns = [] { return RunProcess("pgrep -f -- '--keep-wayland-clipboar[d]'").status == 0; };
+  EXPECT_TRUE(keeperRuns());
+  RunProcess("timeout 5 wl-copy other");
+  EXPECT_TRUE(WaitFor([&] { return !keeperRuns(); }));
 }
 
 }  // namespace

@@ -11,6 +11,9 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], kovant::platform::kKeepClipboardArgument) == 0) {
     return kovant::platform::ServeClipboard();
   }
+  if (argc == 2 && std::strcmp(argv[1], kovant::platform::kKeepWaylandClipboardArgument) == 0) {
+    return kovant::platform::ServeWaylandClipboard();
+  }
   // Answered before Qt starts: they need no window.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

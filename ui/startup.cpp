@@ -15,6 +15,7 @@
 #include "platform/link.h"
 #include "platform/registry.h"
 #include "platform/session.h"
+#include "platform/waylanddesktop.h"
 #include "settings/settings.h"
 #include "ui/mainwindow.h"
 
@@ -89,8 +90,10 @@ int RunProgram(QApplication& app) {
   window.show();
   const int status = app.exec();
   // The last copy stays on the clipboard after we are gone.
-  if (QClipboard* cb = QGuiApplication::clipboard();
-      cb->ownsClipboard() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+  if (auto* wayland = dynamic_cast<platform::WaylandDesktop*>(session.clipboard.get())) {
+    if (wayland->OwnsClipboard()) platform::KeepClipboardAfterExit(wayland->Text(), platform::Session::Wayland);
+  } else if (QClipboard* cb = QGuiApplication::clipboard();
+             cb->ownsClipboard() && QGuiApplication::platformName() == QLatin1String("xcb")) {
     platform::KeepClipboardAfterExit(cb->text().toStdString());
   }
   return status;
