@@ -17,6 +17,8 @@
 #include <spawn.h>
 #include <unistd.h>
 
+#include "platform/files.h"
+#include "platform/waylanddesktop.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 extern char** environ;
@@ -77,11 +79,7 @@ void KeepClipboardAfterExit(const std::string& utf8, Session session) {
     // The text fits the pipe, so this does not wait on the keeper; if the
     // keeper is gone already the write fails rather than ending us.
     std::signal(SIGPIPE, SIG_IGN);
-    for (size_t done = 0; done < utf8.size();) {
-      const ssize_t n = write(pipeFds[1], utf8.data() + done, utf8.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
+    WriteAll(pipeFds[1], utf8);
   }
   close(pipeFds[1]);
 }
@@ -118,12 +116,7 @@ struct WaylandKeeper {
   }
   static void GlobalRemove(void*, wl_registry*, uint32_t) {}
   static void Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
-    const std::string& text = static_cast<WaylandKeeper*>(data)->text;
-    for (size_t done = 0; done < text.size();) {
-      const ssize_t n = write(fd, text.data() + done, text.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
+    WriteAll(fd, static_cast<WaylandKeeper*>(data)->text);
     close(fd);
   }
   static void Cancelled(void* data, zwlr_data_control_source_v1* source) {
@@ -160,9 +153,7 @@ int ServeWaylandClipboard() {
     zwlr_data_control_device_v1_add_listener(device, &deviceListener, &keeper);
     auto offer = [&] {
       zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(keeper.manager);
-      for (const char* type : {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT", "STRING"}) {
-        zwlr_data_control_source_v1_offer(source, type);
-      }
+      for (const char* type : kWaylandTextTypes) zwlr_data_control_source_v1_offer(source, type);
       zwlr_data_control_source_v1_add_listener(source, &sourceListener, &keeper);
       return source;
     };

@@ -120,6 +120,16 @@ std::string SystemErrorText(int err) {
   }
 }
 
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
   if (path.empty() || path.back() != '/') path += '/';
@@ -192,17 +202,7 @@ std::string WriteFileAtomically(const std::string& given, std::string_view bytes
     mode = 0666 & ~mask;
   }
   if (fchmod(fd, mode) != 0) return fail(errno);
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t n = write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail(errno);
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
+  if (!WriteAll(fd, bytes)) return fail(errno);
   if (fsync(fd) != 0) return fail(errno);
   if (close(fd) != 0) {
     int err = errno;

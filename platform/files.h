@@ -49,6 +49,10 @@ std::string ExecutableFolder();
 // program (the C library's texts are English on most systems).
 std::string SystemErrorText(int err);
 
+// Writes all of bytes to fd, again after an interrupted or partial write;
+// false on the first error (errno tells which).
+bool WriteAll(int fd, std::string_view bytes);
+
 // Joins a folder and a bare file name with one "/".
 std::string JoinPath(std::string_view folder, std::string_view name);
 

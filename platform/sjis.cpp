@@ -134,4 +134,16 @@ std::string_view SjisPrefix(std::string_view sjis, std::size_t maxBytes) {
   return sjis.substr(0, i);
 }
 
+char32_t DecodeUtf8At(std::string_view s, std::size_t i, std::size_t* length) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  bool ok = n > 0 && i + n <= s.size();
+  for (size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+  *length = ok ? n : 1;
+  if (!ok) return 0xFFFD;
+  char32_t v = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+  for (size_t k = 1; k < n; ++k) v = (v << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  return v;
+}
+
 }  // namespace kovant::platform

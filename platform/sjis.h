@@ -21,6 +21,10 @@ std::string Utf8ToSjis(std::string_view utf8, bool* lossy = nullptr);
 // True when a byte starts a double-byte Shift-JIS character.
 constexpr bool IsSjisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
+// The code point at utf8[i] and its length in bytes; an invalid byte stands
+// for itself (as U+FFFD, one byte long).
+char32_t DecodeUtf8At(std::string_view utf8, std::size_t i, std::size_t* length);
+
 // Largest prefix of sjis that is at most maxBytes long and does not split a
 // double-byte character.
 std::string_view SjisPrefix(std::string_view sjis, std::size_t maxBytes);

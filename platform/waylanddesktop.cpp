@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
@@ -26,9 +27,6 @@ namespace kovant::platform {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The text types a clipboard reader may ask for.
-constexpr const char* kTextTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT", "STRING"};
 
 struct Toplevel {
   zwlr_foreign_toplevel_handle_v1* handle = nullptr;
@@ -60,6 +58,8 @@ class Wlroots : public WaylandDesktop {
   bool Connect() {
     display_ = wl_display_connect(nullptr);
     if (!display_) return false;
+    // A clipboard reader that closes its end early must not end us.
+    std::signal(SIGPIPE, SIG_IGN);
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &kRegistryListener, this);
     wl_display_roundtrip(display_);
@@ -147,7 +147,7 @@ class Wlroots : public WaylandDesktop {
     text_ = utf8;
     auto offer = [this] {
       zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(dataManager_);
-      for (const char* type : kTextTypes) zwlr_data_control_source_v1_offer(source, type);
+      for (const char* type : kWaylandTextTypes) zwlr_data_control_source_v1_offer(source, type);
       zwlr_data_control_source_v1_add_listener(source, &kSourceListener, this);
       return source;
     };
@@ -324,13 +324,7 @@ class Wlroots : public WaylandDesktop {
 
   static void Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
     auto* self = static_cast<Wlroots*>(data);
-    // A reader that closes early must not end us.
-    std::signal(SIGPIPE, SIG_IGN);
-    for (size_t done = 0; done < self->text_.size();) {
-      const ssize_t n = write(fd, self->text_.data() + done, self->text_.size() - done);
-      if (n <= 0) break;
-      done += static_cast<size_t>(n);
-    }
+    WriteAll(fd, self->text_);
     close(fd);
     ++self->fetches_;
     self->lastFetch_ = Clock::now();

@@ -12,6 +12,10 @@
 
 namespace kovant::platform {
 
+// The text types offered to clipboard readers.
+inline constexpr const char* kWaylandTextTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT",
+                                                    "STRING"};
+
 class WaylandDesktop : public Desktop, public Clipboard {
  public:
   // Whether the clipboard still holds the text we last set.

@@ -184,20 +184,6 @@ std::string MoveFormerSettings(const std::string& to, const std::vector<std::str
 
 namespace {
 
-// The code point at text[i] and its length in bytes; bad bytes read as one
-// byte that is no blank.
-char32_t CodePointAt(std::string_view text, size_t i, size_t& length) {
-  const auto b = static_cast<unsigned char>(text[i]);
-  length = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
-  if (length == 1 || i + length > text.size()) {
-    length = 1;
-    return b < 0x80 ? b : 0xFFFD;
-  }
-  char32_t c = b & (0x7F >> length);
-  for (size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-  return c;
-}
-
 bool IsBlank(char32_t c) {
   return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
          (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
@@ -208,7 +194,7 @@ bool IsBlank(char32_t c) {
 std::string TrimBlanks(std::string_view utf8) {
   size_t begin = 0, end = 0, length = 0;
   for (size_t i = 0; i < utf8.size(); i += length) {
-    const bool blank = IsBlank(CodePointAt(utf8, i, length));
+    const bool blank = IsBlank(platform::DecodeUtf8At(utf8, i, &length));
     if (!blank && end == 0) begin = i;
     if (!blank) end = i + length;
   }
@@ -227,7 +213,7 @@ std::string ActiveProfileName(std::string_view profile) {
   std::vector<size_t> starts;
   size_t length = 0;
   for (size_t i = 0; i < profile.size(); i += length) {
-    CodePointAt(profile, i, length);
+    platform::DecodeUtf8At(profile, i, &length);
     starts.push_back(i);
   }
   if (starts.size() <= kProfileSuffix.size()) return {};

@@ -90,6 +90,30 @@ struct Wayland : ::testing::Test {
   }
 };
 
+// Settings that paste into the window whose caption holds fragment.
+settings::Settings PasteInto(const std::string& fragment) {
+  settings::Settings settings = settings::DefaultSettings();
+  settings.CopyAppl = 1;
+  settings.FindCaption = fragment;
+  return settings;
+}
+
+copy::Delivery DeliveryOver(platform::WaylandDesktop& desktop) {
+  return copy::Delivery(&desktop, &desktop, [](double seconds) {
+    WaitFor([] { return false; }, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
+  });
+}
+
+// In our window, in the search mode with the focus in the code box: the user
+// pastes a code, searches, picks the first row and presses Enter for "コピー".
+void SearchPickAndCopy(platform::WaylandDesktop& desktop, const std::string& code) {
+  desktop.SetText(code);
+  for (platform::Key key : {platform::Key::Paste, platform::Key::Enter, platform::Key::Down, platform::Key::Enter}) {
+    ASSERT_TRUE(desktop.SendKey(key));
+    if (key == platform::Key::Paste) desktop.WaitForPaste();
+  }
+}
+
 bool Listed(platform::Desktop& desktop, const std::string& caption) {
   for (const auto& w : desktop.TopLevelWindows()) {
     if (w.caption == caption) return true;
@@ -104,12 +128,8 @@ TEST_F(Wayland, PiecesAndKeysArriveInANativeWindowFoundByItsTitle) {
   ASSERT_NE(desktop, nullptr) << "sway offers no window list, data control or virtual keyboard";
   ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "無題 - メモ帳"); }));
 
-  settings::Settings settings = settings::DefaultSettings();
-  settings.CopyAppl = 1;
-  settings.FindCaption = "メモ";
-  copy::Delivery delivery(desktop.get(), desktop.get(), [](double seconds) {
-    WaitFor([] { return false; }, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
-  });
+  settings::Settings settings = PasteInto("メモ");
+  copy::Delivery delivery = DeliveryOver(*desktop);
   // A clipboard watcher fetches every new text as it comes.
   std::unique_ptr<Background> watcher;
   if (RunProcess("command -v wl-paste").status == 0) {
@@ -180,11 +200,7 @@ TEST_F(Wayland, TheProgramPastesItsAddressIntoANativeWindow) {
   ASSERT_NE(desktop, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
   // The user pastes a code into the search box, searches, picks, copies.
-  desktop->SetText("100-0001");
-  for (platform::Key key : {platform::Key::Paste, platform::Key::Enter, platform::Key::Down, platform::Key::Enter}) {
-    ASSERT_TRUE(desktop->SendKey(key));
-    if (key == platform::Key::Paste) desktop->WaitForPaste();
-  }
+  ASSERT_NO_FATAL_FAILURE(SearchPickAndCopy(*desktop, "100-0001"));
   EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001\t東京都千代田区千代田"; })) << ReadAll(out);
 }
 
@@ -219,12 +235,8 @@ TEST_F(XWayland, AnX11WindowUnderXWaylandReceivesThePiecesToo) {
   auto desktop = platform::MakeWlrootsDesktop();
   ASSERT_NE(desktop, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "X11 の窓"); }, 10000ms));
-  settings::Settings settings = settings::DefaultSettings();
-  settings.CopyAppl = 1;
-  settings.FindCaption = "x11";
-  copy::Delivery delivery(desktop.get(), desktop.get(), [](double seconds) {
-    WaitFor([] { return false; }, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
-  });
+  settings::Settings settings = PasteInto("x11");
+  copy::Delivery delivery = DeliveryOver(*desktop);
   std::string found;
   EXPECT_EQ(delivery.Deliver("〒100-0001\t東京都\r\n千代田区千代田", {}, settings, found), copy::Delivered::Pasted);
   EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001\t東京都\n千代田区千代田"; })) << ReadAll(out);
@@ -238,11 +250,7 @@ TEST_F(Wayland, TheLastCopyOutlivesTheProgramUntilAnotherCopies) {
   auto desktop = platform::MakeWlrootsDesktop();
   ASSERT_NE(desktop, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
-  desktop->SetText("1000001");
-  for (platform::Key key : {platform::Key::Paste, platform::Key::Enter, platform::Key::Down, platform::Key::Enter}) {
-    ASSERT_TRUE(desktop->SendKey(key));
-    if (key == platform::Key::Paste) desktop->WaitForPaste();
-  }
+  ASSERT_NO_FATAL_FAILURE(SearchPickAndCopy(*desktop, "1000001"));
   const std::string text = "〒100-0001東京都千代田区千代田";
   auto pasted = [] { return RunProcess("timeout 5 wl-paste --no-newline").out; };
   ASSERT_TRUE(WaitFor([&] { return pasted() == text; })) << pasted();
