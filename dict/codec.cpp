@@ -1,5 +1,6 @@
 #include "dict/codec.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -70,14 +71,20 @@ const CodeTableType& CodeTable() {
 }
 
 Result<std::string> ExpandText(std::string_view codedField, int byteLength) {
+  std::string out;
+  out.reserve(static_cast<size_t>(std::max(byteLength, 0)) * 2);
+  auto done = AppendExpandedText(out, codedField, byteLength);
+  if (!done) return done.error();
+  return out;
+}
+
+Result<bool> AppendExpandedText(std::string& out, std::string_view codedField, int byteLength) {
   const auto& table = CodeTable();
   if (byteLength < 0) return Error{"名前の長さが不正です。"};
   if (static_cast<size_t>(byteLength) > codedField.size()) {
     return Error{"名前の長さ " + std::to_string(byteLength) + " が欄の大きさ " + std::to_string(codedField.size()) +
                  " を超えています。"};
   }
-  std::string out;
-  out.reserve(static_cast<size_t>(byteLength) * 2);
   size_t i = 0;
   const size_t end = static_cast<size_t>(byteLength);
   while (i < end) {
@@ -105,7 +112,7 @@ Result<std::string> ExpandText(std::string_view codedField, int byteLength) {
       i += 1;
     }
   }
-  return out;
+  return true;
 }
 
 }  // namespace kovant::dict

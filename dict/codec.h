@@ -27,5 +27,8 @@ const std::array<std::string_view, kCodeCount>& CodeTableUtf8();
 // byteLength (or a double-byte character) that runs past the field. A zero
 // byte expands to nothing.
 Result<std::string> ExpandText(std::string_view codedField, int byteLength);
+// The same, appended to out (which keeps what it had on failure, plus part
+// of the name): a batch expands thousands of names into one buffer.
+Result<bool> AppendExpandedText(std::string& out, std::string_view codedField, int byteLength);
 
 }  // namespace kovant::dict

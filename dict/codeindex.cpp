@@ -5,116 +5,176 @@
 
 #include "dict/chain.h"
 #include "dict/codec.h"
+#include "dict/sections.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
 namespace {
 
 // Current codes by their first five digits; former codes as one number,
-// 3-digit codes below 1000 and 5-digit ones from 1000 on.
+// 3-digit codes below 1000 and 5-digit ones from 1000 on, by tens.
 constexpr uint32_t kNewBuckets = 100000, kNewDivisor = 100;
-constexpr uint32_t kFiveDigitBase = 1000, kOldBuckets = kFiveDigitBase + 100000;
+constexpr uint32_t kFiveDigitBase = 1000, kOldBuckets = (kFiveDigitBase + 100000) / 10, kOldDivisor = 10;
 constexpr size_t kMaxTowns = 2000000;
+
+// The code section: a Long holding the bucket count (kSectionBuckets),
+// then a Long per bucket and one more: where the entries of the codes
+// whose first four digits are the bucket's number begin, in entries; then
+// the entries, kSectionEntry bytes each: an Integer with the code's last
+// three digits and a Long with the town record's position, sorted by code
+// and then in list order.
+constexpr uint32_t kSectionBuckets = 10000, kSectionDivisor = 1000;
+constexpr size_t kSectionEntry = 6;
+constexpr size_t kSectionHead = 4 + 4 * (kSectionBuckets + 1);
+
+// keyOf gives a town's key, or kNoKey to leave it out.
+constexpr uint32_t kNoKey = UINT32_MAX;
 
 }  // namespace
 
-// keyOf gives a town's bucket, or kNoKey to leave it out.
-constexpr uint32_t kNoKey = UINT32_MAX;
-
-template <typename KeyOf>
-void CodeIndex::Buckets::Fill(const std::vector<Town>& towns, size_t keys, uint32_t divisor, KeyOf keyOf) {
-  offsets.assign(keys + 1, 0);
-  for (const Town& t : towns) {
-    if (uint32_t k = keyOf(t); k != kNoKey) ++offsets[k / divisor + 1];
+// Calls fn(head, position, city) for every town of every city, in file
+// order. Records wholly inside the mapping are parsed in place, the rest
+// (cut short by the end of the file, or at a bad position) read as the
+// reader reads them.
+template <typename Fn>
+Result<bool> CodeIndex::ForEachTown(Fn&& fn) const {
+  const int64_t size = file_->Size();
+  const uint8_t* base = file_->MemoryAt(1, static_cast<size_t>(size));
+  size_t seen = 0;
+  for (uint32_t c = 0; c < cityList_.size(); ++c) {
+    const City& city = cityList_[c];
+    for (int64_t pos = city.townListPos; pos <= size;) {
+      TownHead head;
+      if (base && pos >= 1 && pos - 1 + kTownFixed <= size) {
+        head = DicFile::ParseTownHead(base + (pos - 1));
+      } else {
+        auto read = file_->ReadTownHead(pos);
+        if (!read) return read.error();
+        head = *read;
+      }
+      if (head.CityNo != city.cityNo) break;
+      // Chains shared by many cities would list one record many times;
+      // no real dictionary comes near this many.
+      if (++seen > kMaxTowns) return Error{"町域が多すぎます。"};
+      fn(head, pos, c);
+      pos += kTownFixed + head.NameLength;
+    }
   }
-  for (size_t k = 0; k < keys; ++k) offsets[k + 1] += offsets[k];
-  order.resize(offsets[keys]);
-  std::vector<uint32_t> next(offsets.begin(), offsets.end() - 1);
-  for (uint32_t i = 0; i < towns.size(); ++i) {
-    if (uint32_t k = keyOf(towns[i]); k != kNoKey) order[next[k / divisor]++] = {k, i};
-  }
+  return true;
 }
 
-namespace {
+template <typename KeyOf>
+Result<CodeIndex::Buckets> CodeIndex::Fill(size_t buckets, uint32_t divisor, KeyOf keyOf) const {
+  // Counted into offsets[b + 2], so that after the sums offsets[b + 1] is
+  // where bucket b starts and placing moves it on to where b ends: the
+  // offsets serve as the cursors, and no copy of them is needed.
+  Buckets b;
+  b.offsets.assign(buckets + 2, 0);
+  auto counted = ForEachTown([&](const TownHead& head, int64_t, uint32_t) {
+    if (uint32_t k = keyOf(head); k != kNoKey) ++b.offsets[k / divisor + 2];
+  });
+  if (!counted) return counted.error();
+  for (size_t k = 2; k < buckets + 2; ++k) b.offsets[k] += b.offsets[k - 1];
+  b.entries.resize(b.offsets[buckets + 1]);
+  auto placed = ForEachTown([&](const TownHead& head, int64_t pos, uint32_t city) {
+    if (uint32_t k = keyOf(head); k != kNoKey) {
+      b.entries[b.offsets[k / divisor + 1]++] = {static_cast<int32_t>(pos), static_cast<uint16_t>(city),
+                                                 static_cast<uint8_t>(k % divisor)};
+    }
+  });
+  if (!placed) return placed.error();
+  b.offsets.pop_back();
+  return b;
+}
 
 // Keys of well-formed records only; the odd values of a broken file are
 // the search's business.
-std::optional<TownCodes> Decode(int32_t codeNumber, int16_t oldCodeTail) {
-  TownHead head;
-  head.CodeNumber = codeNumber;
-  head.OldCodeTail = oldCodeTail;
-  return DecodeCodes(head);
-}
-
-}  // namespace
-
-const CodeIndex::Buckets& CodeIndex::NewBuckets() const {
-  if (byNew_.offsets.empty()) {
-    byNew_.Fill(towns_, kNewBuckets, kNewDivisor,
-                [](const Town& t) { return Decode(t.codeNumber, t.oldCodeTail) ? t.code : kNoKey; });
+Result<const CodeIndex::Buckets*> CodeIndex::NewBuckets() const {
+  if (!byNew_) {
+    auto filled = Fill(kNewBuckets, kNewDivisor, [](const TownHead& head) {
+      // DecodeCodes(head)->current, without the parts not needed here.
+      const bool wellFormed =
+          head.CodeNumber >= 0 && head.CodeNumber <= 999999999 && head.OldCodeTail >= 0 && head.OldCodeTail <= 9999;
+      return wellFormed ? static_cast<uint32_t>(head.CodeNumber % 10000000) : kNoKey;
+    });
+    if (!filled) return filled.error();
+    byNew_ = std::move(*filled);
   }
-  return byNew_;
+  return &*byNew_;
 }
 
-const CodeIndex::Buckets& CodeIndex::OldBuckets() const {
-  if (byOld_.offsets.empty()) {
-    byOld_.Fill(towns_, kOldBuckets, 1, [](const Town& t) {
-      const auto codes = Decode(t.codeNumber, t.oldCodeTail);
+Result<const CodeIndex::Buckets*> CodeIndex::OldBuckets() const {
+  if (!byOld_) {
+    auto filled = Fill(kOldBuckets, kOldDivisor, [](const TownHead& head) {
+      const auto codes = DecodeCodes(head);
       if (!codes) return kNoKey;
       if (codes->kind == 1) return static_cast<uint32_t>(codes->Former());
       if (codes->kind == 2) return kFiveDigitBase + static_cast<uint32_t>(codes->Former());
       return kNoKey;
     });
+    if (!filled) return filled.error();
+    byOld_ = std::move(*filled);
   }
-  return byOld_;
+  return &*byOld_;
 }
 
 Result<CodeIndex> CodeIndex::Build(const std::string& dictionaryPath) {
-  auto loaded = LoadDictionary(dictionaryPath);
-  if (!loaded) return loaded.error();
-  if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
   auto opened = DicFile::OpenWhole(dictionaryPath);
   if (!opened) return opened.error();
+  return Build(std::move(*opened));
+}
+
+Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSection) {
+  auto loaded = LoadDictionary(*dic);
+  if (!loaded) return loaded.error();
+  if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
   CodeIndex index;
-  index.file_ = std::move(*opened);
-  index.towns_.reserve(static_cast<size_t>(index.file_->Size() / 20));  // about 20 bytes a record
-  DicFile& dic = *index.file_;
-  std::vector<std::string> citySjis;
-  std::optional<Error> failure;
+  index.file_ = std::move(dic);
   for (size_t p = 0; p < loaded->table.rows.size(); ++p) {
     const PrefectureRow& pref = loaded->table.rows[p];
     index.prefs_.push_back({pref.Name, pref.NameSjis});
-    std::vector<CityRecord> cities;
-    auto walked = ForEachCity(dic, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t) {
-      cities.push_back(city);
+    std::optional<Error> failure;
+    auto walked = ForEachCity(*index.file_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t) {
+      auto name = ExpandText(city.Name, city.NameLength);
+      if (!name) {
+        failure = name.error();
+        return false;
+      }
+      index.cities_.push_back({std::string(), std::move(*name)});
+      index.cityList_.push_back({city.CityNo, city.TownListPos, static_cast<uint8_t>(p)});
       return true;
     });
     if (!walked) return walked.error();
-    for (const CityRecord& city : cities) {
-      auto name = ExpandText(city.Name, city.NameLength);
-      if (!name) return name.error();
-      citySjis.push_back(std::move(*name));
-      const auto cityIndex = static_cast<uint32_t>(citySjis.size() - 1);
-      auto towns = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
-        // Chains shared by many cities would list one record many times;
-        // no real dictionary comes near this many.
-        if (index.towns_.size() >= kMaxTowns) {
-          failure = Error{"町域が多すぎます。"};
-          return false;
-        }
-        const auto codes = DecodeCodes(head);
-        index.towns_.push_back({head.CodeNumber, static_cast<int32_t>(pos),
-                                codes ? static_cast<uint32_t>(codes->current) : 0, cityIndex, head.OldCodeTail,
-                                static_cast<uint8_t>(p), head.NameLength});
-        return true;
-      });
-      if (!towns) return towns.error();
-      if (failure) return *failure;
-    }
+    if (failure) return *failure;
   }
-  std::vector<std::string_view> views(citySjis.begin(), citySjis.end());
-  auto cityUtf8 = platform::SjisToUtf8Batch(views);
-  for (size_t i = 0; i < citySjis.size(); ++i) index.cities_.push_back({std::move(cityUtf8[i]), citySjis[i]});
+  if (index.cityList_.size() >= UINT16_MAX) return Error{"市区町村が多すぎます。"};
+  index.cityOfNo_.assign(size_t{INT16_MAX} + 1, 0);
+  for (size_t c = index.cityList_.size(); c-- > 0;) {  // the first of a number wins
+    if (const int16_t no = index.cityList_[c].cityNo; no > 0)
+      index.cityOfNo_[static_cast<size_t>(no)] = static_cast<uint16_t>(c + 1);
+  }
+
+  if (!withSection) return index;
+  auto sections = ReadSectionTable(*index.file_);
+  if (!sections) return sections.error();
+  if (const Section* code = FindSection(*sections, kCodeSectionTag)) {
+    const uint8_t* bytes = index.file_->MemoryAt(code->pos, static_cast<size_t>(code->length));
+    const auto length = static_cast<size_t>(code->length);
+    const Error broken{"辞書の郵便番号索引が壊れています。"};
+    if (!bytes || length < kSectionHead || ReadI32(bytes) != static_cast<int32_t>(kSectionBuckets) ||
+        (length - kSectionHead) % kSectionEntry != 0) {
+      return broken;
+    }
+    const auto entries = static_cast<int64_t>((length - kSectionHead) / kSectionEntry);
+    int64_t previous = 0;
+    for (uint32_t b = 0; b <= kSectionBuckets; ++b) {
+      const int64_t at = ReadI32(bytes + 4 + 4 * b);
+      if (at < previous || at > entries || (b == kSectionBuckets && at != entries)) return broken;
+      previous = at;
+    }
+    index.section_ = bytes + 4;
+    index.sectionEntries_ = bytes + kSectionHead;
+  }
   return index;
 }
 
@@ -124,68 +184,168 @@ Result<std::vector<CodeMatch>> CodeIndex::Find(std::string_view code) const {
   return std::move(found->front());
 }
 
+Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits,
+                               std::string& sjis) const {
+  auto record = file_->Peek(pos, kTownFixed + kTownNameField);
+  if (!record) return record.error();
+  const TownHead head = DicFile::ParseTownHead(*record);
+  const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
+  const auto start = static_cast<uint32_t>(sjis.size());
+  if (auto expanded = AppendExpandedText(sjis, field, head.NameLength); !expanded) return expanded.error();
+  hits.push_back({input, city, IsOfficeName(field, head.NameLength), head, static_cast<int32_t>(pos), start,
+                  static_cast<uint32_t>(sjis.size())});
+  return true;
+}
+
+// The search's list order: the Shift-JIS bytes of "prefecture city town",
+// each key made once; ties in file order.
+void CodeIndex::SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const {
+  if (hits.size() - first < 2) return;
+  std::vector<std::pair<std::string, size_t>> keys;
+  for (size_t h = first; h < hits.size(); ++h) {
+    const Hit& hit = hits[h];
+    keys.emplace_back(prefs_[cityList_[hit.city].pref].sjis + " " + cities_[hit.city].sjis + " " +
+                          sjis.substr(hit.nameStart, hit.nameEnd - hit.nameStart),
+                      h);
+  }
+  std::sort(keys.begin(), keys.end());
+  std::vector<Hit> sorted;
+  for (const auto& key : keys) sorted.push_back(hits[key.second]);
+  std::copy(sorted.begin(), sorted.end(), hits.begin() + static_cast<std::ptrdiff_t>(first));
+}
+
+Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits,
+                                      std::string& sjis) const {
+  uint32_t value = 0;
+  for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
+  const bool current = code.size() == 7;
+  auto buckets = current ? NewBuckets() : OldBuckets();
+  if (!buckets) return buckets.error();
+  const Buckets& b = **buckets;
+  const uint32_t key = current ? value : code.size() == 5 ? kFiveDigitBase + value : value;
+  const uint32_t divisor = current ? kNewDivisor : kOldDivisor;
+  const uint32_t bucket = key / divisor;
+  const auto low = static_cast<uint8_t>(key % divisor);
+  const size_t first = hits.size();
+  for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
+    const Entry& e = b.entries[k];
+    if (e.low != low) continue;
+    if (auto added = AddHit(e.pos, input, e.city, hits, sjis); !added) return added.error();
+  }
+  SortHits(hits, first, sjis);
+  return true;
+}
+
+// The section lists each code's towns in list order already. Each record
+// is checked against the code: a damaged section can miss a town, never
+// show a wrong one.
+Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const {
+  const uint32_t bucket = code / kSectionDivisor;
+  const auto low = static_cast<int16_t>(code % kSectionDivisor);
+  const auto to = static_cast<uint32_t>(ReadI32(section_ + 4 * (bucket + 1)));
+  auto lowAt = [&](uint32_t k) { return ReadI16(sectionEntries_ + size_t{k} * kSectionEntry); };
+  // Entries are sorted by code: the first of this one by halving.
+  uint32_t from = static_cast<uint32_t>(ReadI32(section_ + 4 * bucket)), count = to - from;
+  while (count > 0) {
+    const uint32_t half = count / 2;
+    if (lowAt(from + half) < low) {
+      from += half + 1;
+      count -= half + 1;
+    } else {
+      count = half;
+    }
+  }
+  for (uint32_t k = from; k < to && lowAt(k) == low; ++k) {
+    const uint8_t* entry = sectionEntries_ + size_t{k} * kSectionEntry;
+    const int32_t pos = ReadI32(entry + 2);
+    TownHead head;
+    if (const uint8_t* bytes = file_->MemoryAt(pos, kTownFixed)) {
+      head = DicFile::ParseTownHead(bytes);
+    } else {
+      auto read = file_->ReadTownHead(pos);
+      if (!read) return read.error();
+      head = *read;
+    }
+    const auto codes = DecodeCodes(head);
+    if (!codes || static_cast<uint32_t>(codes->current) != code || head.CityNo <= 0) continue;
+    const uint16_t city = cityOfNo_[static_cast<size_t>(head.CityNo)];
+    if (city == 0) continue;
+    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, sjis); !added) return added.error();
+  }
+  return true;
+}
+
 Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vector<std::string>& codes) const {
-  struct Hit {
-    uint32_t town;
-    std::string name;  // Shift-JIS
-    bool office;
-  };
-  std::vector<std::vector<Hit>> hitsOf(codes.size());
-  size_t names = 0;
+  std::vector<std::vector<CodeMatch>> out(codes.size());
+  auto found = ForEachMatch(codes, [&](size_t i, const MatchView& m) {
+    out[i].push_back({std::string(m.newCode), std::string(m.oldCode), std::string(m.pref), std::string(m.city),
+                      std::string(m.town), m.office});
+  });
+  if (!found) return found.error();
+  return out;
+}
+
+Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
+                                     const std::function<void(size_t, const MatchView&)>& fn) const {
+  // The hits of all codes in one list, their names in one buffer.
+  std::vector<Hit> hits;
+  std::string sjis;  // the names, one after the other
   for (size_t c = 0; c < codes.size(); ++c) {
     const std::string& code = codes[c];
     if (code.size() != 3 && code.size() != 5 && code.size() != 7) continue;
+    if (!std::all_of(code.begin(), code.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) continue;
+    const auto input = static_cast<uint32_t>(c);
     uint32_t value = 0;
-    bool digits = true;
-    for (char ch : code) {
-      digits = digits && ch >= '0' && ch <= '9';
-      value = value * 10 + static_cast<uint32_t>(ch - '0');
-    }
-    if (!digits) continue;
-    const bool current = code.size() == 7;
-    const Buckets& buckets = current ? NewBuckets() : OldBuckets();
-    const uint32_t key = current ? value : code.size() == 5 ? kFiveDigitBase + value : value;
-    const uint32_t bucket = current ? key / kNewDivisor : key;
-    std::vector<Hit>& hits = hitsOf[c];
-    for (uint32_t k = buckets.offsets[bucket]; k < buckets.offsets[bucket + 1]; ++k) {
-      if (buckets.order[k].code != key) continue;
-      const uint32_t i = buckets.order[k].town;
-      const Town& t = towns_[i];
-      auto field = file_->Peek(t.pos + kTownFixed, kTownNameField);
-      if (!field) return field.error();
-      const std::string_view bytes(reinterpret_cast<const char*>(*field), kTownNameField);
-      auto name = ExpandText(bytes, t.nameLength);
-      if (!name) return name.error();
-      hits.push_back({i, std::move(*name), IsOfficeName(bytes, t.nameLength)});
-    }
-    // The search's list order: the Shift-JIS bytes of "prefecture city town".
-    if (hits.size() > 1) {
-      auto sortKey = [&](const Hit& h) {
-        const Town& t = towns_[h.town];
-        return prefs_[t.pref].sjis + " " + cities_[t.city].sjis + " " + h.name;
-      };
-      std::stable_sort(hits.begin(), hits.end(), [&](const Hit& a, const Hit& b) { return sortKey(a) < sortKey(b); });
-    }
-    names += hits.size();
+    for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
+    auto found =
+        section_ && code.size() == 7 ? FindInSection(value, input, hits, sjis) : FindInBuckets(code, input, hits, sjis);
+    if (!found) return found.error();
   }
-  std::vector<std::string_view> sjis;
-  sjis.reserve(names);
-  for (const auto& hits : hitsOf) {
-    for (const Hit& h : hits) sjis.push_back(h.name);
+  std::string town;
+  for (const Hit& hit : hits) {
+    Named& city = cities_[hit.city];
+    if (city.utf8.empty() && !city.sjis.empty()) decoder_.Append(city.utf8, city.sjis);
+    town.clear();
+    decoder_.Append(town, std::string_view(sjis).substr(hit.nameStart, hit.nameEnd - hit.nameStart));
+    const std::string newCode = CurrentCodeText(hit.head), oldCode = FormerCodeText(hit.head);
+    fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, city.utf8, town, hit.office});
   }
-  auto utf8 = platform::SjisToUtf8Batch(sjis);
-  std::vector<std::vector<CodeMatch>> out(codes.size());
-  size_t n = 0;
-  for (size_t c = 0; c < codes.size(); ++c) {
-    for (const Hit& h : hitsOf[c]) {
-      const Town& t = towns_[h.town];
-      TownHead head;
-      head.CodeNumber = t.codeNumber;
-      head.OldCodeTail = t.oldCodeTail;
-      out[c].push_back({CurrentCodeText(head), FormerCodeText(head), prefs_[t.pref].utf8, cities_[t.city].utf8,
-                        std::move(utf8[n++]), h.office});
+  return true;
+}
+
+Result<std::string> CodeIndex::MakeCodeSection() const {
+  auto buckets = NewBuckets();
+  if (!buckets) return buckets.error();
+  const Buckets& b = **buckets;
+  std::string out;
+  AppendI32(out, kSectionBuckets);
+  const size_t offsets = out.size();
+  out.append(4 * (kSectionBuckets + 1), '\0');
+  uint32_t written = 0;
+  std::vector<Hit> hits;
+  std::string sjis;
+  for (uint32_t code = 0; code < 10000000; ++code) {
+    if (code % kSectionDivisor == 0) PatchI32(out, offsets + 4 * (code / kSectionDivisor), written);
+    const uint32_t bucket = code / kNewDivisor;
+    if (b.offsets[bucket] == b.offsets[bucket + 1]) {
+      code += kNewDivisor - 1 - code % kNewDivisor;  // an empty bucket: on to the next
+      continue;
+    }
+    hits.clear();
+    sjis.clear();
+    for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
+      const Entry& e = b.entries[k];
+      if (e.low != code % kNewDivisor) continue;
+      if (auto added = AddHit(e.pos, 0, e.city, hits, sjis); !added) return added.error();
+    }
+    SortHits(hits, 0, sjis);
+    for (const Hit& h : hits) {
+      AppendI16(out, static_cast<int>(code % kSectionDivisor));
+      AppendI32(out, h.pos);
+      ++written;
     }
   }
+  PatchI32(out, offsets + 4 * kSectionBuckets, written);
   return out;
 }
 

@@ -1,16 +1,21 @@
 // Many codes in one process (a file of codes, a spreadsheet column): the
-// dictionary is read into memory once and its codes put into buckets, so a
-// lookup reads only the records of its code. The window keeps its
-// open-read-close search.
+// dictionary is mapped into memory once and a lookup reads only the
+// records of its code. Current codes are found through the code section
+// the builder writes after the records; a file without one, and former
+// codes, get buckets made in memory when the first code of their kind is
+// looked up. The window keeps its open-read-close search.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dict/reader.h"
+#include "platform/sjis.h"
 
 namespace kovant::dict {
 
@@ -21,49 +26,92 @@ struct CodeMatch {
   bool office = false;
 };
 
+// The same as views, valid during the call that gives them.
+struct MatchView {
+  std::string_view newCode, oldCode, pref, city, town;
+  bool office = false;
+};
+
+inline constexpr std::string_view kCodeSectionTag = "CODE";
+
 class CodeIndex {
  public:
   static Result<CodeIndex> Build(const std::string& dictionaryPath);
+  // Over a dictionary already open (the builder's bytes). withSection false
+  // leaves a code section unread, as a file without one.
+  static Result<CodeIndex> Build(std::unique_ptr<DicFile> dic, bool withSection = true);
 
   // The towns of a current 7-digit or a former 3- or 5-digit code (ASCII
   // digits, as the search checks them), in the search's list order.
   Result<std::vector<CodeMatch>> Find(std::string_view code) const;
 
-  // The same for many codes, with one text conversion for all their names
-  // (a conversion call costs more than the lookup).
+  // The same for many codes.
   Result<std::vector<std::vector<CodeMatch>>> FindMany(const std::vector<std::string>& codes) const;
 
+  // Calls fn(i, town) for each town of each code codes[i], in the order of
+  // the codes and each code's towns in list order, with nothing kept
+  // between calls: a batch of thousands allocates next to nothing.
+  Result<bool> ForEachMatch(const std::vector<std::string>& codes,
+                            const std::function<void(size_t, const MatchView&)>& fn) const;
+
+  // The code section for this dictionary: every current code's towns in
+  // list order, by code.
+  Result<std::string> MakeCodeSection() const;
+
+  bool HasCodeSection() const { return section_ != nullptr; }
+
  private:
-  struct Town {
-    int32_t codeNumber;
-    int32_t pos;    // of the record, for its name
-    uint32_t code;  // the current code, codeNumber's last seven digits
-    uint32_t city;  // index into cities_
-    int16_t oldCodeTail;
+  struct City {
+    int16_t cityNo;
+    int32_t townListPos;
     uint8_t pref;  // index into prefs_
-    uint8_t nameLength;
   };
   struct Named {
     std::string utf8, sjis;
   };
-  // Towns by key: buckets [offsets[k], offsets[k+1]) of order, file order
-  // within. Made when the first code of their kind is looked up.
+  // Towns by key: bucket b is entries [offsets[b], offsets[b+1]), file order
+  // within; a bucket is scanned without touching the records. Made by two
+  // walks over the mapped file (count, then place), which touch far less
+  // fresh memory than a copy of every town would. Within a bucket only the
+  // key's last digits differ, so an entry holds just those.
   struct Entry {
-    uint32_t code;  // the whole key, so a bucket is scanned without touching the towns
-    uint32_t town;
+    int32_t pos;    // of the town record
+    uint16_t city;  // index into cities_
+    uint8_t low;    // the key modulo the bucket divisor
   };
   struct Buckets {
     std::vector<uint32_t> offsets;
-    std::vector<Entry> order;
-    template <typename KeyOf>
-    void Fill(const std::vector<Town>& towns, size_t keys, uint32_t divisor, KeyOf keyOf);
+    std::vector<Entry> entries;
   };
-  const Buckets& NewBuckets() const;
-  const Buckets& OldBuckets() const;
+  // A town found, its name in a shared Shift-JIS buffer.
+  struct Hit {
+    uint32_t input;
+    uint16_t city;
+    bool office;
+    TownHead head;
+    int32_t pos;
+    uint32_t nameStart, nameEnd;  // in the buffer
+  };
+  template <typename Fn>
+  Result<bool> ForEachTown(Fn&& fn) const;
+  template <typename KeyOf>
+  Result<Buckets> Fill(size_t buckets, uint32_t divisor, KeyOf keyOf) const;
+  Result<const Buckets*> NewBuckets() const;
+  Result<const Buckets*> OldBuckets() const;
+  Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string& sjis) const;
+  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
+  Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
+  void SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const;
+
   std::unique_ptr<DicFile> file_;
-  std::vector<Named> prefs_, cities_;
-  std::vector<Town> towns_;
-  mutable Buckets byNew_, byOld_;
+  std::vector<Named> prefs_;
+  mutable std::vector<Named> cities_;  // utf8 made when first shown
+  std::vector<City> cityList_;         // parallel to cities_
+  std::vector<uint16_t> cityOfNo_;     // CityNo -> index into cities_ + 1; 0: none
+  const uint8_t* section_ = nullptr;   // the code section's bucket offsets, in the mapping
+  const uint8_t* sectionEntries_ = nullptr;
+  mutable std::optional<Buckets> byNew_, byOld_;
+  mutable platform::SjisDecoder decoder_;  // kept from batch to batch
 };
 
 }  // namespace kovant::dict

@@ -1,5 +1,7 @@
 #include "dict/codeinput.h"
 
+#include <algorithm>
+
 #include "dict/search.h"
 #include "platform/sjis.h"
 
@@ -33,6 +35,8 @@ bool IsDropped(char32_t c) {
 }  // namespace
 
 std::string NormalizeCodeInput(std::string_view utf8) {
+  // Most codes of a batch come as plain digits already.
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return c >= '0' && c <= '9'; })) return std::string(utf8);
   std::string out;
   out.reserve(utf8.size());
   char32_t previous = 0;  // the code point before this one, kept or not
@@ -55,6 +59,9 @@ std::string NormalizeCodeInput(std::string_view utf8) {
 }
 
 size_t CharacterCount(std::string_view utf8) {
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    return utf8.size();
+  }
   size_t count = 0;
   for (size_t i = 0, n = 0; i < utf8.size(); i += n) {
     platform::DecodeUtf8At(utf8, i, &n);

@@ -28,10 +28,16 @@ constexpr int kTownFixed = 9, kTownNameField = 80;
 
 // Field offsets within each record.
 namespace header {
-constexpr size_t kVersion = 0;                         // Long
+constexpr size_t kVersion = 0;  // Long
+// The reserved bytes: when they begin with kSectionMagic, a table of the
+// sections after the records (see sections.h); zero otherwise.
+constexpr size_t kSectionMagic = 4;                    // 4 bytes
+constexpr size_t kSectionTable = 8;                    // Long: position of the table
+constexpr size_t kSectionCount = 12;                   // Long: its entries
 constexpr size_t kDataDate = 16, kDataDateWidth = 20;  // text, NUL-padded
 constexpr size_t kDescription = 36, kDescriptionWidth = 64;
 static_assert(kDescription + kDescriptionWidth == kHeaderSize);
+static_assert(kSectionCount + 4 == kDataDate);
 }  // namespace header
 namespace pref {
 constexpr size_t kPrefNo = 0;       // byte, 1..47

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -59,17 +60,13 @@ Result<std::unique_ptr<DicFile>> DicFile::OpenWhole(const std::string& path) {
   DicFile& d = **dic;
   // No real dictionary comes near this; a crafted one must not take the memory.
   if (d.size_ > (int64_t{256} << 20)) return Error{"辞書が大きすぎます。"};
-  d.whole_.resize(static_cast<size_t>(d.size_));
-  for (size_t got = 0; got < d.whole_.size();) {
-    ssize_t n = pread(d.fd_, d.whole_.data() + got, d.whole_.size() - got, static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return Error{platform::SystemErrorText(errno)};
-    if (n == 0) {
-      d.whole_.resize(got);  // shorter than when opened: the rest reads as zero
-      d.size_ = static_cast<int64_t>(got);
-      break;
-    }
-    got += static_cast<size_t>(n);
+  // Mapped, not read: the pages come from the page cache as they are
+  // touched, which costs a fraction of copying them into fresh memory.
+  if (d.size_ > 0) {
+    void* map = mmap(nullptr, static_cast<size_t>(d.size_), PROT_READ, MAP_PRIVATE, d.fd_, 0);
+    if (map == MAP_FAILED) return Error{platform::SystemErrorText(errno)};
+    d.whole_ = static_cast<const uint8_t*>(map);
+    d.mapped_ = true;
   }
   d.inMemory_ = true;
   return dic;
@@ -79,7 +76,17 @@ DicFile::DicFile(int fd, int64_t size) : fd_(fd), size_(size), arena_(new uint8_
   for (int i = 0; i < kBlocks; ++i) blocks_[i].bytes = arena_.get() + i * kBlockSize;
 }
 
-DicFile::~DicFile() { close(fd_); }
+std::unique_ptr<DicFile> DicFile::FromBytes(std::string_view bytes) {
+  std::unique_ptr<DicFile> d(new DicFile(-1, static_cast<int64_t>(bytes.size())));
+  d->whole_ = reinterpret_cast<const uint8_t*>(bytes.data());
+  d->inMemory_ = true;
+  return d;
+}
+
+DicFile::~DicFile() {
+  if (mapped_) munmap(const_cast<uint8_t*>(whole_), static_cast<size_t>(size_));
+  if (fd_ >= 0) close(fd_);
+}
 
 Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
   Block* victim = &blocks_[0];
@@ -114,7 +121,7 @@ Result<bool> DicFile::ReadAt(int64_t pos, size_t n, uint8_t* out) {
   int64_t offset = pos - 1;
   if (inMemory_) {
     const size_t have = offset < size_ ? std::min(n, static_cast<size_t>(size_ - offset)) : 0;
-    if (have > 0) std::memcpy(out, whole_.data() + offset, have);
+    if (have > 0) std::memcpy(out, whole_ + offset, have);
     std::memset(out + have, 0, n - have);
     return true;
   }
@@ -138,7 +145,7 @@ Result<bool> DicFile::ReadAt(int64_t pos, size_t n, uint8_t* out) {
 
 Result<const uint8_t*> DicFile::Peek(int64_t pos, size_t n) {
   if (inMemory_ && pos >= 1 && n <= kMaxPeek && pos - 1 + static_cast<int64_t>(n) <= size_) {
-    return reinterpret_cast<const uint8_t*>(whole_.data()) + (pos - 1);
+    return whole_ + (pos - 1);
   }
   if (pos >= 1 && n <= kMaxPeek && pos - 1 + static_cast<int64_t>(n) <= size_) {
     int64_t offset = pos - 1, index = offset / kBlockSize;
@@ -191,15 +198,6 @@ Result<CityRecord> DicFile::ReadCity(int64_t pos) {
   return rec;
 }
 
-TownHead DicFile::ParseTownHead(const uint8_t* b) {
-  TownHead rec;
-  rec.CityNo = ReadI16(b + town::kCityNo);
-  rec.OldCodeTail = ReadI16(b + town::kOldCodeTail);
-  rec.CodeNumber = ReadI32(b + town::kCodeNumber);
-  rec.NameLength = b[town::kNameLength];
-  return rec;
-}
-
 Result<TownHead> DicFile::ReadTownHead(int64_t pos) {
   auto p = Peek(pos, kTownFixed);
   if (!p) return p.error();
@@ -219,7 +217,11 @@ Result<LoadedDictionary> LoadDictionary(const std::string& dictionaryPath) {
   BuildCodeTable();
   auto file = DicFile::Open(dictionaryPath);
   if (!file) return file.error();
-  DicFile& dic = **file;
+  return LoadDictionary(**file);
+}
+
+Result<LoadedDictionary> LoadDictionary(DicFile& dic) {
+  BuildCodeTable();
   LoadedDictionary loaded;
   auto header = dic.ReadHeader();
   if (!header) return header.error();

@@ -21,9 +21,15 @@ class DicFile {
  public:
   // Never creates the file; a missing file is an error.
   static Result<std::unique_ptr<DicFile>> Open(const std::string& path);
-  // The same, with the whole file read into memory at once: for reading
-  // every record (a batch index), where block reads would dominate.
+  // The same, with the whole file mapped into memory at once: for reading
+  // every record (a batch index), where block reads would dominate. The
+  // file must not shrink while it is open (the updater replaces it by
+  // renaming, which leaves the mapped copy whole); a program using this
+  // turns the bus error of a shrunken file into an error exit of its own.
   static Result<std::unique_ptr<DicFile>> OpenWhole(const std::string& path);
+  // The bytes of a dictionary not yet written (the builder's own check);
+  // they must outlive the DicFile.
+  static std::unique_ptr<DicFile> FromBytes(std::string_view bytes);
   ~DicFile();
   DicFile(const DicFile&) = delete;
   DicFile& operator=(const DicFile&) = delete;
@@ -44,11 +50,17 @@ class DicFile {
   // The n bytes at pos straight from memory after OpenWhole, or nullptr
   // (not in memory, or not all inside the file).
   const uint8_t* MemoryAt(int64_t pos, size_t n) const {
-    return inMemory_ && pos >= 1 && pos - 1 + static_cast<int64_t>(n) <= size_
-               ? reinterpret_cast<const uint8_t*>(whole_.data()) + (pos - 1)
-               : nullptr;
+    return inMemory_ && pos >= 1 && pos - 1 + static_cast<int64_t>(n) <= size_ ? whole_ + (pos - 1) : nullptr;
   }
-  static TownHead ParseTownHead(const uint8_t* bytes);
+  // Inline: the batch index parses every town of the country twice.
+  static TownHead ParseTownHead(const uint8_t* b) {
+    TownHead rec;
+    rec.CityNo = ReadI16(b + town::kCityNo);
+    rec.OldCodeTail = ReadI16(b + town::kOldCodeTail);
+    rec.CodeNumber = ReadI32(b + town::kCodeNumber);
+    rec.NameLength = b[town::kNameLength];
+    return rec;
+  }
 
   // n bytes (at most kMaxPeek) from pos, valid until the next read.
   static constexpr size_t kMaxPeek = 128;
@@ -70,7 +82,8 @@ class DicFile {
   Block blocks_[kBlocks];
   std::unique_ptr<uint8_t[]> arena_;
   uint8_t scratch_[kMaxPeek];
-  std::string whole_;  // the file, for OpenWhole
+  const uint8_t* whole_ = nullptr;  // the mapped file, for OpenWhole, or FromBytes' bytes
+  bool mapped_ = false;
   bool inMemory_ = false;
 };
 
@@ -99,6 +112,7 @@ struct LoadedDictionary {
 // The data side of loading: checks the file, reads the header and the 47
 // prefecture records. The error's description is for ReadErrorMessage.
 Result<LoadedDictionary> LoadDictionary(const std::string& dictionaryPath);
+Result<LoadedDictionary> LoadDictionary(DicFile& dic);
 
 // "KOVANT.DIC" in the given folder.
 std::string DictionaryPathIn(const std::string& folder);

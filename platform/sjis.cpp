@@ -90,19 +90,20 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
   // byte that would swallow the separator, would shift every later text,
   // so such bytes go in as "?" (they are broken text anyway).
   for (auto s : sjis) {
+    // Whole runs of sound text are copied at once; a batch is thousands of
+    // names.
+    size_t run = 0;
     for (size_t i = 0; i < s.size(); ++i) {
       const auto c = static_cast<unsigned char>(s[i]);
-      if (IsSjisLeadByte(c)) {
-        if (i + 1 < s.size() && s[i + 1] != '\n') {
-          joined.append(s.substr(i, 2));
-          ++i;
-        } else {
-          joined += '?';
-        }
-      } else {
-        joined += c == '\n' ? '?' : static_cast<char>(c);
+      if (IsSjisLeadByte(c) && i + 1 < s.size() && s[i + 1] != '\n') {
+        ++i;
+      } else if (IsSjisLeadByte(c) || c == '\n') {
+        joined.append(s.substr(run, i - run));
+        joined += '?';
+        run = i + 1;
       }
     }
+    joined.append(s.substr(run));
     joined += '\n';
   }
   std::string utf8 = SjisToUtf8(joined);
@@ -116,6 +117,47 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
     start = nl + 1 > utf8.size() ? utf8.size() : nl + 1;
   }
   return out;
+}
+
+namespace {
+// Lead bytes 0x81..0x9F and 0xE0..0xFC as 0..59.
+constexpr size_t kLeadBytes = 60;
+size_t LeadRank(unsigned char c) { return c <= 0x9F ? c - 0x81 : c - 0xE0 + 0x1F; }
+}  // namespace
+
+SjisDecoder::SjisDecoder() : singles_(256), doubles_(kLeadBytes * 256) {}
+
+const SjisDecoder::Char& SjisDecoder::Lookup(std::string_view sjisChar, Char& slot) {
+  if (slot.length != 0) return slot;
+  const std::string utf8 = SjisToUtf8(sjisChar);
+  size_t n = 0;
+  // One character back, and not the mark of a bad byte: anything else is
+  // left to a whole conversion, which then gives the same.
+  if (utf8.empty() || utf8.size() > 4 || DecodeUtf8At(utf8, 0, &n) == U'\uFFFD' || n != utf8.size()) {
+    slot.length = kIrregular;
+  } else {
+    utf8.copy(slot.bytes, utf8.size());
+    slot.length = static_cast<uint8_t>(utf8.size());
+  }
+  return slot;
+}
+
+void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
+  const size_t start = utf8.size();
+  utf8.reserve(start + sjis.size() * 3 / 2 + 4);  // two bytes become three
+  for (size_t i = 0; i < sjis.size();) {
+    const auto c = static_cast<unsigned char>(sjis[i]);
+    const bool pair = IsSjisLeadByte(c) && i + 1 < sjis.size();
+    Char& slot = pair ? doubles_[LeadRank(c) * 256 + static_cast<unsigned char>(sjis[i + 1])] : singles_[c];
+    const Char& ch = slot.length != 0 ? slot : Lookup(sjis.substr(i, pair ? 2 : 1), slot);
+    if (ch.length == kIrregular) {
+      utf8.resize(start);
+      utf8 += SjisToUtf8(sjis);
+      return;
+    }
+    utf8.append(ch.bytes, ch.length);
+    i += pair ? 2 : 1;
+  }
 }
 
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy) {

@@ -1,6 +1,7 @@
 // Shift-JIS (code page 932) <-> UTF-8 through iconv.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,24 @@ std::string SjisToUtf8(std::string_view sjis);
 // that dominates for short names). One text in, one text out, whatever the
 // bytes: a line feed or a lead byte without its trail byte becomes "?".
 std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis);
+
+// Shift-JIS to UTF-8 for many short texts (the names of a batch): each
+// character goes through iconv once and is remembered, since a conversion
+// call costs more than a name. Appends exactly what SjisToUtf8 gives.
+class SjisDecoder {
+ public:
+  SjisDecoder();
+  void Append(std::string& utf8, std::string_view sjis);
+
+ private:
+  struct Char {
+    char bytes[4];
+    uint8_t length;  // 0: not converted yet; kIrregular: the text goes to SjisToUtf8 whole
+  };
+  static constexpr uint8_t kIrregular = 0xFF;
+  const Char& Lookup(std::string_view sjisChar, Char& slot);
+  std::vector<Char> singles_, doubles_;  // by byte; by lead byte's rank and trail byte
+};
 
 // Characters without a CP932 form become "?" and set *lossy when given.
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy = nullptr);

@@ -5,6 +5,8 @@
 #include <set>
 
 #include "dict/codec.h"
+#include "dict/codeindex.h"
+#include "dict/sections.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "platform/files.h"
@@ -16,6 +18,10 @@ using namespace kovant;
 using namespace kovant::test;
 
 namespace {
+
+int32_t ReadI32At(const std::string& bytes, size_t offset) {
+  return dict::ReadI32(reinterpret_cast<const uint8_t*>(bytes.data()) + offset);
+}
 
 tools::KenRow Row(std::string lg, std::string oldCode, std::string newCode, std::string pref, std::string city,
                   std::string town) {
@@ -247,6 +253,86 @@ TEST(BuildDictionary, SampleRoundTrip) {
     }
   }
   EXPECT_EQ(walked, expected);
+}
+
+// The code section after the records: found through the header, answering
+// as buckets made in memory do; a table that points outside the file is a
+// read error, and an entry that points at the wrong town finds nothing
+// rather than that town.
+TEST(BuildDictionary, TheCodeSectionAnswersAsTheRecordsAndIsChecked) {
+  const auto towns = TownsOf(SamplePath());
+  tools::BuildReport report;
+  auto built = tools::BuildDictionary(towns, {"2026-01-01", "test"}, report);
+  ASSERT_TRUE(built.ok());
+  EXPECT_GT(report.sectionBytes, 40000u);
+  const std::string bytes = *built;
+  std::vector<std::string> codes;
+  for (const auto& t : towns) codes.push_back(t.newCode);
+  codes.push_back("9999999");
+  auto answers = [&](const std::string& file, bool withSection, bool* hadSection = nullptr) {
+    auto index = dict::CodeIndex::Build(dict::DicFile::FromBytes(file), withSection);
+    EXPECT_TRUE(index.ok()) << (index.ok() ? "" : index.error().description);
+    if (!index.ok()) return std::vector<std::vector<dict::CodeMatch>>{};
+    if (hadSection) *hadSection = index->HasCodeSection();
+    auto found = index->FindMany(codes);
+    EXPECT_TRUE(found.ok());
+    return found.ok() ? *found : std::vector<std::vector<dict::CodeMatch>>{};
+  };
+  auto text = [](const std::vector<std::vector<dict::CodeMatch>>& found) {
+    std::string t;
+    for (const auto& matches : found) {
+      for (const auto& m : matches) t += m.newCode + " " + m.pref + m.city + m.town + "\n";
+      t += "--\n";
+    }
+    return t;
+  };
+  bool hadSection = false;
+  const std::string inMemory = text(answers(bytes, false)), viaSection = text(answers(bytes, true, &hadSection));
+  EXPECT_TRUE(hadSection);
+  EXPECT_EQ(viaSection, inMemory);
+  EXPECT_NE(inMemory.find("100-0001 東京都千代田区千代田\n"), std::string::npos);
+
+  // A file whose reserved bytes are zero, as every older one: no section.
+  std::string plain = bytes;
+  plain.replace(dict::header::kSectionMagic, 12, 12, '\0');
+  EXPECT_EQ(text(answers(plain, true, &hadSection)), inMemory);
+  EXPECT_FALSE(hadSection);
+
+  auto refused = [](std::string file) { return !dict::CodeIndex::Build(dict::DicFile::FromBytes(file)).ok(); };
+  std::string outside = bytes;
+  dict::PatchI32(outside, dict::header::kSectionTable, static_cast<int64_t>(bytes.size()));
+  EXPECT_TRUE(refused(outside));
+  std::string tooMany = bytes;
+  dict::PatchI32(tooMany, dict::header::kSectionCount, 1000);
+  EXPECT_TRUE(refused(tooMany));
+  auto dic = dict::DicFile::FromBytes(bytes);
+  auto sections = dict::ReadSectionTable(*dic);
+  ASSERT_TRUE(sections.ok());
+  const dict::Section* code = dict::FindSection(*sections, dict::kCodeSectionTag);
+  ASSERT_NE(code, nullptr);
+  std::string longer = bytes;  // the section claims bytes past the end
+  const size_t entry = static_cast<size_t>(ReadI32At(bytes, dict::header::kSectionTable) - 1);
+  dict::PatchI32(longer, entry + 8, code->length + 1000000);
+  EXPECT_TRUE(refused(longer));
+
+  // Every entry pointed at one town: only that town's own code finds it,
+  // and no other code finds anything.
+  std::string lying = bytes;
+  const size_t entries = static_cast<size_t>(code->pos - 1) + 4 + 4 * 10001;
+  const int32_t first = ReadI32At(lying, entries + 2);
+  for (size_t e = entries; e < static_cast<size_t>(code->pos - 1 + code->length); e += 6) {
+    dict::PatchI32(lying, e + 2, first);
+  }
+  const auto lied = answers(lying, true);
+  size_t shown = 0;
+  for (size_t c = 0; c < lied.size(); ++c) {
+    for (const auto& m : lied[c]) {
+      EXPECT_EQ(m.newCode.substr(0, 3) + m.newCode.substr(4), codes[c]);
+      ++shown;
+    }
+  }
+  EXPECT_GE(shown, 1u);
+  EXPECT_LE(shown, 3u);  // the town's code may be asked for more than once
 }
 
 TEST(ReadInputFile, ReadsZipAndRefusesGarbage) {

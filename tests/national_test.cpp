@@ -156,12 +156,18 @@ TEST_P(NationalChecks, WalkListsEachPrefecturesCities) {
 }
 
 // The batch index answers exactly as the search and the pick do, in the
-// same order: random current codes, every 3-digit former code and a share
-// of the 5-digit ones, and codes nobody has.
+// same order, through the code section and through buckets made in memory
+// (a file without the section): random current codes, every 3-digit former
+// code and a share of the 5-digit ones, and codes nobody has.
 TEST_P(NationalChecks, TheBatchIndexAnswersAsTheSearch) {
   NATIONAL(n);
-  auto index = dict::CodeIndex::Build(n.path);
-  ASSERT_TRUE(index.ok()) << index.error().description;
+  auto withSection = dict::CodeIndex::Build(n.path);
+  ASSERT_TRUE(withSection.ok()) << withSection.error().description;
+  ASSERT_TRUE(withSection->HasCodeSection());
+  auto whole = dict::DicFile::OpenWhole(n.path);
+  ASSERT_TRUE(whole.ok());
+  auto inMemory = dict::CodeIndex::Build(std::move(*whole), false);
+  ASSERT_TRUE(inMemory.ok());
   std::set<std::string> codes = {"0000000", "9999999", "999", "99999"};
   std::mt19937 rng(7);
   std::uniform_int_distribution<size_t> pick(0, n.towns.size() - 1);
@@ -170,19 +176,21 @@ TEST_P(NationalChecks, TheBatchIndexAnswersAsTheSearch) {
     if (t.oldCode.size() == 3 || pick(rng) % 40 == 0) codes.insert(t.oldCode);
   }
   std::vector<std::string> all(codes.begin(), codes.end());
-  auto found = index->FindMany(all);
-  ASSERT_TRUE(found.ok());
-  for (size_t c = 0; c < all.size(); ++c) {
-    auto outcome = dict::SearchPostalCode(n.path, n.table, all[c]);
-    ASSERT_FALSE(outcome.readError);
-    const auto& got = (*found)[c];
-    ASSERT_EQ(got.size(), outcome.rows.size()) << all[c];
-    for (size_t r = 0; r < got.size(); ++r) {
-      auto picked = dict::ShowPickedResult(n.path, outcome.rows[r], "");
-      ASSERT_TRUE(picked.ok());
-      EXPECT_EQ(got[r].newCode, picked->NewCode) << all[c];
-      EXPECT_EQ(got[r].oldCode, picked->OldCode) << all[c];
-      EXPECT_EQ(got[r].pref + " " + got[r].city + " " + got[r].town, outcome.rows[r].text) << all[c];
+  for (const dict::CodeIndex* index : {&*withSection, &*inMemory}) {
+    auto found = index->FindMany(all);
+    ASSERT_TRUE(found.ok());
+    for (size_t c = 0; c < all.size(); ++c) {
+      auto outcome = dict::SearchPostalCode(n.path, n.table, all[c]);
+      ASSERT_FALSE(outcome.readError);
+      const auto& got = (*found)[c];
+      ASSERT_EQ(got.size(), outcome.rows.size()) << all[c];
+      for (size_t r = 0; r < got.size(); ++r) {
+        auto picked = dict::ShowPickedResult(n.path, outcome.rows[r], "");
+        ASSERT_TRUE(picked.ok());
+        EXPECT_EQ(got[r].newCode, picked->NewCode) << all[c];
+        EXPECT_EQ(got[r].oldCode, picked->OldCode) << all[c];
+        EXPECT_EQ(got[r].pref + " " + got[r].city + " " + got[r].town, outcome.rows[r].text) << all[c];
+      }
     }
   }
 }

@@ -9,7 +9,9 @@
 #include <unordered_map>
 
 #include "dict/codec.h"
+#include "dict/codeindex.h"
 #include "dict/format.h"
+#include "dict/sections.h"
 #include "platform/sjis.h"
 
 namespace kovant::tools {
@@ -351,6 +353,22 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
   // The closing record ends the last chain (no city has number 0).
   out.append(kTownFixed, '\0');
   if (out.size() > 0x7FFFFFFF) return Error{"辞書が大きすぎます。"};
+
+  // After the records: the code index, made by reading the records back
+  // as every reader will.
+  std::string codeSection;
+  {
+    auto index = dict::CodeIndex::Build(dict::DicFile::FromBytes(out), false);
+    if (!index) return Error{"作った辞書を読めません: " + index.error().description};
+    auto made = index->MakeCodeSection();
+    if (!made) return made.error();
+    codeSection = std::move(*made);
+  }
+  report.sectionBytes = codeSection.size();
+  if (auto appended = dict::AppendSections(out, {{std::string(dict::kCodeSectionTag), std::move(codeSection)}});
+      !appended) {
+    return appended.error();
+  }
   return out;
 }
 

@@ -1,6 +1,7 @@
 // kovant-lookup: postal-code search, batch and column conversion, and the
 // address walk from the command line.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -47,7 +48,7 @@ constexpr const char* kSeveral = "複数";
 constexpr const char* kNone = "該当なし";
 constexpr const char* kInvalid = "不正";
 
-std::string JsonString(const std::string& s) {
+std::string JsonString(std::string_view s) {
   std::string out = "\"";
   for (unsigned char c : s) {
     if (c == '"' || c == '\\') {
@@ -86,14 +87,30 @@ class Out {
   bool failed_ = false;
 } out;
 
+// One output line's fields, viewed where they are kept.
 struct Line {
-  std::string newCode, oldCode, pref, city, town;
+  std::string_view newCode, oldCode, pref, city, town;
   bool office = false;  // an individual code of a large office
 };
 
-std::string TextLine(const Line& l, const std::string& note) {
-  return l.newCode + "\t" + l.oldCode + "\t" + l.pref + "\t" + l.city + "\t" + l.town +
-         (note.empty() ? "" : "\t" + note) + "\n";
+// Appends the tab-separated line: a batch writes thousands.
+void AppendTextLine(std::string& out, const Line& l, std::string_view note) {
+  for (std::string_view field : {l.newCode, l.oldCode, l.pref, l.city, l.town}) {
+    out.append(field);
+    out += '\t';
+  }
+  if (note.empty()) {
+    out.back() = '\n';
+  } else {
+    out.append(note);
+    out += '\n';
+  }
+}
+
+std::string TextLine(const Line& l, std::string_view note) {
+  std::string text;
+  AppendTextLine(text, l, note);
+  return text;
 }
 
 std::string JsonMatch(const Line& l) {
@@ -150,30 +167,30 @@ int Walk(const std::string& path, const dict::PrefectureTable& table, const std:
   for (const auto& t : towns.entries) {
     auto rec = TownAt(path, t.itemData);
     if (!rec) return ReadError(path, rec.error());
-    const Line line{dict::CurrentCodeText(*rec),
-                    dict::FormerCodeText(*rec),
+    const std::string newCode = dict::CurrentCodeText(*rec), oldCode = dict::FormerCodeText(*rec);
+    const Line line{newCode,
+                    oldCode,
                     pref.Name,
                     city->text,
-                    rec->NameLength == 0 ? std::string() : t.text,
+                    rec->NameLength == 0 ? std::string_view() : t.text,
                     dict::IsOfficeRecord(*rec)};
     out.Write(json ? JsonMatch(line) + "\n" : TextLine(line, line.office ? "事業所" : ""));
   }
   return towns.entries.empty() ? 1 : 0;
 }
 
-// The towns of each of many codes (an empty list for a code that is not
-// one), found one way or the other.
-using Matches = std::vector<std::vector<dict::CodeMatch>>;
-using Finder = std::function<dict::Result<Matches>(const std::vector<std::string>& codes)>;
+// The towns of many codes (none for a code that is not one), found one
+// way or the other: each(i, line) for each town of codes[i], in the order
+// of the codes.
+using Visit = std::function<void(size_t, const Line&)>;
+using Finder = std::function<dict::Result<bool>(const std::vector<std::string>& codes, const Visit& each)>;
 
 // Few codes: the window's own search, no index to build.
 Finder SearchFinder(const std::string& path, const dict::PrefectureTable& table) {
-  return [path, &table](const std::vector<std::string>& codes) -> dict::Result<Matches> {
-    Matches all;
-    for (const std::string& code : codes) {
-      std::vector<dict::CodeMatch>& matches = all.emplace_back();
-      if (code.empty()) continue;
-      auto outcome = dict::SearchPostalCode(path, table, code);
+  return [path, &table](const std::vector<std::string>& codes, const Visit& each) -> dict::Result<bool> {
+    for (size_t i = 0; i < codes.size(); ++i) {
+      if (codes[i].empty()) continue;
+      auto outcome = dict::SearchPostalCode(path, table, codes[i]);
       if (outcome.readError) return *outcome.readError;
       for (const auto& row : outcome.rows) {
         auto picked = dict::ShowPickedResult(path, row, "");
@@ -181,19 +198,21 @@ Finder SearchFinder(const std::string& path, const dict::PrefectureTable& table)
         auto rec = TownAt(path, row.itemData);
         if (!rec) return rec.error();
         size_t b1 = row.text.find(' '), b2 = row.text.find(' ', b1 + 1);
-        matches.push_back({picked->NewCode, picked->OldCode, picked->Address1, picked->Address2,
-                           row.text.substr(b2 + 1), dict::IsOfficeRecord(*rec)});
+        each(i, {picked->NewCode, picked->OldCode, picked->Address1, picked->Address2,
+                 std::string_view(row.text).substr(b2 + 1), dict::IsOfficeRecord(*rec)});
       }
     }
-    return all;
+    return true;
   };
 }
 
 Finder IndexFinder(const dict::CodeIndex& index) {
-  return [&index](const std::vector<std::string>& codes) { return index.FindMany(codes); };
+  return [&index](const std::vector<std::string>& codes, const Visit& each) {
+    return index.ForEachMatch(codes, [&](size_t i, const dict::MatchView& m) {
+      each(i, {m.newCode, m.oldCode, m.pref, m.city, m.town, m.office});
+    });
+  };
 }
-
-Line LineOf(const dict::CodeMatch& m) { return {m.newCode, m.oldCode, m.pref, m.city, m.town, m.office}; }
 
 // Input codes as typed: for each, a line per town or one line with its
 // status. Returns whether every one was found, or the read error.
@@ -207,25 +226,38 @@ dict::Result<bool> LookUp(const std::vector<std::string>& inputs, const Finder& 
     bad.push_back(problem.has_value());
     queries.push_back(problem ? std::string() : codes.back());
   }
-  auto found = find(queries);
-  if (!found) return found.error();
   bool all = true;
   std::string text;
-  for (size_t i = 0; i < inputs.size(); ++i) {
-    const auto& matches = (*found)[i];
-    all = all && !matches.empty();
-    const char* status = bad[i] ? kInvalid : matches.empty() ? kNone : matches.size() == 1 ? kFound : kSeveral;
+  text.reserve(inputs.size() * 80);  // about a line each
+  // The towns of input `next` arrive one by one; it is closed when a later
+  // input's town arrives or at the end. JSON holds them back, since the
+  // status (one town or several) comes first there.
+  size_t next = 0, count = 0;
+  std::string matchesJson;
+  auto close = [&] {
+    const char* status = bad[next] ? kInvalid : count == 0 ? kNone : count == 1 ? kFound : kSeveral;
+    all = all && count > 0;
     if (json) {
-      text += "{\"input\":" + JsonString(inputs[i]) + ",\"code\":" + JsonString(codes[i]) +
-              ",\"status\":" + JsonString(status) + ",\"matches\":[";
-      for (size_t m = 0; m < matches.size(); ++m) text += (m ? "," : "") + JsonMatch(LineOf(matches[m]));
-      text += "]}\n";
-    } else if (matches.empty()) {
-      text += TextLine({codes[i], "", "", "", "", false}, status);
-    } else {
-      for (const auto& m : matches) text += TextLine(LineOf(m), m.office ? "事業所" : "");
+      text += "{\"input\":" + JsonString(inputs[next]) + ",\"code\":" + JsonString(codes[next]) +
+              ",\"status\":" + JsonString(status) + ",\"matches\":[" + matchesJson + "]}\n";
+    } else if (count == 0) {
+      AppendTextLine(text, {codes[next], "", "", "", "", false}, status);
     }
-  }
+    ++next;
+    count = 0;
+    matchesJson.clear();
+  };
+  auto found = find(queries, [&](size_t i, const Line& line) {
+    while (next < i) close();
+    if (json) {
+      matchesJson += (count ? "," : "") + JsonMatch(line);
+    } else {
+      AppendTextLine(text, line, line.office ? "事業所" : "");
+    }
+    ++count;
+  });
+  if (!found) return found.error();
+  while (next < inputs.size()) close();
   out.Write(text);
   return all;
 }
@@ -293,7 +325,7 @@ std::vector<std::string> Columns(const Cell& cell, const std::vector<dict::CodeM
   return {CodeText(cell.code), pref, city, town, status};
 }
 
-constexpr size_t kChunk = 4096;  // rows looked up together
+constexpr size_t kChunk = 256;  // rows looked up together
 
 int ConvertColumn(const std::string& dicPath, const std::string& file, const ColumnOptions& options) {
   std::string text;
@@ -350,9 +382,21 @@ std::string DataDate(const std::string& path) {
   return header ? "辞書データ " + header->DataDate : "辞書を読めません";
 }
 
+// The batch index maps the dictionary: if the file is cut short while it is
+// mapped (not what the updater does: it renames a new file into place),
+// reading the lost pages raises SIGBUS. That ends the program as any other
+// read error does, with a message and status 2, not with a crash.
+void OnShrunkenDictionary(int) {
+  static const char kMessage[] = "kovant-lookup: 辞書が読み込み中に短くなりました。\n";
+  ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+  (void)ignored;
+  _exit(2);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::signal(SIGBUS, OnShrunkenDictionary);
   // Standard input read line by line in bulk, not in step with stdio.
   std::ios::sync_with_stdio(false);
   std::cin.tie(nullptr);

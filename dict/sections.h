@@ -1,0 +1,46 @@
+// Sections after the last record: data the record layouts have no room for
+// (a code index, the readings of names). The header's reserved bytes point
+// at a table of them; a reader that knows only the records never looks
+// there, and a file without them reads as before.
+//
+// Header bytes 4..15: "KVX1", the table's position (Long), its entry count
+// (Long). Each table entry is 12 bytes: a 4-letter tag, the section's
+// position (Long) and length (Long).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/reader.h"
+
+namespace kovant::dict {
+
+inline constexpr std::string_view kSectionMagicText = "KVX1";
+inline constexpr size_t kSectionEntrySize = 12;
+inline constexpr int32_t kMaxSections = 16;
+
+struct Section {
+  std::string tag;  // 4 ASCII letters
+  int64_t pos = 0;  // 1-based
+  int64_t length = 0;
+};
+
+// The sections a file lists: none for a file without the magic; an error
+// when the table or a section lies outside the file or over the header.
+Result<std::vector<Section>> ReadSectionTable(DicFile& dic);
+
+// The section with the tag, or nullptr.
+const Section* FindSection(const std::vector<Section>& sections, std::string_view tag);
+
+// Appends the sections and their table to the bytes of a built dictionary
+// and points its header at them.
+struct SectionBytes {
+  std::string tag;
+  std::string bytes;
+};
+Result<bool> AppendSections(std::string& dictionary, const std::vector<SectionBytes>& sections);
+
+}  // namespace kovant::dict
