@@ -16,6 +16,7 @@ struct ListEntry {
   std::string text;     // UTF-8, as shown
   std::string sortKey;  // the same text in Shift-JIS
   int32_t itemData = 0;
+  std::string readingKey = {};  // the reading, folded for the head search; "" without one
 };
 
 // Fills the text of every entry from its sortKey, in one conversion.

@@ -93,8 +93,9 @@ struct PrefectureRow {
   int32_t CityListPos = 0;
   uint8_t PrefixCount = 0;
   std::array<uint8_t, kMaxPrefixes> Prefixes{};
-  std::string Name;      // UTF-8, with its suffix ("青森県")
-  std::string NameSjis;  // the same in Shift-JIS
+  std::string Name;        // UTF-8, with its suffix ("青森県")
+  std::string NameSjis;    // the same in Shift-JIS
+  std::string ReadingKey;  // its reading folded for the head search; "" without one
 };
 
 struct PrefectureTable {

@@ -2,9 +2,31 @@
 
 #include "dict/chain.h"
 #include "dict/codec.h"
+#include "dict/reading.h"
+#include "dict/readings.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
+namespace {
+
+// The folded readings of listed records, when the file has them. A broken
+// readings section costs the head search its readings, not the walk.
+class ReadingLookup {
+ public:
+  explicit ReadingLookup(DicFile& dic) {
+    if (auto table = ReadingTable::Open(dic); table.ok() && table->Has()) table_ = std::move(*table);
+  }
+  std::string KeyOf(int64_t pos) const {
+    if (!table_) return {};
+    auto reading = table_->At(pos);
+    return reading.ok() ? FoldReading(*reading) : std::string();
+  }
+
+ private:
+  std::optional<ReadingTable> table_;
+};
+
+}  // namespace
 
 CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable& table, int prefNo) {
   CityListing out;
@@ -19,21 +41,23 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return finish(opened.error());
   std::optional<Error> failure;
-  auto walked = ForEachCity(
-      **opened, table.rows[static_cast<size_t>(prefNo - 1)].CityListPos, prefNo, [&](const CityRecord& city, int64_t) {
-        auto name = ExpandText(city.Name, city.NameLength);
-        if (!name) {
-          failure = name.error();
-          return false;
-        }
-        out.cityTable.push_back({city.CityNo, city.TownListPos});
-        out.entries.push_back({std::string(), std::move(name.value()), static_cast<int32_t>(out.cityTable.size())});
-        if (out.entries.size() > kMaxListRows) {
-          failure = Error{"市区町村が多すぎます（辞書が壊れています）。"};
-          return false;
-        }
-        return true;
-      });
+  const ReadingLookup reading(**opened);
+  auto walked = ForEachCity(**opened, table.rows[static_cast<size_t>(prefNo - 1)].CityListPos, prefNo,
+                            [&](const CityRecord& city, int64_t pos) {
+                              auto name = ExpandText(city.Name, city.NameLength);
+                              if (!name) {
+                                failure = name.error();
+                                return false;
+                              }
+                              out.cityTable.push_back({city.CityNo, city.TownListPos});
+                              out.entries.push_back({std::string(), std::move(name.value()),
+                                                     static_cast<int32_t>(out.cityTable.size()), reading.KeyOf(pos)});
+                              if (out.entries.size() > kMaxListRows) {
+                                failure = Error{"市区町村が多すぎます（辞書が壊れています）。"};
+                                return false;
+                              }
+                              return true;
+                            });
   if (!walked) failure = walked.error();
   return finish(std::move(failure));
 }
@@ -56,9 +80,11 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
   static const std::string kNoTownSjis = platform::Utf8ToSjis(kNoTownEntry);
   std::optional<Error> failure;
   DicFile& dic = **opened;
+  const ReadingLookup reading(dic);
   auto walked = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
     ListEntry entry;
     entry.itemData = static_cast<int32_t>(pos);
+    entry.readingKey = reading.KeyOf(pos);
     bool office = false;
     if (head.NameLength == 0) {
       entry.sortKey = kNoTownSjis;

@@ -3,6 +3,7 @@
 #include <random>
 
 #include "dict/codec.h"
+#include "dict/reading.h"
 #include "dicfixture.h"
 #include "platform/sjis.h"
 
@@ -101,6 +102,33 @@ TEST(Sjis, ConvertsWithoutFailing) {
   EXPECT_TRUE(lossy);
   EXPECT_EQ(platform::SjisPrefix(Sjis("あいう"), 5), Sjis("あい"));
   EXPECT_EQ(platform::SjisPrefix("ab" + Sjis("あ"), 3), "ab");
+}
+
+// One place written the ways people type it gives one reading key; names
+// fold ヶ/ケ/が and the variant kanji.
+TEST(Reading, EveryWayOfTypingAPlaceGivesOneKey) {
+  const std::string otemachi = dict::ReadingKey("ｵｵﾃﾏﾁ");
+  EXPECT_FALSE(otemachi.empty());
+  for (const char* typed : {"ootemachi", "otemachi", "ōtemachi", "Outemachi", "おおてまち", "オオテマチ", "オーテマチ",
+                            "ＯＯＴＥＭＡＣＨＩ"}) {
+    EXPECT_EQ(dict::ReadingKey(typed), otemachi) << typed;
+  }
+  // Kunrei and Hepburn; the small kana of office readings written large.
+  EXPECT_EQ(dict::ReadingKey("sinzyuku"), dict::ReadingKey("shinjuku"));
+  EXPECT_EQ(dict::ReadingKey("tiyoda"), dict::ReadingKey("chiyoda"));
+  EXPECT_EQ(dict::ReadingKey("huzi"), dict::ReadingKey("fuji"));
+  EXPECT_EQ(dict::ReadingKey("tukuba"), dict::ReadingKey("tsukuba"));
+  EXPECT_EQ(dict::ReadingKey("kyouto"), dict::ReadingKey("ｷﾖｳﾄ"));
+  EXPECT_EQ(dict::FoldReading("ニホンケイザイシンブンシヤ"), dict::ReadingKey("nihonkeizaishinbunsha"));
+  EXPECT_EQ(dict::ReadingKey("大手町"), "");
+  EXPECT_EQ(dict::FullWidthKana("ﾀｶﾀﾞﾉﾊﾞﾊﾞ(1ｶｲ)"), "タカダノババ(1カイ)");
+  EXPECT_EQ(dict::FoldName("霞が関"), dict::FoldName("霞ヶ関"));
+  EXPECT_EQ(dict::FoldName("霞ケ関"), dict::FoldName("霞ヶ関"));
+  EXPECT_EQ(dict::FoldName("髙島町"), dict::FoldName("高嶋町"));
+  EXPECT_EQ(dict::FoldName("大通西５丁目"), "大通西5丁目");
+  EXPECT_NE(dict::FoldName("ガーデン"), dict::FoldName("ケーデン"));
+  EXPECT_EQ(dict::FirstReadingMatch({"", dict::ReadingKey("ｵｵｲﾀｹﾝ"), dict::ReadingKey("ｵｵｻｶﾌ")}, "osa"), 2);
+  EXPECT_EQ(dict::FirstReadingMatch({dict::ReadingKey("ｵｵｻｶﾌ")}, "大"), -1);
 }
 
 // The remembering decoder gives byte for byte what iconv gives, whatever the

@@ -184,6 +184,36 @@ TEST_F(MainWindow, HeadSearchIgnoresLetterCaseAndBlankText) {
   EXPECT_EQ(Str(w.List3->ItemText(w.List3->ListIndex())), "新宿区");
 }
 
+// A head search that no name begins with is tried as a reading: romaji
+// (Hepburn or Kunrei), hiragana, katakana of either width; kanji stay
+// names only.
+TEST_F(MainWindow, HeadSearchFindsReadingsTypedAnyWay) {
+  ASSERT_TRUE(Open(0));
+  auto& w = *window;
+  w.Text4->setFocus();
+  auto selected = [&](ui::ListBox* list) {
+    return list->ListIndex() < 0 ? std::string() : Str(list->ItemText(list->ListIndex()));
+  };
+  Type("osa");
+  EXPECT_EQ(selected(w.List2), "大阪府");
+  w.Text4->setText("とうき");
+  EXPECT_EQ(selected(w.List2), "東京都");
+  Key(Qt::Key_Right);
+  w.Text4->setText("ti");  // Kunrei for チ
+  EXPECT_EQ(selected(w.List3), "千代田区");
+  w.Text4->setText("shinju");
+  EXPECT_EQ(selected(w.List3), "新宿区");
+  Key(Qt::Key_Right);
+  w.Text4->setText("takadanobabaminami");
+  EXPECT_EQ(selected(w.List4), "高田馬場南");
+  w.Text4->setText("ﾆｼｼﾝ");
+  EXPECT_EQ(selected(w.List4), "西新宿");
+  w.Text4->setText("高田馬場北");
+  EXPECT_EQ(selected(w.List4), "高田馬場北");
+  w.Text4->setText("馬場");  // kanji are never a reading: the selection stays
+  EXPECT_EQ(selected(w.List4), "高田馬場北");
+}
+
 TEST_F(MainWindow, SearchByKeyboardPicksAndCopies) {
   ASSERT_TRUE(Open(1));
   auto& w = *window;

@@ -11,6 +11,8 @@
 #include "dict/codec.h"
 #include "dict/codeindex.h"
 #include "dict/format.h"
+#include "dict/reading.h"
+#include "dict/readings.h"
 #include "dict/sections.h"
 #include "platform/sjis.h"
 
@@ -115,9 +117,28 @@ struct City {
   int prefNo = 0;
   int cityNo = 0;
   std::string name;
+  std::string kana;  // the first town row's city reading
   std::array<int, 10> flags{};
   std::vector<const KenRow*> towns;
 };
+
+// A reading as the section keeps it: full-width katakana in Shift-JIS.
+std::string StoredReading(const std::string& halfWidth) {
+  std::string text = dict::FullWidthKana(halfWidth);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return platform::Utf8ToSjis(text);
+}
+
+// A town's reading without what its name lost to NormalizeTownName: the
+// notes and the parenthesised part, which the reading writes "(...)", and
+// "の次に..." ("ﾉﾂｷﾞﾆ..."). An office's is its name's reading.
+std::string TownReading(const KenRow& row) {
+  if (row.office) return StoredReading(row.townKana);
+  if (row.town.empty()) return {};
+  std::string kana = row.townKana.substr(0, row.townKana.find('('));
+  if (auto next = kana.find("ﾉﾂｷﾞﾆ"); next != std::string::npos) kana.resize(next);
+  return StoredReading(kana);
+}
 
 // The longest head of text, cut where a list item ends ("、") when one fits,
 // else at a character, that encodes with "…", a closing "）" when one is
@@ -218,6 +239,8 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
   std::vector<City> cities;
   std::map<std::pair<int, std::string>, size_t> cityIndex;  // (prefecture, code or name) -> city
   std::array<std::set<int>, kPrefectureCount + 1> prefixes;
+  std::array<std::string, kPrefectureCount + 1> prefKana;
+  std::vector<std::pair<int64_t, std::string>> readings;  // (record position, reading)
   // Rows whose names have no Shift-JIS form even after the usual
   // substitutions are left out and reported, not fatal to the whole build.
   std::vector<KenRow> usable;
@@ -255,6 +278,8 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
       cities.push_back(std::move(c));
     }
     City& city = cities[it->second];
+    if (city.kana.empty()) city.kana = row.cityKana;
+    if (prefKana[static_cast<size_t>(prefNo)].empty()) prefKana[static_cast<size_t>(prefNo)] = row.prefKana;
     city.towns.push_back(&row);
     city.flags[static_cast<size_t>(row.oldCode[2] - '0')] |= 1;
     city.flags[static_cast<size_t>(row.newCode[2] - '0')] |= 2;
@@ -287,6 +312,7 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     }
     auto name = EncodeName(WithoutKen(PrefectureNames()[static_cast<size_t>(p - 1)]));
     if (!name || name->size() > kPrefNameField) return Error{"都道府県名を符号化できません。"};
+    readings.emplace_back(static_cast<int64_t>(out.size()) + 1, StoredReading(prefKana[static_cast<size_t>(p)]));
     out += static_cast<char>(p);
     cityPosField[static_cast<size_t>(p)] = out.size();
     AppendI32(out, 0);
@@ -311,6 +337,7 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     auto name = EncodeName(c.name);
     if (!name) return Error{name.error().description};
     if (name->size() > kCityNameField) return Error{"市区町村名が長すぎます: " + c.name};
+    readings.emplace_back(static_cast<int64_t>(out.size()) + 1, StoredReading(c.kana));
     out += static_cast<char>(c.prefNo);
     AppendI16(out, c.cityNo);
     townPosField[i] = out.size();
@@ -343,6 +370,7 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
       if (cut) report.shortened.push_back(row->newCode + " " + row->town);
       auto codes = EncodeCodes(row->oldCode, row->newCode);
       if (!codes) return Error{"行 " + std::to_string(row->line) + ": 郵便番号を符号化できません。"};
+      readings.emplace_back(static_cast<int64_t>(out.size()) + 1, TownReading(*row));
       AppendI16(out, c.cityNo);
       AppendI16(out, codes->OldCodeTail);
       AppendI32(out, codes->CodeNumber);
@@ -364,8 +392,11 @@ Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const Buil
     if (!made) return made.error();
     codeSection = std::move(*made);
   }
+  std::string readingSection = dict::MakeReadingSection(std::move(readings));
   report.sectionBytes = codeSection.size();
-  if (auto appended = dict::AppendSections(out, {{std::string(dict::kCodeSectionTag), std::move(codeSection)}});
+  report.readingBytes = readingSection.size();
+  if (auto appended = dict::AppendSections(out, {{std::string(dict::kCodeSectionTag), std::move(codeSection)},
+                                                 {std::string(dict::kReadingSectionTag), std::move(readingSection)}});
       !appended) {
     return appended.error();
   }

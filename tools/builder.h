@@ -18,7 +18,8 @@ struct BuildReport {
   size_t prefectures = 0;              // prefectures with at least one city
   std::vector<std::string> shortened;  // "CODE NAME" of each shortened town name
   std::vector<std::string> skipped;    // "LINE: CODE NAME" of rows without a Shift-JIS form
-  size_t sectionBytes = 0;             // what the sections after the records add
+  size_t sectionBytes = 0;             // what the code index after the records adds
+  size_t readingBytes = 0;             // what the readings add
 };
 
 // Town rows (already joined) to the bytes of a dictionary file.

@@ -333,6 +333,9 @@ Result<std::vector<KenRow>> ParseKenAll(std::string_view csvBytes, const std::st
                      auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[1]), Trim(f[2]), f[6], f[7]);
                      if (!row) return row;
                      row->town = f[8];
+                     row->prefKana = f[3];
+                     row->cityKana = f[4];
+                     row->townKana = f[5];
                      return row;
                    });
 }
@@ -345,6 +348,7 @@ Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::s
                      std::string name = f[2];
                      while (!name.empty() && name.back() == ' ') name.pop_back();
                      row->town = OfficeTownName(f[5], f[6], name, &row->keepTail);
+                     row->townKana = Trim(f[1]);
                      row->office = true;
                      return row;
                    });

@@ -23,6 +23,9 @@ struct KenRow {
   std::string pref, city, town;
   bool office = false;  // a row of the office file
   size_t keepTail = 0;  // bytes at the end of town kept whole when it must be shortened
+  // Readings as the file gives them (half-width katakana): the town's, or
+  // for an office its name's; an office row has no prefecture or city one.
+  std::string prefKana, cityKana, townKana;
 };
 
 // The 47 prefecture names in code order (index 0 is 北海道).

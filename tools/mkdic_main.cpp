@@ -198,12 +198,12 @@ int Build(Args args) {
   if (!args.quiet) {
     double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const BuildReport& r = built->report;
-    std::fprintf(
-        stderr,
-        "%s: %zu バイト（うち索引 %zu）、町域 %zu、事業所 %zu、市区町村 %zu、短縮 %zu、除外 %zu、データ日付 %s、"
-        "%.0f ms\n",
-        args.output.c_str(), built->bytes.size(), r.sectionBytes, r.towns, r.offices, r.cities, r.shortened.size(),
-        r.skipped.size(), built->dataDate.c_str(), ms);
+    std::fprintf(stderr,
+                 "%s: %zu バイト（うち索引 %zu、読み仮名 %zu）、町域 %zu、事業所 %zu、市区町村 %zu、短縮 %zu、除外 "
+                 "%zu、データ日付 %s、"
+                 "%.0f ms\n",
+                 args.output.c_str(), built->bytes.size(), r.sectionBytes, r.readingBytes, r.towns, r.offices, r.cities,
+                 r.shortened.size(), r.skipped.size(), built->dataDate.c_str(), ms);
   }
   return 0;
 }

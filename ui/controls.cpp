@@ -85,16 +85,26 @@ ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
   setUniformItemSizes(true);
 }
 
-void ListBox::AddItem(const QString& text, int32_t itemData) {
+constexpr int kReadingRole = Qt::UserRole + 1;
+
+void ListBox::AddItem(const QString& text, int32_t itemData, const std::string& readingKey) {
   auto* item = new QListWidgetItem(text);
   item->setData(Qt::UserRole, itemData);
+  if (!readingKey.empty()) item->setData(kReadingRole, QByteArray::fromStdString(readingKey));
   addItem(item);
 }
 
 void ListBox::SetEntries(const std::vector<dict::ListEntry>& entries) {
   setUpdatesEnabled(false);
-  for (const auto& e : entries) AddItem(QString::fromStdString(e.text), e.itemData);
+  for (const auto& e : entries) AddItem(QString::fromStdString(e.text), e.itemData, e.readingKey);
   setUpdatesEnabled(true);
+}
+
+std::vector<std::string> ListBox::ReadingKeys() const {
+  std::vector<std::string> keys;
+  keys.reserve(static_cast<size_t>(count()));
+  for (int i = 0; i < count(); ++i) keys.push_back(item(i)->data(kReadingRole).toByteArray().toStdString());
+  return keys;
 }
 
 int32_t ListBox::ItemData(int index) const {

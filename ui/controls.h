@@ -69,8 +69,10 @@ class ListBox : public QListWidget {
   Q_OBJECT
  public:
   explicit ListBox(QWidget* parent);
-  void AddItem(const QString& text, int32_t itemData);
+  void AddItem(const QString& text, int32_t itemData, const std::string& readingKey = {});
   void SetEntries(const std::vector<dict::ListEntry>& entries);
+  // The folded reading of every entry, "" for one without.
+  std::vector<std::string> ReadingKeys() const;
   int32_t ItemData(int index) const;
   QString ItemText(int index) const;
   int ListCount() const { return count(); }

@@ -13,6 +13,7 @@
 #include "copy/compose.h"
 #include "copy/delivery.h"
 #include "platform/desktop.h"
+#include "dict/reading.h"
 #include "dict/search.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
@@ -258,7 +259,7 @@ bool Kovant1::Form_Load() {
   }
   dictionaryStamp_ = platform::StampOf(dictionaryPath_);
   prefectures_ = std::move(loaded->table);
-  for (const auto& row : prefectures_.rows) List2->AddItem(Q(row.Name), row.PrefNo);
+  for (const auto& row : prefectures_.rows) List2->AddItem(Q(row.Name), row.PrefNo, row.ReadingKey);
   // Which data this is, until the first operation writes the message line.
   dataDate_ = loaded->header.DataDate;
   ShowDataDate(false);
@@ -390,12 +391,15 @@ void Kovant1::Text3_Change() {
 void Kovant1::Text4_Change() {
   const QString text = Text4->text();
   if (text.trimmed().isEmpty()) return;
-  for (int i = 0; i < currentList_->ListCount(); ++i) {
-    if (currentList_->ItemText(i).startsWith(text, Qt::CaseInsensitive)) {
-      currentList_->SetListIndex(i);
-      currentList_->SetTopIndex(i);
-      break;
-    }
+  int found = -1;
+  for (int i = 0; i < currentList_->ListCount() && found < 0; ++i) {
+    if (currentList_->ItemText(i).startsWith(text, Qt::CaseInsensitive)) found = i;
+  }
+  // No name begins so: the text may be a reading ("osa", "おお", "ｵｵ").
+  if (found < 0) found = dict::FirstReadingMatch(currentList_->ReadingKeys(), S(text));
+  if (found >= 0) {
+    currentList_->SetListIndex(found);
+    currentList_->SetTopIndex(found);
   }
   Command4->setEnabled(false);
 }

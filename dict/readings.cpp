@@ -1,0 +1,116 @@
+#include "dict/readings.h"
+
+#include <algorithm>
+#include <map>
+
+#include "platform/sjis.h"
+
+namespace kovant::dict {
+namespace {
+
+constexpr size_t kEntrySize = 8;
+
+}  // namespace
+
+std::string MakeReadingSection(std::vector<std::pair<int64_t, std::string>> readings) {
+  std::erase_if(readings, [](const auto& r) { return r.second.empty() || r.second.size() > 255; });
+  std::stable_sort(readings.begin(), readings.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::string entries, texts;
+  std::map<std::string, size_t> placed;
+  for (const auto& [pos, text] : readings) {
+    auto [it, added] = placed.try_emplace(text, texts.size());
+    if (added) {
+      texts += static_cast<char>(text.size());
+      texts += text;
+    }
+    AppendI32(entries, pos);
+    AppendI32(entries, static_cast<int64_t>(it->second));
+  }
+  std::string out;
+  AppendI32(out, static_cast<int64_t>(readings.size()));
+  return out + entries + texts;
+}
+
+Result<ReadingTable> ReadingTable::Open(DicFile& dic) {
+  ReadingTable table;
+  table.dic_ = &dic;
+  auto sections = ReadSectionTable(dic);
+  if (!sections) return sections.error();
+  const Section* s = FindSection(*sections, kReadingSectionTag);
+  if (!s) return table;
+  uint8_t head[4];
+  if (auto read = dic.ReadAt(s->pos, sizeof head, head); !read) return read.error();
+  const int64_t count = ReadI32(head);
+  if (s->length < 4 || count < 0 || count > (s->length - 4) / static_cast<int64_t>(kEntrySize)) {
+    return Error{"辞書の読み仮名が壊れています。"};
+  }
+  table.section_ = *s;
+  table.count_ = count;
+  return table;
+}
+
+Result<std::string_view> ReadingTable::TextOf(size_t entry, std::string& scratch) const {
+  const int64_t textsPos = section_.pos + 4 + count_ * static_cast<int64_t>(kEntrySize);
+  const int64_t textsLength = section_.length - 4 - count_ * static_cast<int64_t>(kEntrySize);
+  uint8_t e[kEntrySize];
+  if (auto read = dic_->ReadAt(section_.pos + 4 + static_cast<int64_t>(entry * kEntrySize), sizeof e, e); !read) {
+    return read.error();
+  }
+  const int64_t offset = ReadI32(e + 4);
+  uint8_t length = 0;
+  if (offset < 0 || offset >= textsLength) return Error{"辞書の読み仮名が壊れています。"};
+  if (auto read = dic_->ReadAt(textsPos + offset, 1, &length); !read) return read.error();
+  if (offset + 1 + length > textsLength) return Error{"辞書の読み仮名が壊れています。"};
+  if (const uint8_t* bytes = dic_->MemoryAt(textsPos + offset + 1, length)) {
+    return std::string_view(reinterpret_cast<const char*>(bytes), length);
+  }
+  scratch.resize(length);
+  if (auto read = dic_->ReadAt(textsPos + offset + 1, length, reinterpret_cast<uint8_t*>(scratch.data())); !read) {
+    return read.error();
+  }
+  return std::string_view(scratch);
+}
+
+Result<std::string> ReadingTable::At(int64_t pos) const {
+  // The first entry at or after pos, by halving.
+  int64_t low = 0, count = count_;
+  while (count > 0) {
+    const int64_t half = count / 2;
+    uint8_t p[4];
+    if (auto read = dic_->ReadAt(section_.pos + 4 + (low + half) * static_cast<int64_t>(kEntrySize), 4, p); !read) {
+      return read.error();
+    }
+    if (ReadI32(p) < pos) {
+      low += half + 1;
+      count -= half + 1;
+    } else {
+      count = half;
+    }
+  }
+  if (low >= count_) return std::string();
+  uint8_t p[4];
+  if (auto read = dic_->ReadAt(section_.pos + 4 + low * static_cast<int64_t>(kEntrySize), 4, p); !read) {
+    return read.error();
+  }
+  if (ReadI32(p) != pos) return std::string();
+  std::string scratch;
+  auto text = TextOf(static_cast<size_t>(low), scratch);
+  if (!text) return text.error();
+  return platform::SjisToUtf8(*text);
+}
+
+Result<bool> ReadingTable::ForEach(const std::function<void(int64_t, std::string_view)>& fn) const {
+  std::string scratch;
+  for (int64_t i = 0; i < count_; ++i) {
+    uint8_t p[4];
+    if (auto read = dic_->ReadAt(section_.pos + 4 + i * static_cast<int64_t>(kEntrySize), 4, p); !read) {
+      return read.error();
+    }
+    auto text = TextOf(static_cast<size_t>(i), scratch);
+    if (!text) return text.error();
+    fn(ReadI32(p), *text);
+  }
+  return true;
+}
+
+}  // namespace kovant::dict

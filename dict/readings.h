@@ -1,0 +1,46 @@
+// The readings section: the reading of each prefecture, city and town
+// record (an office's: its name's), in full-width katakana, found by the
+// record's position. Bytes: a Long n; n entries of a Long record position
+// and a Long offset into the texts, by position; then the texts, each a
+// length byte and that many bytes of Shift-JIS. Records with one reading
+// share its text.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dict/reader.h"
+#include "dict/sections.h"
+
+namespace kovant::dict {
+
+inline constexpr std::string_view kReadingSectionTag = "READ";
+
+// (record position, reading in Shift-JIS) in any order; empty readings and
+// readings over 255 bytes are left out.
+std::string MakeReadingSection(std::vector<std::pair<int64_t, std::string>> readings);
+
+class ReadingTable {
+ public:
+  // The file's readings, or a table without any (Has() false) for a file
+  // without the section. The table reads through dic, which must outlive it.
+  static Result<ReadingTable> Open(DicFile& dic);
+  bool Has() const { return count_ > 0; }
+
+  // The reading (UTF-8) of the record at pos; "" when it has none.
+  Result<std::string> At(int64_t pos) const;
+
+  // Calls fn(position, reading in Shift-JIS) for every entry, by position.
+  Result<bool> ForEach(const std::function<void(int64_t, std::string_view)>& fn) const;
+
+ private:
+  Result<std::string_view> TextOf(size_t entry, std::string& scratch) const;
+  DicFile* dic_ = nullptr;
+  Section section_;
+  int64_t count_ = 0;
+};
+
+}  // namespace kovant::dict
