@@ -110,12 +110,6 @@ char32_t FoldKana(char32_t c) {
   return at == std::u32string_view::npos ? c : kTo[at];
 }
 
-std::u32string Utf32(const icu::UnicodeString& s) {
-  std::u32string out;
-  for (int32_t i = 0; i < s.length(); i = s.moveIndex32(i, 1)) out += static_cast<char32_t>(s.char32At(i));
-  return out;
-}
-
 }  // namespace
 
 bool HasKanji(std::string_view utf8) {
@@ -177,30 +171,93 @@ int FirstReadingMatch(const std::vector<std::string>& keys, std::string_view typ
   return -1;
 }
 
+namespace {
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+int KanjiDigit(char32_t c) {
+  static const std::u32string_view kDigits = U"〇一二三四五六七八九";
+  const size_t at = kDigits.find(c);
+  return at == std::u32string_view::npos ? -1 : static_cast<int>(at);
+}
+
+// A run of kanji numerals as its value: "十一" 11, "二十" 20, "三" 3; a
+// run without 十 digit by digit ("二三" 23).
+std::string KanjiNumber(std::u32string_view run) {
+  if (run.find(U'十') == std::u32string_view::npos) {
+    std::string digits;
+    for (char32_t c : run) digits += static_cast<char>('0' + KanjiDigit(c));
+    return digits;
+  }
+  int value = 0, pending = 0;
+  for (char32_t c : run) {
+    if (c == U'十') {
+      value += (pending == 0 ? 1 : pending) * 10;
+      pending = 0;
+    } else {
+      pending = pending * 10 + KanjiDigit(c);
+    }
+  }
+  return std::to_string(value + pending);
+}
+
+}  // namespace
+
 std::string FoldName(std::string_view utf8) {
   static const std::u32string_view kVariants =
       U"﨑崎髙高邊辺邉辺澤沢嶋島濱浜廣広德徳槇槙冨富檜桧舘館籠篭瀨瀬曾曽條条龍竜";
-  std::u32string in =
-      Utf32(Nfkc(icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())))));
-  std::u32string out;
+  std::u32string in;
+  for (size_t i = 0, n = 0; i < utf8.size(); i += n) in += platform::DecodeUtf8At(utf8, i, &n);
+  std::string out;
+  out.reserve(utf8.size());
+  auto isDigit = [](char32_t c) { return (c >= U'0' && c <= U'9') || (c >= U'０' && c <= U'９'); };
   for (size_t i = 0; i < in.size(); ++i) {
     char32_t c = in[i];
-    if (c == U' ' || c == U'　') continue;
+    if (c == U' ' || c == U'　' || c == U'\t') continue;
+    if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width ASCII
+    if (c >= U'a' && c <= U'z') c -= 0x20;
     const bool betweenKanji = i > 0 && i + 1 < in.size() && IsKanji(static_cast<UChar32>(in[i - 1])) &&
                               IsKanji(static_cast<UChar32>(in[i + 1]));
+    const bool betweenDigits = i > 0 && i + 1 < in.size() && isDigit(in[i - 1]) && isDigit(in[i + 1]);
+    if (KanjiDigit(c) >= 0 || c == U'十') {
+      size_t end = i;
+      while (end < in.size() && (KanjiDigit(in[end]) >= 0 || in[end] == U'十')) ++end;
+      out += KanjiNumber(std::u32string_view(in).substr(i, end - i));
+      i = end - 1;
+      continue;
+    }
     if (c == U'ヶ' || c == U'ヵ' || (betweenKanji && (c == U'ケ' || c == U'が' || c == U'ガ'))) {
       c = U'ケ';
     } else if (betweenKanji && (c == U'の' || c == U'之')) {
       c = U'ノ';
+    } else if (c == U'‐' || c == U'−' || c == U'–' || c == U'—' || (betweenDigits && c == U'ー')) {
+      c = U'-';
+    } else if (c == U'〜') {
+      c = U'~';
     } else {
       for (size_t v = 0; v + 1 < kVariants.size(); v += 2) {
         if (kVariants[v] == c) c = kVariants[v + 1];
       }
     }
-    out += c;
+    AppendUtf8(out, c);
   }
-  return Utf8(
-      icu::UnicodeString::fromUTF32(reinterpret_cast<const UChar32*>(out.data()), static_cast<int32_t>(out.size())));
+  return out;
 }
 
 }  // namespace kovant::dict

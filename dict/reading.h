@@ -26,10 +26,13 @@ std::string FoldReading(std::string_view katakana);
 // Japan Post's half-width katakana as full-width ("ｵｵﾃﾏﾁ" -> "オオテマチ").
 std::string FullWidthKana(std::string_view halfWidth);
 
-// A name folded for matching: full-width letters and digits as ASCII,
-// ヶ/ケ/が between kanji as ケ, ノ/の/之 between kanji as ノ, the usual
-// variant kanji as their common form (﨑 崎, 髙 高, 澤 沢 ...), blanks
-// dropped.
+// A name or address folded for matching: full-width letters and digits as
+// ASCII (letters upper case), kanji numerals as digits ("北一条" "北1条",
+// "二十" "20"), dashes as "-", ヶ/ケ/が between kanji as ケ, ノ/の/之
+// between kanji as ノ, the usual variant kanji as their common form
+// (﨑 崎, 髙 高, 澤 沢 ...), blanks dropped. Both sides of a comparison
+// are folded alike, so "一宮" becoming "1宮" costs nothing. No ICU: the
+// dictionary's every name goes through it.
 std::string FoldName(std::string_view utf8);
 
 // The first of keys (folded readings, as ReadingKey gives) that begins with

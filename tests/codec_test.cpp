@@ -126,6 +126,8 @@ TEST(Reading, EveryWayOfTypingAPlaceGivesOneKey) {
   EXPECT_EQ(dict::FoldName("霞ケ関"), dict::FoldName("霞ヶ関"));
   EXPECT_EQ(dict::FoldName("髙島町"), dict::FoldName("高嶋町"));
   EXPECT_EQ(dict::FoldName("大通西５丁目"), "大通西5丁目");
+  EXPECT_EQ(dict::FoldName("北十一条西二十五丁目"), dict::FoldName("北11条西25丁目"));
+  EXPECT_EQ(dict::FoldName("１－２－３ ＪＡビル"), "1-2-3JAビル");
   EXPECT_NE(dict::FoldName("ガーデン"), dict::FoldName("ケーデン"));
   EXPECT_EQ(dict::FirstReadingMatch({"", dict::ReadingKey("ｵｵｲﾀｹﾝ"), dict::ReadingKey("ｵｵｻｶﾌ")}, "osa"), 2);
   EXPECT_EQ(dict::FirstReadingMatch({dict::ReadingKey("ｵｵｻｶﾌ")}, "大"), -1);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "copy/compose.h"
+#include "dict/address.h"
 #include "dict/census.h"
 #include "dict/codeindex.h"
 #include "dict/codeinput.h"
@@ -30,6 +31,9 @@ constexpr const char* kUsage =
     "使い方: kovant-lookup [--dic FILE] [--json] [CODE... | -]\n"
     "        kovant-lookup [--dic FILE] --column N [--tsv] [--header] [--encoding sjis|utf8] [FILE]\n"
     "        kovant-lookup [--dic FILE] [--json] --walk [PREFECTURE [CITY]]\n"
+    "        kovant-lookup [--dic FILE] [--json] --find TEXT [--limit N]\n"
+    "        kovant-lookup [--dic FILE] [--json] --address [ADDRESS... | -]\n"
+    "        kovant-lookup [--dic FILE] --address-column N [--tsv] [--header] [--encoding sjis|utf8] [FILE]\n"
     "        kovant-lookup [--dic FILE] --copy [--old] [--ini FILE] CODE\n"
     "        kovant-lookup [--dic FILE] --info | --version | --help\n"
     "  CODE は 7 桁の郵便番号か 3 桁・5 桁の旧郵便番号（\"〒100-0001\"、全角数字も可）。\n"
@@ -38,6 +42,9 @@ constexpr const char* kUsage =
     "  事業所には 6 列目に「事業所」、見つからないときは「該当なし」、不正な入力には「不正」。\n"
     "  --column N  CSV（--tsv なら TSV）の N 列目の郵便番号に 郵便番号,都道府県,市区町村,町域,状態 を足す\n"
     "  --header    1 行目を見出しとしてそのまま残し、見出しを足す\n"
+    "  --find      町域名・読み（かな、ローマ字）に TEXT を含む町域を、よく合うものから最大 N 件（既定 50）\n"
+    "  --address   住所（都道府県の省略、丁目・番地、\"1-2-3\"、ビル名も可）から郵便番号。状態は 一致・複数・該当なし\n"
+    "  --address-column N  CSV の N 列目の住所に 郵便番号,都道府県,市区町村,町域,状態 を足す\n"
     "  --encoding  入力の文字コード（既定: 自動判別）。出力は入力と同じ文字コードと改行\n"
     "  --json      入力 1 つにつき JSON 1 行（status と matches）\n"
     "  --info      使用中の辞書、データ日付、町域と事業所の数\n"
@@ -327,7 +334,58 @@ std::vector<std::string> Columns(const Cell& cell, const std::vector<dict::CodeM
 
 constexpr size_t kChunk = 256;  // rows looked up together
 
-int ConvertColumn(const std::string& dicPath, const std::string& file, const ColumnOptions& options) {
+// The five appended columns for each cell of a chunk (UTF-8), and whether
+// each was found; or the dictionary's error.
+struct Filled {
+  std::vector<std::vector<std::string>> columns;
+  bool all = true;
+};
+using Filler = std::function<dict::Result<Filled>(const std::vector<std::string>& cells)>;
+
+Filler CodeFiller(const dict::CodeIndex& index) {
+  return [&index](const std::vector<std::string>& texts) -> dict::Result<Filled> {
+    std::vector<Cell> cells;
+    std::vector<std::string> codes;
+    for (const auto& text : texts) {
+      cells.push_back(PrepareCell(text));
+      codes.push_back(cells.back().code);
+    }
+    auto found = index.FindMany(codes);
+    if (!found) return found.error();
+    Filled filled;
+    for (size_t i = 0; i < cells.size(); ++i) {
+      filled.all = filled.all && !(*found)[i].empty();
+      filled.columns.push_back(Columns(cells[i], (*found)[i]));
+    }
+    return filled;
+  };
+}
+
+// An address's answer as the five columns: one code, or all of them and
+// their towns joined by "／".
+std::vector<std::string> AddressColumns(const dict::AddressAnswer& a) {
+  std::string codes, towns;
+  for (size_t i = 0; i < a.candidates.size(); ++i) {
+    codes += (i ? "／" : "") + a.candidates[i].newCode;
+    towns += (i ? "／" : "") + a.candidates[i].town;
+  }
+  if (a.status == dict::AddressAnswer::Status::None) return {"", a.pref, a.city, a.town, kNone};
+  return {codes, a.pref, a.city, towns, a.status == dict::AddressAnswer::Status::Single ? kFound : kSeveral};
+}
+
+Filler AddressFiller(const dict::Gazetteer& gazetteer) {
+  return [&gazetteer](const std::vector<std::string>& texts) -> dict::Result<Filled> {
+    Filled filled;
+    for (const auto& text : texts) {
+      const auto answer = gazetteer.Resolve(text);
+      filled.all = filled.all && answer.status == dict::AddressAnswer::Status::Single;
+      filled.columns.push_back(AddressColumns(answer));
+    }
+    return filled;
+  };
+}
+
+int ConvertColumn(const std::string& dicPath, const std::string& file, const ColumnOptions& options, bool addresses) {
   std::string text;
   if (file.empty() || file == "-") {
     text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
@@ -339,38 +397,106 @@ int ConvertColumn(const std::string& dicPath, const std::string& file, const Col
     }
     text = std::move(*read);
   }
-  auto index = dict::CodeIndex::Build(dicPath);
-  if (!index) return ReadError(dicPath, index.error());
+  std::optional<dict::CodeIndex> index;
+  std::optional<dict::Gazetteer> gazetteer;
+  Filler fill;
+  if (addresses) {
+    auto loaded = dict::Gazetteer::Load(dicPath);
+    if (!loaded) return ReadError(dicPath, loaded.error());
+    gazetteer = std::move(*loaded);
+    fill = AddressFiller(*gazetteer);
+  } else {
+    auto built = dict::CodeIndex::Build(dicPath);
+    if (!built) return ReadError(dicPath, built.error());
+    index = std::move(*built);
+    fill = CodeFiller(*index);
+  }
   const bool sjis = options.encoding.empty() ? !IsUtf8(text) : options.encoding == "sjis";
   auto encode = [&](const std::string& utf8) { return sjis ? platform::Utf8ToSjis(utf8) : utf8; };
   bool all = true;
   const auto records = tools::SplitTable(text, options.separator);
   for (size_t first = 0; first < records.size() && !out.Failed(); first += kChunk) {
     const size_t last = std::min(records.size(), first + kChunk);
-    std::vector<Cell> cells;
-    std::vector<std::string> codes;
+    std::vector<std::string> cells;
     for (size_t r = first; r < last; ++r) {
       const auto& fields = records[r].fields;
       const std::string cell = options.column <= fields.size() ? fields[options.column - 1] : std::string();
-      cells.push_back(PrepareCell(sjis ? platform::SjisToUtf8(cell) : cell));
-      codes.push_back(cells.back().code);
+      cells.push_back(sjis ? platform::SjisToUtf8(cell) : cell);
     }
-    auto found = index->FindMany(codes);
-    if (!found) return ReadError(dicPath, found.error());
+    const bool header = first == 0 && options.header;
+    if (header) cells.erase(cells.begin());
+    auto filled = fill(cells);
+    if (!filled) return ReadError(dicPath, filled.error());
+    all = all && filled->all;
     std::string chunk;
     for (size_t r = first; r < last; ++r) {
-      const bool header = r == 0 && options.header;
-      const auto& matches = (*found)[r - first];
-      if (!header) all = all && !matches.empty();
       const std::vector<std::string> added =
-          header ? std::vector<std::string>{"郵便番号", "都道府県", "市区町村", "町域", "状態"}
-                 : Columns(cells[r - first], matches);
+          header && r == 0 ? std::vector<std::string>{"郵便番号", "都道府県", "市区町村", "町域", "状態"}
+                           : filled->columns[r - first - (header ? 1 : 0)];
       chunk += records[r].raw;
       for (const auto& field : added) chunk += options.separator + tools::TableField(encode(field), options.separator);
       chunk += records[r].lineEnd;
     }
     out.Write(chunk);
   }
+  return out.Finish(all ? 0 : 1);
+}
+
+// --find: the towns whose name or reading holds text, best first.
+int FindTowns(const std::string& dicPath, const std::string& text, size_t limit, bool json) {
+  auto gazetteer = dict::Gazetteer::Load(dicPath);
+  if (!gazetteer) return ReadError(dicPath, gazetteer.error());
+  const auto found = gazetteer->Find(text, limit);
+  std::string lines;
+  for (const auto& m : found) {
+    const Line line{m.newCode, m.oldCode, m.pref, m.city, m.town, m.office};
+    if (json) {
+      lines += JsonMatch(line) + "\n";
+    } else {
+      AppendTextLine(lines, line, m.office ? "事業所" : "");
+    }
+  }
+  out.Write(lines);
+  return out.Finish(found.empty() ? 1 : 0);
+}
+
+// --address: each address (or each line of standard input) to its code.
+int ResolveAddresses(const std::string& dicPath, std::vector<std::string> addresses, bool json) {
+  if (addresses.empty() || (addresses.size() == 1 && addresses[0] == "-")) {
+    addresses.clear();
+    for (std::string line; std::getline(std::cin, line);) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      addresses.push_back(line);
+    }
+  }
+  auto gazetteer = dict::Gazetteer::Load(dicPath);
+  if (!gazetteer) return ReadError(dicPath, gazetteer.error());
+  bool all = true;
+  std::string text;
+  for (const auto& address : addresses) {
+    const auto a = gazetteer->Resolve(address);
+    const char* status = a.status == dict::AddressAnswer::Status::Single    ? kFound
+                         : a.status == dict::AddressAnswer::Status::Several ? kSeveral
+                                                                            : kNone;
+    all = all && a.status == dict::AddressAnswer::Status::Single;
+    if (json) {
+      text += "{\"input\":" + JsonString(address) + ",\"status\":" + JsonString(status) +
+              ",\"prefecture\":" + JsonString(a.pref) + ",\"city\":" + JsonString(a.city) +
+              ",\"town\":" + JsonString(a.town) + ",\"note\":" + JsonString(a.note) + ",\"candidates\":[";
+      for (size_t i = 0; i < a.candidates.size(); ++i) {
+        const auto& m = a.candidates[i];
+        text += (i ? "," : "") + JsonMatch({m.newCode, m.oldCode, m.pref, m.city, m.town, m.office});
+      }
+      text += "]}\n";
+    } else if (a.candidates.empty()) {
+      AppendTextLine(text, {"", "", a.pref, a.city, a.town, false},
+                     a.note.empty() ? status : status + std::string("（") + a.note + "）");
+    } else {
+      for (const auto& m : a.candidates)
+        AppendTextLine(text, {m.newCode, m.oldCode, m.pref, m.city, m.town, false}, status);
+    }
+  }
+  out.Write(text);
   return out.Finish(all ? 0 : 1);
 }
 
@@ -402,6 +528,9 @@ int main(int argc, char** argv) {
   std::cin.tie(nullptr);
   std::string path, iniPath;
   bool json = false, walk = false, copyText = false, oldCode = false, info = false, version = false;
+  bool address = false;
+  std::string findText;
+  size_t limit = 50;
   ColumnOptions column;
   std::vector<std::string> args;
   auto usage = [](int status) {
@@ -439,6 +568,26 @@ int main(int argc, char** argv) {
         return 2;
       }
       column.column = static_cast<size_t>(n);
+    } else if (a == "--address-column") {
+      if (!value(number)) return usage(2);
+      char* end = nullptr;
+      const long n = std::strtol(number.c_str(), &end, 10);
+      if (*end != '\0' || n < 1 || n > 100000) {
+        std::fprintf(stderr, "kovant-lookup: --address-column は 1 以上の列番号です: %s\n", number.c_str());
+        return 2;
+      }
+      column.column = static_cast<size_t>(n);
+      address = true;
+    } else if (a == "--address") {
+      address = true;
+    } else if (a == "--find") {
+      if (!value(findText)) return usage(2);
+    } else if (a == "--limit") {
+      if (!value(number)) return usage(2);
+      char* end = nullptr;
+      const long n = std::strtol(number.c_str(), &end, 10);
+      if (*end != '\0' || n < 1 || n > 1000000) return usage(2);
+      limit = static_cast<size_t>(n);
     } else if (a == "--tsv") {
       column.separator = '\t';
     } else if (a == "--header") {
@@ -476,7 +625,15 @@ int main(int argc, char** argv) {
   }
   if (column.column) {
     if (walk || copyText || json || args.size() > 1) return usage(2);
-    return ConvertColumn(path, args.empty() ? std::string() : args[0], column);
+    return ConvertColumn(path, args.empty() ? std::string() : args[0], column, address);
+  }
+  if (!findText.empty()) {
+    if (walk || copyText || address || !args.empty()) return usage(2);
+    return FindTowns(path, findText, limit, json);
+  }
+  if (address) {
+    if (walk || copyText) return usage(2);
+    return ResolveAddresses(path, args, json);
   }
   if ((walk && args.size() > 2) || (copyText && (walk || args.size() != 1))) return usage(2);
   auto loaded = dict::LoadDictionary(path);

@@ -1,0 +1,66 @@
+// From names to codes across the country: every town's name and reading
+// in memory, for the search by name and for addresses written as people
+// write them ("東京都千代田区大手町１－１－１", "札幌市中央区大通西5丁目").
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dict/codeindex.h"
+#include "dict/reader.h"
+
+namespace kovant::dict {
+
+// What an address resolved to. It never guesses: an address that could
+// belong to two codes is Several, with every candidate.
+struct AddressAnswer {
+  enum class Status { Single, Several, None };
+  Status status = Status::None;
+  std::string pref, city, town;       // the parts of the address recognised
+  std::vector<CodeMatch> candidates;  // Single: the one; Several: each, its town telling it apart
+  std::string note;                   // why it is Several or None
+};
+
+class Gazetteer {
+ public:
+  static Result<Gazetteer> Load(const std::string& dictionaryPath);
+
+  // Towns (and offices, after them) whose name or reading holds text (a
+  // town name, a part of one, a city and town together, kana or romaji),
+  // best first: the name itself, then names beginning so, names holding
+  // it, readings.
+  std::vector<CodeMatch> Find(std::string_view text, size_t limit) const;
+
+  AddressAnswer Resolve(std::string_view address) const;
+
+  size_t TownCount() const { return places_.size(); }
+
+ private:
+  struct Place {
+    TownHead codes;
+    uint16_t city = 0;
+    bool office = false;
+    std::string name;     // UTF-8, as listed
+    std::string head;     // folded, before "（"
+    std::string inner;    // folded, inside the parentheses
+    std::string reading;  // folded
+  };
+  struct City {
+    uint8_t pref = 0;
+    std::string name, fold, local;  // local: after the district (郡), folded
+    std::string reading;
+    std::vector<uint32_t> places;  // towns only, file order
+  };
+  struct Pref {
+    std::string name, fold;
+  };
+  CodeMatch MatchOf(const Place& p) const;
+
+  std::vector<Pref> prefs_;
+  std::vector<City> cities_;
+  std::vector<Place> places_;
+};
+
+}  // namespace kovant::dict
