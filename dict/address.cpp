@@ -249,6 +249,12 @@ Fit Evaluate(const Condition& c, const Numbers& n, std::string_view rest) {
   return fit;
 }
 
+// Whether a town's parenthesised part names a floor of its building.
+bool IsFloor(const std::string& inner) {
+  const Condition c = ParseCondition(inner);
+  return c.kind == Condition::Kind::Floor || c.kind == Condition::Kind::Basement;
+}
+
 // Splits a listed name into its head and its parenthesised part, folded.
 void SplitName(const std::string& name, std::string& head, std::string& inner) {
   static const std::string kOpen = "（", kClose = "）";
@@ -475,13 +481,13 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
   for (const TownHit& hit : best) {
     const City& city = cities_[hit.city];
     std::string rest = hit.rest, head = hit.head;
-    // A building with codes of its own, named after the block
-    // ("大手町1-3-1 JAビル15階").
+    // A building with codes of its own (its records are floors), named
+    // after the block ("大手町1-3-1 JAビル15階").
     if (!head.empty()) {
       std::string building;
       for (uint32_t i : city.places) {
         const Place& p = places_[i];
-        if (p.head.size() > head.size() && StartsWith(p.head, head)) {
+        if (p.head.size() > head.size() && StartsWith(p.head, head) && IsFloor(p.inner)) {
           const std::string part = p.head.substr(head.size());
           if (part.size() > building.size() && rest.find(part) != std::string::npos) building = part;
         }
@@ -525,6 +531,9 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
       chosen = unknown;
       chosen.insert(chosen.end(), fallback.begin(), fallback.end());
     }
+    // Numbers or names that no record of the town lists: every record of it
+    // stays a candidate (one code for the town is still an answer).
+    if (chosen.empty()) chosen = named;
     candidates.insert(candidates.end(), chosen.begin(), chosen.end());
     answer.pref = prefs_[city.pref].name;
     answer.city = city.name;

@@ -5,9 +5,11 @@
 #include <random>
 #include <set>
 
+#include "dict/address.h"
 #include "dict/codeindex.h"
 #include "dict/search.h"
 #include "dict/walk.h"
+#include "addresseval.h"
 #include "testdata.h"
 
 using namespace kovant;
@@ -229,6 +231,55 @@ TEST(National, SizeAndNotes) {
   EXPECT_EQ(found.rows[0].text, "滋賀県 犬上郡多賀町 一円");
   RecordProperty("dictionary_bytes", std::to_string(size));
   RecordProperty("shortened_names", std::to_string(n.report.shortened.size()));
+}
+
+// The resolver on the evaluation set made from Japan Post's files (see
+// addresseval.h and docs/ADDRESSES.md): at least 99% of the addresses whose
+// town has one code resolve to it, none to another one; where the town has
+// several codes, a single answer is always one of them.
+TEST(National, AddressesResolveToTheirTownsCodes) {
+  g_offices = false;
+  NATIONAL(n);
+  auto g = dict::Gazetteer::Load(n.path);
+  ASSERT_TRUE(g.ok()) << g.error().description;
+  auto in = tools::ReadInputFile(NationalOfficeFile());
+  ASSERT_TRUE(in.ok());
+  const auto set = MakeAddressSet(n.towns, tools::ParseCsv(tools::CsvToUtf8(in->bytes), nullptr));
+  std::map<std::string, std::vector<AddressCase>> byStyle;
+  for (const auto& c : set.cases) byStyle[c.style].push_back(c);
+  std::vector<std::string> wrong;
+  Tally all;
+  for (const auto& [style, cases] : byStyle) {
+    const Tally t = Score(*g, cases, &wrong);
+    std::printf("%-26s %6zu: right %6zu, several %4zu, wrong %4zu, none %4zu\n", style.c_str(), t.Total(), t.right,
+                t.several, t.wrong, t.none);
+    all.right += t.right;
+    all.several += t.several;
+    all.wrong += t.wrong;
+    all.none += t.none;
+  }
+  std::printf("%-26s %6zu: right %6zu, several %4zu, wrong %4zu, none %4zu\n", "all", all.Total(), all.right,
+              all.several, all.wrong, all.none);
+  size_t singleOutside = 0, severalSingle = 0, severalSeveral = 0;
+  for (const auto& address : set.severalAddresses) {
+    const auto a = g->Resolve(address);
+    if (a.status == dict::AddressAnswer::Status::Single) {
+      ++severalSingle;
+      if (!set.codesOf.at(address).count(a.candidates[0].newCode)) {
+        ++singleOutside;
+        wrong.push_back("outside: " + address + " got " + a.candidates[0].newCode);
+      }
+    } else if (a.status == dict::AddressAnswer::Status::Several) {
+      ++severalSeveral;
+    }
+  }
+  std::printf("towns with several codes %zu: single %zu (outside the town's codes %zu), several %zu\n",
+              set.severalAddresses.size(), severalSingle, singleOutside, severalSeveral);
+  std::printf("left out: buildings %zu, town not in KEN_ALL %zu, of %zu offices\n", set.buildings, set.unknownTown,
+              set.offices);
+  for (size_t i = 0; i < wrong.size() && i < 40; ++i) std::printf("  %s\n", wrong[i].c_str());
+  EXPECT_GE(static_cast<double>(all.right), 0.99 * static_cast<double>(all.Total()));
+  EXPECT_EQ(singleOutside, 0u);
 }
 
 }  // namespace
