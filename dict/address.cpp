@@ -557,6 +557,9 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
   } else if (codes.size() == 1) {
     answer.status = AddressAnswer::Status::Single;
     answer.candidates.resize(1);
+    if (answer.town.empty() && !best.empty() && !best.front().rest.empty()) {
+      answer.note = "町域が辞書にないため、市区町村の「以下に掲載がない場合」の番号です。";
+    }
   } else {
     answer.status = AddressAnswer::Status::Several;
     answer.note =

@@ -233,6 +233,51 @@ TEST(National, SizeAndNotes) {
   RecordProperty("shortened_names", std::to_string(n.report.shortened.size()));
 }
 
+// Addresses written the ways people write them, each checked by hand
+// against KEN_ALL: ranges of 丁目 and 番地, buildings with floor codes next
+// to their "次のビルを除く" town, a missing prefecture or district, kanji
+// numerals, ヶ for が, 大字, and the addresses that do not tell.
+TEST(National, WrittenAddressesResolveOrSayWhyNot) {
+  g_offices = false;
+  NATIONAL(n);
+  auto g = dict::Gazetteer::Load(n.path);
+  ASSERT_TRUE(g.ok()) << g.error().description;
+  using S = dict::AddressAnswer::Status;
+  const struct {
+    const char* address;
+    S status;
+    const char* codes;  // all candidates' codes, joined by blanks
+  } cases[] = {
+      {"東京都千代田区大手町１－１－１", S::Single, "100-0004"},
+      {"札幌市中央区大通西5丁目", S::Single, "060-0042"},
+      {"札幌市中央区大通西２５丁目", S::Single, "064-0820"},
+      {"札幌市中央区大通西", S::Several, "060-0042 064-0820"},
+      {"さいたま市浦和区高砂3丁目", S::Single, "330-0063"},
+      {"苫小牧市一本松町3", S::Single, "059-1375"},
+      {"苫小牧市一本松町12番地", S::Single, "053-0001"},
+      {"札幌市南区常盤200", S::Single, "005-0863"},  // その他
+      {"千代田区大手町1-3-1 JAビル15階", S::Single, "100-6815"},
+      {"東京都千代田区大手町一丁目3番1号ＪＡビル", S::Single, "100-6890"},  // no floor
+      {"新宿区西新宿2-8-1", S::Single, "160-0023"},
+      {"東京都新宿区西新宿3丁目20-2 東京オペラシティ 53階", S::Single, "163-1453"},
+      {"千代田区霞ヶ関1-1", S::Single, "100-0013"},
+      {"洞爺湖町洞爺町", S::Single, "049-5802"},
+      {"北海道札幌市中央区南一条西五丁目", S::Single, "060-0061"},
+      {"宮城県柴田郡大河原町大字大谷字保料前18", S::Single, "989-1201"},
+      {"〒100-0001 東京都千代田区千代田1-1", S::Single, "100-0001"},
+      {"府中市宮西町1-1", S::Single, "183-0022"},
+      {"府中市", S::Several, "183-0000 726-0000"},
+      {"東京都ほげ市", S::None, ""},
+  };
+  for (const auto& c : cases) {
+    const auto a = g->Resolve(c.address);
+    std::string codes;
+    for (const auto& m : a.candidates) codes += (codes.empty() ? "" : " ") + m.newCode;
+    EXPECT_EQ(a.status, c.status) << c.address << " " << codes;
+    EXPECT_EQ(codes, c.codes) << c.address;
+  }
+}
+
 // The resolver on the evaluation set made from Japan Post's files (see
 // addresseval.h and docs/ADDRESSES.md): at least 99% of the addresses whose
 // town has one code resolve to it, none to another one; where the town has

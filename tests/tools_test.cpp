@@ -99,6 +99,34 @@ TEST_F(Tools, CodesFromStandardInputGiveALinePerInputInOrder) {
   EXPECT_EQ(pipe.err, "");
 }
 
+// The search by name or reading, and addresses one by one or as a column.
+TEST_F(Tools, FindAndAddressesFromTheCommandLine) {
+  auto find = Lookup("--find 高田馬場 --limit 2");
+  EXPECT_EQ(find.status, 0);
+  EXPECT_EQ(find.out,
+            "169-0075\t169\t東京都\t新宿区\t高田馬場\n"
+            "169-0075\t169\t東京都\t新宿区\t高田馬場南\n");
+  auto reading = Lookup("--find takadanobabakita");
+  EXPECT_EQ(reading.out, "169-0075\t169\t東京都\t新宿区\t高田馬場北\n");
+  EXPECT_EQ(Lookup("--find 存在しない町").status, 1);
+
+  auto one = Lookup("--address 東京都新宿区高田馬場１－２－３ 東京都ほげ区");
+  EXPECT_EQ(one.status, 1);  // the second is no address
+  EXPECT_EQ(one.out,
+            "169-0075\t169\t東京都\t新宿区\t高田馬場\t一致\n"
+            "\t\t東京都\t\t\t該当なし（市区町村が分かりません。）\n");
+  const std::string csv = folder_ + "/addresses.csv";
+  std::ofstream(csv, std::ios::binary)
+      << "名前,住所\r\n甲,札幌市中央区大通西5丁目\r\n乙,\"新宿区西新宿3-20-2, 東京オペラシティ1階\"\r\n";
+  auto column = Lookup("--address-column 2 --header " + Quote(csv));
+  EXPECT_EQ(column.status, 0);
+  EXPECT_EQ(
+      column.out,
+      "名前,住所,郵便番号,都道府県,市区町村,町域,状態\r\n"
+      "甲,札幌市中央区大通西5丁目,060-0042,北海道,札幌市中央区,大通西（１～１９丁目）,一致\r\n"
+      "乙,\"新宿区西新宿3-20-2, 東京オペラシティ1階\",163-1401,東京都,新宿区,西新宿東京オペラシティ（１階）,一致\r\n");
+}
+
 // A batch maps the dictionary; a file cut short under it ends the run with
 // a read error and status 2, never a crash. The file is cut once the
 // program has it mapped.

@@ -488,12 +488,11 @@ int ResolveAddresses(const std::string& dicPath, std::vector<std::string> addres
         text += (i ? "," : "") + JsonMatch({m.newCode, m.oldCode, m.pref, m.city, m.town, m.office});
       }
       text += "]}\n";
-    } else if (a.candidates.empty()) {
-      AppendTextLine(text, {"", "", a.pref, a.city, a.town, false},
-                     a.note.empty() ? status : status + std::string("（") + a.note + "）");
     } else {
+      const std::string shown = a.note.empty() ? std::string(status) : status + std::string("（") + a.note + "）";
+      if (a.candidates.empty()) AppendTextLine(text, {"", "", a.pref, a.city, a.town, false}, shown);
       for (const auto& m : a.candidates)
-        AppendTextLine(text, {m.newCode, m.oldCode, m.pref, m.city, m.town, false}, status);
+        AppendTextLine(text, {m.newCode, m.oldCode, m.pref, m.city, m.town, false}, shown);
     }
   }
   out.Write(text);
