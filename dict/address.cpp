@@ -279,21 +279,20 @@ Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
   if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
   auto table = ReadingTable::Open(dic);
   if (!table) return table.error();
-  std::vector<std::pair<int64_t, std::string_view>> readings;
-  std::vector<std::string> kept;  // readings not in the mapping
+  std::vector<std::pair<int64_t, std::string>> readings;
   if (auto each = table->ForEach([&](int64_t pos, std::string_view sjis) { readings.emplace_back(pos, sjis); });
       !each) {
     return each.error();
   }
   platform::SjisDecoder decoder;
   auto readingOf = [&](int64_t pos) {
-    auto it = std::lower_bound(readings.begin(), readings.end(), std::make_pair(pos, std::string_view()));
+    auto it = std::lower_bound(readings.begin(), readings.end(), pos,
+                               [](const auto& entry, int64_t p) { return entry.first < p; });
     if (it == readings.end() || it->first != pos) return std::string();
     std::string utf8;
     decoder.Append(utf8, it->second);
     return FoldReading(utf8);
   };
-  (void)kept;
   Gazetteer g;
   std::string sjis;
   for (const PrefectureRow& pref : loaded->table.rows) {

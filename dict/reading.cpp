@@ -4,6 +4,7 @@
 #include <unicode/translit.h>
 #include <unicode/unistr.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -166,7 +167,11 @@ int FirstReadingMatch(const std::vector<std::string>& keys, std::string_view typ
   const std::string key = ReadingKey(typed);
   if (key.empty()) return -1;
   for (size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i].rfind(key, 0) == 0) return static_cast<int>(i);
+    for (size_t start = 0; start <= keys[i].size();) {
+      const size_t end = std::min(keys[i].find(kKeySeparator, start), keys[i].size());
+      if (keys[i].compare(start, key.size(), key) == 0 && end - start >= key.size()) return static_cast<int>(i);
+      start = end + 1;
+    }
   }
   return -1;
 }

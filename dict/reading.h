@@ -35,8 +35,10 @@ std::string FullWidthKana(std::string_view halfWidth);
 // dictionary's every name goes through it.
 std::string FoldName(std::string_view utf8);
 
-// The first of keys (folded readings, as ReadingKey gives) that begins with
-// the reading of typed; -1 when none does or typed is no reading (kanji).
+// The first of keys (folded readings, as ReadingKey gives; an entry may
+// hold more than one, joined by kKeySeparator) that begins with the reading
+// of typed; -1 when none does or typed is no reading (kanji).
+inline constexpr char kKeySeparator = '|';
 int FirstReadingMatch(const std::vector<std::string>& keys, std::string_view typed);
 
 // Whether the text holds a kanji (a CJK ideograph).

@@ -33,7 +33,8 @@ class ReadingTable {
   // The reading (UTF-8) of the record at pos; "" when it has none.
   Result<std::string> At(int64_t pos) const;
 
-  // Calls fn(position, reading in Shift-JIS) for every entry, by position.
+  // Calls fn(position, reading in Shift-JIS) for every entry, by position;
+  // the reading's bytes are valid during the call only.
   Result<bool> ForEach(const std::function<void(int64_t, std::string_view)>& fn) const;
 
  private:

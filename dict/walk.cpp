@@ -1,5 +1,7 @@
 #include "dict/walk.h"
 
+#include <map>
+
 #include "dict/chain.h"
 #include "dict/codec.h"
 #include "dict/reading.h"
@@ -26,6 +28,34 @@ class ReadingLookup {
   std::optional<ReadingTable> table_;
 };
 
+// The wards of a designated city ("大阪市北区") are found by the ward's own
+// reading as well ("kita"): the reading the city's wards share is the
+// city's, and what follows it the ward's, kept as a second key.
+void AddWardReadings(std::vector<ListEntry>& cities) {
+  static const std::string kShi = "市", kKu = "区";
+  std::map<std::string, std::vector<ListEntry*>> wardsOf;
+  for (ListEntry& e : cities) {
+    const size_t shi = e.text.find(kShi);
+    if (shi == std::string::npos || e.readingKey.empty() || e.text.size() <= shi + kShi.size() ||
+        e.text.compare(e.text.size() - kKu.size(), kKu.size(), kKu) != 0) {
+      continue;
+    }
+    wardsOf[e.text.substr(0, shi + kShi.size())].push_back(&e);
+  }
+  for (auto& [city, wards] : wardsOf) {
+    if (wards.size() < 2) continue;
+    std::string common = wards[0]->readingKey;
+    for (const ListEntry* w : wards) {
+      size_t n = 0;
+      while (n < common.size() && n < w->readingKey.size() && common[n] == w->readingKey[n]) ++n;
+      common.resize(n - n % 3);  // whole kana: three bytes each
+    }
+    for (ListEntry* w : wards) {
+      if (w->readingKey.size() > common.size()) w->readingKey += kKeySeparator + w->readingKey.substr(common.size());
+    }
+  }
+}
+
 }  // namespace
 
 CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable& table, int prefNo) {
@@ -34,6 +64,7 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
     out.readError = std::move(error);
     FillTextsFromSortKeys(out.entries);
     SortListEntries(out.entries);
+    AddWardReadings(out.entries);
     out.heading = "住所２（ " + std::to_string(out.entries.size()) + " 件）";
     return out;
   };

@@ -6,6 +6,8 @@
 
 #include "dict/codec.h"
 #include "dict/codeindex.h"
+#include "dict/reading.h"
+#include "dict/readings.h"
 #include "dict/sections.h"
 #include "dict/search.h"
 #include "dict/walk.h"
@@ -253,6 +255,66 @@ TEST(BuildDictionary, SampleRoundTrip) {
     }
   }
   EXPECT_EQ(walked, expected);
+}
+
+// Every prefecture, city and town keeps its reading after the records: a
+// town's without its parenthesised part and notes, an office's its name's;
+// the walk's lists carry them folded for the head search, and a broken
+// readings section costs the lists their readings, never their entries.
+TEST(BuildDictionary, ReadingsOfEveryNameAreKeptAndABrokenSectionHarmsNothing) {
+  auto rows = TownsOf(SamplePath());
+  const auto offices = OfficesOf(std::string(KOVANT_SOURCE_DIR) + "/data/sample_offices.csv");
+  rows.insert(rows.end(), offices.begin(), offices.end());
+  tools::BuildReport report;
+  auto built = tools::BuildDictionary(rows, {"2026-01-01", "test"}, report);
+  ASSERT_TRUE(built.ok());
+  EXPECT_GT(report.readingBytes, 0u);
+  auto dic = dict::DicFile::FromBytes(*built);
+  auto table = dict::ReadingTable::Open(*dic);
+  ASSERT_TRUE(table.ok() && table->Has());
+  std::map<std::string, int> readings;  // reading -> how many records
+  ASSERT_TRUE(table->ForEach([&](int64_t, std::string_view sjis) { ++readings[platform::SjisToUtf8(sjis)]; }).ok());
+  for (const char* r : {"ホッカイドウ", "サッポロシチュウオウク", "オオドオリニシ", "ニシシンジュク", "(カブ) ピコランショウジ"}) {
+    EXPECT_EQ(readings.count(r), 1u) << r;
+  }
+  EXPECT_EQ(readings.count("イカニケイサイガナイバアイ"), 0u);  // a town without a name has no reading
+  EXPECT_EQ(readings.count("ニシシンジュク(ツギノビルヲノゾク)"), 0u);
+
+  const std::string folder = TempFolder("readings");
+  const std::string path = folder + "/KOVANT.DIC";
+  auto write = [&](const std::string& bytes) {
+    RawDic raw;
+    raw.bytes = bytes;
+    raw.Write(path);
+  };
+  auto keysOfTokyosCities = [&](bool* listed) {
+    auto loaded = dict::LoadDictionary(path);
+    EXPECT_TRUE(loaded.ok());
+    std::set<std::string> keys;
+    if (!loaded.ok()) return keys;
+    keys.insert(loaded->table.rows[12].ReadingKey);
+    auto cities = dict::LoadCities(path, loaded->table, 13);
+    *listed = !cities.entries.empty() && !cities.readError;
+    for (const auto& c : cities.entries) keys.insert(c.readingKey);
+    return keys;
+  };
+  write(*built);
+  bool listed = false;
+  auto keys = keysOfTokyosCities(&listed);
+  EXPECT_TRUE(listed);
+  EXPECT_TRUE(keys.count(dict::ReadingKey("とうきょうと")));
+  EXPECT_TRUE(keys.count(dict::ReadingKey("shinjukuku")));
+
+  std::string broken = *built;  // the readings claim more entries than they hold
+  auto sections = dict::ReadSectionTable(*dic);
+  ASSERT_TRUE(sections.ok());
+  const dict::Section* read = dict::FindSection(*sections, dict::kReadingSectionTag);
+  ASSERT_NE(read, nullptr);
+  dict::PatchI32(broken, static_cast<size_t>(read->pos - 1), 0x7FFFFFFF);
+  write(broken);
+  keys = keysOfTokyosCities(&listed);
+  EXPECT_TRUE(listed);
+  EXPECT_EQ(keys, std::set<std::string>{""});
 }
 
 // The code section after the records: found through the header, answering

@@ -7,6 +7,7 @@
 
 #include "dict/address.h"
 #include "dict/codeindex.h"
+#include "dict/reading.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "addresseval.h"
@@ -231,6 +232,44 @@ TEST(National, SizeAndNotes) {
   EXPECT_EQ(found.rows[0].text, "滋賀県 犬上郡多賀町 一円");
   RecordProperty("dictionary_bytes", std::to_string(size));
   RecordProperty("shortened_names", std::to_string(n.report.shortened.size()));
+}
+
+// The head search by reading through the walk of the whole country: "osa"
+// selects 大阪府; "kita" its first 北区 in list order (堺市北区: a ward by its
+// own reading), "osakashikita" 大阪市北区, where "ume" selects 梅田;
+// "ootemachi", "otemachi" and "おおて" reach 大手町 in 千代田区.
+TEST(National, TheWalksHeadSearchFollowsReadings) {
+  g_offices = false;
+  NATIONAL(n);
+  auto keysOf = [](const std::vector<dict::ListEntry>& entries) {
+    std::vector<std::string> keys;
+    for (const auto& e : entries) keys.push_back(e.readingKey);
+    return keys;
+  };
+  std::vector<std::string> prefKeys;
+  for (const auto& p : n.table.rows) prefKeys.push_back(p.ReadingKey);
+  const int osaka = dict::FirstReadingMatch(prefKeys, "osa");
+  ASSERT_GE(osaka, 0);
+  EXPECT_EQ(n.table.rows[static_cast<size_t>(osaka)].Name, "大阪府");
+  auto pick = [&](int prefNo, const char* typed, const char* city, const char* town) {
+    auto cities = dict::LoadCities(n.path, n.table, prefNo);
+    const int c = dict::FirstReadingMatch(keysOf(cities.entries), typed);
+    ASSERT_GE(c, 0) << typed;
+    EXPECT_EQ(cities.entries[static_cast<size_t>(c)].text, city) << typed;
+    if (!town) return;
+    auto towns = dict::LoadTowns(
+        n.path, cities.cityTable[static_cast<size_t>(cities.entries[static_cast<size_t>(c)].itemData - 1)]);
+    for (const char* typedTown : {"ume", "ootemachi", "otemachi", "おおて"}) {
+      const int t = dict::FirstReadingMatch(keysOf(towns.entries), typedTown);
+      if (std::string(town) == "梅田" && std::string(typedTown) != "ume") continue;
+      if (std::string(town) == "大手町" && std::string(typedTown) == "ume") continue;
+      ASSERT_GE(t, 0) << typedTown;
+      EXPECT_EQ(towns.entries[static_cast<size_t>(t)].text, town) << typedTown;
+    }
+  };
+  pick(27, "kita", "堺市北区", nullptr);
+  pick(27, "osakashikita", "大阪市北区", "梅田");
+  pick(13, "chiyo", "千代田区", "大手町");
 }
 
 // Addresses written the ways people write them, each checked by hand

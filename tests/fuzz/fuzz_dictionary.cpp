@@ -1,8 +1,10 @@
 // Any bytes as KOVANT.DIC: loading, searching, walking and picking never
 // crash or hang; failures come back as errors.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
+#include "dict/address.h"
 #include "dict/codec.h"
 #include "dict/codeindex.h"
 #include "dict/search.h"
@@ -27,8 +29,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto found = dict::SearchPostalCode(path, table, codes.back());
     for (size_t i = 0; i < found.rows.size() && i < 4; ++i) (void)dict::ShowPickedResult(path, found.rows[i], "");
   }
-  // The batch index reads every record of the same file.
+  // The batch index reads every record of the same file, the names of the
+  // country its readings too.
   if (auto index = dict::CodeIndex::Build(path); index.ok()) (void)index->FindMany(codes);
+  if (auto names = dict::Gazetteer::Load(path); names.ok()) {
+    (void)names->Resolve(std::string(reinterpret_cast<const char*>(data), std::min<size_t>(size, 64)));
+    (void)names->Find(digits, 3);
+  }
   for (const auto& pref : table.rows) {
     auto cities = dict::LoadCities(path, table, pref.PrefNo);
     for (size_t c = 0; c < cities.cityTable.size() && c < 3; ++c) {
