@@ -274,7 +274,8 @@ TEST(BuildDictionary, ReadingsOfEveryNameAreKeptAndABrokenSectionHarmsNothing) {
   ASSERT_TRUE(table.ok() && table->Has());
   std::map<std::string, int> readings;  // reading -> how many records
   ASSERT_TRUE(table->ForEach([&](int64_t, std::string_view sjis) { ++readings[platform::SjisToUtf8(sjis)]; }).ok());
-  for (const char* r : {"ホッカイドウ", "サッポロシチュウオウク", "オオドオリニシ", "ニシシンジュク", "(カブ) ピコランショウジ"}) {
+  for (const char* r :
+       {"ホッカイドウ", "サッポロシチュウオウク", "オオドオリニシ", "ニシシンジュク", "(カブ) ピコランショウジ"}) {
     EXPECT_EQ(readings.count(r), 1u) << r;
   }
   EXPECT_EQ(readings.count("イカニケイサイガナイバアイ"), 0u);  // a town without a name has no reading
