@@ -558,25 +558,16 @@ int main(int argc, char** argv) {
       copyText = true;
     } else if (a == "--old") {
       oldCode = true;
-    } else if (a == "--column") {
+    } else if (a == "--column" || a == "--address-column") {
       if (!value(number)) return usage(2);
       char* end = nullptr;
       const long n = std::strtol(number.c_str(), &end, 10);
       if (*end != '\0' || n < 1 || n > 100000) {
-        std::fprintf(stderr, "kovant-lookup: --column は 1 以上の列番号です: %s\n", number.c_str());
+        std::fprintf(stderr, "kovant-lookup: %s は 1 以上の列番号です: %s\n", a.c_str(), number.c_str());
         return 2;
       }
       column.column = static_cast<size_t>(n);
-    } else if (a == "--address-column") {
-      if (!value(number)) return usage(2);
-      char* end = nullptr;
-      const long n = std::strtol(number.c_str(), &end, 10);
-      if (*end != '\0' || n < 1 || n > 100000) {
-        std::fprintf(stderr, "kovant-lookup: --address-column は 1 以上の列番号です: %s\n", number.c_str());
-        return 2;
-      }
-      column.column = static_cast<size_t>(n);
-      address = true;
+      address = address || a == "--address-column";
     } else if (a == "--address") {
       address = true;
     } else if (a == "--find") {
