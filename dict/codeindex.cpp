@@ -133,21 +133,14 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   for (size_t p = 0; p < loaded->table.rows.size(); ++p) {
     const PrefectureRow& pref = loaded->table.rows[p];
     index.prefs_.push_back({pref.Name, pref.NameSjis});
-    std::optional<Error> failure;
-    auto walked = ForEachCity(*index.file_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t) {
-      auto name = ExpandText(city.Name, city.NameLength);
-      if (!name) {
-        failure = name.error();
-        return false;
-      }
-      index.cities_.push_back({std::string(), std::move(*name)});
-      index.cityList_.push_back({city.CityNo, city.TownListPos, static_cast<uint8_t>(p)});
-      return true;
+    auto walked = ForEachCity(*index.file_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t pos) {
+      index.cityList_.push_back({city.CityNo, city.TownListPos, static_cast<int32_t>(pos), static_cast<uint8_t>(p)});
+      return index.cityList_.size() < UINT16_MAX;
     });
     if (!walked) return walked.error();
-    if (failure) return *failure;
+    if (index.cityList_.size() >= UINT16_MAX) return Error{"市区町村が多すぎます。"};
   }
-  if (index.cityList_.size() >= UINT16_MAX) return Error{"市区町村が多すぎます。"};
+  index.cities_.resize(index.cityList_.size());
   index.cityOfNo_.assign(size_t{INT16_MAX} + 1, 0);
   for (size_t c = index.cityList_.size(); c-- > 0;) {  // the first of a number wins
     if (const int16_t no = index.cityList_[c].cityNo; no > 0)
@@ -197,14 +190,29 @@ Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::
   return true;
 }
 
+Result<const CodeIndex::Named*> CodeIndex::CityName(uint16_t city) const {
+  std::optional<Named>& named = cities_[city];
+  if (!named) {
+    auto record = file_->ReadCity(cityList_[city].pos);
+    if (!record) return record.error();
+    auto sjis = ExpandText(record->Name, record->NameLength);
+    if (!sjis) return sjis.error();
+    named = Named{std::string(), std::move(*sjis)};
+    decoder_.Append(named->utf8, named->sjis);
+  }
+  return &*named;
+}
+
 // The search's list order: the Shift-JIS bytes of "prefecture city town",
 // each key made once; ties in file order.
-void CodeIndex::SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const {
-  if (hits.size() - first < 2) return;
+Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const {
+  if (hits.size() - first < 2) return true;
   std::vector<std::pair<std::string, size_t>> keys;
   for (size_t h = first; h < hits.size(); ++h) {
     const Hit& hit = hits[h];
-    keys.emplace_back(prefs_[cityList_[hit.city].pref].sjis + " " + cities_[hit.city].sjis + " " +
+    auto city = CityName(hit.city);
+    if (!city) return city.error();
+    keys.emplace_back(prefs_[cityList_[hit.city].pref].sjis + " " + (*city)->sjis + " " +
                           sjis.substr(hit.nameStart, hit.nameEnd - hit.nameStart),
                       h);
   }
@@ -212,6 +220,7 @@ void CodeIndex::SortHits(std::vector<Hit>& hits, size_t first, const std::string
   std::vector<Hit> sorted;
   for (const auto& key : keys) sorted.push_back(hits[key.second]);
   std::copy(sorted.begin(), sorted.end(), hits.begin() + static_cast<std::ptrdiff_t>(first));
+  return true;
 }
 
 Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits,
@@ -232,8 +241,7 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
     if (e.low != low) continue;
     if (auto added = AddHit(e.pos, input, e.city, hits, sjis); !added) return added.error();
   }
-  SortHits(hits, first, sjis);
-  return true;
+  return SortHits(hits, first, sjis);
 }
 
 // The section lists each code's towns in list order already. Each record
@@ -303,12 +311,12 @@ Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
   }
   std::string town;
   for (const Hit& hit : hits) {
-    Named& city = cities_[hit.city];
-    if (city.utf8.empty() && !city.sjis.empty()) decoder_.Append(city.utf8, city.sjis);
+    auto city = CityName(hit.city);
+    if (!city) return city.error();
     town.clear();
     decoder_.Append(town, std::string_view(sjis).substr(hit.nameStart, hit.nameEnd - hit.nameStart));
     const std::string newCode = CurrentCodeText(hit.head), oldCode = FormerCodeText(hit.head);
-    fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, city.utf8, town, hit.office});
+    fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, (*city)->utf8, town, hit.office});
   }
   return true;
 }
@@ -338,7 +346,7 @@ Result<std::string> CodeIndex::MakeCodeSection() const {
       if (e.low != code % kNewDivisor) continue;
       if (auto added = AddHit(e.pos, 0, e.city, hits, sjis); !added) return added.error();
     }
-    SortHits(hits, 0, sjis);
+    if (auto sorted = SortHits(hits, 0, sjis); !sorted) return sorted.error();
     for (const Hit& h : hits) {
       AppendI16(out, static_cast<int>(code % kSectionDivisor));
       AppendI32(out, h.pos);

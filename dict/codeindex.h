@@ -64,6 +64,7 @@ class CodeIndex {
   struct City {
     int16_t cityNo;
     int32_t townListPos;
+    int32_t pos;   // of the city record, for its name
     uint8_t pref;  // index into prefs_
   };
   struct Named {
@@ -101,14 +102,17 @@ class CodeIndex {
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string& sjis) const;
   Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
   Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
-  void SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const;
+  Result<bool> SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const;
 
   std::unique_ptr<DicFile> file_;
+  // A city's name, read when first needed: a batch shows few of the
+  // country's cities.
+  Result<const Named*> CityName(uint16_t city) const;
   std::vector<Named> prefs_;
-  mutable std::vector<Named> cities_;  // utf8 made when first shown
-  std::vector<City> cityList_;         // parallel to cities_
-  std::vector<uint16_t> cityOfNo_;     // CityNo -> index into cities_ + 1; 0: none
-  const uint8_t* section_ = nullptr;   // the code section's bucket offsets, in the mapping
+  mutable std::vector<std::optional<Named>> cities_;  // parallel to cityList_
+  std::vector<City> cityList_;                        // parallel to cities_
+  std::vector<uint16_t> cityOfNo_;                    // CityNo -> index into cities_ + 1; 0: none
+  const uint8_t* section_ = nullptr;                  // the code section's bucket offsets, in the mapping
   const uint8_t* sectionEntries_ = nullptr;
   mutable std::optional<Buckets> byNew_, byOld_;
   mutable platform::SjisDecoder decoder_;  // kept from batch to batch

@@ -9,8 +9,6 @@
 #include <unistd.h>
 
 #include "dict/codec.h"
-#include "dict/reading.h"
-#include "dict/readings.h"
 #include "platform/files.h"
 #include "platform/sjis.h"
 
@@ -236,10 +234,6 @@ Result<LoadedDictionary> LoadDictionary(DicFile& dic) {
                            kFu = platform::Utf8ToSjis("府"), kKen = platform::Utf8ToSjis("県");
   int64_t pos = kFirstPrefecturePos;
   loaded.table.rows.reserve(kPrefectureCount);
-  // Readings are a help for the head search: a file without them, or with
-  // a broken section, loads as before.
-  std::optional<ReadingTable> readings;
-  if (auto table = ReadingTable::Open(dic); table.ok() && table->Has()) readings = std::move(*table);
   for (int n = 1; n <= kPrefectureCount; ++n) {
     auto rec = dic.ReadPrefecture(pos);
     if (!rec) return rec.error();
@@ -255,9 +249,6 @@ Result<LoadedDictionary> LoadDictionary(DicFile& dic) {
     row.Prefixes = rec->Prefixes;
     row.Name = platform::SjisToUtf8(sjis);
     row.NameSjis = std::move(sjis);
-    if (readings) {
-      if (auto reading = readings->At(pos); reading.ok()) row.ReadingKey = FoldReading(*reading);
-    }
     loaded.table.rows.push_back(std::move(row));
     pos += kPrefFixed + rec->NameLength;
   }

@@ -95,7 +95,7 @@ struct PrefectureRow {
   std::array<uint8_t, kMaxPrefixes> Prefixes{};
   std::string Name;        // UTF-8, with its suffix ("青森県")
   std::string NameSjis;    // the same in Shift-JIS
-  std::string ReadingKey;  // its reading folded for the head search; "" without one
+  std::string ReadingKey;  // its reading folded for the head search, when asked for (AddPrefectureReadings)
 };
 
 struct PrefectureTable {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "dict/reading.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
@@ -29,6 +30,25 @@ std::string MakeReadingSection(std::vector<std::pair<int64_t, std::string>> read
   std::string out;
   AppendI32(out, static_cast<int64_t>(readings.size()));
   return out + entries + texts;
+}
+
+void AddPrefectureReadings(const std::string& dictionaryPath, PrefectureTable& table) {
+  if (table.rows.empty()) return;
+  auto dic = DicFile::Open(dictionaryPath);
+  if (!dic) return;
+  auto readings = ReadingTable::Open(**dic);
+  if (!readings || !readings->Has()) return;
+  // The prefecture records stand first in the file, one after the other.
+  auto found = readings->Between(kFirstPrefecturePos, table.rows.front().CityListPos);
+  if (!found) return;
+  int64_t pos = kFirstPrefecturePos;
+  for (PrefectureRow& row : table.rows) {
+    auto it = std::lower_bound(found->begin(), found->end(), pos, [](const auto& e, int64_t p) { return e.first < p; });
+    if (it != found->end() && it->first == pos) row.ReadingKey = FoldReading(it->second);
+    auto record = (*dic)->ReadPrefecture(pos);
+    if (!record) return;
+    pos += kPrefFixed + record->NameLength;
+  }
 }
 
 Result<ReadingTable> ReadingTable::Open(DicFile& dic) {
@@ -71,32 +91,50 @@ Result<std::string_view> ReadingTable::TextOf(size_t entry, std::string& scratch
   return std::string_view(scratch);
 }
 
-Result<std::string> ReadingTable::At(int64_t pos) const {
-  // The first entry at or after pos, by halving.
+Result<int64_t> ReadingTable::PositionOf(int64_t entry) const {
+  uint8_t p[4];
+  if (auto read = dic_->ReadAt(section_.pos + 4 + entry * static_cast<int64_t>(kEntrySize), 4, p); !read) {
+    return read.error();
+  }
+  return static_cast<int64_t>(ReadI32(p));
+}
+
+Result<int64_t> ReadingTable::FirstAtOrAfter(int64_t pos) const {
   int64_t low = 0, count = count_;
   while (count > 0) {
     const int64_t half = count / 2;
-    uint8_t p[4];
-    if (auto read = dic_->ReadAt(section_.pos + 4 + (low + half) * static_cast<int64_t>(kEntrySize), 4, p); !read) {
-      return read.error();
-    }
-    if (ReadI32(p) < pos) {
+    auto at = PositionOf(low + half);
+    if (!at) return at.error();
+    if (*at < pos) {
       low += half + 1;
       count -= half + 1;
     } else {
       count = half;
     }
   }
-  if (low >= count_) return std::string();
-  uint8_t p[4];
-  if (auto read = dic_->ReadAt(section_.pos + 4 + low * static_cast<int64_t>(kEntrySize), 4, p); !read) {
-    return read.error();
-  }
-  if (ReadI32(p) != pos) return std::string();
+  return low;
+}
+
+Result<std::string> ReadingTable::At(int64_t pos) const {
+  auto found = Between(pos, pos);
+  if (!found) return found.error();
+  return found->empty() ? std::string() : std::move(found->front().second);
+}
+
+Result<std::vector<std::pair<int64_t, std::string>>> ReadingTable::Between(int64_t first, int64_t last) const {
+  std::vector<std::pair<int64_t, std::string>> out;
+  auto entry = FirstAtOrAfter(first);
+  if (!entry) return entry.error();
   std::string scratch;
-  auto text = TextOf(static_cast<size_t>(low), scratch);
-  if (!text) return text.error();
-  return platform::SjisToUtf8(*text);
+  for (int64_t e = *entry; e < count_; ++e) {
+    auto pos = PositionOf(e);
+    if (!pos) return pos.error();
+    if (*pos > last) break;
+    auto text = TextOf(static_cast<size_t>(e), scratch);
+    if (!text) return text.error();
+    out.emplace_back(*pos, platform::SjisToUtf8(*text));
+  }
+  return out;
 }
 
 Result<bool> ReadingTable::ForEach(const std::function<void(int64_t, std::string_view)>& fn) const {

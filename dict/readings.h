@@ -23,6 +23,11 @@ inline constexpr std::string_view kReadingSectionTag = "READ";
 // readings over 255 bytes are left out.
 std::string MakeReadingSection(std::vector<std::pair<int64_t, std::string>> readings);
 
+// The folded readings of the prefectures, for the head search of the walk's
+// first list; left empty for a file without readings or with a broken
+// section (the readings help, the walk does not need them).
+void AddPrefectureReadings(const std::string& dictionaryPath, PrefectureTable& table);
+
 class ReadingTable {
  public:
   // The file's readings, or a table without any (Has() false) for a file
@@ -33,12 +38,20 @@ class ReadingTable {
   // The reading (UTF-8) of the record at pos; "" when it has none.
   Result<std::string> At(int64_t pos) const;
 
+  // The readings (UTF-8) of the records from position first to last, by
+  // position: one search, then the entries in a row, as the records of a
+  // list stand in the file.
+  Result<std::vector<std::pair<int64_t, std::string>>> Between(int64_t first, int64_t last) const;
+
   // Calls fn(position, reading in Shift-JIS) for every entry, by position;
   // the reading's bytes are valid during the call only.
   Result<bool> ForEach(const std::function<void(int64_t, std::string_view)>& fn) const;
 
  private:
   Result<std::string_view> TextOf(size_t entry, std::string& scratch) const;
+  Result<int64_t> PositionOf(int64_t entry) const;
+  // The first entry at or after pos.
+  Result<int64_t> FirstAtOrAfter(int64_t pos) const;
   DicFile* dic_ = nullptr;
   Section section_;
   int64_t count_ = 0;

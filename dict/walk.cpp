@@ -1,5 +1,6 @@
 #include "dict/walk.h"
 
+#include <algorithm>
 #include <map>
 
 #include "dict/chain.h"
@@ -11,22 +12,22 @@
 namespace kovant::dict {
 namespace {
 
-// The folded readings of listed records, when the file has them. A broken
+// The folded readings of listed records, when the file has them, read for
+// the whole list at once: its records stand together in the file. A broken
 // readings section costs the head search its readings, not the walk.
-class ReadingLookup {
- public:
-  explicit ReadingLookup(DicFile& dic) {
-    if (auto table = ReadingTable::Open(dic); table.ok() && table->Has()) table_ = std::move(*table);
+void AddReadings(DicFile& dic, std::vector<ListEntry*> entries, const std::vector<int64_t>& positions) {
+  if (entries.empty()) return;
+  auto table = ReadingTable::Open(dic);
+  if (!table || !table->Has()) return;
+  const auto [low, high] = std::minmax_element(positions.begin(), positions.end());
+  auto found = table->Between(*low, *high);
+  if (!found) return;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    auto it = std::lower_bound(found->begin(), found->end(), positions[i],
+                               [](const auto& e, int64_t p) { return e.first < p; });
+    if (it != found->end() && it->first == positions[i]) entries[i]->readingKey = FoldReading(it->second);
   }
-  std::string KeyOf(int64_t pos) const {
-    if (!table_) return {};
-    auto reading = table_->At(pos);
-    return reading.ok() ? FoldReading(*reading) : std::string();
-  }
-
- private:
-  std::optional<ReadingTable> table_;
-};
+}
 
 // The wards of a designated city ("大阪市北区") are found by the ward's own
 // reading as well ("kita"): the reading the city's wards share is the
@@ -72,24 +73,28 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return finish(opened.error());
   std::optional<Error> failure;
-  const ReadingLookup reading(**opened);
-  auto walked = ForEachCity(**opened, table.rows[static_cast<size_t>(prefNo - 1)].CityListPos, prefNo,
-                            [&](const CityRecord& city, int64_t pos) {
-                              auto name = ExpandText(city.Name, city.NameLength);
-                              if (!name) {
-                                failure = name.error();
-                                return false;
-                              }
-                              out.cityTable.push_back({city.CityNo, city.TownListPos});
-                              out.entries.push_back({std::string(), std::move(name.value()),
-                                                     static_cast<int32_t>(out.cityTable.size()), reading.KeyOf(pos)});
-                              if (out.entries.size() > kMaxListRows) {
-                                failure = Error{"市区町村が多すぎます（辞書が壊れています）。"};
-                                return false;
-                              }
-                              return true;
-                            });
+  std::vector<int64_t> positions;
+  auto walked = ForEachCity(
+      **opened, table.rows[static_cast<size_t>(prefNo - 1)].CityListPos, prefNo,
+      [&](const CityRecord& city, int64_t pos) {
+        auto name = ExpandText(city.Name, city.NameLength);
+        if (!name) {
+          failure = name.error();
+          return false;
+        }
+        out.cityTable.push_back({city.CityNo, city.TownListPos});
+        out.entries.push_back({std::string(), std::move(name.value()), static_cast<int32_t>(out.cityTable.size())});
+        positions.push_back(pos);
+        if (out.entries.size() > kMaxListRows) {
+          failure = Error{"市区町村が多すぎます（辞書が壊れています）。"};
+          return false;
+        }
+        return true;
+      });
   if (!walked) failure = walked.error();
+  std::vector<ListEntry*> listed;
+  for (ListEntry& e : out.entries) listed.push_back(&e);
+  AddReadings(**opened, listed, positions);
   return finish(std::move(failure));
 }
 
@@ -111,11 +116,9 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
   static const std::string kNoTownSjis = platform::Utf8ToSjis(kNoTownEntry);
   std::optional<Error> failure;
   DicFile& dic = **opened;
-  const ReadingLookup reading(dic);
   auto walked = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
     ListEntry entry;
     entry.itemData = static_cast<int32_t>(pos);
-    entry.readingKey = reading.KeyOf(pos);
     bool office = false;
     if (head.NameLength == 0) {
       entry.sortKey = kNoTownSjis;
@@ -150,6 +153,15 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
     return true;
   });
   if (!walked) failure = walked.error();
+  std::vector<ListEntry*> listed;
+  std::vector<int64_t> positions;
+  for (auto* list : {&out.entries, &offices}) {
+    for (ListEntry& e : *list) {
+      listed.push_back(&e);
+      positions.push_back(e.itemData);
+    }
+  }
+  AddReadings(dic, listed, positions);
   return finish(std::move(failure));
 }
 

@@ -8,6 +8,7 @@
 #include "dict/address.h"
 #include "dict/codeindex.h"
 #include "dict/reading.h"
+#include "dict/readings.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "addresseval.h"
@@ -246,11 +247,13 @@ TEST(National, TheWalksHeadSearchFollowsReadings) {
     for (const auto& e : entries) keys.push_back(e.readingKey);
     return keys;
   };
+  dict::PrefectureTable table = n.table;
+  dict::AddPrefectureReadings(n.path, table);
   std::vector<std::string> prefKeys;
-  for (const auto& p : n.table.rows) prefKeys.push_back(p.ReadingKey);
+  for (const auto& p : table.rows) prefKeys.push_back(p.ReadingKey);
   const int osaka = dict::FirstReadingMatch(prefKeys, "osa");
   ASSERT_GE(osaka, 0);
-  EXPECT_EQ(n.table.rows[static_cast<size_t>(osaka)].Name, "大阪府");
+  EXPECT_EQ(table.rows[static_cast<size_t>(osaka)].Name, "大阪府");
   auto pick = [&](int prefNo, const char* typed, const char* city, const char* town) {
     auto cities = dict::LoadCities(n.path, n.table, prefNo);
     const int c = dict::FirstReadingMatch(keysOf(cities.entries), typed);

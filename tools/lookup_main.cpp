@@ -507,6 +507,39 @@ std::string DataDate(const std::string& path) {
   return header ? "辞書データ " + header->DataDate : "辞書を読めません";
 }
 
+// Lines of standard input, read in large blocks: a file of codes is tens
+// of thousands of short lines. A line is handed out as soon as it is
+// whole, so at a terminal each code is answered at once.
+class LineReader {
+ public:
+  bool Next(std::string& line) {
+    line.clear();
+    for (;;) {
+      const char* nl = static_cast<const char*>(std::memchr(buffer_ + start_, '\n', end_ - start_));
+      if (nl) {
+        line.append(buffer_ + start_, static_cast<size_t>(nl - (buffer_ + start_)));
+        start_ = static_cast<size_t>(nl - buffer_) + 1;
+        return true;
+      }
+      line.append(buffer_ + start_, end_ - start_);
+      start_ = end_ = 0;
+      if (eof_) return !line.empty();
+      const ssize_t n = read(STDIN_FILENO, buffer_, sizeof buffer_);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        eof_ = true;
+        continue;
+      }
+      end_ = static_cast<size_t>(n);
+    }
+  }
+
+ private:
+  char buffer_[65536];
+  size_t start_ = 0, end_ = 0;
+  bool eof_ = false;
+};
+
 // The batch index maps the dictionary: if the file is cut short while it is
 // mapped (not what the updater does: it renames a new file into place),
 // reading the lost pages raises SIGBUS. That ends the program as any other
@@ -678,7 +711,8 @@ int main(int argc, char** argv) {
       if (interactive) std::fflush(stdout);
       return found;
     };
-    while (!out.Failed() && std::getline(std::cin, line)) {
+    LineReader input;
+    while (!out.Failed() && input.Next(line)) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       lines.push_back(line);
       // At a terminal each answer comes at once; from a file, in chunks.

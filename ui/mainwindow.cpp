@@ -14,6 +14,7 @@
 #include "copy/delivery.h"
 #include "platform/desktop.h"
 #include "dict/reading.h"
+#include "dict/readings.h"
 #include "dict/search.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
@@ -259,6 +260,7 @@ bool Kovant1::Form_Load() {
   }
   dictionaryStamp_ = platform::StampOf(dictionaryPath_);
   prefectures_ = std::move(loaded->table);
+  dict::AddPrefectureReadings(dictionaryPath_, prefectures_);
   for (const auto& row : prefectures_.rows) List2->AddItem(Q(row.Name), row.PrefNo, row.ReadingKey);
   // Which data this is, until the first operation writes the message line.
   dataDate_ = loaded->header.DataDate;
@@ -303,6 +305,7 @@ bool Kovant1::ReloadIfChanged() {
   dictionaryStamp_ = stamp;
   dataDate_ = loaded->header.DataDate;
   prefectures_ = std::move(loaded->table);
+  dict::AddPrefectureReadings(dictionaryPath_, prefectures_);
   const QSignalBlocker block1(List1);
   if (List1->ListCount() > 0) {
     const QString selected = SelectedText(List1);
