@@ -295,6 +295,8 @@ Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
   };
   Gazetteer g;
   std::string sjis;
+  // Cities of a damaged file may share one chain: each record is read once.
+  WalkBudget budget;
   for (const PrefectureRow& pref : loaded->table.rows) {
     g.prefs_.push_back({pref.Name, FoldName(pref.Name)});
     std::optional<Error> failure;
@@ -311,33 +313,36 @@ Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
       city.local = LocalName(city.fold);
       city.reading = readingOf(cityPos);
       const auto cityIndex = static_cast<uint16_t>(g.cities_.size());
-      auto towns = ForEachTown(dic, record.TownListPos, record.CityNo, [&](const TownHead& head, int64_t pos) {
-        auto bytes = dic.Peek(pos + kTownFixed, kTownNameField);
-        if (!bytes) {
-          failure = bytes.error();
-          return false;
-        }
-        const std::string_view field(reinterpret_cast<const char*>(*bytes), kTownNameField);
-        sjis.clear();
-        if (auto expanded = AppendExpandedText(sjis, field, head.NameLength); !expanded) {
-          failure = expanded.error();
-          return false;
-        }
-        if (g.places_.size() >= kMaxPlaces) {
-          failure = Error{"町域が多すぎます。"};
-          return false;
-        }
-        Place p;
-        p.codes = head;
-        p.city = cityIndex;
-        p.office = IsOfficeName(field, head.NameLength);
-        decoder.Append(p.name, sjis);
-        SplitName(p.name, p.head, p.inner);
-        p.reading = readingOf(pos);
-        if (!p.office) city.places.push_back(static_cast<uint32_t>(g.places_.size()));
-        g.places_.push_back(std::move(p));
-        return true;
-      });
+      auto towns = ForEachTown(
+          dic, record.TownListPos, record.CityNo,
+          [&](const TownHead& head, int64_t pos) {
+            auto bytes = dic.Peek(pos + kTownFixed, kTownNameField);
+            if (!bytes) {
+              failure = bytes.error();
+              return false;
+            }
+            const std::string_view field(reinterpret_cast<const char*>(*bytes), kTownNameField);
+            sjis.clear();
+            if (auto expanded = AppendExpandedText(sjis, field, head.NameLength); !expanded) {
+              failure = expanded.error();
+              return false;
+            }
+            if (g.places_.size() >= kMaxPlaces) {
+              failure = Error{"町域が多すぎます。"};
+              return false;
+            }
+            Place p;
+            p.codes = head;
+            p.city = cityIndex;
+            p.office = IsOfficeName(field, head.NameLength);
+            decoder.Append(p.name, sjis);
+            SplitName(p.name, p.head, p.inner);
+            p.reading = readingOf(pos);
+            if (!p.office) city.places.push_back(static_cast<uint32_t>(g.places_.size()));
+            g.places_.push_back(std::move(p));
+            return true;
+          },
+          &budget);
       if (!towns) failure = towns.error();
       g.cities_.push_back(std::move(city));
       return !failure && g.cities_.size() < UINT16_MAX;

@@ -33,21 +33,26 @@ std::string MakeReadingSection(std::vector<std::pair<int64_t, std::string>> read
 }
 
 void AddPrefectureReadings(const std::string& dictionaryPath, PrefectureTable& table) {
-  if (table.rows.empty()) return;
   auto dic = DicFile::Open(dictionaryPath);
   if (!dic) return;
   auto readings = ReadingTable::Open(**dic);
   if (!readings || !readings->Has()) return;
   // The prefecture records stand first in the file, one after the other.
-  auto found = readings->Between(kFirstPrefecturePos, table.rows.front().CityListPos);
-  if (!found) return;
+  std::vector<int64_t> positions;
   int64_t pos = kFirstPrefecturePos;
-  for (PrefectureRow& row : table.rows) {
-    auto it = std::lower_bound(found->begin(), found->end(), pos, [](const auto& e, int64_t p) { return e.first < p; });
-    if (it != found->end() && it->first == pos) row.ReadingKey = FoldReading(it->second);
+  for (size_t n = 0; n < table.rows.size(); ++n) {
+    positions.push_back(pos);
     auto record = (*dic)->ReadPrefecture(pos);
     if (!record) return;
     pos += kPrefFixed + record->NameLength;
+  }
+  if (positions.empty()) return;
+  auto found = readings->Between(positions.front(), positions.back(), positions.size());
+  if (!found) return;
+  for (size_t n = 0; n < positions.size(); ++n) {
+    auto it = std::lower_bound(found->begin(), found->end(), positions[n],
+                               [](const auto& e, int64_t p) { return e.first < p; });
+    if (it != found->end() && it->first == positions[n]) table.rows[n].ReadingKey = FoldReading(it->second);
   }
 }
 
@@ -116,12 +121,13 @@ Result<int64_t> ReadingTable::FirstAtOrAfter(int64_t pos) const {
 }
 
 Result<std::string> ReadingTable::At(int64_t pos) const {
-  auto found = Between(pos, pos);
+  auto found = Between(pos, pos, 1);
   if (!found) return found.error();
   return found->empty() ? std::string() : std::move(found->front().second);
 }
 
-Result<std::vector<std::pair<int64_t, std::string>>> ReadingTable::Between(int64_t first, int64_t last) const {
+Result<std::vector<std::pair<int64_t, std::string>>> ReadingTable::Between(int64_t first, int64_t last,
+                                                                           size_t most) const {
   std::vector<std::pair<int64_t, std::string>> out;
   auto entry = FirstAtOrAfter(first);
   if (!entry) return entry.error();
@@ -130,6 +136,7 @@ Result<std::vector<std::pair<int64_t, std::string>>> ReadingTable::Between(int64
     auto pos = PositionOf(e);
     if (!pos) return pos.error();
     if (*pos > last) break;
+    if (out.size() >= most) return Error{"辞書の読み仮名が多すぎます（壊れています）。"};
     auto text = TextOf(static_cast<size_t>(e), scratch);
     if (!text) return text.error();
     out.emplace_back(*pos, platform::SjisToUtf8(*text));

@@ -40,8 +40,9 @@ class ReadingTable {
 
   // The readings (UTF-8) of the records from position first to last, by
   // position: one search, then the entries in a row, as the records of a
-  // list stand in the file.
-  Result<std::vector<std::pair<int64_t, std::string>>> Between(int64_t first, int64_t last) const;
+  // list stand in the file. More than most entries there is a broken file
+  // (an error), never a long wait.
+  Result<std::vector<std::pair<int64_t, std::string>>> Between(int64_t first, int64_t last, size_t most) const;
 
   // Calls fn(position, reading in Shift-JIS) for every entry, by position;
   // the reading's bytes are valid during the call only.

@@ -20,7 +20,7 @@ void AddReadings(DicFile& dic, std::vector<ListEntry*> entries, const std::vecto
   auto table = ReadingTable::Open(dic);
   if (!table || !table->Has()) return;
   const auto [low, high] = std::minmax_element(positions.begin(), positions.end());
-  auto found = table->Between(*low, *high);
+  auto found = table->Between(*low, *high, 2 * kMaxListRows);
   if (!found) return;
   for (size_t i = 0; i < entries.size(); ++i) {
     auto it = std::lower_bound(found->begin(), found->end(), positions[i],
