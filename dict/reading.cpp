@@ -1,8 +1,9 @@
 #include "dict/reading.h"
 
-#include <unicode/normalizer2.h>
-#include <unicode/translit.h>
-#include <unicode/unistr.h>
+#include <dlfcn.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+#include <unicode/utrans.h>
 
 #include <algorithm>
 #include <memory>
@@ -13,47 +14,124 @@
 namespace kovant::dict {
 namespace {
 
-// ICU's transliterators cost milliseconds to make: one of each per thread.
-icu::Transliterator* Make(const char* id) {
-  UErrorCode status = U_ZERO_ERROR;
-  icu::Transliterator* t = icu::Transliterator::createInstance(id, UTRANS_FORWARD, status);
-  if (U_FAILURE(status)) {
-    delete t;
-    return nullptr;
-  }
-  return t;
-}
+// ICU, through its C interface, loaded when a reading is first needed.
+// Linked, its libraries cost every start of kovant-lookup about a
+// millisecond on this machine, as much as the lookups of a whole batch of
+// codes, and most runs need no reading. The names are the headers' own
+// (versioned: utrans_openU_72), so the program and the library agree.
+#define KOVANT_NAME(x) #x
+#define KOVANT_SYMBOL(x) KOVANT_NAME(x)
 
-struct Transliterators {
-  std::unique_ptr<icu::Transliterator> latin{Make("Latin-Katakana")}, hiragana{Make("Hiragana-Katakana")};
-  const icu::Normalizer2* nfkc = nullptr;
-  Transliterators() {
-    UErrorCode status = U_ZERO_ERROR;
-    nfkc = icu::Normalizer2::getNFKCInstance(status);
-    if (U_FAILURE(status)) nfkc = nullptr;
+class Icu {
+ public:
+  static const Icu& Get() {
+    static const Icu icu;
+    return icu;
   }
+  bool Loaded() const { return loaded_; }
+
+  std::u16string FromUtf8(std::string_view utf8) const {
+    std::u16string out(utf8.size() + 1, u'\0');
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    fromUtf8_(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length, utf8.data(),
+              static_cast<int32_t>(utf8.size()), &status);
+    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
+    return out;
+  }
+  std::string ToUtf8(const std::u16string& text) const {
+    std::string out(text.size() * 3 + 1, '\0');
+    UErrorCode status = U_ZERO_ERROR;
+    int32_t length = 0;
+    toUtf8_(out.data(), static_cast<int32_t>(out.size()), &length, reinterpret_cast<const UChar*>(text.data()),
+            static_cast<int32_t>(text.size()), &status);
+    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
+    return out;
+  }
+  std::u16string Nfkc(const std::u16string& text) const {
+    UErrorCode status = U_ZERO_ERROR;
+    const UNormalizer2* nfkc = nfkcInstance_(&status);
+    if (U_FAILURE(status)) return text;
+    std::u16string out(text.size() * 4 + 16, u'\0');  // NFKC grows a text by far less
+    const int32_t length =
+        normalize_(nfkc, reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
+                   reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &status);
+    if (U_FAILURE(status)) return text;
+    out.resize(static_cast<size_t>(length));
+    return out;
+  }
+  std::u16string Lower(const std::u16string& text) const {
+    std::u16string out(text.size() * 2 + 16, u'\0');
+    UErrorCode status = U_ZERO_ERROR;
+    const int32_t length =
+        toLower_(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                 reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), "", &status);
+    if (U_FAILURE(status)) return text;
+    out.resize(static_cast<size_t>(length));
+    return out;
+  }
+  // One transliterator of each kind per thread: making one costs
+  // milliseconds, and one is not to be used by two threads at once.
+  std::u16string Transliterate(const char* id, const std::u16string& text) const {
+    struct Owned {
+      decltype(&::utrans_close) close;
+      UTransliterator* t = nullptr;
+      ~Owned() {
+        if (t) close(t);
+      }
+    };
+    thread_local std::vector<std::pair<std::string, std::unique_ptr<Owned>>> made;
+    auto it = std::find_if(made.begin(), made.end(), [&](const auto& m) { return m.first == id; });
+    if (it == made.end()) {
+      const std::u16string name = FromUtf8(id);
+      UParseError parse{};
+      UErrorCode status = U_ZERO_ERROR;
+      auto owned = std::make_unique<Owned>(Owned{close_});
+      owned->t = open_(reinterpret_cast<const UChar*>(name.data()), static_cast<int32_t>(name.size()), UTRANS_FORWARD,
+                       nullptr, 0, &parse, &status);
+      if (U_FAILURE(status)) owned->t = nullptr;
+      it = made.insert(made.end(), {id, std::move(owned)});
+    }
+    if (!it->second->t) return text;
+    std::u16string buffer = text;
+    buffer.resize(text.size() * 2 + 16);  // room for text that grows
+    int32_t length = static_cast<int32_t>(text.size()), limit = length;
+    UErrorCode status = U_ZERO_ERROR;
+    transliterate_(it->second->t, reinterpret_cast<UChar*>(buffer.data()), &length, static_cast<int32_t>(buffer.size()),
+                   0, &limit, &status);
+    if (U_FAILURE(status)) return text;
+    buffer.resize(static_cast<size_t>(length));
+    return buffer;
+  }
+
+ private:
+  Icu() {
+    void* uc = dlopen("libicuuc.so." KOVANT_SYMBOL(U_ICU_VERSION_MAJOR_NUM), RTLD_NOW | RTLD_LOCAL);
+    void* i18n = dlopen("libicui18n.so." KOVANT_SYMBOL(U_ICU_VERSION_MAJOR_NUM), RTLD_NOW | RTLD_LOCAL);
+    if (!uc || !i18n) return;
+    auto find = [](void* library, const char* name, auto& to) {
+      to = reinterpret_cast<std::remove_reference_t<decltype(to)>>(dlsym(library, name));
+      return to != nullptr;
+    };
+    loaded_ = find(uc, KOVANT_SYMBOL(u_strFromUTF8), fromUtf8_) && find(uc, KOVANT_SYMBOL(u_strToUTF8), toUtf8_) &&
+              find(uc, KOVANT_SYMBOL(u_strToLower), toLower_) &&
+              find(uc, KOVANT_SYMBOL(unorm2_getNFKCInstance), nfkcInstance_) &&
+              find(uc, KOVANT_SYMBOL(unorm2_normalize), normalize_) && find(i18n, KOVANT_SYMBOL(utrans_openU), open_) &&
+              find(i18n, KOVANT_SYMBOL(utrans_transUChars), transliterate_) &&
+              find(i18n, KOVANT_SYMBOL(utrans_close), close_);
+  }
+  bool loaded_ = false;
+  decltype(&::u_strFromUTF8) fromUtf8_ = nullptr;
+  decltype(&::u_strToUTF8) toUtf8_ = nullptr;
+  decltype(&::u_strToLower) toLower_ = nullptr;
+  decltype(&::unorm2_getNFKCInstance) nfkcInstance_ = nullptr;
+  decltype(&::unorm2_normalize) normalize_ = nullptr;
+  decltype(&::utrans_openU) open_ = nullptr;
+  decltype(&::utrans_transUChars) transliterate_ = nullptr;
+  decltype(&::utrans_close) close_ = nullptr;
 };
 
-Transliterators& Get() {
-  thread_local Transliterators t;
-  return t;
-}
-
-icu::UnicodeString Nfkc(const icu::UnicodeString& s) {
-  UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* nfkc = Get().nfkc;
-  if (!nfkc) return s;
-  icu::UnicodeString out = nfkc->normalize(s, status);
-  return U_FAILURE(status) ? s : out;
-}
-
-std::string Utf8(const icu::UnicodeString& s) {
-  std::string out;
-  s.toUTF8String(out);
-  return out;
-}
-
-bool IsKanji(UChar32 c) {
+bool IsKanji(char32_t c) {
   return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||
          (c >= 0x20000 && c <= 0x2FFFF) || c == U'々';
 }
@@ -114,30 +192,29 @@ char32_t FoldKana(char32_t c) {
 }  // namespace
 
 bool HasKanji(std::string_view utf8) {
-  const icu::UnicodeString s =
-      icu::UnicodeString::fromUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())));
-  for (int32_t i = 0; i < s.length(); i = s.moveIndex32(i, 1)) {
-    if (IsKanji(s.char32At(i))) return true;
+  for (size_t i = 0, n = 0; i < utf8.size(); i += n) {
+    if (IsKanji(platform::DecodeUtf8At(utf8, i, &n))) return true;
   }
   return false;
 }
 
 std::string FullWidthKana(std::string_view halfWidth) {
-  return Utf8(
-      Nfkc(icu::UnicodeString::fromUTF8(icu::StringPiece(halfWidth.data(), static_cast<int32_t>(halfWidth.size())))));
+  const Icu& icu = Icu::Get();
+  if (!icu.Loaded()) return std::string(halfWidth);
+  return icu.ToUtf8(icu.Nfkc(icu.FromUtf8(halfWidth)));
 }
 
 std::string ReadingKey(std::string_view typed) {
   if (HasKanji(typed)) return {};
-  icu::UnicodeString s =
-      Nfkc(icu::UnicodeString::fromUTF8(icu::StringPiece(typed.data(), static_cast<int32_t>(typed.size()))));
-  s.toLower();
-  Transliterators& t = Get();
-  // Macrons and circumflexes first, so that ICU sees the plain vowels.
-  s = icu::UnicodeString::fromUTF8(AsHepburn(Utf8(s)));
-  if (t.hiragana) t.hiragana->transliterate(s);
-  if (t.latin) t.latin->transliterate(s);
-  return FoldReading(Utf8(s));
+  const Icu& icu = Icu::Get();
+  if (!icu.Loaded()) return FoldReading(typed);  // katakana still match
+  const std::string lower = icu.ToUtf8(icu.Lower(icu.Nfkc(icu.FromUtf8(typed))));
+  // Macrons, circumflexes and Kunrei spellings first, so that ICU sees the
+  // Hepburn it reads.
+  std::u16string s = icu.FromUtf8(AsHepburn(lower));
+  s = icu.Transliterate("Hiragana-Katakana", s);
+  s = icu.Transliterate("Latin-Katakana", s);
+  return FoldReading(icu.ToUtf8(s));
 }
 
 std::string FoldReading(std::string_view katakana) {
@@ -237,8 +314,7 @@ std::string FoldName(std::string_view utf8) {
     if (c == U' ' || c == U'　' || c == U'\t') continue;
     if (c >= 0xFF01 && c <= 0xFF5E) c -= 0xFEE0;  // full-width ASCII
     if (c >= U'a' && c <= U'z') c -= 0x20;
-    const bool betweenKanji = i > 0 && i + 1 < in.size() && IsKanji(static_cast<UChar32>(in[i - 1])) &&
-                              IsKanji(static_cast<UChar32>(in[i + 1]));
+    const bool betweenKanji = i > 0 && i + 1 < in.size() && IsKanji(in[i - 1]) && IsKanji(in[i + 1]);
     const bool betweenDigits = i > 0 && i + 1 < in.size() && isDigit(in[i - 1]) && isDigit(in[i + 1]);
     if (KanjiDigit(c) >= 0 || c == U'十') {
       size_t end = i;
