@@ -20,14 +20,6 @@ bool StartsWith(std::string_view s, std::string_view head) { return s.substr(0, 
 
 bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The part of a city name after its district ("虻田郡洞爺湖町" -> "洞爺湖町").
-std::string LocalName(const std::string& fold) {
-  static const std::string kGun = "郡";
-  const size_t gun = fold.find(kGun);
-  if (gun == std::string::npos || gun == 0 || gun + kGun.size() >= fold.size()) return {};
-  return fold.substr(gun + kGun.size());
-}
-
 // ---- The numbers of an address after its town ----
 
 struct Numbers {
@@ -270,6 +262,15 @@ void SplitName(const std::string& name, std::string& head, std::string& inner) {
 
 }  // namespace
 
+std::string CityLocalName(const std::string& city) {
+  // "<district>郡<town or village>". A city that merely begins with 郡
+  // (郡山市, 郡上市) has none.
+  static const std::string kGun = "郡";
+  auto gun = city.find(kGun);
+  if (gun == std::string::npos || gun == 0 || gun + kGun.size() >= city.size()) return city;
+  return city.substr(gun + kGun.size());
+}
+
 Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
   auto opened = DicFile::OpenWhole(dictionaryPath);
   if (!opened) return opened.error();
@@ -310,7 +311,8 @@ Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
       city.pref = static_cast<uint8_t>(g.prefs_.size() - 1);
       decoder.Append(city.name, *name);
       city.fold = FoldName(city.name);
-      city.local = LocalName(city.fold);
+      city.local = CityLocalName(city.fold);
+      if (city.local == city.fold) city.local.clear();
       city.reading = readingOf(cityPos);
       const auto cityIndex = static_cast<uint16_t>(g.cities_.size());
       auto towns = ForEachTown(
@@ -337,6 +339,7 @@ Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
             p.office = IsOfficeName(field, head.NameLength);
             decoder.Append(p.name, sjis);
             SplitName(p.name, p.head, p.inner);
+            p.floor = IsFloor(p.inner);
             p.reading = readingOf(pos);
             if (!p.office) city.places.push_back(static_cast<uint32_t>(g.places_.size()));
             g.places_.push_back(std::move(p));
@@ -491,7 +494,7 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
       std::string building;
       for (uint32_t i : city.places) {
         const Place& p = places_[i];
-        if (p.head.size() > head.size() && StartsWith(p.head, head) && IsFloor(p.inner)) {
+        if (p.head.size() > head.size() && StartsWith(p.head, head) && p.floor) {
           const std::string part = p.head.substr(head.size());
           if (part.size() > building.size() && rest.find(part) != std::string::npos) building = part;
         }

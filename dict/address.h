@@ -23,6 +23,10 @@ struct AddressAnswer {
   std::string note;                   // why it is Several or None
 };
 
+// The part of a city name after its district ("虻田郡洞爺湖町" -> "洞爺湖町");
+// the whole name when it has none (郡山市 begins with 郡 but is no district).
+std::string CityLocalName(const std::string& city);
+
 class Gazetteer {
  public:
   static Result<Gazetteer> Load(const std::string& dictionaryPath);
@@ -46,6 +50,7 @@ class Gazetteer {
     std::string head;     // folded, before "（"
     std::string inner;    // folded, inside the parentheses
     std::string reading;  // folded
+    bool floor = false;   // a floor of a building with codes of its own
   };
   struct City {
     uint8_t pref = 0;

@@ -131,6 +131,24 @@ class Icu {
   decltype(&::utrans_close) close_ = nullptr;
 };
 
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 bool IsKanji(char32_t c) {
   return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||
          (c >= 0x20000 && c <= 0x2FFFF) || c == U'々';
@@ -231,10 +249,7 @@ std::string FoldReading(std::string_view katakana) {
                         (c == U'ア' && previous == 'a') || (c == U'イ' && previous == 'i') ||
                         (c == U'エ' && previous == 'e');
     if (isLong) continue;
-    // Every kana is in U+30A0..U+30FF: three bytes of UTF-8.
-    folded += static_cast<char>(0xE0 | (c >> 12));
-    folded += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    folded += static_cast<char>(0x80 | (c & 0x3F));
+    AppendUtf8(folded, c);
     previous = c == U'ン' ? 0 : vowel;
   }
   return folded;
@@ -254,24 +269,6 @@ int FirstReadingMatch(const std::vector<std::string>& keys, std::string_view typ
 }
 
 namespace {
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 int KanjiDigit(char32_t c) {
   static const std::u32string_view kDigits = U"〇一二三四五六七八九";

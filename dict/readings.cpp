@@ -120,12 +120,6 @@ Result<int64_t> ReadingTable::FirstAtOrAfter(int64_t pos) const {
   return low;
 }
 
-Result<std::string> ReadingTable::At(int64_t pos) const {
-  auto found = Between(pos, pos, 1);
-  if (!found) return found.error();
-  return found->empty() ? std::string() : std::move(found->front().second);
-}
-
 Result<std::vector<std::pair<int64_t, std::string>>> ReadingTable::Between(int64_t first, int64_t last,
                                                                            size_t most) const {
   std::vector<std::pair<int64_t, std::string>> out;

@@ -35,9 +35,6 @@ class ReadingTable {
   static Result<ReadingTable> Open(DicFile& dic);
   bool Has() const { return count_ > 0; }
 
-  // The reading (UTF-8) of the record at pos; "" when it has none.
-  Result<std::string> At(int64_t pos) const;
-
   // The readings (UTF-8) of the records from position first to last, by
   // position: one search, then the entries in a row, as the records of a
   // list stand in the file. More than most entries there is a broken file

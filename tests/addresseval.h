@@ -110,7 +110,7 @@ inline AddressSet MakeAddressSet(const std::vector<tools::KenRow>& towns,
     set.cases.push_back(
         {pref + " " + city + " " + town + " " + HalfWidthDigits(block), code, "half-width, with blanks"});
     set.cases.push_back({pref + city + town + Dashed(block), code, "blocks as 1-2-3"});
-    const std::string local = tools::CityLocalName(city);
+    const std::string local = dict::CityLocalName(city);
     if (local != city) set.cases.push_back({pref + local + town + block, code, "without the district (郡)"});
   }
   return set;

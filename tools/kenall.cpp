@@ -1,5 +1,7 @@
 #include "tools/kenall.h"
 
+#include "dict/address.h"
+
 #include <algorithm>
 #include <optional>
 #include <functional>
@@ -354,18 +356,9 @@ Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::s
                    });
 }
 
-std::string CityLocalName(const std::string& city) {
-  // "<district>郡<town or village>": the notes name the part after the
-  // district. A city that merely begins with 郡 (郡山市, 郡上市) has none.
-  static const std::string kGun = "郡";
-  auto gun = city.find(kGun);
-  if (gun == std::string::npos || gun == 0 || gun + kGun.size() >= city.size()) return city;
-  return city.substr(gun + kGun.size());
-}
-
 std::string NormalizeTownName(const std::string& town, const std::string& city) {
   if (town == "以下に掲載がない場合") return {};
-  const std::string local = CityLocalName(city);
+  const std::string local = dict::CityLocalName(city);
   auto isCity = [&](std::string_view name) { return name == local || name == city; };
   static const std::string kWhole = "一円";
   if (EndsWith(town, kWhole) && isCity(std::string_view(town).substr(0, town.size() - kWhole.size()))) return {};

@@ -7,10 +7,12 @@
 #include <string_view>
 #include <vector>
 
+#include "dict/address.h"
 #include "dict/result.h"
 
 namespace kovant::tools {
 
+using dict::CityLocalName;  // its home is the dictionary's name handling
 using dict::Error;
 using dict::Result;
 
@@ -83,9 +85,5 @@ Result<std::vector<KenRow>> JoinSplitRows(const std::vector<KenRow>& rows, const
 //  "<town>の次に<X>がくる場合"      -> "<town>（<X>）" when <town> is not the city itself
 //  "…（次のビルを除く）"            -> "…" (a note, not an address)
 std::string NormalizeTownName(const std::string& town, const std::string& city);
-
-// The part of a city name after its district ("虻田郡洞爺湖町" -> "洞爺湖町");
-// the whole name when it has none (郡山市 begins with 郡 but is no district).
-std::string CityLocalName(const std::string& city);
 
 }  // namespace kovant::tools
