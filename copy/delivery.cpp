@@ -79,6 +79,23 @@ void Delivery::Paste(const std::string& text) {
   }
 }
 
+Delivered Delivery::PasteIntoPrevious(const std::string& text) {
+  if (!stepAside_ || !desktop_->PrepareKeys()) return Delivered::NoDesktop;
+  // A clipboard that only the focused program may set takes the whole
+  // text now, while ours still has the focus; the pieces cannot follow.
+  const bool pieces = !clipboard_ || clipboard_->SetsWhileUnfocused();
+  if (!pieces) clipboard_->SetText(text);
+  if (!stepAside_()) return Delivered::NoDesktop;
+  wait_(0.05);
+  if (pieces) {
+    Paste(text);
+    return Delivered::PastedIntoPrevious;
+  }
+  desktop_->SendKey(platform::Key::Paste);
+  desktop_->WaitForPaste();
+  return Delivered::PastedWholeIntoPrevious;
+}
+
 Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request, const settings::Settings& settings,
                             std::string& foundWindowTitle, const std::function<void()>& started) {
   if (busy_) return Delivered::Busy;
@@ -105,6 +122,8 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
   } else if (settings.CopyAppl == 1) {
     if (!Reachable()) {
       outcome = Delivered::NoDesktop;
+    } else if (!desktop_->FindsWindows()) {
+      outcome = PasteIntoPrevious(text);
     } else if (platform::WindowId target = find(settings.FindCaption); target == 0) {
       outcome = Delivered::TargetNotFound;
     } else {
@@ -114,8 +133,9 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
       outcome = Delivered::Pasted;
     }
   }
-  // The clipboard ends holding the whole text, whatever the pastes left.
-  if (clipboard_) clipboard_->SetText(text);
+  // The clipboard ends holding the whole text, whatever the pastes left
+  // (set already where ours had to set it while it had the focus).
+  if (clipboard_ && outcome != Delivered::PastedWholeIntoPrevious) clipboard_->SetText(text);
   return outcome;
 }
 

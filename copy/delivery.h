@@ -47,6 +47,11 @@ enum class Delivered {
   Pasted,          // pasted into the target window, then left whole on the clipboard
   NoDesktop,       // pasting asked for, other windows out of reach: clipboard only
   TargetNotFound,  // no window holds the caption: clipboard only
+  // Where no window can be found by its caption: pasted into the window
+  // used before ours, in pieces and keys, or whole in one paste where the
+  // clipboard cannot change meanwhile.
+  PastedIntoPrevious,
+  PastedWholeIntoPrevious,
   Answered,        // a link request answered, its caller (if named) brought up
   CallerNotFound,  // a link request whose caller is not found: clipboard, request still open
 };
@@ -71,14 +76,21 @@ class Delivery {
   Delivered Deliver(const std::string& text, const LinkRequest& request, const settings::Settings& settings,
                     std::string& foundWindowTitle, const std::function<void()>& started = {});
 
+  // Where the desktop finds no window by its caption: puts our window
+  // aside so that the focus goes back to the window used before; true once
+  // our window has lost the focus.
+  void SetStepAside(std::function<bool()> stepAside) { stepAside_ = std::move(stepAside); }
+
  private:
   bool Reachable() const { return desktop_ && desktop_->Available(); }
   void BringUp(platform::WindowId target);
   void Paste(const std::string& text);
+  Delivered PasteIntoPrevious(const std::string& text);
 
   platform::Desktop* desktop_;
   platform::Clipboard* clipboard_;
   std::function<void(double)> wait_;
+  std::function<bool()> stepAside_;
   bool busy_ = false;
 };
 

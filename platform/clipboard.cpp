@@ -19,6 +19,7 @@ class SystemClipboard : public Clipboard {
     if (cb->supportsSelection()) cb->setText(text, QClipboard::Selection);
   }
   std::string Text() const override { return QGuiApplication::clipboard()->text().toStdString(); }
+  bool SetsWhileUnfocused() const override { return QGuiApplication::platformName() != QLatin1String("wayland"); }
 };
 
 }  // namespace

@@ -14,6 +14,10 @@ class Clipboard {
   // desktop has one.
   virtual void SetText(const std::string& utf8) = 0;
   virtual std::string Text() const = 0;
+  // False where a Wayland compositor takes a new text only from the program
+  // that has the focus, so that it cannot change while another window is
+  // being pasted into.
+  virtual bool SetsWhileUnfocused() const { return true; }
 };
 
 // The system clipboard through Qt (needs a QGuiApplication).

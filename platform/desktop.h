@@ -24,6 +24,13 @@ class Desktop {
   virtual ~Desktop() = default;
   // False when no X11 display can be reached (other windows are out of reach).
   virtual bool Available() const = 0;
+  // False where the desktop shows other programs' windows to nobody (GNOME
+  // in a Wayland session): a paste then goes to the window that had the
+  // focus before ours.
+  virtual bool FindsWindows() const { return true; }
+  // Readies the keys before a delivery sends any; false when they cannot be
+  // had (on GNOME the user is asked once and may refuse).
+  virtual bool PrepareKeys() { return true; }
   // Every top-level window, visible or hidden, ours included, topmost first.
   virtual std::vector<TopWindow> TopLevelWindows() = 0;
   // Back from minimised or maximised to the normal state.

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusError>
+#include <QDBusMessage>
 
 #include <dbus/dbus.h>
 
@@ -53,6 +54,20 @@ QString LinkServer::Request(const QString& item) {
     return {};
   }
   return request_(which);
+}
+
+void LinkServer::Raise(const QString& activationToken) {
+  // A token is short; anything longer is no token.
+  if (raise_) raise_(activationToken.size() <= 256 ? activationToken : QString());
+}
+
+bool RaiseRunningProgram(const QString& activationToken) {
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  if (!bus.isConnected()) return false;
+  QDBusMessage call = QDBusMessage::createMethodCall(kLinkService, kLinkPath, QStringLiteral("com.morvix.KOVANT.Link"),
+                                                     QStringLiteral("Raise"));
+  call.setArguments({activationToken});
+  return bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage;
 }
 
 }  // namespace kovant::platform

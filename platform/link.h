@@ -27,9 +27,15 @@ class LinkServer : public QObject, protected QDBusContext {
   // reached or another program holds the name.
   bool Register();
 
+  // What a second start asks for where the desktop lets no program raise
+  // another: the running window brought forward, with the second start's
+  // activation token.
+  void SetRaise(std::function<void(const QString&)> raise) { raise_ = std::move(raise); }
+
  public Q_SLOTS:
   Q_SCRIPTABLE void Poke(const QString& item, const QString& value);
   Q_SCRIPTABLE QString Request(const QString& item);
+  Q_SCRIPTABLE void Raise(const QString& activationToken);
 
  Q_SIGNALS:
   // The copy command answered a request: the Addr items hold the answer.
@@ -38,6 +44,11 @@ class LinkServer : public QObject, protected QDBusContext {
  private:
   std::function<void(LinkItem, const QString&)> poke_;
   std::function<QString(LinkItem)> request_;
+  std::function<void(const QString&)> raise_;
 };
+
+// Asks the running program over the link to come forward; false when no
+// program answers.
+bool RaiseRunningProgram(const QString& activationToken);
 
 }  // namespace kovant::platform

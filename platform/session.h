@@ -1,11 +1,13 @@
 // The desktop and the clipboard of the session the program runs in, chosen
 // by what the session offers rather than by its name: in a Wayland session
-// the protocols of a wlroots compositor (sway and its kin); X11 otherwise.
+// the protocols of a wlroots compositor (sway and its kin), else the
+// RemoteDesktop portal (GNOME); X11 otherwise.
 // Where neither reaches other windows, the desktop says it is unavailable
 // and Qt's clipboard serves.
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/clipboard.h"
 #include "platform/desktop.h"
@@ -17,7 +19,8 @@ struct SessionBackends {
   std::shared_ptr<Clipboard> clipboard;
 };
 
-// Needs a QGuiApplication.
-SessionBackends MakeSessionBackends();
+// Needs a QGuiApplication. portalTokenPath keeps the portal's restore
+// token where the portal serves.
+SessionBackends MakeSessionBackends(const std::string& portalTokenPath);
 
 }  // namespace kovant::platform

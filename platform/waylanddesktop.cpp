@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/pastetiming.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
@@ -112,13 +113,7 @@ class Wlroots : public WaylandDesktop {
   }
 
   bool SendKey(Key key) override {
-    if (key == Key::Paste) {
-      // Readers that fetch every new text at once (clipboard managers)
-      // settle before the key, so that the target's own fetch is the one
-      // counted.
-      WaitUntil(std::chrono::milliseconds(300), [this] { return SinceLastFetchMs() >= 40; });
-      fetchesBeforeKey_ = fetches_;
-    }
+    if (key == Key::Paste) timing_.BeforeKey();
     uint32_t mods = 0, code = 0;
     switch (key) {
       case Key::Paste: mods = shiftMask_, code = KEY_INSERT; break;
@@ -135,12 +130,7 @@ class Wlroots : public WaylandDesktop {
     return wl_display_roundtrip(display_) >= 0;
   }
 
-  void WaitForPaste() override {
-    // The target fetches the text after the key; then it inserts it, which
-    // a toolkit such as GTK does only a moment later.
-    const bool fetched = WaitUntil(std::chrono::milliseconds(2000), [this] { return fetches_ > fetchesBeforeKey_; });
-    if (fetched) WaitUntil(std::chrono::milliseconds(50), [] { return false; });
-  }
+  void WaitForPaste() override { timing_.AfterKey(); }
 
   // Clipboard
   void SetText(const std::string& utf8) override {
@@ -159,7 +149,7 @@ class Wlroots : public WaylandDesktop {
       primarySource_ = offer();
       zwlr_data_control_device_v1_set_primary_selection(device_, primarySource_);
     }
-    lastFetch_ = Clock::now();
+    timing_.Offered();
     wl_display_roundtrip(display_);
   }
   std::string Text() const override { return text_; }
@@ -174,10 +164,6 @@ class Wlroots : public WaylandDesktop {
   static uint32_t Now() {
     return static_cast<uint32_t>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
-  }
-
-  int64_t SinceLastFetchMs() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastFetch_).count();
   }
 
   // Reads and dispatches what the compositor sent, waiting up to timeoutMs.
@@ -326,8 +312,7 @@ class Wlroots : public WaylandDesktop {
     auto* self = static_cast<Wlroots*>(data);
     WriteAll(fd, self->text_);
     close(fd);
-    ++self->fetches_;
-    self->lastFetch_ = Clock::now();
+    self->timing_.Fetched();
   }
   static void Cancelled(void* data, zwlr_data_control_source_v1* source) {
     auto* self = static_cast<Wlroots*>(data);
@@ -364,8 +349,8 @@ class Wlroots : public WaylandDesktop {
   uint64_t activations_ = 0;
   uint32_t shiftMask_ = 0, ctrlMask_ = 0;
   std::string text_;
-  int fetches_ = 0, fetchesBeforeKey_ = 0;
-  Clock::time_point lastFetch_{};
+  PasteTiming timing_{
+      [this](std::chrono::milliseconds bound, const std::function<bool()>& done) { return WaitUntil(bound, done); }};
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QWindow>
 
+#include <chrono>
 #include <cmath>
 
 #include "copy/compose.h"
@@ -68,6 +69,7 @@ Kovant1::Kovant1(AppState& app, QWidget* parent)
   currentList_ = List2;
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
   installEventFilter(this);
+  delivery_.SetStepAside([this] { return StepAside(); });
 }
 
 void Kovant1::BuildControls() {
@@ -749,8 +751,30 @@ void Kovant1::Command4_Click() {
       Warn(QStringLiteral(
           "この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"));
       break;
+    case copy::Delivered::PastedIntoPrevious:
+    case copy::Delivered::PastedWholeIntoPrevious:
+      if (!previousWindowNoticeShown_) {
+        previousWindowNoticeShown_ = true;
+        Warn(QStringLiteral("このデスクトップではウィンドウをキャプションで探せないため、"
+                            "ぴこらんの前に使っていたウィンドウに貼り付けました。") +
+             (outcome == copy::Delivered::PastedWholeIntoPrevious
+                  ? QStringLiteral("\r\nタブと改行はキーにせず、全体を一度に貼り付けています。")
+                  : QString()));
+      }
+      break;
     default: break;
   }
+}
+
+// Minimised, as "AfterCopy" does, so that the desktop gives the focus back
+// to the window used before ours; true once ours has lost it.
+bool Kovant1::StepAside() {
+  showMinimized();
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (QGuiApplication::focusWindow() && std::chrono::steady_clock::now() < end) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  }
+  return !QGuiApplication::focusWindow();
 }
 
 void Kovant1::Answer() {
@@ -818,6 +842,14 @@ void Kovant1::Combo1_Click() {
 
 void Kovant1::Cmd_Change() {
   if (Cmd->text().trimmed().isEmpty()) return;
+  BringForward();
+  app_.ExternalRequest = true;
+  Cmd->setText(QString());
+}
+
+void Kovant1::BringForward(const QString& activationToken) {
+  // Qt hands this token to the compositor with the next activation.
+  if (!activationToken.isEmpty()) qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
   setWindowState(windowState() & ~Qt::WindowMinimized);
   showNormal();
   raise();
@@ -833,8 +865,6 @@ void Kovant1::Cmd_Change() {
       break;
     }
   }
-  app_.ExternalRequest = true;
-  Cmd->setText(QString());
 }
 
 }  // namespace kovant::ui

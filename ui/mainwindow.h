@@ -54,6 +54,10 @@ class Kovant1 : public QWidget {
   void RefreshProfileCombo();
   void Combo1_Click();
   void Cmd_Change();
+  // Restored and brought to the front; token is the activation token a
+  // Wayland compositor wants from a program that raises itself (empty
+  // where there is none).
+  void BringForward(const QString& activationToken = {});
   // The text the copy command composes from the result on show.
   std::string CopyText() const;
   const dict::CurrentResult& Current() const { return current_; }
@@ -117,6 +121,7 @@ class Kovant1 : public QWidget {
   void FillProfiles();
   void SelectActiveProfile();
   void Answer();
+  bool StepAside();
 
   AppState& app_;
   std::string dictionaryPath_;
@@ -134,6 +139,7 @@ class Kovant1 : public QWidget {
   int visibleRows_ = 0;
   int loadedProfileIndex_ = 0;
   copy::Delivery delivery_;
+  bool previousWindowNoticeShown_ = false;  // said once while the program runs
 };
 
 }  // namespace kovant::ui

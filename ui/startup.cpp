@@ -45,11 +45,18 @@ bool HandOver(platform::Desktop& desktop) {
 int RunProgram(QApplication& app) {
   QApplication::setWindowIcon(ApplicationIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kovant.kovant"));
-  const platform::SessionBackends session = platform::MakeSessionBackends();
+  const platform::SessionBackends session =
+      platform::MakeSessionBackends(platform::JoinPath(platform::SettingsFolder(), "portal-token"));
   // Creation: a second start hands over and ends before touching anything.
+  // Where the desktop shows us no windows, the running one is asked over
+  // the link, with the token the launcher gave us to pass on.
   auto lock = platform::InstanceLock::Acquire();
   if (!lock) {
-    HandOver(*session.desktop);
+    if (!HandOver(*session.desktop)) {
+      QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN");
+      if (token.isEmpty()) token = qEnvironmentVariable("DESKTOP_STARTUP_ID");
+      platform::RaiseRunningProgram(token);
+    }
     return 0;
   }
   if (!lock->Trusted()) {
@@ -84,6 +91,7 @@ int RunProgram(QApplication& app) {
         if (item == platform::LinkItem::DistName) return window.DistName->text();
         return window.Addr[static_cast<size_t>(platform::AddrIndex(item))]->text();
       });
+  link.SetRaise([&window](const QString& token) { window.BringForward(token); });
   link.Register();  // without a session bus the program runs without the link
   QObject::connect(&window, &Kovant1::Answered, &link, &platform::LinkServer::Answered);
 
