@@ -10,7 +10,7 @@ namespace kovant::platform {
 
 SessionBackends MakeSessionBackends(const std::string& portalTokenPath) {
   if (QGuiApplication::platformName() == QLatin1String("wayland")) {
-    if (std::shared_ptr<WaylandDesktop> wlroots = MakeWlrootsDesktop()) return {wlroots, wlroots};
+    if (std::shared_ptr<WaylandDesktop> compositor = MakeWaylandDesktop()) return {compositor, compositor};
     if (std::shared_ptr<PortalDesktop> portal = MakePortalDesktop(portalTokenPath, MakeSystemClipboard())) {
       return {portal, portal};
     }

@@ -1,7 +1,7 @@
 // The desktop and the clipboard of the session the program runs in, chosen
 // by what the session offers rather than by its name: in a Wayland session
-// the protocols of a wlroots compositor (sway and its kin), else the
-// RemoteDesktop portal (GNOME); X11 otherwise.
+// the protocols of a compositor that shows its windows (sway and its kin,
+// KWin), else the RemoteDesktop portal (GNOME); X11 otherwise.
 // Where neither reaches other windows, the desktop says it is unavailable
 // and Qt's clipboard serves.
 #pragma once

@@ -1,8 +1,10 @@
-// The desktop of a wlroots compositor (sway and its kin) in a Wayland
-// session: other programs' windows through the foreign-toplevel list, the
-// clipboard through data control (set without having the focus, which
-// Qt's clipboard cannot), keys through a virtual keyboard. On a Wayland
-// connection of its own, dispatched from Qt's event loop.
+// The desktop of a Wayland compositor that shows its windows to a program:
+// a wlroots compositor (sway and its kin) through the foreign-toplevel list
+// and a virtual keyboard, KWin through its window management and fake
+// input (offered only to programs whose .desktop file names them). The
+// clipboard is data control on both: set without having the focus, which
+// Qt's clipboard cannot. On a Wayland connection of its own, dispatched
+// from Qt's event loop.
 #pragma once
 
 #include <memory>
@@ -22,8 +24,8 @@ class WaylandDesktop : public Desktop, public Clipboard {
   virtual bool OwnsClipboard() const = 0;
 };
 
-// Null when no Wayland compositor answers or it lacks one of the three
-// protocols. Needs a QCoreApplication.
-std::unique_ptr<WaylandDesktop> MakeWlrootsDesktop();
+// Null when no Wayland compositor answers or it lacks a window list, keys or
+// data control. Needs a QCoreApplication.
+std::unique_ptr<WaylandDesktop> MakeWaylandDesktop();
 
 }  // namespace kovant::platform

@@ -24,6 +24,14 @@ int main(int argc, char** argv) {
     });
   }
   editor.resize(400, 200);
-  editor.show();
+  // --minimized, --maximized: how the window starts.
+  const QString how = argc > 3 ? QString::fromLatin1(argv[3]) : QString();
+  if (how == "--minimized") {
+    editor.showMinimized();
+  } else if (how == "--maximized") {
+    editor.showMaximized();
+  } else {
+    editor.show();
+  }
   return app.exec();
 }

@@ -20,10 +20,12 @@ using namespace std::chrono_literals;
 
 struct Wayland : ::testing::Test {
   std::string home, runtime, clients, socket;
-  std::unique_ptr<Background> sway;
-  bool xwayland = false;  // an X server for X11 programs beside the Wayland ones
+  std::unique_ptr<Background> sway;  // or KWin
+  bool xwayland = false;             // an X server for X11 programs beside the Wayland ones
+  bool kde = false;                  // KWin instead of sway
 
   void SetUp() override {
+    if (kde) return StartKwin();
     if (RunProcess("command -v sway").status != 0) GTEST_SKIP() << "sway is not installed";
     home = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     runtime = home + "/runtime";
@@ -46,11 +48,47 @@ struct Wayland : ::testing::Test {
       argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
     }
     sway = std::make_unique<Background>(argv);
-    // Our own programs keep their runtime files apart from sway's.
+    ASSERT_NO_FATAL_FAILURE(Connect(runtime + "/wayland-1"));
+  }
+
+  // A headless KWin. Its installed binary carries a file capability that
+  // a container may refuse, and its Qt plugin answers only to the name
+  // kwin_wayland: a plain copy of that name runs.
+  void StartKwin() {
+    if (RunProcess("command -v kwin_wayland").status != 0) GTEST_SKIP() << "KWin is not installed";
+    home = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    runtime = home + "/runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+    std::filesystem::create_directories(home + "/bin");
+    std::filesystem::copy_file("/usr/bin/kwin_wayland", home + "/bin/kwin_wayland");
+    // KWin shows its windows and takes keys only from programs whose
+    // .desktop file asks for it, as the package's does for ours.
+    std::filesystem::create_directories(home + "/share/applications");
+    const std::vector<std::string> programs = {std::filesystem::read_symlink("/proc/self/exe").string(),
+                                               std::filesystem::canonical(Bin("kovant")).string()};
+    for (size_t i = 0; i < programs.size(); ++i) {
+      std::ofstream(home + "/share/applications/kovant-test-" + std::to_string(i) + ".desktop")
+          << "[Desktop Entry]\nType=Application\nName=kovant test\nExec=" << programs[i]
+          << "\nX-KDE-Wayland-Interfaces=org_kde_plasma_window_management,org_kde_kwin_fake_input\n";
+    }
+    // It talks much; what it says goes into a file of its own.
+    sway = std::make_unique<Background>(
+        std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" \"$@\" > " + Quote(home + "/kwin.log") + " 2>&1",
+                                 "/usr/bin/env", "-i", "HOME=" + home, "XDG_RUNTIME_DIR=" + runtime,
+                                 "XDG_DATA_DIRS=" + home + "/share:/usr/share", "XDG_CONFIG_HOME=" + home + "/config",
+                                 "XDG_CACHE_HOME=" + home + "/cache", "PATH=/usr/bin:/bin", home + "/bin/kwin_wayland",
+                                 "--virtual", "--socket", "wayland-kde", "--no-lockscreen", "--no-global-shortcuts"});
+    ASSERT_NO_FATAL_FAILURE(Connect(runtime + "/wayland-kde"));
+  }
+
+  void Connect(const std::string& path) {
+    // Our own programs keep their runtime files apart from the compositor's.
     clients = TempFolder(std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-clients");
     std::filesystem::permissions(clients, std::filesystem::perms::owner_all);
-    socket = runtime + "/wayland-1";
-    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(socket); })) << "sway did not start";
+    socket = path;
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(socket); }, std::chrono::seconds(20)))
+        << "the compositor did not start";
     setenv("WAYLAND_DISPLAY", socket.c_str(), 1);
   }
   void TearDown() override {
@@ -84,10 +122,20 @@ struct Wayland : ::testing::Test {
   }
 
   // Our editor as a native Wayland window; it writes what arrives into out.
-  std::unique_ptr<Background> StartTarget(const std::string& caption, const std::string& out) {
-    return std::make_unique<Background>(std::vector<std::string>{
-        "/usr/bin/env", "QT_QPA_PLATFORM=wayland", "XDG_RUNTIME_DIR=" + clients, Bin("kovant-target"), caption, out});
+  std::unique_ptr<Background> StartTarget(const std::string& caption, const std::string& out,
+                                          const std::string& how = "--shown") {
+    return std::make_unique<Background>(std::vector<std::string>{"/usr/bin/env", "QT_QPA_PLATFORM=wayland",
+                                                                 "XDG_RUNTIME_DIR=" + clients, Bin("kovant-target"),
+                                                                 caption, out, how});
   }
+
+  // The cases every compositor that shows its windows goes through.
+  void PiecesAndKeysArriveInANativeWindowFoundByItsTitle();
+  void MinimisedAndMaximisedTargetsAreBroughtBack();
+};
+
+struct Kde : Wayland {
+  Kde() { kde = true; }
 };
 
 // Settings that paste into the window whose caption holds fragment.
@@ -121,10 +169,10 @@ bool Listed(platform::Desktop& desktop, const std::string& caption) {
   return false;
 }
 
-TEST_F(Wayland, PiecesAndKeysArriveInANativeWindowFoundByItsTitle) {
+void Wayland::PiecesAndKeysArriveInANativeWindowFoundByItsTitle() {
   const std::string out = home + "/arrived.txt";
   auto target = StartTarget("無題 - メモ帳", out);
-  auto desktop = platform::MakeWlrootsDesktop();
+  auto desktop = platform::MakeWaylandDesktop();
   ASSERT_NE(desktop, nullptr) << "sway offers no window list, data control or virtual keyboard";
   ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "無題 - メモ帳"); }));
 
@@ -170,6 +218,27 @@ TEST_F(Wayland, PiecesAndKeysArriveInANativeWindowFoundByItsTitle) {
   EXPECT_EQ(delivery.Deliver(text, {}, settings, found), copy::Delivered::TargetNotFound);
 }
 
+void Wayland::MinimisedAndMaximisedTargetsAreBroughtBack() {
+  auto desktop = platform::MakeWaylandDesktop();
+  ASSERT_NE(desktop, nullptr);
+  copy::Delivery delivery = DeliveryOver(*desktop);
+  for (const std::string how : {"--minimized", "--maximized"}) {
+    const std::string out = home + "/" + how.substr(2) + ".txt";
+    auto target = StartTarget("窓 " + how, out, how);
+    ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "窓 " + how); })) << how;
+    std::string found;
+    EXPECT_EQ(delivery.Deliver("〒100-0001\t" + how, {}, PasteInto(how), found), copy::Delivered::Pasted);
+    EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == "〒100-0001\t" + how; })) << how << ": " << ReadAll(out);
+  }
+}
+
+TEST_F(Wayland, PiecesAndKeysArriveInANativeWindowFoundByItsTitle) {
+  PiecesAndKeysArriveInANativeWindowFoundByItsTitle();
+}
+TEST_F(Wayland, MinimisedAndMaximisedTargetsAreBroughtBack) { MinimisedAndMaximisedTargetsAreBroughtBack(); }
+TEST_F(Kde, PiecesAndKeysArriveInANativeWindowFoundByItsTitle) { PiecesAndKeysArriveInANativeWindowFoundByItsTitle(); }
+TEST_F(Kde, MinimisedAndMaximisedTargetsAreBroughtBack) { MinimisedAndMaximisedTargetsAreBroughtBack(); }
+
 std::string Frontmost(platform::Desktop& desktop) {
   const auto windows = desktop.TopLevelWindows();
   return windows.empty() ? std::string() : windows.front().caption;
@@ -179,7 +248,7 @@ TEST_F(Wayland, ASecondStartBringsTheRunningWindowForward) {
   std::filesystem::copy_file(KOVANT_SAMPLE_DIC, clients + "/KOVANT.DIC");
   const std::vector<std::string> kovant = Kovant();
   Background first(kovant);
-  auto desktop = platform::MakeWlrootsDesktop();
+  auto desktop = platform::MakeWaylandDesktop();
   ASSERT_NE(desktop, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "ぴこらん Ver. 1.31"); }));
   auto target = StartTarget("手前の窓", home + "/unused.txt");
@@ -196,7 +265,7 @@ TEST_F(Wayland, TheProgramPastesItsAddressIntoANativeWindow) {
   const std::string out = home + "/arrived.txt";
   auto target = StartTarget("報告.txt - gedit", out);
   Background kovant(Kovant());
-  auto desktop = platform::MakeWlrootsDesktop();
+  auto desktop = platform::MakeWaylandDesktop();
   ASSERT_NE(desktop, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
   // The user pastes a code into the search box, searches, picks, copies.
@@ -208,7 +277,7 @@ TEST_F(Wayland, ACallUpOverTheLinkBringsTheWindowForward) {
   if (!std::getenv("DBUS_SESSION_BUS_ADDRESS")) GTEST_SKIP() << "no session bus: run under scripts/with-desktop";
   std::filesystem::copy_file(KOVANT_SAMPLE_DIC, clients + "/KOVANT.DIC");
   Background kovant(Kovant());
-  auto desktop = platform::MakeWlrootsDesktop();
+  auto desktop = platform::MakeWaylandDesktop();
   ASSERT_NE(desktop, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "ぴこらん Ver. 1.31"); }));
   auto target = StartTarget("呼び出し元", home + "/unused.txt");
@@ -232,7 +301,7 @@ TEST_F(XWayland, AnX11WindowUnderXWaylandReceivesThePiecesToo) {
                                             std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
                                             std::filesystem::perms::others_exec);
   ASSERT_TRUE(SwayExec("QT_QPA_PLATFORM=xcb " + program + " 'X11 の窓' " + out));
-  auto desktop = platform::MakeWlrootsDesktop();
+  auto desktop = platform::MakeWaylandDesktop();
   ASSERT_NE(desktop, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "X11 の窓"); }, 10000ms));
   settings::Settings settings = PasteInto("x11");
@@ -247,7 +316,7 @@ TEST_F(Wayland, TheLastCopyOutlivesTheProgramUntilAnotherCopies) {
   std::filesystem::copy_file(KOVANT_SAMPLE_DIC, clients + "/KOVANT.DIC");
   std::ofstream(clients + "/KOVANT.INI", std::ios::binary) << "[Parms]\r\nStartMode=1\r\nCopyMode=1\r\n";
   Background kovant(Kovant());
-  auto desktop = platform::MakeWlrootsDesktop();
+  auto desktop = platform::MakeWaylandDesktop();
   ASSERT_NE(desktop, nullptr);
   ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
   ASSERT_NO_FATAL_FAILURE(SearchPickAndCopy(*desktop, "1000001"));
