@@ -64,7 +64,14 @@ void WaitSeconds(double seconds, const bool& cancelled, const std::function<void
 
 void Delivery::BringUp(platform::WindowId target) {
   desktop_->Restore(target);
-  desktop_->Activate(target);
+  // The target must still be active a moment later: under Wayland, Qt asks
+  // for its own window to be activated whenever the focus moves inside it,
+  // and the compositor's answer may arrive after ours and take it back.
+  for (int tries = 0; tries < 3; ++tries) {
+    desktop_->Activate(target);
+    wait_(0.05);
+    if (desktop_->IsActive(target)) return;
+  }
 }
 
 void Delivery::Paste(const std::string& text) {
@@ -128,7 +135,6 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
       outcome = Delivered::TargetNotFound;
     } else {
       BringUp(target);
-      wait_(0.05);
       Paste(text);
       outcome = Delivered::Pasted;
     }

@@ -37,6 +37,8 @@ class Desktop {
   virtual void Restore(WindowId id) = 0;
   // Makes the window the active one; true when it became active.
   virtual bool Activate(WindowId id) = 0;
+  // Whether the window is the active one now (where the desktop tells).
+  virtual bool IsActive(WindowId) { return true; }
   // Sends the key to the active window and returns once the X server has
   // handled it. Paste is Shift+Insert.
   virtual bool SendKey(Key key) = 0;

@@ -162,6 +162,12 @@ class Compositor : public WaylandDesktop {
     });
   }
 
+  bool IsActive(WindowId id) override {
+    wl_display_roundtrip(display_);
+    const Toplevel* t = Find(id);
+    return t && t->activated;
+  }
+
   bool SendKey(Key key) override {
     if (key == Key::Paste) timing_.BeforeKey();
     uint32_t modifier = 0, code = 0;

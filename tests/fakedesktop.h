@@ -16,6 +16,7 @@ class FakeDesktop : public platform::Desktop {
   std::vector<platform::TopWindow> windows;  // topmost first
   platform::Clipboard* clipboard = nullptr;  // read at each paste
   bool available = true;
+  int focusTakenBack = 0;  // how many activations our own window undoes
 
   bool Available() const override { return available; }
   std::vector<platform::TopWindow> TopLevelWindows() override { return windows; }
@@ -34,6 +35,7 @@ class FakeDesktop : public platform::Desktop {
     }
     return true;
   }
+  bool IsActive(platform::WindowId) override { return focusTakenBack-- <= 0; }
   void WaitForPaste() override {}
 };
 
