@@ -51,6 +51,24 @@ TEST_F(CopyButton, EachFallbackToTheClipboardIsExplained) {
   EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
 }
 
+// Where no window can be found by its caption: ours steps aside and the
+// window used before it gets the paste; the user is told so once.
+TEST_F(CopyButton, WithoutAWindowListThePasteGoesToTheWindowUsedBefore) {
+  app.Settings.CopyAppl = 1;
+  app.Settings.FindCaption = "メモ";
+  desktop.findsWindows = false;
+  ShowTown();
+  window->activateWindow();
+  window->Command4_Click();
+  EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
+  EXPECT_EQ(desktop.log, (std::vector<std::string>{"paste 〒100-0001東京都千代田区千代田"}));
+  window->showNormal();
+  window->Command4_Click();
+  EXPECT_EQ(warnings, (std::vector<std::string>{"このデスクトップではウィンドウをキャプションで探せないため、"
+                                                "ぴこらんの前に使っていたウィンドウに貼り付けました。"}));
+  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+}
+
 TEST_F(CopyButton, AfterCopyMinimisesOurWindowFirst) {
   app.Settings.AfterCopy = 1;
   ShowTown();

@@ -253,6 +253,14 @@ TEST_F(Desktop, SecondStartHandsOverWithoutTouchingTheNoteOrTheSettings) {
   EXPECT_EQ(second.WaitExit(5000ms), 0);
   EXPECT_TRUE(WaitFor([&] { return Sh("xprop -id " + win + " _NET_WM_STATE").find("HIDDEN") == std::string::npos; }));
   EXPECT_EQ(Sh("xdotool search --name '^ぴこらん Ver' | wc -l"), "1");
+  // A second start that sees no windows (as under GNOME's Wayland) asks the
+  // running one over the link, passing on the launcher's activation token.
+  Sh("xdotool windowminimize --sync " + win);
+  ASSERT_TRUE(WaitFor([&] { return Sh("xprop -id " + win + " _NET_WM_STATE").find("HIDDEN") != std::string::npos; }));
+  Background blind({"/usr/bin/env", "-u", "DISPLAY", "QT_QPA_PLATFORM=offscreen", "XDG_ACTIVATION_TOKEN=token-1",
+                    Bin("kovant")});
+  EXPECT_EQ(blind.WaitExit(5000ms), 0);
+  EXPECT_TRUE(WaitFor([&] { return Sh("xprop -id " + win + " _NET_WM_STATE").find("HIDDEN") == std::string::npos; }));
   EXPECT_EQ(std::filesystem::last_write_time(note), noteTime);
   EXPECT_EQ(std::filesystem::last_write_time(home + "/KOVANT.INI"), iniTime);
 }

@@ -17,8 +17,10 @@ class FakeDesktop : public platform::Desktop {
   platform::Clipboard* clipboard = nullptr;  // read at each paste
   bool available = true;
   int focusTakenBack = 0;  // how many activations our own window undoes
+  bool findsWindows = true;
 
   bool Available() const override { return available; }
+  bool FindsWindows() const override { return findsWindows; }
   std::vector<platform::TopWindow> TopLevelWindows() override { return windows; }
   void Restore(platform::WindowId id) override { log.push_back("restore " + std::to_string(id)); }
   bool Activate(platform::WindowId id) override {

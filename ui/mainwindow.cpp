@@ -767,14 +767,15 @@ void Kovant1::Command4_Click() {
 }
 
 // Minimised, as "AfterCopy" does, so that the desktop gives the focus back
-// to the window used before ours; true once ours has lost it.
+// to the window used before ours; true once ours has lost it, or at least
+// is minimised (a desktop with no other window to focus may say nothing).
 bool Kovant1::StepAside() {
   showMinimized();
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
   while (QGuiApplication::focusWindow() && std::chrono::steady_clock::now() < end) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
   }
-  return !QGuiApplication::focusWindow();
+  return !QGuiApplication::focusWindow() || (windowState() & Qt::WindowMinimized);
 }
 
 void Kovant1::Answer() {
