@@ -74,10 +74,13 @@ void Delivery::BringUp(platform::WindowId target) {
   }
 }
 
-void Delivery::Paste(const std::string& text) {
+void Delivery::Paste(const std::string& text, platform::WindowId target) {
   for (const PasteStep& step : PasteSteps(text)) {
+    if (step.kind == PasteStep::Paste && clipboard_) clipboard_->SetText(step.chunk);
+    // Each key goes to the target, should our own window have taken the
+    // focus back late (a slow machine answers Qt's request late).
+    if (target != 0 && !desktop_->IsActive(target)) desktop_->Activate(target);
     if (step.kind == PasteStep::Paste) {
-      if (clipboard_) clipboard_->SetText(step.chunk);
       desktop_->SendKey(platform::Key::Paste);
       desktop_->WaitForPaste();
     } else {
@@ -135,7 +138,7 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
       outcome = Delivered::TargetNotFound;
     } else {
       BringUp(target);
-      Paste(text);
+      Paste(text, target);
       outcome = Delivered::Pasted;
     }
   }

@@ -84,7 +84,8 @@ class Delivery {
  private:
   bool Reachable() const { return desktop_ && desktop_->Available(); }
   void BringUp(platform::WindowId target);
-  void Paste(const std::string& text);
+  // Pieces and keys; into target, kept active, where it is known.
+  void Paste(const std::string& text, platform::WindowId target = 0);
   Delivered PasteIntoPrevious(const std::string& text);
 
   platform::Desktop* desktop_;

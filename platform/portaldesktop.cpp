@@ -9,7 +9,8 @@
 #include <QObject>
 #include <QTimer>
 
-#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <optional>
@@ -234,8 +235,11 @@ class Portal : public QObject, public PortalDesktop {
     clipboardEnabled_ = clipboardPortal_ && started->value(QStringLiteral("clipboard_enabled")).toBool();
     const std::string token = started->value(QStringLiteral("restore_token")).toString().toStdString();
     if (!token.empty()) {
-      // The token is the user's consent: for the user's eyes only.
-      if (WriteFileAtomically(tokenPath_, token).empty()) chmod(tokenPath_.c_str(), 0600);
+      // The token stands for the user's consent: for the user's eyes only,
+      // from the start (a rewrite keeps the mode of the file it replaces).
+      const int fd = open(tokenPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+      if (fd >= 0) close(fd);
+      WriteFileAtomically(tokenPath_, token);
     }
     return true;
   }

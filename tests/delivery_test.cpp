@@ -89,8 +89,9 @@ TEST_F(Deliver, PastesPieceByPieceIntoTheTargetAndLeavesTheWholeOnTheClipboard) 
   EXPECT_EQ(clipboard.Text(), text);
 }
 
-// Our own window may take the focus back just after the target got it; the
-// pastes wait until the target keeps it, and give up after three tries.
+// Our own window may take the focus back just after the target got it, or
+// later: the target is activated again until it keeps the focus (three
+// tries), and again before any key it has lost it for.
 TEST_F(Deliver, ATargetThatLosesTheFocusAgainIsActivatedOnceMore) {
   settings.CopyAppl = 1;
   desktop.focusTakenBack = 1;
@@ -99,7 +100,8 @@ TEST_F(Deliver, ATargetThatLosesTheFocusAgainIsActivatedOnceMore) {
   desktop.log.clear();
   desktop.focusTakenBack = 5;
   EXPECT_EQ(delivery.Deliver("B", {}, settings, found), Delivered::Pasted);
-  EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "activate 9", "activate 9", "paste B"}));
+  EXPECT_EQ(desktop.log,
+            (std::vector<std::string>{"restore 9", "activate 9", "activate 9", "activate 9", "activate 9", "paste B"}));
 }
 
 TEST_F(Deliver, FallsBackToTheClipboardWhenThereIsNothingToPasteInto) {
