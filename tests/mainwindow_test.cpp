@@ -438,6 +438,15 @@ TEST_F(MainWindow, ACodePastedAsPeopleWriteItLandsAsDigits) {
   EXPECT_EQ(Str(w.Text1->text()), "");
   Type("10a0-0");
   EXPECT_EQ(Str(w.Text1->text()), "1000");
+  // A paste key that arrives as the window is being activated, before the
+  // application has a focus widget, is normalised all the same.
+  w.Text1->clear();
+  QGuiApplication::clipboard()->setText(QStringLiteral("100-0001"));
+  QApplication::setActiveWindow(nullptr);
+  ASSERT_EQ(QApplication::focusWidget(), nullptr);
+  QKeyEvent paste(QEvent::KeyPress, Qt::Key_Insert, Qt::ShiftModifier);
+  QApplication::sendEvent(w.Text1, &paste);
+  EXPECT_EQ(Str(w.Text1->text()), "1000001");
 }
 
 // The walk and the search on the sample with its offices, at 北海道 → 札幌市中央区.

@@ -659,21 +659,23 @@ bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
     return true;
   }
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(obj, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  // Before the check below: a paste key that arrives just as the window is
+  // activated finds no focus widget yet, and would land unnormalised.
+  if (obj == Text1 && key->matches(QKeySequence::Paste)) {
+    PasteIntoText1();
+    return true;
+  }
   // The key reaches the focused control after us; seen again on its way up
   // the parents, it is not ours to handle twice.
   QWidget* focus = QApplication::focusWidget();
   if (obj != (focus && focus->window() == this ? focus : this)) return false;
-  auto* key = static_cast<QKeyEvent*>(event);
   const int k = key->key();
   // On the option buttons the arrows choose between them, the only way
   // there from the keyboard (Tab enters the pair on its checked button).
   if ((obj == Option1[0] || obj == Option1[1]) &&
       (k == Qt::Key_Left || k == Qt::Key_Right || k == Qt::Key_Up || k == Qt::Key_Down)) {
     return false;
-  }
-  if (obj == Text1 && key->matches(QKeySequence::Paste)) {
-    PasteIntoText1();
-    return true;
   }
   if (k == Qt::Key_Return || k == Qt::Key_Enter) {
     // A focused button takes Enter; otherwise the default button "コピー"
