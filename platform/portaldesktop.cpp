@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <optional>
 
 #include "platform/files.h"
@@ -288,6 +289,8 @@ std::unique_ptr<PortalDesktop> MakePortalDesktop(const std::string& tokenPath, s
   const auto types = Property(bus, kRemoteDesktop, QStringLiteral("AvailableDeviceTypes"));
   if (!types || !(types->toUInt() & kKeyboard)) return nullptr;
   const bool clipboard = Property(bus, kClipboard, QStringLiteral("version")).has_value();
+  // A clipboard reader that closes its end early must not end us.
+  std::signal(SIGPIPE, SIG_IGN);
   return std::make_unique<Portal>(bus, tokenPath, clipboard, std::move(fallback));
 }
 
