@@ -74,6 +74,11 @@ void Delivery::BringUp(platform::WindowId target) {
   }
 }
 
+void Delivery::PressPaste() {
+  desktop_->SendKey(platform::Key::Paste);
+  desktop_->WaitForPaste();
+}
+
 void Delivery::Paste(const std::string& text, platform::WindowId target) {
   for (const PasteStep& step : PasteSteps(text)) {
     if (step.kind == PasteStep::Paste && clipboard_) clipboard_->SetText(step.chunk);
@@ -81,8 +86,7 @@ void Delivery::Paste(const std::string& text, platform::WindowId target) {
     // focus back late (a slow machine answers Qt's request late).
     if (target != 0 && !desktop_->IsActive(target)) desktop_->Activate(target);
     if (step.kind == PasteStep::Paste) {
-      desktop_->SendKey(platform::Key::Paste);
-      desktop_->WaitForPaste();
+      PressPaste();
     } else {
       desktop_->SendKey(step.kind == PasteStep::Tab ? platform::Key::Tab : platform::Key::Enter);
     }
@@ -101,8 +105,7 @@ Delivered Delivery::PasteIntoPrevious(const std::string& text) {
     Paste(text);
     return Delivered::PastedIntoPrevious;
   }
-  desktop_->SendKey(platform::Key::Paste);
-  desktop_->WaitForPaste();
+  PressPaste();
   return Delivered::PastedWholeIntoPrevious;
 }
 

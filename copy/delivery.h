@@ -87,6 +87,8 @@ class Delivery {
   // Pieces and keys; into target, kept active, where it is known.
   void Paste(const std::string& text, platform::WindowId target = 0);
   Delivered PasteIntoPrevious(const std::string& text);
+  // The paste key, and the wait until the target has the text.
+  void PressPaste();
 
   platform::Desktop* desktop_;
   platform::Clipboard* clipboard_;

@@ -244,6 +244,7 @@ Result<LoadedDictionary> LoadDictionary(DicFile& dic) {
     if (last != kTo && last != kDo && last != kFu) sjis += kKen;
     PrefectureRow row;
     row.PrefNo = rec->PrefNo;
+    row.Pos = pos;
     row.CityListPos = rec->CityListPos;
     row.PrefixCount = rec->PrefixCount;
     row.Prefixes = rec->Prefixes;

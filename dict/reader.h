@@ -90,6 +90,7 @@ class DicFile {
 // The 47 prefecture rows kept in memory.
 struct PrefectureRow {
   uint8_t PrefNo = 0;
+  int64_t Pos = 0;  // of its own record
   int32_t CityListPos = 0;
   uint8_t PrefixCount = 0;
   std::array<uint8_t, kMaxPrefixes> Prefixes{};

@@ -32,28 +32,29 @@ std::string MakeReadingSection(std::vector<std::pair<int64_t, std::string>> read
   return out + entries + texts;
 }
 
+std::vector<std::string> ReadingKeysAt(DicFile& dic, const std::vector<int64_t>& positions, size_t most) {
+  std::vector<std::string> keys(positions.size());
+  if (positions.empty()) return keys;
+  auto table = ReadingTable::Open(dic);
+  if (!table || !table->Has()) return keys;
+  const auto [low, high] = std::minmax_element(positions.begin(), positions.end());
+  auto found = table->Between(*low, *high, most);
+  if (!found) return keys;
+  for (size_t i = 0; i < positions.size(); ++i) {
+    auto it = std::lower_bound(found->begin(), found->end(), positions[i],
+                               [](const auto& e, int64_t p) { return e.first < p; });
+    if (it != found->end() && it->first == positions[i]) keys[i] = FoldReading(it->second);
+  }
+  return keys;
+}
+
 void AddPrefectureReadings(const std::string& dictionaryPath, PrefectureTable& table) {
   auto dic = DicFile::Open(dictionaryPath);
   if (!dic) return;
-  auto readings = ReadingTable::Open(**dic);
-  if (!readings || !readings->Has()) return;
-  // The prefecture records stand first in the file, one after the other.
   std::vector<int64_t> positions;
-  int64_t pos = kFirstPrefecturePos;
-  for (size_t n = 0; n < table.rows.size(); ++n) {
-    positions.push_back(pos);
-    auto record = (*dic)->ReadPrefecture(pos);
-    if (!record) return;
-    pos += kPrefFixed + record->NameLength;
-  }
-  if (positions.empty()) return;
-  auto found = readings->Between(positions.front(), positions.back(), positions.size());
-  if (!found) return;
-  for (size_t n = 0; n < positions.size(); ++n) {
-    auto it = std::lower_bound(found->begin(), found->end(), positions[n],
-                               [](const auto& e, int64_t p) { return e.first < p; });
-    if (it != found->end() && it->first == positions[n]) table.rows[n].ReadingKey = FoldReading(it->second);
-  }
+  for (const PrefectureRow& row : table.rows) positions.push_back(row.Pos);
+  std::vector<std::string> keys = ReadingKeysAt(**dic, positions, positions.size());
+  for (size_t n = 0; n < keys.size(); ++n) table.rows[n].ReadingKey = std::move(keys[n]);
 }
 
 Result<ReadingTable> ReadingTable::Open(DicFile& dic) {

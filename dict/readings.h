@@ -23,9 +23,15 @@ inline constexpr std::string_view kReadingSectionTag = "READ";
 // readings over 255 bytes are left out.
 std::string MakeReadingSection(std::vector<std::pair<int64_t, std::string>> readings);
 
+// The folded readings of the records at positions, in their order ("" for
+// a record without one), read in one pass: a list's records stand together
+// in the file. All "" for a file without readings, with a broken section,
+// or with more than most entries in between: the readings help the head
+// search, no list needs them.
+std::vector<std::string> ReadingKeysAt(DicFile& dic, const std::vector<int64_t>& positions, size_t most);
+
 // The folded readings of the prefectures, for the head search of the walk's
-// first list; left empty for a file without readings or with a broken
-// section (the readings help, the walk does not need them).
+// first list, as ReadingKeysAt gives them.
 void AddPrefectureReadings(const std::string& dictionaryPath, PrefectureTable& table);
 
 class ReadingTable {

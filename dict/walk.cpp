@@ -12,21 +12,10 @@
 namespace kovant::dict {
 namespace {
 
-// The folded readings of listed records, when the file has them, read for
-// the whole list at once: its records stand together in the file. A broken
-// readings section costs the head search its readings, not the walk.
-void AddReadings(DicFile& dic, std::vector<ListEntry*> entries, const std::vector<int64_t>& positions) {
-  if (entries.empty()) return;
-  auto table = ReadingTable::Open(dic);
-  if (!table || !table->Has()) return;
-  const auto [low, high] = std::minmax_element(positions.begin(), positions.end());
-  auto found = table->Between(*low, *high, 2 * kMaxListRows);
-  if (!found) return;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    auto it = std::lower_bound(found->begin(), found->end(), positions[i],
-                               [](const auto& e, int64_t p) { return e.first < p; });
-    if (it != found->end() && it->first == positions[i]) entries[i]->readingKey = FoldReading(it->second);
-  }
+// The folded readings of listed records, when the file has them.
+void AddReadings(DicFile& dic, const std::vector<ListEntry*>& entries, const std::vector<int64_t>& positions) {
+  std::vector<std::string> keys = ReadingKeysAt(dic, positions, 2 * kMaxListRows);
+  for (size_t i = 0; i < entries.size(); ++i) entries[i]->readingKey = std::move(keys[i]);
 }
 
 // The wards of a designated city ("大阪市北区") are found by the ward's own

@@ -53,8 +53,7 @@ std::optional<QVariant> Property(QDBusConnection& bus, const QString& interface,
 
 // A handle the portal gives as an object path or as a string.
 QDBusObjectPath PathOf(const QVariant& v) {
-  if (v.canConvert<QDBusObjectPath>() && v.metaType() == QMetaType::fromType<QDBusObjectPath>())
-    return v.value<QDBusObjectPath>();
+  if (v.metaType() == QMetaType::fromType<QDBusObjectPath>()) return v.value<QDBusObjectPath>();
   return QDBusObjectPath(v.toString());
 }
 

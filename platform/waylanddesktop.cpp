@@ -310,21 +310,33 @@ class Compositor : public WaylandDesktop {
   }
   static void GlobalRemove(void*, wl_registry*, uint32_t) {}
 
+  // A window as the compositor names it: a handle of either protocol.
+  Toplevel& Add(const void* handle) {
+    const WindowId id = ++nextId_;
+    ids_[handle] = id;
+    Toplevel& t = toplevels_[id];
+    t.id = id;
+    return t;
+  }
+  Toplevel* Of(const void* handle) {
+    auto it = ids_.find(handle);
+    return it == ids_.end() ? nullptr : Find(it->second);
+  }
+  // Forgets a closed window; false when the handle is none of ours.
+  bool Forget(const void* handle) {
+    auto it = ids_.find(handle);
+    if (it == ids_.end()) return false;
+    toplevels_.erase(it->second);
+    ids_.erase(it);
+    return true;
+  }
+
   static void NewToplevel(void* data, zwlr_foreign_toplevel_manager_v1*, zwlr_foreign_toplevel_handle_v1* handle) {
     auto* self = static_cast<Compositor*>(data);
-    const WindowId id = ++self->nextId_;
-    Toplevel& t = self->toplevels_[id];
-    t.handle = handle;
-    t.id = id;
+    self->Add(handle).handle = handle;
     zwlr_foreign_toplevel_handle_v1_add_listener(handle, &kHandleListener, self);
-    self->handleIds_[handle] = id;
   }
   static void ManagerFinished(void*, zwlr_foreign_toplevel_manager_v1*) {}
-
-  Toplevel* Of(zwlr_foreign_toplevel_handle_v1* handle) {
-    auto it = handleIds_.find(handle);
-    return it == handleIds_.end() ? nullptr : Find(it->second);
-  }
   static void Title(void* data, zwlr_foreign_toplevel_handle_v1* handle, const char* title) {
     if (Toplevel* t = static_cast<Compositor*>(data)->Of(handle)) t->pendingTitle = title;
   }
@@ -350,12 +362,7 @@ class Compositor : public WaylandDesktop {
     t->activated = t->pendingActivated;
   }
   static void Closed(void* data, zwlr_foreign_toplevel_handle_v1* handle) {
-    auto* self = static_cast<Compositor*>(data);
-    auto it = self->handleIds_.find(handle);
-    if (it == self->handleIds_.end()) return;
-    self->toplevels_.erase(it->second);
-    self->handleIds_.erase(it);
-    zwlr_foreign_toplevel_handle_v1_destroy(handle);
+    if (static_cast<Compositor*>(data)->Forget(handle)) zwlr_foreign_toplevel_handle_v1_destroy(handle);
   }
   static void Parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
 
@@ -363,13 +370,11 @@ class Compositor : public WaylandDesktop {
   // unmapped; the stacking order as uuids from bottom to top.
   static void PlasmaWindow(void* data, org_kde_plasma_window_management* manager, uint32_t, const char* uuid) {
     auto* self = static_cast<Compositor*>(data);
-    const WindowId id = ++self->nextId_;
-    Toplevel& t = self->toplevels_[id];
-    t.id = id;
+    org_kde_plasma_window* window = org_kde_plasma_window_management_get_window_by_uuid(manager, uuid);
+    Toplevel& t = self->Add(window);
+    t.plasma = window;
     t.uuid = uuid;
-    t.plasma = org_kde_plasma_window_management_get_window_by_uuid(manager, uuid);
-    org_kde_plasma_window_add_listener(t.plasma, &kPlasmaWindowListener, self);
-    self->plasmaIds_[t.plasma] = id;
+    org_kde_plasma_window_add_listener(window, &kPlasmaWindowListener, self);
   }
   static void PlasmaStacking(void* data, org_kde_plasma_window_management*, const char* uuids) {
     auto* self = static_cast<Compositor*>(data);
@@ -379,10 +384,6 @@ class Compositor : public WaylandDesktop {
       self->stacking_.emplace_back(rest.substr(0, end));
       rest.remove_prefix(std::min(end + 1, rest.size()));
     }
-  }
-  Toplevel* Of(org_kde_plasma_window* window) {
-    auto it = plasmaIds_.find(window);
-    return it == plasmaIds_.end() ? nullptr : Find(it->second);
   }
   static void PlasmaTitle(void* data, org_kde_plasma_window* window, const char* title) {
     if (Toplevel* t = static_cast<Compositor*>(data)->Of(window)) t->title = title;
@@ -399,12 +400,7 @@ class Compositor : public WaylandDesktop {
     if (Toplevel* t = static_cast<Compositor*>(data)->Of(window)) t->known = true;
   }
   static void PlasmaUnmapped(void* data, org_kde_plasma_window* window) {
-    auto* self = static_cast<Compositor*>(data);
-    auto it = self->plasmaIds_.find(window);
-    if (it == self->plasmaIds_.end()) return;
-    self->toplevels_.erase(it->second);
-    self->plasmaIds_.erase(it);
-    org_kde_plasma_window_destroy(window);
+    if (static_cast<Compositor*>(data)->Forget(window)) org_kde_plasma_window_destroy(window);
   }
 
   // The compositor announces every selection, ours and others', as an
@@ -486,7 +482,6 @@ class Compositor : public WaylandDesktop {
   org_kde_plasma_window_management* plasmaManager_ = nullptr;
   org_kde_kwin_fake_input* fakeInput_ = nullptr;
   bool plasma_ = false;  // KWin's protocols rather than wlroots'
-  std::map<org_kde_plasma_window*, WindowId> plasmaIds_;
   std::vector<std::string> stacking_;
   zwlr_data_control_device_v1* device_ = nullptr;
   zwp_virtual_keyboard_v1* keyboard_ = nullptr;
@@ -497,7 +492,7 @@ class Compositor : public WaylandDesktop {
   zwlr_data_control_offer_v1* clipboardOffer_ = nullptr;
   zwlr_data_control_offer_v1* primaryOffer_ = nullptr;
   std::map<WindowId, Toplevel> toplevels_;
-  std::map<zwlr_foreign_toplevel_handle_v1*, WindowId> handleIds_;
+  std::map<const void*, WindowId> ids_;  // by the protocol object of either kind
   WindowId nextId_ = 0;
   uint64_t activations_ = 0;
   uint32_t shiftMask_ = 0, ctrlMask_ = 0;

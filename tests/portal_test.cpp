@@ -13,6 +13,7 @@
 #include "copy/delivery.h"
 #include "dicfixture.h"
 #include "platform/portaldesktop.h"
+#include "pasting.h"
 #include "process.h"
 
 namespace kovant::test {
@@ -54,19 +55,6 @@ struct Portal : ::testing::Test {
 struct FocusedOnlyClipboard : platform::MemoryClipboard {
   bool SetsWhileUnfocused() const override { return false; }
 };
-
-settings::Settings PasteInto(const std::string& fragment) {
-  settings::Settings settings = settings::DefaultSettings();
-  settings.CopyAppl = 1;
-  settings.FindCaption = fragment;
-  return settings;
-}
-
-copy::Delivery DeliveryOver(platform::PortalDesktop& desktop) {
-  return copy::Delivery(&desktop, &desktop, [](double seconds) {
-    WaitFor([] { return false; }, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
-  });
-}
 
 TEST_F(Portal, PiecesGoToTheWindowUsedBeforeAndConsentIsAskedOnce) {
   ASSERT_NO_FATAL_FAILURE(StartPortal({"--clipboard"}));

@@ -11,6 +11,7 @@
 #include "copy/delivery.h"
 #include "dicfixture.h"
 #include "platform/waylanddesktop.h"
+#include "pasting.h"
 #include "process.h"
 
 namespace kovant::test {
@@ -141,20 +142,6 @@ struct Wayland : ::testing::Test {
 struct Kde : Wayland {
   Kde() { kde = true; }
 };
-
-// Settings that paste into the window whose caption holds fragment.
-settings::Settings PasteInto(const std::string& fragment) {
-  settings::Settings settings = settings::DefaultSettings();
-  settings.CopyAppl = 1;
-  settings.FindCaption = fragment;
-  return settings;
-}
-
-copy::Delivery DeliveryOver(platform::WaylandDesktop& desktop) {
-  return copy::Delivery(&desktop, &desktop, [](double seconds) {
-    WaitFor([] { return false; }, std::chrono::milliseconds(static_cast<int>(seconds * 1000)));
-  });
-}
 
 // In our window, in the search mode with the focus in the code box: the user
 // pastes a code, searches, picks the first row and presses Enter for "コピー".
