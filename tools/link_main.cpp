@@ -23,9 +23,10 @@ constexpr const char* kInterface = "com.morvix.KOVANT.Link";
 int Usage(int status) {
   std::fputs(
       "使い方: kovant-link [--caption TEXT] [--timeout SECONDS]\n"
+      "        kovant-link --version | --help\n"
       "  起動中のぴこらんを呼び出し、利用者が「コピー」を押すのを待って、\n"
       "  答えの 6 つのテキストを 1 行ずつ書きます。TEXT は答えのあとで\n"
-      "  前面に出すウィンドウのタイトルの一部です。\n"
+      "  前面に出すウィンドウのタイトルの一部です。SECONDS は待つ秒数（既定: 120）。\n"
       "終了状態: 0 答えあり、1 時間切れ、2 ぴこらんが起動していない・使い方の誤り\n",
       status == 0 ? stdout : stderr);
   return status;
