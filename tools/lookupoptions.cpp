@@ -64,7 +64,8 @@ using V = const std::string&;
 
 // In the order --help lists them.
 constexpr OptionSpec kOptions[] = {
-    {"--dic", nullptr, true, "--dic FILE", "使う辞書（既定: 見つかった KOVANT.DIC のうちデータ日付の新しいもの）",
+    {"--dic", nullptr, true, "--dic FILE",
+     "使う辞書（既定: KOVANT_HOME の辞書か、見つかった中でデータ日付の新しいもの）",
      [](O o, V v) { return o.dicPath = v, true; }},
     {"--column", nullptr, true, "--column N",
      "CSV（--tsv なら TSV）の N 列目の郵便番号に 郵便番号,都道府県,市区町村,町域,状態 を足す",
@@ -76,7 +77,7 @@ constexpr OptionSpec kOptions[] = {
     {"--find", nullptr, true, "--find",
      "町域名・読み（かな、ローマ字）に TEXT を含む町域を、よく合うものから最大 N 件（既定 50）",
      [](O o, V v) { return o.findText = v, true; }},
-    {"--limit", nullptr, true, "--limit N", "--find で書く町域の最大件数", Limit},
+    {"--limit", nullptr, true, "--limit N", "--find で書く町域の最大件数（既定 50）", Limit},
     {"--address", nullptr, false, "--address",
      "住所（都道府県の省略、丁目・番地、\"1-2-3\"、ビル名も可）から郵便番号。状態は 一致・複数・該当なし",
      [](O o, V) { return o.address = true; }},
