@@ -88,6 +88,8 @@ void TextOutput::Row(const tools::TableRecord& record, const std::vector<std::st
   buffer_.append(record.lineEnd);
 }
 
+namespace {
+
 std::string JsonString(std::string_view s) {
   std::string out = "\"";
   for (unsigned char c : s) {
@@ -104,8 +106,6 @@ std::string JsonString(std::string_view s) {
   }
   return out + "\"";
 }
-
-namespace {
 
 std::string JsonMatch(const dict::MatchView& m) {
   return "{\"new\":" + JsonString(m.newCode) + ",\"old\":" + JsonString(m.oldCode) +

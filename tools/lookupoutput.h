@@ -3,7 +3,6 @@
 // decides how it looks. A new format is one more class.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -137,7 +136,5 @@ class JsonOutput final : public LookupOutput {
  private:
   std::string matches_;  // the code's towns, held back: its status comes first
 };
-
-std::string JsonString(std::string_view s);
 
 }  // namespace kovant::lookup
