@@ -1,0 +1,138 @@
+// kovant-lookup's modes called as functions against the sample dictionary,
+// and its option table against --help and the man page.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <gtest/gtest.h>
+
+#include "dicfixture.h"
+#include "tools/lookup.h"
+
+using namespace kovant::lookup;
+
+namespace {
+
+const std::string kDic = KOVANT_SAMPLE_DIC;
+
+// Runs a mode into a string through the format F.
+template <typename F, typename Mode, typename... Extra>
+std::pair<int, std::string> Capture(Mode mode, Extra... extra) {
+  StringSink sink;
+  F out(sink, extra...);
+  const int status = mode(out);
+  return {status, sink.Text()};
+}
+
+TEST(LookupModes, CodesGiveALineOrAnObjectPerInput) {
+  const std::vector<std::string> codes = {"1000001", "9999999", "abc", "〒１６９－００７５"};
+  auto [status, text] = Capture<TextOutput>([&](LookupOutput& out) { return LookUpCodes(kDic, codes, out); });
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(text,
+            "100-0001\t100\t東京都\t千代田区\t千代田\n"
+            "9999999\t\t\t\t\t該当なし\n"
+            "abc\t\t\t\t\t不正\n"
+            "169-0075\t169\t東京都\t新宿区\t高田馬場\n"
+            "169-0075\t169\t東京都\t新宿区\t高田馬場南\n"
+            "169-0075\t169\t東京都\t新宿区\t高田馬場北\n");
+  auto [jsonStatus, json] = Capture<JsonOutput>([&](LookupOutput& out) {
+    return LookUpCodes(kDic, {"06401", "9999999"}, out);
+  });
+  EXPECT_EQ(jsonStatus, 1);
+  EXPECT_EQ(json,
+            "{\"input\":\"06401\",\"code\":\"06401\",\"status\":\"一致\",\"matches\":[{\"new\":\"064-0942\","
+            "\"old\":\"064-01\",\"prefecture\":\"北海道\",\"city\":\"札幌市南区\",\"town\":\"南沢\"}]}\n"
+            "{\"input\":\"9999999\",\"code\":\"9999999\",\"status\":\"該当なし\",\"matches\":[]}\n");
+
+  // A file of codes (CRLF, no last line end) answers as the arguments do,
+  // from the index instead of the search.
+  const std::string file = kovant::test::TempFolder("lookup-codes") + "/codes.txt";
+  std::ofstream(file, std::ios::binary) << "1000001\r\n9999999\r\nabc\r\n〒１６９－００７５";
+  const int fd = open(file.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  auto [lineStatus, lines] = Capture<TextOutput>([&](LookupOutput& out) { return LookUpCodeLines(kDic, fd, out); });
+  close(fd);
+  EXPECT_EQ(lineStatus, 1);
+  EXPECT_EQ(lines, text);
+}
+
+TEST(LookupModes, ColumnRowsKeepTheirBytesAndGainFiveColumns) {
+  ColumnOptions options;
+  options.column = 2;
+  options.header = true;
+  const std::string table = "名前,〒\r\n\"山田, 太郎\",1000001\r\n佐藤,600042\r\n鈴木,12";
+  auto [status, text] =
+      Capture<CsvOutput>([&](LookupOutput& out) { return ConvertCodeColumn(kDic, table, options, out); }, ',');
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(text,
+            "名前,〒,郵便番号,都道府県,市区町村,町域,状態\r\n"
+            "\"山田, 太郎\",1000001,100-0001,東京都,千代田区,千代田,一致\r\n"
+            "佐藤,600042,060-0042,北海道,札幌市中央区,大通西（１～１９丁目）,一致（先頭の0を補完）\r\n"
+            "鈴木,12,,,,,不正");
+  // The CSV format quotes what needs it; the text format never does.
+  auto name = [](LookupOutput& out) {
+    out.Name("a,b");
+    return out.Finish(0);
+  };
+  EXPECT_EQ(Capture<CsvOutput>(name, ',').second, "\"a,b\"\n");
+  EXPECT_EQ(Capture<TextOutput>(name).second, "a,b\n");
+}
+
+TEST(LookupModes, WalkAndAddressesInBothFormats) {
+  auto [status, cities] = Capture<JsonOutput>([](LookupOutput& out) { return Walk(kDic, {"東京都"}, out); });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(cities, "{\"name\":\"港区\"}\n{\"name\":\"新宿区\"}\n{\"name\":\"千代田区\"}\n{\"name\":\"利島村\"}\n");
+  EXPECT_EQ(Capture<TextOutput>([](LookupOutput& out) { return Walk(kDic, {"東京都", "ほげ区"}, out); }).first, 1);
+
+  const std::vector<std::string> addresses = {"東京都新宿区高田馬場１－２－３", "東京都ほげ区"};
+  auto [found, text] = Capture<TextOutput>([&](LookupOutput& out) { return ResolveAddresses(kDic, addresses, out); });
+  EXPECT_EQ(found, 1);
+  EXPECT_EQ(text,
+            "169-0075\t169\t東京都\t新宿区\t高田馬場\t一致\n"
+            "\t\t東京都\t\t\t該当なし（市区町村が分かりません。）\n");
+  auto [jsonFound, json] =
+      Capture<JsonOutput>([&](LookupOutput& out) { return ResolveAddresses(kDic, {addresses[1]}, out); });
+  EXPECT_EQ(json,
+            "{\"input\":\"東京都ほげ区\",\"status\":\"該当なし\",\"prefecture\":\"東京都\",\"city\":\"\",\"town\":\"\","
+            "\"note\":\"市区町村が分かりません。\",\"candidates\":[]}\n");
+}
+
+// Every "--name" in a text, and "-h" where it stands alone.
+std::set<std::string> OptionNamesIn(const std::string& text) {
+  std::set<std::string> names;
+  const std::regex option(R"((^|[^\w-])(--[a-z][a-z-]*|-h)\b)");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it) {
+    names.insert((*it)[2]);
+  }
+  return names;
+}
+
+TEST(LookupHelp, HelpAndManPageNameEveryOptionTheParserTakes) {
+  std::set<std::string> taken;
+  const std::string help = UsageText();
+  for (const auto& spec : OptionTable()) {
+    taken.insert(spec.name);
+    if (spec.alias) taken.insert(spec.alias);
+    // Each option has a line of its own in --help.
+    EXPECT_NE(help.find(std::string("\n  ") + spec.label + "  "), std::string::npos) << spec.name;
+    // The parser takes it (and its value), and goes on to --help.
+    const char* value = std::string_view(spec.name) == "--encoding" ? "utf8" : "1";
+    const char* argv[] = {"kovant-lookup", spec.name, spec.value ? value : "--help", "--help"};
+    EXPECT_EQ(ParseOptions(4, argv).mode, Mode::Help) << spec.name;
+  }
+  EXPECT_EQ(OptionNamesIn(help), taken);
+  const char* bogus[] = {"kovant-lookup", "--bogus"};
+  EXPECT_EQ(ParseOptions(2, bogus).mode, Mode::Usage);
+
+  // The man page's synopsis and options, with troff's escaped hyphens.
+  std::ifstream in(std::string(KOVANT_SOURCE_DIR) + "/docs/man/kovant-lookup.1");
+  std::string man((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  man = man.substr(man.find(".SH SYNOPSIS"), man.find(".SH EXIT STATUS") - man.find(".SH SYNOPSIS"));
+  man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
+  EXPECT_EQ(OptionNamesIn(man), taken);
+}
+
+}  // namespace

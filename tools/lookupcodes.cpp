@@ -1,0 +1,196 @@
+// Codes to towns: given as arguments, or a file of them on standard input.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <optional>
+
+#include "dict/codeindex.h"
+#include "dict/codeinput.h"
+#include "dict/search.h"
+#include "tools/lookup.h"
+#include "tools/lookupdetail.h"
+
+namespace kovant::lookup {
+
+using namespace detail;
+
+namespace {
+
+// The towns of many codes (none for a code that is not one), found one
+// way or the other: each(i, town) for each town of codes[i], in the order
+// of the codes.
+using Visit = std::function<void(size_t, const dict::MatchView&)>;
+using Finder = std::function<dict::Result<bool>(const std::vector<std::string>& codes, const Visit& each)>;
+
+// Few codes: the window's own search, no index to build.
+Finder SearchFinder(const std::string& path, const dict::PrefectureTable& table) {
+  return [path, &table](const std::vector<std::string>& codes, const Visit& each) -> dict::Result<bool> {
+    for (size_t i = 0; i < codes.size(); ++i) {
+      if (codes[i].empty()) continue;
+      auto outcome = dict::SearchPostalCode(path, table, codes[i]);
+      if (outcome.readError) return *outcome.readError;
+      for (const auto& row : outcome.rows) {
+        auto picked = dict::ShowPickedResult(path, row, "");
+        if (!picked) return picked.error();
+        auto rec = TownAt(path, row.itemData);
+        if (!rec) return rec.error();
+        size_t b1 = row.text.find(' '), b2 = row.text.find(' ', b1 + 1);
+        each(i, {picked->NewCode, picked->OldCode, picked->Address1, picked->Address2,
+                 std::string_view(row.text).substr(b2 + 1), dict::IsOfficeRecord(*rec)});
+      }
+    }
+    return true;
+  };
+}
+
+Finder IndexFinder(const dict::CodeIndex& index) {
+  return [&index](const std::vector<std::string>& codes, const Visit& each) { return index.ForEachMatch(codes, each); };
+}
+
+// Input codes as typed, normalised, and the queries for them (empty for
+// one that is no code, whose reason goes to standard error).
+struct Inputs {
+  std::vector<std::string> codes, queries;
+  std::vector<bool> bad;
+};
+
+Inputs Normalise(const std::vector<std::string>& inputs) {
+  Inputs in;
+  for (const std::string& input : inputs) {
+    in.codes.push_back(dict::NormalizeCodeInput(input));
+    const auto problem = dict::CodeInputProblem(in.codes.back());
+    if (problem) std::fprintf(stderr, "%s: %s\n", input.c_str(), problem->c_str());
+    in.bad.push_back(problem.has_value());
+    in.queries.push_back(problem ? std::string() : in.codes.back());
+  }
+  return in;
+}
+
+// For each input its towns and its answer. Returns whether every one was
+// found, or the read error (and then the output holds a part to drop).
+dict::Result<bool> LookUp(const std::vector<std::string>& inputs, const Finder& find, LookupOutput& out) {
+  const Inputs in = Normalise(inputs);
+  bool all = true;
+  // The towns of input `next` arrive one by one; it is answered when a
+  // later input's town arrives or at the end.
+  size_t next = 0, count = 0;
+  auto close = [&] {
+    const char* status = in.bad[next] ? kInvalid : count == 0 ? kNone : count == 1 ? kFound : kSeveral;
+    all = all && count > 0;
+    out.Code({inputs[next], in.codes[next], status, count});
+    ++next;
+    count = 0;
+  };
+  auto found = find(in.queries, [&](size_t i, const dict::MatchView& town) {
+    while (next < i) close();
+    out.CodeTown(town);
+    ++count;
+  });
+  if (!found) return found.error();
+  while (next < inputs.size()) close();
+  return all;
+}
+
+// Lines of a file, read in large blocks: a file of codes is tens of
+// thousands of short lines. A line is handed out as soon as it is whole,
+// so at a terminal each code is answered at once.
+class LineReader {
+ public:
+  explicit LineReader(int fd) : fd_(fd) {}
+  bool Next(std::string& line) {
+    line.clear();
+    for (;;) {
+      const char* nl = static_cast<const char*>(std::memchr(buffer_ + start_, '\n', end_ - start_));
+      if (nl) {
+        line.append(buffer_ + start_, static_cast<size_t>(nl - (buffer_ + start_)));
+        start_ = static_cast<size_t>(nl - buffer_) + 1;
+        return true;
+      }
+      line.append(buffer_ + start_, end_ - start_);
+      start_ = end_ = 0;
+      if (eof_) return !line.empty();
+      const ssize_t n = read(fd_, buffer_, sizeof buffer_);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        eof_ = true;
+        continue;
+      }
+      end_ = static_cast<size_t>(n);
+    }
+  }
+
+ private:
+  int fd_;
+  char buffer_[65536];
+  size_t start_ = 0, end_ = 0;
+  bool eof_ = false;
+};
+
+// A batch of lines answered from the index, made when the first batch
+// comes (an empty input reads no dictionary).
+class Batch {
+ public:
+  Batch(const std::string& path, LookupOutput& out, bool interactive)
+      : path_(path), out_(out), interactive_(interactive) {}
+  dict::Result<bool> Answer(std::vector<std::string>& lines) {
+    if (lines.empty()) return true;
+    if (!index_) {
+      auto built = dict::CodeIndex::Build(path_);
+      if (!built) return built.error();
+      index_ = std::move(*built);
+    }
+    auto found = LookUp(lines, IndexFinder(*index_), out_);
+    lines.clear();
+    if (!found) return found;
+    if (interactive_) {
+      out_.Push();
+    } else {
+      out_.Flush();
+    }
+    return found;
+  }
+
+ private:
+  const std::string& path_;
+  LookupOutput& out_;
+  bool interactive_;
+  std::optional<dict::CodeIndex> index_;
+};
+
+}  // namespace
+
+int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& codes, LookupOutput& out) {
+  const auto table = LoadTable(dicPath);
+  if (!table) return 2;
+  auto found = LookUp(codes, SearchFinder(dicPath, *table), out);
+  if (!found) return ReadError(dicPath, found.error());
+  return out.Finish(*found ? 0 : 1);
+}
+
+int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out) {
+  if (!LoadTable(dicPath)) return 2;
+  const bool interactive = isatty(fd);
+  Batch batch(dicPath, out, interactive);
+  LineReader input(fd);
+  std::vector<std::string> lines;
+  std::string line;
+  bool all = true;
+  while (!out.Failed() && input.Next(line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+    // At a terminal each answer comes at once; from a file, in chunks.
+    if (lines.size() < (interactive ? 1 : kChunk)) continue;
+    auto found = batch.Answer(lines);
+    if (!found) return ReadError(dicPath, found.error());
+    all = all && *found;
+  }
+  auto found = batch.Answer(lines);
+  if (!found) return ReadError(dicPath, found.error());
+  all = all && *found;
+  return out.Finish(all ? 0 : 1);
+}
+
+}  // namespace kovant::lookup

@@ -1,0 +1,28 @@
+// What kovant-lookup's modes share; not for use outside them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "dict/reader.h"
+
+namespace kovant::lookup::detail {
+
+inline constexpr const char* kFound = "一致";
+inline constexpr const char* kSeveral = "複数";
+inline constexpr const char* kNone = "該当なし";
+inline constexpr const char* kInvalid = "不正";
+
+inline constexpr size_t kChunk = 256;  // rows or codes looked up together
+
+// Says why the dictionary could not be read; returns the status for it, 2.
+int ReadError(const std::string& path, const dict::Error& e);
+
+// The dictionary's prefectures, or nothing when it cannot be used (and the
+// reason has been said; the status is 2).
+std::optional<dict::PrefectureTable> LoadTable(const std::string& path);
+
+// The codes of a listed town, read from its record.
+dict::Result<dict::TownRecord> TownAt(const std::string& path, int32_t pos);
+
+}  // namespace kovant::lookup::detail

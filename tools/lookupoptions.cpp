@@ -1,0 +1,220 @@
+// kovant-lookup's command line: one table of options gives both the parser
+// and --help, so neither can name an option the other lacks.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <iterator>
+
+#include "dict/census.h"
+#include "dict/reader.h"
+#include "platform/files.h"
+#include "tools/lookup.h"
+
+namespace kovant::lookup {
+
+namespace {
+
+constexpr const char* kSynopsis =
+    "使い方: kovant-lookup [--dic FILE] [--json] [CODE... | -]\n"
+    "        kovant-lookup [--dic FILE] --column N [--tsv] [--header] [--encoding sjis|utf8] [FILE]\n"
+    "        kovant-lookup [--dic FILE] [--json] --walk [PREFECTURE [CITY]]\n"
+    "        kovant-lookup [--dic FILE] [--json] --find TEXT [--limit N]\n"
+    "        kovant-lookup [--dic FILE] [--json] --address [ADDRESS... | -]\n"
+    "        kovant-lookup [--dic FILE] --address-column N [--tsv] [--header] [--encoding sjis|utf8] [FILE]\n"
+    "        kovant-lookup [--dic FILE] --copy [--old] [--ini FILE] CODE\n"
+    "        kovant-lookup [--dic FILE] --info | --version | --help\n"
+    "  CODE は 7 桁の郵便番号か 3 桁・5 桁の旧郵便番号（\"〒100-0001\"、全角数字も可）。\n"
+    "  CODE がない（または -）ときは標準入力から 1 行に 1 つずつ読みます。\n"
+    "  一致した町域ごとに 新〒、旧〒、都道府県、市区町村、町域 をタブ区切りで書き、\n"
+    "  事業所には 6 列目に「事業所」、見つからないときは「該当なし」、不正な入力には「不正」。\n";
+
+constexpr const char* kExitStatus =
+    "  終了状態: 0 すべて見つかった、1 見つからないものがあった、2 使い方・辞書・書き込みの誤り\n";
+
+bool ColumnNumber(Options& o, const char* option, const std::string& value) {
+  char* end = nullptr;
+  const long n = std::strtol(value.c_str(), &end, 10);
+  if (*end != '\0' || n < 1 || n > 100000) {
+    o.error = std::string("kovant-lookup: ") + option + " は 1 以上の列番号です: " + value + "\n";
+    return false;
+  }
+  o.column.column = static_cast<size_t>(n);
+  return true;
+}
+
+bool Limit(Options& o, const std::string& value) {
+  char* end = nullptr;
+  const long n = std::strtol(value.c_str(), &end, 10);
+  if (*end != '\0' || n < 1 || n > 1000000) return false;
+  o.limit = static_cast<size_t>(n);
+  return true;
+}
+
+bool Encoding(Options& o, const std::string& value) {
+  std::string& e = o.column.encoding;
+  e = value;
+  if (e == "shift_jis" || e == "cp932") e = "sjis";
+  if (e == "utf-8") e = "utf8";
+  return e == "sjis" || e == "utf8";
+}
+
+using O = Options&;
+using V = const std::string&;
+
+// In the order --help lists them.
+constexpr OptionSpec kOptions[] = {
+    {"--dic", nullptr, true, "--dic FILE",
+     "使う辞書（既定: KOVANT_HOME の辞書か、見つかった中でデータ日付の新しいもの）",
+     [](O o, V v) { return o.dicPath = v, true; }},
+    {"--column", nullptr, true, "--column N",
+     "CSV（--tsv なら TSV）の N 列目の郵便番号に 郵便番号,都道府県,市区町村,町域,状態 を足す",
+     [](O o, V v) { return ColumnNumber(o, "--column", v); }},
+    {"--tsv", nullptr, false, "--tsv", "--column と --address-column でカンマ区切りの代わりにタブ区切り",
+     [](O o, V) { return o.column.separator = '\t', true; }},
+    {"--header", nullptr, false, "--header", "1 行目を見出しとしてそのまま残し、見出しを足す",
+     [](O o, V) { return o.column.header = true; }},
+    {"--find", nullptr, true, "--find",
+     "町域名・読み（かな、ローマ字）に TEXT を含む町域を、よく合うものから最大 N 件（既定 50）",
+     [](O o, V v) { return o.findText = v, true; }},
+    {"--limit", nullptr, true, "--limit N", "--find で書く町域の最大件数（既定 50）", Limit},
+    {"--address", nullptr, false, "--address",
+     "住所（都道府県の省略、丁目・番地、\"1-2-3\"、ビル名も可）から郵便番号。状態は 一致・複数・該当なし",
+     [](O o, V) { return o.address = true; }},
+    {"--address-column", nullptr, true, "--address-column N",
+     "CSV の N 列目の住所に 郵便番号,都道府県,市区町村,町域,状態 を足す",
+     [](O o, V v) { return o.address = true, ColumnNumber(o, "--address-column", v); }},
+    {"--encoding", nullptr, true, "--encoding", "入力の文字コード（既定: 自動判別）。出力は入力と同じ文字コードと改行",
+     Encoding},
+    {"--json", nullptr, false, "--json", "入力 1 つにつき JSON 1 行（status と matches）",
+     [](O o, V) { return o.json = true; }},
+    {"--walk", nullptr, false, "--walk", "都道府県の一覧、都道府県の市区町村、市区町村の町域（事業所は後）",
+     [](O o, V) { return o.walk = true; }},
+    {"--copy", nullptr, false, "--copy", "最初に一致した町域を設定どおりのコピー文字列で書く",
+     [](O o, V) { return o.copy = true; }},
+    {"--old", nullptr, false, "--old", "--copy で旧郵便番号を使う", [](O o, V) { return o.oldCode = true; }},
+    {"--ini", nullptr, true, "--ini FILE", "--copy で読む設定ファイル（既定: 利用者の設定）",
+     [](O o, V v) { return o.iniPath = v, true; }},
+    {"--info", nullptr, false, "--info", "使用中の辞書、データ日付、町域と事業所の数",
+     [](O o, V) { return o.info = true; }},
+    {"--version", nullptr, false, "--version", "プログラムの版と辞書のデータ日付",
+     [](O o, V) { return o.version = true; }},
+    {"--help", "-h", false, "-h, --help", "この使い方を標準出力に書く",
+     [](O o, V) { return o.mode = Mode::Help, true; }},
+};
+
+const OptionSpec* FindOption(const std::string& arg) {
+  for (const auto& spec : kOptions) {
+    if (arg == spec.name || (spec.alias && arg == spec.alias)) return &spec;
+  }
+  return nullptr;
+}
+
+// What the options ask for, once all are read; Usage for a combination
+// that makes no sense.
+Mode DecideMode(const Options& o) {
+  if (o.version) return Mode::Version;
+  if (o.info) return o.walk || o.copy || !o.args.empty() || o.column.column ? Mode::Usage : Mode::Info;
+  if (o.column.column) {
+    if (o.walk || o.copy || o.json || o.args.size() > 1) return Mode::Usage;
+    return o.address ? Mode::AddressColumn : Mode::Column;
+  }
+  if (!o.findText.empty()) return o.walk || o.copy || o.address || !o.args.empty() ? Mode::Usage : Mode::Find;
+  if (o.address) return o.walk || o.copy ? Mode::Usage : Mode::Address;
+  if ((o.walk && o.args.size() > 2) || (o.copy && (o.walk || o.args.size() != 1))) return Mode::Usage;
+  return o.walk ? Mode::Walk : o.copy ? Mode::Copy : Mode::Codes;
+}
+
+bool FromStandardInput(const std::vector<std::string>& args) {
+  return args.empty() || (args.size() == 1 && args[0] == "-");
+}
+
+std::vector<std::string> StandardInputLines() {
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(std::cin, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// The table for the column modes: the file named, or standard input.
+int ConvertColumn(const std::string& dicPath, const Options& o, LookupOutput& out) {
+  const std::string file = o.args.empty() ? std::string() : o.args[0];
+  std::string text;
+  if (file.empty() || file == "-") {
+    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+  } else {
+    auto read = platform::ReadWholeFile(file, size_t{512} << 20);
+    if (!read) {
+      std::fprintf(stderr, "kovant-lookup: %s: 読み込めません。\n", file.c_str());
+      return 2;
+    }
+    text = std::move(*read);
+  }
+  return o.mode == Mode::AddressColumn ? ConvertAddressColumn(dicPath, text, o.column, out)
+                                       : ConvertCodeColumn(dicPath, text, o.column, out);
+}
+
+}  // namespace
+
+std::span<const OptionSpec> OptionTable() { return kOptions; }
+
+std::string UsageText() {
+  std::string text = kSynopsis;
+  for (const auto& spec : kOptions) {
+    const std::string label = spec.label;
+    text += "  " + label + std::string(label.size() < 10 ? 12 - label.size() : 2, ' ') + spec.help + "\n";
+  }
+  return text + kExitStatus;
+}
+
+Options ParseOptions(int argc, const char* const* argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const OptionSpec* spec = FindOption(arg);
+    if (!spec) {
+      if (arg.size() > 1 && arg[0] == '-' && arg != "-") return o.mode = Mode::Usage, o;
+      o.args.push_back(arg);
+      continue;
+    }
+    std::string value;
+    if (spec->value) {
+      if (i + 1 >= argc) return o.mode = Mode::Usage, o;
+      value = argv[++i];
+    }
+    if (!spec->apply(o, value)) return o.mode = Mode::Usage, o;
+    if (o.mode == Mode::Help) return o;
+  }
+  o.mode = DecideMode(o);
+  return o;
+}
+
+std::unique_ptr<LookupOutput> MakeOutput(const Options& o, OutputSink& sink) {
+  if (o.mode == Mode::Column || o.mode == Mode::AddressColumn)
+    return std::make_unique<CsvOutput>(sink, o.column.separator);
+  if (o.json) return std::make_unique<JsonOutput>(sink);
+  return std::make_unique<TextOutput>(sink);
+}
+
+int Run(const Options& o, LookupOutput& out) {
+  const std::string path = o.dicPath.empty() ? dict::DictionaryPathIn(dict::LocateDictionaryFolder()) : o.dicPath;
+  switch (o.mode) {
+    case Mode::Version: return ShowVersion(path, out);
+    case Mode::Info: return ShowInfo(path, out);
+    case Mode::Column:
+    case Mode::AddressColumn: return ConvertColumn(path, o, out);
+    case Mode::Find: return FindTowns(path, o.findText, o.limit, out);
+    case Mode::Address: return ResolveAddresses(path, FromStandardInput(o.args) ? StandardInputLines() : o.args, out);
+    case Mode::Walk: return Walk(path, o.args, out);
+    case Mode::Copy: return CopyText(path, o.args[0], o.oldCode, o.iniPath, out);
+    case Mode::Codes:
+      return FromStandardInput(o.args) ? LookUpCodeLines(path, STDIN_FILENO, out) : LookUpCodes(path, o.args, out);
+    case Mode::Help:
+    case Mode::Usage: break;
+  }
+  return 2;
+}
+
+}  // namespace kovant::lookup
