@@ -7,8 +7,8 @@
 
 #include "dict/chain.h"
 #include "dict/codec.h"
-#include "dict/reading.h"
-#include "dict/readings.h"
+#include "dict/fold.h"
+#include "dict/readingsection.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {

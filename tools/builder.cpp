@@ -11,8 +11,8 @@
 #include "dict/codec.h"
 #include "dict/codeindex.h"
 #include "dict/format.h"
-#include "dict/reading.h"
-#include "dict/readings.h"
+#include "dict/fold.h"
+#include "dict/readingsection.h"
 #include "dict/sections.h"
 #include "platform/sjis.h"
 
