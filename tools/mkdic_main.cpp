@@ -146,8 +146,8 @@ int Update(const Args& args) {
     return 0;
   }
 
-  const char* home = std::getenv("KOVANT_HOME");
-  const std::string folder = home && *home ? std::string(home) : platform::UserDataFolder();
+  const auto home = platform::HomeOverride();
+  const std::string folder = home ? *home : platform::UserDataFolder();
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::string target = dict::DictionaryPathIn(folder);
