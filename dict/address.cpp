@@ -7,8 +7,8 @@
 
 #include "dict/chain.h"
 #include "dict/codec.h"
-#include "dict/reading.h"
-#include "dict/readings.h"
+#include "dict/fold.h"
+#include "dict/readingsection.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
@@ -271,6 +271,100 @@ std::string CityLocalName(const std::string& city) {
   return city.substr(gun + kGun.size());
 }
 
+// Reads every prefecture, city and town of a file into a gazetteer, with
+// the readings the file has.
+class Gazetteer::Loader {
+ public:
+  Loader(Gazetteer& g, DicFile& dic) : g_(g), dic_(dic) {}
+  Result<bool> ReadReadings();
+  Result<bool> AddPrefecture(const PrefectureRow& pref);
+
+ private:
+  Result<bool> AddCity(const CityRecord& record, int64_t cityPos);
+  Result<bool> AddPlace(const TownHead& head, int64_t pos, City& city, uint16_t cityIndex);
+  std::string ReadingOf(int64_t pos);
+
+  Gazetteer& g_;
+  DicFile& dic_;
+  platform::SjisDecoder decoder_;
+  std::string sjis_;
+  std::vector<std::pair<int64_t, std::string>> readings_;  // by position, Shift-JIS
+  // Cities of a damaged file may share one chain: each record is read once.
+  WalkBudget budget_;
+};
+
+Result<bool> Gazetteer::Loader::ReadReadings() {
+  auto table = ReadingTable::Open(dic_);
+  if (!table) return table.error();
+  return table->ForEach([&](int64_t pos, std::string_view sjis) { readings_.emplace_back(pos, sjis); });
+}
+
+std::string Gazetteer::Loader::ReadingOf(int64_t pos) {
+  auto it = std::lower_bound(readings_.begin(), readings_.end(), pos,
+                             [](const auto& entry, int64_t p) { return entry.first < p; });
+  if (it == readings_.end() || it->first != pos) return std::string();
+  std::string utf8;
+  decoder_.Append(utf8, it->second);
+  return FoldReading(utf8);
+}
+
+Result<bool> Gazetteer::Loader::AddPrefecture(const PrefectureRow& pref) {
+  g_.prefs_.push_back({pref.Name, FoldName(pref.Name)});
+  WalkError failure;
+  auto walked = ForEachCity(dic_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& record, int64_t cityPos) {
+    if (auto added = AddCity(record, cityPos); !added) return failure.Stop(added.error());
+    return g_.cities_.size() < UINT16_MAX;
+  });
+  if (!walked) return walked.error();
+  if (failure) return failure.error();
+  return true;
+}
+
+Result<bool> Gazetteer::Loader::AddCity(const CityRecord& record, int64_t cityPos) {
+  auto name = ExpandText(record.Name, record.NameLength);
+  if (!name) return name.error();
+  City city;
+  city.pref = static_cast<uint8_t>(g_.prefs_.size() - 1);
+  decoder_.Append(city.name, *name);
+  city.fold = FoldName(city.name);
+  city.local = CityLocalName(city.fold);
+  if (city.local == city.fold) city.local.clear();
+  city.reading = ReadingOf(cityPos);
+  const auto cityIndex = static_cast<uint16_t>(g_.cities_.size());
+  WalkError failure;
+  auto towns = ForEachTown(
+      dic_, record.TownListPos, record.CityNo,
+      [&](const TownHead& head, int64_t pos) {
+        if (auto added = AddPlace(head, pos, city, cityIndex); !added) return failure.Stop(added.error());
+        return true;
+      },
+      &budget_);
+  failure.Note(towns);
+  g_.cities_.push_back(std::move(city));
+  if (failure) return failure.error();
+  return true;
+}
+
+Result<bool> Gazetteer::Loader::AddPlace(const TownHead& head, int64_t pos, City& city, uint16_t cityIndex) {
+  auto bytes = dic_.Peek(pos + kTownFixed, kTownNameField);
+  if (!bytes) return bytes.error();
+  const std::string_view field(reinterpret_cast<const char*>(*bytes), kTownNameField);
+  sjis_.clear();
+  if (auto expanded = AppendExpandedText(sjis_, field, head.NameLength); !expanded) return expanded.error();
+  if (g_.places_.size() >= kMaxPlaces) return Error{"町域が多すぎます。"};
+  Place p;
+  p.codes = head;
+  p.city = cityIndex;
+  p.office = IsOfficeName(field, head.NameLength);
+  decoder_.Append(p.name, sjis_);
+  SplitName(p.name, p.head, p.inner);
+  p.floor = IsFloor(p.inner);
+  p.reading = ReadingOf(pos);
+  if (!p.office) city.places.push_back(static_cast<uint32_t>(g_.places_.size()));
+  g_.places_.push_back(std::move(p));
+  return true;
+}
+
 Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
   auto opened = DicFile::OpenWhole(dictionaryPath);
   if (!opened) return opened.error();
@@ -278,80 +372,11 @@ Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
   auto loaded = LoadDictionary(dic);
   if (!loaded) return loaded.error();
   if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
-  auto table = ReadingTable::Open(dic);
-  if (!table) return table.error();
-  std::vector<std::pair<int64_t, std::string>> readings;
-  if (auto each = table->ForEach([&](int64_t pos, std::string_view sjis) { readings.emplace_back(pos, sjis); });
-      !each) {
-    return each.error();
-  }
-  platform::SjisDecoder decoder;
-  auto readingOf = [&](int64_t pos) {
-    auto it = std::lower_bound(readings.begin(), readings.end(), pos,
-                               [](const auto& entry, int64_t p) { return entry.first < p; });
-    if (it == readings.end() || it->first != pos) return std::string();
-    std::string utf8;
-    decoder.Append(utf8, it->second);
-    return FoldReading(utf8);
-  };
   Gazetteer g;
-  std::string sjis;
-  // Cities of a damaged file may share one chain: each record is read once.
-  WalkBudget budget;
+  Loader loader(g, dic);
+  if (auto read = loader.ReadReadings(); !read) return read.error();
   for (const PrefectureRow& pref : loaded->table.rows) {
-    g.prefs_.push_back({pref.Name, FoldName(pref.Name)});
-    std::optional<Error> failure;
-    auto walked = ForEachCity(dic, pref.CityListPos, pref.PrefNo, [&](const CityRecord& record, int64_t cityPos) {
-      auto name = ExpandText(record.Name, record.NameLength);
-      if (!name) {
-        failure = name.error();
-        return false;
-      }
-      City city;
-      city.pref = static_cast<uint8_t>(g.prefs_.size() - 1);
-      decoder.Append(city.name, *name);
-      city.fold = FoldName(city.name);
-      city.local = CityLocalName(city.fold);
-      if (city.local == city.fold) city.local.clear();
-      city.reading = readingOf(cityPos);
-      const auto cityIndex = static_cast<uint16_t>(g.cities_.size());
-      auto towns = ForEachTown(
-          dic, record.TownListPos, record.CityNo,
-          [&](const TownHead& head, int64_t pos) {
-            auto bytes = dic.Peek(pos + kTownFixed, kTownNameField);
-            if (!bytes) {
-              failure = bytes.error();
-              return false;
-            }
-            const std::string_view field(reinterpret_cast<const char*>(*bytes), kTownNameField);
-            sjis.clear();
-            if (auto expanded = AppendExpandedText(sjis, field, head.NameLength); !expanded) {
-              failure = expanded.error();
-              return false;
-            }
-            if (g.places_.size() >= kMaxPlaces) {
-              failure = Error{"町域が多すぎます。"};
-              return false;
-            }
-            Place p;
-            p.codes = head;
-            p.city = cityIndex;
-            p.office = IsOfficeName(field, head.NameLength);
-            decoder.Append(p.name, sjis);
-            SplitName(p.name, p.head, p.inner);
-            p.floor = IsFloor(p.inner);
-            p.reading = readingOf(pos);
-            if (!p.office) city.places.push_back(static_cast<uint32_t>(g.places_.size()));
-            g.places_.push_back(std::move(p));
-            return true;
-          },
-          &budget);
-      if (!towns) failure = towns.error();
-      g.cities_.push_back(std::move(city));
-      return !failure && g.cities_.size() < UINT16_MAX;
-    });
-    if (!walked) return walked.error();
-    if (failure) return *failure;
+    if (auto added = loader.AddPrefecture(pref); !added) return added.error();
   }
   return g;
 }
@@ -401,37 +426,112 @@ std::vector<CodeMatch> Gazetteer::Find(std::string_view text, size_t limit) cons
   return out;
 }
 
-AddressAnswer Gazetteer::Resolve(std::string_view address) const {
-  AddressAnswer answer;
+// ---- Resolving a written address, step by step ----
+
+namespace {
+
+// The address folded, without a code written before it ("〒100-0001
+// 東京都...").
+std::string NormalisedAddress(std::string_view address) {
   std::string a = FoldName(address);
-  // A code written before the address ("〒100-0001 東京都...") is no part of it.
   static const std::string kMark = "〒";
   if (StartsWith(a, kMark)) a.erase(0, kMark.size());
   size_t skip = 0;
   while (skip < a.size() && (IsAsciiDigit(a[skip]) || a[skip] == '-')) ++skip;
   if (skip >= 7) a.erase(0, skip);
+  return a;
+}
 
-  // The prefecture, when it is written.
-  int pref = -1;
-  size_t at = 0;
-  for (size_t p = 0; p < prefs_.size(); ++p) {
-    if (StartsWith(a, prefs_[p].fold)) {
-      pref = static_cast<int>(p);
-      at = prefs_[p].fold.size();
-      break;
+struct PrefHit {
+  int pref = -1;      // -1: none written
+  size_t length = 0;  // of its name as written
+};
+
+struct CityHit {
+  uint16_t city;
+  size_t length;  // of its name as written
+};
+
+// The longest town name that the rest of the address begins with, in one
+// city ("" when none).
+struct TownHit {
+  uint16_t city;
+  size_t cityLength;
+  std::string head;  // folded
+  std::string rest;  // after the head
+};
+
+// The numbers of the address as the town's records read them: "1-2" is
+// 丁目 and 番地 where a record names 丁目, else 番地.
+Numbers NumbersAgainst(const std::string& rest, const std::vector<Condition>& conditions) {
+  const bool mentionsChome = std::any_of(conditions.begin(), conditions.end(),
+                                         [](const Condition& c) { return !c.chome.empty() || c.anyChome; });
+  Numbers n = ReadNumbers(rest);
+  if (!n.dashed.empty()) {
+    if (mentionsChome) {
+      n.chome = n.dashed[0];
+      if (n.dashed.size() > 1) n.banchi = n.dashed[1];
+    } else {
+      n.banchi = n.dashed[0];
     }
   }
-  // Cities written there: whole, without their district, or a designated
-  // city's name without its ward ("横浜市" for every ward).
-  struct CityHit {
-    uint16_t city;
-    size_t length;
-  };
-  std::vector<CityHit> cityHits;
-  const std::string_view afterPref = std::string_view(a).substr(at);
+  return n;
+}
+
+}  // namespace
+
+class Gazetteer::Resolver {
+ public:
+  explicit Resolver(const Gazetteer& g) : g_(g) {}
+  PrefHit FindPrefecture(std::string_view a) const;
+  std::vector<CityHit> FindCities(std::string_view afterPref, int pref) const;
+  std::vector<TownHit> FindTowns(std::string_view afterPref, const std::vector<CityHit>& cities) const;
+  // The records of the towns found that the rest of the address fits; the
+  // answer gets the parts of the address recognised.
+  std::vector<const Place*> FindRecords(const std::vector<TownHit>& towns, AddressAnswer& answer) const;
+  void Decide(const std::vector<const Place*>& candidates, const std::vector<TownHit>& towns,
+              AddressAnswer& answer) const;
+
+ private:
+  std::string WithBuilding(const City& city, const std::string& head, const std::string& rest) const;
+  static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, const std::string& rest);
+
+  const Gazetteer& g_;
+};
+
+AddressAnswer Gazetteer::Resolve(std::string_view address) const {
+  const Resolver r(*this);
+  AddressAnswer answer;
+  const std::string a = NormalisedAddress(address);
+  const PrefHit pref = r.FindPrefecture(a);
+  const std::string_view afterPref = std::string_view(a).substr(pref.length);
+  const std::vector<CityHit> cities = r.FindCities(afterPref, pref.pref);
+  if (cities.empty()) {
+    answer.note = "市区町村が分かりません。";
+    if (pref.pref >= 0) answer.pref = prefs_[static_cast<size_t>(pref.pref)].name;
+    return answer;
+  }
+  const std::vector<TownHit> towns = r.FindTowns(afterPref, cities);
+  const std::vector<const Place*> candidates = r.FindRecords(towns, answer);
+  r.Decide(candidates, towns, answer);
+  return answer;
+}
+
+// The prefecture, when it is written.
+PrefHit Gazetteer::Resolver::FindPrefecture(std::string_view a) const {
+  for (size_t p = 0; p < g_.prefs_.size(); ++p) {
+    if (StartsWith(a, g_.prefs_[p].fold)) return {static_cast<int>(p), g_.prefs_[p].fold.size()};
+  }
+  return {};
+}
+
+// Cities written there: whole, without their district, or a designated
+// city's name without its ward ("横浜市" for every ward).
+std::vector<CityHit> Gazetteer::Resolver::FindCities(std::string_view afterPref, int pref) const {
   static const std::string kShi = "市";
-  for (uint16_t c = 0; c < cities_.size(); ++c) {
-    const City& city = cities_[c];
+  std::vector<CityHit> hits;
+  for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
+    const City& city = g_.cities_[c];
     if (pref >= 0 && city.pref != pref) continue;
     size_t length = 0;
     if (!city.fold.empty() && StartsWith(afterPref, city.fold)) {
@@ -443,34 +543,27 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
                                                         StartsWith(afterPref, city.fold.substr(0, shi + kShi.size()))) {
       length = shi + kShi.size();
     }
-    if (length > 0) cityHits.push_back({c, length});
+    if (length > 0) hits.push_back({c, length});
   }
-  if (cityHits.empty()) {
-    answer.note = "市区町村が分かりません。";
-    if (pref >= 0) answer.pref = prefs_[static_cast<size_t>(pref)].name;
-    return answer;
-  }
+  return hits;
+}
 
-  // The longest town name that the rest begins with, in each city.
+// The longest town name that the rest begins with, in each city; the
+// cities where city and town together run longest.
+std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
+                                                    const std::vector<CityHit>& cities) const {
   static const std::string kOaza = "大字", kAza = "字";
-  struct TownHit {
-    uint16_t city;
-    size_t cityLength;
-    std::string head;  // folded
-    std::string rest;  // after the head
-  };
   std::vector<TownHit> best;
   size_t bestLength = 0;
-  for (const CityHit& hit : cityHits) {
+  for (const CityHit& hit : cities) {
     std::string rest(afterPref.substr(hit.length));
     if (StartsWith(rest, kOaza))
       rest.erase(0, kOaza.size());
     else if (StartsWith(rest, kAza))
       rest.erase(0, kAza.size());
-    const City& city = cities_[hit.city];
     std::string head;
-    for (uint32_t i : city.places) {
-      const Place& p = places_[i];
+    for (uint32_t i : g_.cities_[hit.city].places) {
+      const Place& p = g_.places_[i];
       if (p.head.size() > head.size() && StartsWith(rest, p.head)) head = p.head;
     }
     const size_t length = hit.length + head.size();
@@ -480,73 +573,81 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
       best.push_back({hit.city, hit.length, head, rest.substr(head.size())});
     }
   }
+  return best;
+}
 
-  // The records of the town found, and what the rest of the address says of
-  // them: a building named in it, floors, 丁目 and 番地.
-  std::vector<const Place*> candidates;
-  std::set<std::string> towns;
-  for (const TownHit& hit : best) {
-    const City& city = cities_[hit.city];
-    std::string rest = hit.rest, head = hit.head;
-    // A building with codes of its own (its records are floors), named
-    // after the block ("大手町1-3-1 JAビル15階").
-    if (!head.empty()) {
-      std::string building;
-      for (uint32_t i : city.places) {
-        const Place& p = places_[i];
-        if (p.head.size() > head.size() && StartsWith(p.head, head) && p.floor) {
-          const std::string part = p.head.substr(head.size());
-          if (part.size() > building.size() && rest.find(part) != std::string::npos) building = part;
-        }
-      }
-      if (!building.empty()) head += building;
+// The town's head with a building that has codes of its own (its records
+// are floors), named after the block ("大手町1-3-1 JAビル15階").
+std::string Gazetteer::Resolver::WithBuilding(const City& city, const std::string& head,
+                                              const std::string& rest) const {
+  if (head.empty()) return head;
+  std::string building;
+  for (uint32_t i : city.places) {
+    const Place& p = g_.places_[i];
+    if (p.head.size() > head.size() && StartsWith(p.head, head) && p.floor) {
+      const std::string part = p.head.substr(head.size());
+      if (part.size() > building.size() && rest.find(part) != std::string::npos) building = part;
     }
+  }
+  return head + building;
+}
+
+// What the rest of the address says of a town's records: floors, 丁目 and
+// 番地, the names of its parts. Records it fits come first, then those it
+// cannot tell; the town's plain record only when nothing fits.
+std::vector<const Gazetteer::Place*> Gazetteer::Resolver::Fitting(const std::vector<const Place*>& named,
+                                                                  const std::string& rest) {
+  std::vector<Condition> conditions;
+  for (const Place* p : named) conditions.push_back(ParseCondition(p->inner));
+  const Numbers n = NumbersAgainst(rest, conditions);
+  std::vector<const Place*> yes, unknown, fallback;
+  for (size_t k = 0; k < named.size(); ++k) {
+    const Condition& c = conditions[k];
+    if (c.kind == Condition::Kind::Plain || c.kind == Condition::Kind::Other) {
+      fallback.push_back(named[k]);
+      continue;
+    }
+    const Fit fit = Evaluate(c, n, rest);
+    if (fit == Fit::Yes) yes.push_back(named[k]);
+    if (fit == Fit::Unknown) unknown.push_back(named[k]);
+  }
+  std::vector<const Place*> chosen = yes;
+  if (!yes.empty()) {
+    chosen.insert(chosen.end(), unknown.begin(), unknown.end());
+  } else {
+    chosen = unknown;
+    chosen.insert(chosen.end(), fallback.begin(), fallback.end());
+  }
+  // Numbers or names that no record of the town lists: every record of it
+  // stays a candidate (one code for the town is still an answer).
+  if (chosen.empty()) chosen = named;
+  return chosen;
+}
+
+std::vector<const Gazetteer::Place*> Gazetteer::Resolver::FindRecords(const std::vector<TownHit>& towns,
+                                                                      AddressAnswer& answer) const {
+  std::vector<const Place*> candidates;
+  std::set<std::string> names;
+  for (const TownHit& hit : towns) {
+    const City& city = g_.cities_[hit.city];
+    const std::string head = WithBuilding(city, hit.head, hit.rest);
     std::vector<const Place*> named;
     for (uint32_t i : city.places) {
-      if (places_[i].head == head) named.push_back(&places_[i]);
+      if (g_.places_[i].head == head) named.push_back(&g_.places_[i]);
     }
-    bool mentionsChome = false;
-    std::vector<Condition> conditions;
-    for (const Place* p : named) {
-      conditions.push_back(ParseCondition(p->inner));
-      mentionsChome = mentionsChome || !conditions.back().chome.empty() || conditions.back().anyChome;
-    }
-    Numbers n = ReadNumbers(rest);
-    if (!n.dashed.empty()) {
-      if (mentionsChome) {
-        n.chome = n.dashed[0];
-        if (n.dashed.size() > 1) n.banchi = n.dashed[1];
-      } else {
-        n.banchi = n.dashed[0];
-      }
-    }
-    std::vector<const Place*> yes, unknown, fallback;
-    for (size_t k = 0; k < named.size(); ++k) {
-      const Condition& c = conditions[k];
-      if (c.kind == Condition::Kind::Plain || c.kind == Condition::Kind::Other) {
-        fallback.push_back(named[k]);
-        continue;
-      }
-      const Fit fit = Evaluate(c, n, rest);
-      if (fit == Fit::Yes) yes.push_back(named[k]);
-      if (fit == Fit::Unknown) unknown.push_back(named[k]);
-    }
-    std::vector<const Place*> chosen = yes;
-    if (!yes.empty()) {
-      chosen.insert(chosen.end(), unknown.begin(), unknown.end());
-    } else {
-      chosen = unknown;
-      chosen.insert(chosen.end(), fallback.begin(), fallback.end());
-    }
-    // Numbers or names that no record of the town lists: every record of it
-    // stays a candidate (one code for the town is still an answer).
-    if (chosen.empty()) chosen = named;
+    const std::vector<const Place*> chosen = Fitting(named, hit.rest);
     candidates.insert(candidates.end(), chosen.begin(), chosen.end());
-    answer.pref = prefs_[city.pref].name;
+    answer.pref = g_.prefs_[city.pref].name;
     answer.city = city.name;
-    for (const Place* p : named) towns.insert(p->name.substr(0, p->name.find("（")));
+    for (const Place* p : named) names.insert(p->name.substr(0, p->name.find("（")));
   }
-  if (towns.size() == 1) answer.town = *towns.begin();
+  if (names.size() == 1) answer.town = *names.begin();
+  return candidates;
+}
+
+// Single, Several or None, by the codes of the candidates.
+void Gazetteer::Resolver::Decide(const std::vector<const Place*>& candidates, const std::vector<TownHit>& towns,
+                                 AddressAnswer& answer) const {
   std::set<std::string> codes;
   std::set<uint16_t> citiesSeen;
   for (const Place* p : candidates) {
@@ -557,14 +658,14 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
     answer.pref.clear();
     answer.city.clear();
   }
-  for (const Place* p : candidates) answer.candidates.push_back(MatchOf(*p));
+  for (const Place* p : candidates) answer.candidates.push_back(g_.MatchOf(*p));
   if (codes.empty()) {
     answer.status = AddressAnswer::Status::None;
     answer.note = "番地などに当たる町域がありません。";
   } else if (codes.size() == 1) {
     answer.status = AddressAnswer::Status::Single;
     answer.candidates.resize(1);
-    if (answer.town.empty() && !best.empty() && !best.front().rest.empty()) {
+    if (answer.town.empty() && !towns.empty() && !towns.front().rest.empty()) {
       answer.note = "町域が辞書にないため、市区町村の「以下に掲載がない場合」の番号です。";
     }
   } else {
@@ -572,7 +673,6 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
     answer.note =
         citiesSeen.size() > 1 ? "同じ名前の市区町村がほかにもあります。" : "丁目・番地などで郵便番号が分かれます。";
   }
-  return answer;
 }
 
 }  // namespace kovant::dict

@@ -62,6 +62,9 @@ class Gazetteer {
     std::string name, fold;
   };
   CodeMatch MatchOf(const Place& p) const;
+  // Load's and Resolve's steps (address.cpp).
+  class Loader;
+  class Resolver;
 
   std::vector<Pref> prefs_;
   std::vector<City> cities_;

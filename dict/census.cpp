@@ -1,7 +1,6 @@
 #include "dict/census.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "dict/chain.h"
 #include "platform/files.h"
@@ -60,8 +59,7 @@ CodeChanges CompareCodes(const std::vector<int32_t>& before, const std::vector<i
 }
 
 std::string LocateDictionaryFolder() {
-  const char* home = std::getenv("KOVANT_HOME");
-  if (home && *home) return platform::DictionaryFolders().front();
+  if (platform::HomeOverride()) return platform::DictionaryFolders().front();
   std::string best, bestDate;
   for (const std::string& folder : platform::DictionaryFolders()) {
     auto dic = DicFile::Open(DictionaryPathIn(folder));

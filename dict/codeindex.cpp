@@ -108,8 +108,8 @@ Result<const CodeIndex::Buckets*> CodeIndex::OldBuckets() const {
     auto filled = Fill(kOldBuckets, kOldDivisor, [](const TownHead& head) {
       const auto codes = DecodeCodes(head);
       if (!codes) return kNoKey;
-      if (codes->kind == 1) return static_cast<uint32_t>(codes->Former());
-      if (codes->kind == 2) return kFiveDigitBase + static_cast<uint32_t>(codes->Former());
+      if (codes->kind == kFormerThreeDigits) return static_cast<uint32_t>(codes->Former());
+      if (codes->kind == kFormerFiveDigits) return kFiveDigitBase + static_cast<uint32_t>(codes->Former());
       return kNoKey;
     });
     if (!filled) return filled.error();

@@ -20,6 +20,9 @@ std::string NumberDigits(int32_t codeNumber) {
   return s;
 }
 
+// The kinds of former code as CodeNumber's first stored digit.
+constexpr char kThreeDigitsText = '0' + kFormerThreeDigits, kFiveDigitsText = '0' + kFormerFiveDigits;
+
 void PutDigits(char* at, int32_t value, int count) {
   for (int i = count - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
 }
@@ -38,9 +41,9 @@ std::optional<TownHead> EncodeCodes(std::string_view former, std::string_view cu
     return std::nullopt;
   }
   TownHead head;
-  const int kind = former.size() == 3 ? 1 : 2;
+  const int kind = former.size() == 3 ? kFormerThreeDigits : kFormerFiveDigits;
   const int rest = std::stoi(std::string(former.substr(1)));
-  head.OldCodeTail = static_cast<int16_t>(kind == 1 ? rest * 100 : rest);
+  head.OldCodeTail = static_cast<int16_t>(kind == kFormerThreeDigits ? rest * 100 : rest);
   head.CodeNumber = kind * 100000000 + (former[0] - '0') * 10000000 + std::stoi(std::string(current));
   return head;
 }
@@ -51,14 +54,14 @@ std::string FormerCodeText(const TownHead& town) {
     char out[6];
     PutDigits(out, c->first, 1);
     PutDigits(out + 1, c->tail / 100, 2);
-    if (c->kind == 1) return std::string(out, 3);
+    if (c->kind == kFormerThreeDigits) return std::string(out, 3);
     out[3] = '-';
     PutDigits(out + 4, c->tail % 100, 2);
     return std::string(out, 6);
   }
   std::string t = TailDigits(town.OldCodeTail), n = NumberDigits(town.CodeNumber);
   std::string code = n.substr(1, 1) + t.substr(0, 2);
-  if (n[0] != '1') code += "-" + t.substr(2, 2);
+  if (n[0] != kThreeDigitsText) code += "-" + t.substr(2, 2);
   return code;
 }
 
@@ -78,16 +81,16 @@ bool HoldsCode(const TownHead& town, std::string_view code, int value) {
   auto c = DecodeCodes(town);
   if (!c) return HoldsCodeByText(town, code);
   if (code.size() == 7) return c->current == value;
-  if (code.size() == 3) return c->kind == 1 && c->Former() == value;
-  return c->kind == 2 && c->Former() == value;
+  if (code.size() == 3) return c->kind == kFormerThreeDigits && c->Former() == value;
+  return c->kind == kFormerFiveDigits && c->Former() == value;
 }
 
 bool HoldsCodeByText(const TownHead& town, std::string_view code) {
   std::string n = NumberDigits(town.CodeNumber);
   if (code.size() == 7) return n.compare(n.size() - 7, 7, code) == 0;
   std::string t = TailDigits(town.OldCodeTail);
-  if (code.size() == 3) return n[0] == '1' && n.substr(1, 1) + t.substr(0, 2) == code;
-  return n[0] == '2' && n.substr(1, 1) + t.substr(0, 2) + t.substr(2, 2) == code;
+  if (code.size() == 3) return n[0] == kThreeDigitsText && n.substr(1, 1) + t.substr(0, 2) == code;
+  return n[0] == kFiveDigitsText && n.substr(1, 1) + t.substr(0, 2) + t.substr(2, 2) == code;
 }
 
 }  // namespace kovant::dict

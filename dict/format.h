@@ -49,7 +49,8 @@ constexpr size_t kName = 22;
 static_assert(kPrefixes + kMaxPrefixes == kNameLength && kName == kPrefFixed);
 }  // namespace pref
 namespace city {
-constexpr size_t kPrefNo = 0;       // byte; 0xFF marks the end of the city records
+constexpr size_t kPrefNo = 0;  // byte; kEndMark ends the city records
+constexpr uint8_t kEndMark = 0xFF;
 constexpr size_t kCityNo = 1;       // Integer, 1.. in file order
 constexpr size_t kTownListPos = 3;  // Long: the city's first town record
 constexpr size_t kDigitFlags = 7;   // 5 bytes (see DigitFlag)
@@ -139,11 +140,16 @@ inline bool IsOfficeName(std::string_view field, uint8_t nameLength) {
 }
 inline bool IsOfficeRecord(const TownRecord& town) { return IsOfficeName(town.Name, town.NameLength); }
 
-// Flag of a city for the third digit d of a code: bit 1 former codes, bit 2
-// current codes (so 0..3).
+// Flag of a city for the third digit d of a code: the bits below (so 0..3).
+inline constexpr int kDigitHasFormer = 1;   // a town of the city has a former code with the digit
+inline constexpr int kDigitHasCurrent = 2;  // ... a current code with it
 inline int DigitFlag(const std::array<uint8_t, 5>& flags, int d) {
   return d < 5 ? flags[static_cast<size_t>(d)] % 10 : flags[static_cast<size_t>(d - 5)] / 10;
 }
+
+// The kind of a town's former code, as CodeNumber's first digit.
+inline constexpr int kFormerThreeDigits = 1;  // "NNN"
+inline constexpr int kFormerFiveDigits = 2;   // "NNN-NN"
 
 // A town's two codes as stored. CodeNumber, as nine decimal digits, is the
 // kind of the former code (1: three digits, 2: five), the former code's
@@ -152,13 +158,13 @@ inline int DigitFlag(const std::array<uint8_t, 5>& flags, int d) {
 // code, "NNNN" for a five-digit one. So 100-0001 with former code 100 is
 // CodeNumber 110000001 and OldCodeTail 0000.
 struct TownCodes {
-  int kind = 1;         // 1 or 2 as written; a damaged file may hold 0..9,
-                        // shown as five digits and found by no former code
-  int first = 0;        // the former code's first digit
-  int32_t current = 0;  // the seven-digit code as a number
-  int tail = 0;         // 0..9999
+  int kind = kFormerThreeDigits;  // or kFormerFiveDigits; a damaged file may hold 0..9,
+                                  // shown as five digits and found by no former code
+  int first = 0;                  // the former code's first digit
+  int32_t current = 0;            // the seven-digit code as a number
+  int tail = 0;                   // 0..9999
   // The former code as a number (3 or 5 digits, by kind).
-  int Former() const { return kind == 1 ? first * 100 + tail / 100 : first * 10000 + tail; }
+  int Former() const { return kind == kFormerThreeDigits ? first * 100 + tail / 100 : first * 10000 + tail; }
 };
 
 // The codes of a well-formed record (both numbers within their digits);

@@ -1,6 +1,7 @@
 // A value or the description of what went wrong; errors are values here, never exceptions.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -30,6 +31,32 @@ class [[nodiscard]] Result {
 
  private:
   std::variant<T, Error> v_;
+};
+
+// The first error of a walk whose visitor can only answer "go on" (true) or
+// "stop" (false): the visitor stops with Stop(error), the caller adds the
+// walk's own error with Note(walked) and then looks at the error.
+class WalkError {
+ public:
+  // Keeps the error (the first one only) and answers "stop".
+  bool Stop(Error error) {
+    if (!error_) error_ = std::move(error);
+    return false;
+  }
+  template <typename T>
+  void Note(const Result<T>& walked) {
+    if (!walked) Stop(walked.error());
+  }
+  explicit operator bool() const { return error_.has_value(); }
+  const Error& error() const { return *error_; }
+  std::optional<Error> Take() {
+    std::optional<Error> taken = std::move(error_);
+    error_.reset();
+    return taken;
+  }
+
+ private:
+  std::optional<Error> error_;
 };
 
 }  // namespace kovant::dict

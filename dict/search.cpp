@@ -30,7 +30,9 @@ std::optional<std::string> CheckQuery(std::string_view code, Query& q) {
 
 bool CityQualifies(const CityRecord& city, const Query& q) {
   int flag = DigitFlag(city.DigitFlags, q.d);
-  return q.length == 7 ? flag >= 2 : (flag == 1 || flag == 3);
+  // A damaged file's other values (4 and up) count for current codes only.
+  return q.length == 7 ? flag >= kDigitHasCurrent
+                       : (flag == kDigitHasFormer || flag == (kDigitHasFormer | kDigitHasCurrent));
 }
 
 bool TownMatches(const TownHead& town, const Query& q) { return HoldsCode(town, q.code, q.value); }
@@ -42,6 +44,35 @@ Result<ListEntry> MakeRow(const PrefectureRow& pref, const std::string& citySjis
   row.sortKey = pref.NameSjis + " " + citySjis + " " + *name;
   row.itemData = static_cast<int32_t>(pos);
   return row;
+}
+
+// Adds the rows of a city's towns that hold the code.
+Result<bool> AddMatchingTowns(DicFile& dic, const PrefectureRow& pref, const CityRecord& city, const Query& q,
+                              WalkBudget& budget, std::vector<ListEntry>& rows) {
+  // Names are expanded only for matches.
+  std::optional<std::string> cityName;
+  WalkError failure;
+  auto towns = ForEachTown(
+      dic, city.TownListPos, city.CityNo,
+      [&](const TownHead& head, int64_t pos) {
+        if (!TownMatches(head, q)) return true;
+        auto town = dic.ReadTown(pos);
+        if (!town) return failure.Stop(town.error());
+        if (!cityName) {
+          auto name = ExpandText(city.Name, city.NameLength);
+          if (!name) return failure.Stop(name.error());
+          cityName = std::move(name.value());
+        }
+        auto row = MakeRow(pref, *cityName, *town, pos);
+        if (!row) return failure.Stop(row.error());
+        rows.push_back(std::move(row.value()));
+        if (rows.size() > kMaxListRows) return failure.Stop(Error{"該当する町域が多すぎます（辞書が壊れています）。"});
+        return true;
+      },
+      &budget);
+  failure.Note(towns);
+  if (failure) return failure.error();
+  return true;
 }
 
 }  // namespace
@@ -62,8 +93,8 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
   }
   DicFile& dic = **opened;
   WalkBudget budget;
-  auto fail = [&](const Error& e) {
-    out.readError = e;
+  auto finish = [&](std::optional<Error> error) {
+    out.readError = std::move(error);
     FillTextsFromSortKeys(out.rows);
     SortListEntries(out.rows);
     out.heading = ResultHeading(out.rows.size());
@@ -77,52 +108,17 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
       // A prefix listed twice (a damaged file) must not list the
       // prefecture's towns twice: it is scanned once.
       if (std::find(pref.Prefixes.begin(), pref.Prefixes.begin() + k, q.p2) != pref.Prefixes.begin() + k) break;
-      std::optional<Error> failure;
+      WalkError failure;
       auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p), [&](const CityRecord& city, int64_t) {
         if (!CityQualifies(city, q)) return true;
-        // Names are expanded only for matches.
-        std::optional<std::string> cityName;
-        auto towns = ForEachTown(
-            dic, city.TownListPos, city.CityNo,
-            [&](const TownHead& head, int64_t pos) {
-              if (!TownMatches(head, q)) return true;
-              auto town = dic.ReadTown(pos);
-              if (!town) {
-                failure = town.error();
-                return false;
-              }
-              if (!cityName) {
-                auto name = ExpandText(city.Name, city.NameLength);
-                if (!name) {
-                  failure = name.error();
-                  return false;
-                }
-                cityName = std::move(name.value());
-              }
-              auto row = MakeRow(pref, *cityName, *town, pos);
-              if (!row) {
-                failure = row.error();
-                return false;
-              }
-              out.rows.push_back(std::move(row.value()));
-              if (out.rows.size() > kMaxListRows) {
-                failure = Error{"該当する町域が多すぎます（辞書が壊れています）。"};
-                return false;
-              }
-              return true;
-            },
-            &budget);
-        if (!towns) failure = towns.error();
-        return !failure;
+        auto added = AddMatchingTowns(dic, pref, city, q, budget, out.rows);
+        return added ? true : failure.Stop(added.error());
       });
-      if (!walked) failure = walked.error();
-      if (failure) return fail(*failure);
+      failure.Note(walked);
+      if (failure) return finish(failure.Take());
     }
   }
-  FillTextsFromSortKeys(out.rows);
-  SortListEntries(out.rows);
-  out.heading = ResultHeading(out.rows.size());
-  return out;
+  return finish(std::nullopt);
 }
 
 Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,

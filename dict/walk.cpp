@@ -5,8 +5,8 @@
 
 #include "dict/chain.h"
 #include "dict/codec.h"
-#include "dict/reading.h"
-#include "dict/readings.h"
+#include "dict/fold.h"
+#include "dict/readingsection.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
@@ -61,30 +61,25 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
   if (prefNo < 1 || static_cast<size_t>(prefNo) > table.rows.size()) return finish(std::nullopt);
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return finish(opened.error());
-  std::optional<Error> failure;
+  WalkError failure;
   std::vector<int64_t> positions;
   auto walked = ForEachCity(
       **opened, table.rows[static_cast<size_t>(prefNo - 1)].CityListPos, prefNo,
       [&](const CityRecord& city, int64_t pos) {
         auto name = ExpandText(city.Name, city.NameLength);
-        if (!name) {
-          failure = name.error();
-          return false;
-        }
+        if (!name) return failure.Stop(name.error());
         out.cityTable.push_back({city.CityNo, city.TownListPos});
         out.entries.push_back({std::string(), std::move(name.value()), static_cast<int32_t>(out.cityTable.size())});
         positions.push_back(pos);
-        if (out.entries.size() > kMaxListRows) {
-          failure = Error{"市区町村が多すぎます（辞書が壊れています）。"};
-          return false;
-        }
+        if (out.entries.size() > kMaxListRows)
+          return failure.Stop(Error{"市区町村が多すぎます（辞書が壊れています）。"});
         return true;
       });
-  if (!walked) failure = walked.error();
+  failure.Note(walked);
   std::vector<ListEntry*> listed;
   for (ListEntry& e : out.entries) listed.push_back(&e);
   AddReadings(**opened, listed, positions);
-  return finish(std::move(failure));
+  return finish(failure.Take());
 }
 
 TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city, bool withOffices) {
@@ -103,7 +98,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return finish(opened.error());
   static const std::string kNoTownSjis = platform::Utf8ToSjis(kNoTownEntry);
-  std::optional<Error> failure;
+  WalkError failure;
   DicFile& dic = **opened;
   auto walked = ForEachTown(dic, city.TownListPos, city.CityNo, [&](const TownHead& head, int64_t pos) {
     ListEntry entry;
@@ -114,34 +109,24 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
     } else {
       // The name straight from the file's buffer: no copy of the record.
       auto bytes = dic.Peek(pos + kTownFixed, kTownNameField);
-      if (!bytes) {
-        failure = bytes.error();
-        return false;
-      }
+      if (!bytes) return failure.Stop(bytes.error());
       const std::string_view field(reinterpret_cast<const char*>(*bytes), kTownNameField);
       office = IsOfficeName(field, head.NameLength);
       if (office && !withOffices) {
-        if (++out.officesLeftOut > kMaxListRows) {
-          failure = Error{"町域が多すぎます（辞書が壊れています）。"};
-          return false;
-        }
+        if (++out.officesLeftOut > kMaxListRows) return failure.Stop(Error{"町域が多すぎます（辞書が壊れています）。"});
         return true;
       }
       auto name = ExpandText(field, head.NameLength);
-      if (!name) {
-        failure = name.error();
-        return false;
-      }
+      if (!name) return failure.Stop(name.error());
       entry.sortKey = std::move(name.value());
     }
     (office ? offices : out.entries).push_back(std::move(entry));
     if (out.entries.size() + offices.size() + out.officesLeftOut > kMaxListRows) {
-      failure = Error{"町域が多すぎます（辞書が壊れています）。"};
-      return false;
+      return failure.Stop(Error{"町域が多すぎます（辞書が壊れています）。"});
     }
     return true;
   });
-  if (!walked) failure = walked.error();
+  failure.Note(walked);
   std::vector<ListEntry*> listed;
   std::vector<int64_t> positions;
   for (auto* list : {&out.entries, &offices}) {
@@ -151,7 +136,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
     }
   }
   AddReadings(dic, listed, positions);
-  return finish(std::move(failure));
+  return finish(failure.Take());
 }
 
 Result<CurrentResult> ShowTownResult(const std::string& dictionaryPath, const std::string& address1,

@@ -45,9 +45,14 @@ bool HoldsDictionary(const std::string& folder) {
 std::string UserDataFolder() { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
 std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", "/.config"); }
 
-std::vector<std::string> DictionaryFolders() {
+std::optional<std::string> HomeOverride() {
   const char* home = std::getenv("KOVANT_HOME");
-  if (home && *home) return {WithoutTrailingSlash(home)};
+  if (home && *home) return std::string(home);
+  return std::nullopt;
+}
+
+std::vector<std::string> DictionaryFolders() {
+  if (auto home = HomeOverride()) return {WithoutTrailingSlash(*home)};
   const std::string exe = ExecutableFolder();
   // <prefix>/share/kovant: the prefix the program runs from (an install
   // moved elsewhere), then the one it was built for.
@@ -70,8 +75,7 @@ bool IsWritableFolder(const std::string& folder) {
 }
 
 std::string SettingsFolder() {
-  const char* home = std::getenv("KOVANT_HOME");
-  if (home && *home) return WithoutTrailingSlash(home);
+  if (auto home = HomeOverride()) return WithoutTrailingSlash(*home);
   // A portable copy (or the build tree) keeps its settings beside itself;
   // an installed one never writes into its prefix, not even as root.
   const std::string exe = ExecutableFolder();

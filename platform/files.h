@@ -9,6 +9,10 @@
 
 namespace kovant::platform {
 
+// KOVANT_HOME as set (nothing when unset or empty): the one folder for the
+// dictionary and the settings, whatever else there is.
+std::optional<std::string> HomeOverride();
+
 // The folders that hold a KOVANT.DIC, in search order: KOVANT_HOME alone
 // when set (whatever it holds); otherwise the folder of the running
 // executable, the user's data folder (${XDG_DATA_HOME:-~/.local/share}/kovant),

@@ -6,8 +6,8 @@
 
 #include "dict/codec.h"
 #include "dict/codeindex.h"
-#include "dict/reading.h"
-#include "dict/readings.h"
+#include "dict/fold.h"
+#include "dict/readingsection.h"
 #include "dict/sections.h"
 #include "dict/search.h"
 #include "dict/walk.h"

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "dict/codec.h"
-#include "dict/reading.h"
+#include "dict/fold.h"
 #include "dicfixture.h"
 #include "platform/sjis.h"
 

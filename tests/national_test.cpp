@@ -7,8 +7,8 @@
 
 #include "dict/address.h"
 #include "dict/codeindex.h"
-#include "dict/reading.h"
-#include "dict/readings.h"
+#include "dict/fold.h"
+#include "dict/readingsection.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "addresseval.h"

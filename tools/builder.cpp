@@ -11,8 +11,8 @@
 #include "dict/codec.h"
 #include "dict/codeindex.h"
 #include "dict/format.h"
-#include "dict/reading.h"
-#include "dict/readings.h"
+#include "dict/fold.h"
+#include "dict/readingsection.h"
 #include "dict/sections.h"
 #include "platform/sjis.h"
 
@@ -210,6 +210,206 @@ std::string WithShiftJisForms(std::string text) {
   return text;
 }
 
+// The rows a dictionary can hold, each with its whole name encoded once.
+// Rows whose names have no Shift-JIS form even after the usual
+// substitutions are left out and reported, not fatal to the whole build.
+struct UsableRows {
+  std::vector<KenRow> rows;
+  std::vector<std::string> coded;  // by index into rows
+};
+
+UsableRows SelectUsableRows(const std::vector<KenRow>& towns, BuildReport& report) {
+  UsableRows usable;
+  std::map<std::string, bool> cityEncodes;
+  usable.rows.reserve(towns.size());
+  usable.coded.reserve(towns.size());
+  for (const KenRow& given : towns) {
+    KenRow row = given;
+    const size_t split = row.keepTail <= row.town.size() ? row.town.size() - row.keepTail : row.town.size();
+    const std::string tail = WithShiftJisForms(row.town.substr(split));
+    row.town = WithShiftJisForms(row.town.substr(0, split)) + tail;
+    row.keepTail = tail.size();
+    row.city = WithShiftJisForms(row.city);
+    auto cityOk = cityEncodes.find(row.city);
+    if (cityOk == cityEncodes.end()) cityOk = cityEncodes.emplace(row.city, EncodeName(row.city).ok()).first;
+    auto whole = EncodeName(row.town);
+    if (!whole || !cityOk->second) {
+      report.skipped.push_back(std::to_string(row.line) + ": " + row.newCode + " " + row.city + row.town);
+      continue;
+    }
+    usable.rows.push_back(std::move(row));
+    usable.coded.push_back(std::move(*whole));
+  }
+  return usable;
+}
+
+// The cities with their towns, numbered in file order, and what each
+// prefecture's record needs.
+struct Grouped {
+  std::vector<City> cities;
+  std::array<std::set<int>, kPrefectureCount + 1> prefixes;  // first two digits of the codes
+  std::array<std::string, kPrefectureCount + 1> prefKana;
+};
+
+// Cities in order of first appearance within their prefecture.
+Result<Grouped> GroupCities(const std::vector<KenRow>& rows, BuildReport& report) {
+  Grouped g;
+  std::map<std::pair<int, std::string>, size_t> cityIndex;  // (prefecture, name) -> city
+  for (const KenRow& row : rows) {
+    int prefNo = std::stoi(row.lgCode.substr(0, 2));
+    // Offices name their city as KEN_ALL does; cities that only offices have
+    // get their own record.
+    auto [it, inserted] = cityIndex.try_emplace(std::make_pair(prefNo, row.city), g.cities.size());
+    if (inserted) {
+      City c;
+      c.prefNo = prefNo;
+      c.name = row.city;
+      g.cities.push_back(std::move(c));
+    }
+    City& city = g.cities[it->second];
+    if (city.kana.empty()) city.kana = row.cityKana;
+    std::string& prefKana = g.prefKana[static_cast<size_t>(prefNo)];
+    if (prefKana.empty()) prefKana = row.prefKana;
+    city.towns.push_back(&row);
+    city.flags[static_cast<size_t>(row.oldCode[2] - '0')] |= kDigitHasFormer;
+    city.flags[static_cast<size_t>(row.newCode[2] - '0')] |= kDigitHasCurrent;
+    std::set<int>& prefixes = g.prefixes[static_cast<size_t>(prefNo)];
+    prefixes.insert(std::stoi(row.newCode.substr(0, 2)));
+    prefixes.insert(std::stoi(row.oldCode.substr(0, 2)));
+    (row.office ? report.offices : report.towns)++;
+  }
+  std::stable_sort(g.cities.begin(), g.cities.end(), [](const City& a, const City& b) { return a.prefNo < b.prefNo; });
+  if (g.cities.size() > 32767) return Error{"市区町村が多すぎます。"};
+  for (size_t i = 0; i < g.cities.size(); ++i) g.cities[i].cityNo = static_cast<int>(i + 1);
+  report.cities = g.cities.size();
+  for (size_t i = 0; i < g.cities.size(); ++i) {
+    if (i == 0 || g.cities[i].prefNo != g.cities[i - 1].prefNo) ++report.prefectures;
+  }
+  return g;
+}
+
+// The file as it is written: its bytes, and the reading of each record by
+// its position.
+struct DicWriter {
+  std::string out;
+  std::vector<std::pair<int64_t, std::string>> readings;  // (record position, reading)
+  // The position the next record gets (positions are 1-based).
+  int64_t NextPos() const { return static_cast<int64_t>(out.size()) + 1; }
+};
+
+void WriteHeader(DicWriter& w, const BuildOptions& options) {
+  AppendI32(w.out, kDicVersion);
+  w.out.append(12, '\0');
+  PutText(w.out, options.dataDate, 20);
+  PutText(w.out, options.description, 64);
+}
+
+// Prefecture records; the offsets of their city positions, by prefecture
+// number, for WriteCities to fill in.
+Result<std::array<size_t, kPrefectureCount + 1>> WritePrefectures(DicWriter& w, const Grouped& g) {
+  std::array<size_t, kPrefectureCount + 1> cityPosField{};
+  for (int p = 1; p <= kPrefectureCount; ++p) {
+    const auto& set = g.prefixes[static_cast<size_t>(p)];
+    const std::string& prefName = PrefectureNames()[static_cast<size_t>(p - 1)];
+    if (set.size() > kMaxPrefixes) {
+      return Error{prefName + ": 郵便番号の上２桁が " + std::to_string(set.size()) + " 種類あり、15 を超えています。"};
+    }
+    auto name = EncodeName(WithoutKen(prefName));
+    if (!name || name->size() > kPrefNameField) return Error{"都道府県名を符号化できません。"};
+    w.readings.emplace_back(w.NextPos(), StoredReading(g.prefKana[static_cast<size_t>(p)]));
+    w.out += static_cast<char>(p);
+    cityPosField[static_cast<size_t>(p)] = w.out.size();
+    AppendI32(w.out, 0);
+    w.out += static_cast<char>(set.size());
+    std::string prefixBytes(kMaxPrefixes, '\0');
+    size_t k = 0;
+    for (int v : set) prefixBytes[k++] = static_cast<char>(v);
+    w.out += prefixBytes;
+    w.out += static_cast<char>(name->size());
+    w.out += *name;
+  }
+  return cityPosField;
+}
+
+// City records and the end marker; the offsets of their town positions, by
+// city, for WriteTowns to fill in.
+Result<std::vector<size_t>> WriteCities(DicWriter& w, const std::vector<City>& cities,
+                                        const std::array<size_t, kPrefectureCount + 1>& cityPosField) {
+  std::vector<size_t> townPosField(cities.size());
+  std::array<bool, kPrefectureCount + 1> seen{};
+  for (size_t i = 0; i < cities.size(); ++i) {
+    const City& c = cities[i];
+    if (!seen[static_cast<size_t>(c.prefNo)]) {
+      seen[static_cast<size_t>(c.prefNo)] = true;
+      PatchI32(w.out, cityPosField[static_cast<size_t>(c.prefNo)], w.NextPos());
+    }
+    auto name = EncodeName(c.name);
+    if (!name) return Error{name.error().description};
+    if (name->size() > kCityNameField) return Error{"市区町村名が長すぎます: " + c.name};
+    w.readings.emplace_back(w.NextPos(), StoredReading(c.kana));
+    w.out += static_cast<char>(c.prefNo);
+    AppendI16(w.out, c.cityNo);
+    townPosField[i] = w.out.size();
+    AppendI32(w.out, 0);
+    for (int d = 0; d < 5; ++d)
+      w.out += static_cast<char>(c.flags[static_cast<size_t>(d)] + 10 * c.flags[static_cast<size_t>(d + 5)]);
+    w.out += static_cast<char>(name->size());
+    w.out += *name;
+  }
+  const int64_t endMarker = w.NextPos();
+  w.out += static_cast<char>(city::kEndMark);
+  w.out.append(kCityFixed - 1, '\0');
+  // A prefecture without cities points at the end marker: its chain is empty.
+  for (int p = 1; p <= kPrefectureCount; ++p) {
+    if (!seen[static_cast<size_t>(p)]) PatchI32(w.out, cityPosField[static_cast<size_t>(p)], endMarker);
+  }
+  return townPosField;
+}
+
+// Every city's town chain, then the closing record that ends the last one
+// (no city has number 0).
+Result<bool> WriteTowns(DicWriter& w, const std::vector<City>& cities, const std::vector<size_t>& townPosField,
+                        const UsableRows& usable, BuildReport& report) {
+  for (size_t i = 0; i < cities.size(); ++i) {
+    const City& c = cities[i];
+    PatchI32(w.out, townPosField[i], w.NextPos());
+    for (const KenRow* row : c.towns) {
+      bool cut = false;
+      const size_t room = kTownNameField - (row->office ? 1 : 0);
+      const std::string& whole = usable.coded[static_cast<size_t>(row - usable.rows.data())];
+      auto name =
+          whole.size() <= room ? Result<std::string>(whole) : EncodeTownName(row->town, room, &cut, row->keepTail);
+      if (!name) return Error{"行 " + std::to_string(row->line) + ": " + name.error().description};
+      if (row->office) *name += dict::kOfficeMark;
+      if (cut) report.shortened.push_back(row->newCode + " " + row->town);
+      auto codes = EncodeCodes(row->oldCode, row->newCode);
+      if (!codes) return Error{"行 " + std::to_string(row->line) + ": 郵便番号を符号化できません。"};
+      w.readings.emplace_back(w.NextPos(), TownReading(*row));
+      AppendI16(w.out, c.cityNo);
+      AppendI16(w.out, codes->OldCodeTail);
+      AppendI32(w.out, codes->CodeNumber);
+      w.out += static_cast<char>(name->size());
+      w.out += *name;
+    }
+  }
+  w.out.append(kTownFixed, '\0');
+  return true;
+}
+
+// After the records: the code index, made by reading the records back as
+// every reader will, and the readings.
+Result<bool> AppendIndexSections(DicWriter& w, BuildReport& report) {
+  auto index = dict::CodeIndex::Build(dict::DicFile::FromBytes(w.out), false);
+  if (!index) return Error{"作った辞書を読めません: " + index.error().description};
+  auto codeSection = index->MakeCodeSection();
+  if (!codeSection) return codeSection.error();
+  std::string readingSection = dict::MakeReadingSection(std::move(w.readings));
+  report.sectionBytes = codeSection->size();
+  report.readingBytes = readingSection.size();
+  return dict::AppendSections(w.out, {{std::string(dict::kCodeSectionTag), std::move(*codeSection)},
+                                      {std::string(dict::kReadingSectionTag), std::move(readingSection)}});
+}
+
 }  // namespace
 
 Result<std::string> EncodeName(const std::string& utf8) { return TheEncoder().Encode(utf8); }
@@ -235,172 +435,20 @@ Result<std::string> EncodeTownName(const std::string& utf8, size_t maxBytes, boo
 Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const BuildOptions& options,
                                     BuildReport& report) {
   report = BuildReport{};
-  // Cities in order of first appearance within their prefecture.
-  std::vector<City> cities;
-  std::map<std::pair<int, std::string>, size_t> cityIndex;  // (prefecture, code or name) -> city
-  std::array<std::set<int>, kPrefectureCount + 1> prefixes;
-  std::array<std::string, kPrefectureCount + 1> prefKana;
-  std::vector<std::pair<int64_t, std::string>> readings;  // (record position, reading)
-  // Rows whose names have no Shift-JIS form even after the usual
-  // substitutions are left out and reported, not fatal to the whole build.
-  std::vector<KenRow> usable;
-  std::vector<std::string> coded;  // each usable row's whole name, encoded once
-  std::map<std::string, bool> cityEncodes;
-  usable.reserve(towns.size());
-  coded.reserve(towns.size());
-  for (const KenRow& given : towns) {
-    KenRow row = given;
-    const size_t split = row.keepTail <= row.town.size() ? row.town.size() - row.keepTail : row.town.size();
-    const std::string tail = WithShiftJisForms(row.town.substr(split));
-    row.town = WithShiftJisForms(row.town.substr(0, split)) + tail;
-    row.keepTail = tail.size();
-    row.city = WithShiftJisForms(row.city);
-    auto cityOk = cityEncodes.find(row.city);
-    if (cityOk == cityEncodes.end()) cityOk = cityEncodes.emplace(row.city, EncodeName(row.city).ok()).first;
-    auto whole = EncodeName(row.town);
-    if (!whole || !cityOk->second) {
-      report.skipped.push_back(std::to_string(row.line) + ": " + row.newCode + " " + row.city + row.town);
-      continue;
-    }
-    usable.push_back(std::move(row));
-    coded.push_back(std::move(*whole));
-  }
-  for (const KenRow& row : usable) {
-    int prefNo = std::stoi(row.lgCode.substr(0, 2));
-    // Offices name their city as KEN_ALL does; cities that only offices have
-    // get their own record.
-    auto key = std::make_pair(prefNo, row.city);
-    auto [it, inserted] = cityIndex.try_emplace(key, cities.size());
-    if (inserted) {
-      City c;
-      c.prefNo = prefNo;
-      c.name = row.city;
-      cities.push_back(std::move(c));
-    }
-    City& city = cities[it->second];
-    if (city.kana.empty()) city.kana = row.cityKana;
-    if (prefKana[static_cast<size_t>(prefNo)].empty()) prefKana[static_cast<size_t>(prefNo)] = row.prefKana;
-    city.towns.push_back(&row);
-    city.flags[static_cast<size_t>(row.oldCode[2] - '0')] |= 1;
-    city.flags[static_cast<size_t>(row.newCode[2] - '0')] |= 2;
-    prefixes[static_cast<size_t>(prefNo)].insert(std::stoi(row.newCode.substr(0, 2)));
-    prefixes[static_cast<size_t>(prefNo)].insert(std::stoi(row.oldCode.substr(0, 2)));
-    (row.office ? report.offices : report.towns)++;
-  }
-  std::stable_sort(cities.begin(), cities.end(), [](const City& a, const City& b) { return a.prefNo < b.prefNo; });
-  if (cities.size() > 32767) return Error{"市区町村が多すぎます。"};
-  for (size_t i = 0; i < cities.size(); ++i) cities[i].cityNo = static_cast<int>(i + 1);
-  report.cities = cities.size();
-  for (size_t i = 0; i < cities.size(); ++i) {
-    if (i == 0 || cities[i].prefNo != cities[i - 1].prefNo) ++report.prefectures;
-  }
-
-  std::string out;
-  out.reserve(towns.size() * 24 + 65536);
-  AppendI32(out, kDicVersion);
-  out.append(12, '\0');
-  PutText(out, options.dataDate, 20);
-  PutText(out, options.description, 64);
-
-  // Prefecture records; their city positions are patched in below.
-  std::array<size_t, kPrefectureCount + 1> cityPosField{};
-  for (int p = 1; p <= kPrefectureCount; ++p) {
-    const auto& set = prefixes[static_cast<size_t>(p)];
-    if (set.size() > kMaxPrefixes) {
-      return Error{PrefectureNames()[static_cast<size_t>(p - 1)] + ": 郵便番号の上２桁が " +
-                   std::to_string(set.size()) + " 種類あり、15 を超えています。"};
-    }
-    auto name = EncodeName(WithoutKen(PrefectureNames()[static_cast<size_t>(p - 1)]));
-    if (!name || name->size() > kPrefNameField) return Error{"都道府県名を符号化できません。"};
-    readings.emplace_back(static_cast<int64_t>(out.size()) + 1, StoredReading(prefKana[static_cast<size_t>(p)]));
-    out += static_cast<char>(p);
-    cityPosField[static_cast<size_t>(p)] = out.size();
-    AppendI32(out, 0);
-    out += static_cast<char>(set.size());
-    std::string prefixBytes(kMaxPrefixes, '\0');
-    size_t k = 0;
-    for (int v : set) prefixBytes[k++] = static_cast<char>(v);
-    out += prefixBytes;
-    out += static_cast<char>(name->size());
-    out += *name;
-  }
-
-  // City records, the end marker, then every city's town chain.
-  std::vector<size_t> townPosField(cities.size());
-  std::array<bool, kPrefectureCount + 1> seen{};
-  for (size_t i = 0; i < cities.size(); ++i) {
-    const City& c = cities[i];
-    if (!seen[static_cast<size_t>(c.prefNo)]) {
-      seen[static_cast<size_t>(c.prefNo)] = true;
-      PatchI32(out, cityPosField[static_cast<size_t>(c.prefNo)], static_cast<int64_t>(out.size()) + 1);
-    }
-    auto name = EncodeName(c.name);
-    if (!name) return Error{name.error().description};
-    if (name->size() > kCityNameField) return Error{"市区町村名が長すぎます: " + c.name};
-    readings.emplace_back(static_cast<int64_t>(out.size()) + 1, StoredReading(c.kana));
-    out += static_cast<char>(c.prefNo);
-    AppendI16(out, c.cityNo);
-    townPosField[i] = out.size();
-    AppendI32(out, 0);
-    for (int d = 0; d < 5; ++d)
-      out += static_cast<char>(c.flags[static_cast<size_t>(d)] + 10 * c.flags[static_cast<size_t>(d + 5)]);
-    out += static_cast<char>(name->size());
-    out += *name;
-  }
-  size_t endMarker = out.size() + 1;
-  out += static_cast<char>(0xFF);
-  out.append(kCityFixed - 1, '\0');
-  // A prefecture without cities points at the end marker: its chain is empty.
-  for (int p = 1; p <= kPrefectureCount; ++p) {
-    if (!seen[static_cast<size_t>(p)])
-      PatchI32(out, cityPosField[static_cast<size_t>(p)], static_cast<int64_t>(endMarker));
-  }
-
-  for (size_t i = 0; i < cities.size(); ++i) {
-    const City& c = cities[i];
-    PatchI32(out, townPosField[i], static_cast<int64_t>(out.size()) + 1);
-    for (const KenRow* row : c.towns) {
-      bool cut = false;
-      const size_t room = kTownNameField - (row->office ? 1 : 0);
-      const std::string& whole = coded[static_cast<size_t>(row - usable.data())];
-      auto name =
-          whole.size() <= room ? Result<std::string>(whole) : EncodeTownName(row->town, room, &cut, row->keepTail);
-      if (!name) return Error{"行 " + std::to_string(row->line) + ": " + name.error().description};
-      if (row->office) *name += dict::kOfficeMark;
-      if (cut) report.shortened.push_back(row->newCode + " " + row->town);
-      auto codes = EncodeCodes(row->oldCode, row->newCode);
-      if (!codes) return Error{"行 " + std::to_string(row->line) + ": 郵便番号を符号化できません。"};
-      readings.emplace_back(static_cast<int64_t>(out.size()) + 1, TownReading(*row));
-      AppendI16(out, c.cityNo);
-      AppendI16(out, codes->OldCodeTail);
-      AppendI32(out, codes->CodeNumber);
-      out += static_cast<char>(name->size());
-      out += *name;
-    }
-  }
-  // The closing record ends the last chain (no city has number 0).
-  out.append(kTownFixed, '\0');
-  if (out.size() > 0x7FFFFFFF) return Error{"辞書が大きすぎます。"};
-
-  // After the records: the code index, made by reading the records back
-  // as every reader will.
-  std::string codeSection;
-  {
-    auto index = dict::CodeIndex::Build(dict::DicFile::FromBytes(out), false);
-    if (!index) return Error{"作った辞書を読めません: " + index.error().description};
-    auto made = index->MakeCodeSection();
-    if (!made) return made.error();
-    codeSection = std::move(*made);
-  }
-  std::string readingSection = dict::MakeReadingSection(std::move(readings));
-  report.sectionBytes = codeSection.size();
-  report.readingBytes = readingSection.size();
-  if (auto appended = dict::AppendSections(out, {{std::string(dict::kCodeSectionTag), std::move(codeSection)},
-                                                 {std::string(dict::kReadingSectionTag), std::move(readingSection)}});
-      !appended) {
-    return appended.error();
-  }
-  return out;
+  const UsableRows usable = SelectUsableRows(towns, report);
+  auto grouped = GroupCities(usable.rows, report);
+  if (!grouped) return grouped.error();
+  DicWriter w;
+  w.out.reserve(towns.size() * 24 + 65536);
+  WriteHeader(w, options);
+  auto cityPosField = WritePrefectures(w, *grouped);
+  if (!cityPosField) return cityPosField.error();
+  auto townPosField = WriteCities(w, grouped->cities, *cityPosField);
+  if (!townPosField) return townPosField.error();
+  if (auto written = WriteTowns(w, grouped->cities, *townPosField, usable, report); !written) return written.error();
+  if (w.out.size() > 0x7FFFFFFF) return Error{"辞書が大きすぎます。"};
+  if (auto appended = AppendIndexSections(w, report); !appended) return appended.error();
+  return std::move(w.out);
 }
 
 bool IsDataDate(const std::string& t) {

@@ -98,6 +98,53 @@ Result<InputFile> FetchChecked(const std::string& url, const std::string& name, 
   return file;
 }
 
+// Why a download is no plausible successor of the dictionary in use ("" when
+// it is one, or when there is none to compare with).
+std::string Implausible(const BuiltDictionary& built, const Result<dict::Census>& before, const DataUrls& urls) {
+  if (built.report.cities == 0 || built.report.prefectures < 47)
+    return urls.towns + ": 47 都道府県がそろっていません。";
+  if (!before) return std::string();
+  if (built.townRows * 10 < before->towns * 9) {
+    return urls.towns + ": 行が " + std::to_string(built.townRows) + " しかありません（使用中の辞書は町域 " +
+           std::to_string(before->towns) + " 件）。";
+  }
+  if (built.officeRows * 10 < before->offices * 9) {
+    return urls.offices + ": 行が " + std::to_string(built.officeRows) + " しかありません（使用中の辞書は事業所 " +
+           std::to_string(before->offices) + " 件）。";
+  }
+  if (built.dataDate < before->header.DataDate) {
+    return "ダウンロードしたデータ（" + built.dataDate + "）は使用中の辞書（" + before->header.DataDate +
+           "）より古いため、入れ替えません。";
+  }
+  return std::string();
+}
+
+// Writes the new dictionary where the programs look first and tells what
+// changed.
+int Install(const BuiltDictionary& built, const Result<dict::Census>& before, bool quiet) {
+  const auto home = platform::HomeOverride();
+  const std::string folder = home ? *home : platform::UserDataFolder();
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::string target = dict::DictionaryPathIn(folder);
+  std::string err = platform::WriteFileAtomically(target, built.bytes);
+  if (!err.empty()) return Fail(target + ": " + err);
+  EndProgress();
+  auto after = dict::TakeCensus(target);
+  if (!after) return Fail(dict::ReadErrorMessage(target, after.error()));
+  ReportSkipped(built.report);
+  if (!quiet) {
+    const auto changes =
+        before ? dict::CompareCodes(before->codes, after->codes) : dict::CodeChanges{after->codes.size(), 0};
+    std::printf("辞書を更新しました: %s\n", target.c_str());
+    std::printf("データの日付: %s → %s\n", before ? before->header.DataDate.c_str() : "（なし）",
+                after->header.DataDate.c_str());
+    std::printf("郵便番号: %zu 件追加、%zu 件削除（町域 %zu 件、事業所 %zu 件）\n", changes.added, changes.removed,
+                after->towns, after->offices);
+  }
+  return 0;
+}
+
 int Update(const Args& args) {
   const char* env = std::getenv("KOVANT_DATA_URL");
   const DataUrls urls = PublishedDataUrls(!args.from.empty() ? args.from : env ? env : "");
@@ -117,55 +164,15 @@ int Update(const Args& args) {
   auto built = BuildFromInputs(*towns, urls.towns + ":" + towns->name, &*offices, urls.offices + ":" + offices->name,
                                std::string());
   if (!built) return Fail(built.error().description);
-  if (built->report.cities == 0 || built->report.prefectures < 47) {
-    return Fail(urls.towns + ": 47 都道府県がそろっていません。");
+  if (std::string why = Implausible(*built, before, urls); !why.empty()) return Fail(why);
+  if (!keep) return Install(*built, before, args.quiet);
+  for (const auto& [name, bytes] : {std::pair{"ken_all.zip", &rawTowns}, std::pair{"jigyosyo.zip", &rawOffices}}) {
+    std::string path = platform::JoinPath(args.downloadFolder, name);
+    std::string err = platform::WriteFileAtomically(path, *bytes);
+    if (!err.empty()) return Fail(path + ": " + err);
   }
-  if (before) {
-    if (built->townRows * 10 < before->towns * 9) {
-      return Fail(urls.towns + ": 行が " + std::to_string(built->townRows) + " しかありません（使用中の辞書は町域 " +
-                  std::to_string(before->towns) + " 件）。");
-    }
-    if (built->officeRows * 10 < before->offices * 9) {
-      return Fail(urls.offices + ": 行が " + std::to_string(built->officeRows) +
-                  " しかありません（使用中の辞書は事業所 " + std::to_string(before->offices) + " 件）。");
-    }
-    if (built->dataDate < before->header.DataDate) {
-      return Fail("ダウンロードしたデータ（" + built->dataDate + "）は使用中の辞書（" + before->header.DataDate +
-                  "）より古いため、入れ替えません。");
-    }
-  }
-  if (keep) {
-    for (const auto& [name, bytes] : {std::pair{"ken_all.zip", &rawTowns}, std::pair{"jigyosyo.zip", &rawOffices}}) {
-      std::string path = platform::JoinPath(args.downloadFolder, name);
-      std::string err = platform::WriteFileAtomically(path, *bytes);
-      if (!err.empty()) return Fail(path + ": " + err);
-    }
-    EndProgress();
-    std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", args.downloadFolder.c_str(),
-                built->dataDate.c_str());
-    return 0;
-  }
-
-  const char* home = std::getenv("KOVANT_HOME");
-  const std::string folder = home && *home ? std::string(home) : platform::UserDataFolder();
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  const std::string target = dict::DictionaryPathIn(folder);
-  std::string err = platform::WriteFileAtomically(target, built->bytes);
-  if (!err.empty()) return Fail(target + ": " + err);
   EndProgress();
-  auto after = dict::TakeCensus(target);
-  if (!after) return Fail(dict::ReadErrorMessage(target, after.error()));
-  ReportSkipped(built->report);
-  if (!args.quiet) {
-    const auto changes =
-        before ? dict::CompareCodes(before->codes, after->codes) : dict::CodeChanges{after->codes.size(), 0};
-    std::printf("辞書を更新しました: %s\n", target.c_str());
-    std::printf("データの日付: %s → %s\n", before ? before->header.DataDate.c_str() : "（なし）",
-                after->header.DataDate.c_str());
-    std::printf("郵便番号: %zu 件追加、%zu 件削除（町域 %zu 件、事業所 %zu 件）\n", changes.added, changes.removed,
-                after->towns, after->offices);
-  }
+  std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", args.downloadFolder.c_str(), built->dataDate.c_str());
   return 0;
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "dict/address.h"
-#include "dict/reading.h"
+#include "dict/fold.h"
 
 using namespace kovant;
 

@@ -1,9 +1,9 @@
-#include "dict/readings.h"
+#include "dict/readingsection.h"
 
 #include <algorithm>
 #include <map>
 
-#include "dict/reading.h"
+#include "dict/fold.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {

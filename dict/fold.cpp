@@ -1,4 +1,4 @@
-#include "dict/reading.h"
+#include "dict/fold.h"
 
 #include <dlfcn.h>
 #include <unicode/unorm2.h>
