@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <filesystem>
+#include <stdexcept>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -77,6 +78,13 @@ const std::vector<SettingKey>& SettingsTable() {
     return t;
   }();
   return table;
+}
+
+const SettingKey& SettingKeyNamed(std::string_view name) {
+  for (const SettingKey& key : SettingsTable()) {
+    if (key.name == name) return key;
+  }
+  throw std::out_of_range("no setting key " + std::string(name));
 }
 
 Settings DefaultSettings() {
