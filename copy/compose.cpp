@@ -28,35 +28,35 @@ int Position(const std::string& seq) {
     if (c < '0' || c > '9') return 0;
     v = v * 10 + (c - '0');
   }
-  return v <= 5 ? v : 0;
+  return v <= settings::kLastCopyPosition ? v : 0;
 }
 
 }  // namespace
 
 std::string ComposeCopyText(int codeKind, const dict::CurrentResult& result, const settings::Settings& s) {
-  std::string code = (codeKind == 0 ? result.OldCode : result.NewCode) + "     ";
+  std::string code = (codeKind == settings::kCopyFormerCode ? result.OldCode : result.NewCode) + "     ";
   std::string head = code.substr(0, 3);
   std::string tail = code.size() > 4 ? code.substr(4, 4) : std::string();
   bool tailBlank = tail.find_first_not_of(' ') == std::string::npos;
-  if (s.NumType == 1) {
+  if (s.NumType == settings::kFullWidthDigits) {
     head = FullWidth(head);
     tail = FullWidth(tail);
   }
-  if (s.MarkSet == 0) head = "〒" + head;
+  if (s.MarkSet == settings::kMarkShown) head = "〒" + head;
 
   std::array<std::string, 6> sep;
   for (size_t n = 0; n < 6; ++n) {
     int kind = s.Sep[n];
-    if (kind == 4) {
+    if (kind == settings::kSepOwnText) {
       sep[n] = s.SepText[n];
-    } else if (kind >= 0 && kind <= 3) {
+    } else if (kind >= settings::kSepNone && kind <= settings::kSepBlank) {
       sep[n] = settings::SeparatorTable()[static_cast<size_t>(kind)];
     }
   }
   // An old three-digit code has no tail to separate.
-  if (s.Sep[0] == 4 && tailBlank) sep[0].clear();
+  if (s.Sep[0] == settings::kSepOwnText && tailBlank) sep[0].clear();
 
-  std::array<std::string, 6> slot;
+  std::array<std::string, settings::kLastCopyPosition + 1> slot;
   slot[static_cast<size_t>(Position(s.Seq[0]))] = head + sep[0] + tail + sep[1];
   slot[static_cast<size_t>(Position(s.Seq[1]))] = result.Address1 + sep[2];
   slot[static_cast<size_t>(Position(s.Seq[2]))] = result.Address2 + sep[3];

@@ -8,7 +8,8 @@
 
 namespace kovant::copy {
 
-// codeKind 0 takes the former code, any other value the current one.
+// codeKind kCopyFormerCode takes the former code, any other value the
+// current one.
 // Positions (Seq1..Seq5) other than 0..5 and separator kinds other than
 // 0..4, which only a hand-edited file can hold, count as 0: the item is left
 // out, the separator is empty.

@@ -132,7 +132,7 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
       return Delivered::Answered;
     }
     outcome = Delivered::CallerNotFound;
-  } else if (settings.CopyAppl == 1) {
+  } else if (settings.CopyAppl == settings::kSwitchOn) {
     if (!Reachable()) {
       outcome = Delivered::NoDesktop;
     } else if (!desktop_->FindsWindows()) {

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include <filesystem>
+#include <stdexcept>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -50,13 +51,13 @@ SettingKey TextKey(std::string name, SettingKey::Kind kind, std::string textDefa
 const std::vector<SettingKey>& SettingsTable() {
   static const std::vector<SettingKey> table = [] {
     std::vector<SettingKey> t;
-    t.push_back(NumberKey("StartMode", 0, [](Settings& s) -> int16_t& { return s.StartMode; }));
-    t.push_back(NumberKey("CopyMode", 0, [](Settings& s) -> int16_t& { return s.CopyMode; }));
-    t.push_back(NumberKey("MarkSet", 0, [](Settings& s) -> int16_t& { return s.MarkSet; }));
-    t.push_back(NumberKey("NumType", 0, [](Settings& s) -> int16_t& { return s.NumType; }));
+    t.push_back(NumberKey("StartMode", kStartFromAddress, [](Settings& s) -> int16_t& { return s.StartMode; }));
+    t.push_back(NumberKey("CopyMode", kCopyFormerCode, [](Settings& s) -> int16_t& { return s.CopyMode; }));
+    t.push_back(NumberKey("MarkSet", kMarkShown, [](Settings& s) -> int16_t& { return s.MarkSet; }));
+    t.push_back(NumberKey("NumType", kHalfWidthDigits, [](Settings& s) -> int16_t& { return s.NumType; }));
     // The code is followed by "-" unless set otherwise; the other parts by nothing.
     for (size_t i = 0; i < 6; ++i) {
-      t.push_back(NumberKey(Name("Sep", static_cast<int>(i + 1)), i == 0 ? 4 : 0,
+      t.push_back(NumberKey(Name("Sep", static_cast<int>(i + 1)), i == 0 ? kSepOwnText : kSepNone,
                             [i](Settings& s) -> int16_t& { return s.Sep[i]; }));
     }
     for (size_t i = 0; i < 6; ++i) {
@@ -67,9 +68,9 @@ const std::vector<SettingKey>& SettingsTable() {
       t.push_back(TextKey(Name("Seq", static_cast<int>(i + 1)), SettingKey::Digits, "", static_cast<int16_t>(i + 1), 0,
                           [i](Settings& s) -> std::string& { return s.Seq[i]; }));
     }
-    t.push_back(NumberKey("CopyAppl", 0, [](Settings& s) -> int16_t& { return s.CopyAppl; }));
-    t.push_back(NumberKey("AfterCopy", 0, [](Settings& s) -> int16_t& { return s.AfterCopy; }));
-    t.push_back(NumberKey("InputClear", 0, [](Settings& s) -> int16_t& { return s.InputClear; }));
+    t.push_back(NumberKey("CopyAppl", kSwitchOff, [](Settings& s) -> int16_t& { return s.CopyAppl; }));
+    t.push_back(NumberKey("AfterCopy", kSwitchOff, [](Settings& s) -> int16_t& { return s.AfterCopy; }));
+    t.push_back(NumberKey("InputClear", kSwitchOff, [](Settings& s) -> int16_t& { return s.InputClear; }));
     t.push_back(TextKey("FindCaption", SettingKey::Text, " ", 0, kTextReadLimit,
                         [](Settings& s) -> std::string& { return s.FindCaption; }));
     t.push_back(TextKey("Profile", SettingKey::Text, " ", 0, kProfileReadLimit,
@@ -77,6 +78,13 @@ const std::vector<SettingKey>& SettingsTable() {
     return t;
   }();
   return table;
+}
+
+const SettingKey& SettingKeyNamed(std::string_view name) {
+  for (const SettingKey& key : SettingsTable()) {
+    if (key.name == name) return key;
+  }
+  throw std::out_of_range("no setting key " + std::string(name));
 }
 
 Settings DefaultSettings() {
@@ -236,12 +244,12 @@ std::string SaveNameProblem(std::string_view typedUtf8) {
 }
 
 std::string CopyOrderProblem(const std::array<std::string, 5>& order) {
-  std::array<int, 6> counters{};
+  std::array<int, kLastCopyPosition + 1> counters{};
   for (const std::string& typed : order) {
     const std::string t = TrimBlanks(typed);
     if (t.empty()) return "コピー順が設定されていません。";
     // Only a pasted text can be anything but one digit 0..5.
-    if (t.size() != 1 || t[0] < '0' || t[0] > '5') return "コピー順の設定に誤りがあります。";
+    if (t.size() != 1 || t[0] < '0' || t[0] > '0' + kLastCopyPosition) return "コピー順の設定に誤りがあります。";
     const int d = t[0] - '0';
     if (++counters[static_cast<size_t>(d)] > 1 && d != 0) return "コピー順の設定に誤りがあります。";
   }

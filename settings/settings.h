@@ -29,6 +29,56 @@ struct Settings {
   bool operator==(const Settings&) const = default;
 };
 
+// The codes the number keys hold. The file and the link carry the numbers,
+// so the fields stay int16_t; a hand-edited file may hold any other value,
+// which the readers treat as noted.
+
+// StartMode: the direction the main window opens in; other values start
+// from the code.
+enum StartModeCode : int16_t {
+  kStartFromAddress = 0,  // "住所→": pick the address, get its code
+  kStartFromCode = 1,     // "郵便番号→": type a code, get its address
+};
+
+// CopyMode: the code the copy takes when a window or profile opens; other
+// values take the former one.
+enum CopyModeCode : int16_t {
+  kCopyFormerCode = 0,   // "旧〒"
+  kCopyCurrentCode = 1,  // "新〒"
+};
+
+// MarkSet: whether "〒" leads the copied code; other values leave it out.
+enum MarkSetCode : int16_t {
+  kMarkShown = 0,    // "あり"
+  kMarkOmitted = 1,  // "なし"
+};
+
+// NumType: the digits of the copied code; other values copy half-width.
+enum NumTypeCode : int16_t {
+  kHalfWidthDigits = 0,  // "半角"
+  kFullWidthDigits = 1,  // "全角"
+};
+
+// CopyAppl, AfterCopy, InputClear: one check box each; only 1 is ticked.
+enum SwitchCode : int16_t {
+  kSwitchOff = 0,
+  kSwitchOn = 1,
+};
+
+// Sep1..Sep6: what follows each part of the copy. 0..3 index
+// SeparatorTable(); other values give nothing.
+enum SeparatorKind : int16_t {
+  kSepNone = 0,
+  kSepCrLf = 1,
+  kSepTab = 2,
+  kSepBlank = 3,
+  kSepOwnText = 4,  // the text of the matching SepNText
+};
+
+// Seq1..Seq5 hold the position of their part in the copy, 1 first; 0
+// leaves the part out.
+inline constexpr int kLastCopyPosition = 5;
+
 inline constexpr std::string_view kIniFileName = "KOVANT.INI";
 inline constexpr std::string_view kProfileSuffix = ".prm";
 inline constexpr std::string_view kSection = "Parms";
@@ -54,6 +104,9 @@ struct SettingKey {
 
 // Every key in the order of a new file.
 const std::vector<SettingKey>& SettingsTable();
+
+// The key of that name; std::out_of_range for a name the table lacks.
+const SettingKey& SettingKeyNamed(std::string_view name);
 
 // The record a file without any key gives.
 Settings DefaultSettings();

@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <stdexcept>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -281,6 +282,15 @@ TEST(SettingsTable, EveryKeyOnceAndTheDefaultsAreWhatAnEmptyFileReads) {
   const std::string folder = TempFolder("emptyini");
   std::ofstream(folder + "/KOVANT.INI") << "[Parms]\r\n";
   EXPECT_EQ(Load(folder), DefaultSettings());
+}
+
+TEST(SettingsTable, KeysFoundByName) {
+  const SettingKey& caption = SettingKeyNamed("FindCaption");
+  EXPECT_EQ(caption.kind, SettingKey::Text);
+  EXPECT_EQ(caption.readLimit, kTextReadLimit);
+  EXPECT_EQ(SettingKeyNamed("Sep1").numberDefault, kSepOwnText);
+  EXPECT_EQ(SettingKeyNamed("Seq5").kind, SettingKey::Digits);
+  EXPECT_THROW(SettingKeyNamed("Sep7"), std::out_of_range);
 }
 
 }  // namespace

@@ -147,6 +147,33 @@ TEST_F(SettingsWindow, SaveStoresTrimmedTextsAndTheOrderAsTypedThenSwitchesTheCo
   EXPECT_FALSE(std::filesystem::exists(folder + "/KOVANT.INI"));
 }
 
+TEST_F(SettingsWindow, SaveStoresEveryKeyTheWindowShows) {
+  settings::Settings& s = app.Settings;
+  s.StartMode = settings::kStartFromCode;
+  s.CopyMode = settings::kCopyCurrentCode;
+  s.MarkSet = settings::kMarkOmitted;
+  s.NumType = settings::kFullWidthDigits;
+  s.Sep = {3, 1, 2, 0, 4, 1};
+  s.SepText = {"a", "b", "c", "d", "e", "f"};
+  s.Seq = {"2", "1", "0", "3", "4"};
+  s.CopyAppl = settings::kSwitchOn;
+  s.AfterCopy = settings::kSwitchOff;
+  s.InputClear = settings::kSwitchOn;
+  s.FindCaption = "メモ帳";
+  settings::Settings expected = s;
+  expected.Profile = "全部.prm";
+  ui::Kovant2 w(app);
+  app.Settings = settings::DefaultSettings();  // only what the window stores is left
+  app.Settings.AfterCopy = settings::kSwitchOn;
+  WhenModal<ui::Kovant3>([](ui::Kovant3* k3) {
+    k3->Text1->setText("全部");
+    k3->Command1_Click(0);
+  });
+  w.Command1_Click(0);
+  EXPECT_FALSE(app.SettingsCancelled);
+  EXPECT_EQ(app.Settings, expected);
+}
+
 TEST_F(SettingsWindow, DeleteWindowKeepsUnsavedEdits) {
   WriteProfile("old", settings::DefaultSettings());
   ui::Kovant2 w(app);

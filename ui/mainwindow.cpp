@@ -53,6 +53,10 @@ QLabel* MakeLabel(QWidget* parent, const char* caption, const QFont& font, const
   return l;
 }
 
+// Option1's button for the CopyMode code: "旧〒" first, "新〒" second. Only
+// these two codes have a button; a hand-edited value selects "旧〒".
+size_t CopyModeOption(const settings::Settings& s) { return s.CopyMode == settings::kCopyCurrentCode ? 1 : 0; }
+
 }  // namespace
 
 Kovant1::Kovant1(AppState& app, QWidget* parent)
@@ -73,8 +77,27 @@ Kovant1::Kovant1(AppState& app, QWidget* parent)
 }
 
 void Kovant1::BuildControls() {
+  BuildResultRows();
+  BuildLists();
+  BuildCommandRows();
+  NameForScreenReaders();
+  // Exchange fields for the link.
+  Cmd = new LinkBox(this);
+  DistName = new LinkBox(this);
+  for (LinkBox*& box : Addr) box = new LinkBox(this);
+
+  for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5}) b->setAutoDefault(false);
+  QWidget* order[] = {Option1[0], Option1[1], Command4, Text3,    Text2,    List2,    List3,  List4,
+                      List1,      Command2,   Text1,    Command1, Command5, Command3, Combo1, Text4};
+  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+
+  ConnectControls();
+}
+
+// The codes, the code kind, "コピー" and the address with its supplement.
+void Kovant1::BuildResultRows() {
   const QFont gothic = JapaneseFont(false, 9.75);
-  const QFont pgothic = JapaneseFont(true, 9.75);
+  const QFont boldGothic = JapaneseFont(false, 9.75, true);
 
   Label4[1] = MakeLabel(this, "旧〒", gothic, kCaptionYellow, kRed);
   PlaceTwips(Label4[1], 60, 60, 975, 300);
@@ -97,7 +120,6 @@ void Kovant1::BuildControls() {
 
   Label4[0] = MakeLabel(this, "住所", gothic, kCaptionYellow, kRed);
   PlaceTwips(Label4[0], 60, 360, 975, 300);
-  QFont boldGothic = JapaneseFont(false, 9.75, true);
   Text3 = new QLineEdit(this);
   Text3->setFont(boldGothic);
   Text3->setReadOnly(true);
@@ -108,6 +130,13 @@ void Kovant1::BuildControls() {
   SetColours(Text2, kNone, kGreen);
   PlaceTwips(Text2, 4740, 360, 1815, 300);
   SelectAllOnFocus(Text2);
+}
+
+// The three walk lists under their headings, and the search result list
+// that takes their place in the code mode.
+void Kovant1::BuildLists() {
+  const QFont gothic = JapaneseFont(false, 9.75);
+  const QFont pgothic = JapaneseFont(true, 9.75);
 
   Label2[0] = MakeLabel(this, "住所１", gothic, kHeadingGreen, kDarkBlue, Qt::AlignVCenter | Qt::AlignLeft);
   PlaceTwips(Label2[0], 60, 720, 1335, 255);
@@ -125,6 +154,14 @@ void Kovant1::BuildControls() {
   List1 = new ListBox(this);
   PlaceTwips(List1, 60, 960, 7575, 2205);
   for (ListBox* l : {List1, List2, List3, List4}) l->setFont(pgothic);
+}
+
+// The message line, the profile switch and the row of commands and input
+// boxes at the bottom.
+void Kovant1::BuildCommandRows() {
+  const QFont gothic = JapaneseFont(false, 9.75);
+  const QFont pgothic = JapaneseFont(true, 9.75);
+  const QFont boldGothic = JapaneseFont(false, 9.75, true);
 
   Label1[0] = MakeLabel(this, "", pgothic, kMessageGrey, kRed, Qt::AlignVCenter | Qt::AlignLeft);
   PlaceTwips(Label1[0], 60, 3240, 3555, 300);
@@ -161,9 +198,11 @@ void Kovant1::BuildControls() {
   Command3 = new QPushButton(QStringLiteral("終了"), this);
   Command3->setFont(gothic);
   PlaceTwips(Command3, 6900, 3600, 735, 315);
+}
 
-  // What a screen reader says of the controls whose caption stands beside
-  // them (buttons and option buttons say their own).
+// What a screen reader says of the controls whose caption stands beside
+// them (buttons and option buttons say their own).
+void Kovant1::NameForScreenReaders() {
   const std::pair<QWidget*, std::array<const char*, 2>> spoken[] = {
       {Label3[0], {"旧〒", "選んだ住所の旧郵便番号"}},
       {Label3[1], {"新〒", "選んだ住所の郵便番号"}},
@@ -182,17 +221,9 @@ void Kovant1::BuildControls() {
     widget->setAccessibleDescription(QString::fromUtf8(text[1]));
   }
   Label1[0]->setAccessibleDescription(QStringLiteral("メッセージ"));  // named by what it says
+}
 
-  // Exchange fields for the link.
-  Cmd = new LinkBox(this);
-  DistName = new LinkBox(this);
-  for (LinkBox*& box : Addr) box = new LinkBox(this);
-
-  for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5}) b->setAutoDefault(false);
-  QWidget* order[] = {Option1[0], Option1[1], Command4, Text3,    Text2,    List2,    List3,  List4,
-                      List1,      Command2,   Text1,    Command1, Command5, Command3, Combo1, Text4};
-  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-
+void Kovant1::ConnectControls() {
   connect(Command1, &QPushButton::clicked, this, &Kovant1::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &Kovant1::Command2_Click);
   connect(Command3, &QPushButton::clicked, this, &Kovant1::Command3_Click);
@@ -243,10 +274,9 @@ bool Kovant1::Form_Load() {
   visibleRows_ = std::max(1, static_cast<int>(std::nearbyint(List1->height() / rowHeight)));
   app_.ExternalRequest = false;
   Cmd->setText(QString());
-  addressMode_ = app_.Settings.StartMode == 0;
+  addressMode_ = app_.Settings.StartMode == settings::kStartFromAddress;
   ApplyMode();
-  // Only 0 and 1 have an option button; a hand-edited value selects "旧〒".
-  Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
+  Option1[CopyModeOption(app_.Settings)]->setChecked(true);
   Combo1_GotFocus();
   // The window opens ready for typing: the input box of its mode has the focus.
   (addressMode_ ? Text4 : Text1)->setFocus();
@@ -377,7 +407,7 @@ void Kovant1::Command2_Click() {
   Label3[1]->clear();
   Text3->clear();
   current_ = {};
-  if (app_.Settings.InputClear != 1) Text2->clear();
+  if (app_.Settings.InputClear != settings::kSwitchOn) Text2->clear();
   addressMode_ = !addressMode_;
   ApplyMode();
 }
@@ -467,7 +497,7 @@ void Kovant1::ClearShownResult() {
   Label3[0]->clear();
   Label3[1]->clear();
   Text3->clear();
-  if (app_.Settings.InputClear != 1) Text2->clear();
+  if (app_.Settings.InputClear != settings::kSwitchOn) Text2->clear();
 }
 
 void Kovant1::LoadCities() {
@@ -547,7 +577,7 @@ void Kovant1::ShowTownResult() {
   }
   dict::ListEntry entry{S(List4->ItemText(row)), std::string(), List4->ItemData(row)};
   auto shown = dict::ShowTownResult(dictionaryPath_, current_.Address1, current_.Address2, entry, S(Text2->text()),
-                                    app_.Settings.InputClear == 1);
+                                    app_.Settings.InputClear == settings::kSwitchOn);
   if (!shown) {
     ReadFailed(shown.error());
     return;
@@ -725,7 +755,8 @@ void Kovant1::closeEvent(QCloseEvent* event) { event->accept(); }
 std::string Kovant1::CopyText() const {
   dict::CurrentResult r = current_;
   r.Supplement = S(Text2->text());
-  return copy::ComposeCopyText(Option1[0]->isChecked() ? 0 : 1, r, app_.Settings);
+  return copy::ComposeCopyText(Option1[0]->isChecked() ? settings::kCopyFormerCode : settings::kCopyCurrentCode, r,
+                               app_.Settings);
 }
 
 void Kovant1::Command4_Click() {
@@ -735,7 +766,7 @@ void Kovant1::Command4_Click() {
   const copy::Delivered outcome =
       delivery_.Deliver(CopyText(), request, app_.Settings, app_.FoundWindowTitle, [this, &request] {
         setCursor(Qt::ForbiddenCursor);
-        if (app_.Settings.AfterCopy == 1) showMinimized();
+        if (app_.Settings.AfterCopy == settings::kSwitchOn) showMinimized();
         if (request.pending) Answer();
       });
   if (outcome == copy::Delivered::Busy) return;
@@ -793,7 +824,7 @@ void Kovant1::Command5_Click() {
     settingsWindow.exec();
   }
   if (!app_.SettingsCancelled) {
-    Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
+    Option1[CopyModeOption(app_.Settings)]->setChecked(true);
     RefreshProfileCombo();
   } else if (app_.ProfileDialogMode == 2) {
     RefreshProfileCombo();
@@ -839,7 +870,7 @@ void Kovant1::Combo1_Click() {
   if (index < 0 || index == loadedProfileIndex_) return;
   settings::LoadSettings(app_.Settings, app_.SettingsFolder, settings::ProfileFileName(S(Combo1->itemText(index))));
   loadedProfileIndex_ = index;
-  Option1[app_.Settings.CopyMode == 1 ? 1 : 0]->setChecked(true);
+  Option1[CopyModeOption(app_.Settings)]->setChecked(true);
   if (WindowShown) Label1[0]->setText(QStringLiteral("設定が変更されました。"));
 }
 

@@ -104,6 +104,11 @@ class Kovant1 : public QWidget {
 
  private:
   void BuildControls();
+  void BuildResultRows();
+  void BuildLists();
+  void BuildCommandRows();
+  void NameForScreenReaders();
+  void ConnectControls();
   void Text3_Change();
   void Text4_Change();
   void AfterMove();

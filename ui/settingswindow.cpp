@@ -16,17 +16,27 @@ const QColor kBlue(0, 0, 255), kRed(255, 0, 0), kGreen(0, 128, 0), kPurple(128, 
 
 // The option of a value; a value no option stands for (a hand-edited
 // file) shows the first one.
-template <size_t N>
-void SelectOption(const std::array<QRadioButton*, N>& options, int value) {
-  options[value >= 0 && static_cast<size_t>(value) < N ? static_cast<size_t>(value) : 0]->setChecked(true);
+void SelectOption(const std::vector<QRadioButton*>& options, int value) {
+  options[value >= 0 && static_cast<size_t>(value) < options.size() ? static_cast<size_t>(value) : 0]->setChecked(true);
 }
 
-template <size_t N>
-int16_t SelectedOption(const std::array<QRadioButton*, N>& options) {
-  for (size_t i = 0; i < N; ++i) {
+int16_t SelectedOption(const std::vector<QRadioButton*>& options) {
+  for (size_t i = 0; i < options.size(); ++i) {
     if (options[i]->isChecked()) return static_cast<int16_t>(i);
   }
   return 0;
+}
+
+int16_t SwitchShown(const QCheckBox& box) { return box.isChecked() ? settings::kSwitchOn : settings::kSwitchOff; }
+
+QLabel* MakeLabel(QWidget* parent, const char* text, int l, int t, int w, int h, const QColor& bg, const QColor& fg,
+                  Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
+  auto* lb = new QLabel(QString::fromUtf8(text), parent);
+  lb->setAlignment(align);
+  lb->setWordWrap(true);
+  SetColours(lb, bg, fg);
+  PlaceTwips(lb, l, t, w, h);
+  return lb;
 }
 
 }  // namespace
@@ -41,20 +51,28 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setFont(font);
   setFixedSize(Px(9120), Px(5580));
 
-  auto label = [this](const char* text, int l, int t, int w, int h, const QColor& bg, const QColor& fg,
-                      Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
-    auto* lb = new QLabel(QString::fromUtf8(text), this);
-    lb->setAlignment(align);
-    lb->setWordWrap(true);
-    SetColours(lb, bg, fg);
-    PlaceTwips(lb, l, t, w, h);
-    return lb;
-  };
-  Label1 = label("コピー時の区切り文字の設定", 60, 60, 5415, 4395, QColor(), kBlue);
+  BuildSeparatorFrames();
+  BuildOptionFrames();
+  BuildPasteControls();
+  BuildCopyOrder();
+  BuildCommands();
+  SetTabOrder();
+  BindControlsToKeys();
+
+  for (int i = 0; i < 3; ++i)
+    connect(Command1[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+  connect(Check1, &QCheckBox::clicked, this, &Kovant2::Check1_Click);
+  Form_Load();
+}
+
+// The six separator frames, each with its five options and its text box.
+void Kovant2::BuildSeparatorFrames() {
+  Label1 = MakeLabel(this, "コピー時の区切り文字の設定", 60, 60, 5415, 4395, QColor(), kBlue);
 
   static const char* kFrameCaptions[6] = {"郵便番号前項の後", "住所１の後",       "住所２の後",
                                           "住所３の後",       "郵便番号後項の後", "補足住所の後"};
   static const int kFrameTops[6] = {420, 1740, 2400, 3060, 1080, 3720};
+  // One option per separator kind, kSepNone..kSepOwnText.
   static const char* kSepCaptions[5] = {"なし", "Enter", "Tab", "ブランク", "文字"};
   static const int kSepLefts[5] = {120, 900, 1740, 2460, 3540};
   static const int kSepWidths[5] = {780, 840, 720, 1080, 780};
@@ -76,43 +94,36 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
     PlaceTwips(Text1[s], 4320, 240, 675, 285);
     TabToCheckedOption({Sep[s].begin(), Sep[s].end()});
   }
+}
 
-  auto pairFrame = [this](size_t index, const char* caption, int l, int t, const char* a, const char* b) {
-    Frame2[index] = new QGroupBox(QString::fromUtf8(caption), this);
-    Frame2[index]->setStyleSheet("QGroupBox { color: rgb(128,0,128); }");
-    PlaceTwips(Frame2[index], l, t, 1695, 795);
-    Pair p{new QRadioButton(QString::fromUtf8(a), Frame2[index]),
-           new QRadioButton(QString::fromUtf8(b), Frame2[index])};
-    PlaceTwips(p[0], 120, 240, 1500, 255);
-    PlaceTwips(p[1], 120, 510, 1500, 255);
-    TabToCheckedOption({p[0], p[1]});
-    return p;
-  };
-  Opt1 = pairFrame(1, "初期画面", 5580, 60, "住所→", "郵便番号→");
-  Opt2 = pairFrame(0, "初期コピー〒", 7320, 60, "旧〒", "新〒");
-  Opt3 = pairFrame(2, "〒マーク", 5580, 960, "あり", "なし");
-  Opt4 = pairFrame(3, "〒文字種", 7320, 960, "半角", "全角");
+// The four pairs of options, the first of each for code 0, the second for 1.
+void Kovant2::BuildOptionFrames() {
+  Opt1 = BuildPairFrame(1, "初期画面", 5580, 60, "住所→", "郵便番号→");
+  Opt2 = BuildPairFrame(0, "初期コピー〒", 7320, 60, "旧〒", "新〒");
+  Opt3 = BuildPairFrame(2, "〒マーク", 5580, 960, "あり", "なし");
+  Opt4 = BuildPairFrame(3, "〒文字種", 7320, 960, "半角", "全角");
+}
 
-  // A check box whose caption wraps within its two-line box; a click on the
-  // caption toggles the box as the box's own caption would.
-  auto check = [this](const char* text, int t) {
-    auto* c = new QCheckBox(this);
-    c->setAccessibleName(QString::fromUtf8(text));  // its caption is a label of its own
-    PlaceTwips(c, 5640, t, 300, 495);
-    auto* caption = new QLabel(QString::fromUtf8(text), this);
-    caption->setWordWrap(true);
-    caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    SetColours(caption, QColor(), kBlue);
-    PlaceTwips(caption, 5940, t, 3075, 495);
-    caption->setBuddy(c);
-    caption->installEventFilter(this);
-    captionOf_[caption] = c;
-    return c;
-  };
-  Check3 = check("補足入力を毎回クリアしない", 1800);
-  Check2 = check("コピーボタンを押した後、ぴこらんを最小化する", 2340);
-  Check1 = check("コピー時に、指定アプリケーションへの貼り付けを行う", 2880);
-  Label5 = label("キャプション", 5640, 3360, 1215, 285, QColor(255, 255, 192), QColor(0, 0, 0), Qt::AlignCenter);
+Kovant2::Pair Kovant2::BuildPairFrame(size_t index, const char* caption, int left, int top, const char* first,
+                                      const char* second) {
+  Frame2[index] = new QGroupBox(QString::fromUtf8(caption), this);
+  Frame2[index]->setStyleSheet("QGroupBox { color: rgb(128,0,128); }");
+  PlaceTwips(Frame2[index], left, top, 1695, 795);
+  Pair p{new QRadioButton(QString::fromUtf8(first), Frame2[index]),
+         new QRadioButton(QString::fromUtf8(second), Frame2[index])};
+  PlaceTwips(p[0], 120, 240, 1500, 255);
+  PlaceTwips(p[1], 120, 510, 1500, 255);
+  TabToCheckedOption({p[0], p[1]});
+  return p;
+}
+
+// The three check boxes and the caption of the window to paste into.
+void Kovant2::BuildPasteControls() {
+  Check3 = BuildCheck("補足入力を毎回クリアしない", 1800);
+  Check2 = BuildCheck("コピーボタンを押した後、ぴこらんを最小化する", 2340);
+  Check1 = BuildCheck("コピー時に、指定アプリケーションへの貼り付けを行う", 2880);
+  Label5 =
+      MakeLabel(this, "キャプション", 5640, 3360, 1215, 285, QColor(255, 255, 192), QColor(0, 0, 0), Qt::AlignCenter);
   Label5->setFont(JapaneseFont(false, 9));
   Label5->setWordWrap(false);
   Label5->setMargin(0);
@@ -121,31 +132,57 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   Text3->setAccessibleDescription(QStringLiteral("貼り付け先のウィンドウのタイトルの一部"));
   PlaceTwips(Text3, 6780, 3360, 2235, 285);
   Text3->setEnabled(false);
-  Label6 = label("アプリケーションを識別できるキャプション（タイトルバーの文字）の一部、または全部を指定してください。",
-                 5640, 3720, 3375, 675, QColor(), kRed);
-  Label2 = label("コピー順の設定（順番を１～４の数字で指定して下さい。）", 60, 4560, 7035, 915, QColor(), kBlue);
+  Label6 = MakeLabel(
+      this, "アプリケーションを識別できるキャプション（タイトルバーの文字）の一部、または全部を指定してください。",
+      5640, 3720, 3375, 675, QColor(), kRed);
+}
+
+// A check box whose caption wraps within its two-line box; a click on the
+// caption toggles the box as the box's own caption would.
+QCheckBox* Kovant2::BuildCheck(const char* caption, int top) {
+  auto* c = new QCheckBox(this);
+  c->setAccessibleName(QString::fromUtf8(caption));  // its caption is a label of its own
+  PlaceTwips(c, 5640, top, 300, 495);
+  auto* label = new QLabel(QString::fromUtf8(caption), this);
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  SetColours(label, QColor(), kBlue);
+  PlaceTwips(label, 5940, top, 3075, 495);
+  label->setBuddy(c);
+  label->installEventFilter(this);
+  captionOf_[label] = c;
+  return c;
+}
+
+// The five copy-order boxes under their captions.
+void Kovant2::BuildCopyOrder() {
+  Label2 =
+      MakeLabel(this, "コピー順の設定（順番を１～４の数字で指定して下さい。）", 60, 4560, 7035, 915, QColor(), kBlue);
   static const char* kOrderCaptions[5] = {"郵便番号", "住所１", "住所２", "住所３", "補足住所"};
   static const int kLabelLefts[5] = {180, 1560, 2880, 4200, 5520};
   static const int kBoxLefts[5] = {1080, 2400, 3720, 5040, 6480};
   for (size_t i = 0; i < 5; ++i) {
-    Label3[i] = label(kOrderCaptions[i], kLabelLefts[i], 4860, kBoxLefts[i] - kLabelLefts[i] - 30, 285, QColor(),
-                      QColor(0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft);
+    Label3[i] = MakeLabel(this, kOrderCaptions[i], kLabelLefts[i], 4860, kBoxLefts[i] - kLabelLefts[i] - 30, 285,
+                          QColor(), QColor(0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft);
     Label3[i]->setWordWrap(false);
     Text2[i] = new QLineEdit(this);
     Text2[i]->setAccessibleName(QStringLiteral("コピー順 ") + QString::fromUtf8(kOrderCaptions[i]));
-    Text2[i]->setMaxLength(1);
+    Text2[i]->setMaxLength(1);  // one digit 0..kLastCopyPosition
     Text2[i]->setAlignment(Qt::AlignCenter);
     Text2[i]->setAttribute(Qt::WA_InputMethodEnabled, false);
     PlaceTwips(Text2[i], kBoxLefts[i], 4860, 315, 285);
     SelectAllOnFocus(Text2[i]);
     Text2[i]->installEventFilter(this);
   }
-  Label4 = label("コピーしたくない項目は０（ゼロ）を指定してください。", 300, 5220, 5175, 195, QColor(), kRed);
+  Label4 =
+      MakeLabel(this, "コピーしたくない項目は０（ゼロ）を指定してください。", 300, 5220, 5175, 195, QColor(), kRed);
   Label4->setFont(JapaneseFont(false, 9));
   Label4->setWordWrap(false);
   Label2->lower();
   Label1->lower();
+}
 
+void Kovant2::BuildCommands() {
   Command1[2] = new QPushButton(QStringLiteral("設定削除"), this);
   PlaceTwips(Command1[2], 7260, 4440, 1755, 315);
   Command1[1] = new QPushButton(QStringLiteral("取り消し"), this);
@@ -155,7 +192,9 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   // A focused button takes Enter itself; the default only when none has the focus.
   for (QPushButton* b : Command1) b->setAutoDefault(true);
   Command1[0]->setDefault(true);
+}
 
+void Kovant2::SetTabOrder() {
   std::vector<QWidget*> order;
   for (const Pair* p : {&Opt1, &Opt2, &Opt3, &Opt4}) order.insert(order.end(), p->begin(), p->end());
   order.insert(order.end(), Text2.begin(), Text2.end());
@@ -169,31 +208,63 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
     order.push_back(w);
   }
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+}
 
-  for (int i = 0; i < 3; ++i)
-    connect(Command1[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
-  connect(Check1, &QCheckBox::clicked, this, &Kovant2::Check1_Click);
-  Form_Load();
+void Kovant2::Bind(std::string_view keyName, KeyControls controls) {
+  controls.key = &settings::SettingKeyNamed(keyName);
+  keyControls_.push_back(std::move(controls));
+}
+
+// Which control shows which key; the table knows how each is stored.
+void Kovant2::BindControlsToKeys() {
+  Bind("StartMode", {.options = {Opt1.begin(), Opt1.end()}});
+  Bind("CopyMode", {.options = {Opt2.begin(), Opt2.end()}});
+  Bind("MarkSet", {.options = {Opt3.begin(), Opt3.end()}});
+  Bind("NumType", {.options = {Opt4.begin(), Opt4.end()}});
+  for (size_t i = 0; i < 6; ++i) {
+    const std::string sep = "Sep" + std::to_string(i + 1);
+    Bind(sep, {.options = {Sep[i].begin(), Sep[i].end()}});
+    Bind(sep + "Text", {.text = Text1[i]});
+  }
+  for (size_t i = 0; i < 5; ++i) Bind("Seq" + std::to_string(i + 1), {.text = Text2[i]});
+  Bind("CopyAppl", {.check = Check1});
+  Bind("AfterCopy", {.check = Check2});
+  Bind("InputClear", {.check = Check3});
+  Bind("FindCaption", {.text = Text3});
 }
 
 void Kovant2::Form_Load() {
   CentreOnScreen(this);
-  const settings::Settings& s = app_.Settings;
+  settings::Settings& s = app_.Settings;
   const std::string profile = settings::ActiveProfileName(s.Profile);
   setWindowTitle(QStringLiteral("ぴこらん環境設定　－　") +
                  (profile.empty() ? QStringLiteral("新規設定") : QString::fromStdString(profile)));
-  SelectOption(Opt1, s.StartMode);
-  SelectOption(Opt2, s.CopyMode);
-  SelectOption(Opt3, s.MarkSet);
-  SelectOption(Opt4, s.NumType);
-  for (size_t i = 0; i < 6; ++i) SelectOption(Sep[i], s.Sep[i]);
-  for (size_t i = 0; i < 6; ++i) Text1[i]->setText(QString::fromStdString(s.SepText[i]));
-  for (size_t i = 0; i < 5; ++i) Text2[i]->setText(QString::fromStdString(s.Seq[i]));
-  Check1->setChecked(s.CopyAppl == 1);
-  Check2->setChecked(s.AfterCopy == 1);
-  Check3->setChecked(s.InputClear == 1);
+  for (const KeyControls& c : keyControls_) {
+    if (c.key->kind != settings::SettingKey::Number) {
+      c.text->setText(QString::fromStdString(c.key->text(s)));
+    } else if (c.check) {
+      c.check->setChecked(c.key->number(s) == settings::kSwitchOn);
+    } else {
+      SelectOption(c.options, c.key->number(s));
+    }
+  }
   Check1_Click();
-  Text3->setText(QString::fromStdString(s.FindCaption));
+}
+
+// The controls back into the record. Texts lose their half-width blanks
+// only: one ideographic space is a separator of its own; the copy order is
+// kept as typed.
+void Kovant2::StoreControls() {
+  settings::Settings& s = app_.Settings;
+  for (const KeyControls& c : keyControls_) {
+    switch (c.key->kind) {
+      case settings::SettingKey::Number:
+        c.key->number(s) = c.check ? SwitchShown(*c.check) : SelectedOption(c.options);
+        break;
+      case settings::SettingKey::Digits: c.key->text(s) = c.text->text().toStdString(); break;
+      case settings::SettingKey::Text: c.key->text(s) = settings::TrimAtNul(c.text->text().toStdString()); break;
+    }
+  }
 }
 
 void Kovant2::Check1_Click() { Text3->setEnabled(Check1->isChecked()); }
@@ -224,20 +295,8 @@ void Kovant2::Command1_Click(int index) {
     saveWindow.exec();
   }
   if (app_.SettingsCancelled) return;
-  settings::Settings& s = app_.Settings;
-  s.StartMode = SelectedOption(Opt1);
-  s.CopyMode = SelectedOption(Opt2);
-  s.MarkSet = SelectedOption(Opt3);
-  s.NumType = SelectedOption(Opt4);
-  for (size_t i = 0; i < 6; ++i) s.Sep[i] = SelectedOption(Sep[i]);
-  // Half-width blanks only: one ideographic space is a separator of its own.
-  for (size_t i = 0; i < 6; ++i) s.SepText[i] = settings::TrimAtNul(Text1[i]->text().toStdString());
-  for (size_t i = 0; i < 5; ++i) s.Seq[i] = Text2[i]->text().toStdString();
-  s.CopyAppl = Check1->isChecked() ? 1 : 0;
-  s.AfterCopy = Check2->isChecked() ? 1 : 0;
-  s.InputClear = Check3->isChecked() ? 1 : 0;
-  s.FindCaption = settings::TrimAtNul(Text3->text().toStdString());
-  settings::SaveSettings(s, app_.SettingsFolder, s.Profile);
+  StoreControls();
+  settings::SaveSettings(app_.Settings, app_.SettingsFolder, app_.Settings.Profile);
   app_.SettingsCancelled = false;
   done(QDialog::Accepted);
 }
@@ -257,7 +316,8 @@ bool Kovant2::eventFilter(QObject* obj, QEvent* event) {
     const QString text = key->text();
     if (key->key() != Qt::Key_Backspace && !text.isEmpty() && text[0].isPrint() &&
         !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-      return !(text.size() == 1 && text[0] >= u'0' && text[0] <= u'5');
+      return !(text.size() == 1 && text[0] >= u'0' &&
+               text[0] <= static_cast<char16_t>(u'0' + settings::kLastCopyPosition));
     }
   }
   return QDialog::eventFilter(obj, event);

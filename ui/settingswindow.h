@@ -11,7 +11,10 @@
 
 #include <array>
 #include <map>
+#include <string_view>
+#include <vector>
 
+#include "settings/settings.h"
 #include "ui/appstate.h"
 
 namespace kovant::ui {
@@ -52,11 +55,33 @@ class Kovant2 : public QDialog {
   bool eventFilter(QObject* obj, QEvent* event) override;
 
  private:
+  void BuildSeparatorFrames();
+  void BuildOptionFrames();
+  Pair BuildPairFrame(size_t index, const char* caption, int left, int top, const char* first, const char* second);
+  void BuildPasteControls();
+  QCheckBox* BuildCheck(const char* caption, int top);
+  void BuildCopyOrder();
+  void BuildCommands();
+  void SetTabOrder();
+  void BindControlsToKeys();
   void Form_Load();
+  void StoreControls();
   void Warn(const QString& text);
+
+  // The controls that show one key of the settings table: the options of
+  // a number's codes (option i for code i), the check box of a switch, or
+  // the text box of a text or digits key.
+  struct KeyControls {
+    const settings::SettingKey* key = nullptr;
+    std::vector<QRadioButton*> options{};
+    QCheckBox* check = nullptr;
+    QLineEdit* text = nullptr;
+  };
+  void Bind(std::string_view keyName, KeyControls controls);
 
   AppState& app_;
   std::map<QObject*, QCheckBox*> captionOf_;
+  std::vector<KeyControls> keyControls_;  // every key but Profile, which the save window sets
 };
 
 }  // namespace kovant::ui
