@@ -1,7 +1,6 @@
 #include "settings/settings.h"
 
 #include <filesystem>
-#include <stdexcept>
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -80,11 +79,11 @@ const std::vector<SettingKey>& SettingsTable() {
   return table;
 }
 
-const SettingKey& SettingKeyNamed(std::string_view name) {
+const SettingKey* FindSettingKey(std::string_view name) {
   for (const SettingKey& key : SettingsTable()) {
-    if (key.name == name) return key;
+    if (key.name == name) return &key;
   }
-  throw std::out_of_range("no setting key " + std::string(name));
+  return nullptr;
 }
 
 Settings DefaultSettings() {

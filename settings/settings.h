@@ -105,8 +105,8 @@ struct SettingKey {
 // Every key in the order of a new file.
 const std::vector<SettingKey>& SettingsTable();
 
-// The key of that name; std::out_of_range for a name the table lacks.
-const SettingKey& SettingKeyNamed(std::string_view name);
+// The key of that name; null for a name the table lacks.
+const SettingKey* FindSettingKey(std::string_view name);
 
 // The record a file without any key gives.
 Settings DefaultSettings();

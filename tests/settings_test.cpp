@@ -1,7 +1,6 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <stdexcept>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -285,12 +284,13 @@ TEST(SettingsTable, EveryKeyOnceAndTheDefaultsAreWhatAnEmptyFileReads) {
 }
 
 TEST(SettingsTable, KeysFoundByName) {
-  const SettingKey& caption = SettingKeyNamed("FindCaption");
-  EXPECT_EQ(caption.kind, SettingKey::Text);
-  EXPECT_EQ(caption.readLimit, kTextReadLimit);
-  EXPECT_EQ(SettingKeyNamed("Sep1").numberDefault, kSepOwnText);
-  EXPECT_EQ(SettingKeyNamed("Seq5").kind, SettingKey::Digits);
-  EXPECT_THROW(SettingKeyNamed("Sep7"), std::out_of_range);
+  const SettingKey* caption = FindSettingKey("FindCaption");
+  ASSERT_NE(caption, nullptr);
+  EXPECT_EQ(caption->kind, SettingKey::Text);
+  EXPECT_EQ(caption->readLimit, kTextReadLimit);
+  EXPECT_EQ(FindSettingKey("Sep1")->numberDefault, kSepOwnText);
+  EXPECT_EQ(FindSettingKey("Seq5")->kind, SettingKey::Digits);
+  EXPECT_EQ(FindSettingKey("Sep7"), nullptr);
 }
 
 }  // namespace

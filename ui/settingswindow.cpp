@@ -211,8 +211,9 @@ void Kovant2::SetTabOrder() {
 }
 
 void Kovant2::Bind(std::string_view keyName, KeyControls controls) {
-  controls.key = &settings::SettingKeyNamed(keyName);
-  keyControls_.push_back(std::move(controls));
+  controls.key = settings::FindSettingKey(keyName);
+  Q_ASSERT(controls.key);  // a name the table lacks is a slip in the list below
+  if (controls.key) keyControls_.push_back(std::move(controls));
 }
 
 // Which control shows which key; the table knows how each is stored.
