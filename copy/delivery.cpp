@@ -140,8 +140,17 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
     } else if (platform::WindowId target = find(settings.FindCaption); target == 0) {
       outcome = Delivered::TargetNotFound;
     } else {
+      // A clipboard that only the focused program may set (Qt's, where the
+      // compositor shows its windows but offers no data control) takes the
+      // whole text now, while ours still has the focus.
+      const bool pieces = !clipboard_ || clipboard_->SetsWhileUnfocused();
+      if (!pieces) clipboard_->SetText(text);
       BringUp(target);
-      Paste(text, target);
+      if (pieces) {
+        Paste(text, target);
+      } else {
+        PressPaste();
+      }
       outcome = Delivered::Pasted;
     }
   }
