@@ -5,20 +5,22 @@
 #include <cstring>
 
 #include "platform/clipboardkeeper.h"
+#include "platform/files.h"
 #include "platform/portaldesktop.h"
 #include "platform/waylanddesktop.h"
 #include "platform/x11desktop.h"
 
 namespace kovant::platform {
 
-SessionBackends MakeSessionBackends(const std::string& portalTokenPath) {
+SessionBackends MakeSessionBackends(const std::string& settingsFolder) {
   if (QGuiApplication::platformName() == QLatin1String("wayland")) {
     // A compositor without data control still shows its windows and takes
     // keys; Qt's clipboard serves then.
     if (std::shared_ptr<WaylandDesktop> compositor = MakeWaylandDesktop(MakeSystemClipboard())) {
       return {compositor, compositor};
     }
-    if (std::shared_ptr<PortalDesktop> portal = MakePortalDesktop(portalTokenPath, MakeSystemClipboard())) {
+    if (std::shared_ptr<PortalDesktop> portal =
+            MakePortalDesktop(JoinPath(settingsFolder, "portal-token"), MakeSystemClipboard())) {
       return {portal, portal};
     }
   }

@@ -20,9 +20,9 @@ struct SessionBackends {
   std::shared_ptr<Clipboard> clipboard;
 };
 
-// Needs a QGuiApplication. portalTokenPath keeps the portal's restore
-// token where the portal serves.
-SessionBackends MakeSessionBackends(const std::string& portalTokenPath);
+// Needs a QGuiApplication. A backend keeps what it must remember between
+// runs (the portal's restore token) in settingsFolder.
+SessionBackends MakeSessionBackends(const std::string& settingsFolder);
 
 // Whether a window can be shown at all, asked before Qt starts (Qt ends the
 // process with its own message when it cannot): a platform named by

@@ -98,6 +98,7 @@ TEST_F(Deliver, AFocusOnlyClipboardIsSetWholeBeforeTheTargetIsBroughtUp) {
   EXPECT_EQ(Run(), Delivered::Pasted);
   EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "paste " + text}));
   EXPECT_EQ(clipboard.Text(), text);
+  EXPECT_EQ(clipboard.Sets(), 1);  // not again once ours has lost the focus
 }
 
 // Our own window may take the focus back just after the target got it, or

@@ -42,8 +42,7 @@ bool HandOver(platform::Desktop& desktop) {
 int RunProgram(QApplication& app) {
   QApplication::setWindowIcon(ApplicationIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kovant.kovant"));
-  const platform::SessionBackends session =
-      platform::MakeSessionBackends(platform::JoinPath(platform::SettingsFolder(), "portal-token"));
+  const platform::SessionBackends session = platform::MakeSessionBackends(platform::SettingsFolder());
   // Creation: a second start hands over and ends before touching anything.
   // Where the desktop shows us no windows, the running one is asked over
   // the link, with the token the launcher gave us to pass on.
