@@ -122,6 +122,7 @@ int ServeWaylandClipboard() {
   wl_display* display = wl_display_connect(nullptr);
   if (!display) return 1;
   static const wl_registry_listener registryListener{WaylandKeeper::Global, WaylandKeeper::GlobalRemove};
+  // On the heap: its objects go before the connection does.
   auto keeper = std::make_unique<WaylandKeeper>();
   wl_registry* registry = wl_display_get_registry(display);
   wl_registry_add_listener(registry, &registryListener, keeper.get());
