@@ -93,6 +93,21 @@ void Delivery::Paste(const std::string& text, platform::WindowId target) {
   }
 }
 
+bool Delivery::PasteIntoFound(const std::string& text, platform::WindowId target) {
+  // A clipboard that only the focused program may set (Qt's, where the
+  // compositor shows its windows but offers no data control) takes the
+  // whole text now, while ours still has the focus.
+  const bool pieces = !clipboard_ || clipboard_->SetsWhileUnfocused();
+  if (!pieces) clipboard_->SetText(text);
+  BringUp(target);
+  if (!pieces) {
+    PressPaste();
+    return true;
+  }
+  Paste(text, target);
+  return false;
+}
+
 Delivered Delivery::PasteIntoPrevious(const std::string& text) {
   if (!stepAside_ || !desktop_->PrepareKeys()) return Delivered::NoDesktop;
   // A clipboard that only the focused program may set takes the whole
@@ -123,6 +138,7 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
     return Reachable() ? FindWindowByCaption(*desktop_, caption, foundWindowTitle) : 0;
   };
   Delivered outcome = Delivered::ClipboardOnly;
+  bool setWhole = false;  // while ours had the focus, where it had to be
   if (request.pending) {
     // The caller gets its answer through the link, not the clipboard, and
     // is brought up when it gave its caption.
@@ -140,14 +156,13 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
     } else if (platform::WindowId target = find(settings.FindCaption); target == 0) {
       outcome = Delivered::TargetNotFound;
     } else {
-      BringUp(target);
-      Paste(text, target);
+      setWhole = PasteIntoFound(text, target);
       outcome = Delivered::Pasted;
     }
   }
   // The clipboard ends holding the whole text, whatever the pastes left
   // (set already where ours had to set it while it had the focus).
-  if (clipboard_ && outcome != Delivered::PastedWholeIntoPrevious) clipboard_->SetText(text);
+  if (clipboard_ && outcome != Delivered::PastedWholeIntoPrevious && !setWhole) clipboard_->SetText(text);
   return outcome;
 }
 

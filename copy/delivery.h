@@ -87,6 +87,9 @@ class Delivery {
   // Pieces and keys; into target, kept active, where it is known.
   void Paste(const std::string& text, platform::WindowId target = 0);
   Delivered PasteIntoPrevious(const std::string& text);
+  // Into a window found by its caption; true when the clipboard took the
+  // whole text first and it went in one paste.
+  bool PasteIntoFound(const std::string& text, platform::WindowId target);
   // The paste key, and the wait until the target has the text.
   void PressPaste();
 

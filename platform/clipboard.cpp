@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QString>
 
+#include "platform/clipboardkeeper.h"
+
 namespace kovant::platform {
 namespace {
 
@@ -20,6 +22,14 @@ class SystemClipboard : public Clipboard {
   }
   std::string Text() const override { return QGuiApplication::clipboard()->text().toStdString(); }
   bool SetsWhileUnfocused() const override { return QGuiApplication::platformName() != QLatin1String("wayland"); }
+  // On X11 the text is only our promise: a clipboard manager or our keeper
+  // takes it over.
+  void KeepAfterExit() override {
+    QClipboard* cb = QGuiApplication::clipboard();
+    if (cb->ownsClipboard() && QGuiApplication::platformName() == QLatin1String("xcb")) {
+      KeepClipboardAfterExit(cb->text().toStdString());
+    }
+  }
 };
 
 }  // namespace

@@ -18,24 +18,13 @@ class Clipboard {
   // that has the focus, so that it cannot change while another window is
   // being pasted into.
   virtual bool SetsWhileUnfocused() const { return true; }
+  // Called as the program ends: where the text we set would go with us,
+  // something that outlives us takes it over (a clipboard manager, or a
+  // keeper process of our own). Returns at once.
+  virtual void KeepAfterExit() {}
 };
 
 // The system clipboard through Qt (needs a QGuiApplication).
 std::unique_ptr<Clipboard> MakeSystemClipboard();
-
-// Keeps the text in memory; for tests.
-class MemoryClipboard : public Clipboard {
- public:
-  void SetText(const std::string& utf8) override {
-    text_ = utf8;
-    ++sets_;
-  }
-  std::string Text() const override { return text_; }
-  int Sets() const { return sets_; }
-
- private:
-  std::string text_;
-  int sets_ = 0;
-};
 
 }  // namespace kovant::platform

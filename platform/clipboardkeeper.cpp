@@ -12,14 +12,14 @@
 #include <wayland-client.h>
 
 #include <cstring>
+#include <memory>
 
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
 
+#include "platform/datacontrol.h"
 #include "platform/files.h"
-#include "platform/waylanddesktop.h"
-#include "wlr-data-control-unstable-v1-client-protocol.h"
 
 extern char** environ;
 
@@ -97,84 +97,48 @@ std::string ReadKeptText() {
   return text;
 }
 
+// The seat and the data control of the keeper's own connection.
 struct WaylandKeeper {
-  std::string text;
   wl_seat* seat = nullptr;
-  zwlr_data_control_manager_v1* manager = nullptr;
-  zwlr_data_control_source_v1* clipboard = nullptr;
-  std::vector<zwlr_data_control_offer_v1*> offers;
-  bool taken = false;
+  DataControl control;
 
   static void Global(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
     auto* self = static_cast<WaylandKeeper*>(data);
     if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat) {
       self->seat = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-    } else if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0) {
-      self->manager = static_cast<zwlr_data_control_manager_v1*>(
-          wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, std::min(version, 2u)));
+    } else {
+      self->control.Bind(registry, name, interface, version);
     }
   }
   static void GlobalRemove(void*, wl_registry*, uint32_t) {}
-  static void Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
-    WriteAll(fd, static_cast<WaylandKeeper*>(data)->text);
-    close(fd);
-  }
-  static void Cancelled(void* data, zwlr_data_control_source_v1* source) {
-    auto* self = static_cast<WaylandKeeper*>(data);
-    if (source == self->clipboard) self->taken = true;
-  }
-  // Every selection is announced as an offer; we read none.
-  static void DataOffer(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
-    static_cast<WaylandKeeper*>(data)->offers.push_back(offer);
-  }
-  static void Selection(void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1*) {}
-  static void Finished(void* data, zwlr_data_control_device_v1*) { static_cast<WaylandKeeper*>(data)->taken = true; }
 };
 
 }  // namespace
 
 int ServeWaylandClipboard() {
-  WaylandKeeper keeper;
-  keeper.text = ReadKeptText();
-  if (keeper.text.empty()) return 1;
+  const std::string text = ReadKeptText();
+  if (text.empty()) return 1;
   std::signal(SIGPIPE, SIG_IGN);
   wl_display* display = wl_display_connect(nullptr);
   if (!display) return 1;
   static const wl_registry_listener registryListener{WaylandKeeper::Global, WaylandKeeper::GlobalRemove};
-  static const zwlr_data_control_source_v1_listener sourceListener{WaylandKeeper::Send, WaylandKeeper::Cancelled};
-  static const zwlr_data_control_device_v1_listener deviceListener{WaylandKeeper::DataOffer, WaylandKeeper::Selection,
-                                                                   WaylandKeeper::Finished, WaylandKeeper::Selection};
+  // On the heap: its objects go before the connection does.
+  auto keeper = std::make_unique<WaylandKeeper>();
   wl_registry* registry = wl_display_get_registry(display);
-  wl_registry_add_listener(registry, &registryListener, &keeper);
+  wl_registry_add_listener(registry, &registryListener, keeper.get());
   wl_display_roundtrip(display);
   int status = 1;
-  if (keeper.seat && keeper.manager) {
-    zwlr_data_control_device_v1* device = zwlr_data_control_manager_v1_get_data_device(keeper.manager, keeper.seat);
-    zwlr_data_control_device_v1_add_listener(device, &deviceListener, &keeper);
-    auto offer = [&] {
-      zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(keeper.manager);
-      for (const char* type : kWaylandTextTypes) zwlr_data_control_source_v1_offer(source, type);
-      zwlr_data_control_source_v1_add_listener(source, &sourceListener, &keeper);
-      return source;
-    };
-    keeper.clipboard = offer();
-    zwlr_data_control_device_v1_set_selection(device, keeper.clipboard);
-    zwlr_data_control_source_v1* primary = nullptr;
-    if (zwlr_data_control_device_v1_get_version(device) >=
-        ZWLR_DATA_CONTROL_DEVICE_V1_SET_PRIMARY_SELECTION_SINCE_VERSION) {
-      primary = offer();
-      zwlr_data_control_device_v1_set_primary_selection(device, primary);
+  if (keeper->seat && keeper->control.Bound()) {
+    keeper->control.Start(keeper->seat);
+    keeper->control.SetText(text);
+    // Until another program sets the clipboard or the compositor goes away.
+    while (keeper->control.Owns() && !keeper->control.Finished() && wl_display_dispatch(display) != -1) {
     }
-    while (!keeper.taken && wl_display_dispatch(display) != -1) {
-    }
-    for (auto* o : keeper.offers) zwlr_data_control_offer_v1_destroy(o);
-    zwlr_data_control_source_v1_destroy(keeper.clipboard);
-    if (primary) zwlr_data_control_source_v1_destroy(primary);
-    zwlr_data_control_device_v1_destroy(device);
     status = 0;
   }
-  if (keeper.manager) zwlr_data_control_manager_v1_destroy(keeper.manager);
-  if (keeper.seat) wl_seat_destroy(keeper.seat);
+  wl_seat* seat = keeper->seat;
+  keeper.reset();
+  if (seat) wl_seat_destroy(seat);
   wl_registry_destroy(registry);
   wl_display_disconnect(display);
   return status;

@@ -22,7 +22,8 @@ enum class Key { Paste, Tab, Enter, CtrlF1, Down };
 class Desktop {
  public:
   virtual ~Desktop() = default;
-  // False when no X11 display can be reached (other windows are out of reach).
+  // False when other programs' windows and keys are out of reach: no X11
+  // display, no compositor or portal that offers them, or the user refused.
   virtual bool Available() const = 0;
   // False where the desktop shows other programs' windows to nobody (GNOME
   // in a Wayland session): a paste then goes to the window that had the
@@ -31,7 +32,8 @@ class Desktop {
   // Readies the keys before a delivery sends any; false when they cannot be
   // had (on GNOME the user is asked once and may refuse).
   virtual bool PrepareKeys() { return true; }
-  // Every top-level window, visible or hidden, ours included, topmost first.
+  // Every top-level window, visible or hidden, ours included, topmost first
+  // (none where the desktop shows none).
   virtual std::vector<TopWindow> TopLevelWindows() = 0;
   // Back from minimised or maximised to the normal state.
   virtual void Restore(WindowId id) = 0;
@@ -39,13 +41,19 @@ class Desktop {
   virtual bool Activate(WindowId id) = 0;
   // Whether the window is the active one now (where the desktop tells).
   virtual bool IsActive(WindowId) { return true; }
-  // Sends the key to the active window and returns once the X server has
-  // handled it. Paste is Shift+Insert.
+  // Sends the key to the active window and returns once the window system
+  // has taken it (the X server or the compositor has handled the request,
+  // the portal has answered). Paste is Shift+Insert.
   virtual bool SendKey(Key key) = 0;
-  // After a paste key: processes window events until the active window has
-  // fetched our clipboard text (a request for a text type answered and no
-  // further request for a moment), or a bound of about a second.
+  // After a paste key: processes events until the active window has
+  // fetched our clipboard text and had a moment to insert it, within a
+  // bound of a second or two; a short fixed wait where the clipboard does
+  // not tell when it was read.
   virtual void WaitForPaste() = 0;
+  // Brings our own window, known by its caption, to the front where the
+  // desktop keeps the focus from a program that asks for it itself (a
+  // Wayland compositor); elsewhere the window's own request does it.
+  virtual void BringForward(const std::string& /*ownCaption*/) {}
 };
 
 }  // namespace kovant::platform

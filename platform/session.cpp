@@ -2,21 +2,37 @@
 
 #include <QGuiApplication>
 
+#include <cstring>
+
+#include "platform/clipboardkeeper.h"
+#include "platform/files.h"
 #include "platform/portaldesktop.h"
 #include "platform/waylanddesktop.h"
 #include "platform/x11desktop.h"
 
 namespace kovant::platform {
 
-SessionBackends MakeSessionBackends(const std::string& portalTokenPath) {
+SessionBackends MakeSessionBackends(const std::string& settingsFolder) {
   if (QGuiApplication::platformName() == QLatin1String("wayland")) {
-    if (std::shared_ptr<WaylandDesktop> compositor = MakeWaylandDesktop()) return {compositor, compositor};
-    if (std::shared_ptr<PortalDesktop> portal = MakePortalDesktop(portalTokenPath, MakeSystemClipboard())) {
+    // A compositor without data control still shows its windows and takes
+    // keys; Qt's clipboard serves then.
+    if (std::shared_ptr<WaylandDesktop> compositor = MakeWaylandDesktop(MakeSystemClipboard())) {
+      return {compositor, compositor};
+    }
+    if (std::shared_ptr<PortalDesktop> portal =
+            MakePortalDesktop(JoinPath(settingsFolder, "portal-token"), MakeSystemClipboard())) {
       return {portal, portal};
     }
   }
   // The X11 desktop reports itself unavailable outside X11.
   return {MakeX11Desktop(), MakeSystemClipboard()};
+}
+
+std::optional<int> RunHelperMode(int argc, char** argv) {
+  if (argc != 2) return std::nullopt;
+  if (std::strcmp(argv[1], kKeepClipboardArgument) == 0) return ServeClipboard();
+  if (std::strcmp(argv[1], kKeepWaylandClipboardArgument) == 0) return ServeWaylandClipboard();
+  return std::nullopt;
 }
 
 }  // namespace kovant::platform

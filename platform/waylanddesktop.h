@@ -1,10 +1,9 @@
-// The desktop of a Wayland compositor that shows its windows to a program:
-// a wlroots compositor (sway and its kin) through the foreign-toplevel list
-// and a virtual keyboard, KWin through its window management and fake
-// input (offered only to programs whose .desktop file names them). The
-// clipboard is data control on both: set without having the focus, which
-// Qt's clipboard cannot. On a Wayland connection of its own, dispatched
-// from Qt's event loop.
+// The desktop of a Wayland compositor that shows its windows to a program,
+// through one of the protocol families of waylandwindows.h (a wlroots
+// compositor, KWin). The clipboard is data control where the compositor
+// offers it (set without having the focus, which Qt's clipboard cannot),
+// else the fallback. On a Wayland connection of its own, dispatched from
+// Qt's event loop.
 #pragma once
 
 #include <memory>
@@ -14,18 +13,11 @@
 
 namespace kovant::platform {
 
-// The text types offered to clipboard readers.
-inline constexpr const char* kWaylandTextTypes[] = {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain", "TEXT",
-                                                    "STRING"};
+class WaylandDesktop : public Desktop, public Clipboard {};
 
-class WaylandDesktop : public Desktop, public Clipboard {
- public:
-  // Whether the clipboard still holds the text we last set.
-  virtual bool OwnsClipboard() const = 0;
-};
-
-// Null when no Wayland compositor answers or it lacks a window list, keys or
-// data control. Needs a QCoreApplication.
-std::unique_ptr<WaylandDesktop> MakeWaylandDesktop();
+// Null when no Wayland compositor answers or it lacks a window list or
+// keys. Without data control, fallback serves the clipboard. Needs a
+// QCoreApplication.
+std::unique_ptr<WaylandDesktop> MakeWaylandDesktop(std::unique_ptr<Clipboard> fallback = nullptr);
 
 }  // namespace kovant::platform

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/session.h"
 #include "platform/sjis.h"
 
 namespace kovant::platform {

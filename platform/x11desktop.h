@@ -12,9 +12,4 @@ namespace kovant::platform {
 // without X) the desktop reports itself unavailable and does nothing.
 std::unique_ptr<Desktop> MakeX11Desktop();
 
-// Whether a window can be shown at all, asked before Qt starts (Qt ends the
-// process with its own message when it cannot): a platform named by
-// QT_QPA_PLATFORM, a Wayland session, or an X server that answers.
-bool DesktopSessionReachable();
-
 }  // namespace kovant::platform

@@ -2,6 +2,7 @@
 
 #include "copy/delivery.h"
 #include "fakedesktop.h"
+#include "memoryclipboard.h"
 
 namespace kovant::test {
 namespace {
@@ -57,7 +58,7 @@ TEST(WaitSeconds, RunsTheWindowSystemUntilTimeOrCancelled) {
 }
 
 struct Deliver : ::testing::Test {
-  platform::MemoryClipboard clipboard;
+  MemoryClipboard clipboard;
   FakeDesktop desktop;
   settings::Settings settings = settings::DefaultSettings();
   std::vector<double> waits;
@@ -87,6 +88,17 @@ TEST_F(Deliver, PastesPieceByPieceIntoTheTargetAndLeavesTheWholeOnTheClipboard) 
   EXPECT_EQ(waits, std::vector<double>{0.05});  // the target settles before the first key
   EXPECT_EQ(found, "無題 - メモ帳");
   EXPECT_EQ(clipboard.Text(), text);
+}
+
+// A desktop that shows its windows with a clipboard only the focused
+// program may set: the whole text is set first and goes in one paste.
+TEST_F(Deliver, AFocusOnlyClipboardIsSetWholeBeforeTheTargetIsBroughtUp) {
+  settings.CopyAppl = 1;
+  clipboard.setsWhileUnfocused = false;
+  EXPECT_EQ(Run(), Delivered::Pasted);
+  EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "paste " + text}));
+  EXPECT_EQ(clipboard.Text(), text);
+  EXPECT_EQ(clipboard.Sets(), 1);  // not again once ours has lost the focus
 }
 
 // Our own window may take the focus back just after the target got it, or

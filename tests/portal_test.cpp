@@ -12,6 +12,7 @@
 
 #include "copy/delivery.h"
 #include "dicfixture.h"
+#include "memoryclipboard.h"
 #include "platform/portaldesktop.h"
 #include "pasting.h"
 #include "process.h"
@@ -52,7 +53,7 @@ struct Portal : ::testing::Test {
 };
 
 // Qt's clipboard in a Wayland session: set only while ours has the focus.
-struct FocusedOnlyClipboard : platform::MemoryClipboard {
+struct FocusedOnlyClipboard : MemoryClipboard {
   bool SetsWhileUnfocused() const override { return false; }
 };
 

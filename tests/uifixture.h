@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/clipboard.h"
+#include "memoryclipboard.h"
 #include "testdata.h"
 #include "ui/appstate.h"
 #include "settings/settings.h"
@@ -23,7 +23,7 @@ namespace kovant::test {
 struct UiFixture : ::testing::Test {
   std::string folder;
   ui::AppState app;
-  platform::MemoryClipboard clipboard;
+  MemoryClipboard clipboard;
   std::vector<std::string> warnings;
   std::unique_ptr<ui::Kovant1> window;
 

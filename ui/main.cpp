@@ -2,18 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
-#include "platform/clipboardkeeper.h"
-#include "platform/x11desktop.h"
+#include "platform/session.h"
 #include "ui/startup.h"
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], kovant::platform::kKeepClipboardArgument) == 0) {
-    return kovant::platform::ServeClipboard();
-  }
-  if (argc == 2 && std::strcmp(argv[1], kovant::platform::kKeepWaylandClipboardArgument) == 0) {
-    return kovant::platform::ServeWaylandClipboard();
-  }
+  // The backends' helpers (the clipboard keeper) run without Qt.
+  if (std::optional<int> status = kovant::platform::RunHelperMode(argc, argv)) return *status;
   // Answered before Qt starts: they need no window.
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {

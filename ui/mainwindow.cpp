@@ -888,17 +888,9 @@ void Kovant1::BringForward(const QString& activationToken) {
   showNormal();
   raise();
   activateWindow();
-  // A Wayland compositor keeps the focus from a program that asks for it
-  // itself; the desktop layer brings the window up instead.
-  if (app_.desktop && app_.desktop->Available() && QGuiApplication::platformName() == QLatin1String("wayland")) {
-    const std::string own = S(windowTitle());
-    for (const platform::TopWindow& w : app_.desktop->TopLevelWindows()) {
-      if (w.caption != own) continue;
-      app_.desktop->Restore(w.id);
-      app_.desktop->Activate(w.id);
-      break;
-    }
-  }
+  // Where the desktop keeps the focus from a program that asks for it
+  // itself (a Wayland compositor), its layer brings the window up instead.
+  if (app_.desktop) app_.desktop->BringForward(S(windowTitle()));
 }
 
 }  // namespace kovant::ui

@@ -1,7 +1,6 @@
 #include "ui/startup.h"
 
 #include <QApplication>
-#include <QClipboard>
 
 #include <cstdio>
 #include <filesystem>
@@ -9,13 +8,11 @@
 
 #include "dict/census.h"
 #include "platform/clipboard.h"
-#include "platform/clipboardkeeper.h"
 #include "platform/files.h"
 #include "platform/instance.h"
 #include "platform/link.h"
 #include "platform/registry.h"
 #include "platform/session.h"
-#include "platform/waylanddesktop.h"
 #include "settings/settings.h"
 #include "ui/mainwindow.h"
 
@@ -45,8 +42,7 @@ bool HandOver(platform::Desktop& desktop) {
 int RunProgram(QApplication& app) {
   QApplication::setWindowIcon(ApplicationIcon());
   QGuiApplication::setDesktopFileName(QStringLiteral("io.github.kovant.kovant"));
-  const platform::SessionBackends session =
-      platform::MakeSessionBackends(platform::JoinPath(platform::SettingsFolder(), "portal-token"));
+  const platform::SessionBackends session = platform::MakeSessionBackends(platform::SettingsFolder());
   // Creation: a second start hands over and ends before touching anything.
   // Where the desktop shows us no windows, the running one is asked over
   // the link, with the token the launcher gave us to pass on.
@@ -98,12 +94,7 @@ int RunProgram(QApplication& app) {
   window.show();
   const int status = app.exec();
   // The last copy stays on the clipboard after we are gone.
-  if (auto* wayland = dynamic_cast<platform::WaylandDesktop*>(session.clipboard.get())) {
-    if (wayland->OwnsClipboard()) platform::KeepClipboardAfterExit(wayland->Text(), platform::Session::Wayland);
-  } else if (QClipboard* cb = QGuiApplication::clipboard();
-             cb->ownsClipboard() && QGuiApplication::platformName() == QLatin1String("xcb")) {
-    platform::KeepClipboardAfterExit(cb->text().toStdString());
-  }
+  session.clipboard->KeepAfterExit();
   return status;
 }
 

@@ -1,0 +1,95 @@
+#include "platform/datacontrol.h"
+
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/files.h"
+#include "wlr-data-control-unstable-v1-client-protocol.h"
+
+namespace kovant::platform {
+
+DataControl::~DataControl() {
+  for (auto* offer : offers_) zwlr_data_control_offer_v1_destroy(offer);
+  for (auto* s : {clipboardSource_, primarySource_}) {
+    if (s) zwlr_data_control_source_v1_destroy(s);
+  }
+  if (device_) zwlr_data_control_device_v1_destroy(device_);
+  if (manager_) zwlr_data_control_manager_v1_destroy(manager_);
+}
+
+bool DataControl::Bind(wl_registry* registry, uint32_t name, const char* interface, uint32_t version) {
+  if (manager_ || std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) != 0) return false;
+  manager_ = static_cast<zwlr_data_control_manager_v1*>(
+      wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, std::min(version, 2u)));
+  return true;
+}
+
+void DataControl::Start(wl_seat* seat) {
+  static constexpr zwlr_data_control_device_v1_listener kDeviceListener{DataOffer, Selection, DeviceFinished,
+                                                                        PrimarySelection};
+  device_ = zwlr_data_control_manager_v1_get_data_device(manager_, seat);
+  zwlr_data_control_device_v1_add_listener(device_, &kDeviceListener, this);
+}
+
+zwlr_data_control_source_v1* DataControl::Offer() {
+  static constexpr zwlr_data_control_source_v1_listener kSourceListener{Send, Cancelled};
+  zwlr_data_control_source_v1* source = zwlr_data_control_manager_v1_create_data_source(manager_);
+  for (const char* type : kWaylandTextTypes) zwlr_data_control_source_v1_offer(source, type);
+  zwlr_data_control_source_v1_add_listener(source, &kSourceListener, this);
+  return source;
+}
+
+void DataControl::SetText(const std::string& utf8) {
+  text_ = utf8;
+  // Replaced sources are cancelled by the compositor and destroyed then.
+  clipboardSource_ = Offer();
+  zwlr_data_control_device_v1_set_selection(device_, clipboardSource_);
+  if (zwlr_data_control_device_v1_get_version(device_) >=
+      ZWLR_DATA_CONTROL_DEVICE_V1_SET_PRIMARY_SELECTION_SINCE_VERSION) {
+    primarySource_ = Offer();
+    zwlr_data_control_device_v1_set_primary_selection(device_, primarySource_);
+  }
+}
+
+// The compositor announces every selection, ours and others', as an offer;
+// we read none, so each is let go once it is no longer current.
+void DataControl::DataOffer(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+  static_cast<DataControl*>(data)->offers_.push_back(offer);
+}
+void DataControl::KeepOnly(zwlr_data_control_offer_v1*& which, zwlr_data_control_offer_v1* offer) {
+  which = offer;
+  std::erase_if(offers_, [this](zwlr_data_control_offer_v1* o) {
+    if (o == clipboardOffer_ || o == primaryOffer_) return false;
+    zwlr_data_control_offer_v1_destroy(o);
+    return true;
+  });
+}
+void DataControl::Selection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+  auto* self = static_cast<DataControl*>(data);
+  self->KeepOnly(self->clipboardOffer_, offer);
+}
+void DataControl::PrimarySelection(void* data, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1* offer) {
+  auto* self = static_cast<DataControl*>(data);
+  self->KeepOnly(self->primaryOffer_, offer);
+}
+void DataControl::DeviceFinished(void* data, zwlr_data_control_device_v1*) {
+  static_cast<DataControl*>(data)->finished_ = true;
+}
+
+void DataControl::Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
+  auto* self = static_cast<DataControl*>(data);
+  WriteAll(fd, self->text_);
+  close(fd);
+  if (self->fetched_) self->fetched_();
+}
+void DataControl::Cancelled(void* data, zwlr_data_control_source_v1* source) {
+  auto* self = static_cast<DataControl*>(data);
+  if (source == self->clipboardSource_) self->clipboardSource_ = nullptr;
+  if (source == self->primarySource_) self->primarySource_ = nullptr;
+  zwlr_data_control_source_v1_destroy(source);
+}
+
+}  // namespace kovant::platform
