@@ -1,5 +1,7 @@
 #include "tools/table.h"
 
+#include <algorithm>
+
 namespace kovant::tools {
 
 namespace {
