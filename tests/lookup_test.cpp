@@ -63,7 +63,7 @@ TEST(LookupModes, ColumnRowsKeepTheirBytesAndGainFiveColumns) {
   ColumnOptions options;
   options.column = 2;
   options.header = true;
-  const std::string table = "名前,〒\r\n\"山田, 太郎\",1000001\r\n佐藤,600042\r\n鈴木,12";
+  std::istringstream table("名前,〒\r\n\"山田, 太郎\",1000001\r\n佐藤,600042\r\n鈴木,12");
   auto [status, text] =
       Capture<CsvOutput>([&](LookupOutput& out) { return ConvertCodeColumn(kDic, table, options, out); }, ',');
   EXPECT_EQ(status, 1);
@@ -79,6 +79,73 @@ TEST(LookupModes, ColumnRowsKeepTheirBytesAndGainFiveColumns) {
   };
   EXPECT_EQ(Capture<CsvOutput>(name, ',').second, "\"a,b\"\n");
   EXPECT_EQ(Capture<TextOutput>(name).second, "a,b\n");
+}
+
+// A column conversion of text, with what it said on standard error.
+struct Converted {
+  int status;
+  std::string out, err;
+};
+Converted ConvertText(const std::string& text, const ColumnOptions& options) {
+  std::istringstream in(text);
+  testing::internal::CaptureStderr();
+  auto [status, out] =
+      Capture<CsvOutput>([&](LookupOutput& o) { return ConvertCodeColumn(kDic, in, options, o); }, options.separator);
+  return {status, out, testing::internal::GetCapturedStderr()};
+}
+
+// A stray byte neither turns a UTF-8 file into Shift-JIS nor passes
+// unnoticed: its row is marked and its line named.
+TEST(LookupModes, ColumnEncodingIsDecidedByTheMostLinesAndBadLinesAreNamed) {
+  ColumnOptions options;
+  options.column = 1;
+  const std::string stray = "1000001,\x93\x63\n";  // 田 in Shift-JIS
+  auto utf8 = ConvertText("1000001,山田\n1000001,佐藤\n" + stray + "1000001,鈴木\n", options);
+  EXPECT_EQ(utf8.status, 1);
+  EXPECT_EQ(utf8.out,
+            "1000001,山田,100-0001,東京都,千代田区,千代田,一致\n"
+            "1000001,佐藤,100-0001,東京都,千代田区,千代田,一致\n"
+            "1000001,\x93\x63,,,,,不正（文字コード）\n"
+            "1000001,鈴木,100-0001,東京都,千代田区,千代田,一致\n");
+  EXPECT_EQ(utf8.err, "kovant-lookup: 行 3: UTF-8 として読めない文字があります。\n");
+
+  // Shift-JIS throughout, with a byte Shift-JIS has no place for.
+  const std::string sjis = "1000001,\x8e\x52\x93\x63\n1000001,\xff\n";
+  auto s = ConvertText(sjis, options);
+  EXPECT_EQ(s.status, 1);
+  EXPECT_EQ(s.out.substr(0, s.out.find('\n')),
+            "1000001,\x8e\x52\x93\x63,100-0001,\x93\x8c\x8b\x9e\x93\x73,"
+            "\x90\xe7\x91\xe3\x93\x63\x8b\xe6,\x90\xe7\x91\xe3\x93\x63,\x88\xea\x92\x76");
+  EXPECT_EQ(s.err, "kovant-lookup: 行 2: Shift-JIS として読めない文字があります。\n");
+  // An encoding given is kept to, whatever the bytes say.
+  options.encoding = "utf8";
+  EXPECT_EQ(ConvertText(sjis, options).err,
+            "kovant-lookup: 行 1: UTF-8 として読めない文字があります。\n"
+            "kovant-lookup: 行 2: UTF-8 として読めない文字があります。\n");
+}
+
+// A quote left open takes the rest of the file into one row: the row is
+// marked and the line the quote began on named; a row past the limit ends
+// the conversion (status 2) after the rows before it.
+TEST(LookupModes, ColumnQuoteLeftOpenAndOverlongRowsAreNamedByLine) {
+  ColumnOptions options;
+  options.column = 1;
+  auto open = ConvertText("1000001,a\n1000001,\"b\n1000001,c\n", options);
+  EXPECT_EQ(open.status, 1);
+  EXPECT_EQ(open.out,
+            "1000001,a,100-0001,東京都,千代田区,千代田,一致\n"
+            "1000001,\"b\n1000001,c\n,,,,,不正（引用符）");
+  EXPECT_EQ(open.err, "kovant-lookup: 行 2: 引用符が閉じられないまま終わりました。\n");
+
+  const std::string big(kMaxRowBytes + 1, 'x');
+  auto longRow = ConvertText("1000001,a\n1000001,a\n1000001," + big + "\n1000001,a\n", options);
+  EXPECT_EQ(longRow.status, 2);
+  EXPECT_EQ(longRow.out,
+            "1000001,a,100-0001,東京都,千代田区,千代田,一致\n1000001,a,100-0001,東京都,千代田区,千代田,一致\n");
+  EXPECT_EQ(longRow.err, "kovant-lookup: 行 3: 1 行が 1 MiB を超えるため中止しました。\n");
+  auto openLong = ConvertText("1000001,a\n1000001,\"\n" + big + "\n", options);
+  EXPECT_EQ(openLong.status, 2);
+  EXPECT_EQ(openLong.err, "kovant-lookup: 行 2: 引用符が閉じられないまま 1 MiB を超えたため中止しました。\n");
 }
 
 TEST(LookupModes, WalkAndAddressesInBothFormats) {

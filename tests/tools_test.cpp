@@ -1,7 +1,10 @@
 // The command-line programs, run as processes.
 #include <filesystem>
 #include <fstream>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
@@ -179,6 +182,42 @@ TEST_F(Tools, ColumnConversionAppendsFiveColumnsAndKeepsEveryRowByteForByte) {
   EXPECT_EQ(t.out,
             "\xEF\xBB\xBF"
             "1000001\tA\t100-0001\t東京都\t千代田区\t千代田\t一致\n");
+}
+
+// The exit status of a shell command and the largest resident size (kB) of
+// it or anything it ran.
+std::pair<int, long> PeakKilobytes(const std::string& command) {
+  pid_t pid = 0;
+  const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
+  if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) return {-1, 0};
+  int st = 0;
+  rusage usage{};
+  if (wait4(pid, &st, 0, &usage) != pid) return {-1, 0};
+  return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, usage.ru_maxrss};
+}
+
+// A 64 MiB table is read, answered and written row by row: the program
+// holds a few rows, never the file (nor each of its fields).
+TEST_F(Tools, ColumnConversionOfALargeFileHoldsLittleMemory) {
+  const std::string file = folder_ + "/large.csv", tail = folder_ + "/large.tail";
+  std::string row = "1000001";
+  for (int i = 0; i < 500; ++i) row += ",x";
+  row += "\n";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (size_t size = 0; size < (size_t{64} << 20); size += row.size()) out << row;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  auto [status, kilobytes] = PeakKilobytes(
+      "ulimit -v 1048576; { " + Bin("kovant-lookup") + " --dic " + Quote(folder_ + "/KOVANT.DIC") + " --column 1 " +
+      Quote(file) + "; echo $? >&2; } 2>" + Quote(tail + ".err") + " | tail -c 52 > " + Quote(tail));
+  const auto took = std::chrono::steady_clock::now() - start;
+  std::filesystem::remove(file);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadAll(tail + ".err"), "0\n");
+  EXPECT_EQ(ReadAll(tail), ",x,100-0001,東京都,千代田区,千代田,一致\n");
+  EXPECT_LT(kilobytes, 64000);
+  EXPECT_LT(took, std::chrono::seconds(10));
 }
 
 TEST(ToolManners, EveryToolPrintsHelpAndVersionOnStandardOutput) {

@@ -1,6 +1,6 @@
 // kovant-mkdic --update against an HTTP server of the test's own on the
 // loopback address: the national files, error pages, a cut transfer, a
-// redirect and a server that never answers.
+// redirect, a server that never answers and one that trickles.
 #include <arpa/inet.h>
 #include <atomic>
 #include <filesystem>
@@ -16,6 +16,7 @@
 
 #include "platform/files.h"
 #include "process.h"
+#include "tools/download.h"
 #include "testdata.h"
 
 namespace kovant::test {
@@ -46,7 +47,8 @@ std::string ZipOf(const std::string& name, const std::string& bytes) {
 struct Answer {
   std::string head;  // status line and headers, without the blank line
   std::string body;
-  bool silent = false;  // keep the connection, never answer
+  bool silent = false;   // keep the connection, never answer
+  size_t perSecond = 0;  // the body, after the head, this many bytes a second; 0: at once
 };
 
 // Serves fixed answers by path, one connection at a time.
@@ -100,13 +102,21 @@ class HttpServer {
       if (head.find("Content-Length") == std::string::npos) {
         head += "Content-Length: " + std::to_string(answer.body.size()) + "\r\n";
       }
-      std::string all = head + "\r\n" + answer.body;
-      for (size_t done = 0; done < all.size();) {
-        ssize_t n = write(fd, all.data() + done, all.size() - done);
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-      }
+      Send(fd, head + "\r\n", 0);
+      Send(fd, answer.body, answer.perSecond);
       close(fd);
+    }
+  }
+
+  // Writes all, or in pieces with pauses between them to keep to
+  // perSecond, until the client hangs up or the server stops.
+  void Send(int fd, const std::string& all, size_t perSecond) {
+    const size_t piece = perSecond ? std::max<size_t>(1, perSecond / 10) : all.size();
+    for (size_t done = 0; done < all.size() && !stop_;) {
+      ssize_t n = send(fd, all.data() + done, std::min(piece, all.size() - done), MSG_NOSIGNAL);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+      if (perSecond) std::this_thread::sleep_for(std::chrono::milliseconds(1000 * piece / perSecond));
     }
   }
 
@@ -140,6 +150,10 @@ class Update : public ::testing::Test {
         {"/few/ken_all.zip", ok(ZipOf("KEN_ALL.CSV", sampleCsv))},
         {"/few/jigyosyo.zip", ok(jig)},
         {"/hang/ken_all.zip", {"", "", true}},
+        // 2 bytes a second, and 20 KB a second of a file that would take ten
+        // seconds at that.
+        {"/trickle/ken_all.zip", {zipOk.head, std::string(40, 'x'), false, 2}},
+        {"/slow/ken_all.zip", {zipOk.head, std::string(200000, 'x'), false, 20000}},
     });
   }
   static void TearDownTestSuite() {
@@ -203,6 +217,28 @@ TEST_F(Update, AFailedOrImplausibleDownloadLeavesTheDictionaryInUseAlone) {
   size_t files = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(home)) ++files;
   EXPECT_EQ(files, 1u);
+}
+
+// A server that keeps sending, but too little or for too long, is left
+// with a message that says which, soon after the limits given.
+TEST_F(Update, ADownloadTooSlowOrTooLongEnds) {
+  tools::DownloadOptions options;
+  options.stallSeconds = 2;
+  auto start = std::chrono::steady_clock::now();
+  auto trickled = tools::Download(server_->Url("trickle/ken_all.zip"), options);
+  ASSERT_FALSE(trickled);
+  EXPECT_NE(trickled.error().description.find("転送が遅すぎるため中止しました"), std::string::npos)
+      << trickled.error().description;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+
+  options.stallSeconds = 60;
+  options.totalSeconds = 2;
+  start = std::chrono::steady_clock::now();
+  auto slow = tools::Download(server_->Url("slow/ken_all.zip"), options);
+  ASSERT_FALSE(slow);
+  EXPECT_NE(slow.error().description.find("時間がかかりすぎるため中止しました"), std::string::npos)
+      << slow.error().description;
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
+
 namespace kovant::tools {
 namespace {
 
@@ -27,10 +29,17 @@ std::string CurlErrorText(CURLcode rc) {
   }
 }
 
+// A real mirror sends the national file (about 2 MB) at hundreds of KB a
+// second; even a poor mobile line beats 1 KiB/s by far. Below it for the
+// whole stall window, the file would take over half an hour: that is no
+// transfer but a server (or something between) that trickles.
+constexpr long kMinBytesPerSecond = 1024;
+
 struct Transfer {
   std::string body;
   const DownloadOptions* options = nullptr;
-  bool tooLarge = false;
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  bool tooLarge = false, tooLong = false;
 };
 
 size_t OnData(char* data, size_t size, size_t count, void* user) {
@@ -44,8 +53,15 @@ size_t OnData(char* data, size_t size, size_t count, void* user) {
   return n;
 }
 
+// Also keeps the overall limit: curl calls this about once a second even
+// when nothing moves, and an abort here, unlike curl's own timeout, cannot
+// be mistaken for a stall.
 int OnProgress(void* user, curl_off_t total, curl_off_t done, curl_off_t, curl_off_t) {
   auto* t = static_cast<Transfer*>(user);
+  if (std::chrono::steady_clock::now() - t->start >= std::chrono::seconds(t->options->totalSeconds)) {
+    t->tooLong = true;
+    return 1;
+  }
   if (t->options->progress) t->options->progress(static_cast<size_t>(done), static_cast<size_t>(total));
   return 0;
 }
@@ -79,8 +95,9 @@ dict::Result<std::string> Download(const std::string& url, const DownloadOptions
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectSeconds);
-  // No overall limit (a slow line may take minutes), but a stalled one ends.
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  // A slow line may take minutes, but one that stalls or trickles ends
+  // (and OnProgress ends any at the overall limit).
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, kMinBytesPerSecond);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, "kovant-mkdic");
@@ -97,7 +114,13 @@ dict::Result<std::string> Download(const std::string& url, const DownloadOptions
   curl_easy_cleanup(curl);
 
   if (t.tooLarge) return dict::Error{url + ": 大きすぎるため中止しました。"};
-  if (rc == CURLE_OPERATION_TIMEDOUT) return dict::Error{url + ": 応答がないため中止しました。"};
+  if (t.tooLong) return dict::Error{url + ": 時間がかかりすぎるため中止しました。"};
+  if (rc == CURLE_OPERATION_TIMEDOUT) {
+    // Nothing at all came, or too little: a server that trickles its
+    // headers too looks like one that never answers.
+    const bool nothing = status == 0 && t.body.empty();
+    return dict::Error{url + (nothing ? ": 応答がないため中止しました。" : ": 転送が遅すぎるため中止しました。")};
+  }
   if (rc != CURLE_OK) return dict::Error{url + ": ダウンロードできませんでした（" + CurlErrorText(rc) + "）。"};
   if (status < 200 || status > 299) {
     return dict::Error{url + ": サーバーが拒否しました（HTTP " + std::to_string(status) + "）。"};

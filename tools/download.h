@@ -18,7 +18,8 @@ DataUrls PublishedDataUrls(const std::string& mirrorBase);
 
 struct DownloadOptions {
   long connectSeconds = 30;
-  long stallSeconds = 60;  // a transfer that moves nothing this long fails
+  long stallSeconds = 60;   // a transfer that moves nothing this long fails
+  long totalSeconds = 600;  // a transfer that takes longer fails
   size_t maxBytes = size_t{256} << 20;
   // Called now and then with the bytes so far and the total (0 when unknown).
   std::function<void(size_t done, size_t total)> progress;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <istream>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,17 +23,23 @@ struct ColumnOptions {
   std::string encoding;  // "sjis", "utf8" or "" to recognise
 };
 
+// The longest row --column reads (a spreadsheet row is a few hundred
+// bytes; a longer one is a quote left open, or no table at all).
+inline constexpr size_t kMaxRowBytes = size_t{1} << 20;
+
 // Codes given as arguments: at least one line (or JSON object) each.
 int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& codes, LookupOutput& out);
 // Codes read from fd one per line, answered in chunks (at a terminal, one
 // by one) from an index of the dictionary made once.
 int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out);
-// The table text with five columns added to each row: for the code in the
-// column (--column), or for the address in it (--address-column).
-int ConvertCodeColumn(const std::string& dicPath, const std::string& text, const ColumnOptions& options,
-                      LookupOutput& out);
-int ConvertAddressColumn(const std::string& dicPath, const std::string& text, const ColumnOptions& options,
-                         LookupOutput& out);
+// The table read from in with five columns added to each row: for the code
+// in the column (--column), or for the address in it (--address-column).
+// Rows are read, answered and written a few at a time; a row not valid in
+// the table's encoding, or a quote left open at its end, is named by its
+// line on standard error and marked in its status (exit status 1); a row
+// over kMaxRowBytes ends the conversion (2).
+int ConvertCodeColumn(const std::string& dicPath, std::istream& in, const ColumnOptions& options, LookupOutput& out);
+int ConvertAddressColumn(const std::string& dicPath, std::istream& in, const ColumnOptions& options, LookupOutput& out);
 // --find: the towns whose name or reading holds text, best first.
 int FindTowns(const std::string& dicPath, const std::string& text, size_t limit, LookupOutput& out);
 // --address: each address to its code.

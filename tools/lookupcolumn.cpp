@@ -1,5 +1,7 @@
 // A spreadsheet's column of codes or addresses, five columns added to each
 // row: the rows themselves are written back byte for byte.
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 
 #include "dict/address.h"
@@ -123,54 +125,168 @@ Filler AddressFiller(const dict::Gazetteer& gazetteer) {
   };
 }
 
-// The table's rows, chunk by chunk, with their columns filled: the output
-// keeps the input's encoding.
-int Convert(const std::string& dicPath, const std::string& text, const ColumnOptions& options, const Filler& fill,
-            LookupOutput& out) {
-  const bool sjis = options.encoding.empty() ? !IsUtf8(text) : options.encoding == "sjis";
-  bool all = true;
-  const auto records = tools::SplitTable(text, options.separator);
-  for (size_t first = 0; first < records.size() && !out.Failed(); first += kChunk) {
-    const size_t last = std::min(records.size(), first + kChunk);
-    std::vector<std::string> cells;
-    for (size_t r = first; r < last; ++r) {
-      const auto& fields = records[r].fields;
-      const std::string cell = options.column <= fields.size() ? fields[options.column - 1] : std::string();
-      cells.push_back(sjis ? platform::SjisToUtf8(cell) : cell);
-    }
-    const bool header = first == 0 && options.header;
-    if (header) cells.erase(cells.begin());
-    auto filled = fill(cells);
-    if (!filled) return ReadError(dicPath, filled.error());
-    all = all && filled->all;
-    for (size_t r = first; r < last; ++r) {
-      std::vector<std::string> added =
-          header && r == 0 ? std::vector<std::string>{"郵便番号", "都道府県", "市区町村", "町域", "状態"}
-                           : std::move(filled->columns[r - first - (header ? 1 : 0)]);
-      if (sjis) {
-        for (auto& field : added) field = platform::Utf8ToSjis(field);
-      }
-      out.Row(records[r], added);
-    }
-    out.Flush();
+bool IsSjis(std::string_view s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80 || (c >= 0xA1 && c <= 0xDF)) continue;
+    if (!platform::IsSjisLeadByte(c) || i + 1 == s.size()) return false;
+    const auto trail = static_cast<unsigned char>(s[++i]);
+    if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return false;
   }
-  return out.Finish(all ? 0 : 1);
+  return true;
+}
+
+// A stray byte must not decide the encoding: the file is Shift-JIS when more
+// of its first lines with non-ASCII text are not UTF-8 than are (Shift-JIS
+// text is almost never valid UTF-8). Those lines are the first MiB's, or
+// while it has none (ASCII rows gain Japanese columns, so the choice
+// matters even for them) up to 16 MiB's; later lines are only checked
+// against the choice.
+constexpr size_t kEvidenceBytes = size_t{1} << 20, kMostEvidenceBytes = size_t{16} << 20;
+
+struct Evidence {
+  size_t utf8 = 0, other = 0;
+};
+
+Evidence Weigh(std::string_view head, bool whole) {
+  // A head cut off may end inside a character.
+  while (!whole && !head.empty() && static_cast<unsigned char>(head.back()) >= 0x80) head.remove_suffix(1);
+  Evidence e;
+  while (!head.empty()) {
+    const size_t end = std::min(head.find('\n'), head.size());
+    const std::string_view line = head.substr(0, end);
+    head.remove_prefix(std::min(end + 1, head.size()));
+    if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) continue;
+    ++(IsUtf8(line) ? e.utf8 : e.other);
+  }
+  return e;
+}
+
+bool LooksLikeSjis(tools::TableReader& reader) {
+  for (size_t n = kEvidenceBytes;; n *= 4) {
+    const std::string_view head = reader.Peek(n);
+    const Evidence e = Weigh(head, head.size() < n);
+    if (e.utf8 + e.other > 0 || head.size() < n || n >= kMostEvidenceBytes) return e.other > e.utf8;
+  }
+}
+
+constexpr const char* kBadEncoding = "不正（文字コード）";
+constexpr const char* kOpenQuote = "不正（引用符）";
+
+// What is wrong with a row as its status, said on standard error with its
+// line; nullptr when nothing is.
+const char* RowProblem(const tools::TableRecord& rec, bool sjis) {
+  if (!(sjis ? IsSjis(rec.raw) : IsUtf8(rec.raw))) {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: %s として読めない文字があります。\n", rec.line,
+                 sjis ? "Shift-JIS" : "UTF-8");
+    return kBadEncoding;
+  }
+  if (rec.openQuoteLine) {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: 引用符が閉じられないまま終わりました。\n", rec.openQuoteLine);
+    return kOpenQuote;
+  }
+  return nullptr;
+}
+
+// Rows read together: up to kChunk of them, or fewer long ones, so that
+// what is held stays a few times the longest row. stop says why the table
+// ended after them, if it did.
+constexpr size_t kChunkBytes = size_t{1} << 20;
+
+struct Chunk {
+  std::vector<tools::TableRecord> rows;
+  tools::TableReader::Status stop = tools::TableReader::Status::Record;
+  tools::TableRecord last;  // where a TooLong stop happened
+};
+
+void ReadChunk(tools::TableReader& reader, Chunk& chunk) {
+  chunk.rows.clear();
+  size_t bytes = 0;
+  while (chunk.rows.size() < kChunk && bytes < kChunkBytes) {
+    chunk.stop = reader.Next(chunk.last);
+    if (chunk.stop != tools::TableReader::Status::Record) return;
+    bytes += chunk.last.raw.size();
+    chunk.rows.push_back(std::move(chunk.last));
+  }
+}
+
+// A chunk's rows with their columns added; false after a dictionary's error
+// (said, with status set).
+bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, bool sjis, const ColumnOptions& options,
+                const Filler& fill, LookupOutput& out, int& status) {
+  std::vector<const char*> problems;
+  std::vector<std::string> cells;
+  for (size_t r = 0; r < chunk.rows.size(); ++r) {
+    problems.push_back(RowProblem(chunk.rows[r], sjis));
+    if (problems.back()) status = 1;
+    if (problems.back() || (header && r == 0)) continue;
+    const auto& fields = chunk.rows[r].fields;
+    const std::string cell = options.column <= fields.size() ? fields[options.column - 1] : std::string();
+    cells.push_back(sjis ? platform::SjisToUtf8(cell) : cell);
+  }
+  auto filled = fill(cells);
+  if (!filled) return status = ReadError(dicPath, filled.error()), false;
+  if (!filled->all) status = 1;
+  for (size_t r = 0, k = 0; r < chunk.rows.size(); ++r) {
+    std::vector<std::string> added;
+    if (header && r == 0) {
+      added = {"郵便番号", "都道府県", "市区町村", "町域", "状態"};
+    } else if (problems[r]) {
+      added = {"", "", "", "", problems[r]};
+    } else {
+      added = std::move(filled->columns[k++]);
+    }
+    if (sjis) {
+      for (auto& field : added) field = platform::Utf8ToSjis(field);
+    }
+    out.Row(chunk.rows[r], added);
+  }
+  out.Flush();
+  return true;
+}
+
+// Why the table could not be read to its end; the status for it, 2.
+int StopError(const Chunk& chunk) {
+  if (chunk.stop == tools::TableReader::Status::ReadError) {
+    std::fprintf(stderr, "kovant-lookup: 入力を読み込めません。\n");
+  } else if (chunk.last.openQuoteLine) {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: 引用符が閉じられないまま 1 MiB を超えたため中止しました。\n",
+                 chunk.last.openQuoteLine);
+  } else {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: 1 行が 1 MiB を超えるため中止しました。\n", chunk.last.line);
+  }
+  return 2;
+}
+
+// The table's rows, read, filled and written chunk by chunk: the output
+// keeps the input's encoding.
+int Convert(const std::string& dicPath, std::istream& in, const ColumnOptions& options, const Filler& fill,
+            LookupOutput& out) {
+  tools::TableReader reader(in, options.separator, options.column, kMaxRowBytes);
+  const bool sjis = options.encoding.empty() ? LooksLikeSjis(reader) : options.encoding == "sjis";
+  int status = 0;
+  Chunk chunk;
+  for (bool first = true; chunk.stop == tools::TableReader::Status::Record && !out.Failed(); first = false) {
+    ReadChunk(reader, chunk);
+    if (!WriteChunk(dicPath, chunk, first && options.header, sjis, options, fill, out, status)) return status;
+  }
+  if (chunk.stop != tools::TableReader::Status::End && !out.Failed()) return out.Finish(StopError(chunk));
+  return out.Finish(status);
 }
 
 }  // namespace
 
-int ConvertCodeColumn(const std::string& dicPath, const std::string& text, const ColumnOptions& options,
-                      LookupOutput& out) {
+int ConvertCodeColumn(const std::string& dicPath, std::istream& in, const ColumnOptions& options, LookupOutput& out) {
   auto index = dict::CodeIndex::Build(dicPath);
   if (!index) return ReadError(dicPath, index.error());
-  return Convert(dicPath, text, options, CodeFiller(*index), out);
+  return Convert(dicPath, in, options, CodeFiller(*index), out);
 }
 
-int ConvertAddressColumn(const std::string& dicPath, const std::string& text, const ColumnOptions& options,
+int ConvertAddressColumn(const std::string& dicPath, std::istream& in, const ColumnOptions& options,
                          LookupOutput& out) {
   auto gazetteer = dict::Gazetteer::Load(dicPath);
   if (!gazetteer) return ReadError(dicPath, gazetteer.error());
-  return Convert(dicPath, text, options, AddressFiller(*gazetteer), out);
+  return Convert(dicPath, in, options, AddressFiller(*gazetteer), out);
 }
 
 }  // namespace kovant::lookup

@@ -3,12 +3,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
-#include <iterator>
 
 #include "dict/census.h"
 #include "dict/reader.h"
-#include "platform/files.h"
 #include "tools/lookup.h"
 
 namespace kovant::lookup {
@@ -138,22 +137,22 @@ std::vector<std::string> StandardInputLines() {
   return lines;
 }
 
-// The table for the column modes: the file named, or standard input.
+// The table for the column modes: the file named, or standard input, read
+// as it is converted.
 int ConvertColumn(const std::string& dicPath, const Options& o, LookupOutput& out) {
   const std::string file = o.args.empty() ? std::string() : o.args[0];
-  std::string text;
-  if (file.empty() || file == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-  } else {
-    auto read = platform::ReadWholeFile(file, size_t{512} << 20);
-    if (!read) {
+  std::ifstream named;
+  if (!file.empty() && file != "-") {
+    named.open(file, std::ios::binary);
+    // A folder opens, and fails at the first read.
+    if (!named.is_open() || (named.peek(), named.bad())) {
       std::fprintf(stderr, "kovant-lookup: %s: 読み込めません。\n", file.c_str());
       return 2;
     }
-    text = std::move(*read);
   }
-  return o.mode == Mode::AddressColumn ? ConvertAddressColumn(dicPath, text, o.column, out)
-                                       : ConvertCodeColumn(dicPath, text, o.column, out);
+  std::istream& in = named.is_open() ? named : std::cin;
+  return o.mode == Mode::AddressColumn ? ConvertAddressColumn(dicPath, in, o.column, out)
+                                       : ConvertCodeColumn(dicPath, in, o.column, out);
 }
 
 }  // namespace
