@@ -12,7 +12,7 @@ void CentreOnScreen(QWidget* w);
 
 namespace {
 
-const QColor kBlue(0, 0, 255), kRed(255, 0, 0), kGreen(0, 128, 0), kPurple(128, 0, 128);
+const QColor kBlue(0, 0, 255), kRed(255, 0, 0);
 
 // The option of a value; a value no option stands for (a hand-edited
 // file) shows the first one.
@@ -29,13 +29,18 @@ int16_t SelectedOption(const std::vector<QRadioButton*>& options) {
 
 int16_t SwitchShown(const QCheckBox& box) { return box.isChecked() ? settings::kSwitchOn : settings::kSwitchOff; }
 
-QLabel* MakeLabel(QWidget* parent, const char* text, int l, int t, int w, int h, const QColor& bg, const QColor& fg,
+// Where a control stands, in twips as the window's layout is given.
+struct Twips {
+  int left, top, width, height;
+};
+
+QLabel* MakeLabel(QWidget* parent, const char* text, Twips at, const QColor& bg, const QColor& fg,
                   Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
   auto* lb = new QLabel(QString::fromUtf8(text), parent);
   lb->setAlignment(align);
   lb->setWordWrap(true);
   SetColours(lb, bg, fg);
-  PlaceTwips(lb, l, t, w, h);
+  PlaceTwips(lb, at.left, at.top, at.width, at.height);
   return lb;
 }
 
@@ -67,7 +72,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
 
 // The six separator frames, each with its five options and its text box.
 void Kovant2::BuildSeparatorFrames() {
-  Label1 = MakeLabel(this, "コピー時の区切り文字の設定", 60, 60, 5415, 4395, QColor(), kBlue);
+  Label1 = MakeLabel(this, "コピー時の区切り文字の設定", {60, 60, 5415, 4395}, QColor(), kBlue);
 
   static const char* kFrameCaptions[6] = {"郵便番号前項の後", "住所１の後",       "住所２の後",
                                           "住所３の後",       "郵便番号後項の後", "補足住所の後"};
@@ -123,7 +128,7 @@ void Kovant2::BuildPasteControls() {
   Check2 = BuildCheck("コピーボタンを押した後、ぴこらんを最小化する", 2340);
   Check1 = BuildCheck("コピー時に、指定アプリケーションへの貼り付けを行う", 2880);
   Label5 =
-      MakeLabel(this, "キャプション", 5640, 3360, 1215, 285, QColor(255, 255, 192), QColor(0, 0, 0), Qt::AlignCenter);
+      MakeLabel(this, "キャプション", {5640, 3360, 1215, 285}, QColor(255, 255, 192), QColor(0, 0, 0), Qt::AlignCenter);
   Label5->setFont(JapaneseFont(false, 9));
   Label5->setWordWrap(false);
   Label5->setMargin(0);
@@ -134,7 +139,7 @@ void Kovant2::BuildPasteControls() {
   Text3->setEnabled(false);
   Label6 = MakeLabel(
       this, "アプリケーションを識別できるキャプション（タイトルバーの文字）の一部、または全部を指定してください。",
-      5640, 3720, 3375, 675, QColor(), kRed);
+      {5640, 3720, 3375, 675}, QColor(), kRed);
 }
 
 // A check box whose caption wraps within its two-line box; a click on the
@@ -157,12 +162,12 @@ QCheckBox* Kovant2::BuildCheck(const char* caption, int top) {
 // The five copy-order boxes under their captions.
 void Kovant2::BuildCopyOrder() {
   Label2 =
-      MakeLabel(this, "コピー順の設定（順番を１～４の数字で指定して下さい。）", 60, 4560, 7035, 915, QColor(), kBlue);
+      MakeLabel(this, "コピー順の設定（順番を１～４の数字で指定して下さい。）", {60, 4560, 7035, 915}, QColor(), kBlue);
   static const char* kOrderCaptions[5] = {"郵便番号", "住所１", "住所２", "住所３", "補足住所"};
   static const int kLabelLefts[5] = {180, 1560, 2880, 4200, 5520};
   static const int kBoxLefts[5] = {1080, 2400, 3720, 5040, 6480};
   for (size_t i = 0; i < 5; ++i) {
-    Label3[i] = MakeLabel(this, kOrderCaptions[i], kLabelLefts[i], 4860, kBoxLefts[i] - kLabelLefts[i] - 30, 285,
+    Label3[i] = MakeLabel(this, kOrderCaptions[i], {kLabelLefts[i], 4860, kBoxLefts[i] - kLabelLefts[i] - 30, 285},
                           QColor(), QColor(0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft);
     Label3[i]->setWordWrap(false);
     Text2[i] = new QLineEdit(this);
@@ -175,7 +180,7 @@ void Kovant2::BuildCopyOrder() {
     Text2[i]->installEventFilter(this);
   }
   Label4 =
-      MakeLabel(this, "コピーしたくない項目は０（ゼロ）を指定してください。", 300, 5220, 5175, 195, QColor(), kRed);
+      MakeLabel(this, "コピーしたくない項目は０（ゼロ）を指定してください。", {300, 5220, 5175, 195}, QColor(), kRed);
   Label4->setFont(JapaneseFont(false, 9));
   Label4->setWordWrap(false);
   Label2->lower();
