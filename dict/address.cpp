@@ -276,7 +276,7 @@ std::string CityLocalName(const std::string& city) {
 class Gazetteer::Loader {
  public:
   Loader(Gazetteer& g, DicFile& dic) : g_(g), dic_(dic) {}
-  Result<bool> ReadReadings();
+  void ReadReadings();
   Result<bool> AddPrefecture(const PrefectureRow& pref);
 
  private:
@@ -293,10 +293,19 @@ class Gazetteer::Loader {
   WalkBudget budget_;
 };
 
-Result<bool> Gazetteer::Loader::ReadReadings() {
+// Readings that cannot be read, or out of the order they are looked up
+// in, are set aside: once they failed the whole load, so that not even a
+// name written in kanji was found.
+void Gazetteer::Loader::ReadReadings() {
   auto table = ReadingTable::Open(dic_);
-  if (!table) return table.error();
-  return table->ForEach([&](int64_t pos, std::string_view sjis) { readings_.emplace_back(pos, sjis); });
+  Result<bool> read =
+      table ? table->ForEach([&](int64_t pos, std::string_view sjis) { readings_.emplace_back(pos, sjis); })
+            : Result<bool>(table.error());
+  const bool ordered = std::is_sorted(readings_.begin(), readings_.end(),
+                                      [](const auto& a, const auto& b) { return a.first < b.first; });
+  if (read && ordered) return;
+  g_.setAside_ = read ? std::string("辞書の読み仮名が並んでいません。") : read.error().description;
+  readings_.clear();
 }
 
 std::string Gazetteer::Loader::ReadingOf(int64_t pos) {
@@ -374,7 +383,7 @@ Result<Gazetteer> Gazetteer::Load(const std::string& dictionaryPath) {
   if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
   Gazetteer g;
   Loader loader(g, dic);
-  if (auto read = loader.ReadReadings(); !read) return read.error();
+  loader.ReadReadings();
   for (const PrefectureRow& pref : loaded->table.rows) {
     if (auto added = loader.AddPrefecture(pref); !added) return added.error();
   }
@@ -430,6 +439,20 @@ std::vector<CodeMatch> Gazetteer::Find(std::string_view text, size_t limit) cons
 
 namespace {
 
+// No address runs this long; a longer text (a whole file on one line) is
+// answered at once rather than read through.
+constexpr size_t kMaxAddressCharacters = 1000;
+
+// Whether the UTF-8 text has more than most characters, reading no further.
+bool LongerThan(std::string_view utf8, size_t most) {
+  if (utf8.size() <= most) return false;
+  size_t characters = 0;
+  for (char c : utf8) {
+    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80 && ++characters > most) return true;
+  }
+  return false;
+}
+
 // The address folded, without a code written before it ("〒100-0001
 // 東京都...").
 std::string NormalisedAddress(std::string_view address) {
@@ -457,13 +480,13 @@ struct CityHit {
 struct TownHit {
   uint16_t city;
   size_t cityLength;
-  std::string head;  // folded
-  std::string rest;  // after the head
+  std::string_view head;  // folded, the place's own
+  std::string_view rest;  // after the head, in the folded address
 };
 
 // The numbers of the address as the town's records read them: "1-2" is
 // 丁目 and 番地 where a record names 丁目, else 番地.
-Numbers NumbersAgainst(const std::string& rest, const std::vector<Condition>& conditions) {
+Numbers NumbersAgainst(std::string_view rest, const std::vector<Condition>& conditions) {
   const bool mentionsChome = std::any_of(conditions.begin(), conditions.end(),
                                          [](const Condition& c) { return !c.chome.empty() || c.anyChome; });
   Numbers n = ReadNumbers(rest);
@@ -493,8 +516,8 @@ class Gazetteer::Resolver {
               AddressAnswer& answer) const;
 
  private:
-  std::string WithBuilding(const City& city, const std::string& head, const std::string& rest) const;
-  static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, const std::string& rest);
+  std::string WithBuilding(const City& city, std::string_view head, std::string_view rest) const;
+  static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, std::string_view rest);
 
   const Gazetteer& g_;
 };
@@ -502,6 +525,10 @@ class Gazetteer::Resolver {
 AddressAnswer Gazetteer::Resolve(std::string_view address) const {
   const Resolver r(*this);
   AddressAnswer answer;
+  if (LongerThan(address, kMaxAddressCharacters)) {
+    answer.note = "住所が " + std::to_string(kMaxAddressCharacters) + " 文字を超えています。";
+    return answer;
+  }
   const std::string a = NormalisedAddress(address);
   const PrefHit pref = r.FindPrefecture(a);
   const std::string_view afterPref = std::string_view(a).substr(pref.length);
@@ -538,9 +565,9 @@ std::vector<CityHit> Gazetteer::Resolver::FindCities(std::string_view afterPref,
       length = city.fold.size();
     } else if (!city.local.empty() && StartsWith(afterPref, city.local)) {
       length = city.local.size();
-    } else if (const size_t shi = city.fold.find(kShi); shi != std::string::npos &&
-                                                        shi + kShi.size() < city.fold.size() &&
-                                                        StartsWith(afterPref, city.fold.substr(0, shi + kShi.size()))) {
+    } else if (const size_t shi = city.fold.find(kShi);
+               shi != std::string::npos && shi + kShi.size() < city.fold.size() &&
+               StartsWith(afterPref, std::string_view(city.fold).substr(0, shi + kShi.size()))) {
       length = shi + kShi.size();
     }
     if (length > 0) hits.push_back({c, length});
@@ -556,12 +583,12 @@ std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
   std::vector<TownHit> best;
   size_t bestLength = 0;
   for (const CityHit& hit : cities) {
-    std::string rest(afterPref.substr(hit.length));
+    std::string_view rest = afterPref.substr(hit.length);
     if (StartsWith(rest, kOaza))
-      rest.erase(0, kOaza.size());
+      rest.remove_prefix(kOaza.size());
     else if (StartsWith(rest, kAza))
-      rest.erase(0, kAza.size());
-    std::string head;
+      rest.remove_prefix(kAza.size());
+    std::string_view head;
     for (uint32_t i : g_.cities_[hit.city].places) {
       const Place& p = g_.places_[i];
       if (p.head.size() > head.size() && StartsWith(rest, p.head)) head = p.head;
@@ -578,25 +605,24 @@ std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
 
 // The town's head with a building that has codes of its own (its records
 // are floors), named after the block ("大手町1-3-1 JAビル15階").
-std::string Gazetteer::Resolver::WithBuilding(const City& city, const std::string& head,
-                                              const std::string& rest) const {
-  if (head.empty()) return head;
-  std::string building;
+std::string Gazetteer::Resolver::WithBuilding(const City& city, std::string_view head, std::string_view rest) const {
+  if (head.empty()) return std::string();
+  std::string_view building;
   for (uint32_t i : city.places) {
     const Place& p = g_.places_[i];
     if (p.head.size() > head.size() && StartsWith(p.head, head) && p.floor) {
-      const std::string part = p.head.substr(head.size());
-      if (part.size() > building.size() && rest.find(part) != std::string::npos) building = part;
+      const std::string_view part = std::string_view(p.head).substr(head.size());
+      if (part.size() > building.size() && rest.find(part) != std::string_view::npos) building = part;
     }
   }
-  return head + building;
+  return std::string(head) + std::string(building);
 }
 
 // What the rest of the address says of a town's records: floors, 丁目 and
 // 番地, the names of its parts. Records it fits come first, then those it
 // cannot tell; the town's plain record only when nothing fits.
 std::vector<const Gazetteer::Place*> Gazetteer::Resolver::Fitting(const std::vector<const Place*>& named,
-                                                                  const std::string& rest) {
+                                                                  std::string_view rest) {
   std::vector<Condition> conditions;
   for (const Place* p : named) conditions.push_back(ParseCondition(p->inner));
   const Numbers n = NumbersAgainst(rest, conditions);

@@ -40,6 +40,9 @@ class Gazetteer {
   AddressAnswer Resolve(std::string_view address) const;
 
   size_t TownCount() const { return places_.size(); }
+  // Why the file's readings were set aside ("" when they were not): names
+  // are found as before, readings not at all.
+  const std::string& SetAside() const { return setAside_; }
 
  private:
   struct Place {
@@ -69,6 +72,7 @@ class Gazetteer {
   std::vector<Pref> prefs_;
   std::vector<City> cities_;
   std::vector<Place> places_;
+  std::string setAside_;
 };
 
 }  // namespace kovant::dict

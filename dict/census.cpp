@@ -1,46 +1,72 @@
 #include "dict/census.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "dict/chain.h"
 #include "platform/files.h"
 
 namespace kovant::dict {
 
+namespace {
+
+// The cities of every prefecture, as many as the batch index and the
+// gazetteer take (their numbers are 16-bit).
+struct CityChain {
+  int cityNo;
+  int64_t townListPos;
+};
+
+Result<std::vector<CityChain>> CitiesOf(DicFile& dic, const PrefectureTable& table) {
+  std::vector<CityChain> cities;
+  for (const PrefectureRow& pref : table.rows) {
+    auto walked = ForEachCity(dic, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t) {
+      cities.push_back({city.CityNo, city.TownListPos});
+      return cities.size() < UINT16_MAX;
+    });
+    if (!walked) return walked.error();
+    if (cities.size() >= UINT16_MAX) return Error{"市区町村が多すぎます（辞書が壊れています）。"};
+  }
+  return cities;
+}
+
+}  // namespace
+
+// Bounded as the search is: a file over the size any dictionary has, more
+// records than the country's many times over, or one record reached twice
+// (cities sharing a chain) is an error, never a long count.
 Result<Census> TakeCensus(const std::string& dictionaryPath) {
-  auto loaded = LoadDictionary(dictionaryPath);
-  if (!loaded) return loaded.error();
-  if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return opened.error();
   DicFile& dic = **opened;
+  if (dic.Size() > kMaxDictionaryBytes) return Error{std::string(kTooLargeMessage)};
+  auto loaded = LoadDictionary(dic);
+  if (!loaded) return loaded.error();
+  if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
+  auto cities = CitiesOf(dic, loaded->table);
+  if (!cities) return cities.error();
   Census census;
   census.header = loaded->header;
-  for (const PrefectureRow& pref : loaded->table.rows) {
-    struct CityChain {
-      int cityNo;
-      int64_t townListPos;
-    };
-    std::vector<CityChain> cities;
-    auto walked = ForEachCity(dic, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t) {
-      cities.push_back({city.CityNo, city.TownListPos});
-      return true;
-    });
-    if (!walked) return walked.error();
-    census.cities += cities.size();
-    for (const auto& city : cities) {
-      auto towns = ForEachTown(dic, city.townListPos, city.cityNo, [&](const TownHead& head, int64_t pos) {
-        bool office = false;
-        if (head.NameLength > 0) {
-          auto field = dic.Peek(pos + kTownFixed, kTownNameField);
-          office = field && IsOfficeName({reinterpret_cast<const char*>(*field), kTownNameField}, head.NameLength);
-        }
-        (office ? census.offices : census.towns)++;
-        if (auto codes = DecodeCodes(head)) census.codes.push_back(codes->current);
-        return true;
-      });
-      if (!towns) return towns.error();
-    }
+  census.cities = cities->size();
+  WalkBudget budget;
+  for (const CityChain& city : *cities) {
+    WalkError failure;
+    auto towns = ForEachTown(
+        dic, city.townListPos, city.cityNo,
+        [&](const TownHead& head, int64_t pos) {
+          bool office = false;
+          if (head.NameLength > 0) {
+            auto field = dic.Peek(pos + kTownFixed, kTownNameField);
+            if (!field) return failure.Stop(field.error());
+            office = IsOfficeName({reinterpret_cast<const char*>(*field), kTownNameField}, head.NameLength);
+          }
+          (office ? census.offices : census.towns)++;
+          if (auto codes = DecodeCodes(head)) census.codes.push_back(codes->current);
+          return true;
+        },
+        &budget);
+    failure.Note(towns);
+    if (failure) return failure.error();
   }
   std::sort(census.codes.begin(), census.codes.end());
   census.codes.erase(std::unique(census.codes.begin(), census.codes.end()), census.codes.end());

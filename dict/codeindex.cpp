@@ -152,23 +152,71 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   if (!sections) return sections.error();
   if (const Section* code = FindSection(*sections, kCodeSectionTag)) {
     const uint8_t* bytes = index.file_->MemoryAt(code->pos, static_cast<size_t>(code->length));
-    const auto length = static_cast<size_t>(code->length);
-    const Error broken{"辞書の郵便番号索引が壊れています。"};
-    if (!bytes || length < kSectionHead || ReadI32(bytes) != static_cast<int32_t>(kSectionBuckets) ||
-        (length - kSectionHead) % kSectionEntry != 0) {
-      return broken;
-    }
-    const auto entries = static_cast<int64_t>((length - kSectionHead) / kSectionEntry);
-    int64_t previous = 0;
-    for (uint32_t b = 0; b <= kSectionBuckets; ++b) {
-      const int64_t at = ReadI32(bytes + 4 + 4 * b);
-      if (at < previous || at > entries || (b == kSectionBuckets && at != entries)) return broken;
-      previous = at;
-    }
-    index.section_ = bytes + 4;
-    index.sectionEntries_ = bytes + kSectionHead;
+    if (auto why = index.UseSection(bytes, static_cast<size_t>(code->length))) index.setAside_ = std::move(*why);
   }
   return index;
+}
+
+// A section that disagrees with the records (one made for another file, or
+// damaged and still well-formed) once made every batch answer 該当なし while
+// single lookups were right. So it is checked when the index opens, at the
+// cost of one walk over the towns: its table is in order, and its entries
+// are exactly the towns with a well-formed code, each once and under its
+// own code, sorted within their bucket.
+std::optional<std::string> CodeIndex::UseSection(const uint8_t* bytes, size_t length) {
+  const std::string broken = "辞書の郵便番号索引が壊れています。";
+  if (!bytes || length < kSectionHead || ReadI32(bytes) != static_cast<int32_t>(kSectionBuckets) ||
+      (length - kSectionHead) % kSectionEntry != 0) {
+    return broken;
+  }
+  const auto entries = static_cast<int64_t>((length - kSectionHead) / kSectionEntry);
+  int64_t previous = 0;
+  for (uint32_t b = 0; b <= kSectionBuckets; ++b) {
+    const int64_t at = ReadI32(bytes + 4 + 4 * b);
+    if (at < previous || at > entries || (b == kSectionBuckets && at != entries)) return broken;
+    previous = at;
+  }
+  if (auto wrong = CheckSectionEntries(bytes + 4, bytes + kSectionHead)) return wrong;
+  section_ = bytes + 4;
+  sectionEntries_ = bytes + kSectionHead;
+  return std::nullopt;
+}
+
+std::optional<std::string> CodeIndex::CheckSectionEntries(const uint8_t* offsets, const uint8_t* entries) const {
+  const std::string wrong = "辞書の郵便番号索引が町域の記録と合いません。";
+  const auto size = static_cast<size_t>(file_->Size());
+  std::vector<bool> unlisted(size + 1);  // by position: a town with a code, not yet met in the section
+  size_t towns = 0;
+  auto walked = ForEachTown([&](const TownHead& head, int64_t pos, uint32_t) {
+    if (DecodeCodes(head) && !unlisted[static_cast<size_t>(pos)]) {
+      unlisted[static_cast<size_t>(pos)] = true;
+      ++towns;
+    }
+  });
+  if (!walked) return walked.error().description;
+  size_t listed = 0;
+  for (uint32_t b = 0; b < kSectionBuckets; ++b) {
+    const auto to = static_cast<uint32_t>(ReadI32(offsets + 4 * (b + 1)));
+    int16_t lastLow = 0;
+    for (auto k = static_cast<uint32_t>(ReadI32(offsets + 4 * b)); k < to; ++k, ++listed) {
+      const uint8_t* entry = entries + size_t{k} * kSectionEntry;
+      const int16_t low = ReadI16(entry);
+      const int32_t pos = ReadI32(entry + 2);
+      if (low < lastLow || pos < 1 || static_cast<size_t>(pos) > size || !unlisted[static_cast<size_t>(pos)]) {
+        return wrong;
+      }
+      unlisted[static_cast<size_t>(pos)] = false;
+      lastLow = low;
+      const uint8_t* at = file_->MemoryAt(pos, kTownFixed);
+      auto head = at ? Result<TownHead>(DicFile::ParseTownHead(at)) : file_->ReadTownHead(pos);
+      if (!head) return head.error().description;
+      const auto codes = DecodeCodes(*head);
+      if (!codes || static_cast<uint32_t>(codes->current) != b * kSectionDivisor + static_cast<uint32_t>(low)) {
+        return wrong;
+      }
+    }
+  }
+  return listed == towns ? std::nullopt : std::optional<std::string>(wrong);
 }
 
 Result<std::vector<CodeMatch>> CodeIndex::Find(std::string_view code) const {

@@ -59,6 +59,9 @@ class CodeIndex {
   Result<std::string> MakeCodeSection() const;
 
   bool HasCodeSection() const { return section_ != nullptr; }
+  // Why the file's code section was set aside for the records ("" when it
+  // was not): the answers are the same either way, only slower to start.
+  const std::string& SetAside() const { return setAside_; }
 
  private:
   struct City {
@@ -103,6 +106,10 @@ class CodeIndex {
   Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
   Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
   Result<bool> SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const;
+  // Takes the code section when it answers as the records do; otherwise
+  // the reason it does not.
+  std::optional<std::string> UseSection(const uint8_t* bytes, size_t length);
+  std::optional<std::string> CheckSectionEntries(const uint8_t* offsets, const uint8_t* entries) const;
 
   std::unique_ptr<DicFile> file_;
   // A city's name, read when first needed: a batch shows few of the
@@ -114,6 +121,7 @@ class CodeIndex {
   std::vector<uint16_t> cityOfNo_;                    // CityNo -> index into cities_ + 1; 0: none
   const uint8_t* section_ = nullptr;                  // the code section's bucket offsets, in the mapping
   const uint8_t* sectionEntries_ = nullptr;
+  std::string setAside_;
   mutable std::optional<Buckets> byNew_, byOld_;
   mutable platform::SjisDecoder decoder_;  // kept from batch to batch
 };

@@ -277,20 +277,28 @@ int KanjiDigit(char32_t c) {
 }
 
 // A run of kanji numerals as its value: "十一" 11, "二十" 20, "三" 3; a
-// run without 十 digit by digit ("二三" 23).
+// run without 十 digit by digit ("二三" 23). A value beyond any address's
+// number (a crafted text) is no number: the run stays as written, folded
+// alike on both sides of a comparison.
 std::string KanjiNumber(std::u32string_view run) {
   if (run.find(U'十') == std::u32string_view::npos) {
     std::string digits;
     for (char32_t c : run) digits += static_cast<char>('0' + KanjiDigit(c));
     return digits;
   }
-  int value = 0, pending = 0;
+  constexpr int64_t kMost = 999999;
+  int64_t value = 0, pending = 0;
   for (char32_t c : run) {
     if (c == U'十') {
       value += (pending == 0 ? 1 : pending) * 10;
       pending = 0;
     } else {
       pending = pending * 10 + KanjiDigit(c);
+    }
+    if (value > kMost || pending > kMost) {
+      std::string asWritten;
+      for (char32_t k : run) AppendUtf8(asWritten, k);
+      return asWritten;
     }
   }
   return std::to_string(value + pending);

@@ -58,8 +58,8 @@ Result<std::unique_ptr<DicFile>> DicFile::OpenWhole(const std::string& path) {
   auto dic = Open(path);
   if (!dic) return dic;
   DicFile& d = **dic;
-  // No real dictionary comes near this; a crafted one must not take the memory.
-  if (d.size_ > (int64_t{256} << 20)) return Error{"辞書が大きすぎます。"};
+  // A crafted one must not take the memory.
+  if (d.size_ > kMaxDictionaryBytes) return Error{std::string(kTooLargeMessage)};
   // Mapped, not read: the pages come from the page cache as they are
   // touched, which costs a fraction of copying them into fresh memory.
   if (d.size_ > 0) {

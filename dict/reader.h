@@ -16,6 +16,10 @@ namespace kovant::dict {
 // "辞書の読み込みでエラーが発生しました。" CR LF path blank description.
 std::string ReadErrorMessage(const std::string& path, const Error& error);
 inline constexpr std::string_view kVersionMessage = "辞書のバージョンが違います。";
+// No real dictionary comes near this (the country's: about 10 MB); a
+// crafted or sparse file beyond it is refused by whatever reads all of it.
+inline constexpr int64_t kMaxDictionaryBytes = int64_t{256} << 20;
+inline constexpr std::string_view kTooLargeMessage = "辞書が大きすぎます。";
 
 class DicFile {
  public:

@@ -133,6 +133,19 @@ TEST(Reading, EveryWayOfTypingAPlaceGivesOneKey) {
   EXPECT_EQ(dict::FirstReadingMatch({dict::ReadingKey("ｵｵｻｶﾌ")}, "大"), -1);
 }
 
+// Kanji numbers too large for any address (once a signed overflow) stay
+// as written; the ones addresses use still fold.
+TEST(FoldName, KanjiNumbersBeyondAnyAddressStayAsWritten) {
+  EXPECT_EQ(dict::FoldName("三三三三三三三三三十"), "三三三三三三三三三十");
+  EXPECT_EQ(dict::FoldName("西九九九九九九九九九九九九十丁目"), "西九九九九九九九九九九九九十丁目");
+  std::string tens;
+  for (int i = 0; i < 300000; ++i) tens += "十";
+  EXPECT_TRUE(dict::FoldName(tens) == tens);
+  EXPECT_EQ(dict::FoldName("二十五"), "25");
+  EXPECT_EQ(dict::FoldName("九九九九十九"), "99999");
+  EXPECT_EQ(dict::FoldName("三三三三三三三三三"), "333333333");  // digits one by one: no number made
+}
+
 // The remembering decoder gives byte for byte what iconv gives, whatever the
 // bytes: texts of random bytes weighted towards lead bytes, line feeds and
 // the odd single bytes, each twice so the second comes from what it kept.

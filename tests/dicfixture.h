@@ -73,6 +73,37 @@ class RawDic {
 
 inline std::string Sjis(const std::string& utf8) { return platform::Utf8ToSjis(utf8); }
 
+// The DigitFlags bytes for flags given per third digit 0..9.
+inline std::array<uint8_t, 5> Flags(std::array<int, 10> f) {
+  std::array<uint8_t, 5> b{};
+  for (int d = 0; d < 5; ++d)
+    b[static_cast<size_t>(d)] = static_cast<uint8_t>(f[static_cast<size_t>(d)] + 10 * f[static_cast<size_t>(d + 5)]);
+  return b;
+}
+
+// A crafted file: the first prefecture's cities all name one chain of
+// towns (060-0001), read once it holds `towns` records, counted city by
+// city cities * towns; the other prefectures have no cities.
+inline RawDic SharedChainDictionary(int cities, int towns) {
+  RawDic d;
+  std::vector<int32_t> prefPos;
+  for (int n = 1; n <= 47; ++n) {
+    prefPos.push_back(
+        d.Pref(static_cast<uint8_t>(n), 0, n == 1 ? std::vector<uint8_t>{6} : std::vector<uint8_t>{}, Sjis("北海道")));
+  }
+  std::vector<int32_t> cityPos;
+  for (int c = 0; c < cities; ++c)
+    cityPos.push_back(d.City(1, 7, 0, Flags({3, 0, 0, 0, 0, 0, 0, 0, 0, 0}), Sjis("甲市")));
+  const int32_t end = d.City(255, 0, 0, {}, "");
+  d.PatchI32(prefPos[0], 1, cities > 0 ? cityPos[0] : end);
+  for (int n = 2; n <= 47; ++n) d.PatchI32(prefPos[static_cast<size_t>(n - 1)], 1, end);
+  const int32_t chain = d.Pos();
+  for (int t = 0; t < towns; ++t) d.Town(7, 6000, 100600001, Sjis("本町"));
+  d.Town(8, 0, 0, "");
+  for (int32_t c : cityPos) d.PatchI32(c, 3, chain);
+  return d;
+}
+
 // The folders TempFolder made, removed when the process ends: ctest runs
 // each test in a process of its own, so that is after each test.
 struct MadeFolders {
@@ -103,14 +134,6 @@ inline std::string TempFolder(const std::string& name) {
   std::filesystem::create_directories(dir);
   made.paths.push_back(dir);
   return dir.string();
-}
-
-// The DigitFlags bytes for flags given per third digit 0..9.
-inline std::array<uint8_t, 5> Flags(std::array<int, 10> f) {
-  std::array<uint8_t, 5> b{};
-  for (int d = 0; d < 5; ++d)
-    b[static_cast<size_t>(d)] = static_cast<uint8_t>(f[static_cast<size_t>(d)] + 10 * f[static_cast<size_t>(d + 5)]);
-  return b;
 }
 
 }  // namespace kovant::test

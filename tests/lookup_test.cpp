@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -10,6 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "dicfixture.h"
+#include "process.h"
+#include "dict/reader.h"
+#include "dict/sections.h"
+#include "dict/codeindex.h"
+#include "dict/readingsection.h"
 #include "tools/lookup.h"
 
 using namespace kovant::lookup;
@@ -165,6 +171,91 @@ TEST(LookupModes, WalkAndAddressesInBothFormats) {
   EXPECT_EQ(json,
             "{\"input\":\"東京都ほげ区\",\"status\":\"該当なし\",\"prefecture\":\"東京都\",\"city\":\"\",\"town\":\"\","
             "\"note\":\"市区町村が分かりません。\",\"candidates\":[]}\n");
+}
+
+// An address is at most 1,000 characters: a longer one is answered 該当なし
+// with the reason, at once (the rest of a line of 64 MiB after "大阪市" was
+// once copied for every city of that name: 45 s and 1.8 GB).
+TEST(LookupFaults, AnAddressOverAThousandCharactersIsNoAddress) {
+  const std::string street = "東京都新宿区高田馬場１－２－３";  // 15 characters
+  std::string longest = street;
+  while (longest.size() < 3 * 985 + street.size()) longest += "Ａ";
+  const std::string tooLong = longest + "Ａ";
+  const std::string huge = "東京都新宿区" + std::string(size_t{16} << 20, '1');
+  const auto start = std::chrono::steady_clock::now();
+  auto [status, text] = Capture<TextOutput>([&](LookupOutput& out) {
+    return ResolveAddresses(kDic, {longest, tooLong, huge}, out);
+  });
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(text,
+            "169-0075\t169\t東京都\t新宿区\t高田馬場\t一致\n"
+            "\t\t\t\t\t該当なし（住所が 1000 文字を超えています。）\n"
+            "\t\t\t\t\t該当なし（住所が 1000 文字を超えています。）\n");
+}
+
+// Sections after the records that disagree with them are set aside, and
+// the answers come from the records: a code section whose entries point at
+// each other's towns (each batch answer was 該当なし), readings whose texts
+// lie outside the section (--find and --address failed).
+TEST(LookupFaults, AWrongCodeSectionOrBrokenReadingsStillAnswerFromTheRecords) {
+  const std::string bytes = kovant::test::ReadAll(kDic);
+  auto dic = kovant::dict::DicFile::FromBytes(bytes);
+  auto sections = kovant::dict::ReadSectionTable(*dic);
+  ASSERT_TRUE(sections.ok());
+  const auto* code = kovant::dict::FindSection(*sections, kovant::dict::kCodeSectionTag);
+  const auto* read = kovant::dict::FindSection(*sections, kovant::dict::kReadingSectionTag);
+  ASSERT_TRUE(code && read);
+  const std::string folder = kovant::test::TempFolder("lookup-sections");
+
+  std::string rotated = bytes;  // each entry takes the next one's town
+  const size_t first = static_cast<size_t>(code->pos - 1) + 4 + 4 * 10001;
+  const size_t last = static_cast<size_t>(code->pos - 1 + code->length) - 6;
+  for (size_t e = first; e < last; e += 6) rotated.replace(e + 2, 4, bytes, e + 8, 4);
+  rotated.replace(last + 2, 4, bytes, first + 2, 4);
+  std::ofstream(folder + "/code.DIC", std::ios::binary) << rotated;
+
+  std::string broken = bytes;  // every text offset far past the texts
+  const size_t entries = static_cast<size_t>(read->pos - 1) + 4;
+  const auto count = static_cast<size_t>(kovant::dict::ReadI32(reinterpret_cast<const uint8_t*>(&bytes[entries - 4])));
+  for (size_t e = 0; e < count; ++e) broken.replace(entries + 8 * e + 4, 4, "\xF0\xFF\xFF\x7F", 4);
+  std::ofstream(folder + "/read.DIC", std::ios::binary) << broken;
+
+  std::string codes;
+  const std::string csv = kovant::test::ReadAll(std::string(KOVANT_SOURCE_DIR) + "/data/sample_towns.csv");
+  for (size_t at = csv.find(",\""); at != std::string::npos; at = csv.find(",\"", at + 1)) {
+    const std::string field = csv.substr(at + 2, 8);  // the third field: "NNNNNNN"
+    if (field.size() == 8 && field[7] == '"' && field.find_first_not_of("0123456789") == 7) {
+      codes += field.substr(0, 7) + "\n";
+    }
+  }
+  const std::string codeFile = folder + "/codes.txt";
+  std::ofstream(codeFile, std::ios::binary) << codes;
+  auto batch = [&](const std::string& dicPath) {
+    const int fd = open(codeFile.c_str(), O_RDONLY);
+    auto answer = Capture<TextOutput>([&](LookupOutput& out) { return LookUpCodeLines(dicPath, fd, out); });
+    close(fd);
+    return answer;
+  };
+  const auto intact = batch(kDic);
+  EXPECT_EQ(intact.first, 0);
+  EXPECT_EQ(intact.second.find("該当なし"), std::string::npos);
+  EXPECT_EQ(batch(folder + "/code.DIC"), intact);
+  EXPECT_EQ(batch(folder + "/read.DIC"), intact);
+
+  const std::vector<std::string> addresses = {"東京都新宿区高田馬場１－２－３", "札幌市中央区本町", "千代田区千代田"};
+  for (const std::string& dicPath : {folder + "/code.DIC", folder + "/read.DIC"}) {
+    auto find = [&](const std::string& path) {
+      return Capture<TextOutput>([&](LookupOutput& out) { return FindTowns(path, "高田馬場", 50, out); });
+    };
+    auto resolve = [&](const std::string& path) {
+      return Capture<TextOutput>([&](LookupOutput& out) { return ResolveAddresses(path, addresses, out); });
+    };
+    EXPECT_EQ(find(dicPath), find(kDic)) << dicPath;
+    EXPECT_EQ(find(kDic).first, 0);
+    EXPECT_EQ(resolve(dicPath), resolve(kDic)) << dicPath;
+    EXPECT_EQ(resolve(kDic).first, 0) << resolve(kDic).second;
+  }
 }
 
 // Every "--name" in a text, and "-h" where it stands alone.

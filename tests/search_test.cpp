@@ -1,3 +1,4 @@
+#include <sys/resource.h>
 #include <unistd.h>
 #include <chrono>
 #include <filesystem>
@@ -6,6 +7,7 @@
 #include "dict/chain.h"
 #include "dict/codeinput.h"
 #include "dict/address.h"
+#include "dict/census.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "dicfixture.h"
@@ -406,6 +408,43 @@ TEST(CraftedDictionary, SharedChainsAndHolesAreStoppedWithAReadError) {
   EXPECT_TRUE(towns.readError.has_value());
   EXPECT_LE(towns.entries.size(), dict::kMaxListRows + 1);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+// The count behind --info and the update's plausibility check is bounded as
+// the search is: a crafted file (once 60 s and 1.7 GB) or a huge sparse one
+// (once 55 s and 4.1 GB) is an error value, soon and in little memory.
+TEST(CraftedDictionary, TheCensusOfACraftedOrHugeFileIsAQuickError) {
+  const std::string folder = TempFolder("census");
+  const auto start = std::chrono::steady_clock::now();
+  const std::string shared = folder + "/shared.DIC";
+  SharedChainDictionary(300, 1000).Write(shared);
+  auto counted = dict::TakeCensus(shared);  // before: 300,000 towns out of 1,000 records
+  EXPECT_FALSE(counted.ok()) << (counted.ok() ? std::to_string(counted->towns) : "");
+
+  // A city (number 0) whose chain is the zeros that follow: a nameless
+  // town every 9 bytes.
+  RawDic d;
+  std::vector<int32_t> prefPos;
+  for (int n = 1; n <= 47; ++n) prefPos.push_back(d.Pref(static_cast<uint8_t>(n), 0, {}, Sjis("北海道")));
+  const int32_t city = d.City(1, 0, 0, {}, Sjis("乙市"));
+  const int32_t end = d.City(255, 0, 0, {}, "");
+  d.PatchI32(prefPos[0], 1, city);
+  for (int n = 2; n <= 47; ++n) d.PatchI32(prefPos[static_cast<size_t>(n - 1)], 1, end);
+  d.PatchI32(city, 3, d.Pos());
+  const std::string hole = folder + "/hole.DIC";
+  d.Write(hole);
+  ASSERT_EQ(truncate(hole.c_str(), off_t{100} << 20), 0);
+  counted = dict::TakeCensus(hole);  // before: 11 million towns
+  ASSERT_FALSE(counted.ok()) << counted->towns;
+  ASSERT_EQ(truncate(hole.c_str(), off_t{8} << 30), 0);
+  counted = dict::TakeCensus(hole);
+  ASSERT_FALSE(counted.ok());
+  EXPECT_NE(counted.error().description.find("大きすぎます"), std::string::npos) << counted.error().description;
+
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss, 300 * 1024);  // KiB
 }
 
 }  // namespace

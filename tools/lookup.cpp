@@ -23,6 +23,10 @@ int detail::ReadError(const std::string& path, const dict::Error& e) {
   return 2;
 }
 
+void detail::NoteSetAside(const std::string& path, const std::string& why) {
+  if (!why.empty()) std::fprintf(stderr, "%s %s（記録から引きます）\n", path.c_str(), why.c_str());
+}
+
 std::optional<dict::PrefectureTable> detail::LoadTable(const std::string& path) {
   auto loaded = dict::LoadDictionary(path);
   if (!loaded) {
@@ -45,6 +49,7 @@ dict::Result<dict::TownRecord> detail::TownAt(const std::string& path, int32_t p
 int FindTowns(const std::string& dicPath, const std::string& text, size_t limit, LookupOutput& out) {
   auto gazetteer = dict::Gazetteer::Load(dicPath);
   if (!gazetteer) return ReadError(dicPath, gazetteer.error());
+  NoteSetAside(dicPath, gazetteer->SetAside());
   const auto found = gazetteer->Find(text, limit);
   for (const auto& m : found) out.Town({m.newCode, m.oldCode, m.pref, m.city, m.town, m.office});
   return out.Finish(found.empty() ? 1 : 0);
@@ -53,6 +58,7 @@ int FindTowns(const std::string& dicPath, const std::string& text, size_t limit,
 int ResolveAddresses(const std::string& dicPath, const std::vector<std::string>& addresses, LookupOutput& out) {
   auto gazetteer = dict::Gazetteer::Load(dicPath);
   if (!gazetteer) return ReadError(dicPath, gazetteer.error());
+  NoteSetAside(dicPath, gazetteer->SetAside());
   bool all = true;
   for (const auto& address : addresses) {
     const auto a = gazetteer->Resolve(address);

@@ -141,6 +141,7 @@ class Batch {
       auto built = dict::CodeIndex::Build(path_);
       if (!built) return built.error();
       index_ = std::move(*built);
+      NoteSetAside(path_, index_->SetAside());
     }
     auto found = LookUp(lines, IndexFinder(*index_), out_);
     lines.clear();

@@ -18,6 +18,10 @@ inline constexpr size_t kChunk = 256;  // rows or codes looked up together
 // Says why the dictionary could not be read; returns the status for it, 2.
 int ReadError(const std::string& path, const dict::Error& e);
 
+// Says on stderr that a section of the dictionary was set aside and why
+// (nothing when why is empty); the answers do not change.
+void NoteSetAside(const std::string& path, const std::string& why);
+
 // The dictionary's prefectures, or nothing when it cannot be used (and the
 // reason has been said; the status is 2).
 std::optional<dict::PrefectureTable> LoadTable(const std::string& path);

@@ -159,6 +159,13 @@ int Update(const Args& args) {
   // The dictionary in use is the measure of a plausible download.
   const std::string inUsePath = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
   auto before = dict::TakeCensus(inUsePath);
+  // One that cannot be read is no measure (and refusing genuine data would
+  // keep it): it is replaced without the comparison.
+  if (std::error_code ec; !before && std::filesystem::exists(inUsePath, ec)) {
+    EndProgress();
+    std::fprintf(stderr, "kovant-mkdic: 使用中の辞書を読めないため、比べずに入れ替えます: %s %s\n", inUsePath.c_str(),
+                 before.error().description.c_str());
+  }
 
   Progress("辞書を作成中...");
   auto built = BuildFromInputs(*towns, urls.towns + ":" + towns->name, &*offices, urls.offices + ":" + offices->name,
