@@ -16,22 +16,6 @@ namespace kovant::tools {
 namespace {
 
 // libzip's texts are English; the ones a damaged download gives, in Japanese.
-std::string ZipErrorText(int code) {
-  switch (code) {
-    case ZIP_ER_NOZIP: return "zip ではありません";
-    case ZIP_ER_INCONS:
-    case ZIP_ER_COMPNOTSUPP:
-    case ZIP_ER_ZLIB: return "壊れています";
-    case ZIP_ER_CRC: return "検査値が合いません";
-    case ZIP_ER_EOF:
-    case ZIP_ER_READ: return "途中で切れています";
-    case ZIP_ER_MEMORY: return "メモリーが足りません";
-    case ZIP_ER_ENCRNOTSUPP:
-    case ZIP_ER_NOPASSWD: return "暗号化されています";
-    default: return "libzip のエラー番号 " + std::to_string(code);
-  }
-}
-
 bool AllDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -226,9 +210,11 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
         break;
       }
     }
+    const int readError = n < 0 ? zip_error_code_zip(zip_file_get_error(zf)) : ZIP_ER_OK;
     zip_fclose(zf);
     if (n < 0) {
-      result = Error{path + ": " + name + " を展開できません。"};
+      result = Error{path + ": " + name + " を展開できません" +
+                     (readError != ZIP_ER_OK ? "（" + ZipErrorText(readError) + "）" : std::string()) + "。"};
       break;
     }
     in.bytes = std::move(bytes);
@@ -410,6 +396,30 @@ Result<std::vector<KenRow>> JoinSplitRows(const std::vector<KenRow>& rows, const
     out.push_back(std::move(row));
   }
   return out;
+}
+
+std::string ZipErrorText(int code) {
+  switch (code) {
+    case ZIP_ER_OPEN: return "ファイルを開けません";
+    case ZIP_ER_NOZIP: return "zip ではありません";
+    case ZIP_ER_INCONS:
+    case ZIP_ER_COMPNOTSUPP:
+    case ZIP_ER_ZLIB: return "壊れています";
+    case ZIP_ER_CRC: return "検査値が合いません";
+    case ZIP_ER_NOENT: return "その名前のファイルがありません";
+    case ZIP_ER_EOF:
+    case ZIP_ER_READ: return "途中で切れています";
+    case ZIP_ER_MEMORY: return "メモリーが足りません";
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD: return "暗号化されています";
+    default: break;
+  }
+  // The rarer ones: libzip's own English text, to go by.
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = std::string("zip の処理でエラーが発生しました（") + zip_error_strerror(&error) + "）";
+  zip_error_fini(&error);
+  return text;
 }
 
 }  // namespace kovant::tools
