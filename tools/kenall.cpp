@@ -157,6 +157,37 @@ Result<InputFile> ReadInputFile(const std::string& path) {
   return ReadInputBytes(std::move(*raw), path, slash == std::string::npos ? path : path.substr(slash + 1), date);
 }
 
+namespace {
+
+// The bytes of one entry, at most 512 MB, with its own name.
+Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string& path, const std::string& name) {
+  zip_file_t* zf = zip_fopen_index(za, index, 0);
+  if (!zf) {
+    return Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) +
+                 "）。"};
+  }
+  InputFile in;
+  in.name = name;
+  char buf[65536];
+  zip_int64_t n;
+  while ((n = zip_fread(zf, buf, sizeof buf)) > 0) {
+    in.bytes.append(buf, static_cast<size_t>(n));
+    if (in.bytes.size() > (std::size_t{512} << 20)) {
+      n = -1;
+      break;
+    }
+  }
+  const int readError = n < 0 ? zip_error_code_zip(zip_file_get_error(zf)) : ZIP_ER_OK;
+  zip_fclose(zf);
+  if (n < 0) {
+    return Error{path + ": " + name + " を展開できません" +
+                 (readError != ZIP_ER_OK ? "（" + ZipErrorText(readError) + "）" : std::string()) + "。"};
+  }
+  return in;
+}
+
+}  // namespace
+
 Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const std::string& name,
                                  const std::string& date) {
   InputFile in;
@@ -194,33 +225,8 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
       result = Error{path + ": " + name + " が大きすぎます。"};
       break;
     }
-    zip_file_t* zf = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
-    if (!zf) {
-      result = Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) +
-                     "）。"};
-      break;
-    }
-    std::string bytes;
-    char buf[65536];
-    zip_int64_t n;
-    while ((n = zip_fread(zf, buf, sizeof buf)) > 0) {
-      bytes.append(buf, static_cast<size_t>(n));
-      if (bytes.size() > (std::size_t{512} << 20)) {
-        n = -1;
-        break;
-      }
-    }
-    const int readError = n < 0 ? zip_error_code_zip(zip_file_get_error(zf)) : ZIP_ER_OK;
-    zip_fclose(zf);
-    if (n < 0) {
-      result = Error{path + ": " + name + " を展開できません" +
-                     (readError != ZIP_ER_OK ? "（" + ZipErrorText(readError) + "）" : std::string()) + "。"};
-      break;
-    }
-    in.bytes = std::move(bytes);
-    in.name = name;
-    if (zs.valid & ZIP_STAT_MTIME) in.date = DateOf(zs.mtime);
-    result = std::move(in);
+    result = ReadZipEntry(za, static_cast<zip_uint64_t>(i), path, name);
+    if (result) result->date = (zs.valid & ZIP_STAT_MTIME) ? DateOf(zs.mtime) : date;
     break;
   }
   zip_close(za);
