@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -170,7 +171,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
   return data;
 }
 
-std::string WriteFileAtomically(const std::string& given, std::string_view bytes) {
+namespace {
+
+// fixedMode, when not 0, is the mode the file gets whatever it had before.
+std::string WriteAtomically(const std::string& given, std::string_view bytes, mode_t fixedMode) {
   std::string path = given;
   struct stat st {};
   bool exists = lstat(path.c_str(), &st) == 0;
@@ -190,6 +194,8 @@ std::string WriteFileAtomically(const std::string& given, std::string_view bytes
   std::string tmp = path + ".tmpXXXXXX";
   int fd = mkstemp(tmp.data());
   if (fd < 0) return SystemErrorText(errno);
+  // Held until the rename: tells a later clean-up that this one is in use.
+  flock(fd, LOCK_EX);
   auto fail = [&](int err) {
     close(fd);
     unlink(tmp.c_str());
@@ -198,7 +204,9 @@ std::string WriteFileAtomically(const std::string& given, std::string_view bytes
   // Keep the permissions of a file we replace, without set-user-ID,
   // set-group-ID or sticky bits; a new one gets what the umask allows.
   mode_t mode;
-  if (exists) {
+  if (fixedMode != 0) {
+    mode = fixedMode;
+  } else if (exists) {
     mode = st.st_mode & 0777;
   } else {
     const mode_t mask = umask(0);
@@ -219,6 +227,16 @@ std::string WriteFileAtomically(const std::string& given, std::string_view bytes
     return SystemErrorText(err);
   }
   return {};
+}
+
+}  // namespace
+
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  return WriteAtomically(path, bytes, 0);
+}
+
+std::string WritePrivateFileAtomically(const std::string& path, std::string_view bytes) {
+  return WriteAtomically(path, bytes, 0600);
 }
 
 }  // namespace kovant::platform

@@ -71,4 +71,8 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
 // without set-ID bits; a new file gets 0666 less the umask.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// The same for what only the user may read (a consent token): the file is
+// 0600 afterwards, whatever mode a file it replaces had.
+std::string WritePrivateFileAtomically(const std::string& path, std::string_view bytes);
+
 }  // namespace kovant::platform

@@ -239,7 +239,7 @@ class Portal : public QObject, public PortalDesktop {
       // from the start (a rewrite keeps the mode of the file it replaces).
       const int fd = open(tokenPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       if (fd >= 0) close(fd);
-      WriteFileAtomically(tokenPath_, token);
+      WritePrivateFileAtomically(tokenPath_, token);
     }
     return true;
   }

@@ -1,6 +1,7 @@
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <zip.h>
 #include <map>
 #include <set>
 
@@ -392,6 +393,35 @@ TEST(BuildDictionary, TheCodeSectionAnswersAsTheRecordsAndIsChecked) {
   auto index = dict::CodeIndex::Build(dict::DicFile::FromBytes(lying));
   ASSERT_TRUE(index.ok());
   EXPECT_EQ(index->SetAside(), "辞書の郵便番号索引が町域の記録と合いません。");
+}
+
+TEST(ReadInputFile, ZipErrorsAreToldInJapanese) {
+  EXPECT_EQ(tools::ZipErrorText(ZIP_ER_NOENT), "その名前のファイルがありません");
+  EXPECT_EQ(tools::ZipErrorText(ZIP_ER_OPEN), "ファイルを開けません");
+  EXPECT_EQ(tools::ZipErrorText(ZIP_ER_NOZIP), "zip ではありません");
+  EXPECT_EQ(tools::ZipErrorText(ZIP_ER_MULTIDISK),
+            "zip の処理でエラーが発生しました（Multi-disk zip archives not supported）");
+  // A stored CSV with one byte changed: its check value names the fault.
+  zip_error_t err;
+  zip_error_init(&err);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &err);
+  zip_source_keep(buffer);
+  zip_t* za = zip_open_from_source(buffer, ZIP_TRUNCATE, &err);
+  const std::string csv = "13101,\"100  \",\"1000000\"\r\n";
+  const zip_int64_t index = zip_file_add(za, "KEN_ALL.CSV", zip_source_buffer(za, csv.data(), csv.size(), 0), 0);
+  zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
+  zip_close(za);
+  zip_source_open(buffer);
+  zip_source_seek(buffer, 0, SEEK_END);
+  std::string bytes(static_cast<size_t>(zip_source_tell(buffer)), '\0');
+  zip_source_seek(buffer, 0, SEEK_SET);
+  zip_source_read(buffer, bytes.data(), bytes.size());
+  zip_source_close(buffer);
+  zip_source_free(buffer);
+  bytes[bytes.find("13101")] = '9';
+  auto in = tools::ReadInputBytes(bytes, "ken_all.zip", "ken_all.zip", "");
+  ASSERT_FALSE(in.ok());
+  EXPECT_EQ(in.error().description, "ken_all.zip: KEN_ALL.CSV を展開できません（検査値が合いません）。");
 }
 
 TEST(ReadInputFile, ReadsZipAndRefusesGarbage) {

@@ -112,6 +112,17 @@ TEST(SettingsFaults, AFileTooLargeToReadIsNeverRewrittenFromNothing) {
   EXPECT_EQ(ReadAll(path), text);
 }
 
+TEST(WriteFileAtomically, APrivateFileIsOnlyTheUsersEvenWhenItWasNot) {
+  const std::string path = TempFolder("write-private") + "/portal-token";
+  std::ofstream(path) << "old";
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  EXPECT_EQ(platform::WritePrivateFileAtomically(path, "new"), "");
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  EXPECT_EQ(ReadAll(path), "new");
+}
+
 TEST(WriteFileAtomically, ReplacesOnlyRegularFilesWithTheRightModes) {
   const std::string folder = TempFolder("write-modes");
   // Not a device, a pipe or a folder, even as root.

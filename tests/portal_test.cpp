@@ -91,8 +91,11 @@ TEST_F(Portal, PiecesGoToTheWindowUsedBeforeAndConsentIsAskedOnce) {
   std::printf("one round of two pieces and two keys: %lld ms\n", static_cast<long long>(perRound.count()));
   EXPECT_EQ(ReadAll(document), expected);
 
-  // The program's next start: the kept token stands for the consent.
+  // The program's next start: the kept token stands for the consent. A
+  // token file others could read (an older version, a copy) becomes private.
   desktop.reset();
+  std::filesystem::permissions(tokenPath, std::filesystem::perms::group_read | std::filesystem::perms::others_read,
+                               std::filesystem::perm_options::add);
   auto again = platform::MakePortalDesktop(tokenPath, nullptr);
   ASSERT_NE(again, nullptr);
   copy::Delivery next = DeliveryOver(*again);
@@ -102,6 +105,9 @@ TEST_F(Portal, PiecesGoToTheWindowUsedBeforeAndConsentIsAskedOnce) {
   EXPECT_EQ(Logged("Start consent"), 1);
   EXPECT_EQ(Logged("Start restored"), 1);
   EXPECT_EQ(ReadAll(tokenPath), "token-2");
+  EXPECT_EQ(std::filesystem::status(tokenPath).permissions() &
+                (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+            std::filesystem::perms::none);
 }
 
 TEST_F(Portal, WithoutAClipboardPortalTheWholeTextGoesInOnePasteAndARefusalIsFinal) {

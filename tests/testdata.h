@@ -35,9 +35,9 @@ inline std::vector<tools::KenRow> TownsOf(const std::string& path) {
 
 // Builds a dictionary from towns into folder/KOVANT.DIC and returns its path.
 inline std::string BuildInto(const std::string& folder, const std::vector<tools::KenRow>& towns,
-                             tools::BuildReport* reportOut = nullptr) {
+                             tools::BuildReport* reportOut = nullptr, const std::string& dataDate = "2026-01-01") {
   tools::BuildReport report;
-  auto dic = tools::BuildDictionary(towns, {"2026-01-01", "test"}, report);
+  auto dic = tools::BuildDictionary(towns, {dataDate, "test"}, report);
   EXPECT_TRUE(dic.ok()) << (dic.ok() ? "" : dic.error().description);
   std::string path = folder + "/KOVANT.DIC";
   RawDic raw;

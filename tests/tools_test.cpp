@@ -1,7 +1,10 @@
 // The command-line programs, run as processes.
 #include <filesystem>
 #include <fstream>
+#include <fcntl.h>
 #include <spawn.h>
+#include <unistd.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -286,6 +289,45 @@ TEST_F(Tools, MkdicRefusesBadInputAndKeepsTheOldFile) {
   struct stat st {};
   ASSERT_EQ(stat("/dev/null", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(MkdicLeftovers, AnInterruptedWritesTemporariesGoOnTheNextRunAndNothingElse) {
+  namespace fs = std::filesystem;
+  const std::string folder = TempFolder("mkdic-leftovers");
+  const auto ago = [](int minutes) { return fs::file_time_type::clock::now() - std::chrono::minutes(minutes); };
+  auto make = [&](const std::string& name, int minutes) {
+    std::ofstream(folder + "/" + name) << "half";
+    fs::last_write_time(folder + "/" + name, ago(minutes));
+  };
+  make("KOVANT.DIC.tmpAb12Cd", 120);  // an hour and more: gone
+  make("KOVANT.DIC.tmpQw34Er", 5);    // its writer gone: gone
+  make("KOVANT.DIC.tmpZx56Vb", 5);    // still held by its writer: kept
+  const int held = open((folder + "/KOVANT.DIC.tmpZx56Vb").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  // Whatever is not a temporary of ours stays, however old.
+  const std::vector<std::string> others = {"KOVANT.DIC.tmp",
+                                           "KOVANT.DIC.tmpAb12C",
+                                           "KOVANT.DIC.tmpAb12Cde",
+                                           "KOVANT.DIC.tmpAb-2Cd",
+                                           "KOVANT.INI.tmpAb12Cd",
+                                           "OTHER.DIC.tmpAb12Cd",
+                                           "notes.txt"};
+  for (const auto& name : others) make(name, 120);
+  make("elsewhere", 120);
+  fs::create_symlink(folder + "/elsewhere", folder + "/KOVANT.DIC.tmpLn12Ab");
+  fs::create_directory(folder + "/KOVANT.DIC.tmpDr12Ab");
+  fs::last_write_time(folder + "/KOVANT.DIC.tmpDr12Ab", ago(120));
+
+  auto r = RunProcess(Bin("kovant-mkdic") + " -q -o " + Quote(folder + "/KOVANT.DIC") + " " + Quote(SamplePath()));
+  ASSERT_EQ(r.status, 0) << r.err;
+  close(held);
+  EXPECT_FALSE(fs::exists(folder + "/KOVANT.DIC.tmpAb12Cd"));
+  EXPECT_FALSE(fs::exists(folder + "/KOVANT.DIC.tmpQw34Er"));
+  EXPECT_TRUE(fs::exists(folder + "/KOVANT.DIC.tmpZx56Vb"));
+  for (const auto& name : others) EXPECT_TRUE(fs::exists(folder + "/" + name)) << name;
+  EXPECT_TRUE(fs::is_symlink(folder + "/KOVANT.DIC.tmpLn12Ab"));
+  EXPECT_TRUE(fs::is_directory(folder + "/KOVANT.DIC.tmpDr12Ab"));
+  EXPECT_TRUE(fs::exists(folder + "/elsewhere"));
 }
 
 }  // namespace

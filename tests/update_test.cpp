@@ -3,6 +3,7 @@
 // redirect, a server that never answers and one that trickles.
 #include <arpa/inet.h>
 #include <atomic>
+#include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -24,15 +25,16 @@ namespace {
 
 std::string FileBytes(const std::string& path) { return platform::ReadWholeFile(path, size_t{64} << 20).value_or(""); }
 
-// A zip holding one file, as Japan Post packs theirs.
-std::string ZipOf(const std::string& name, const std::string& bytes) {
+// A zip holding one file, as Japan Post packs theirs; dated when given.
+std::string ZipOf(const std::string& name, const std::string& bytes, time_t mtime = 0) {
   zip_error_t err;
   zip_error_init(&err);
   zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &err);
   zip_source_keep(buffer);
   zip_t* za = zip_open_from_source(buffer, ZIP_TRUNCATE, &err);
   zip_source_t* file = zip_source_buffer(za, bytes.data(), bytes.size(), 0);
-  zip_file_add(za, name.c_str(), file, ZIP_FL_OVERWRITE);
+  const zip_int64_t index = zip_file_add(za, name.c_str(), file, ZIP_FL_OVERWRITE);
+  if (mtime != 0) zip_file_set_mtime(za, static_cast<zip_uint64_t>(index), mtime, 0);
   zip_close(za);
   zip_source_open(buffer);
   zip_source_seek(buffer, 0, SEEK_END);
@@ -134,6 +136,14 @@ class Update : public ::testing::Test {
     const Answer zipOk{"HTTP/1.1 200 OK\r\nContent-Type: application/zip", ""};
     auto ok = [&](const std::string& body) { return Answer{zipOk.head, body}; };
     const std::string sampleCsv = FileBytes(SamplePath());
+    // The national towns again, their CSV dated the last day of 2099.
+    std::tm lastDay{};
+    lastDay.tm_year = 2099 - 1900;
+    lastDay.tm_mon = 11;
+    lastDay.tm_mday = 31;
+    lastDay.tm_hour = 12;
+    auto kenCsv = tools::ReadInputFile(NationalFile());
+    const std::string future = ZipOf("KEN_ALL.CSV", kenCsv ? kenCsv->bytes : std::string(), std::mktime(&lastDay));
     server_ = new HttpServer({
         {"/good/ken_all.zip", ok(ken)},
         {"/good/jigyosyo.zip", ok(jig)},
@@ -154,6 +164,8 @@ class Update : public ::testing::Test {
         // seconds at that.
         {"/trickle/ken_all.zip", {zipOk.head, std::string(40, 'x'), false, 2}},
         {"/slow/ken_all.zip", {zipOk.head, std::string(200000, 'x'), false, 20000}},
+        {"/future/ken_all.zip", ok(future)},
+        {"/future/jigyosyo.zip", ok(jig)},
     });
   }
   static void TearDownTestSuite() {
@@ -210,8 +222,12 @@ TEST_F(Update, AFailedOrImplausibleDownloadLeavesTheDictionaryInUseAlone) {
   std::filesystem::copy_file(Bin("KOVANT.DIC"), home + "/KOVANT.DIC");
   const std::string before = FileBytes(home + "/KOVANT.DIC");
   const std::vector<std::pair<std::string, std::string>> cases = {
-      {"missing", "HTTP 404"},      {"html", "zip ファイルではありません"}, {"cut", "ダウンロードできませんでした"},
-      {"half", "zip を開けません"}, {"few", "行が 209 しかありません"},
+      {"missing", "HTTP 404"},
+      {"html", "zip ファイルではありません"},
+      {"cut", "ダウンロードできませんでした"},
+      {"half", "zip を開けません"},
+      {"few", "行が 209 しかありません"},
+      {"future", "ダウンロードしたデータの日付（2099-12-31）は未来の日付のため"},
   };
   for (const auto& [folder, message] : cases) {
     ProcessResult r = RunUpdate(home, "--from " + Quote(server_->Url(folder)));
@@ -254,6 +270,15 @@ TEST_F(Update, ADownloadTooSlowOrTooLongEnds) {
   EXPECT_NE(slow.error().description.find("時間がかかりすぎるため中止しました"), std::string::npos)
       << slow.error().description;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+}
+
+TEST_F(Update, ADictionaryInUseDatedInTheFutureDoesNotBlockAGenuineUpdate) {
+  const std::string home = TempFolder("update-future");
+  BuildInto(home, TownsOf(SamplePath()), nullptr, "2099-12-31");
+  ProcessResult r = RunUpdate(home, "--from " + Quote(server_->Url("good")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("使用中の辞書のデータ日付（2099-12-31）は未来の日付のため"), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find("データの日付: 2099-12-31 → 2026-04-27"), std::string::npos) << r.out;
 }
 
 }  // namespace

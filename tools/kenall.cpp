@@ -16,22 +16,6 @@ namespace kovant::tools {
 namespace {
 
 // libzip's texts are English; the ones a damaged download gives, in Japanese.
-std::string ZipErrorText(int code) {
-  switch (code) {
-    case ZIP_ER_NOZIP: return "zip ではありません";
-    case ZIP_ER_INCONS:
-    case ZIP_ER_COMPNOTSUPP:
-    case ZIP_ER_ZLIB: return "壊れています";
-    case ZIP_ER_CRC: return "検査値が合いません";
-    case ZIP_ER_EOF:
-    case ZIP_ER_READ: return "途中で切れています";
-    case ZIP_ER_MEMORY: return "メモリーが足りません";
-    case ZIP_ER_ENCRNOTSUPP:
-    case ZIP_ER_NOPASSWD: return "暗号化されています";
-    default: return "libzip のエラー番号 " + std::to_string(code);
-  }
-}
-
 bool AllDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -173,6 +157,37 @@ Result<InputFile> ReadInputFile(const std::string& path) {
   return ReadInputBytes(std::move(*raw), path, slash == std::string::npos ? path : path.substr(slash + 1), date);
 }
 
+namespace {
+
+// The bytes of one entry, at most 512 MB, with its own name.
+Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string& path, const std::string& name) {
+  zip_file_t* zf = zip_fopen_index(za, index, 0);
+  if (!zf) {
+    return Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) +
+                 "）。"};
+  }
+  InputFile in;
+  in.name = name;
+  char buf[65536];
+  zip_int64_t n;
+  while ((n = zip_fread(zf, buf, sizeof buf)) > 0) {
+    in.bytes.append(buf, static_cast<size_t>(n));
+    if (in.bytes.size() > (std::size_t{512} << 20)) {
+      n = -1;
+      break;
+    }
+  }
+  const int readError = n < 0 ? zip_error_code_zip(zip_file_get_error(zf)) : ZIP_ER_OK;
+  zip_fclose(zf);
+  if (n < 0) {
+    return Error{path + ": " + name + " を展開できません" +
+                 (readError != ZIP_ER_OK ? "（" + ZipErrorText(readError) + "）" : std::string()) + "。"};
+  }
+  return in;
+}
+
+}  // namespace
+
 Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const std::string& name,
                                  const std::string& date) {
   InputFile in;
@@ -210,31 +225,8 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
       result = Error{path + ": " + name + " が大きすぎます。"};
       break;
     }
-    zip_file_t* zf = zip_fopen_index(za, static_cast<zip_uint64_t>(i), 0);
-    if (!zf) {
-      result = Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) +
-                     "）。"};
-      break;
-    }
-    std::string bytes;
-    char buf[65536];
-    zip_int64_t n;
-    while ((n = zip_fread(zf, buf, sizeof buf)) > 0) {
-      bytes.append(buf, static_cast<size_t>(n));
-      if (bytes.size() > (std::size_t{512} << 20)) {
-        n = -1;
-        break;
-      }
-    }
-    zip_fclose(zf);
-    if (n < 0) {
-      result = Error{path + ": " + name + " を展開できません。"};
-      break;
-    }
-    in.bytes = std::move(bytes);
-    in.name = name;
-    if (zs.valid & ZIP_STAT_MTIME) in.date = DateOf(zs.mtime);
-    result = std::move(in);
+    result = ReadZipEntry(za, static_cast<zip_uint64_t>(i), path, name);
+    if (result) result->date = (zs.valid & ZIP_STAT_MTIME) ? DateOf(zs.mtime) : date;
     break;
   }
   zip_close(za);
@@ -410,6 +402,30 @@ Result<std::vector<KenRow>> JoinSplitRows(const std::vector<KenRow>& rows, const
     out.push_back(std::move(row));
   }
   return out;
+}
+
+std::string ZipErrorText(int code) {
+  switch (code) {
+    case ZIP_ER_OPEN: return "ファイルを開けません";
+    case ZIP_ER_NOZIP: return "zip ではありません";
+    case ZIP_ER_INCONS:
+    case ZIP_ER_COMPNOTSUPP:
+    case ZIP_ER_ZLIB: return "壊れています";
+    case ZIP_ER_CRC: return "検査値が合いません";
+    case ZIP_ER_NOENT: return "その名前のファイルがありません";
+    case ZIP_ER_EOF:
+    case ZIP_ER_READ: return "途中で切れています";
+    case ZIP_ER_MEMORY: return "メモリーが足りません";
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD: return "暗号化されています";
+    default: break;
+  }
+  // The rarer ones: libzip's own English text, to go by.
+  zip_error_t error;
+  zip_error_init_with_code(&error, code);
+  std::string text = std::string("zip の処理でエラーが発生しました（") + zip_error_strerror(&error) + "）";
+  zip_error_fini(&error);
+  return text;
 }
 
 }  // namespace kovant::tools

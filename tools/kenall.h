@@ -46,6 +46,9 @@ Result<InputFile> ReadInputFile(const std::string& path);
 Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const std::string& name,
                                  const std::string& date);
 
+// A libzip error code (ZIP_ER_...) as a Japanese phrase for messages.
+std::string ZipErrorText(int code);
+
 // Shift-JIS or UTF-8 bytes to UTF-8 (a byte order mark is dropped).
 std::string CsvToUtf8(std::string_view bytes);
 

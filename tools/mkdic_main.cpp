@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include "platform/files.h"
 #include "tools/builder.h"
 #include "tools/download.h"
+#include "tools/leftovers.h"
 
 using namespace kovant;
 using namespace kovant::tools;
@@ -98,11 +100,25 @@ Result<InputFile> FetchChecked(const std::string& url, const std::string& name, 
   return file;
 }
 
+// The latest data date that can be genuine: tomorrow in UTC, a day of slack
+// for Japan's clock being ahead of ours.
+std::string LatestPlausibleDate() {
+  const std::time_t tomorrow = std::time(nullptr) + 24 * 60 * 60;
+  std::tm utc{};
+  gmtime_r(&tomorrow, &utc);
+  char date[16];
+  std::strftime(date, sizeof date, "%Y-%m-%d", &utc);
+  return date;
+}
+
 // Why a download is no plausible successor of the dictionary in use ("" when
 // it is one, or when there is none to compare with).
 std::string Implausible(const BuiltDictionary& built, const Result<dict::Census>& before, const DataUrls& urls) {
   if (built.report.cities == 0 || built.report.prefectures < 47)
     return urls.towns + ": 47 都道府県がそろっていません。";
+  if (built.dataDate > LatestPlausibleDate()) {
+    return "ダウンロードしたデータの日付（" + built.dataDate + "）は未来の日付のため、入れ替えません。";
+  }
   if (!before) return std::string();
   if (built.townRows * 10 < before->towns * 9) {
     return urls.towns + ": 行が " + std::to_string(built.townRows) + " しかありません（使用中の辞書は町域 " +
@@ -112,7 +128,9 @@ std::string Implausible(const BuiltDictionary& built, const Result<dict::Census>
     return urls.offices + ": 行が " + std::to_string(built.officeRows) + " しかありません（使用中の辞書は事業所 " +
            std::to_string(before->offices) + " 件）。";
   }
-  if (built.dataDate < before->header.DataDate) {
+  // A dictionary in use dated in the future (a clock set wrong, a file made
+  // by hand) is no measure: it would refuse every genuine update for good.
+  if (built.dataDate < before->header.DataDate && before->header.DataDate <= LatestPlausibleDate()) {
     return "ダウンロードしたデータ（" + built.dataDate + "）は使用中の辞書（" + before->header.DataDate +
            "）より古いため、入れ替えません。";
   }
@@ -127,6 +145,7 @@ int Install(const BuiltDictionary& built, const Result<dict::Census>& before, bo
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::string target = dict::DictionaryPathIn(folder);
+  RemoveLeftoverTemporaries(target);
   std::string err = platform::WriteFileAtomically(target, built.bytes);
   if (!err.empty()) return Fail(target + ": " + err);
   EndProgress();
@@ -166,6 +185,11 @@ int Update(const Args& args) {
     std::fprintf(stderr, "kovant-mkdic: 使用中の辞書を読めないため、比べずに入れ替えます: %s %s\n", inUsePath.c_str(),
                  before.error().description.c_str());
   }
+  if (before && before->header.DataDate > LatestPlausibleDate()) {
+    EndProgress();
+    std::fprintf(stderr, "kovant-mkdic: 使用中の辞書のデータ日付（%s）は未来の日付のため、日付を比べずに確かめます。\n",
+                 before->header.DataDate.c_str());
+  }
 
   Progress("辞書を作成中...");
   auto built = BuildFromInputs(*towns, urls.towns + ":" + towns->name, &*offices, urls.offices + ":" + offices->name,
@@ -175,6 +199,7 @@ int Update(const Args& args) {
   if (!keep) return Install(*built, before, args.quiet);
   for (const auto& [name, bytes] : {std::pair{"ken_all.zip", &rawTowns}, std::pair{"jigyosyo.zip", &rawOffices}}) {
     std::string path = platform::JoinPath(args.downloadFolder, name);
+    RemoveLeftoverTemporaries(path);
     std::string err = platform::WriteFileAtomically(path, *bytes);
     if (!err.empty()) return Fail(path + ": " + err);
   }
@@ -205,6 +230,7 @@ int Build(Args args) {
                                officeFile ? SourceName(args.offices, *officeFile) : std::string(), args.date);
   if (!built) return Fail(built.error().description);
   Progress("書き出し中...");
+  RemoveLeftoverTemporaries(args.output);
   std::string err = platform::WriteFileAtomically(args.output, built->bytes);
   if (!err.empty()) return Fail(args.output + ": " + err);
   EndProgress();
