@@ -63,12 +63,20 @@ Result<bool> CodeIndex::ForEachTown(Fn&& fn) const {
   return true;
 }
 
+// Keys below keys, in buckets of divisor keys or, for a file too small to
+// hold a town per bucket, of as many more as make a bucket per town it could
+// hold: a small file (a test's, a fuzzer's) then costs what its towns do,
+// while the country's keeps the finest buckets.
 template <typename KeyOf>
-Result<CodeIndex::Buckets> CodeIndex::Fill(size_t buckets, uint32_t divisor, KeyOf keyOf) const {
+Result<CodeIndex::Buckets> CodeIndex::Fill(uint32_t keys, uint32_t divisor, KeyOf keyOf) const {
+  const auto mostTowns = static_cast<uint64_t>(std::max<int64_t>(file_->Size() / kTownFixed, 1));
   // Counted into offsets[b + 2], so that after the sums offsets[b + 1] is
   // where bucket b starts and placing moves it on to where b ends: the
   // offsets serve as the cursors, and no copy of them is needed.
   Buckets b;
+  b.divisor = static_cast<uint32_t>(std::clamp<uint64_t>((keys + mostTowns - 1) / mostTowns, divisor, UINT16_MAX));
+  divisor = b.divisor;
+  const size_t buckets = (keys + divisor - 1) / divisor;
   b.offsets.assign(buckets + 2, 0);
   auto counted = ForEachTown([&](const TownHead& head, int64_t, uint32_t) {
     if (uint32_t k = keyOf(head); k != kNoKey) ++b.offsets[k / divisor + 2];
@@ -79,7 +87,7 @@ Result<CodeIndex::Buckets> CodeIndex::Fill(size_t buckets, uint32_t divisor, Key
   auto placed = ForEachTown([&](const TownHead& head, int64_t pos, uint32_t city) {
     if (uint32_t k = keyOf(head); k != kNoKey) {
       b.entries[b.offsets[k / divisor + 1]++] = {static_cast<int32_t>(pos), static_cast<uint16_t>(city),
-                                                 static_cast<uint8_t>(k % divisor)};
+                                                 static_cast<uint16_t>(k % divisor)};
     }
   });
   if (!placed) return placed.error();
@@ -91,7 +99,7 @@ Result<CodeIndex::Buckets> CodeIndex::Fill(size_t buckets, uint32_t divisor, Key
 // the search's business.
 Result<const CodeIndex::Buckets*> CodeIndex::NewBuckets() const {
   if (!byNew_) {
-    auto filled = Fill(kNewBuckets, kNewDivisor, [](const TownHead& head) {
+    auto filled = Fill(kNewBuckets * kNewDivisor, kNewDivisor, [](const TownHead& head) {
       // DecodeCodes(head)->current, without the parts not needed here.
       const bool wellFormed =
           head.CodeNumber >= 0 && head.CodeNumber <= 999999999 && head.OldCodeTail >= 0 && head.OldCodeTail <= 9999;
@@ -105,7 +113,7 @@ Result<const CodeIndex::Buckets*> CodeIndex::NewBuckets() const {
 
 Result<const CodeIndex::Buckets*> CodeIndex::OldBuckets() const {
   if (!byOld_) {
-    auto filled = Fill(kOldBuckets, kOldDivisor, [](const TownHead& head) {
+    auto filled = Fill(kOldBuckets * kOldDivisor, kOldDivisor, [](const TownHead& head) {
       const auto codes = DecodeCodes(head);
       if (!codes) return kNoKey;
       if (codes->kind == kFormerThreeDigits) return static_cast<uint32_t>(codes->Former());
@@ -141,7 +149,10 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
     if (index.cityList_.size() >= UINT16_MAX) return Error{"市区町村が多すぎます。"};
   }
   index.cities_.resize(index.cityList_.size());
-  index.cityOfNo_.assign(size_t{INT16_MAX} + 1, 0);
+  // As long as the highest number held, not every number there could be.
+  int16_t highest = 0;
+  for (const City& city : index.cityList_) highest = std::max(highest, city.cityNo);
+  index.cityOfNo_.assign(static_cast<size_t>(highest) + 1, 0);
   for (size_t c = index.cityList_.size(); c-- > 0;) {  // the first of a number wins
     if (const int16_t no = index.cityList_[c].cityNo; no > 0)
       index.cityOfNo_[static_cast<size_t>(no)] = static_cast<uint16_t>(c + 1);
@@ -280,9 +291,8 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
   if (!buckets) return buckets.error();
   const Buckets& b = **buckets;
   const uint32_t key = current ? value : code.size() == 5 ? kFiveDigitBase + value : value;
-  const uint32_t divisor = current ? kNewDivisor : kOldDivisor;
-  const uint32_t bucket = key / divisor;
-  const auto low = static_cast<uint8_t>(key % divisor);
+  const uint32_t bucket = key / b.divisor;
+  const auto low = static_cast<uint16_t>(key % b.divisor);
   const size_t first = hits.size();
   for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
     const Entry& e = b.entries[k];
@@ -323,7 +333,10 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
       head = *read;
     }
     const auto codes = DecodeCodes(head);
-    if (!codes || static_cast<uint32_t>(codes->current) != code || head.CityNo <= 0) continue;
+    if (!codes || static_cast<uint32_t>(codes->current) != code || head.CityNo <= 0 ||
+        static_cast<size_t>(head.CityNo) >= cityOfNo_.size()) {
+      continue;
+    }
     const uint16_t city = cityOfNo_[static_cast<size_t>(head.CityNo)];
     if (city == 0) continue;
     if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, sjis); !added) return added.error();
@@ -377,31 +390,36 @@ Result<std::string> CodeIndex::MakeCodeSection() const {
   AppendI32(out, kSectionBuckets);
   const size_t offsets = out.size();
   out.append(4 * (kSectionBuckets + 1), '\0');
-  uint32_t written = 0;
+  uint32_t written = 0, started = 0;  // entries written; section buckets whose start is written
   std::vector<Hit> hits;
   std::string sjis;
-  for (uint32_t code = 0; code < 10000000; ++code) {
-    if (code % kSectionDivisor == 0) PatchI32(out, offsets + 4 * (code / kSectionDivisor), written);
-    const uint32_t bucket = code / kNewDivisor;
-    if (b.offsets[bucket] == b.offsets[bucket + 1]) {
-      code += kNewDivisor - 1 - code % kNewDivisor;  // an empty bucket: on to the next
-      continue;
-    }
-    hits.clear();
-    sjis.clear();
-    for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
-      const Entry& e = b.entries[k];
-      if (e.low != code % kNewDivisor) continue;
-      if (auto added = AddHit(e.pos, 0, e.city, hits, sjis); !added) return added.error();
-    }
-    if (auto sorted = SortHits(hits, 0, sjis); !sorted) return sorted.error();
-    for (const Hit& h : hits) {
-      AppendI16(out, static_cast<int>(code % kSectionDivisor));
-      AppendI32(out, h.pos);
-      ++written;
+  std::vector<uint16_t> lows;
+  // The codes held, in order: those of each bucket that has any.
+  for (uint32_t bucket = 0; bucket + 1 < b.offsets.size(); ++bucket) {
+    if (b.offsets[bucket] == b.offsets[bucket + 1]) continue;
+    lows.clear();
+    for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) lows.push_back(b.entries[k].low);
+    std::sort(lows.begin(), lows.end());
+    lows.erase(std::unique(lows.begin(), lows.end()), lows.end());
+    for (const uint16_t low : lows) {
+      const uint32_t code = bucket * b.divisor + low;
+      for (; started <= code / kSectionDivisor; ++started) PatchI32(out, offsets + 4 * started, written);
+      hits.clear();
+      sjis.clear();
+      for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
+        const Entry& e = b.entries[k];
+        if (e.low != low) continue;
+        if (auto added = AddHit(e.pos, 0, e.city, hits, sjis); !added) return added.error();
+      }
+      if (auto sorted = SortHits(hits, 0, sjis); !sorted) return sorted.error();
+      for (const Hit& h : hits) {
+        AppendI16(out, static_cast<int>(code % kSectionDivisor));
+        AppendI32(out, h.pos);
+        ++written;
+      }
     }
   }
-  PatchI32(out, offsets + 4 * kSectionBuckets, written);
+  for (; started <= kSectionBuckets; ++started) PatchI32(out, offsets + 4 * started, written);
   return out;
 }
 

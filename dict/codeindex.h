@@ -81,9 +81,10 @@ class CodeIndex {
   struct Entry {
     int32_t pos;    // of the town record
     uint16_t city;  // index into cities_
-    uint8_t low;    // the key modulo the bucket divisor
+    uint16_t low;   // the key modulo the bucket divisor
   };
   struct Buckets {
+    uint32_t divisor;  // keys per bucket
     std::vector<uint32_t> offsets;
     std::vector<Entry> entries;
   };
@@ -99,7 +100,7 @@ class CodeIndex {
   template <typename Fn>
   Result<bool> ForEachTown(Fn&& fn) const;
   template <typename KeyOf>
-  Result<Buckets> Fill(size_t buckets, uint32_t divisor, KeyOf keyOf) const;
+  Result<Buckets> Fill(uint32_t keys, uint32_t divisor, KeyOf keyOf) const;
   Result<const Buckets*> NewBuckets() const;
   Result<const Buckets*> OldBuckets() const;
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string& sjis) const;

@@ -72,8 +72,16 @@ Result<std::unique_ptr<DicFile>> DicFile::OpenWhole(const std::string& path) {
   return dic;
 }
 
-DicFile::DicFile(int fd, int64_t size) : fd_(fd), size_(size), arena_(new uint8_t[kBlocks * kBlockSize]) {
-  for (int i = 0; i < kBlocks; ++i) blocks_[i].bytes = arena_.get() + i * kBlockSize;
+// No more blocks than the file has: a small file (a test's, a fuzzer's)
+// then opens without taking the whole cache, whose size is past what a
+// sanitizer's allocator keeps pooled. Every block of such a file stays
+// cached, as it would in the full cache.
+DicFile::DicFile(int fd, int64_t size)
+    : fd_(fd),
+      size_(size),
+      blockCount_(static_cast<int>(std::clamp<int64_t>((size + kBlockSize - 1) / kBlockSize, 1, kBlocks))),
+      arena_(new uint8_t[static_cast<size_t>(blockCount_ * kBlockSize)]) {
+  for (int i = 0; i < blockCount_; ++i) blocks_[i].bytes = arena_.get() + i * kBlockSize;
 }
 
 std::unique_ptr<DicFile> DicFile::FromBytes(std::string_view bytes) {
@@ -90,7 +98,8 @@ DicFile::~DicFile() {
 
 Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
   Block* victim = &blocks_[0];
-  for (Block& b : blocks_) {
+  for (int i = 0; i < blockCount_; ++i) {
+    Block& b = blocks_[i];
     if (b.index == index) {
       b.lastUse = ++clock_;
       return &b;

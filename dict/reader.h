@@ -84,6 +84,7 @@ class DicFile {
   uint64_t clock_ = 0;
   static constexpr int kBlocks = 8;
   Block blocks_[kBlocks];
+  int blockCount_;  // of blocks_ in use
   std::unique_ptr<uint8_t[]> arena_;
   uint8_t scratch_[kMaxPeek];
   const uint8_t* whole_ = nullptr;  // the mapped file, for OpenWhole, or FromBytes' bytes

@@ -30,6 +30,13 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Names as SameName compares them.
+std::string Lowered(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
 struct Line {
   size_t begin, end;  // the line without its line break
   size_t next;        // start of the following line
@@ -96,31 +103,43 @@ IniFile IniFile::Load(const std::string& path) {
   return ini;
 }
 
-std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key) const {
-  bool inSection = false, seenSection = false;
-  for (const Line& l : SplitLines(text_)) {
-    std::string_view line(text_.data() + l.begin, l.end - l.begin);
+// Every value Get can give, read in one pass: settings read dozens of keys,
+// and a pass per key cost more than the rest of a load.
+IniFile::Index IniFile::MakeIndex(const std::string& text) {
+  Index index;
+  Index::mapped_type* keys = nullptr;  // of the section being read, if it is the first of its name
+  for (const Line& l : SplitLines(text)) {
+    std::string_view line(text.data() + l.begin, l.end - l.begin);
     if (auto name = SectionName(line)) {
       // Only the first section of a name counts, as with the Windows functions.
-      if (inSection) return std::nullopt;
-      inSection = !seenSection && SameName(*name, section);
-      seenSection = seenSection || inSection;
+      auto [at, first] = index.try_emplace(Lowered(*name));
+      keys = first ? &at->second : nullptr;
       continue;
     }
-    if (!inSection) continue;
-    if (auto kv = ParseKey(text_, l); kv && SameName(kv->key, key)) {
+    if (!keys) continue;
+    if (auto kv = ParseKey(text, l)) {
       std::string_view v = kv->value;
       // Quotes around a whole value are not part of it.
       if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
         v = v.substr(1, v.size() - 2);
       }
-      return std::string(v);
+      keys->try_emplace(Lowered(kv->key), v);  // the first of a name wins
     }
   }
-  return std::nullopt;
+  return index;
+}
+
+std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key) const {
+  if (!index_) index_ = MakeIndex(text_);
+  auto keys = index_->find(Lowered(section));
+  if (keys == index_->end()) return std::nullopt;
+  auto value = keys->second.find(Lowered(key));
+  if (value == keys->second.end()) return std::nullopt;
+  return value->second;
 }
 
 void IniFile::Set(std::string_view section, std::string_view key, std::string_view value) {
+  index_.reset();
   std::string entry = std::string(key) + "=" + std::string(value);
   auto lines = SplitLines(text_);
   bool inSection = false;

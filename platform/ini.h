@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace kovant::platform {
 
@@ -34,7 +35,12 @@ class IniFile {
   const std::string& Text() const { return text_; }
 
  private:
+  // Lowered section name -> lowered key name -> value, for Get.
+  using Index = std::unordered_map<std::string, std::unordered_map<std::string, std::string>>;
+  static Index MakeIndex(const std::string& text);
+
   std::string text_;
+  mutable std::optional<Index> index_;  // made by the first Get after a change
   bool intact_ = true;
 };
 

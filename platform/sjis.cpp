@@ -125,7 +125,9 @@ constexpr size_t kLeadBytes = 60;
 size_t LeadRank(unsigned char c) { return c <= 0x9F ? c - 0x81 : c - 0xE0 + 0x1F; }
 }  // namespace
 
-SjisDecoder::SjisDecoder() : singles_(256), doubles_(kLeadBytes * 256) {}
+// The double-byte table (tens of kilobytes) is made with the first such
+// character: many decoders (an index's, per file) never meet one.
+SjisDecoder::SjisDecoder() : singles_(256) {}
 
 const SjisDecoder::Char& SjisDecoder::Lookup(std::string_view sjisChar, Char& slot) {
   if (slot.length != 0) return slot;
@@ -148,6 +150,7 @@ void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
   for (size_t i = 0; i < sjis.size();) {
     const auto c = static_cast<unsigned char>(sjis[i]);
     const bool pair = IsSjisLeadByte(c) && i + 1 < sjis.size();
+    if (pair && doubles_.empty()) doubles_.resize(kLeadBytes * 256);
     Char& slot = pair ? doubles_[LeadRank(c) * 256 + static_cast<unsigned char>(sjis[i + 1])] : singles_[c];
     const Char& ch = slot.length != 0 ? slot : Lookup(sjis.substr(i, pair ? 2 : 1), slot);
     if (ch.length == kIrregular) {

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = fuzz::WriteInput("KOVANT.INI", data, size);
   platform::IniFile ini = platform::IniFile::Load(path);
   // Every key is read by LoadSettings below; here the first and one the
-  // input names, in other spellings (each read parses the whole file again).
+  // input names, in other spellings.
   const auto& keys = settings::SettingsKeys();
   for (size_t k : {size_t{0}, size > 0 ? data[0] % keys.size() : 0}) {
     (void)platform::ProfileString(ini, "Parms", keys[k], " ", 19);
