@@ -391,8 +391,6 @@ Result<std::string> CodeIndex::MakeCodeSection() const {
   const size_t offsets = out.size();
   out.append(4 * (kSectionBuckets + 1), '\0');
   uint32_t written = 0, started = 0;  // entries written; section buckets whose start is written
-  std::vector<Hit> hits;
-  std::string sjis;
   std::vector<uint16_t> lows;
   // The codes held, in order: those of each bucket that has any.
   for (uint32_t bucket = 0; bucket + 1 < b.offsets.size(); ++bucket) {
@@ -404,23 +402,30 @@ Result<std::string> CodeIndex::MakeCodeSection() const {
     for (const uint16_t low : lows) {
       const uint32_t code = bucket * b.divisor + low;
       for (; started <= code / kSectionDivisor; ++started) PatchI32(out, offsets + 4 * started, written);
-      hits.clear();
-      sjis.clear();
-      for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
-        const Entry& e = b.entries[k];
-        if (e.low != low) continue;
-        if (auto added = AddHit(e.pos, 0, e.city, hits, sjis); !added) return added.error();
-      }
-      if (auto sorted = SortHits(hits, 0, sjis); !sorted) return sorted.error();
-      for (const Hit& h : hits) {
-        AppendI16(out, static_cast<int>(code % kSectionDivisor));
-        AppendI32(out, h.pos);
-        ++written;
-      }
+      if (auto appended = AppendSectionEntries(b, bucket, low, out, written); !appended) return appended.error();
     }
   }
   for (; started <= kSectionBuckets; ++started) PatchI32(out, offsets + 4 * started, written);
   return out;
+}
+
+Result<bool> CodeIndex::AppendSectionEntries(const Buckets& b, uint32_t bucket, uint16_t low, std::string& out,
+                                             uint32_t& written) const {
+  const uint32_t code = bucket * b.divisor + low;
+  std::vector<Hit> hits;
+  std::string sjis;
+  for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
+    const Entry& e = b.entries[k];
+    if (e.low != low) continue;
+    if (auto added = AddHit(e.pos, 0, e.city, hits, sjis); !added) return added.error();
+  }
+  if (auto sorted = SortHits(hits, 0, sjis); !sorted) return sorted.error();
+  for (const Hit& h : hits) {
+    AppendI16(out, static_cast<int>(code % kSectionDivisor));
+    AppendI32(out, h.pos);
+    ++written;
+  }
+  return true;
 }
 
 }  // namespace kovant::dict

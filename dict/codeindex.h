@@ -107,6 +107,10 @@ class CodeIndex {
   Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
   Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
   Result<bool> SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const;
+  // The section's entries of one code (bucket * divisor + low), in the
+  // order a lookup answers them.
+  Result<bool> AppendSectionEntries(const Buckets& b, uint32_t bucket, uint16_t low, std::string& out,
+                                    uint32_t& written) const;
   // Takes the code section when it answers as the records do; otherwise
   // the reason it does not.
   std::optional<std::string> UseSection(const uint8_t* bytes, size_t length);
