@@ -260,6 +260,18 @@ std::string Frontmost(platform::Desktop& desktop) {
   return windows.empty() ? std::string() : windows.front().caption;
 }
 
+// The window in front, as a user would click it there: a compositor may keep
+// the focus from a new window while another program is still starting.
+bool PutInFront(platform::Desktop& desktop, const std::string& caption) {
+  return WaitFor([&] {
+    if (Frontmost(desktop) == caption) return true;
+    for (const auto& w : desktop.TopLevelWindows()) {
+      if (w.caption == caption) desktop.Activate(w.id);
+    }
+    return Frontmost(desktop) == caption;
+  });
+}
+
 void Wayland::ASecondStartBringsTheRunningWindowForward() {
   std::filesystem::copy_file(KOVANT_SAMPLE_DIC, clients + "/KOVANT.DIC");
   const std::vector<std::string> kovant = Kovant();
@@ -270,7 +282,7 @@ void Wayland::ASecondStartBringsTheRunningWindowForward() {
   // still activating itself would otherwise take the target's place.
   ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
   auto target = StartTarget("手前の窓", home + "/unused.txt");
-  ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "手前の窓"; })) << Frontmost(*desktop);
+  ASSERT_TRUE(PutInFront(*desktop, "手前の窓")) << Frontmost(*desktop);
   Background second(kovant);
   EXPECT_EQ(second.WaitExit(15000ms), 0);  // a loaded machine starts Qt slowly
   EXPECT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
@@ -301,7 +313,7 @@ void Wayland::ACallUpOverTheLinkBringsTheWindowForward() {
   // still activating itself would otherwise take the target's place.
   ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "ぴこらん Ver. 1.31"; })) << Frontmost(*desktop);
   auto target = StartTarget("呼び出し元", home + "/unused.txt");
-  ASSERT_TRUE(WaitFor([&] { return Frontmost(*desktop) == "呼び出し元"; })) << Frontmost(*desktop);
+  ASSERT_TRUE(PutInFront(*desktop, "呼び出し元")) << Frontmost(*desktop);
   const std::string poke =
       "gdbus call --session --dest com.morvix.KOVANT --object-path /KOVANT --method com.morvix.KOVANT.Link.Poke ";
   ASSERT_TRUE(WaitFor([&] { return RunProcess(poke + "Cmd go").status == 0; }));
