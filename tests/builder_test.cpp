@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/sjis.h"
 #include "testdata.h"
+#include "zipdata.h"
 #include "tools/builder.h"
 
 using namespace kovant;
@@ -402,22 +403,7 @@ TEST(ReadInputFile, ZipErrorsAreToldInJapanese) {
   EXPECT_EQ(tools::ZipErrorText(ZIP_ER_MULTIDISK),
             "zip の処理でエラーが発生しました（Multi-disk zip archives not supported）");
   // A stored CSV with one byte changed: its check value names the fault.
-  zip_error_t err;
-  zip_error_init(&err);
-  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &err);
-  zip_source_keep(buffer);
-  zip_t* za = zip_open_from_source(buffer, ZIP_TRUNCATE, &err);
-  const std::string csv = "13101,\"100  \",\"1000000\"\r\n";
-  const zip_int64_t index = zip_file_add(za, "KEN_ALL.CSV", zip_source_buffer(za, csv.data(), csv.size(), 0), 0);
-  zip_set_file_compression(za, static_cast<zip_uint64_t>(index), ZIP_CM_STORE, 0);
-  zip_close(za);
-  zip_source_open(buffer);
-  zip_source_seek(buffer, 0, SEEK_END);
-  std::string bytes(static_cast<size_t>(zip_source_tell(buffer)), '\0');
-  zip_source_seek(buffer, 0, SEEK_SET);
-  zip_source_read(buffer, bytes.data(), bytes.size());
-  zip_source_close(buffer);
-  zip_source_free(buffer);
+  std::string bytes = ZipOf("KEN_ALL.CSV", "13101,\"100  \",\"1000000\"\r\n", 0, true);
   bytes[bytes.find("13101")] = '9';
   auto in = tools::ReadInputBytes(bytes, "ken_all.zip", "ken_all.zip", "");
   ASSERT_FALSE(in.ok());
