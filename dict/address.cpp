@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <initializer_list>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "dict/chain.h"
 #include "dict/codec.h"
@@ -24,9 +26,21 @@ bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 
 struct Numbers {
   std::vector<int> dashed;  // "1-2-3" as written
-  int chome = -1, banchi = -1;
+  int chome = -1, banchi = -1, go = -1;
   std::optional<int> floor;  // negative: below ground
   bool basement = false;
+  bool oaza = false;   // 大字 written before the town
+  std::string street;  // Kyoto: the street and directions before the town (StreetKey)
+  // The block's numbers in order ("1丁目1番12号" and "1-1-12" alike).
+  std::vector<int> Written() const {
+    if (!dashed.empty()) return dashed;
+    std::vector<int> w;
+    for (int v : {chome, banchi, go}) {
+      if (v < 0) break;
+      w.push_back(v);
+    }
+    return w;
+  }
 };
 
 // Reads a number at s[i]; i moves past it.
@@ -40,6 +54,17 @@ std::optional<int> NumberAt(std::string_view s, size_t& i) {
   return v;
 }
 
+// The number after a 番地 ("12番地3", "12番3", "12-3") at s[i], if any.
+std::optional<int> NumberAfterBan(std::string_view s, size_t& i) {
+  for (std::string_view mark : {"番地", "番", "-"}) {
+    if (StartsWith(s.substr(i), mark)) {
+      i += mark.size();
+      break;
+    }
+  }
+  return NumberAt(s, i);
+}
+
 Numbers ReadNumbers(std::string_view rest) {
   static const std::string kChome = "丁目", kCho = "丁", kBanchi = "番地", kBan = "番", kGo = "号", kKai = "階",
                            kChika = "地下", kChikai = "地階";
@@ -51,9 +76,13 @@ Numbers ReadNumbers(std::string_view rest) {
     if (StartsWith(rest.substr(i), kChome) || StartsWith(rest.substr(i), kCho)) {
       n.chome = *first;
       i += StartsWith(rest.substr(i), kChome) ? kChome.size() : kCho.size();
-      if (auto second = NumberAt(rest, i)) n.banchi = *second;
+      if (auto second = NumberAt(rest, i)) {
+        n.banchi = *second;
+        if (auto third = NumberAfterBan(rest, i)) n.go = *third;
+      }
     } else if (StartsWith(rest.substr(i), kBanchi) || StartsWith(rest.substr(i), kBan)) {
       n.banchi = *first;
+      if (auto second = NumberAfterBan(rest, i)) n.go = *second;
     } else {
       n.dashed.push_back(*first);
       while (i + 1 < rest.size() && rest[i] == '-' && IsAsciiDigit(rest[i + 1])) {
@@ -75,6 +104,7 @@ Numbers ReadNumbers(std::string_view rest) {
     if (StartsWith(rest.substr(e), kKai) || (e < rest.size() && rest[e] == 'F') || rest[k] == 'B') {
       n.floor = below ? -*v : *v;
       if (below) n.basement = true;
+      k = e - 1;  // "地下1階": the 1 is not a floor of its own
     }
   }
   return n;
@@ -87,14 +117,28 @@ struct Range {
 };
 
 struct Condition {
-  enum class Kind { Plain, Other, Floor, Basement, Numbers, Names, Unknown };
+  // Oaza: the town's 大字 ("（大字）"); Streets: Kyoto's streets and
+  // directions that lead to it ("（河原町通三条下る、…）").
+  enum class Kind { Plain, Other, Floor, Basement, Numbers, Names, Oaza, Streets, Unknown };
   Kind kind = Kind::Plain;
   bool negate = false;
+  bool truncated = false;  // the list ends in "…": the dictionary cut it short
   int floor = 0;
   std::vector<Range> chome, banchi;
+  std::vector<std::vector<int>> blocks;  // "1-1-12", "292-4番地"
   bool anyChome = false, anyBanchi = false;
   std::vector<std::string> names;
 };
+
+// A Kyoto street as compared: "上ル" and "上る", "東入ル" and "東入" alike.
+std::string StreetKey(std::string_view street) {
+  std::string s(street);
+  for (const auto& [from, to] : std::initializer_list<std::pair<std::string_view, std::string_view>>{
+           {"上ル", "上る"}, {"下ル", "下る"}, {"上がる", "上る"}, {"下がる", "下る"}, {"入ル", "入"}, {"入る", "入"}}) {
+    for (size_t at; (at = s.find(from)) != std::string::npos;) s.replace(at, from.size(), to);
+  }
+  return s;
+}
 
 // One item of a list: "1~19", "3", "123以上", with its unit or the list's.
 bool ParseItem(std::string_view item, std::string_view unit, Condition& c) {
@@ -129,8 +173,15 @@ bool ParseItem(std::string_view item, std::string_view unit, Condition& c) {
     if (!to) return false;
     r.to = *to;
   } else if (i < item.size() && item[i] == '-') {
-    ++i;  // "2-4番地": the sub-number of 2
-    if (!NumberAt(item, i)) return false;
+    // A block ("292-4番地", "1-1-12"): these numbers and no others.
+    std::vector<int> block{*from};
+    while (i + 1 < item.size() && item[i] == '-' && IsAsciiDigit(item[i + 1])) {
+      ++i;
+      block.push_back(*NumberAt(item, i));
+    }
+    if (i != item.size() || above || below) return false;
+    c.blocks.push_back(std::move(block));
+    return true;
   }
   if (i != item.size()) return false;
   if (above) r.to = INT_MAX;
@@ -158,6 +209,17 @@ Condition ParseCondition(std::string inner) {
     c.kind = Condition::Kind::Other;
     return c;
   }
+  if (inner == "大字") {
+    c.kind = Condition::Kind::Oaza;
+    return c;
+  }
+  static const std::string kCut = "…";
+  if (inner.size() > kCut.size() && inner.substr(inner.size() - kCut.size()) == kCut) {
+    c.truncated = true;
+    inner.resize(inner.size() - kCut.size());
+    if (inner.size() >= kComma.size() && inner.substr(inner.size() - kComma.size()) == kComma)
+      inner.resize(inner.size() - kComma.size());
+  }
   if (inner == kBasement) {
     c.kind = Condition::Kind::Basement;
     return c;
@@ -178,6 +240,12 @@ Condition ParseCondition(std::string inner) {
     if (comma == std::string::npos) break;
     start = comma + kComma.size();
   }
+  if (std::all_of(items.begin(), items.end(),
+                  [](const std::string& item) { return item.find("通") != std::string::npos; })) {
+    c.kind = Condition::Kind::Streets;
+    for (const auto& item : items) c.names.push_back(StreetKey(item));
+    return c;
+  }
   const std::string& last = items.back();
   auto endsWith = [&](const std::string& s) {
     return last.size() >= s.size() && last.substr(last.size() - s.size()) == s;
@@ -192,6 +260,7 @@ Condition ParseCondition(std::string inner) {
   // Names of the parts of the town ("（西町、東町）"): digits-free items only.
   c.chome.clear();
   c.banchi.clear();
+  c.blocks.clear();
   c.anyChome = c.anyBanchi = false;
   for (const auto& item : items) {
     if (item.empty() || std::any_of(item.begin(), item.end(), IsAsciiDigit) || item.find("・") != std::string::npos) {
@@ -210,32 +279,75 @@ bool InAny(const std::vector<Range>& ranges, int v) {
   return std::any_of(ranges.begin(), ranges.end(), [&](const Range& r) { return v >= r.from && v <= r.to; });
 }
 
+// Whether the written block is one of the listed ones: Unknown when it is
+// written shorter than one that begins like it.
+Fit BlockFit(const std::vector<std::vector<int>>& blocks, const std::vector<int>& written) {
+  Fit fit = Fit::No;
+  for (const auto& block : blocks) {
+    const size_t n = std::min(block.size(), written.size());
+    if (!std::equal(block.begin(), block.begin() + static_cast<std::ptrdiff_t>(n), written.begin())) continue;
+    if (written.size() >= block.size()) return Fit::Yes;
+    fit = Fit::Unknown;
+  }
+  return fit;
+}
+
+Fit NumbersFit(const Condition& c, const Numbers& n) {
+  const bool wantsChome = !c.chome.empty() || c.anyChome;
+  const bool wantsBanchi = !c.banchi.empty() || c.anyBanchi;
+  const Fit block = c.blocks.empty() ? Fit::No : BlockFit(c.blocks, n.Written());
+  if (block == Fit::Yes) return Fit::Yes;
+  // 大字 written: none of the town's 丁目.
+  if (wantsChome && n.oaza) return Fit::No;
+  Fit fit = Fit::No;
+  if (wantsChome) {
+    if (n.chome < 0) return Fit::Unknown;
+    fit = c.anyChome || InAny(c.chome, n.chome) ? Fit::Yes : Fit::No;
+  }
+  if (wantsBanchi && (fit != Fit::No || !wantsChome)) {
+    if (n.banchi < 0) return Fit::Unknown;
+    fit = c.anyBanchi || InAny(c.banchi, n.banchi) ? Fit::Yes : Fit::No;
+  }
+  if (fit == Fit::No && (block == Fit::Unknown || c.truncated)) return Fit::Unknown;
+  return fit;
+}
+
+// The rest of the address past its block number ("1丁目南8-1" -> "南8-1").
+std::string_view PastBlockNumber(std::string_view rest) {
+  size_t i = 0;
+  if (!NumberAt(rest, i)) return rest;
+  for (std::string_view mark : {"丁目", "丁", "番地", "番", "-"}) {
+    if (StartsWith(rest.substr(i), mark)) return rest.substr(i + mark.size());
+  }
+  return rest.substr(i);
+}
+
+Fit NamesFit(const Condition& c, std::string_view rest) {
+  const std::string_view past = PastBlockNumber(rest);
+  const bool named = std::any_of(c.names.begin(), c.names.end(), [&](const std::string& name) {
+    return StartsWith(rest, name) || StartsWith(past, name);
+  });
+  return named ? Fit::Yes : c.truncated ? Fit::Unknown : Fit::No;
+}
+
+Fit StreetsFit(const Condition& c, const Numbers& n) {
+  if (n.street.empty()) return Fit::Unknown;
+  const bool listed = std::find(c.names.begin(), c.names.end(), n.street) != c.names.end();
+  return listed ? Fit::Yes : c.truncated ? Fit::Unknown : Fit::No;
+}
+
 Fit Evaluate(const Condition& c, const Numbers& n, std::string_view rest) {
   Fit fit = Fit::Unknown;
   switch (c.kind) {
     case Condition::Kind::Plain:
     case Condition::Kind::Other:
     case Condition::Kind::Unknown: return Fit::Unknown;
+    case Condition::Kind::Oaza: return n.oaza ? Fit::Yes : Fit::Unknown;
     case Condition::Kind::Floor: return n.floor && *n.floor == c.floor ? Fit::Yes : Fit::No;
     case Condition::Kind::Basement: return !n.floor || n.basement ? Fit::Yes : Fit::No;
-    case Condition::Kind::Names:
-      fit = std::any_of(c.names.begin(), c.names.end(), [&](const std::string& name) { return StartsWith(rest, name); })
-                ? Fit::Yes
-                : Fit::No;
-      break;
-    case Condition::Kind::Numbers: {
-      const bool wantsChome = !c.chome.empty() || c.anyChome;
-      const bool wantsBanchi = !c.banchi.empty() || c.anyBanchi;
-      if (wantsChome) {
-        if (n.chome < 0) return Fit::Unknown;
-        fit = c.anyChome || InAny(c.chome, n.chome) ? Fit::Yes : Fit::No;
-      }
-      if (wantsBanchi && fit != Fit::No) {
-        if (n.banchi < 0) return Fit::Unknown;
-        fit = c.anyBanchi || InAny(c.banchi, n.banchi) ? Fit::Yes : Fit::No;
-      }
-      break;
-    }
+    case Condition::Kind::Names: fit = NamesFit(c, rest); break;
+    case Condition::Kind::Streets: return StreetsFit(c, n);
+    case Condition::Kind::Numbers: fit = NumbersFit(c, n); break;
   }
   if (c.negate && fit != Fit::Unknown) fit = fit == Fit::Yes ? Fit::No : Fit::Yes;
   return fit;
@@ -248,19 +360,39 @@ bool IsFloor(const std::string& inner) {
 }
 
 // Splits a listed name into its head and its parenthesised part, folded.
+// Of two parts ("ミッドランドスクエア（高層棟）（１５階）") the last is the
+// condition; the wing named before it is no part of how people write it.
 void SplitName(const std::string& name, std::string& head, std::string& inner) {
   static const std::string kOpen = "（", kClose = "）";
   const size_t open = name.find(kOpen);
   head = FoldName(name.substr(0, open));
   inner.clear();
   if (open == std::string::npos) return;
-  std::string in = name.substr(open + kOpen.size());
+  const size_t last = name.rfind(kClose + kOpen);
+  std::string in = name.substr(last != std::string::npos && last > open ? last + kClose.size() + kOpen.size()
+                                                                        : open + kOpen.size());
   if (in.size() >= kClose.size() && in.substr(in.size() - kClose.size()) == kClose)
     in.resize(in.size() - kClose.size());
   inner = FoldName(in);
 }
 
 }  // namespace
+
+bool IsFloorText(std::string_view inner) {
+  return ParseCondition(FoldName(inner)).kind == Condition::Kind::Floor;
+}
+
+TownText SplitTownNote(std::string_view town) {
+  static const std::string_view kOpen = "（", kClose = "）", kUnlisted = "以下に掲載がない場合";
+  if (town == kUnlisted) return {std::string(), std::string(kUnlisted)};
+  const size_t open = town.rfind(kOpen);
+  if (open == std::string_view::npos) return {std::string(town), std::string()};
+  std::string_view inner = town.substr(open + kOpen.size());
+  if (inner.size() >= kClose.size() && inner.substr(inner.size() - kClose.size()) == kClose)
+    inner.remove_suffix(kClose.size());
+  if (IsFloorText(inner)) return {std::string(town.substr(0, open)) + std::string(inner), std::string()};
+  return {std::string(town.substr(0, open)), std::string(inner)};
+}
 
 std::string CityLocalName(const std::string& city) {
   // "<district>郡<town or village>". A city that merely begins with 郡
@@ -453,16 +585,89 @@ bool LongerThan(std::string_view utf8, size_t most) {
   return false;
 }
 
-// The address folded, without a code written before it ("〒100-0001
-// 東京都...").
-std::string NormalisedAddress(std::string_view address) {
-  std::string a = FoldName(address);
-  static const std::string kMark = "〒";
-  if (StartsWith(a, kMark)) a.erase(0, kMark.size());
-  size_t skip = 0;
-  while (skip < a.size() && (IsAsciiDigit(a[skip]) || a[skip] == '-')) ++skip;
-  if (skip >= 7) a.erase(0, skip);
+// Sapporo's blocks as people shorten them: "南3西4" is 南3条西4(丁目).
+std::string SapporoBlocks(std::string a) {
+  static const std::string kSouth = "南", kNorth = "北", kWest = "西", kEast = "東", kJo = "条";
+  for (size_t at = 0; at + kSouth.size() < a.size(); ++at) {
+    const std::string_view here = std::string_view(a).substr(at);
+    if (!StartsWith(here, kSouth) && !StartsWith(here, kNorth)) continue;
+    size_t i = at + kSouth.size();
+    const size_t digits = i;
+    while (i < a.size() && IsAsciiDigit(a[i])) ++i;
+    const std::string_view after = std::string_view(a).substr(i);
+    if (i > digits && (StartsWith(after, kWest) || StartsWith(after, kEast))) a.insert(i, kJo);
+  }
   return a;
+}
+
+// The address folded, without a code or its placeholder written before it
+// ("〒100-0001 東京都…", "〒XXX-XXXX", "〒　-　") and without the commas
+// some put between its parts.
+std::string NormalisedAddress(std::string_view address) {
+  static const std::string kMark = "〒", kComma = "、";
+  const std::string folded = FoldName(address);
+  std::string a;
+  a.reserve(folded.size());
+  for (size_t i = 0; i < folded.size();) {
+    if (folded[i] == ',') {
+      ++i;
+    } else if (folded.compare(i, kComma.size(), kComma) == 0) {
+      i += kComma.size();
+    } else {
+      a += folded[i++];
+    }
+  }
+  const bool marked = StartsWith(a, kMark);
+  if (marked) a.erase(0, kMark.size());
+  size_t skip = 0;
+  while (skip < a.size() && (IsAsciiDigit(a[skip]) || a[skip] == '-' || (marked && a[skip] == 'X'))) ++skip;
+  if (marked || skip >= 7) a.erase(0, skip);
+  return SapporoBlocks(std::move(a));
+}
+
+// Where a part of the text begins after a blank or a comma: a name, a
+// company or a telephone number may come before the address.
+std::vector<size_t> PartStarts(std::string_view text) {
+  static const std::string_view kSeparators[] = {" ", "\t", "　", ",", "、", "，"};
+  std::vector<size_t> starts{0};
+  bool after = false;
+  for (size_t i = 0; i < text.size();) {
+    size_t length = 0;
+    for (std::string_view s : kSeparators) {
+      if (StartsWith(text.substr(i), s)) length = s.size();
+    }
+    if (length > 0) {
+      after = true;
+      i += length;
+      continue;
+    }
+    if (after) starts.push_back(i);
+    after = false;
+    ++i;
+  }
+  return starts;
+}
+
+// Kyoto writes the streets that lead to a town before it
+// ("河原町通三条下る大黒町"): the town is what follows the last direction.
+struct StreetSplit {
+  std::string_view street, rest;
+};
+
+StreetSplit SplitStreet(std::string_view rest) {
+  static const std::string_view kDirections[] = {"上る",   "上ル",   "下る",   "下ル", "上がる", "下がる",
+                                                 "東入る", "東入ル", "西入る", "西入ル", "東入",   "西入"};
+  size_t end = 0;
+  for (std::string_view mark : kDirections) {
+    for (size_t at = rest.find(mark); at != std::string_view::npos; at = rest.find(mark, at + 1))
+      end = std::max(end, at + mark.size());
+  }
+  if (end == 0 || rest.substr(0, end).find("通") == std::string_view::npos) return {{}, rest};
+  // "下る二丁目稲荷町": the 丁目 is the street's.
+  static const std::string_view kChome = "丁目";
+  size_t i = end;
+  if (NumberAt(rest, i) && StartsWith(rest.substr(i), kChome)) end = i + kChome.size();
+  return {rest.substr(0, end), rest.substr(end)};
 }
 
 struct PrefHit {
@@ -475,6 +680,15 @@ struct CityHit {
   size_t length;  // of its name as written
 };
 
+// The address as read from where it begins: folded, with its prefecture
+// and the cities it may name.
+struct Reading {
+  std::string a;
+  PrefHit pref;
+  std::vector<CityHit> cities;
+  std::string_view AfterPref() const { return std::string_view(a).substr(pref.length); }
+};
+
 // The longest town name that the rest of the address begins with, in one
 // city ("" when none).
 struct TownHit {
@@ -482,23 +696,73 @@ struct TownHit {
   size_t cityLength;
   std::string_view head;  // folded, the place's own
   std::string_view rest;  // after the head, in the folded address
+  bool oaza = false;      // 大字 written before it
+  std::string street;     // Kyoto's streets before it (StreetKey)
 };
 
 // The numbers of the address as the town's records read them: "1-2" is
-// 丁目 and 番地 where a record names 丁目, else 番地.
-Numbers NumbersAgainst(std::string_view rest, const std::vector<Condition>& conditions) {
+// 丁目 and 番地 where a record names 丁目, else 番地; but where the town
+// also has a 大字, a 丁目 only when written so.
+Numbers NumbersAgainst(const TownHit& hit, const std::vector<Condition>& conditions) {
   const bool mentionsChome = std::any_of(conditions.begin(), conditions.end(),
                                          [](const Condition& c) { return !c.chome.empty() || c.anyChome; });
-  Numbers n = ReadNumbers(rest);
+  const bool hasOaza = std::any_of(conditions.begin(), conditions.end(),
+                                   [](const Condition& c) { return c.kind == Condition::Kind::Oaza; });
+  Numbers n = ReadNumbers(hit.rest);
+  n.oaza = hit.oaza;
+  n.street = hit.street;
   if (!n.dashed.empty()) {
-    if (mentionsChome) {
+    if (mentionsChome && !hasOaza) {
       n.chome = n.dashed[0];
       if (n.dashed.size() > 1) n.banchi = n.dashed[1];
-    } else {
+    } else if (!mentionsChome) {
       n.banchi = n.dashed[0];
     }
   }
   return n;
+}
+
+// Which variant of a character the address was read as ("藪" as "薮"),
+// for the note: the user sees what was assumed.
+std::string VariantNote(std::string_view written, const AddressAnswer& a) {
+  static const std::vector<std::vector<std::string_view>> kGroups = {
+      {"﨑", "崎"}, {"髙", "高"}, {"藪", "薮"},       {"斎", "斉", "齋", "齊"}, {"之", "ノ", "の"},
+      {"邊", "邉", "辺"}, {"澤", "沢"}, {"嶋", "島"}, {"濱", "浜"},             {"廣", "広"},
+      {"檜", "桧"}, {"龍", "竜"}, {"ヶ", "ケ", "が", "ヵ", "ガ"}};
+  if (a.candidates.empty()) return std::string();
+  const std::string name = a.candidates[0].city + a.candidates[0].town;
+  std::string note;
+  for (const auto& group : kGroups) {
+    for (std::string_view w : group) {
+      if (written.find(w) == std::string_view::npos || name.find(w) != std::string::npos) continue;
+      for (std::string_view x : group) {
+        if (x != w && name.find(x) != std::string::npos) {
+          note += "「" + std::string(w) + "」を「" + std::string(x) + "」として読みました。";
+          break;
+        }
+      }
+    }
+  }
+  return note;
+}
+
+// Why no city was found; a name that looks like a city's ("浦和市") is said
+// to be none the dictionary knows: a former name is not guessed into the
+// city that took it over.
+std::string UnknownCityNote(std::string_view afterPref) {
+  std::string note = "市区町村が分かりません。";
+  static const std::string_view kEnds[] = {"市", "町", "村"};
+  size_t end = std::string_view::npos;
+  for (std::string_view e : kEnds) {
+    const size_t at = afterPref.find(e);
+    if (at != std::string_view::npos && at > 0 && at <= 18 && (end == std::string_view::npos || at < end))
+      end = at + e.size();
+  }
+  if (end != std::string_view::npos) {
+    note += "「" + std::string(afterPref.substr(0, end)) +
+            "」は辞書にない市区町村名です（合併などでなくなった名前から今の市区町村は推し量りません）。";
+  }
+  return note;
 }
 
 }  // namespace
@@ -506,18 +770,21 @@ Numbers NumbersAgainst(std::string_view rest, const std::vector<Condition>& cond
 class Gazetteer::Resolver {
  public:
   explicit Resolver(const Gazetteer& g) : g_(g) {}
-  PrefHit FindPrefecture(std::string_view a) const;
-  std::vector<CityHit> FindCities(std::string_view afterPref, int pref) const;
+  Reading Read(std::string_view address) const;
   std::vector<TownHit> FindTowns(std::string_view afterPref, const std::vector<CityHit>& cities) const;
   // The records of the towns found that the rest of the address fits; the
   // answer gets the parts of the address recognised.
   std::vector<const Place*> FindRecords(const std::vector<TownHit>& towns, AddressAnswer& answer) const;
-  void Decide(const std::vector<const Place*>& candidates, const std::vector<TownHit>& towns,
-              AddressAnswer& answer) const;
+  void Decide(const std::vector<const Place*>& candidates, AddressAnswer& answer) const;
+  // No town read: what the city alone says.
+  void DecideCity(const std::vector<TownHit>& towns, AddressAnswer& answer) const;
 
  private:
+  Reading ReadFrom(std::string_view text) const;
+  PrefHit FindPrefecture(std::string_view a) const;
+  std::vector<CityHit> FindCities(std::string_view afterPref, int pref) const;
   std::string WithBuilding(const City& city, std::string_view head, std::string_view rest) const;
-  static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, std::string_view rest);
+  static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, const TownHit& hit);
 
   const Gazetteer& g_;
 };
@@ -529,19 +796,41 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
     answer.note = "住所が " + std::to_string(kMaxAddressCharacters) + " 文字を超えています。";
     return answer;
   }
-  const std::string a = NormalisedAddress(address);
-  const PrefHit pref = r.FindPrefecture(a);
-  const std::string_view afterPref = std::string_view(a).substr(pref.length);
-  const std::vector<CityHit> cities = r.FindCities(afterPref, pref.pref);
-  if (cities.empty()) {
-    answer.note = "市区町村が分かりません。";
-    if (pref.pref >= 0) answer.pref = prefs_[static_cast<size_t>(pref.pref)].name;
+  const Reading read = r.Read(address);
+  if (read.cities.empty()) {
+    answer.note = UnknownCityNote(read.AfterPref());
+    if (read.pref.pref >= 0) answer.pref = prefs_[static_cast<size_t>(read.pref.pref)].name;
     return answer;
   }
-  const std::vector<TownHit> towns = r.FindTowns(afterPref, cities);
-  const std::vector<const Place*> candidates = r.FindRecords(towns, answer);
-  r.Decide(candidates, towns, answer);
+  const std::vector<TownHit> towns = r.FindTowns(read.AfterPref(), read.cities);
+  if (std::all_of(towns.begin(), towns.end(), [](const TownHit& t) { return t.head.empty(); })) {
+    r.DecideCity(towns, answer);
+  } else {
+    r.Decide(r.FindRecords(towns, answer), answer);
+  }
+  answer.note += VariantNote(address, answer);
   return answer;
+}
+
+// The whole text when a prefecture and city begin it; else the first part
+// where they do, else the first where a city does.
+Reading Gazetteer::Resolver::Read(std::string_view address) const {
+  std::optional<Reading> first, withCity;
+  for (size_t start : PartStarts(address)) {
+    Reading r = ReadFrom(address.substr(start));
+    if (r.pref.pref >= 0 && !r.cities.empty()) return r;
+    if (!withCity && !r.cities.empty()) withCity = r;
+    if (!first) first = std::move(r);
+  }
+  return withCity ? *withCity : *first;
+}
+
+Reading Gazetteer::Resolver::ReadFrom(std::string_view text) const {
+  Reading r;
+  r.a = NormalisedAddress(text);
+  r.pref = FindPrefecture(r.a);
+  r.cities = FindCities(r.AfterPref(), r.pref.pref);
+  return r;
 }
 
 // The prefecture, when it is written.
@@ -552,23 +841,28 @@ PrefHit Gazetteer::Resolver::FindPrefecture(std::string_view a) const {
   return {};
 }
 
-// Cities written there: whole, without their district, or a designated
-// city's name without its ward ("横浜市" for every ward).
+// Cities written there: whole, without their district, a designated
+// city's name without its ward ("横浜市" for every ward), or its ward
+// without the city ("中区": every city's 中区).
 std::vector<CityHit> Gazetteer::Resolver::FindCities(std::string_view afterPref, int pref) const {
-  static const std::string kShi = "市";
+  static const std::string kShi = "市", kKu = "区";
   std::vector<CityHit> hits;
   for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
     const City& city = g_.cities_[c];
     if (pref >= 0 && city.pref != pref) continue;
     size_t length = 0;
+    const size_t shi = city.fold.find(kShi);
+    const bool ward = shi != std::string::npos && shi + kShi.size() < city.fold.size();
     if (!city.fold.empty() && StartsWith(afterPref, city.fold)) {
       length = city.fold.size();
     } else if (!city.local.empty() && StartsWith(afterPref, city.local)) {
       length = city.local.size();
-    } else if (const size_t shi = city.fold.find(kShi);
-               shi != std::string::npos && shi + kShi.size() < city.fold.size() &&
-               StartsWith(afterPref, std::string_view(city.fold).substr(0, shi + kShi.size()))) {
+    } else if (ward && StartsWith(afterPref, std::string_view(city.fold).substr(0, shi + kShi.size()))) {
       length = shi + kShi.size();
+    } else if (const std::string_view wardName = ward ? std::string_view(city.fold).substr(shi + kShi.size()) : "";
+               wardName.size() > kKu.size() && wardName.substr(wardName.size() - kKu.size()) == kKu &&
+               StartsWith(afterPref, wardName)) {
+      length = wardName.size();
     }
     if (length > 0) hits.push_back({c, length});
   }
@@ -583,8 +877,10 @@ std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
   std::vector<TownHit> best;
   size_t bestLength = 0;
   for (const CityHit& hit : cities) {
-    std::string_view rest = afterPref.substr(hit.length);
-    if (StartsWith(rest, kOaza))
+    const StreetSplit split = SplitStreet(afterPref.substr(hit.length));
+    std::string_view rest = split.rest;
+    const bool oaza = StartsWith(rest, kOaza);
+    if (oaza)
       rest.remove_prefix(kOaza.size());
     else if (StartsWith(rest, kAza))
       rest.remove_prefix(kAza.size());
@@ -597,7 +893,7 @@ std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
     if (length > bestLength) best.clear();
     if (length >= bestLength) {
       bestLength = length;
-      best.push_back({hit.city, hit.length, head, rest.substr(head.size())});
+      best.push_back({hit.city, hit.length, head, rest.substr(head.size()), oaza, StreetKey(split.street)});
     }
   }
   return best;
@@ -619,13 +915,14 @@ std::string Gazetteer::Resolver::WithBuilding(const City& city, std::string_view
 }
 
 // What the rest of the address says of a town's records: floors, 丁目 and
-// 番地, the names of its parts. Records it fits come first, then those it
-// cannot tell; the town's plain record only when nothing fits.
+// 番地, blocks, the names of its parts, 大字, Kyoto's streets. Records it
+// fits come first, then those it cannot tell; the town's plain record
+// only when nothing fits.
 std::vector<const Gazetteer::Place*> Gazetteer::Resolver::Fitting(const std::vector<const Place*>& named,
-                                                                  std::string_view rest) {
+                                                                  const TownHit& hit) {
   std::vector<Condition> conditions;
   for (const Place* p : named) conditions.push_back(ParseCondition(p->inner));
-  const Numbers n = NumbersAgainst(rest, conditions);
+  const Numbers n = NumbersAgainst(hit, conditions);
   std::vector<const Place*> yes, unknown, fallback;
   for (size_t k = 0; k < named.size(); ++k) {
     const Condition& c = conditions[k];
@@ -633,7 +930,7 @@ std::vector<const Gazetteer::Place*> Gazetteer::Resolver::Fitting(const std::vec
       fallback.push_back(named[k]);
       continue;
     }
-    const Fit fit = Evaluate(c, n, rest);
+    const Fit fit = Evaluate(c, n, hit.rest);
     if (fit == Fit::Yes) yes.push_back(named[k]);
     if (fit == Fit::Unknown) unknown.push_back(named[k]);
   }
@@ -661,7 +958,7 @@ std::vector<const Gazetteer::Place*> Gazetteer::Resolver::FindRecords(const std:
     for (uint32_t i : city.places) {
       if (g_.places_[i].head == head) named.push_back(&g_.places_[i]);
     }
-    const std::vector<const Place*> chosen = Fitting(named, hit.rest);
+    const std::vector<const Place*> chosen = Fitting(named, hit);
     candidates.insert(candidates.end(), chosen.begin(), chosen.end());
     answer.pref = g_.prefs_[city.pref].name;
     answer.city = city.name;
@@ -672,8 +969,7 @@ std::vector<const Gazetteer::Place*> Gazetteer::Resolver::FindRecords(const std:
 }
 
 // Single, Several or None, by the codes of the candidates.
-void Gazetteer::Resolver::Decide(const std::vector<const Place*>& candidates, const std::vector<TownHit>& towns,
-                                 AddressAnswer& answer) const {
+void Gazetteer::Resolver::Decide(const std::vector<const Place*>& candidates, AddressAnswer& answer) const {
   std::set<std::string> codes;
   std::set<uint16_t> citiesSeen;
   for (const Place* p : candidates) {
@@ -691,13 +987,49 @@ void Gazetteer::Resolver::Decide(const std::vector<const Place*>& candidates, co
   } else if (codes.size() == 1) {
     answer.status = AddressAnswer::Status::Single;
     answer.candidates.resize(1);
-    if (answer.town.empty() && !towns.empty() && !towns.front().rest.empty()) {
-      answer.note = "町域が辞書にないため、市区町村の「以下に掲載がない場合」の番号です。";
-    }
   } else {
     answer.status = AddressAnswer::Status::Several;
     answer.note =
         citiesSeen.size() > 1 ? "同じ名前の市区町村がほかにもあります。" : "丁目・番地などで郵便番号が分かれます。";
+  }
+}
+
+// The city's code for towns it does not list is a candidate, not an
+// answer: the town written may be one the dictionary lacks, or misspelt.
+// A city with one code for all of it is decided by its name.
+void Gazetteer::Resolver::DecideCity(const std::vector<TownHit>& towns, AddressAnswer& answer) const {
+  std::set<std::string> codes;
+  for (const TownHit& hit : towns) {
+    const City& city = g_.cities_[hit.city];
+    std::set<std::string> cityCodes;
+    for (uint32_t i : city.places) cityCodes.insert(CurrentCodeText(g_.places_[i].codes));
+    for (uint32_t i : city.places) {
+      const Place& p = g_.places_[i];
+      if (!p.head.empty() || !p.inner.empty()) continue;
+      answer.candidates.push_back(g_.MatchOf(p));
+      codes.insert(CurrentCodeText(p.codes));
+      break;
+    }
+    answer.pref = g_.prefs_[city.pref].name;
+    answer.city = city.name;
+    if (towns.size() == 1 && cityCodes.size() == 1 && !answer.candidates.empty()) {
+      answer.status = AddressAnswer::Status::Single;
+      return;
+    }
+  }
+  if (towns.size() > 1) {
+    answer.pref.clear();
+    answer.city.clear();
+  }
+  if (codes.empty()) {
+    answer.note = "町域が分かりません。";
+  } else if (codes.size() > 1) {
+    answer.status = AddressAnswer::Status::Several;
+    answer.note = "同じ名前の市区町村がほかにもあります。";
+  } else {
+    answer.status = AddressAnswer::Status::CityOnly;
+    answer.note = towns.front().rest.empty() ? "町域が書かれていません。市区町村の「以下に掲載がない場合」の番号です。"
+                                             : "町域が辞書にありません。市区町村の「以下に掲載がない場合」の番号です。";
   }
 }
 

@@ -14,14 +14,26 @@
 namespace kovant::dict {
 
 // What an address resolved to. It never guesses: an address that could
-// belong to two codes is Several, with every candidate.
+// belong to two codes is Several, with every candidate; one whose city is
+// known and town is not is CityOnly, with the city's code for towns not
+// listed ("以下に掲載がない場合") as its candidate, never Single.
 struct AddressAnswer {
-  enum class Status { Single, Several, None };
+  enum class Status { Single, Several, CityOnly, None };
   Status status = Status::None;
   std::string pref, city, town;       // the parts of the address recognised
   std::vector<CodeMatch> candidates;  // Single: the one; Several: each, its town telling it apart
   std::string note;                   // why it is Several or None
 };
+
+// A listed town name as address text and Japan Post's note on it:
+// "名駅（その他）" is 名駅 and その他, "以下に掲載がない場合" no text and that
+// note. A floor ("…タワー（５２階）") is address text: "…タワー５２階".
+struct TownText {
+  std::string text, note;
+};
+TownText SplitTownNote(std::string_view town);
+// Whether a town's parenthesised part is a floor (address text, not a note).
+bool IsFloorText(std::string_view inner);
 
 // The part of a city name after its district ("虻田郡洞爺湖町" -> "洞爺湖町");
 // the whole name when it has none (郡山市 begins with 郡 but is no district).

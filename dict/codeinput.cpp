@@ -18,6 +18,8 @@ bool IsDropped(char32_t c) {
     case U'‒':
     case U'–':
     case U'—':
+    case U'―':  // what Shift-JIS's dash decodes to
+    case U'ｰ':  // a half-width long-vowel mark typed for a hyphen
     case U'−':
     case U'－':
     case U'﹣':

@@ -308,7 +308,7 @@ std::string KanjiNumber(std::u32string_view run) {
 
 std::string FoldName(std::string_view utf8) {
   static const std::u32string_view kVariants =
-      U"﨑崎髙高邊辺邉辺澤沢嶋島濱浜廣広德徳槇槙冨富檜桧舘館籠篭瀨瀬曾曽條条龍竜";
+      U"﨑崎髙高邊辺邉辺澤沢嶋島濱浜廣広德徳槇槙冨富檜桧舘館籠篭瀨瀬曾曽條条龍竜藪薮斎斉齋斉齊斉";
   std::u32string in;
   for (size_t i = 0, n = 0; i < utf8.size(); i += n) in += platform::DecodeUtf8At(utf8, i, &n);
   std::string out;
@@ -332,7 +332,8 @@ std::string FoldName(std::string_view utf8) {
       c = U'ケ';
     } else if (betweenKanji && (c == U'の' || c == U'之')) {
       c = U'ノ';
-    } else if (c == U'‐' || c == U'−' || c == U'–' || c == U'—' || (betweenDigits && c == U'ー')) {
+    } else if (c == U'‐' || c == U'−' || c == U'–' || c == U'—' || c == U'―' ||
+               (betweenDigits && (c == U'ー' || c == U'ｰ'))) {
       c = U'-';
     } else if (c == U'〜') {
       c = U'~';

@@ -5,6 +5,8 @@
 // one, and the same addresses written the other ways people write them.
 #pragma once
 
+#include <algorithm>
+#include <fstream>
 #include <map>
 #include <set>
 #include <string>
@@ -147,6 +149,81 @@ inline Tally Score(const dict::Gazetteer& g, const std::vector<AddressCase>& cas
     }
   }
   return t;
+}
+
+// ---- The set written by hand (tests/data/addresses_handwritten_*.tsv) ----
+
+struct HandCase {
+  std::string address, expect, style;  // expect: 一致, 複数, 市区町村のみ or 該当なし
+  std::set<std::string> codes;
+};
+
+// The set's rows after its header: address, expect, codes (comma-separated),
+// style, why. Empty when the file is not there.
+inline std::vector<HandCase> ReadHandwrittenSet(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<HandCase> cases;
+  std::string line;
+  for (bool header = true; std::getline(in, line); header = false) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (header || line.empty()) continue;
+    std::vector<std::string> f;
+    for (size_t start = 0;;) {
+      const size_t tab = line.find('\t', start);
+      f.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+      if (tab == std::string::npos) break;
+      start = tab + 1;
+    }
+    if (f.size() < 4) continue;
+    HandCase c{f[0], f[1], f[3], {}};
+    for (size_t start = 0; start < f[2].size();) {
+      const size_t comma = std::min(f[2].find(',', start), f[2].size());
+      if (comma > start) c.codes.insert(f[2].substr(start, comma - start));
+      start = comma + 1;
+    }
+    cases.push_back(std::move(c));
+  }
+  return cases;
+}
+
+enum class HandVerdict { Right, Unsure, Wrong };
+
+struct HandTally {
+  size_t right = 0, unsure = 0, wrong = 0;
+  size_t Total() const { return right + unsure + wrong; }
+  void Add(HandVerdict v) { ++(v == HandVerdict::Right ? right : v == HandVerdict::Unsure ? unsure : wrong); }
+};
+
+inline const char* StatusName(dict::AddressAnswer::Status s) {
+  using S = dict::AddressAnswer::Status;
+  return s == S::Single ? "一致" : s == S::Several ? "複数" : s == S::CityOnly ? "市区町村のみ" : "該当なし";
+}
+
+// Right: the status expected, with the code expected (一致), every code
+// left open among the candidates (複数, 市区町村のみ). Wrong: 一致 with
+// another code, or 一致 where the text decides none. Anything else is
+// unsure: the answer says it needs a look.
+inline HandVerdict Judge(const HandCase& c, const dict::AddressAnswer& a) {
+  std::set<std::string> got;
+  for (const auto& m : a.candidates) got.insert(m.newCode);
+  const bool single = a.status == dict::AddressAnswer::Status::Single;
+  if (c.expect == "一致") {
+    if (single) return got == c.codes ? HandVerdict::Right : HandVerdict::Wrong;
+    return HandVerdict::Unsure;
+  }
+  if (single) return HandVerdict::Wrong;
+  if (StatusName(a.status) != c.expect) return HandVerdict::Unsure;
+  const bool holds = std::includes(got.begin(), got.end(), c.codes.begin(), c.codes.end());
+  return holds ? HandVerdict::Right : HandVerdict::Unsure;
+}
+
+inline std::string DescribeMiss(const HandCase& c, const dict::AddressAnswer& a, HandVerdict v) {
+  std::string codes;
+  for (const auto& m : a.candidates) codes += (codes.empty() ? "" : ",") + m.newCode;
+  std::string expected;
+  for (const auto& code : c.codes) expected += (expected.empty() ? "" : ",") + code;
+  return std::string(v == HandVerdict::Wrong ? "WRONG " : "unsure ") + c.address + " | expected " + c.expect + " " +
+         expected + " | got " + StatusName(a.status) + " " + codes + " " + a.note;
 }
 
 }  // namespace kovant::test

@@ -369,4 +369,44 @@ TEST(National, AddressesResolveToTheirTownsCodes) {
   EXPECT_EQ(singleOutside, 0u);
 }
 
+// The addresses written by hand as they come on envelopes, forms and
+// customer lists (tests/data/addresses_handwritten_*.tsv), each answer
+// decided from KEN_ALL before the resolver was run. Counted by style as
+// right, unsure (複数, 市区町村のみ or 該当なし where one code was meant:
+// the user is told to look) and silent wrong (一致 with another code, or
+// 一致 where the text does not decide one): the one that hurts, because a
+// spreadsheet takes it as true.
+class HandwrittenAddresses : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(HandwrittenAddresses, AreRightOrSayTheyAreUnsure) {
+  g_offices = false;
+  NATIONAL(n);
+  const std::string path = std::string(KOVANT_SOURCE_DIR) + "/tests/data/addresses_handwritten_" + GetParam() + ".tsv";
+  const auto cases = ReadHandwrittenSet(path);
+  if (cases.empty()) GTEST_SKIP() << "no " << path;
+  auto g = dict::Gazetteer::Load(n.path);
+  ASSERT_TRUE(g.ok()) << g.error().description;
+  std::map<std::string, HandTally> byStyle;
+  HandTally all;
+  std::vector<std::string> misses;
+  for (const auto& c : cases) {
+    const auto a = g->Resolve(c.address);
+    const HandVerdict v = Judge(c, a);
+    byStyle[c.style].Add(v);
+    all.Add(v);
+    if (v != HandVerdict::Right) misses.push_back(DescribeMiss(c, a, v));
+  }
+  std::printf("%-16s %5s %6s %6s %6s\n", "style", "total", "right", "unsure", "wrong");
+  for (const auto& [style, t] : byStyle) {
+    std::printf("%-16s %5zu %6zu %6zu %6zu\n", style.c_str(), t.Total(), t.right, t.unsure, t.wrong);
+  }
+  std::printf("%-16s %5zu %6zu %6zu %6zu (right %.1f%%, silent wrong %.1f%%)\n", "all", all.Total(), all.right,
+              all.unsure, all.wrong, 100.0 * all.right / all.Total(), 100.0 * all.wrong / all.Total());
+  for (const auto& m : misses) std::printf("  %s\n", m.c_str());
+  EXPECT_GE(static_cast<double>(all.right), 0.95 * static_cast<double>(all.Total()));
+  EXPECT_LE(static_cast<double>(all.wrong), 0.01 * static_cast<double>(all.Total()));
+}
+
+INSTANTIATE_TEST_SUITE_P(National, HandwrittenAddresses, ::testing::Values("dev", "heldout"));
+
 }  // namespace

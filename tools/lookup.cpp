@@ -59,16 +59,13 @@ int ResolveAddresses(const std::string& dicPath, const std::vector<std::string>&
   auto gazetteer = dict::Gazetteer::Load(dicPath);
   if (!gazetteer) return ReadError(dicPath, gazetteer.error());
   NoteSetAside(dicPath, gazetteer->SetAside());
-  bool all = true;
+  AddressExit exit;
   for (const auto& address : addresses) {
     const auto a = gazetteer->Resolve(address);
-    const char* status = a.status == dict::AddressAnswer::Status::Single    ? kFound
-                         : a.status == dict::AddressAnswer::Status::Several ? kSeveral
-                                                                            : kNone;
-    all = all && a.status == dict::AddressAnswer::Status::Single;
-    out.Address(address, status, a);
+    exit.Note(a.status);
+    out.Address(address, AddressStatusText(a.status), a);
   }
-  return out.Finish(all ? 0 : 1);
+  return out.Finish(exit.Status());
 }
 
 namespace {
@@ -163,6 +160,8 @@ int CopyText(const std::string& dicPath, const std::string& input, bool oldCode,
   if (outcome.rows.empty()) return 1;
   auto picked = dict::ShowPickedResult(dicPath, outcome.rows[0], "");
   if (!picked) return ReadError(dicPath, picked.error());
+  // Japan Post's notes (その他, 丁目 ranges…) are no address text; floors are.
+  if (!dict::IsFloorText(picked->Supplement)) picked->Supplement.clear();
   out.Plain(copy::ComposeCopyText(oldCode ? 0 : 1, *picked, settings) + "\n");
   return out.Finish(0);
 }

@@ -29,9 +29,10 @@ inline constexpr size_t kMaxRowBytes = size_t{1} << 20;
 
 // Codes given as arguments: at least one line (or JSON object) each.
 int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& codes, LookupOutput& out);
-// Codes read from fd one per line, answered in chunks (at a terminal, one
-// by one) from an index of the dictionary made once.
-int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out);
+// Codes read from fd one per line (in Shift-JIS when encoding is "sjis"),
+// answered in chunks (at a terminal, one by one) from an index of the
+// dictionary made once.
+int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out, const std::string& encoding = "");
 // The table read from in with five columns added to each row: for the code
 // in the column (--column), or for the address in it (--address-column).
 // Rows are read, answered and written a few at a time; a row not valid in
@@ -42,7 +43,9 @@ int ConvertCodeColumn(const std::string& dicPath, std::istream& in, const Column
 int ConvertAddressColumn(const std::string& dicPath, std::istream& in, const ColumnOptions& options, LookupOutput& out);
 // --find: the towns whose name or reading holds text, best first.
 int FindTowns(const std::string& dicPath, const std::string& text, size_t limit, LookupOutput& out);
-// --address: each address to its code.
+// --address: each address to its code. Exit status 0 when each has one
+// code, 1 when some have several or none, else 3 when some have only their
+// city's (市区町村のみ).
 int ResolveAddresses(const std::string& dicPath, const std::vector<std::string>& addresses, LookupOutput& out);
 // --walk: the prefectures, a prefecture's cities, or a city's towns.
 int Walk(const std::string& dicPath, const std::vector<std::string>& names, LookupOutput& out);

@@ -10,6 +10,7 @@
 #include "dict/codeindex.h"
 #include "dict/codeinput.h"
 #include "dict/search.h"
+#include "platform/sjis.h"
 #include "tools/lookup.h"
 #include "tools/lookupdetail.h"
 
@@ -171,7 +172,7 @@ int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& code
   return out.Finish(*found ? 0 : 1);
 }
 
-int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out) {
+int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out, const std::string& encoding) {
   if (!LoadTable(dicPath)) return 2;
   const bool interactive = isatty(fd);
   Batch batch(dicPath, out, interactive);
@@ -181,7 +182,7 @@ int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out) {
   bool all = true;
   while (!out.Failed() && input.Next(line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+    lines.push_back(encoding == "sjis" ? platform::SjisToUtf8(line) : line);
     // At a terminal each answer comes at once; from a file, in chunks.
     if (lines.size() < (interactive ? 1 : kChunk)) continue;
     auto found = batch.Answer(lines);

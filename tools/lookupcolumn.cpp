@@ -56,22 +56,42 @@ Cell PrepareCell(const std::string& cell) {
   return c;
 }
 
+// Texts joined by "／", each once, empty ones left out.
+void AddOnce(std::string& joined, std::vector<std::string>& seen, const std::string& text) {
+  if (text.empty() || std::find(seen.begin(), seen.end(), text) != seen.end()) return;
+  joined += (seen.empty() ? "" : "／") + text;
+  seen.push_back(text);
+}
+
+// Towns as address text (町域) and Japan Post's notes on them (for the
+// status): "名駅（その他）" is 名駅 in 町域 and その他 in the status.
+struct TownColumns {
+  std::string pref, city, town, notes;
+};
+
+TownColumns JoinTowns(const std::vector<dict::CodeMatch>& matches) {
+  TownColumns t;
+  std::vector<std::string> prefs, cities, towns, notes;
+  for (const auto& m : matches) {
+    const dict::TownText text = dict::SplitTownNote(m.town);
+    AddOnce(t.pref, prefs, m.pref);
+    // A code shared by cities names them all (411-0000: 三島市／駿東郡清水町…).
+    AddOnce(t.city, cities, m.city);
+    AddOnce(t.town, towns, text.text);
+    AddOnce(t.notes, notes, text.note);
+  }
+  if (prefs.size() > 1) t.pref.clear();
+  return t;
+}
+
 // The five appended columns of one row: code, prefecture, city, town, status.
 std::vector<std::string> Columns(const Cell& cell, const std::vector<dict::CodeMatch>& matches) {
   if (cell.code.empty() || (cell.repaired && matches.empty())) return {"", "", "", "", kInvalid};
-  std::string pref, city, town;
-  if (!matches.empty()) {
-    pref = matches[0].pref;
-    city = matches[0].city;
-    for (size_t i = 0; i < matches.size(); ++i) {
-      if (matches[i].pref != pref) pref.clear();
-      if (matches[i].city != matches[0].city || matches[i].pref != matches[0].pref) city.clear();
-      town += (i ? "／" : "") + matches[i].town;
-    }
-  }
+  const TownColumns t = JoinTowns(matches);
   std::string status = matches.empty() ? kNone : matches.size() == 1 ? kFound : kSeveral;
+  if (!t.notes.empty()) status += "（" + t.notes + "）";
   if (cell.repaired) status += "（先頭の0を補完）";
-  return {CodeText(cell.code), pref, city, town, status};
+  return {CodeText(cell.code), t.pref, t.city, t.town, status};
 }
 
 // The five appended columns for each cell of a chunk (UTF-8), and whether
@@ -79,6 +99,7 @@ std::vector<std::string> Columns(const Cell& cell, const std::vector<dict::CodeM
 struct Filled {
   std::vector<std::vector<std::string>> columns;
   bool all = true;
+  bool cityOnly = false;  // some addresses resolved to their city only (exit status 3)
 };
 using Filler = std::function<dict::Result<Filled>(const std::vector<std::string>& cells)>;
 
@@ -104,13 +125,14 @@ Filler CodeFiller(const dict::CodeIndex& index) {
 // An address's answer as the five columns: one code, or all of them and
 // their towns joined by "／".
 std::vector<std::string> AddressColumns(const dict::AddressAnswer& a) {
-  std::string codes, towns;
-  for (size_t i = 0; i < a.candidates.size(); ++i) {
-    codes += (i ? "／" : "") + a.candidates[i].newCode;
-    towns += (i ? "／" : "") + a.candidates[i].town;
-  }
+  std::string codes;
+  std::vector<std::string> seen;
+  for (const auto& m : a.candidates) AddOnce(codes, seen, m.newCode);
   if (a.status == dict::AddressAnswer::Status::None) return {"", a.pref, a.city, a.town, kNone};
-  return {codes, a.pref, a.city, towns, a.status == dict::AddressAnswer::Status::Single ? kFound : kSeveral};
+  const TownColumns t = JoinTowns(a.candidates);
+  std::string status = AddressStatusText(a.status);
+  if (!t.notes.empty()) status += "（" + t.notes + "）";
+  return {codes, t.pref, t.city, t.town, status};
 }
 
 Filler AddressFiller(const dict::Gazetteer& gazetteer) {
@@ -118,7 +140,9 @@ Filler AddressFiller(const dict::Gazetteer& gazetteer) {
     Filled filled;
     for (const auto& text : texts) {
       const auto answer = gazetteer.Resolve(text);
-      filled.all = filled.all && answer.status == dict::AddressAnswer::Status::Single;
+      filled.all = filled.all && (answer.status == dict::AddressAnswer::Status::Single ||
+                                  answer.status == dict::AddressAnswer::Status::CityOnly);
+      filled.cityOnly = filled.cityOnly || answer.status == dict::AddressAnswer::Status::CityOnly;
       filled.columns.push_back(AddressColumns(answer));
     }
     return filled;
@@ -227,6 +251,7 @@ bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, boo
   auto filled = fill(cells);
   if (!filled) return status = ReadError(dicPath, filled.error()), false;
   if (!filled->all) status = 1;
+  if (filled->cityOnly && status == 0) status = 3;
   for (size_t r = 0, k = 0; r < chunk.rows.size(); ++r) {
     std::vector<std::string> added;
     if (header && r == 0) {

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "dict/address.h"
 #include "dict/reader.h"
 
 namespace kovant::lookup::detail {
@@ -11,9 +12,30 @@ namespace kovant::lookup::detail {
 inline constexpr const char* kFound = "一致";
 inline constexpr const char* kSeveral = "複数";
 inline constexpr const char* kNone = "該当なし";
+inline constexpr const char* kCityOnly = "市区町村のみ";  // the city known, the town not
 inline constexpr const char* kInvalid = "不正";
 
 inline constexpr size_t kChunk = 256;  // rows or codes looked up together
+
+inline const char* AddressStatusText(dict::AddressAnswer::Status s) {
+  using S = dict::AddressAnswer::Status;
+  return s == S::Single ? kFound : s == S::Several ? kSeveral : s == S::CityOnly ? kCityOnly : kNone;
+}
+
+// The exit status of addresses resolved: 0 each to one code; 1 some to
+// several or none; else 3 some to their city only.
+class AddressExit {
+ public:
+  void Note(dict::AddressAnswer::Status s) {
+    using S = dict::AddressAnswer::Status;
+    if (s == S::Several || s == S::None) unsure_ = true;
+    if (s == S::CityOnly) cityOnly_ = true;
+  }
+  int Status() const { return unsure_ ? 1 : cityOnly_ ? 3 : 0; }
+
+ private:
+  bool unsure_ = false, cityOnly_ = false;
+};
 
 // Says why the dictionary could not be read; returns the status for it, 2.
 int ReadError(const std::string& path, const dict::Error& e);

@@ -9,6 +9,7 @@
 
 #include "dict/census.h"
 #include "dict/reader.h"
+#include "platform/sjis.h"
 #include "tools/lookup.h"
 
 namespace kovant::lookup {
@@ -30,7 +31,8 @@ constexpr const char* kSynopsis =
     "  事業所には 6 列目に「事業所」、見つからないときは「該当なし」、不正な入力には「不正」。\n";
 
 constexpr const char* kExitStatus =
-    "  終了状態: 0 すべて見つかった、1 見つからないものがあった、2 使い方・辞書・書き込みの誤り\n";
+    "  終了状態: 0 すべて見つかった、1 見つからないものがあった、2 使い方・辞書・書き込みの誤り、\n"
+    "  3 住所の町域が分からず市区町村だけ分かったものがあった（ほかはすべて一致）\n";
 
 bool ColumnNumber(Options& o, const char* option, const std::string& value) {
   char* end = nullptr;
@@ -79,7 +81,7 @@ constexpr OptionSpec kOptions[] = {
      [](O o, V v) { return o.findText = v, true; }},
     {"--limit", nullptr, true, "--limit N", "--find で書く町域の最大件数（既定 50）", Limit},
     {"--address", nullptr, false, "--address",
-     "住所（都道府県の省略、丁目・番地、\"1-2-3\"、ビル名も可）から郵便番号。状態は 一致・複数・該当なし",
+     "住所（都道府県の省略、丁目・番地、\"1-2-3\"、ビル名も可）から郵便番号。状態は 一致・複数・市区町村のみ・該当なし",
      [](O o, V) { return o.address = true; }},
     {"--address-column", nullptr, true, "--address-column N",
      "CSV の N 列目の住所に 郵便番号,都道府県,市区町村,町域,状態 を足す",
@@ -130,8 +132,9 @@ bool FromStandardInput(const std::vector<std::string>& args) {
 }
 
 // Read in blocks: a line of megabytes through the synchronised std::cin
-// went a character at a time and took seconds.
-std::vector<std::string> StandardInputLines() {
+// went a character at a time and took seconds. Shift-JIS lines (a file
+// from a Windows tool, --encoding sjis) are made UTF-8.
+std::vector<std::string> StandardInputLines(const std::string& encoding) {
   std::vector<std::string> lines;
   std::string line;
   char block[65536];
@@ -156,6 +159,9 @@ std::vector<std::string> StandardInputLines() {
   if (open) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(std::move(line));
+  }
+  if (encoding == "sjis") {
+    for (auto& l : lines) l = platform::SjisToUtf8(l);
   }
   return lines;
 }
@@ -228,11 +234,13 @@ int Run(const Options& o, LookupOutput& out) {
     case Mode::Column:
     case Mode::AddressColumn: return ConvertColumn(path, o, out);
     case Mode::Find: return FindTowns(path, o.findText, o.limit, out);
-    case Mode::Address: return ResolveAddresses(path, FromStandardInput(o.args) ? StandardInputLines() : o.args, out);
+    case Mode::Address:
+      return ResolveAddresses(path, FromStandardInput(o.args) ? StandardInputLines(o.column.encoding) : o.args, out);
     case Mode::Walk: return Walk(path, o.args, out);
     case Mode::Copy: return CopyText(path, o.args[0], o.oldCode, o.iniPath, out);
     case Mode::Codes:
-      return FromStandardInput(o.args) ? LookUpCodeLines(path, STDIN_FILENO, out) : LookUpCodes(path, o.args, out);
+      return FromStandardInput(o.args) ? LookUpCodeLines(path, STDIN_FILENO, out, o.column.encoding)
+                                       : LookUpCodes(path, o.args, out);
     case Mode::Help:
     case Mode::Usage: break;
   }
