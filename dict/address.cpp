@@ -133,8 +133,12 @@ struct Condition {
 // A Kyoto street as compared: "上ル" and "上る", "東入ル" and "東入" alike.
 std::string StreetKey(std::string_view street) {
   std::string s(street);
-  for (const auto& [from, to] : std::initializer_list<std::pair<std::string_view, std::string_view>>{
-           {"上ル", "上る"}, {"下ル", "下る"}, {"上がる", "上る"}, {"下がる", "下る"}, {"入ル", "入"}, {"入る", "入"}}) {
+  for (const auto& [from, to] : std::initializer_list<std::pair<std::string_view, std::string_view>>{{"上ル", "上る"},
+                                                                                                     {"下ル", "下る"},
+                                                                                                     {"上がる", "上る"},
+                                                                                                     {"下がる", "下る"},
+                                                                                                     {"入ル", "入"},
+                                                                                                     {"入る", "入"}}) {
     for (size_t at; (at = s.find(from)) != std::string::npos;) s.replace(at, from.size(), to);
   }
   return s;
@@ -369,8 +373,8 @@ void SplitName(const std::string& name, std::string& head, std::string& inner) {
   inner.clear();
   if (open == std::string::npos) return;
   const size_t last = name.rfind(kClose + kOpen);
-  std::string in = name.substr(last != std::string::npos && last > open ? last + kClose.size() + kOpen.size()
-                                                                        : open + kOpen.size());
+  std::string in =
+      name.substr(last != std::string::npos && last > open ? last + kClose.size() + kOpen.size() : open + kOpen.size());
   if (in.size() >= kClose.size() && in.substr(in.size() - kClose.size()) == kClose)
     in.resize(in.size() - kClose.size());
   inner = FoldName(in);
@@ -378,9 +382,7 @@ void SplitName(const std::string& name, std::string& head, std::string& inner) {
 
 }  // namespace
 
-bool IsFloorText(std::string_view inner) {
-  return ParseCondition(FoldName(inner)).kind == Condition::Kind::Floor;
-}
+bool IsFloorText(std::string_view inner) { return ParseCondition(FoldName(inner)).kind == Condition::Kind::Floor; }
 
 TownText SplitTownNote(std::string_view town) {
   static const std::string_view kOpen = "（", kClose = "）", kUnlisted = "以下に掲載がない場合";
@@ -655,7 +657,7 @@ struct StreetSplit {
 };
 
 StreetSplit SplitStreet(std::string_view rest) {
-  static const std::string_view kDirections[] = {"上る",   "上ル",   "下る",   "下ル", "上がる", "下がる",
+  static const std::string_view kDirections[] = {"上る",   "上ル",   "下る",   "下ル",   "上がる", "下がる",
                                                  "東入る", "東入ル", "西入る", "西入ル", "東入",   "西入"};
   size_t end = 0;
   for (std::string_view mark : kDirections) {
@@ -725,10 +727,19 @@ Numbers NumbersAgainst(const TownHit& hit, const std::vector<Condition>& conditi
 // Which variant of a character the address was read as ("藪" as "薮"),
 // for the note: the user sees what was assumed.
 std::string VariantNote(std::string_view written, const AddressAnswer& a) {
-  static const std::vector<std::vector<std::string_view>> kGroups = {
-      {"﨑", "崎"}, {"髙", "高"}, {"藪", "薮"},       {"斎", "斉", "齋", "齊"}, {"之", "ノ", "の"},
-      {"邊", "邉", "辺"}, {"澤", "沢"}, {"嶋", "島"}, {"濱", "浜"},             {"廣", "広"},
-      {"檜", "桧"}, {"龍", "竜"}, {"ヶ", "ケ", "が", "ヵ", "ガ"}};
+  static const std::vector<std::vector<std::string_view>> kGroups = {{"﨑", "崎"},
+                                                                     {"髙", "高"},
+                                                                     {"藪", "薮"},
+                                                                     {"斎", "斉", "齋", "齊"},
+                                                                     {"之", "ノ", "の"},
+                                                                     {"邊", "邉", "辺"},
+                                                                     {"澤", "沢"},
+                                                                     {"嶋", "島"},
+                                                                     {"濱", "浜"},
+                                                                     {"廣", "広"},
+                                                                     {"檜", "桧"},
+                                                                     {"龍", "竜"},
+                                                                     {"ヶ", "ケ", "が", "ヵ", "ガ"}};
   if (a.candidates.empty()) return std::string();
   const std::string name = a.candidates[0].city + a.candidates[0].town;
   std::string note;

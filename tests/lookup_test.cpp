@@ -75,7 +75,7 @@ TEST(LookupModes, ColumnRowsKeepTheirBytesAndGainFiveColumns) {
   EXPECT_EQ(text,
             "名前,〒,郵便番号,都道府県,市区町村,町域,状態\r\n"
             "\"山田, 太郎\",1000001,100-0001,東京都,千代田区,千代田,一致\r\n"
-            "佐藤,600042,060-0042,北海道,札幌市中央区,大通西（１～１９丁目）,一致（先頭の0を補完）\r\n"
+            "佐藤,600042,060-0042,北海道,札幌市中央区,大通西,一致（１～１９丁目）（先頭の0を補完）\r\n"
             "鈴木,12,,,,,不正");
   // The CSV format quotes what needs it; the text format never does.
   auto name = [](LookupOutput& out) {
@@ -170,6 +170,110 @@ TEST(LookupModes, WalkAndAddressesInBothFormats) {
   EXPECT_EQ(json,
             "{\"input\":\"東京都ほげ区\",\"status\":\"該当なし\",\"prefecture\":\"東京都\",\"city\":\"\",\"town\":\"\","
             "\"note\":\"市区町村が分かりません。\",\"candidates\":[]}\n");
+}
+
+// The three answers an address can have are told apart in every format
+// and in the exit status: a town the dictionary lacks is 市区町村のみ with
+// the city's 「以下に掲載がない場合」 code as its candidate, never 一致.
+TEST(LookupModes, AddressesTellOneCodeFromTheCityOnlyAndFromNone) {
+  const std::string unknownTown = "東京都千代田区霞町1-1";
+  auto [cityOnly, text] =
+      Capture<TextOutput>([&](LookupOutput& out) { return ResolveAddresses(kDic, {unknownTown}, out); });
+  EXPECT_EQ(cityOnly, 3);
+  EXPECT_EQ(text,
+            "100-0000\t100\t東京都\t千代田区\t\t市区町村のみ（町域が辞書にありません。市区町村の「以下に掲載がない"
+            "場合」の番号です。）\n");
+  auto [jsonStatus, json] =
+      Capture<JsonOutput>([&](LookupOutput& out) { return ResolveAddresses(kDic, {unknownTown}, out); });
+  EXPECT_EQ(jsonStatus, 3);
+  EXPECT_NE(json.find("\"status\":\"市区町村のみ\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"new\":\"100-0000\""), std::string::npos) << json;
+  // Several or none outweigh the city only; one code each is 0.
+  EXPECT_EQ(Capture<TextOutput>([&](LookupOutput& out) {
+              return ResolveAddresses(kDic, {unknownTown, "東京都ほげ区"}, out);
+            }).first,
+            1);
+  EXPECT_EQ(Capture<TextOutput>([&](LookupOutput& out) {
+              return ResolveAddresses(kDic, {"東京都新宿区高田馬場１－２－３"}, out);
+            }).first,
+            0);
+  // Noise around the address; a ward written without its city, which
+  // three cities have, each with a 本町.
+  auto [noisy, noisyText] = Capture<TextOutput>([&](LookupOutput& out) {
+    return ResolveAddresses(
+        kDic, {"株式会社サンプル 横浜市中区本町1-2 TEL 045-000-0000", "〒XXX-XXXX 千代田区千代田1-1 様", "中区本町1-2"},
+        out);
+  });
+  EXPECT_EQ(noisy, 1);
+  EXPECT_EQ(noisyText,
+            "231-0011\t231-01\t神奈川県\t横浜市中区\t本町\t一致\n"
+            "100-0001\t100\t東京都\t千代田区\t千代田\t一致\n"
+            "231-0011\t231-01\t神奈川県\t横浜市中区\t本町\t複数（同じ名前の市区町村がほかにもあります。）\n"
+            "461-0011\t461-01\t愛知県\t名古屋市中区\t本町\t複数（同じ名前の市区町村がほかにもあります。）\n"
+            "731-0011\t731-01\t広島県\t広島市中区\t本町\t複数（同じ名前の市区町村がほかにもあります。）\n");
+
+  // The column: the town as an address writes it, Japan Post's note in the
+  // status, which names the three answers as the exit status does.
+  ColumnOptions options;
+  options.column = 1;
+  std::istringstream table(unknownTown + "\n東京都新宿区西新宿2-8-1\n");
+  auto [columnStatus, rows] =
+      Capture<CsvOutput>([&](LookupOutput& out) { return ConvertAddressColumn(kDic, table, options, out); }, ',');
+  EXPECT_EQ(columnStatus, 3);
+  EXPECT_EQ(rows, unknownTown +
+                      ",100-0000,東京都,千代田区,,市区町村のみ\n"
+                      "東京都新宿区西新宿2-8-1,160-0023,東京都,新宿区,西新宿,一致\n");
+}
+
+// Codes in a column: notes go to the status, floors stay in the town (the
+// dictionary keeps no 「以下に掲載がない場合」 or 「次のビルを除く」 to move).
+TEST(LookupModes, CodeColumnPutsJapanPostsNotesInTheStatus) {
+  ColumnOptions options;
+  options.column = 1;
+  auto c = ConvertText("1600023\n1631490\n1631401\n1000000\n", options);
+  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.out,
+            "1600023,160-0023,東京都,新宿区,西新宿,一致\n"
+            "1631490,163-1490,東京都,新宿区,西新宿東京オペラシティ,一致（地階・階層不明）\n"
+            "1631401,163-1401,東京都,新宿区,西新宿東京オペラシティ１階,一致\n"
+            "1000000,100-0000,東京都,千代田区,,一致\n");
+}
+
+// Shift-JIS from standard input, for codes and for addresses; an encoding
+// the program does not know is a usage error; the dashes Shift-JIS and
+// half-width kana give are taken in codes.
+TEST(LookupModes, StandardInputHonoursShiftJis) {
+  const char* unknown[] = {"kovant-lookup", "--encoding", "latin1", "--address", "-"};
+  EXPECT_EQ(ParseOptions(5, unknown).mode, Mode::Usage);
+  const std::string folder = kovant::test::TempFolder("lookup-sjis");
+  const std::string codes = folder + "/codes.txt", addresses = folder + "/addresses.txt";
+  // "〒100―0001" and "100ｰ0001" in Shift-JIS (― is 81 5C, ｰ is B0).
+  std::ofstream(codes, std::ios::binary)
+      << "\x81\xa7\x31\x30\x30\x81\x5c\x30\x30\x30\x31\r\n100\xb0\x30\x30\x30\x31\r\n";
+  // "新宿区高田馬場1-2-3".
+  std::ofstream(addresses, std::ios::binary) << "\x90\x56\x8f\x68\x8b\xe6\x8d\x82\x93\x63\x94\x6e\x8f\xea"
+                                                "1-2-3\r\n";
+  const int fd = open(codes.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  auto [status, lines] = Capture<TextOutput>([&](LookupOutput& out) { return LookUpCodeLines(kDic, fd, out, "sjis"); });
+  close(fd);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(lines, "100-0001\t100\t東京都\t千代田区\t千代田\n100-0001\t100\t東京都\t千代田区\t千代田\n");
+
+  const std::string dicArg = kDic;
+  const char* argv[] = {"kovant-lookup", "--dic", dicArg.c_str(), "--encoding", "sjis", "--address"};
+  const Options o = ParseOptions(6, argv);
+  ASSERT_EQ(o.mode, Mode::Address);
+  const int saved = dup(STDIN_FILENO);
+  const int in = open(addresses.c_str(), O_RDONLY);
+  ASSERT_GE(in, 0);
+  dup2(in, STDIN_FILENO);
+  close(in);
+  auto [addressStatus, resolved] = Capture<TextOutput>([&](LookupOutput& out) { return kovant::lookup::Run(o, out); });
+  dup2(saved, STDIN_FILENO);
+  close(saved);
+  EXPECT_EQ(addressStatus, 0);
+  EXPECT_EQ(resolved, "169-0075\t169\t東京都\t新宿区\t高田馬場\t一致\n");
 }
 
 // An address is at most 1,000 characters: a longer one is answered 該当なし
