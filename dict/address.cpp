@@ -794,6 +794,7 @@ class Gazetteer::Resolver {
   Reading ReadFrom(std::string_view text) const;
   PrefHit FindPrefecture(std::string_view a) const;
   std::vector<CityHit> FindCities(std::string_view afterPref, int pref) const;
+  std::string_view LongestHead(uint16_t city, std::string_view rest) const;
   std::string WithBuilding(const City& city, std::string_view head, std::string_view rest) const;
   static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, const TownHit& hit);
 
@@ -880,6 +881,16 @@ std::vector<CityHit> Gazetteer::Resolver::FindCities(std::string_view afterPref,
   return hits;
 }
 
+// The longest name of the city's towns that rest begins with ("" when none).
+std::string_view Gazetteer::Resolver::LongestHead(uint16_t city, std::string_view rest) const {
+  std::string_view head;
+  for (uint32_t i : g_.cities_[city].places) {
+    const Place& p = g_.places_[i];
+    if (p.head.size() > head.size() && StartsWith(rest, p.head)) head = p.head;
+  }
+  return head;
+}
+
 // The longest town name that the rest begins with, in each city; the
 // cities where city and town together run longest.
 std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
@@ -888,17 +899,20 @@ std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
   std::vector<TownHit> best;
   size_t bestLength = 0;
   for (const CityHit& hit : cities) {
-    const StreetSplit split = SplitStreet(afterPref.substr(hit.length));
+    const std::string_view written = afterPref.substr(hit.length);
+    StreetSplit split = SplitStreet(written);
     std::string_view rest = split.rest;
     const bool oaza = StartsWith(rest, kOaza);
     if (oaza)
       rest.remove_prefix(kOaza.size());
     else if (StartsWith(rest, kAza))
       rest.remove_prefix(kAza.size());
-    std::string_view head;
-    for (uint32_t i : g_.cities_[hit.city].places) {
-      const Place& p = g_.places_[i];
-      if (p.head.size() > head.size() && StartsWith(rest, p.head)) head = p.head;
+    std::string_view head = LongestHead(hit.city, rest);
+    // Streets written after the town ("紫野宮西町19-1（堀川通鞍馬口上ル）").
+    if (head.empty() && !split.street.empty()) {
+      split = {std::string_view(), written};
+      rest = written;
+      head = LongestHead(hit.city, rest);
     }
     const size_t length = hit.length + head.size();
     if (length > bestLength) best.clear();

@@ -124,7 +124,8 @@ struct Tally {
 };
 
 // right: the one code expected; several: candidates that include it;
-// wrong: a single other code, or candidates without it; none: no answer.
+// wrong: a single other code, or candidates without it; none: no answer,
+// or only the city's (市区町村のみ).
 inline Tally Score(const dict::Gazetteer& g, const std::vector<AddressCase>& cases,
                    std::vector<std::string>* wrongOnes) {
   Tally t;
@@ -136,7 +137,7 @@ inline Tally Score(const dict::Gazetteer& g, const std::vector<AddressCase>& cas
       ++t.right;
     } else if (a.status == dict::AddressAnswer::Status::Several && holds) {
       ++t.several;
-    } else if (a.status == dict::AddressAnswer::Status::None) {
+    } else if (a.status == dict::AddressAnswer::Status::None || a.status == dict::AddressAnswer::Status::CityOnly) {
       ++t.none;
       if (wrongOnes) wrongOnes->push_back("none: " + c.address + " " + c.expected);
     } else {
