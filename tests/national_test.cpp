@@ -310,6 +310,25 @@ TEST(National, WrittenAddressesResolveOrSayWhyNot) {
       {"府中市宮西町1-1", S::Single, "183-0022"},
       {"府中市", S::Several, "183-0000 726-0000"},
       {"東京都ほげ市", S::None, ""},
+      // As people write them: a town the dictionary lacks is the city only,
+      // never its 「以下に掲載がない場合」 code as 一致; Kyoto's streets; a
+      // ward without its city; 大字 against 丁目; a block outside a list;
+      // a basement only in the building written; former cities.
+      {"東京都渋谷区表参道4-12", S::CityOnly, "150-0000"},
+      {"東京都千代田区", S::CityOnly, "100-0000"},
+      {"東京都青ヶ島村", S::Single, "100-1701"},  // one code for the whole village
+      {"京都市中京区錦小路通寺町西入東大文字町", S::Single, "604-8043"},
+      {"京都市下京区烏丸通塩小路下る東塩小路町721-1", S::Single, "600-8216"},
+      {"北区梅田1-1", S::Single, "530-0001"},
+      {"中央区大通西5丁目", S::Single, "060-0042"},
+      {"日野市大字豊田123", S::Single, "191-0051"},
+      {"日野市豊田123", S::Several, "191-0051 191-0053"},
+      {"富士市中河原292-5", S::Single, "416-0936"},
+      {"富士市中河原292-4", S::Single, "417-0036"},
+      {"港区六本木6-10-1 六本木ヒルズ森タワーB2F", S::Single, "106-6190"},
+      {"港区六本木6-10-1 B2F", S::Single, "106-0032"},
+      {"山田様 〒XXX-XXXX 札幌市中央区南3西4 TEL 011-000-0000", S::Single, "060-0063"},
+      {"埼玉県浦和市高砂3-15-1", S::None, ""},
   };
   for (const auto& c : cases) {
     const auto a = g->Resolve(c.address);
@@ -318,6 +337,10 @@ TEST(National, WrittenAddressesResolveOrSayWhyNot) {
     EXPECT_EQ(a.status, c.status) << c.address << " " << codes;
     EXPECT_EQ(codes, c.codes) << c.address;
   }
+  // The variant read is said.
+  EXPECT_EQ(g->Resolve("宮﨑県宮﨑市橘通東1-1").note, "「﨑」を「崎」として読みました。");
+  EXPECT_EQ(g->Resolve("京都府京都市上京区下立売通新町西入薮ノ内町").note,
+            "「薮」を「藪」として読みました。「ノ」を「之」として読みました。");
 }
 
 // The resolver on the evaluation set made from Japan Post's files (see
