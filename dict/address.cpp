@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <optional>
 #include <set>
+#include <tuple>
 #include <utility>
 
 #include "dict/chain.h"
@@ -29,8 +30,9 @@ struct Numbers {
   int chome = -1, banchi = -1, go = -1;
   std::optional<int> floor;  // negative: below ground
   bool basement = false;
-  bool oaza = false;   // 大字 written before the town
-  std::string street;  // Kyoto: the street and directions before the town (StreetKey)
+  bool oaza = false;      // 大字 written before the town
+  bool twoKinds = false;  // the town has 丁目 and also 大字 or 番地: "1-2" tells neither
+  std::string street;     // Kyoto: the street and directions before the town (StreetKey)
   // The block's numbers in order ("1丁目1番12号" and "1-1-12" alike).
   std::vector<int> Written() const {
     if (!dashed.empty()) return dashed;
@@ -128,6 +130,7 @@ struct Condition {
   std::vector<std::vector<int>> blocks;  // "1-1-12", "292-4番地"
   bool anyChome = false, anyBanchi = false;
   std::vector<std::string> names;
+  std::vector<std::string> parts;  // named parts of a number list ("下平")
 };
 
 // A Kyoto street as compared: "上ル" and "上る", "東入ル" and "東入" alike.
@@ -237,12 +240,20 @@ Condition ParseCondition(std::string inner) {
       return c;
     }
   }
+  // "897番地及び中島505~518番地": 及び joins items as the comma does.
+  static const std::string kAnd = "及び";
+  for (size_t at; (at = inner.find(kAnd)) != std::string::npos;) inner.replace(at, kAnd.size(), kComma);
   std::vector<std::string> items;
   for (size_t start = 0;;) {
     const size_t comma = inner.find(kComma, start);
     items.push_back(inner.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     if (comma == std::string::npos) break;
     start = comma + kComma.size();
+  }
+  // "（大字、番地）": the town's 大字.
+  if (std::find(items.begin(), items.end(), "大字") != items.end()) {
+    c.kind = Condition::Kind::Oaza;
+    return c;
   }
   if (std::all_of(items.begin(), items.end(),
                   [](const std::string& item) { return item.find("通") != std::string::npos; })) {
@@ -254,9 +265,22 @@ Condition ParseCondition(std::string inner) {
   auto endsWith = [&](const std::string& s) {
     return last.size() >= s.size() && last.substr(last.size() - s.size()) == s;
   };
-  const std::string unit = endsWith(kChome) ? "c" : endsWith(kBanchi) || endsWith(kBan) ? "b" : "";
+  // Bare numbers are 番地 ("（1047~1268及び下平）").
+  const std::string unit = endsWith(kChome) ? "c" : "b";
   bool numbers = true;
-  for (const auto& item : items) numbers = numbers && ParseItem(item, unit, c);
+  for (const auto& item : items) {
+    // A named part ("中島505~518番地", "下平") is not read: an address
+    // that names it is left undecided.
+    if (!item.empty() && !IsAsciiDigit(item[0]) && !StartsWith(item, kChome) && !StartsWith(item, kBanchi) &&
+        !StartsWith(item, kBan)) {
+      size_t end = 0;
+      while (end < item.size() && !IsAsciiDigit(item[end])) ++end;
+      c.parts.push_back(item.substr(0, end));
+      continue;
+    }
+    numbers = numbers && ParseItem(item, unit, c);
+  }
+  numbers = numbers && (!c.chome.empty() || !c.banchi.empty() || !c.blocks.empty() || c.anyChome || c.anyBanchi);
   if (numbers) {
     c.kind = Condition::Kind::Numbers;
     return c;
@@ -265,6 +289,7 @@ Condition ParseCondition(std::string inner) {
   c.chome.clear();
   c.banchi.clear();
   c.blocks.clear();
+  c.parts.clear();
   c.anyChome = c.anyBanchi = false;
   for (const auto& item : items) {
     if (item.empty() || std::any_of(item.begin(), item.end(), IsAsciiDigit) || item.find("・") != std::string::npos) {
@@ -296,23 +321,32 @@ Fit BlockFit(const std::vector<std::vector<int>>& blocks, const std::vector<int>
   return fit;
 }
 
-Fit NumbersFit(const Condition& c, const Numbers& n) {
+// The rest of the address past its block number ("1丁目南8-1" -> "南8-1").
+std::string_view PastBlockNumber(std::string_view rest);
+
+Fit NumbersFit(const Condition& c, const Numbers& n, std::string_view rest) {
   const bool wantsChome = !c.chome.empty() || c.anyChome;
   const bool wantsBanchi = !c.banchi.empty() || c.anyBanchi;
   const Fit block = c.blocks.empty() ? Fit::No : BlockFit(c.blocks, n.Written());
   if (block == Fit::Yes) return Fit::Yes;
-  // 大字 written: none of the town's 丁目.
+  // 大字 written: none of the town's 丁目. 丁目 written: not its 番地.
   if (wantsChome && n.oaza) return Fit::No;
+  if (wantsBanchi && !wantsChome && c.anyBanchi && n.twoKinds && n.chome >= 0) return Fit::No;
   Fit fit = Fit::No;
   if (wantsChome) {
-    if (n.chome < 0) return Fit::Unknown;
+    // In a town of 丁目 and 番地 alike, "1234番地" is no 丁目.
+    if (n.chome < 0) return n.twoKinds && n.banchi >= 0 && n.dashed.empty() ? Fit::No : Fit::Unknown;
     fit = c.anyChome || InAny(c.chome, n.chome) ? Fit::Yes : Fit::No;
   }
   if (wantsBanchi && (fit != Fit::No || !wantsChome)) {
     if (n.banchi < 0) return Fit::Unknown;
     fit = c.anyBanchi || InAny(c.banchi, n.banchi) ? Fit::Yes : Fit::No;
   }
-  if (fit == Fit::No && (block == Fit::Unknown || c.truncated)) return Fit::Unknown;
+  const std::string_view past = PastBlockNumber(rest);
+  const bool namesPart = std::any_of(c.parts.begin(), c.parts.end(), [&](const std::string& part) {
+    return StartsWith(rest, part) || StartsWith(past, part);
+  });
+  if (fit == Fit::No && (block == Fit::Unknown || c.truncated || namesPart)) return Fit::Unknown;
   return fit;
 }
 
@@ -346,12 +380,12 @@ Fit Evaluate(const Condition& c, const Numbers& n, std::string_view rest) {
     case Condition::Kind::Plain:
     case Condition::Kind::Other:
     case Condition::Kind::Unknown: return Fit::Unknown;
-    case Condition::Kind::Oaza: return n.oaza ? Fit::Yes : Fit::Unknown;
+    case Condition::Kind::Oaza: return n.oaza ? Fit::Yes : n.chome >= 0 ? Fit::No : Fit::Unknown;
     case Condition::Kind::Floor: return n.floor && *n.floor == c.floor ? Fit::Yes : Fit::No;
     case Condition::Kind::Basement: return !n.floor || n.basement ? Fit::Yes : Fit::No;
     case Condition::Kind::Names: fit = NamesFit(c, rest); break;
     case Condition::Kind::Streets: return StreetsFit(c, n);
-    case Condition::Kind::Numbers: fit = NumbersFit(c, n); break;
+    case Condition::Kind::Numbers: fit = NumbersFit(c, n, rest); break;
   }
   if (c.negate && fit != Fit::Unknown) fit = fit == Fit::Yes ? Fit::No : Fit::Yes;
   return fit;
@@ -587,17 +621,20 @@ bool LongerThan(std::string_view utf8, size_t most) {
   return false;
 }
 
-// Sapporo's blocks as people shorten them: "南3西4" is 南3条西4(丁目).
+// Hokkaido's blocks as people shorten them: Sapporo's "南3西4" is
+// 南3条西4(丁目), Obihiro's "西2南12" 西2条南12.
 std::string SapporoBlocks(std::string a) {
-  static const std::string kSouth = "南", kNorth = "北", kWest = "西", kEast = "東", kJo = "条";
-  for (size_t at = 0; at + kSouth.size() < a.size(); ++at) {
-    const std::string_view here = std::string_view(a).substr(at);
-    if (!StartsWith(here, kSouth) && !StartsWith(here, kNorth)) continue;
-    size_t i = at + kSouth.size();
+  static const std::string_view kSides[] = {"南", "北", "東", "西"};
+  static const std::string kJo = "条";
+  auto side = [](std::string_view s) {
+    return std::any_of(std::begin(kSides), std::end(kSides), [&](std::string_view k) { return StartsWith(s, k); });
+  };
+  for (size_t at = 0; at + kJo.size() < a.size(); ++at) {
+    if (!side(std::string_view(a).substr(at))) continue;
+    size_t i = at + kJo.size();  // each side is 3 bytes, as 条 is
     const size_t digits = i;
     while (i < a.size() && IsAsciiDigit(a[i])) ++i;
-    const std::string_view after = std::string_view(a).substr(i);
-    if (i > digits && (StartsWith(after, kWest) || StartsWith(after, kEast))) a.insert(i, kJo);
+    if (i > digits && side(std::string_view(a).substr(i))) a.insert(i, kJo);
   }
   return a;
 }
@@ -630,7 +667,7 @@ std::string NormalisedAddress(std::string_view address) {
 // Where a part of the text begins after a blank or a comma: a name, a
 // company or a telephone number may come before the address.
 std::vector<size_t> PartStarts(std::string_view text) {
-  static const std::string_view kSeparators[] = {" ", "\t", "　", ",", "、", "，"};
+  static const std::string_view kSeparators[] = {" ", "\t", "　", ",", "、", "，", ":", "：", "】", "]", "］"};
   std::vector<size_t> starts{0};
   bool after = false;
   for (size_t i = 0; i < text.size();) {
@@ -708,13 +745,15 @@ struct TownHit {
 Numbers NumbersAgainst(const TownHit& hit, const std::vector<Condition>& conditions) {
   const bool mentionsChome = std::any_of(conditions.begin(), conditions.end(),
                                          [](const Condition& c) { return !c.chome.empty() || c.anyChome; });
-  const bool hasOaza = std::any_of(conditions.begin(), conditions.end(),
-                                   [](const Condition& c) { return c.kind == Condition::Kind::Oaza; });
+  const bool otherKind = std::any_of(conditions.begin(), conditions.end(), [](const Condition& c) {
+    return c.kind == Condition::Kind::Oaza || (c.anyBanchi && c.chome.empty() && !c.anyChome);
+  });
   Numbers n = ReadNumbers(hit.rest);
   n.oaza = hit.oaza;
   n.street = hit.street;
+  n.twoKinds = mentionsChome && otherKind;
   if (!n.dashed.empty()) {
-    if (mentionsChome && !hasOaza) {
+    if (mentionsChome && !n.twoKinds) {
       n.chome = n.dashed[0];
       if (n.dashed.size() > 1) n.banchi = n.dashed[1];
     } else if (!mentionsChome) {
@@ -794,9 +833,12 @@ class Gazetteer::Resolver {
   Reading ReadFrom(std::string_view text) const;
   PrefHit FindPrefecture(std::string_view a) const;
   std::vector<CityHit> FindCities(std::string_view afterPref, int pref) const;
-  std::string_view LongestHead(uint16_t city, std::string_view rest) const;
+  // The longest name of the city's towns that rest begins with ("" when
+  // none), and how much of rest it takes.
+  std::pair<std::string_view, size_t> LongestHead(uint16_t city, std::string_view rest) const;
   std::string WithBuilding(const City& city, std::string_view head, std::string_view rest) const;
-  static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, const TownHit& hit);
+  // denied: no record fits, all are returned.
+  static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, const TownHit& hit, bool& denied);
 
   const Gazetteer& g_;
 };
@@ -882,13 +924,26 @@ std::vector<CityHit> Gazetteer::Resolver::FindCities(std::string_view afterPref,
 }
 
 // The longest name of the city's towns that rest begins with ("" when none).
-std::string_view Gazetteer::Resolver::LongestHead(uint16_t city, std::string_view rest) const {
+std::pair<std::string_view, size_t> Gazetteer::Resolver::LongestHead(uint16_t city, std::string_view rest) const {
+  static const std::string kStreet = "通り";
   std::string_view head;
+  size_t taken = 0;
   for (uint32_t i : g_.cities_[city].places) {
-    const Place& p = g_.places_[i];
-    if (p.head.size() > head.size() && StartsWith(rest, p.head)) head = p.head;
+    const std::string& h = g_.places_[i].head;
+    if (h.size() <= head.size()) continue;
+    if (StartsWith(rest, h)) {
+      head = h;
+      taken = h.size();
+    } else if (const size_t at = h.find(kStreet); at != std::string::npos) {
+      // "岐山通1-1" for 岐山通り: the り is often left out.
+      const std::string shorter = h.substr(0, at + kStreet.size() - 3) + h.substr(at + kStreet.size());
+      if (StartsWith(rest, shorter)) {
+        head = h;
+        taken = shorter.size();
+      }
+    }
   }
-  return head;
+  return {head, taken};
 }
 
 // The longest town name that the rest begins with, in each city; the
@@ -907,18 +962,18 @@ std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
       rest.remove_prefix(kOaza.size());
     else if (StartsWith(rest, kAza))
       rest.remove_prefix(kAza.size());
-    std::string_view head = LongestHead(hit.city, rest);
+    auto [head, taken] = LongestHead(hit.city, rest);
     // Streets written after the town ("紫野宮西町19-1（堀川通鞍馬口上ル）").
     if (head.empty() && !split.street.empty()) {
       split = {std::string_view(), written};
       rest = written;
-      head = LongestHead(hit.city, rest);
+      std::tie(head, taken) = LongestHead(hit.city, rest);
     }
-    const size_t length = hit.length + head.size();
+    const size_t length = hit.length + taken;
     if (length > bestLength) best.clear();
     if (length >= bestLength) {
       bestLength = length;
-      best.push_back({hit.city, hit.length, head, rest.substr(head.size()), oaza, StreetKey(split.street)});
+      best.push_back({hit.city, hit.length, head, rest.substr(taken), oaza, StreetKey(split.street)});
     }
   }
   return best;
@@ -944,7 +999,8 @@ std::string Gazetteer::Resolver::WithBuilding(const City& city, std::string_view
 // fits come first, then those it cannot tell; the town's plain record
 // only when nothing fits.
 std::vector<const Gazetteer::Place*> Gazetteer::Resolver::Fitting(const std::vector<const Place*>& named,
-                                                                  const TownHit& hit) {
+                                                                  const TownHit& hit, bool& denied) {
+  denied = false;
   std::vector<Condition> conditions;
   for (const Place* p : named) conditions.push_back(ParseCondition(p->inner));
   const Numbers n = NumbersAgainst(hit, conditions);
@@ -961,21 +1017,32 @@ std::vector<const Gazetteer::Place*> Gazetteer::Resolver::Fitting(const std::vec
   }
   std::vector<const Place*> chosen = yes;
   if (!yes.empty()) {
-    chosen.insert(chosen.end(), unknown.begin(), unknown.end());
+    // A street and direction lead to one block: the towns whose lists were
+    // cut short are not also it.
+    const bool street = std::any_of(yes.begin(), yes.end(), [](const Place* p) {
+      return ParseCondition(p->inner).kind == Condition::Kind::Streets;
+    });
+    for (const Place* p : unknown) {
+      if (!street || ParseCondition(p->inner).kind != Condition::Kind::Streets) chosen.push_back(p);
+    }
   } else {
     chosen = unknown;
     chosen.insert(chosen.end(), fallback.begin(), fallback.end());
   }
   // Numbers or names that no record of the town lists: every record of it
   // stays a candidate (one code for the town is still an answer).
-  if (chosen.empty()) chosen = named;
+  if (chosen.empty()) {
+    chosen = named;
+    denied = true;
+  }
   return chosen;
 }
 
 std::vector<const Gazetteer::Place*> Gazetteer::Resolver::FindRecords(const std::vector<TownHit>& towns,
                                                                       AddressAnswer& answer) const {
-  std::vector<const Place*> candidates;
-  std::set<std::string> names;
+  // Each town's records; a town that the block rules out ("仙台市五橋3-1":
+  // 青葉区's 五橋 is 1 and 2丁目) gives way to one it fits.
+  std::vector<std::pair<const TownHit*, std::vector<const Place*>>> fitting, denied;
   for (const TownHit& hit : towns) {
     const City& city = g_.cities_[hit.city];
     const std::string head = WithBuilding(city, hit.head, hit.rest);
@@ -983,11 +1050,19 @@ std::vector<const Gazetteer::Place*> Gazetteer::Resolver::FindRecords(const std:
     for (uint32_t i : city.places) {
       if (g_.places_[i].head == head) named.push_back(&g_.places_[i]);
     }
-    const std::vector<const Place*> chosen = Fitting(named, hit);
+    bool none = false;
+    auto chosen = Fitting(named, hit, none);
+    (none ? denied : fitting).emplace_back(&hit, std::move(chosen));
+  }
+  if (fitting.empty()) fitting = std::move(denied);
+  std::vector<const Place*> candidates;
+  std::set<std::string> names;
+  for (const auto& [hit, chosen] : fitting) {
+    const City& city = g_.cities_[hit->city];
     candidates.insert(candidates.end(), chosen.begin(), chosen.end());
     answer.pref = g_.prefs_[city.pref].name;
     answer.city = city.name;
-    for (const Place* p : named) names.insert(p->name.substr(0, p->name.find("（")));
+    for (const Place* p : chosen) names.insert(p->name.substr(0, p->name.find("（")));
   }
   if (names.size() == 1) answer.town = *names.begin();
   return candidates;
