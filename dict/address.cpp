@@ -536,6 +536,8 @@ Result<bool> Gazetteer::Loader::AddPlace(const TownHead& head, int64_t pos, City
   decoder_.Append(p.name, sjis_);
   SplitName(p.name, p.head, p.inner);
   p.floor = IsFloor(p.inner);
+  if (const size_t at = p.head.find("通り"); at != std::string::npos && at + 3 < UINT8_MAX)
+    p.ri = static_cast<uint8_t>(at + 3);
   p.reading = ReadingOf(pos);
   if (!p.office) city.places.push_back(static_cast<uint32_t>(g_.places_.size()));
   g_.places_.push_back(std::move(p));
@@ -696,6 +698,7 @@ struct StreetSplit {
 StreetSplit SplitStreet(std::string_view rest) {
   static const std::string_view kDirections[] = {"上る",   "上ル",   "下る",   "下ル",   "上がる", "下がる",
                                                  "東入る", "東入ル", "西入る", "西入ル", "東入",   "西入"};
+  if (rest.find("通") == std::string_view::npos) return {{}, rest};
   size_t end = 0;
   for (std::string_view mark : kDirections) {
     for (size_t at = rest.find(mark); at != std::string_view::npos; at = rest.find(mark, at + 1))
@@ -869,9 +872,11 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
 // The whole text when a prefecture and city begin it; else the first part
 // where they do, else the first where a city does.
 Reading Gazetteer::Resolver::Read(std::string_view address) const {
+  Reading whole = ReadFrom(address);
+  if (whole.pref.pref >= 0 && !whole.cities.empty()) return whole;
   std::optional<Reading> first, withCity;
   for (size_t start : PartStarts(address)) {
-    Reading r = ReadFrom(address.substr(start));
+    Reading r = start == 0 ? std::move(whole) : ReadFrom(address.substr(start));
     if (r.pref.pref >= 0 && !r.cities.empty()) return r;
     if (!withCity && !r.cities.empty()) withCity = r;
     if (!first) first = std::move(r);
@@ -925,22 +930,21 @@ std::vector<CityHit> Gazetteer::Resolver::FindCities(std::string_view afterPref,
 
 // The longest name of the city's towns that rest begins with ("" when none).
 std::pair<std::string_view, size_t> Gazetteer::Resolver::LongestHead(uint16_t city, std::string_view rest) const {
-  static const std::string kStreet = "通り";
+  static const size_t kRi = std::string_view("り").size();
   std::string_view head;
   size_t taken = 0;
   for (uint32_t i : g_.cities_[city].places) {
-    const std::string& h = g_.places_[i].head;
+    const Place& p = g_.places_[i];
+    const std::string& h = p.head;
     if (h.size() <= head.size()) continue;
     if (StartsWith(rest, h)) {
       head = h;
       taken = h.size();
-    } else if (const size_t at = h.find(kStreet); at != std::string::npos) {
+    } else if (p.ri > 0 && StartsWith(rest, std::string_view(h).substr(0, p.ri)) &&
+               StartsWith(rest.substr(p.ri), std::string_view(h).substr(p.ri + kRi))) {
       // "岐山通1-1" for 岐山通り: the り is often left out.
-      const std::string shorter = h.substr(0, at + kStreet.size() - 3) + h.substr(at + kStreet.size());
-      if (StartsWith(rest, shorter)) {
-        head = h;
-        taken = shorter.size();
-      }
+      head = h;
+      taken = h.size() - kRi;
     }
   }
   return {head, taken};
@@ -1004,7 +1008,8 @@ std::vector<const Gazetteer::Place*> Gazetteer::Resolver::Fitting(const std::vec
   std::vector<Condition> conditions;
   for (const Place* p : named) conditions.push_back(ParseCondition(p->inner));
   const Numbers n = NumbersAgainst(hit, conditions);
-  std::vector<const Place*> yes, unknown, fallback;
+  std::vector<const Place*> yes, unknown, unknownStreets, fallback;
+  bool streetYes = false;
   for (size_t k = 0; k < named.size(); ++k) {
     const Condition& c = conditions[k];
     if (c.kind == Condition::Kind::Plain || c.kind == Condition::Kind::Other) {
@@ -1012,19 +1017,17 @@ std::vector<const Gazetteer::Place*> Gazetteer::Resolver::Fitting(const std::vec
       continue;
     }
     const Fit fit = Evaluate(c, n, hit.rest);
+    const bool street = c.kind == Condition::Kind::Streets;
     if (fit == Fit::Yes) yes.push_back(named[k]);
-    if (fit == Fit::Unknown) unknown.push_back(named[k]);
+    streetYes = streetYes || (fit == Fit::Yes && street);
+    if (fit == Fit::Unknown) (street ? unknownStreets : unknown).push_back(named[k]);
   }
+  // A street and direction lead to one block: the towns whose lists were
+  // cut short are not also it.
+  if (!streetYes) unknown.insert(unknown.end(), unknownStreets.begin(), unknownStreets.end());
   std::vector<const Place*> chosen = yes;
   if (!yes.empty()) {
-    // A street and direction lead to one block: the towns whose lists were
-    // cut short are not also it.
-    const bool street = std::any_of(yes.begin(), yes.end(), [](const Place* p) {
-      return ParseCondition(p->inner).kind == Condition::Kind::Streets;
-    });
-    for (const Place* p : unknown) {
-      if (!street || ParseCondition(p->inner).kind != Condition::Kind::Streets) chosen.push_back(p);
-    }
+    chosen.insert(chosen.end(), unknown.begin(), unknown.end());
   } else {
     chosen = unknown;
     chosen.insert(chosen.end(), fallback.begin(), fallback.end());

@@ -66,6 +66,7 @@ class Gazetteer {
     std::string inner;    // folded, inside the parentheses
     std::string reading;  // folded
     bool floor = false;   // a floor of a building with codes of its own
+    uint8_t ri = 0;       // where the り of "…通り" is in head (0: none), often left out
   };
   struct City {
     uint8_t pref = 0;
