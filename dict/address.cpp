@@ -203,9 +203,46 @@ bool ParseItem(std::string_view item, std::string_view unit, Condition& c) {
   return true;
 }
 
+// The items of a list: "、" and "及び" ("897番地及び中島505~518番地") join them.
+std::vector<std::string> ListItems(std::string inner) {
+  static const std::string kComma = "、", kAnd = "及び";
+  for (size_t at; (at = inner.find(kAnd)) != std::string::npos;) inner.replace(at, kAnd.size(), kComma);
+  std::vector<std::string> items;
+  for (size_t start = 0;;) {
+    const size_t comma = inner.find(kComma, start);
+    items.push_back(inner.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + kComma.size();
+  }
+  return items;
+}
+
+// A list of 丁目, 番地 and blocks into c; false when it is none.
+bool ParseNumberList(const std::vector<std::string>& items, Condition& c) {
+  static const std::string kChome = "丁目", kBanchi = "番地", kBan = "番";
+  const std::string& last = items.back();
+  const bool chome = last.size() >= kChome.size() && last.substr(last.size() - kChome.size()) == kChome;
+  // Bare numbers are 番地 ("（1047~1268及び下平）").
+  const std::string unit = chome ? "c" : "b";
+  bool numbers = true;
+  for (const auto& item : items) {
+    // A named part ("中島505~518番地", "下平") is not read: an address
+    // that names it is left undecided.
+    if (!item.empty() && !IsAsciiDigit(item[0]) && !StartsWith(item, kChome) && !StartsWith(item, kBanchi) &&
+        !StartsWith(item, kBan)) {
+      size_t end = 0;
+      while (end < item.size() && !IsAsciiDigit(item[end])) ++end;
+      c.parts.push_back(item.substr(0, end));
+      continue;
+    }
+    numbers = numbers && ParseItem(item, unit, c);
+  }
+  return numbers && (!c.chome.empty() || !c.banchi.empty() || !c.blocks.empty() || c.anyChome || c.anyBanchi);
+}
+
 Condition ParseCondition(std::string inner) {
   static const std::string kExcept = "を除く", kOther = "その他", kFloor = "階", kBasement = "地階・階層不明",
-                           kComma = "、", kChome = "丁目", kBanchi = "番地", kBan = "番";
+                           kComma = "、";
   Condition c;
   if (inner.empty()) return c;
   if (inner.size() > kExcept.size() && inner.substr(inner.size() - kExcept.size()) == kExcept) {
@@ -240,16 +277,7 @@ Condition ParseCondition(std::string inner) {
       return c;
     }
   }
-  // "897番地及び中島505~518番地": 及び joins items as the comma does.
-  static const std::string kAnd = "及び";
-  for (size_t at; (at = inner.find(kAnd)) != std::string::npos;) inner.replace(at, kAnd.size(), kComma);
-  std::vector<std::string> items;
-  for (size_t start = 0;;) {
-    const size_t comma = inner.find(kComma, start);
-    items.push_back(inner.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (comma == std::string::npos) break;
-    start = comma + kComma.size();
-  }
+  const std::vector<std::string> items = ListItems(inner);
   // "（大字、番地）": the town's 大字.
   if (std::find(items.begin(), items.end(), "大字") != items.end()) {
     c.kind = Condition::Kind::Oaza;
@@ -261,27 +289,7 @@ Condition ParseCondition(std::string inner) {
     for (const auto& item : items) c.names.push_back(StreetKey(item));
     return c;
   }
-  const std::string& last = items.back();
-  auto endsWith = [&](const std::string& s) {
-    return last.size() >= s.size() && last.substr(last.size() - s.size()) == s;
-  };
-  // Bare numbers are 番地 ("（1047~1268及び下平）").
-  const std::string unit = endsWith(kChome) ? "c" : "b";
-  bool numbers = true;
-  for (const auto& item : items) {
-    // A named part ("中島505~518番地", "下平") is not read: an address
-    // that names it is left undecided.
-    if (!item.empty() && !IsAsciiDigit(item[0]) && !StartsWith(item, kChome) && !StartsWith(item, kBanchi) &&
-        !StartsWith(item, kBan)) {
-      size_t end = 0;
-      while (end < item.size() && !IsAsciiDigit(item[end])) ++end;
-      c.parts.push_back(item.substr(0, end));
-      continue;
-    }
-    numbers = numbers && ParseItem(item, unit, c);
-  }
-  numbers = numbers && (!c.chome.empty() || !c.banchi.empty() || !c.blocks.empty() || c.anyChome || c.anyBanchi);
-  if (numbers) {
+  if (ParseNumberList(items, c)) {
     c.kind = Condition::Kind::Numbers;
     return c;
   }
