@@ -4,6 +4,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <sstream>
 
 #include "dict/address.h"
 #include "dict/codeindex.h"
@@ -11,6 +12,7 @@
 #include "dict/readingsection.h"
 #include "dict/search.h"
 #include "dict/walk.h"
+#include "tools/lookup.h"
 #include "addresseval.h"
 #include "testdata.h"
 
@@ -341,6 +343,27 @@ TEST(National, WrittenAddressesResolveOrSayWhyNot) {
   EXPECT_EQ(g->Resolve("宮﨑県宮﨑市橘通東1-1").note, "「﨑」を「崎」として読みました。");
   EXPECT_EQ(g->Resolve("京都府京都市上京区下立売通新町西入薮ノ内町").note,
             "「薮」を「藪」として読みました。「ノ」を「之」として読みました。");
+}
+
+// Output that is an address: a code shared by cities names them all, the
+// town without Japan Post's note (the note goes to the status), and --copy
+// writes no note as address text.
+TEST(National, CodeColumnAndCopyWriteAddressesWithoutNotes) {
+  g_offices = false;
+  NATIONAL(n);
+  lookup::ColumnOptions options;
+  options.column = 1;
+  std::istringstream in("4110000\n4500002\n");
+  lookup::StringSink sink;
+  lookup::CsvOutput out(sink, ',');
+  EXPECT_EQ(lookup::ConvertCodeColumn(n.path, in, options, out), 0);
+  EXPECT_EQ(sink.Text(),
+            "4110000,411-0000,静岡県,三島市／駿東郡清水町／駿東郡長泉町,,複数\n"
+            "4500002,450-0002,愛知県,名古屋市中村区,名駅,一致（その他）\n");
+  lookup::StringSink copied;
+  lookup::TextOutput text(copied);
+  EXPECT_EQ(lookup::CopyText(n.path, "4500002", false, TempFolder("national-copy") + "/none.ini", text), 0);
+  EXPECT_EQ(copied.Text(), "〒450-0002愛知県名古屋市中村区名駅\n");
 }
 
 // The resolver on the evaluation set made from Japan Post's files (see
