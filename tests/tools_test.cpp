@@ -1,6 +1,7 @@
 // The command-line programs, run as processes.
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <sys/wait.h>
 #include <gtest/gtest.h>
 
+#include "dict/freshness.h"
 #include "platform/files.h"
 #include "platform/sjis.h"
 #include "process.h"
@@ -369,8 +371,9 @@ struct Installed {
     config = dir + "/config/kovant";
     for (const auto& f : {bin, data, config}) std::filesystem::create_directories(f);
     std::filesystem::copy_file(Bin("kovant-lookup"), bin + "/kovant-lookup");
+    // The machine's own shared folder stays out of it.
     env = "env -u KOVANT_HOME XDG_DATA_HOME=" + Quote(dir + "/data") + " XDG_CONFIG_HOME=" + Quote(dir + "/config") +
-          " HOME=" + Quote(dir) + " ";
+          " HOME=" + Quote(dir) + " KOVANT_SYSTEM_DIR=" + Quote(dir + "/system") + " ";
   }
   // The sample dictionary dated date, into folder.
   void Dictionary(const std::string& folder, const std::string& date) const {
@@ -401,6 +404,35 @@ TEST(DictionaryChoice, TheNewestValidDictionaryIsUsedUnlessKovantHomeIsSet) {
   in.Dictionary(home, "2020-01-01");
   ProcessResult chosen = RunProcess("KOVANT_HOME=" + Quote(home) + " " + Quote(in.bin + "/kovant-lookup") + " --info");
   EXPECT_NE(chosen.out.find("データ日付: 2020-01-01"), std::string::npos) << chosen.out;
+}
+
+// Japan Post publishes monthly: data more than two months older than today
+// is flagged, counted in calendar months with the month's end standing in
+// for days it lacks.
+TEST(StaleData, TwoCalendarMonthsAfterTheDataDateAndInfoSaysSo) {
+  const std::vector<std::tuple<const char*, const char*, bool>> cases = {
+      {"2026-04-27", "2026-06-27", false}, {"2026-04-27", "2026-06-28", true},  {"2026-12-31", "2027-02-28", false},
+      {"2026-12-31", "2027-03-01", true},  {"2027-12-31", "2028-02-29", false}, {"2027-12-31", "2028-03-01", true},
+      {"2026-11-30", "2027-01-30", false}, {"2026-11-30", "2027-01-31", true},  {"2026-08-31", "2026-10-31", false},
+      {"2026-08-31", "2026-11-01", true},  {"2026-04-27", "2026-04-01", false},  // data dated after today
+      {"", "2027-01-01", false},           {"2026-02-30", "2027-01-01", false}, {"2026-04-27", "today", false},
+  };
+  for (const auto& [data, today, stale] : cases) {
+    EXPECT_EQ(dict::IsStaleData(data, today), stale) << data << " / " << today;
+  }
+  EXPECT_EQ(dict::StaleDataNotice("2026-04-27", "2026-07-01", "X"),
+            "辞書のデータ日付（2026-04-27）から 2 か月以上たっています。X");
+  EXPECT_EQ(dict::StaleDataNotice("2026-04-27", "2026-06-27", "X"), "");
+
+  Installed in("stale");
+  in.Dictionary(in.data, "2020-01-31");
+  ProcessResult old = in.Lookup("--info");
+  EXPECT_NE(old.out.find("郵便番号: 205\n注意: 辞書のデータ日付（2020-01-31）から 2 か月以上たっています。"
+                         "kovant-mkdic --update で更新できます。\n"),
+            std::string::npos)
+      << old.out;
+  in.Dictionary(in.data, dict::LocalToday());
+  EXPECT_EQ(in.Lookup("--info").out.find("注意"), std::string::npos);
 }
 
 TEST(DictionaryChoice, SettingsStayInTheConfigFolderWhenTheDataFolderHoldsTheDictionary) {
