@@ -1,6 +1,8 @@
 // The command-line programs, run as processes.
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <tuple>
 #include <fcntl.h>
 #include <spawn.h>
@@ -433,6 +435,68 @@ TEST(StaleData, TwoCalendarMonthsAfterTheDataDateAndInfoSaysSo) {
       << old.out;
   in.Dictionary(in.data, dict::LocalToday());
   EXPECT_EQ(in.Lookup("--info").out.find("注意"), std::string::npos);
+}
+
+// The options a program's --help names, and those its man pages name in the
+// synopsis and the options, English and Japanese, are the same.
+TEST(ManPages, NameTheOptionsTheHelpOfKovantMkdicAndKovantLinkNames) {
+  auto names = [](const std::string& text) {
+    std::set<std::string> found;
+    const std::regex option(R"((^|[^\w-])(--[a-z][a-z-]*|-[a-z])\b)");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it) {
+      found.insert((*it)[2]);
+    }
+    return found;
+  };
+  // The text between from and the next section heading.
+  auto section = [](const std::string& man, const std::string& from) {
+    const size_t start = man.find(from);
+    if (start == std::string::npos) return std::string();
+    return man.substr(start, man.find("\n.SH ", start + 1) - start);
+  };
+  for (const std::string program : {"kovant-mkdic", "kovant-link"}) {
+    if (!std::filesystem::exists(Bin(program))) continue;  // no window, no kovant-link
+    const std::set<std::string> help = names(RunProcess(Quote(Bin(program)) + " --help").out);
+    EXPECT_TRUE(help.count("--version")) << program;
+    for (const auto& [page, synopsis, options] :
+         {std::tuple{"", ".SH SYNOPSIS", ".SH OPTIONS"}, std::tuple{"ja/", ".SH 書式", ".SH オプション"}}) {
+      const std::string path = std::string(KOVANT_SOURCE_DIR) + "/docs/man/" + page + program + ".1";
+      const std::string man = platform::ReadWholeFile(path).value_or("");
+      ASSERT_FALSE(man.empty()) << path;
+      const std::string named =
+          std::regex_replace(section(man, synopsis) + section(man, options), std::regex(R"(\\-)"), "-");
+      EXPECT_EQ(names(named), help) << path;
+    }
+  }
+}
+
+// The service and timer the package ships pass systemd's own check, with
+// ExecStart naming this build's kovant-mkdic as the install names its own;
+// and a unit naming a program that is not there is caught, so the check
+// checks.
+TEST(SystemUnits, TheMonthlyUpdateServiceAndTimerVerify) {
+  const std::string dir = TempFolder("units");
+  const std::string service =
+      platform::ReadWholeFile(std::string(KOVANT_SOURCE_DIR) + "/packaging/kovant-update.service.in").value_or("");
+  ASSERT_NE(service.find("ExecStart=@KOVANT_BINDIR@/kovant-mkdic --update --system\n"), std::string::npos);
+  auto write = [&](const std::string& bindir) {
+    std::ofstream(dir + "/kovant-update.service") << std::regex_replace(service, std::regex("@KOVANT_BINDIR@"), bindir);
+  };
+  std::filesystem::copy_file(std::string(KOVANT_SOURCE_DIR) + "/packaging/kovant-update.timer",
+                             dir + "/kovant-update.timer");
+  // --man=no: the pages are not installed where the test runs.
+  const std::string verify =
+      "cd " + Quote(dir) + " && systemd-analyze verify --man=no kovant-update.service kovant-update.timer";
+  write(KOVANT_BIN_DIR);
+  ProcessResult ok = RunProcess(verify);
+  EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
+  EXPECT_TRUE(ok.err.empty()) << ok.err;
+  write(dir + "/nowhere");
+  ProcessResult broken = RunProcess(verify);
+  EXPECT_NE(broken.status, 0);
+  EXPECT_NE(broken.err.find("nowhere/kovant-mkdic"), std::string::npos) << broken.err;
+  // Disabled as installed: nothing but the timer's [Install] enables it.
+  EXPECT_EQ(service.find("[Install]"), std::string::npos);
 }
 
 TEST(DictionaryChoice, SettingsStayInTheConfigFolderWhenTheDataFolderHoldsTheDictionary) {
