@@ -46,6 +46,15 @@ bool HoldsDictionary(const std::string& folder) {
 std::string UserDataFolder() { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
 std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", "/.config"); }
 
+bool SystemDataFolderMoved() {
+  const char* moved = std::getenv("KOVANT_SYSTEM_DIR");
+  return moved && *moved;
+}
+
+std::string SystemDataFolder() {
+  return SystemDataFolderMoved() ? WithoutTrailingSlash(std::getenv("KOVANT_SYSTEM_DIR")) : "/var/lib/kovant";
+}
+
 std::optional<std::string> HomeOverride() {
   const char* home = std::getenv("KOVANT_HOME");
   if (home && *home) return std::string(home);
@@ -59,7 +68,8 @@ std::vector<std::string> DictionaryFolders() {
   // moved elsewhere), then the one it was built for.
   const std::string relocated = exe.substr(0, exe.rfind('/')) + "/share/kovant";
   std::vector<std::string> folders;
-  for (const std::string& folder : {exe, UserDataFolder(), relocated, std::string(KOVANT_INSTALLED_DATA_DIR)}) {
+  for (const std::string& folder :
+       {exe, UserDataFolder(), SystemDataFolder(), relocated, std::string(KOVANT_INSTALLED_DATA_DIR)}) {
     if (folder.empty() || !HoldsDictionary(folder)) continue;
     if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
   }

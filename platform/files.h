@@ -16,13 +16,22 @@ std::optional<std::string> HomeOverride();
 // The folders that hold a KOVANT.DIC, in search order: KOVANT_HOME alone
 // when set (whatever it holds); otherwise the folder of the running
 // executable, the user's data folder (${XDG_DATA_HOME:-~/.local/share}/kovant),
-// the installed data folder (<prefix>/share/kovant, the prefix the executable
-// runs from, then the one it was built for). Which of them is used is the
-// dictionary's business (the newest valid one). No trailing separators.
+// the system's data folder (SystemDataFolder()), the installed data folder (<prefix>/share/kovant, the prefix the
+// executable runs from, then the one it was built for). Which of them is used is the dictionary's business (the newest
+// valid one). No trailing separators.
 std::vector<std::string> DictionaryFolders();
 
 // The user's data folder, ${XDG_DATA_HOME:-~/.local/share}/kovant.
 std::string UserDataFolder();
+
+// The data folder every user shares, which `kovant-mkdic --update --system`
+// writes: /var/lib/kovant, outside the package's files so an update never
+// fights the package manager. KOVANT_SYSTEM_DIR moves it (tests).
+std::string SystemDataFolder();
+
+// True when KOVANT_SYSTEM_DIR is set: the system folder is then a folder of
+// the caller's choosing, no place that needs root.
+bool SystemDataFolderMoved();
 
 // Where KOVANT.INI, the profiles and the registry note go: KOVANT_HOME when
 // set; the executable's folder when it holds KOVANT.DIC and is writable (a

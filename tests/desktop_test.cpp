@@ -327,6 +327,17 @@ TEST_F(Desktop, KovantLinkPrintsTheAnswerAndTimesOut) {
   PressCopy(win);
   EXPECT_EQ(link.WaitExit(10000ms), 0);
   EXPECT_EQ(ReadAll(outPath), "100\n100-0001\n東京都\n千代田区\n千代田\n\n");
+  // A caption no window carries: the window says so (its warning box stays
+  // up, hence last) and keeps the request, and kovant-link, at its timeout,
+  // tells the user what to do.
+  const std::string errPath = home + "/link.err";
+  Background lost({"/bin/sh", "-c", Bin("kovant-link") + " --caption 'どこにもない窓' --timeout 3 2> " + errPath});
+  ASSERT_TRUE(WaitFor([] { return Gdbus("Request", "DistName") == "('どこにもない窓',)\n"; }));
+  SearchAndPick(win);
+  PressCopy(win);
+  EXPECT_EQ(lost.WaitExit(10000ms), 1);
+  EXPECT_NE(ReadAll(errPath).find("タイトルに「どこにもない窓」を含むウィンドウがないと"), std::string::npos)
+      << ReadAll(errPath);
 }
 
 // Installed into a prefix of its own that the program cannot write: it finds

@@ -7,6 +7,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <tuple>
 #include <gtest/gtest.h>
 
 #include "dicfixture.h"
@@ -386,12 +387,17 @@ TEST(LookupHelp, HelpAndManPageNameEveryOptionTheParserTakes) {
   const char* bogus[] = {"kovant-lookup", "--bogus"};
   EXPECT_EQ(ParseOptions(2, bogus).mode, Mode::Usage);
 
-  // The man page's synopsis and options, with troff's escaped hyphens.
-  std::ifstream in(std::string(KOVANT_SOURCE_DIR) + "/docs/man/kovant-lookup.1");
-  std::string man((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  man = man.substr(man.find(".SH SYNOPSIS"), man.find(".SH EXIT STATUS") - man.find(".SH SYNOPSIS"));
-  man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
-  EXPECT_EQ(OptionNamesIn(man), taken);
+  // The man pages' synopsis and options, English and Japanese, with troff's
+  // escaped hyphens.
+  for (const auto& [page, from, to] : {std::tuple{"kovant-lookup.1", ".SH SYNOPSIS", ".SH EXIT STATUS"},
+                                       std::tuple{"ja/kovant-lookup.1", ".SH 書式", ".SH 終了ステータス"}}) {
+    std::ifstream in(std::string(KOVANT_SOURCE_DIR) + "/docs/man/" + page);
+    std::string man((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_NE(man.find(from), std::string::npos) << page;
+    man = man.substr(man.find(from), man.find(to) - man.find(from));
+    man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
+    EXPECT_EQ(OptionNamesIn(man), taken) << page;
+  }
 }
 
 }  // namespace

@@ -42,12 +42,15 @@ TEST(Package, LintianCleanInstallsRunsAndRemovesWithoutTrace) {
   ProcessResult installed = RunProcess(dpkg + "-i " + Quote(deb));
   ASSERT_EQ(installed.status, 0) << installed.out << installed.err;
   for (const char* f : {"/usr/bin/kovant-lookup", "/usr/share/kovant/KOVANT.DIC", "/usr/share/doc/kovant/copyright",
-                        "/usr/share/man/man1/kovant-lookup.1.gz"}) {
+                        "/usr/share/man/man1/kovant-lookup.1.gz", "/usr/share/man/ja/man1/kovant-lookup.1.gz",
+                        "/usr/share/man/ja/man1/kovant-mkdic.1.gz", "/usr/lib/systemd/system/kovant-update.service",
+                        "/usr/lib/systemd/system/kovant-update.timer"}) {
     EXPECT_TRUE(fs::exists(root + f)) << f;
   }
   // The installed program finds the installed dictionary of its prefix.
   ProcessResult run = RunProcess("env -u KOVANT_HOME HOME=" + Quote(dir) + " XDG_DATA_HOME=" + Quote(dir + "/none") +
-                                 " " + Quote(root + "/usr/bin/kovant-lookup") + " 5300001");
+                                 " KOVANT_SYSTEM_DIR=" + Quote(dir + "/none") + " " +
+                                 Quote(root + "/usr/bin/kovant-lookup") + " 5300001");
   EXPECT_EQ(run.out, "530-0001\t530\t大阪府\t大阪市北区\t梅田\n") << run.err;
 
   ProcessResult removed = RunProcess(dpkg + "--purge kovant");

@@ -1,6 +1,9 @@
 // The command-line programs, run as processes.
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
+#include <tuple>
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
@@ -10,6 +13,7 @@
 #include <sys/wait.h>
 #include <gtest/gtest.h>
 
+#include "dict/freshness.h"
 #include "platform/files.h"
 #include "platform/sjis.h"
 #include "process.h"
@@ -369,8 +373,9 @@ struct Installed {
     config = dir + "/config/kovant";
     for (const auto& f : {bin, data, config}) std::filesystem::create_directories(f);
     std::filesystem::copy_file(Bin("kovant-lookup"), bin + "/kovant-lookup");
+    // The machine's own shared folder stays out of it.
     env = "env -u KOVANT_HOME XDG_DATA_HOME=" + Quote(dir + "/data") + " XDG_CONFIG_HOME=" + Quote(dir + "/config") +
-          " HOME=" + Quote(dir) + " ";
+          " HOME=" + Quote(dir) + " KOVANT_SYSTEM_DIR=" + Quote(dir + "/system") + " ";
   }
   // The sample dictionary dated date, into folder.
   void Dictionary(const std::string& folder, const std::string& date) const {
@@ -401,6 +406,97 @@ TEST(DictionaryChoice, TheNewestValidDictionaryIsUsedUnlessKovantHomeIsSet) {
   in.Dictionary(home, "2020-01-01");
   ProcessResult chosen = RunProcess("KOVANT_HOME=" + Quote(home) + " " + Quote(in.bin + "/kovant-lookup") + " --info");
   EXPECT_NE(chosen.out.find("データ日付: 2020-01-01"), std::string::npos) << chosen.out;
+}
+
+// Japan Post publishes monthly: data more than two months older than today
+// is flagged, counted in calendar months with the month's end standing in
+// for days it lacks.
+TEST(StaleData, TwoCalendarMonthsAfterTheDataDateAndInfoSaysSo) {
+  const std::vector<std::tuple<const char*, const char*, bool>> cases = {
+      {"2026-04-27", "2026-06-27", false}, {"2026-04-27", "2026-06-28", true},  {"2026-12-31", "2027-02-28", false},
+      {"2026-12-31", "2027-03-01", true},  {"2027-12-31", "2028-02-29", false}, {"2027-12-31", "2028-03-01", true},
+      {"2026-11-30", "2027-01-30", false}, {"2026-11-30", "2027-01-31", true},  {"2026-08-31", "2026-10-31", false},
+      {"2026-08-31", "2026-11-01", true},  {"2026-04-27", "2026-04-01", false},  // data dated after today
+      {"", "2027-01-01", false},           {"2026-02-30", "2027-01-01", false}, {"2026-04-27", "today", false},
+  };
+  for (const auto& [data, today, stale] : cases) {
+    EXPECT_EQ(dict::IsStaleData(data, today), stale) << data << " / " << today;
+  }
+  EXPECT_EQ(dict::StaleDataNotice("2026-04-27", "2026-07-01", "X"),
+            "辞書のデータ日付（2026-04-27）から 2 か月以上たっています。X");
+  EXPECT_EQ(dict::StaleDataNotice("2026-04-27", "2026-06-27", "X"), "");
+
+  Installed in("stale");
+  in.Dictionary(in.data, "2020-01-31");
+  ProcessResult old = in.Lookup("--info");
+  EXPECT_NE(old.out.find("郵便番号: 205\n注意: 辞書のデータ日付（2020-01-31）から 2 か月以上たっています。"
+                         "kovant-mkdic --update で更新できます。\n"),
+            std::string::npos)
+      << old.out;
+  in.Dictionary(in.data, dict::LocalToday());
+  EXPECT_EQ(in.Lookup("--info").out.find("注意"), std::string::npos);
+}
+
+// The options a program's --help names, and those its man pages name in the
+// synopsis and the options, English and Japanese, are the same.
+TEST(ManPages, NameTheOptionsTheHelpOfKovantMkdicAndKovantLinkNames) {
+  auto names = [](const std::string& text) {
+    std::set<std::string> found;
+    const std::regex option(R"((^|[^\w-])(--[a-z][a-z-]*|-[a-z])\b)");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), option); it != std::sregex_iterator(); ++it) {
+      found.insert((*it)[2]);
+    }
+    return found;
+  };
+  // The text between from and the next section heading.
+  auto section = [](const std::string& man, const std::string& from) {
+    const size_t start = man.find(from);
+    if (start == std::string::npos) return std::string();
+    return man.substr(start, man.find("\n.SH ", start + 1) - start);
+  };
+  for (const std::string program : {"kovant-mkdic", "kovant-link"}) {
+    if (!std::filesystem::exists(Bin(program))) continue;  // no window, no kovant-link
+    const std::set<std::string> help = names(RunProcess(Quote(Bin(program)) + " --help").out);
+    EXPECT_TRUE(help.count("--version")) << program;
+    for (const auto& [page, synopsis, options] :
+         {std::tuple{"", ".SH SYNOPSIS", ".SH OPTIONS"}, std::tuple{"ja/", ".SH 書式", ".SH オプション"}}) {
+      const std::string path = std::string(KOVANT_SOURCE_DIR) + "/docs/man/" + page + program + ".1";
+      const std::string man = platform::ReadWholeFile(path).value_or("");
+      ASSERT_FALSE(man.empty()) << path;
+      const std::string named =
+          std::regex_replace(section(man, synopsis) + section(man, options), std::regex(R"(\\-)"), "-");
+      EXPECT_EQ(names(named), help) << path;
+    }
+  }
+}
+
+// The service and timer the package ships pass systemd's own check, with
+// ExecStart naming this build's kovant-mkdic as the install names its own;
+// and a unit naming a program that is not there is caught, so the check
+// checks.
+TEST(SystemUnits, TheMonthlyUpdateServiceAndTimerVerify) {
+  const std::string dir = TempFolder("units");
+  const std::string service =
+      platform::ReadWholeFile(std::string(KOVANT_SOURCE_DIR) + "/packaging/kovant-update.service.in").value_or("");
+  ASSERT_NE(service.find("ExecStart=@KOVANT_BINDIR@/kovant-mkdic --update --system\n"), std::string::npos);
+  auto write = [&](const std::string& bindir) {
+    std::ofstream(dir + "/kovant-update.service") << std::regex_replace(service, std::regex("@KOVANT_BINDIR@"), bindir);
+  };
+  std::filesystem::copy_file(std::string(KOVANT_SOURCE_DIR) + "/packaging/kovant-update.timer",
+                             dir + "/kovant-update.timer");
+  // --man=no: the pages are not installed where the test runs.
+  const std::string verify =
+      "cd " + Quote(dir) + " && systemd-analyze verify --man=no kovant-update.service kovant-update.timer";
+  write(KOVANT_BIN_DIR);
+  ProcessResult ok = RunProcess(verify);
+  EXPECT_EQ(ok.status, 0) << ok.out << ok.err;
+  EXPECT_TRUE(ok.err.empty()) << ok.err;
+  write(dir + "/nowhere");
+  ProcessResult broken = RunProcess(verify);
+  EXPECT_NE(broken.status, 0);
+  EXPECT_NE(broken.err.find("nowhere/kovant-mkdic"), std::string::npos) << broken.err;
+  // Disabled as installed: nothing but the timer's [Install] enables it.
+  EXPECT_EQ(service.find("[Install]"), std::string::npos);
 }
 
 TEST(DictionaryChoice, SettingsStayInTheConfigFolderWhenTheDataFolderHoldsTheDictionary) {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <netinet/in.h>
@@ -259,6 +260,52 @@ TEST_F(Update, ADictionaryInUseDatedInTheFutureDoesNotBlockAGenuineUpdate) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.err.find("使用中の辞書のデータ日付（2099-12-31）は未来の日付のため"), std::string::npos) << r.err;
   EXPECT_NE(r.out.find("データの日付: 2099-12-31 → 2026-04-27"), std::string::npos) << r.out;
+}
+
+// kovant-mkdic --update --system as the monthly service runs it: the shared
+// folder (moved for the test as KOVANT_SYSTEM_DIR) gets a dictionary every
+// user can read, and a user whose own data is older is served from it.
+TEST_F(Update, TheSystemUpdateServesEveryUserAndRefusesWhereItCannotWrite) {
+  const std::string dir = TempFolder("update-system");
+  const std::string system = dir + "/var/lib/kovant", bin = dir + "/bin";
+  std::filesystem::create_directories(bin);
+  std::filesystem::create_directories(dir + "/data/kovant");
+  std::filesystem::copy_file(Bin("kovant-lookup"), bin + "/kovant-lookup");
+  BuildInto(dir + "/data/kovant", TownsOf(SamplePath()));
+  const std::string env = "env -u KOVANT_HOME HOME=" + Quote(dir) + " XDG_DATA_HOME=" + Quote(dir + "/data") +
+                          " KOVANT_SYSTEM_DIR=" + Quote(system) + " ";
+  // Run under a umask that would keep the file from other users.
+  ProcessResult r = RunProcess("umask 077; " + env + Quote(Bin("kovant-mkdic")) + " --update --system --from " +
+                               Quote(server_->Url("good")));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("辞書を更新しました: " + system + "/KOVANT.DIC"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("→ 2026-04-27"), std::string::npos) << r.out;
+  const auto perms = std::filesystem::status(system + "/KOVANT.DIC").permissions();
+  EXPECT_EQ(perms & std::filesystem::perms::all, std::filesystem::perms(0644));
+  EXPECT_EQ(std::filesystem::status(system).permissions() & std::filesystem::perms::all, std::filesystem::perms(0755));
+  ProcessResult info = RunProcess(env + Quote(bin + "/kovant-lookup") + " --info");
+  EXPECT_NE(info.out.find("辞書: " + system + "/KOVANT.DIC\nデータ日付: 2026-04-27"), std::string::npos) << info.out;
+  EXPECT_EQ(RunProcess(env + Quote(bin + "/kovant-lookup") + " 5300001").out,
+            "530-0001\t530\t大阪府\t大阪市北区\t梅田\n");
+
+  // A folder that cannot be made is refused before anything is fetched.
+  std::ofstream(dir + "/file") << "x";
+  const std::string blocked =
+      "env -u KOVANT_HOME HOME=" + Quote(dir) + " KOVANT_SYSTEM_DIR=" + Quote(dir + "/file/kovant");
+  ProcessResult refused = RunProcess(blocked + " " + Quote(Bin("kovant-mkdic")) + " --update --system --from " +
+                                     Quote(server_->Url("missing")));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find(dir + "/file/kovant: 作れません"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.err.find("HTTP 404"), std::string::npos) << refused.err;
+  // The real folder wants root: another user is told so (as root, the test
+  // becomes nobody for it).
+  const std::string asUser = geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  ProcessResult notRoot =
+      RunProcess(asUser + "env -u KOVANT_SYSTEM_DIR HOME=/nonexistent " + Quote(Bin("kovant-mkdic")) +
+                 " --update --system --from " + Quote(server_->Url("missing")));
+  EXPECT_EQ(notRoot.status, 1);
+  EXPECT_NE(notRoot.err.find("--system は root で実行してください"), std::string::npos) << notRoot.err;
+  EXPECT_EQ(RunProcess(env + Quote(Bin("kovant-mkdic")) + " --system " + Quote(SamplePath())).status, 2);
 }
 
 }  // namespace

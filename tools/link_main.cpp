@@ -26,7 +26,9 @@ int Usage(int status) {
       "        kovant-link --version | --help\n"
       "  起動中のぴこらんを呼び出し、利用者が「コピー」を押すのを待って、\n"
       "  答えの 6 つのテキストを 1 行ずつ書きます。TEXT は答えのあとで\n"
-      "  前面に出すウィンドウのタイトルの一部です。SECONDS は待つ秒数（既定: 120）。\n"
+      "  前面に出すウィンドウのタイトルの一部です（ふつうは呼び出し元自身の\n"
+      "  ウィンドウ。そのタイトルのウィンドウがないと答えは返りません）。\n"
+      "  SECONDS は待つ秒数（既定: 120）。\n"
       "終了状態: 0 答えあり、1 時間切れ、2 ぴこらんが起動していない・使い方の誤り\n",
       status == 0 ? stdout : stderr);
   return status;
@@ -101,6 +103,14 @@ int main(int argc, char** argv) {
   answered = loop.exec() == 0;
   if (!answered) {
     std::fprintf(stderr, "応答がありませんでした。\n");
+    // The window keeps the request while no window carries the caption
+    // (it says so itself): the user can still act on it.
+    if (!caption.isEmpty()) {
+      std::fprintf(stderr,
+                   "タイトルに「%s」を含むウィンドウがないと、ぴこらんは答えを返しません。"
+                   "そのウィンドウを開いてから「コピー」を押すか、--caption なしで実行してください。\n",
+                   caption.toLocal8Bit().constData());
+    }
     return 1;
   }
   for (int i = 0; i < 6; ++i) {

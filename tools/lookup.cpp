@@ -8,6 +8,7 @@
 #include "dict/address.h"
 #include "dict/census.h"
 #include "dict/codeinput.h"
+#include "dict/freshness.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "platform/files.h"
@@ -174,6 +175,9 @@ int ShowInfo(const std::string& dicPath, LookupOutput& out) {
                 dicPath.c_str(), census->header.DataDate.c_str(), census->towns, census->offices, census->cities,
                 census->codes.size());
   out.Plain(buf);
+  const std::string stale =
+      dict::StaleDataNotice(census->header.DataDate, dict::LocalToday(), "kovant-mkdic --update で更新できます。");
+  if (!stale.empty()) out.Plain("注意: " + stale + "\n");
   return out.Finish(0);
 }
 

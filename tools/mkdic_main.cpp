@@ -1,5 +1,6 @@
 // kovant-mkdic: builds KOVANT.DIC from Japan Post's national postal-code
 // files, or downloads the current ones and installs the result (--update).
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "dict/census.h"
@@ -22,7 +24,7 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方: kovant-mkdic [-o FILE | --install] [-q] [--date YYYY-MM-DD] [--offices JIGYOSYO] INPUT\n"
-    "        kovant-mkdic --update [--from URL] [--timeout SECONDS] [-q]\n"
+    "        kovant-mkdic --update [--system] [--from URL] [--timeout SECONDS] [-q]\n"
     "        kovant-mkdic --download FOLDER [--from URL] [--timeout SECONDS]\n"
     "        kovant-mkdic --version | --help\n"
     "  INPUT       ken_all.zip, or KEN_ALL.CSV (Shift-JIS or UTF-8)\n"
@@ -32,6 +34,7 @@ constexpr const char* kUsage =
     "  --date      辞書のデータ日付（既定: zip の中の CSV の日付）\n"
     "  --update    日本郵便の最新のファイルをダウンロードし、確かめて辞書を作り、入れ替える\n"
     "              （KOVANT_HOME があればそこに、なければ利用者のデータフォルダーに）\n"
+    "  --system    --update の書き出し先を全利用者の /var/lib/kovant にする（root で実行）\n"
     "  --download  最新のファイルをダウンロードして確かめ、FOLDER に保存するだけ\n"
     "  --from URL  URL/ken_all.zip と URL/jigyosyo.zip から取る（ミラー。KOVANT_DATA_URL でも可）\n"
     "  --timeout   接続とデータが止まったときに待つ秒数（既定: 60）\n"
@@ -66,7 +69,7 @@ void ReportSkipped(const BuildReport& report) {
 
 struct Args {
   std::string output = "KOVANT.DIC", input, offices, date, from, downloadFolder;
-  bool quiet = false, install = false, update = false;
+  bool quiet = false, install = false, update = false, system = false;
   long timeout = 60;
 };
 
@@ -137,17 +140,39 @@ std::string Implausible(const BuiltDictionary& built, const Result<dict::Census>
   return std::string();
 }
 
-// Writes the new dictionary where the programs look first and tells what
-// changed.
-int Install(const BuiltDictionary& built, const Result<dict::Census>& before, bool quiet) {
-  const auto home = platform::HomeOverride();
-  const std::string folder = home ? *home : platform::UserDataFolder();
+// The folder an update writes, or why it cannot. --system writes every
+// user's folder: root only (unless a test moved it), and found writable
+// before anything is downloaded.
+Result<std::string> UpdateFolder(bool system) {
+  if (!system) {
+    const auto home = platform::HomeOverride();
+    return home ? *home : platform::UserDataFolder();
+  }
+  const std::string folder = platform::SystemDataFolder();
+  if (!platform::SystemDataFolderMoved() && geteuid() != 0) {
+    return Error{"--system は root で実行してください（sudo kovant-mkdic --update --system）。"};
+  }
+  // Every user reads what root writes here, whatever root's umask.
+  umask(022);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (ec) return Error{folder + ": 作れません（" + platform::SystemErrorText(ec.value()) + "）。"};
+  if (!platform::IsWritableFolder(folder)) {
+    return Error{folder + ": 書き込めません（" + platform::SystemErrorText(errno) + "）。"};
+  }
+  return folder;
+}
+
+// Writes the new dictionary into folder and tells what changed.
+int Install(const BuiltDictionary& built, const Result<dict::Census>& before, const std::string& folder, bool quiet) {
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::string target = dict::DictionaryPathIn(folder);
   RemoveLeftoverTemporaries(target);
   std::string err = platform::WriteFileAtomically(target, built.bytes);
   if (!err.empty()) return Fail(target + ": " + err);
+  // A file replaced keeps its mode: in the shared folder it must be readable.
+  if (folder == platform::SystemDataFolder()) chmod(target.c_str(), 0644);
   EndProgress();
   auto after = dict::TakeCensus(target);
   if (!after) return Fail(dict::ReadErrorMessage(target, after.error()));
@@ -167,6 +192,8 @@ int Install(const BuiltDictionary& built, const Result<dict::Census>& before, bo
 int Update(const Args& args) {
   const char* env = std::getenv("KOVANT_DATA_URL");
   const DataUrls urls = PublishedDataUrls(!args.from.empty() ? args.from : env ? env : "");
+  auto folder = UpdateFolder(args.system);
+  if (!folder) return Fail(folder.error().description);
   // The downloads themselves are kept only to be saved as they came.
   std::string rawTowns, rawOffices;
   const bool keep = !args.downloadFolder.empty();
@@ -196,7 +223,7 @@ int Update(const Args& args) {
                                std::string());
   if (!built) return Fail(built.error().description);
   if (std::string why = Implausible(*built, before, urls); !why.empty()) return Fail(why);
-  if (!keep) return Install(*built, before, args.quiet);
+  if (!keep) return Install(*built, before, *folder, args.quiet);
   for (const auto& [name, bytes] : {std::pair{"ken_all.zip", &rawTowns}, std::pair{"jigyosyo.zip", &rawOffices}}) {
     std::string path = platform::JoinPath(args.downloadFolder, name);
     RemoveLeftoverTemporaries(path);
@@ -270,6 +297,8 @@ int main(int argc, char** argv) {
       args.install = true;
     } else if (a == "--update") {
       args.update = true;
+    } else if (a == "--system") {
+      args.system = true;
     } else if (a == "--download") {
       if (!value(args.downloadFolder)) return usage(2);
       args.update = true;
@@ -311,6 +340,7 @@ int main(int argc, char** argv) {
     }
   }
   g_progress = !args.quiet && isatty(STDERR_FILENO);
+  if (args.system && (!args.update || !args.downloadFolder.empty())) return usage(2);
   if (args.update) return args.input.empty() ? Update(args) : usage(2);
   if (args.input.empty()) return usage(2);
   return Build(args);
