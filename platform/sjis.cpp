@@ -144,21 +144,27 @@ const SjisDecoder::Char& SjisDecoder::Lookup(std::string_view sjisChar, Char& sl
   return slot;
 }
 
+bool SjisDecoder::AppendChar(std::string& utf8, std::string_view sjisChar) {
+  const auto c = static_cast<unsigned char>(sjisChar[0]);
+  const bool pair = sjisChar.size() == 2;
+  if (pair && doubles_.empty()) doubles_.resize(kLeadBytes * 256);
+  Char& slot = pair ? doubles_[LeadRank(c) * 256 + static_cast<unsigned char>(sjisChar[1])] : singles_[c];
+  const Char& ch = slot.length != 0 ? slot : Lookup(sjisChar, slot);
+  if (ch.length == kIrregular) return false;
+  utf8.append(ch.bytes, ch.length);
+  return true;
+}
+
 void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
   const size_t start = utf8.size();
   utf8.reserve(start + sjis.size() * 3 / 2 + 4);  // two bytes become three
   for (size_t i = 0; i < sjis.size();) {
-    const auto c = static_cast<unsigned char>(sjis[i]);
-    const bool pair = IsSjisLeadByte(c) && i + 1 < sjis.size();
-    if (pair && doubles_.empty()) doubles_.resize(kLeadBytes * 256);
-    Char& slot = pair ? doubles_[LeadRank(c) * 256 + static_cast<unsigned char>(sjis[i + 1])] : singles_[c];
-    const Char& ch = slot.length != 0 ? slot : Lookup(sjis.substr(i, pair ? 2 : 1), slot);
-    if (ch.length == kIrregular) {
+    const bool pair = IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size();
+    if (!AppendChar(utf8, sjis.substr(i, pair ? 2 : 1))) {
       utf8.resize(start);
       utf8 += SjisToUtf8(sjis);
       return;
     }
-    utf8.append(ch.bytes, ch.length);
     i += pair ? 2 : 1;
   }
 }

@@ -23,6 +23,11 @@ class SjisDecoder {
  public:
   SjisDecoder();
   void Append(std::string& utf8, std::string_view sjis);
+  // One character (a lead byte and its trail byte, or one byte): appends
+  // what Append gives for it and returns true, or appends nothing and
+  // returns false when the character is one Append leaves to SjisToUtf8
+  // with the text around it.
+  bool AppendChar(std::string& utf8, std::string_view sjisChar);
 
  private:
   struct Char {

@@ -218,13 +218,15 @@ struct UsableRows {
   std::vector<std::string> coded;  // by index into rows
 };
 
-UsableRows SelectUsableRows(const std::vector<KenRow>& towns, BuildReport& report) {
+// The rows are kept in place, those left out dropped: no second copy.
+UsableRows SelectUsableRows(std::vector<KenRow> towns, BuildReport& report) {
   UsableRows usable;
   std::map<std::string, bool> cityEncodes;
-  usable.rows.reserve(towns.size());
-  usable.coded.reserve(towns.size());
-  for (const KenRow& given : towns) {
-    KenRow row = given;
+  usable.rows = std::move(towns);
+  usable.coded.reserve(usable.rows.size());
+  size_t kept = 0;
+  for (size_t i = 0; i < usable.rows.size(); ++i) {
+    KenRow row = std::move(usable.rows[i]);
     const size_t split = row.keepTail <= row.town.size() ? row.town.size() - row.keepTail : row.town.size();
     const std::string tail = WithShiftJisForms(row.town.substr(split));
     row.town = WithShiftJisForms(row.town.substr(0, split)) + tail;
@@ -237,9 +239,10 @@ UsableRows SelectUsableRows(const std::vector<KenRow>& towns, BuildReport& repor
       report.skipped.push_back(std::to_string(row.line) + ": " + row.newCode + " " + row.city + row.town);
       continue;
     }
-    usable.rows.push_back(std::move(row));
+    usable.rows[kept++] = std::move(row);
     usable.coded.push_back(std::move(*whole));
   }
+  usable.rows.resize(kept);
   return usable;
 }
 
@@ -432,14 +435,14 @@ Result<std::string> EncodeTownName(const std::string& utf8, size_t maxBytes, boo
   return cut->value_or(std::string());
 }
 
-Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const BuildOptions& options,
-                                    BuildReport& report) {
+Result<std::string> BuildDictionary(std::vector<KenRow> towns, const BuildOptions& options, BuildReport& report) {
   report = BuildReport{};
-  const UsableRows usable = SelectUsableRows(towns, report);
+  const size_t given = towns.size();
+  const UsableRows usable = SelectUsableRows(std::move(towns), report);
   auto grouped = GroupCities(usable.rows, report);
   if (!grouped) return grouped.error();
   DicWriter w;
-  w.out.reserve(towns.size() * 24 + 65536);
+  w.out.reserve(given * 24 + 65536);
   WriteHeader(w, options);
   auto cityPosField = WritePrefectures(w, *grouped);
   if (!cityPosField) return cityPosField.error();
@@ -467,20 +470,20 @@ Result<BuiltDictionary> BuildFromInputs(const InputFile& towns, const std::strin
   auto rows = ParseKenAll(towns.bytes, townsSource);
   if (!rows) return rows.error();
   built.townRows = rows->size();
-  auto joined = JoinSplitRows(*rows, townsSource);
+  auto joined = JoinSplitRows(std::move(*rows), townsSource);
   if (!joined) return joined.error();
   auto all = std::move(*joined);
   if (offices) {
     auto officeRows = ParseOffices(offices->bytes, officesSource);
     if (!officeRows) return officeRows.error();
     built.officeRows = officeRows->size();
-    all.insert(all.end(), officeRows->begin(), officeRows->end());
+    all.insert(all.end(), std::make_move_iterator(officeRows->begin()), std::make_move_iterator(officeRows->end()));
   }
   BuildOptions options;
   built.dataDate = dataDate.empty() ? towns.date : dataDate;
   options.dataDate = built.dataDate;
   options.description = towns.name + " " + std::to_string(built.townRows) + " rows" + (offices ? " +offices" : "");
-  auto dic = BuildDictionary(all, options, built.report);
+  auto dic = BuildDictionary(std::move(all), options, built.report);
   if (!dic) return Error{townsSource + ": " + dic.error().description};
   built.bytes = std::move(*dic);
   return built;

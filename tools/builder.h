@@ -23,7 +23,8 @@ struct BuildReport {
 };
 
 // Town rows (already joined) to the bytes of a dictionary file.
-Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const BuildOptions& options, BuildReport& report);
+// The rows are taken (moved in where the caller has no more use for them).
+Result<std::string> BuildDictionary(std::vector<KenRow> towns, const BuildOptions& options, BuildReport& report);
 
 // Encodes a UTF-8 name with the code table, longest expansion first. Fails
 // on a character without a Shift-JIS double-byte form.

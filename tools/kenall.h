@@ -78,7 +78,7 @@ Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::s
 // file into address text (see NormalizeTownName). A town that keeps running
 // past what any real one holds is refused, naming its first line in
 // sourceName.
-Result<std::vector<KenRow>> JoinSplitRows(const std::vector<KenRow>& rows, const std::string& sourceName);
+Result<std::vector<KenRow>> JoinSplitRows(std::vector<KenRow> rows, const std::string& sourceName);
 
 // The notes of the national file as address text:
 //  "以下に掲載がない場合"            -> ""  (a town record without a name)
