@@ -44,9 +44,9 @@ struct BuiltDictionary {
   size_t townRows = 0, officeRows = 0;  // rows read from the files
   std::string dataDate;
 };
-Result<BuiltDictionary> BuildFromInputs(const InputFile& towns, const std::string& townsSource,
-                                        const InputFile* offices, const std::string& officesSource,
-                                        const std::string& dataDate);
+// The towns' bytes are taken (the build lets them go once they are text).
+Result<BuiltDictionary> BuildFromInputs(InputFile towns, const std::string& townsSource, const InputFile* offices,
+                                        const std::string& officesSource, const std::string& dataDate);
 
 // "YYYY-MM-DD" with a real month and day.
 bool IsDataDate(const std::string& text);
