@@ -8,7 +8,8 @@
 // Google Benchmark times each on its own; on a shared machine those times
 // move with the load, so `batch_bench --pairs=N` runs kovant and each peer
 // in turn (A B A B ...) and prints the median of the N ratios, which the
-// load moves far less, with the command of each run.
+// load moves far less, with the command of each run; --before=DIR pairs
+// this build's tools with an earlier build's in DIR as well.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -211,9 +212,11 @@ double Median(std::vector<double> v) {
   return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-// kovant and peer in turn, n times each; false when a run failed.
+// kovant and peer in turn, n times each, the medians of their times and
+// of the ratios of each pair (wall time; CPU time, which other load on the
+// machine moves less); false when a run failed.
 bool Pairs(const Form& kovant, const Form& peer, int n) {
-  std::vector<double> ratios, ours, theirs;
+  std::vector<double> ratios, cpuRatios, ours, theirs;
   RunResult a, b;
   for (int i = 0; i < n; ++i) {
     a = Run(kovant);
@@ -225,46 +228,71 @@ bool Pairs(const Form& kovant, const Form& peer, int n) {
     ours.push_back(a.seconds);
     theirs.push_back(b.seconds);
     ratios.push_back(b.seconds / a.seconds);
+    cpuRatios.push_back(b.cpuSeconds / std::max(a.cpuSeconds, 1e-6));
   }
-  std::printf("%-42s %8.1f ms %8.1f ms  %6.2fx  (%zu / %zu output bytes)\n    %s\n", peer.name.c_str(),
-              Median(theirs) * 1e3, Median(ours) * 1e3, Median(ratios), b.outputBytes, a.outputBytes,
+  std::printf("%-40s %8.1f ms %8.1f ms  %6.2fx  %6.2fx  (%zu / %zu output bytes)\n    %s\n", peer.name.c_str(),
+              Median(theirs) * 1e3, Median(ours) * 1e3, Median(ratios), Median(cpuRatios), b.outputBytes, a.outputBytes,
               Quoted(peer).c_str());
   return true;
 }
 
-int RunPairs(int n) {
+// The build has no peer: its time and peak memory over n runs.
+bool Builds(const Form& mkdic, int n) {
+  std::vector<double> times, cpu;
+  long rss = 0;
+  for (int i = 0; i < n; ++i) {
+    const RunResult r = Run(mkdic);
+    if (!r.ok) return false;
+    times.push_back(r.seconds);
+    cpu.push_back(r.cpuSeconds);
+    rss = std::max(rss, r.maxRssKiB);
+  }
+  std::printf("%s: median %.0f ms (CPU %.0f ms), peak %.1f MB over %d runs\n    %s\n", mkdic.name.c_str(),
+              Median(times) * 1e3, Median(cpu) * 1e3, static_cast<double>(rss) / 1024.0, n, Quoted(mkdic).c_str());
+  return true;
+}
+
+// before: a folder with an earlier build's kovant-lookup and kovant-mkdic,
+// paired with this build's the same way ("" for none).
+int RunPairs(int n, const std::string& before) {
   const Files& f = Prepare();
   const Form kovant = Kovant(f.codes10k);
-  std::printf("10,000 current codes, %d pairs run in turn (kovant, peer), medians; ratio = peer / kovant\n", n);
+  std::printf("10,000 current codes, %d pairs run in turn (kovant, peer); medians; ratio = peer / kovant\n", n);
   std::printf("kovant: %s\n\n", Quoted(kovant).c_str());
-  std::printf("%-42s %11s %11s  %7s\n", "peer", "peer", "kovant", "ratio");
+  std::printf("%-40s %11s %11s  %7s  %7s\n", "peer", "peer", "kovant", "ratio", "CPU");
   bool ok = true;
   std::vector<Form> peers = GrepForms();
   if (f.sqlite) {
     for (auto& form : SqliteForms()) peers.push_back(form);
   }
-  for (const Form& peer : peers) ok = Pairs(kovant, peer, n) && ok;
-  // The build has no peer: its time and peak memory over n runs.
-  const Form mkdic = Mkdic();
-  std::vector<double> times;
-  long rss = 0;
-  for (int i = 0; i < n && ok; ++i) {
-    const RunResult r = Run(mkdic);
-    ok = r.ok;
-    times.push_back(r.seconds);
-    rss = std::max(rss, r.maxRssKiB);
+  if (!before.empty()) {
+    Form earlier = kovant;
+    earlier.name = "kovant-lookup before";
+    earlier.argv[0] = before + "/kovant-lookup";
+    peers.push_back(earlier);
   }
-  std::printf("\n%s: median %.0f ms, peak %.1f MB over %d runs\n    %s\n", mkdic.name.c_str(), Median(times) * 1e3,
-              static_cast<double>(rss) / 1024.0, n, Quoted(mkdic).c_str());
+  for (const Form& peer : peers) ok = Pairs(kovant, peer, n) && ok;
+  std::printf("\n");
+  ok = Builds(Mkdic(), n) && ok;
+  if (!before.empty()) {
+    Form earlier = Mkdic();
+    earlier.name = "kovant-mkdic before";
+    earlier.argv[0] = before + "/kovant-mkdic";
+    ok = Builds(earlier, n) && ok;
+  }
   return ok ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  int pairs = 0;
+  std::string before;
   for (int i = 1; i < argc; ++i) {
-    if (std::strncmp(argv[i], "--pairs=", 8) == 0) return RunPairs(std::max(1, std::atoi(argv[i] + 8)));
+    if (std::strncmp(argv[i], "--pairs=", 8) == 0) pairs = std::max(1, std::atoi(argv[i] + 8));
+    if (std::strncmp(argv[i], "--before=", 9) == 0) before = argv[i] + 9;
   }
+  if (pairs > 0) return RunPairs(pairs, before);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
