@@ -1,17 +1,20 @@
-// Many codes in one process, side by side with the usual tools for the job:
-// kovant-lookup on a file of codes, the sqlite3 shell on an indexed table of
-// KEN_ALL (one process, one query joining the codes) and grep -F -f over
-// KEN_ALL as UTF-8 text. Each run is a whole process, as a user runs it;
-// kovant's peak resident memory is reported beside its time.
+// Many codes in one process, side by side with the usual tools for the job,
+// each doing the whole job in its fastest form we know: kovant-lookup on a
+// file of codes; the sqlite3 shell on KEN_ALL in a table, one query joining
+// the codes; GNU grep -F -f over KEN_ALL as UTF-8 text. Every run is a
+// whole process whose output is read to the end (bench/process.h). And the
+// national dictionary's build, as `kovant-mkdic` runs it.
+//
+// Google Benchmark times each on its own; on a shared machine those times
+// move with the load, so `batch_bench --pairs=N` runs kovant and each peer
+// in turn (A B A B ...) and prints the median of the N ratios, which the
+// load moves far less, with the command of each run; --before=DIR pairs
+// this build's tools with an earlier build's in DIR as well.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -19,42 +22,21 @@
 #include <string>
 #include <vector>
 
+#include "bench/process.h"
 #include "platform/files.h"
 #include "tools/kenall.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using kovant::bench::RunProcess;
+using kovant::bench::RunResult;
 
 struct Files {
-  std::string dir, dic, kenUtf8, db, codes10k, codesAll;
+  std::string dir, dic, kenUtf8, db, coveringDb, codes10k, codesJson, codesAll;
   size_t allCount = 0;
   bool sqlite = false;
 };
-
-// Runs argv with stdin from in and stdout to /dev/null; returns the child's
-// peak resident memory in KiB, or -1 when it failed.
-long Run(const std::vector<std::string>& argv, const std::string& in) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.empty() ? "/dev/null" : in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (rc != 0) return -1;
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
-  // kovant-lookup ends 1 when some code was not found; that is no failure here.
-  if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) return -1;
-  return usage.ru_maxrss;
-}
 
 // The files every run reads. Made in a child process: a child started by
 // this one is charged this one's peak memory when it starts, so this one
@@ -72,8 +54,22 @@ void MakeFiles(const Files& f) {
   std::shuffle(all.begin(), all.end(), rng);
   std::ofstream everything(f.codesAll);
   for (const auto& c : all) everything << c << '\n';
-  std::ofstream some(f.codes10k);
-  for (size_t i = 0; i < 10000 && i < all.size(); ++i) some << all[i] << '\n';
+  std::ofstream some(f.codes10k), json(f.codesJson);
+  json << '[';
+  for (size_t i = 0; i < 10000 && i < all.size(); ++i) {
+    some << all[i] << '\n';
+    json << (i ? ",\"" : "\"") << all[i] << '"';
+  }
+  json << "]\n";
+}
+
+// KEN_ALL as a table with the index a lookup by code wants.
+bool MakeDb(const Files& f, const std::string& db, const std::string& index) {
+  fs::remove(db);
+  return RunProcess({"sqlite3", db, "CREATE TABLE ken(lg,old5,code,kp,kc,kt,pref,city,town,f1,f2,f3,f4,f5,f6);",
+                     ".mode csv", ".import " + f.kenUtf8 + " ken", "CREATE INDEX ken_code ON ken(" + index + ");"},
+                    "", {}, 0)
+      .ok;
 }
 
 const Files& Prepare() {
@@ -85,6 +81,7 @@ const Files& Prepare() {
     f.kenUtf8 = f.dir + "/ken_all.csv";
     f.codesAll = f.dir + "/codes-all.txt";
     f.codes10k = f.dir + "/codes-10000.txt";
+    f.codesJson = f.dir + "/codes-10000.json";
     pid_t pid = fork();
     if (pid == 0) {
       MakeFiles(f);
@@ -94,62 +91,211 @@ const Files& Prepare() {
     std::ifstream count(f.codesAll);
     for (std::string line; std::getline(count, line);) ++f.allCount;
     f.db = f.dir + "/ken_all.db";
-    fs::remove(f.db);
-    const std::string script = f.dir + "/make.sql";
-    std::ofstream(script) << "CREATE TABLE ken(lg,old5,code,kp,kc,kt,pref,city,town,f1,f2,f3,f4,f5,f6);\n"
-                             ".mode csv\n.import " +
-                                 f.kenUtf8 + " ken\nCREATE INDEX ken_code ON ken(code);\n";
-    f.sqlite = Run({"sqlite3", "-init", script, f.db, ".quit"}, "") >= 0;
+    f.coveringDb = f.dir + "/ken_all_covering.db";
+    f.sqlite = MakeDb(f, f.db, "code") && MakeDb(f, f.coveringDb, "code, pref, city, town");
     return f;
   }();
   return f;
 }
 
-void Measure(benchmark::State& state, const std::vector<std::string>& argv, const std::string& in, bool memory) {
-  long rss = 0;
+// One way of doing the job: a command, its standard input, its environment.
+struct Form {
+  std::string name;
+  std::vector<std::string> argv;
+  std::string in;
+  std::vector<std::string> env;
+};
+
+Form Kovant(const std::string& codes) {
+  return {"kovant-lookup", {std::string(KOVANT_BIN_DIR) + "/kovant-lookup", "--dic", Prepare().dic}, codes, {}};
+}
+
+// sqlite3's forms, slowest first: the table of codes imported and joined;
+// one join over json_each(readfile(...)); the same over an index that
+// covers the columns shown, so the table itself is never read.
+std::vector<Form> SqliteForms() {
+  const Files& f = Prepare();
+  const std::string join = "SELECT j.value, ken.pref, ken.city, ken.town FROM json_each(readfile('" + f.codesJson +
+                           "')) j JOIN ken ON ken.code = j.value;";
+  return {
+      {"sqlite3 import+join",
+       {"sqlite3", f.db, "CREATE TEMP TABLE q(code TEXT);", ".mode csv", ".import " + f.codes10k + " q", ".mode tabs",
+        "SELECT q.code, ken.pref, ken.city, ken.town FROM q JOIN ken ON ken.code = q.code;"},
+       "",
+       {}},
+      {"sqlite3 json_each join", {"sqlite3", f.db, ".mode tabs", join}, "", {}},
+      {"sqlite3 json_each join, covering index", {"sqlite3", f.coveringDb, ".mode tabs", join}, "", {}},
+  };
+}
+
+// grep in the locale of the shell and in the C locale, where it skips the
+// multibyte checks.
+std::vector<Form> GrepForms() {
+  const Files& f = Prepare();
+  return {{"grep -F -f", {"grep", "-F", "-f", f.codes10k, f.kenUtf8}, "", {}},
+          {"LC_ALL=C grep -F -f", {"grep", "-F", "-f", f.codes10k, f.kenUtf8}, "", {"LC_ALL=C"}}};
+}
+
+Form Mkdic() {
+  const std::string src = std::string(KOVANT_SOURCE_DIR) + "/data/japanpost/";
+  return {"kovant-mkdic national + offices",
+          {std::string(KOVANT_BIN_DIR) + "/kovant-mkdic", "-q", "-o", Prepare().dir + "/KOVANT.DIC", "--offices",
+           src + "jigyosyo.zip", src + "ken_all.zip"},
+          "",
+          {}};
+}
+
+RunResult Run(const Form& form) { return RunProcess(form.argv, form.in, form.env); }
+
+void Measure(benchmark::State& state, const Form& form) {
+  RunResult r;
   for (auto _ : state) {
-    rss = Run(argv, in);
-    if (rss < 0) {
-      state.SkipWithError(("failed: " + argv[0]).c_str());
+    r = Run(form);
+    if (!r.ok) {
+      state.SkipWithError(("failed: " + form.name).c_str());
       return;
     }
   }
-  if (memory) state.counters["maxrss_MB"] = static_cast<double>(rss) / 1024.0;
+  state.counters["maxrss_MB"] = static_cast<double>(r.maxRssKiB) / 1024.0;
+  state.counters["out_bytes"] = static_cast<double>(r.outputBytes);
 }
 
-void BM_Kovant10000(benchmark::State& state) {
-  const Files& f = Prepare();
-  Measure(state, {std::string(KOVANT_BIN_DIR) + "/kovant-lookup", "--dic", f.dic}, f.codes10k, true);
-}
+void BM_Kovant10000(benchmark::State& state) { Measure(state, Kovant(Prepare().codes10k)); }
 
 void BM_Sqlite10000(benchmark::State& state) {
-  const Files& f = Prepare();
-  if (!f.sqlite) {
+  if (!Prepare().sqlite) {
     state.SkipWithError("sqlite3 is not installed");
     return;
   }
-  const std::string query = f.dir + "/query.sql";
-  std::ofstream(query) << "CREATE TEMP TABLE q(code TEXT);\n.mode csv\n.import " + f.codes10k +
-                              " q\n.mode tabs\nSELECT q.code, ken.pref, ken.city, ken.town FROM q JOIN ken ON "
-                              "ken.code = q.code;\n";
-  Measure(state, {"sqlite3", "-init", query, f.db, ".quit"}, "", false);
+  Measure(state, SqliteForms()[static_cast<size_t>(state.range(0))]);
+  state.SetLabel(SqliteForms()[static_cast<size_t>(state.range(0))].name);
 }
 
 void BM_Grep10000(benchmark::State& state) {
-  const Files& f = Prepare();
-  Measure(state, {"grep", "-F", "-f", f.codes10k, f.kenUtf8}, "", false);
+  Measure(state, GrepForms()[static_cast<size_t>(state.range(0))]);
+  state.SetLabel(GrepForms()[static_cast<size_t>(state.range(0))].name);
 }
 
 void BM_KovantAllCurrentCodes(benchmark::State& state) {
-  const Files& f = Prepare();
-  Measure(state, {std::string(KOVANT_BIN_DIR) + "/kovant-lookup", "--dic", f.dic}, f.codesAll, true);
-  state.counters["codes"] = static_cast<double>(f.allCount);
+  Measure(state, Kovant(Prepare().codesAll));
+  state.counters["codes"] = static_cast<double>(Prepare().allCount);
 }
+
+void BM_MkdicNational(benchmark::State& state) { Measure(state, Mkdic()); }
 
 }  // namespace
 
 BENCHMARK(BM_Kovant10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Sqlite10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Grep10000)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Sqlite10000)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Grep10000)->DenseRange(0, 1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_KovantAllCurrentCodes)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_MAIN();
+BENCHMARK(BM_MkdicNational)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+namespace {
+
+std::string Quoted(const Form& form) {
+  std::string text;
+  for (const auto& e : form.env) text += e + " ";
+  for (const auto& a : form.argv) {
+    const bool plain = a.find_first_of(" '\"();*,=") == std::string::npos;
+    std::string q = a;
+    for (size_t at = q.find('\''); at != std::string::npos; at = q.find('\'', at + 4)) q.replace(at, 1, "'\\''");
+    text += (plain ? a : "'" + q + "'") + " ";
+  }
+  if (!form.in.empty()) text += "< " + form.in;
+  return text;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  const size_t n = v.size();
+  return n == 0 ? 0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// kovant and peer in turn, n times each, the medians of their times and
+// of the ratios of each pair (wall time; CPU time, which other load on the
+// machine moves less); false when a run failed.
+bool Pairs(const Form& kovant, const Form& peer, int n) {
+  std::vector<double> ratios, cpuRatios, ours, theirs;
+  RunResult a, b;
+  for (int i = 0; i < n; ++i) {
+    a = Run(kovant);
+    b = Run(peer);
+    if (!a.ok || !b.ok) {
+      std::printf("failed: %s\n", (a.ok ? peer : kovant).name.c_str());
+      return false;
+    }
+    ours.push_back(a.seconds);
+    theirs.push_back(b.seconds);
+    ratios.push_back(b.seconds / a.seconds);
+    cpuRatios.push_back(b.cpuSeconds / std::max(a.cpuSeconds, 1e-6));
+  }
+  std::printf("%-40s %8.1f ms %8.1f ms  %6.2fx  %6.2fx  (%zu / %zu output bytes)\n    %s\n", peer.name.c_str(),
+              Median(theirs) * 1e3, Median(ours) * 1e3, Median(ratios), Median(cpuRatios), b.outputBytes, a.outputBytes,
+              Quoted(peer).c_str());
+  return true;
+}
+
+// The build has no peer: its time and peak memory over n runs.
+bool Builds(const Form& mkdic, int n) {
+  std::vector<double> times, cpu;
+  long rss = 0;
+  for (int i = 0; i < n; ++i) {
+    const RunResult r = Run(mkdic);
+    if (!r.ok) return false;
+    times.push_back(r.seconds);
+    cpu.push_back(r.cpuSeconds);
+    rss = std::max(rss, r.maxRssKiB);
+  }
+  std::printf("%s: median %.0f ms (CPU %.0f ms), peak %.1f MB over %d runs\n    %s\n", mkdic.name.c_str(),
+              Median(times) * 1e3, Median(cpu) * 1e3, static_cast<double>(rss) / 1024.0, n, Quoted(mkdic).c_str());
+  return true;
+}
+
+// before: a folder with an earlier build's kovant-lookup and kovant-mkdic,
+// paired with this build's the same way ("" for none).
+int RunPairs(int n, const std::string& before) {
+  const Files& f = Prepare();
+  const Form kovant = Kovant(f.codes10k);
+  std::printf("10,000 current codes, %d pairs run in turn (kovant, peer); medians; ratio = peer / kovant\n", n);
+  std::printf("kovant: %s\n\n", Quoted(kovant).c_str());
+  std::printf("%-40s %11s %11s  %7s  %7s\n", "peer", "peer", "kovant", "ratio", "CPU");
+  bool ok = true;
+  std::vector<Form> peers = GrepForms();
+  if (f.sqlite) {
+    for (auto& form : SqliteForms()) peers.push_back(form);
+  }
+  if (!before.empty()) {
+    Form earlier = kovant;
+    earlier.name = "kovant-lookup before";
+    earlier.argv[0] = before + "/kovant-lookup";
+    peers.push_back(earlier);
+  }
+  for (const Form& peer : peers) ok = Pairs(kovant, peer, n) && ok;
+  std::printf("\n");
+  ok = Builds(Mkdic(), n) && ok;
+  if (!before.empty()) {
+    Form earlier = Mkdic();
+    earlier.name = "kovant-mkdic before";
+    earlier.argv[0] = before + "/kovant-mkdic";
+    ok = Builds(earlier, n) && ok;
+  }
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int pairs = 0;
+  std::string before;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], "--pairs=", 8) == 0) pairs = std::max(1, std::atoi(argv[i] + 8));
+    if (std::strncmp(argv[i], "--before=", 9) == 0) before = argv[i] + 9;
+  }
+  if (pairs > 0) return RunPairs(pairs, before);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -78,8 +78,12 @@ Result<std::string> ExpandText(std::string_view codedField, int byteLength) {
   return out;
 }
 
-Result<bool> AppendExpandedText(std::string& out, std::string_view codedField, int byteLength) {
-  const auto& table = CodeTable();
+namespace {
+
+// Walks a coded name: code(c) for each one-byte code, pair(text) for each
+// double-byte character, failing on what is no name.
+template <typename Code, typename Pair>
+Result<bool> WalkCodedName(std::string_view codedField, int byteLength, Code&& code, Pair&& pair) {
   if (byteLength < 0) return Error{"名前の長さが不正です。"};
   if (static_cast<size_t>(byteLength) > codedField.size()) {
     return Error{"名前の長さ " + std::to_string(byteLength) + " が欄の大きさ " + std::to_string(codedField.size()) +
@@ -101,17 +105,43 @@ Result<bool> AppendExpandedText(std::string& out, std::string_view codedField, i
         std::snprintf(hex, sizeof hex, "0x%02X 0x%02X", c, trail);
         return Error{std::string("名前の文字 ") + hex + " は Shift-JIS ではありません。"};
       }
-      out.append(codedField.substr(i, 2));
+      pair(codedField.substr(i, 2));
       i += 2;
     } else if (c >= 0x80) {
       char hex[8];
       std::snprintf(hex, sizeof hex, "0x%02X", c);
       return Error{std::string("名前の符号 ") + hex + " は符号表にありません。"};
     } else {
-      out.append(table[c]);
+      code(c);
       i += 1;
     }
   }
+  return true;
+}
+
+}  // namespace
+
+Result<bool> AppendExpandedText(std::string& out, std::string_view codedField, int byteLength) {
+  const auto& table = CodeTable();
+  return WalkCodedName(
+      codedField, byteLength, [&](unsigned char c) { out.append(table[c]); },
+      [&](std::string_view pair) { out.append(pair); });
+}
+
+Result<bool> AppendExpandedUtf8(std::string& out, std::string_view codedField, int byteLength,
+                                platform::SjisDecoder& decoder) {
+  const auto& table = CodeTableUtf8();
+  const size_t start = out.size();
+  bool irregular = false;  // a character the decoder converts only with its neighbours
+  auto walked = WalkCodedName(
+      codedField, byteLength, [&](unsigned char c) { out.append(table[c]); },
+      [&](std::string_view pair) { irregular = irregular || !decoder.AppendChar(out, pair); });
+  if (!walked || !irregular) return walked;
+  // Rare: the whole name as the decoder takes it, so the bytes stay its own.
+  std::string sjis;
+  if (auto expanded = AppendExpandedText(sjis, codedField, byteLength); !expanded) return expanded;
+  out.resize(start);
+  decoder.Append(out, sjis);
   return true;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "dict/result.h"
+#include "platform/sjis.h"
 
 namespace kovant::dict {
 
@@ -30,5 +31,12 @@ Result<std::string> ExpandText(std::string_view codedField, int byteLength);
 // The same, appended to out (which keeps what it had on failure, plus part
 // of the name): a batch expands thousands of names into one buffer.
 Result<bool> AppendExpandedText(std::string& out, std::string_view codedField, int byteLength);
+
+// The same name straight to UTF-8, byte for byte what decoder.Append gives
+// for the Shift-JIS expansion, without making that expansion: codes append
+// their UTF-8 form, double-byte characters go through the decoder's table.
+// Same failures as AppendExpandedText.
+Result<bool> AppendExpandedUtf8(std::string& out, std::string_view codedField, int byteLength,
+                                platform::SjisDecoder& decoder);
 
 }  // namespace kovant::dict

@@ -237,15 +237,17 @@ Result<std::vector<CodeMatch>> CodeIndex::Find(std::string_view code) const {
 }
 
 Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits,
-                               std::string& sjis) const {
+                               std::string& names) const {
   auto record = file_->Peek(pos, kTownFixed + kTownNameField);
   if (!record) return record.error();
   const TownHead head = DicFile::ParseTownHead(*record);
   const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
-  const auto start = static_cast<uint32_t>(sjis.size());
-  if (auto expanded = AppendExpandedText(sjis, field, head.NameLength); !expanded) return expanded.error();
+  const auto start = static_cast<uint32_t>(names.size());
+  // Straight to UTF-8: a batch shows thousands of names, and the Shift-JIS
+  // text between cost as much again.
+  if (auto expanded = AppendExpandedUtf8(names, field, head.NameLength, decoder_); !expanded) return expanded.error();
   hits.push_back({input, city, IsOfficeName(field, head.NameLength), head, static_cast<int32_t>(pos), start,
-                  static_cast<uint32_t>(sjis.size())});
+                  static_cast<uint32_t>(names.size())});
   return true;
 }
 
@@ -263,17 +265,21 @@ Result<const CodeIndex::Named*> CodeIndex::CityName(uint16_t city) const {
 }
 
 // The search's list order: the Shift-JIS bytes of "prefecture city town",
-// each key made once; ties in file order.
-Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const {
+// each key made once (the town's expanded again from its record: only
+// codes of several towns come here); ties in file order.
+Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first) const {
   if (hits.size() - first < 2) return true;
   std::vector<std::pair<std::string, size_t>> keys;
   for (size_t h = first; h < hits.size(); ++h) {
     const Hit& hit = hits[h];
     auto city = CityName(hit.city);
     if (!city) return city.error();
-    keys.emplace_back(prefs_[cityList_[hit.city].pref].sjis + " " + (*city)->sjis + " " +
-                          sjis.substr(hit.nameStart, hit.nameEnd - hit.nameStart),
-                      h);
+    auto record = file_->Peek(hit.pos, kTownFixed + kTownNameField);
+    if (!record) return record.error();
+    std::string key = prefs_[cityList_[hit.city].pref].sjis + " " + (*city)->sjis + " ";
+    const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
+    if (auto expanded = AppendExpandedText(key, field, hit.head.NameLength); !expanded) return expanded.error();
+    keys.emplace_back(std::move(key), h);
   }
   std::sort(keys.begin(), keys.end());
   std::vector<Hit> sorted;
@@ -283,7 +289,7 @@ Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first, const std
 }
 
 Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits,
-                                      std::string& sjis) const {
+                                      std::string& names) const {
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
   const bool current = code.size() == 7;
@@ -297,15 +303,15 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
   for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
     const Entry& e = b.entries[k];
     if (e.low != low) continue;
-    if (auto added = AddHit(e.pos, input, e.city, hits, sjis); !added) return added.error();
+    if (auto added = AddHit(e.pos, input, e.city, hits, names); !added) return added.error();
   }
-  return SortHits(hits, first, sjis);
+  return SortHits(hits, first);
 }
 
 // The section lists each code's towns in list order already. Each record
 // is checked against the code: a damaged section can miss a town, never
 // show a wrong one.
-Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const {
+Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& names) const {
   const uint32_t bucket = code / kSectionDivisor;
   const auto low = static_cast<int16_t>(code % kSectionDivisor);
   const auto to = static_cast<uint32_t>(ReadI32(section_ + 4 * (bucket + 1)));
@@ -339,7 +345,7 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
     }
     const uint16_t city = cityOfNo_[static_cast<size_t>(head.CityNo)];
     if (city == 0) continue;
-    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, sjis); !added) return added.error();
+    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, names); !added) return added.error();
   }
   return true;
 }
@@ -358,7 +364,7 @@ Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
                                      const std::function<void(size_t, const MatchView&)>& fn) const {
   // The hits of all codes in one list, their names in one buffer.
   std::vector<Hit> hits;
-  std::string sjis;  // the names, one after the other
+  std::string names;  // in UTF-8, one after the other
   for (size_t c = 0; c < codes.size(); ++c) {
     const std::string& code = codes[c];
     if (code.size() != 3 && code.size() != 5 && code.size() != 7) continue;
@@ -366,16 +372,14 @@ Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
     const auto input = static_cast<uint32_t>(c);
     uint32_t value = 0;
     for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
-    auto found =
-        section_ && code.size() == 7 ? FindInSection(value, input, hits, sjis) : FindInBuckets(code, input, hits, sjis);
+    auto found = section_ && code.size() == 7 ? FindInSection(value, input, hits, names)
+                                              : FindInBuckets(code, input, hits, names);
     if (!found) return found.error();
   }
-  std::string town;
   for (const Hit& hit : hits) {
     auto city = CityName(hit.city);
     if (!city) return city.error();
-    town.clear();
-    decoder_.Append(town, std::string_view(sjis).substr(hit.nameStart, hit.nameEnd - hit.nameStart));
+    const std::string_view town = std::string_view(names).substr(hit.nameStart, hit.nameEnd - hit.nameStart);
     const std::string newCode = CurrentCodeText(hit.head), oldCode = FormerCodeText(hit.head);
     fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, (*city)->utf8, town, hit.office});
   }
@@ -413,13 +417,13 @@ Result<bool> CodeIndex::AppendSectionEntries(const Buckets& b, uint32_t bucket, 
                                              uint32_t& written) const {
   const uint32_t code = bucket * b.divisor + low;
   std::vector<Hit> hits;
-  std::string sjis;
+  std::string names;
   for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
     const Entry& e = b.entries[k];
     if (e.low != low) continue;
-    if (auto added = AddHit(e.pos, 0, e.city, hits, sjis); !added) return added.error();
+    if (auto added = AddHit(e.pos, 0, e.city, hits, names); !added) return added.error();
   }
-  if (auto sorted = SortHits(hits, 0, sjis); !sorted) return sorted.error();
+  if (auto sorted = SortHits(hits, 0); !sorted) return sorted.error();
   for (const Hit& h : hits) {
     AppendI16(out, static_cast<int>(code % kSectionDivisor));
     AppendI32(out, h.pos);

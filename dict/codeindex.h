@@ -88,7 +88,7 @@ class CodeIndex {
     std::vector<uint32_t> offsets;
     std::vector<Entry> entries;
   };
-  // A town found, its name in a shared Shift-JIS buffer.
+  // A town found, its name in a shared UTF-8 buffer.
   struct Hit {
     uint32_t input;
     uint16_t city;
@@ -103,10 +103,10 @@ class CodeIndex {
   Result<Buckets> Fill(uint32_t keys, uint32_t divisor, KeyOf keyOf) const;
   Result<const Buckets*> NewBuckets() const;
   Result<const Buckets*> OldBuckets() const;
-  Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string& sjis) const;
-  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
-  Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
-  Result<bool> SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const;
+  Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string& names) const;
+  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& names) const;
+  Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& names) const;
+  Result<bool> SortHits(std::vector<Hit>& hits, size_t first) const;
   // The section's entries of one code (bucket * divisor + low), in the
   // order a lookup answers them.
   Result<bool> AppendSectionEntries(const Buckets& b, uint32_t bucket, uint16_t low, std::string& out,

@@ -119,12 +119,6 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
   return out;
 }
 
-namespace {
-// Lead bytes 0x81..0x9F and 0xE0..0xFC as 0..59.
-constexpr size_t kLeadBytes = 60;
-size_t LeadRank(unsigned char c) { return c <= 0x9F ? c - 0x81 : c - 0xE0 + 0x1F; }
-}  // namespace
-
 // The double-byte table (tens of kilobytes) is made with the first such
 // character: many decoders (an index's, per file) never meet one.
 SjisDecoder::SjisDecoder() : singles_(256) {}
@@ -144,21 +138,27 @@ const SjisDecoder::Char& SjisDecoder::Lookup(std::string_view sjisChar, Char& sl
   return slot;
 }
 
+bool SjisDecoder::AppendCharSlowly(std::string& utf8, std::string_view sjisChar) {
+  const auto c = static_cast<unsigned char>(sjisChar[0]);
+  const bool pair = sjisChar.size() == 2;
+  if (pair && doubles_.empty()) doubles_.resize(kLeadBytes * 256);
+  Char& slot = pair ? doubles_[PairIndex(sjisChar)] : singles_[c];
+  const Char& ch = slot.length != 0 ? slot : Lookup(sjisChar, slot);
+  if (ch.length == kIrregular) return false;
+  utf8.append(ch.bytes, ch.length);
+  return true;
+}
+
 void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
   const size_t start = utf8.size();
   utf8.reserve(start + sjis.size() * 3 / 2 + 4);  // two bytes become three
   for (size_t i = 0; i < sjis.size();) {
-    const auto c = static_cast<unsigned char>(sjis[i]);
-    const bool pair = IsSjisLeadByte(c) && i + 1 < sjis.size();
-    if (pair && doubles_.empty()) doubles_.resize(kLeadBytes * 256);
-    Char& slot = pair ? doubles_[LeadRank(c) * 256 + static_cast<unsigned char>(sjis[i + 1])] : singles_[c];
-    const Char& ch = slot.length != 0 ? slot : Lookup(sjis.substr(i, pair ? 2 : 1), slot);
-    if (ch.length == kIrregular) {
+    const bool pair = IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size();
+    if (!AppendChar(utf8, sjis.substr(i, pair ? 2 : 1))) {
       utf8.resize(start);
       utf8 += SjisToUtf8(sjis);
       return;
     }
-    utf8.append(ch.bytes, ch.length);
     i += pair ? 2 : 1;
   }
 }

@@ -23,8 +23,31 @@ class SjisDecoder {
  public:
   SjisDecoder();
   void Append(std::string& utf8, std::string_view sjis);
+  // One character (a lead byte and its trail byte, or one byte): appends
+  // what Append gives for it and returns true, or appends nothing and
+  // returns false when the character is one Append leaves to SjisToUtf8
+  // with the text around it.
+  bool AppendChar(std::string& utf8, std::string_view sjisChar) {
+    // Inline for the double-byte character met before: a batch's names are
+    // almost all of those.
+    if (sjisChar.size() == 2 && !doubles_.empty()) {
+      const Char& ch = doubles_[PairIndex(sjisChar)];
+      if (ch.length != 0 && ch.length != kIrregular) {
+        utf8.append(ch.bytes, ch.length);
+        return true;
+      }
+    }
+    return AppendCharSlowly(utf8, sjisChar);
+  }
 
  private:
+  // Lead bytes 0x81..0x9F and 0xE0..0xFC as 0..59, then the trail byte.
+  static constexpr size_t kLeadBytes = 60;
+  static size_t PairIndex(std::string_view pair) {
+    const auto lead = static_cast<unsigned char>(pair[0]);
+    return (lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 0x1F) * size_t{256} + static_cast<unsigned char>(pair[1]);
+  }
+  bool AppendCharSlowly(std::string& utf8, std::string_view sjisChar);
   struct Char {
     char bytes[4];
     uint8_t length;  // 0: not converted yet; kIrregular: the text goes to SjisToUtf8 whole

@@ -147,6 +147,48 @@ TEST(FoldName, KanjiNumbersBeyondAnyAddressStayAsWritten) {
 }
 
 // The remembering decoder gives byte for byte what iconv gives, whatever the
+// Random coded names (codes, double-byte characters with the odd unmapped
+// one, bytes that make no name) at random lengths: the name expanded
+// straight to UTF-8 is the Shift-JIS expansion decoded, byte for byte, and
+// fails where that fails, with the same message.
+TEST(ExpandText, StraightToUtf8IsTheShiftJisExpansionDecoded) {
+  platform::SjisDecoder straight, decoder;
+  std::mt19937 rng(31);
+  for (int i = 0; i < 30000; ++i) {
+    std::string field;
+    for (size_t n = rng() % 10; n > 0; --n) {
+      const unsigned r = rng() % 6;
+      if (r < 2) {
+        field += static_cast<char>(rng() % 128);
+      } else if (r < 5) {
+        const unsigned lead = rng() % 60;
+        field += static_cast<char>(lead < 31 ? 0x81 + lead : 0xE0 + lead - 31);
+        field += static_cast<char>(0x40 + rng() % 0xBD);
+      } else {
+        field += static_cast<char>(rng());
+      }
+    }
+    const int length = static_cast<int>(rng() % (field.size() + 2)) - (rng() % 16 == 0 ? 2 : 0);
+    std::string sjis;
+    std::string got = "x";
+    const auto viaSjis = dict::AppendExpandedText(sjis, field, length);
+    const auto direct = dict::AppendExpandedUtf8(got, field, length, straight);
+    ASSERT_EQ(direct.ok(), viaSjis.ok()) << i;
+    if (!viaSjis.ok()) {
+      EXPECT_EQ(direct.error().description, viaSjis.error().description);
+      continue;
+    }
+    std::string want = "x";
+    decoder.Append(want, sjis);
+    ASSERT_EQ(got, want) << i;
+  }
+  for (int c = 0; c < dict::kCodeCount; ++c) {
+    std::string got;
+    ASSERT_TRUE(dict::AppendExpandedUtf8(got, std::string(1, static_cast<char>(c)), 1, straight).ok());
+    EXPECT_EQ(got, platform::SjisToUtf8(dict::CodeTable()[static_cast<size_t>(c)])) << c;
+  }
+}
+
 // bytes: texts of random bytes weighted towards lead bytes, line feeds and
 // the odd single bytes, each twice so the second comes from what it kept.
 TEST(Sjis, TheRememberingDecoderGivesWhatIconvGives) {

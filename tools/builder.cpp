@@ -119,7 +119,7 @@ struct City {
   std::string name;
   std::string kana;  // the first town row's city reading
   std::array<int, 10> flags{};
-  std::vector<const KenRow*> towns;
+  std::vector<KenRow*> towns;  // WriteTowns lets their names go as it writes them
 };
 
 // A reading as the section keeps it: full-width katakana in Shift-JIS.
@@ -218,13 +218,15 @@ struct UsableRows {
   std::vector<std::string> coded;  // by index into rows
 };
 
-UsableRows SelectUsableRows(const std::vector<KenRow>& towns, BuildReport& report) {
+// The rows are kept in place, those left out dropped: no second copy.
+UsableRows SelectUsableRows(std::vector<KenRow> towns, BuildReport& report) {
   UsableRows usable;
   std::map<std::string, bool> cityEncodes;
-  usable.rows.reserve(towns.size());
-  usable.coded.reserve(towns.size());
-  for (const KenRow& given : towns) {
-    KenRow row = given;
+  usable.rows = std::move(towns);
+  usable.coded.reserve(usable.rows.size());
+  size_t kept = 0;
+  for (size_t i = 0; i < usable.rows.size(); ++i) {
+    KenRow row = std::move(usable.rows[i]);
     const size_t split = row.keepTail <= row.town.size() ? row.town.size() - row.keepTail : row.town.size();
     const std::string tail = WithShiftJisForms(row.town.substr(split));
     row.town = WithShiftJisForms(row.town.substr(0, split)) + tail;
@@ -237,9 +239,10 @@ UsableRows SelectUsableRows(const std::vector<KenRow>& towns, BuildReport& repor
       report.skipped.push_back(std::to_string(row.line) + ": " + row.newCode + " " + row.city + row.town);
       continue;
     }
-    usable.rows.push_back(std::move(row));
+    usable.rows[kept++] = std::move(row);
     usable.coded.push_back(std::move(*whole));
   }
+  usable.rows.resize(kept);
   return usable;
 }
 
@@ -252,10 +255,10 @@ struct Grouped {
 };
 
 // Cities in order of first appearance within their prefecture.
-Result<Grouped> GroupCities(const std::vector<KenRow>& rows, BuildReport& report) {
+Result<Grouped> GroupCities(std::vector<KenRow>& rows, BuildReport& report) {
   Grouped g;
   std::map<std::pair<int, std::string>, size_t> cityIndex;  // (prefecture, name) -> city
-  for (const KenRow& row : rows) {
+  for (KenRow& row : rows) {
     int prefNo = std::stoi(row.lgCode.substr(0, 2));
     // Offices name their city as KEN_ALL does; cities that only offices have
     // get their own record.
@@ -369,14 +372,14 @@ Result<std::vector<size_t>> WriteCities(DicWriter& w, const std::vector<City>& c
 // Every city's town chain, then the closing record that ends the last one
 // (no city has number 0).
 Result<bool> WriteTowns(DicWriter& w, const std::vector<City>& cities, const std::vector<size_t>& townPosField,
-                        const UsableRows& usable, BuildReport& report) {
+                        UsableRows& usable, BuildReport& report) {
   for (size_t i = 0; i < cities.size(); ++i) {
     const City& c = cities[i];
     PatchI32(w.out, townPosField[i], w.NextPos());
-    for (const KenRow* row : c.towns) {
+    for (KenRow* row : c.towns) {
       bool cut = false;
       const size_t room = kTownNameField - (row->office ? 1 : 0);
-      const std::string& whole = usable.coded[static_cast<size_t>(row - usable.rows.data())];
+      std::string& whole = usable.coded[static_cast<size_t>(row - usable.rows.data())];
       auto name =
           whole.size() <= room ? Result<std::string>(whole) : EncodeTownName(row->town, room, &cut, row->keepTail);
       if (!name) return Error{"行 " + std::to_string(row->line) + ": " + name.error().description};
@@ -390,6 +393,11 @@ Result<bool> WriteTowns(DicWriter& w, const std::vector<City>& cities, const std
       AppendI32(w.out, codes->CodeNumber);
       w.out += static_cast<char>(name->size());
       w.out += *name;
+      // Written: the row's texts go, and the readings still to come reuse
+      // their memory rather than add to the peak.
+      std::string().swap(row->town);
+      std::string().swap(row->townKana);
+      std::string().swap(whole);
     }
   }
   w.out.append(kTownFixed, '\0');
@@ -432,20 +440,39 @@ Result<std::string> EncodeTownName(const std::string& utf8, size_t maxBytes, boo
   return cut->value_or(std::string());
 }
 
-Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const BuildOptions& options,
-                                    BuildReport& report) {
-  report = BuildReport{};
-  const UsableRows usable = SelectUsableRows(towns, report);
+namespace {
+
+// The records; the rows and what was made from them are let go on return,
+// before the index sections are made.
+Result<bool> WriteRecords(DicWriter& w, std::vector<KenRow> towns, const BuildOptions& options, BuildReport& report) {
+  UsableRows usable = SelectUsableRows(std::move(towns), report);
   auto grouped = GroupCities(usable.rows, report);
   if (!grouped) return grouped.error();
-  DicWriter w;
-  w.out.reserve(towns.size() * 24 + 65536);
+  // The cities and prefectures have their readings now; the rows' copies
+  // are let go, so what follows reuses their memory.
+  for (KenRow& row : usable.rows) {
+    std::string().swap(row.prefKana);
+    std::string().swap(row.cityKana);
+  }
+  // Made once at their final size: grown, each briefly held itself twice.
+  size_t bytes = 65536 + grouped->cities.size() * static_cast<size_t>(kCityFixed + kCityNameField);
+  for (const std::string& coded : usable.coded) bytes += static_cast<size_t>(kTownFixed) + 1 + coded.size();
+  w.out.reserve(bytes);
+  w.readings.reserve(static_cast<size_t>(kPrefectureCount) + grouped->cities.size() + usable.rows.size());
   WriteHeader(w, options);
   auto cityPosField = WritePrefectures(w, *grouped);
   if (!cityPosField) return cityPosField.error();
   auto townPosField = WriteCities(w, grouped->cities, *cityPosField);
   if (!townPosField) return townPosField.error();
-  if (auto written = WriteTowns(w, grouped->cities, *townPosField, usable, report); !written) return written.error();
+  return WriteTowns(w, grouped->cities, *townPosField, usable, report);
+}
+
+}  // namespace
+
+Result<std::string> BuildDictionary(std::vector<KenRow> towns, const BuildOptions& options, BuildReport& report) {
+  report = BuildReport{};
+  DicWriter w;
+  if (auto written = WriteRecords(w, std::move(towns), options, report); !written) return written.error();
   if (w.out.size() > 0x7FFFFFFF) return Error{"辞書が大きすぎます。"};
   if (auto appended = AppendIndexSections(w, report); !appended) return appended.error();
   return std::move(w.out);
@@ -460,27 +487,31 @@ bool IsDataDate(const std::string& t) {
   return month >= 1 && month <= 12 && day >= 1 && day <= 31;
 }
 
-Result<BuiltDictionary> BuildFromInputs(const InputFile& towns, const std::string& townsSource,
-                                        const InputFile* offices, const std::string& officesSource,
-                                        const std::string& dataDate) {
+Result<BuiltDictionary> BuildFromInputs(InputFile towns, const std::string& townsSource, const InputFile* offices,
+                                        const std::string& officesSource, const std::string& dataDate) {
   BuiltDictionary built;
-  auto rows = ParseKenAll(towns.bytes, townsSource);
-  if (!rows) return rows.error();
-  built.townRows = rows->size();
-  auto joined = JoinSplitRows(*rows, townsSource);
+  // One vector for the rows of both files, a line a row near enough: made
+  // once, where growing it for the offices briefly held it twice.
+  auto lines = [](const std::string& bytes) {
+    return static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+  };
+  std::vector<KenRow> rows;
+  rows.reserve(lines(towns.bytes) + (offices ? lines(offices->bytes) : 0));
+  if (auto read = AppendKenAll(std::move(towns.bytes), townsSource, rows); !read) return read.error();
+  built.townRows = rows.size();
+  auto joined = JoinSplitRows(std::move(rows), townsSource);
   if (!joined) return joined.error();
-  auto all = std::move(*joined);
+  rows = std::move(*joined);
   if (offices) {
-    auto officeRows = ParseOffices(offices->bytes, officesSource);
-    if (!officeRows) return officeRows.error();
-    built.officeRows = officeRows->size();
-    all.insert(all.end(), officeRows->begin(), officeRows->end());
+    const size_t before = rows.size();
+    if (auto read = AppendOffices(offices->bytes, officesSource, rows); !read) return read.error();
+    built.officeRows = rows.size() - before;
   }
   BuildOptions options;
   built.dataDate = dataDate.empty() ? towns.date : dataDate;
   options.dataDate = built.dataDate;
   options.description = towns.name + " " + std::to_string(built.townRows) + " rows" + (offices ? " +offices" : "");
-  auto dic = BuildDictionary(all, options, built.report);
+  auto dic = BuildDictionary(std::move(rows), options, built.report);
   if (!dic) return Error{townsSource + ": " + dic.error().description};
   built.bytes = std::move(*dic);
   return built;

@@ -23,7 +23,8 @@ struct BuildReport {
 };
 
 // Town rows (already joined) to the bytes of a dictionary file.
-Result<std::string> BuildDictionary(const std::vector<KenRow>& towns, const BuildOptions& options, BuildReport& report);
+// The rows are taken (moved in where the caller has no more use for them).
+Result<std::string> BuildDictionary(std::vector<KenRow> towns, const BuildOptions& options, BuildReport& report);
 
 // Encodes a UTF-8 name with the code table, longest expansion first. Fails
 // on a character without a Shift-JIS double-byte form.
@@ -43,9 +44,9 @@ struct BuiltDictionary {
   size_t townRows = 0, officeRows = 0;  // rows read from the files
   std::string dataDate;
 };
-Result<BuiltDictionary> BuildFromInputs(const InputFile& towns, const std::string& townsSource,
-                                        const InputFile* offices, const std::string& officesSource,
-                                        const std::string& dataDate);
+// The towns' bytes are taken (the build lets them go once they are text).
+Result<BuiltDictionary> BuildFromInputs(InputFile towns, const std::string& townsSource, const InputFile* offices,
+                                        const std::string& officesSource, const std::string& dataDate);
 
 // "YYYY-MM-DD" with a real month and day.
 bool IsDataDate(const std::string& text);

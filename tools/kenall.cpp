@@ -86,11 +86,15 @@ Result<KenRow> CheckedRow(const std::string& where, size_t line, const std::stri
 // any real row, far below what a hostile file could make us allocate.
 constexpr size_t kMaxField = 2048;
 
+// The rows of CSV text appended to rows.
 template <typename MakeRow>
-Result<std::vector<KenRow>> ParseRows(std::string_view csvBytes, const std::string& sourceName, size_t columns,
-                                      MakeRow makeRow) {
-  std::string text = CsvToUtf8(csvBytes);
-  std::vector<KenRow> rows;
+Result<bool> ParseRows(const std::string& text, const std::string& sourceName, size_t columns,
+                       std::vector<KenRow>& rows, MakeRow makeRow) {
+  // A row a line, near enough: the vector is made once at its size rather
+  // than grown through copies twice as large (a no-op when the caller made
+  // room for it).
+  const size_t before = rows.size();
+  rows.reserve(before + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   std::optional<Error> failure;
   // Checked as each row is read, so a file of nothing but commas is refused
   // at its first line rather than split whole into fields first.
@@ -112,8 +116,8 @@ Result<std::vector<KenRow>> ParseRows(std::string_view csvBytes, const std::stri
   });
   if (!read) return Error{sourceName + ":" + read.error().description};
   if (failure) return *failure;
-  if (rows.empty()) return Error{sourceName + ": 行がありません。"};
-  return rows;
+  if (rows.size() == before) return Error{sourceName + ": 行がありません。"};
+  return true;
 }
 
 // An office's town: town and block, then one parenthesis holding what the
@@ -160,7 +164,10 @@ Result<InputFile> ReadInputFile(const std::string& path) {
 namespace {
 
 // The bytes of one entry, at most 512 MB, with its own name.
-Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string& path, const std::string& name) {
+// expected is the size the archive states (0 when it does not): the bytes
+// are read into one block that size rather than grown through copies.
+Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string& path, const std::string& name,
+                               size_t expected) {
   zip_file_t* zf = zip_fopen_index(za, index, 0);
   if (!zf) {
     return Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) +
@@ -168,6 +175,7 @@ Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string&
   }
   InputFile in;
   in.name = name;
+  in.bytes.reserve(expected);
   char buf[65536];
   zip_int64_t n;
   while ((n = zip_fread(zf, buf, sizeof buf)) > 0) {
@@ -225,7 +233,8 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
       result = Error{path + ": " + name + " が大きすぎます。"};
       break;
     }
-    result = ReadZipEntry(za, static_cast<zip_uint64_t>(i), path, name);
+    result = ReadZipEntry(za, static_cast<zip_uint64_t>(i), path, name,
+                          (zs.valid & ZIP_STAT_SIZE) ? static_cast<size_t>(zs.size) : 0);
     if (result) result->date = (zs.valid & ZIP_STAT_MTIME) ? DateOf(zs.mtime) : date;
     break;
   }
@@ -321,31 +330,53 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<s
   return rows;
 }
 
+namespace {
+
+Result<KenRow> KenAllRow(const std::string& where, size_t line, const std::vector<std::string>& f) {
+  auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[1]), Trim(f[2]), f[6], f[7]);
+  if (!row) return row;
+  row->town = f[8];
+  row->prefKana = f[3];
+  row->cityKana = f[4];
+  row->townKana = f[5];
+  return row;
+}
+
+Result<KenRow> OfficeRow(const std::string& where, size_t line, const std::vector<std::string>& f) {
+  auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[8]), Trim(f[7]), f[3], f[4]);
+  if (!row) return row;
+  std::string name = f[2];
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  row->town = OfficeTownName(f[5], f[6], name, &row->keepTail);
+  row->townKana = Trim(f[1]);
+  row->office = true;
+  return row;
+}
+
+}  // namespace
+
 Result<std::vector<KenRow>> ParseKenAll(std::string_view csvBytes, const std::string& sourceName) {
-  return ParseRows(csvBytes, sourceName, 15,
-                   [](const std::string& where, size_t line, const std::vector<std::string>& f) -> Result<KenRow> {
-                     auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[1]), Trim(f[2]), f[6], f[7]);
-                     if (!row) return row;
-                     row->town = f[8];
-                     row->prefKana = f[3];
-                     row->cityKana = f[4];
-                     row->townKana = f[5];
-                     return row;
-                   });
+  std::vector<KenRow> rows;
+  auto read = ParseRows(CsvToUtf8(csvBytes), sourceName, 15, rows, KenAllRow);
+  if (!read) return read.error();
+  return rows;
 }
 
 Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::string& sourceName) {
-  return ParseRows(csvBytes, sourceName, 13,
-                   [](const std::string& where, size_t line, const std::vector<std::string>& f) -> Result<KenRow> {
-                     auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[8]), Trim(f[7]), f[3], f[4]);
-                     if (!row) return row;
-                     std::string name = f[2];
-                     while (!name.empty() && name.back() == ' ') name.pop_back();
-                     row->town = OfficeTownName(f[5], f[6], name, &row->keepTail);
-                     row->townKana = Trim(f[1]);
-                     row->office = true;
-                     return row;
-                   });
+  std::vector<KenRow> rows;
+  auto read = ParseRows(CsvToUtf8(csvBytes), sourceName, 13, rows, OfficeRow);
+  if (!read) return read.error();
+  return rows;
+}
+
+Result<bool> AppendKenAll(std::string&& csvBytes, const std::string& sourceName, std::vector<KenRow>& rows) {
+  std::string text = CsvToUtf8(csvBytes);
+  std::string().swap(csvBytes);
+  return ParseRows(text, sourceName, 15, rows, KenAllRow);
+}
+
+Result<bool> AppendOffices(std::string_view csvBytes, const std::string& sourceName, std::vector<KenRow>& rows) {
+  return ParseRows(CsvToUtf8(csvBytes), sourceName, 13, rows, OfficeRow);
 }
 
 std::string NormalizeTownName(const std::string& town, const std::string& city) {
@@ -376,14 +407,16 @@ std::string NormalizeTownName(const std::string& town, const std::string& city) 
   return town;
 }
 
-Result<std::vector<KenRow>> JoinSplitRows(const std::vector<KenRow>& rows, const std::string& sourceName) {
+Result<std::vector<KenRow>> JoinSplitRows(std::vector<KenRow> rows, const std::string& sourceName) {
   // No real town runs over more than a few hundred bytes.
   constexpr size_t kMaxJoined = 16384;
   static const std::string kOpen = "（", kClose = "）";
-  std::vector<KenRow> out;
-  out.reserve(rows.size());
+  // Joined in place (a row is written no later than it was read): the
+  // national file is tens of megabytes of rows, and a second copy of them
+  // was most of the build's peak memory.
+  size_t written = 0;
   for (size_t i = 0; i < rows.size();) {
-    KenRow row = rows[i++];
+    KenRow row = std::move(rows[i++]);
     if (!row.office && row.town.find(kOpen) != std::string::npos && row.town.find(kClose) == std::string::npos) {
       // Only the part just added is searched for the closing parenthesis,
       // so a parenthesis continued over many rows stays linear.
@@ -399,9 +432,10 @@ Result<std::vector<KenRow>> JoinSplitRows(const std::vector<KenRow>& rows, const
       }
     }
     if (!row.office) row.town = NormalizeTownName(row.town, row.city);
-    out.push_back(std::move(row));
+    rows[written++] = std::move(row);
   }
-  return out;
+  rows.resize(written);
+  return rows;
 }
 
 std::string ZipErrorText(int code) {

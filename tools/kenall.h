@@ -73,12 +73,18 @@ Result<std::vector<KenRow>> ParseKenAll(std::string_view csvBytes, const std::st
 // followed by the office's name in full-width parentheses.
 Result<std::vector<KenRow>> ParseOffices(std::string_view csvBytes, const std::string& sourceName);
 
+// The same, appended to rows: a whole build reads both files into one
+// vector made once at the size of both. AppendKenAll lets the file's bytes
+// go as soon as they are text.
+Result<bool> AppendKenAll(std::string&& csvBytes, const std::string& sourceName, std::vector<KenRow>& rows);
+Result<bool> AppendOffices(std::string_view csvBytes, const std::string& sourceName, std::vector<KenRow>& rows);
+
 // Joins town names that KEN_ALL splits over several rows (an opening "（"
 // continued on the next rows of the same code) and turns the notes of the
 // file into address text (see NormalizeTownName). A town that keeps running
 // past what any real one holds is refused, naming its first line in
 // sourceName.
-Result<std::vector<KenRow>> JoinSplitRows(const std::vector<KenRow>& rows, const std::string& sourceName);
+Result<std::vector<KenRow>> JoinSplitRows(std::vector<KenRow> rows, const std::string& sourceName);
 
 // The notes of the national file as address text:
 //  "以下に掲載がない場合"            -> ""  (a town record without a name)

@@ -219,8 +219,9 @@ int Update(const Args& args) {
   }
 
   Progress("辞書を作成中...");
-  auto built = BuildFromInputs(*towns, urls.towns + ":" + towns->name, &*offices, urls.offices + ":" + offices->name,
-                               std::string());
+  const std::string townsSource = urls.towns + ":" + towns->name;
+  auto built =
+      BuildFromInputs(std::move(*towns), townsSource, &*offices, urls.offices + ":" + offices->name, std::string());
   if (!built) return Fail(built.error().description);
   if (std::string why = Implausible(*built, before, urls); !why.empty()) return Fail(why);
   if (!keep) return Install(*built, before, *folder, args.quiet);
@@ -253,7 +254,9 @@ int Build(Args args) {
     if (!officeFile) return Fail(officeFile.error().description);
   }
   Progress("辞書を作成中...");
-  auto built = BuildFromInputs(*file, SourceName(args.input, *file), officeFile ? &*officeFile : nullptr,
+  const std::string source = SourceName(args.input, *file);
+  // The file is handed over: the build lets its bytes go once they are text.
+  auto built = BuildFromInputs(std::move(*file), source, officeFile ? &*officeFile : nullptr,
                                officeFile ? SourceName(args.offices, *officeFile) : std::string(), args.date);
   if (!built) return Fail(built.error().description);
   Progress("書き出し中...");
