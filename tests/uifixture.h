@@ -31,6 +31,7 @@ struct UiFixture : ::testing::Test {
     folder = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     BuildInto(folder, TownsOf(SamplePath()));
     app.ProgramFolder = folder;
+    app.Today = "2026-01-01";  // the sample's data date: never out of date here
     app.SettingsFolder = folder;
     app.clipboard = &clipboard;
     app.warn = [this](const QString& text) { warnings.push_back(text.toStdString()); };
