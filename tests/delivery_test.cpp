@@ -44,10 +44,10 @@ TEST(FindWindowByCaption, TopmostMatchIgnoringLatinCaseInBothWidths) {
 // stands (not upper-cased), cut to fit.
 TEST(DeliveredLine, SaysWhatWentWhere) {
   FakeDesktop d;
-  d.windows = {{4, "Report.txt - Ｅｄｉｔｏｒ"}, {5, "とても長いタイトルのウィンドウ - 表計算ソフトの新しいブック"}};
+  d.windows = {{4, "Report - Ｅｄｉｔｏｒ"}, {5, "とても長いタイトルのウィンドウ - 表計算ソフトの新しいブック"}};
   std::string found, caption;
   ASSERT_EQ(copy::FindWindowByCaption(d, "report", found, &caption), 4u);
-  EXPECT_EQ(copy::DeliveredLine(copy::Delivered::Pasted, caption), "「Report.txt - Ｅｄｉｔｏｒ」に貼り付けました。");
+  EXPECT_EQ(copy::DeliveredLine(copy::Delivered::Pasted, caption), "「Report - Ｅｄｉｔｏｒ」に貼り付けました。");
   ASSERT_EQ(copy::FindWindowByCaption(d, "表計算", found, &caption), 5u);
   EXPECT_EQ(copy::DeliveredLine(copy::Delivered::Pasted, caption),
             "「とても長いタイトルのウィンドウ …」に貼り付けました。");
