@@ -487,8 +487,9 @@ TEST_F(Desktop, AnAddressPastedIntoTheHeadSearchIsFoundAndCopied) {
   std::string win;
   auto kovant = StartKovant(win);
   ASSERT_FALSE(win.empty());
-  Sh("printf '%s' " + Quote("〒530-0000 大阪府大阪市北区栄町1-2-3 サンプル商事株式会社 TEL 06-1234-5678") +
-     " | xclip -selection clipboard");
+  const std::string line = "〒530-0000 大阪府大阪市北区栄町1-2-3 サンプル商事株式会社 TEL 06-1234-5678";
+  ASSERT_EQ(RunProcess("(printf '%s' " + Quote(line) + " | xclip -selection clipboard >/dev/null 2>&1 &)").status, 0);
+  ASSERT_TRUE(WaitFor([&] { return Clipboard() == line; }));
   Sh("xdotool windowactivate --sync " + win);
   Sh("xdotool key --delay 100 ctrl+v Return");
   PressCopy(win);

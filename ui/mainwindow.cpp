@@ -307,8 +307,8 @@ bool Kovant1::Form_Load() {
   // with the way to new data.
   const std::string today = app_.Today.empty() ? S(QDate::currentDate().toString(Qt::ISODate)) : app_.Today;
   if (dict::DataOlderThanTwoMonths(dataDate_, today)) {
-    Label1[0]->setText(QStringLiteral("辞書データ：") + Q(dataDate_) +
-                       QStringLiteral(" は古くなっています（設定→辞書を更新）"));
+    Label1[0]->setText(QStringLiteral("辞書（") + Q(dataDate_) +
+                       QStringLiteral("）が古くなっています。設定→辞書を更新"));
   }
   return true;
 }
@@ -715,6 +715,32 @@ void Kovant1::AfterMove() {
   }
 }
 
+void Kovant1::EnterKey(ListBox* list) {
+  if (!addressMode_) {
+    Command1_Click();
+    return;
+  }
+  // A text no entry begins with is an address written out (a line pasted
+  // from an e-mail): Enter looks it up.
+  if (!headMatched_ && !Text4->text().trimmed().isEmpty()) {
+    ResolveTypedAddress();
+    return;
+  }
+  Text4->clear();
+  if (list == List2) {
+    currentList_ = List3;
+    LoadCities();
+    MarkCurrentList();
+  } else if (list == List3) {
+    currentList_ = List4;
+    LoadTowns();
+    MarkCurrentList();
+  } else if (list == List4) {
+    ShowTownResult();
+    MarkCurrentList();
+  }
+}
+
 bool Kovant1::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
   if (key == Qt::Key_F1 && (modifiers & Qt::ControlModifier)) {
     setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
@@ -725,31 +751,7 @@ bool Kovant1::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
   ListBox* list = currentList_;
   switch (key) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-      // A text no entry begins with is an address written out (a line
-      // pasted from an e-mail): Enter looks it up.
-      if (addressMode_ && !headMatched_ && !Text4->text().trimmed().isEmpty()) {
-        ResolveTypedAddress();
-        return true;
-      }
-      if (addressMode_) {
-        Text4->clear();
-        if (list == List2) {
-          currentList_ = List3;
-          LoadCities();
-          MarkCurrentList();
-        } else if (list == List3) {
-          currentList_ = List4;
-          LoadTowns();
-          MarkCurrentList();
-        } else if (list == List4) {
-          ShowTownResult();
-          MarkCurrentList();
-        }
-      } else {
-        Command1_Click();
-      }
-      return true;
+    case Qt::Key_Enter: EnterKey(list); return true;
     case Qt::Key_Right:
       if (addressMode_) {
         if (list->ListIndex() >= 0) {

@@ -120,6 +120,7 @@ class Kovant1 : public QWidget {
   void ShowAddress();
   void ShowCodes(const std::string& oldCode, const std::string& newCode);
   void ConfirmDelivery(copy::Delivered outcome);
+  void EnterKey(ListBox* list);
   void ResolveTypedAddress();
   void OfferCandidates(const std::vector<dict::CodeMatch>& candidates);
   void SelectMatch(const dict::CodeMatch& match);
