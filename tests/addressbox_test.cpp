@@ -44,6 +44,7 @@ TEST_F(AddressBox, AnAddressFromAnEmailSelectsItsTownAndCopiesAsAfterAWalk) {
   window->Command4->click();
   EXPECT_EQ(clipboard.Text(), "〒532-02  大阪府大阪市北区栄町");  // the former code, as the settings ask
   EXPECT_EQ(Str(window->Label1[0]->text()), "クリップボードにコピーしました。");
+  Shot(window.get(), "address-copied");
   EXPECT_TRUE(warnings.empty());
 }
 
@@ -69,6 +70,7 @@ TEST_F(AddressBox, SeveralCandidatesAreOfferedToKeysAndMouseAndNoneSaysWhy) {
   ASSERT_NE(menu, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(menu, 2000));
   ASSERT_EQ(menu->actions().size(), static_cast<qsizetype>(several.candidates.size()));
+  Shot(menu, "address-candidates");
   QTest::keyClick(menu, Qt::Key_Down);
   QTest::keyClick(menu, Qt::Key_Return);
   const dict::CodeMatch& second = several.candidates[1];

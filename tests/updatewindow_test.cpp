@@ -55,6 +55,7 @@ class UpdateWindow : public UiFixture {
         EXPECT_TRUE(Finish(u));  // also after a failed expectation: "閉じる" then closes
         u->Command->click();
       });
+      Shot(settingsWindow, "settings");
       settingsWindow->Command2->click();
       settingsWindow->Command1_Click(1);
     });
@@ -83,11 +84,13 @@ TEST_F(UpdateWindow, InstallsSaysWhatChangedAndTheMainWindowTakesItAtItsNextStep
     EXPECT_NE(changes.find(" 件削除（町域 "), std::string::npos) << changes;
     EXPECT_EQ(u->Progress->value(), u->Progress->maximum());
     EXPECT_EQ(Str(u->Command->text()), "閉じる");
+    Shot(u, "update");
   });
   // The next step of the walk runs on the new data and says so.
   window->List2->SetListIndex(0);
   window->LoadCities();
   EXPECT_EQ(Str(window->Label1[0]->text()), "辞書データ：2026-04-27（辞書が更新されました）");
+  Shot(window.get(), "updated");
   EXPECT_GT(window->List3->ListCount(), 0);
   EXPECT_TRUE(warnings.empty());
 }

@@ -1,5 +1,6 @@
 #include "ui/updatewindow.h"
 
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QMetaObject>
 #include <QPointer>
@@ -44,6 +45,13 @@ KovantUpdate::KovantUpdate(AppState& app, QWidget* parent, std::string from)
   StepLine->setMinimumWidth(Px(5400));
   Changes = new QLabel;
   Changes->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Room from the start for what comes last: an error of two lines, the
+  // dates and the counts (and a note before them), so the window keeps its size.
+  const int line = QFontMetrics(font()).lineSpacing();
+  StepLine->setMinimumHeight(2 * line);
+  Changes->setMinimumHeight(3 * line);
+  Changes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  StepLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   Command = new QPushButton(QStringLiteral("中止"));
   Command->setAutoDefault(true);
   Command->setDefault(true);
@@ -131,6 +139,7 @@ void KovantUpdate::Done(const dict::Result<tools::UpdateReport>& outcome) {
                  .arg(r.towns)
                  .arg(r.offices);
   Changes->setText(changes);
+  adjustSize();  // a note before the counts may need a line more
   // The main window takes the new data at its next step: it reads the
   // dictionary from here and sees the file changed.
   app_.ProgramFolder = dict::LocateDictionaryFolder();
