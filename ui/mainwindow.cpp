@@ -463,8 +463,9 @@ void Kovant1::Text4_Change() {
 // city and town as a walk would; several are offered to choose from; none
 // says why in the message line.
 void Kovant1::ResolveTypedAddress() {
-  const bool reloaded = ReloadIfChanged();
-  if (!gazetteer_ || reloaded || gazetteerPath_ != dictionaryPath_) {
+  ReloadIfChanged();
+  // Made again for a dictionary replaced since, at this step or before.
+  if (!gazetteer_ || !(gazetteerStamp_ == dictionaryStamp_) || gazetteerPath_ != dictionaryPath_) {
     SetBusy(true);
     auto loaded = dict::Gazetteer::Load(dictionaryPath_);
     SetBusy(false);
@@ -474,6 +475,7 @@ void Kovant1::ResolveTypedAddress() {
     }
     gazetteer_ = std::make_unique<dict::Gazetteer>(std::move(*loaded));
     gazetteerPath_ = dictionaryPath_;
+    gazetteerStamp_ = dictionaryStamp_;
   }
   const dict::AddressAnswer answer = gazetteer_->Resolve(S(Text4->text()));
   using Status = dict::AddressAnswer::Status;

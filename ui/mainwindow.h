@@ -157,6 +157,7 @@ class Kovant1 : public QWidget {
   bool headMatched_ = false;                    // an entry begins with Text4's text
   std::unique_ptr<dict::Gazetteer> gazetteer_;  // made at the first address typed
   std::string gazetteerPath_;
+  std::optional<platform::FileStamp> gazetteerStamp_;
 };
 
 }  // namespace kovant::ui
