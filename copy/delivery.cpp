@@ -24,12 +24,14 @@ std::string UpperCaption(std::string_view utf8) {
 }
 
 platform::WindowId FindWindowByCaption(platform::Desktop& desktop, std::string_view fragment,
-                                       std::string& foundWindowTitle) {
+                                       std::string& foundWindowTitle, std::string* caption) {
   const std::string wanted = UpperCaption(fragment);
   for (const platform::TopWindow& w : desktop.TopLevelWindows()) {
     if (w.caption.empty()) continue;
     foundWindowTitle = UpperCaption(w.caption);
-    if (foundWindowTitle.find(wanted) != std::string::npos) return w.id;
+    if (foundWindowTitle.find(wanted) == std::string::npos) continue;
+    if (caption) *caption = w.caption;
+    return w.id;
   }
   return 0;
 }
@@ -134,8 +136,9 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
   } release{busy_};
   if (started) started();
 
+  targetCaption_.clear();
   auto find = [&](std::string_view caption) -> platform::WindowId {
-    return Reachable() ? FindWindowByCaption(*desktop_, caption, foundWindowTitle) : 0;
+    return Reachable() ? FindWindowByCaption(*desktop_, caption, foundWindowTitle, &targetCaption_) : 0;
   };
   Delivered outcome = Delivered::ClipboardOnly;
   bool setWhole = false;  // while ours had the focus, where it had to be
@@ -164,6 +167,39 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
   // (set already where ours had to set it while it had the focus).
   if (clipboard_ && outcome != Delivered::PastedWholeIntoPrevious && !setWhole) clipboard_->SetText(text);
   return outcome;
+}
+
+namespace {
+
+// A caption cut to a length the message line can show.
+std::string ShortCaption(const std::string& caption) {
+  constexpr size_t kMaxCharacters = 16;
+  size_t chars = 0;
+  for (size_t i = 0; i < caption.size(); ++i) {
+    if ((static_cast<unsigned char>(caption[i]) & 0xC0) != 0x80 && ++chars > kMaxCharacters) {
+      return caption.substr(0, i) + "…";
+    }
+  }
+  return caption;
+}
+
+}  // namespace
+
+std::string DeliveredLine(Delivered outcome, const std::string& targetCaption) {
+  switch (outcome) {
+    case Delivered::ClipboardOnly: return "クリップボードにコピーしました。";
+    case Delivered::Pasted:
+      return targetCaption.empty() ? "指定のウィンドウに貼り付けました。"
+                                   : "「" + ShortCaption(targetCaption) + "」に貼り付けました。";
+    case Delivered::PastedIntoPrevious:
+    case Delivered::PastedWholeIntoPrevious: return "前に使っていたウィンドウに貼り付けました。";
+    case Delivered::Answered: return "呼び出したプログラムに渡しました。";
+    case Delivered::NoDesktop:
+    case Delivered::TargetNotFound:
+    case Delivered::CallerNotFound: return "クリップボードにのみコピーしました。";
+    case Delivered::Busy: break;
+  }
+  return std::string();
 }
 
 }  // namespace kovant::copy

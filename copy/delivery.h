@@ -21,8 +21,9 @@ std::string UpperCaption(std::string_view utf8);
 // The topmost window whose caption, upper-cased, contains the upper-cased
 // fragment; 0 when none does. foundWindowTitle is left holding the
 // upper-cased caption of the last window compared.
+// caption, when given, gets the found window's caption as it stands.
 platform::WindowId FindWindowByCaption(platform::Desktop& desktop, std::string_view fragment,
-                                       std::string& foundWindowTitle);
+                                       std::string& foundWindowTitle, std::string* caption = nullptr);
 
 // One step of a paste delivery: paste the chunk (Shift+Insert), or press
 // Tab or Enter.
@@ -81,6 +82,10 @@ class Delivery {
   // our window has lost the focus.
   void SetStepAside(std::function<bool()> stepAside) { stepAside_ = std::move(stepAside); }
 
+  // The caption of the window the last delivery pasted into or brought up
+  // ("" when it found none).
+  const std::string& TargetCaption() const { return targetCaption_; }
+
  private:
   bool Reachable() const { return desktop_ && desktop_->Available(); }
   void BringUp(platform::WindowId target);
@@ -98,6 +103,11 @@ class Delivery {
   std::function<void(double)> wait_;
   std::function<bool()> stepAside_;
   bool busy_ = false;
+  std::string targetCaption_;
 };
+
+// The message line's word on what a press of the copy button did ("" for
+// Busy); targetCaption as TargetCaption gives it.
+std::string DeliveredLine(Delivered outcome, const std::string& targetCaption);
 
 }  // namespace kovant::copy

@@ -33,6 +33,7 @@ TEST_F(CopyButton, PastesIntoTheWindowFoundByCaption) {
   EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "paste 〒100-0001東京都千代田区千代田"}));
   EXPECT_EQ(app.FoundWindowTitle, "無題 - メモ帳");
   EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+  EXPECT_EQ(Str(window->Label1[0]->text()), "「無題 - メモ帳」に貼り付けました。");
 }
 
 TEST_F(CopyButton, EachFallbackToTheClipboardIsExplained) {
@@ -49,6 +50,7 @@ TEST_F(CopyButton, EachFallbackToTheClipboardIsExplained) {
   EXPECT_TRUE(desktop.log.empty());
   EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
   EXPECT_EQ(window->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(Str(window->Label1[0]->text()), "クリップボードにのみコピーしました。");
 }
 
 // Where no window can be found by its caption: ours steps aside and the
@@ -67,6 +69,7 @@ TEST_F(CopyButton, WithoutAWindowListThePasteGoesToTheWindowUsedBefore) {
   EXPECT_EQ(warnings, (std::vector<std::string>{"このデスクトップではウィンドウをキャプションで探せないため、"
                                                 "ぴこらんの前に使っていたウィンドウに貼り付けました。"}));
   EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+  EXPECT_EQ(Str(window->Label1[0]->text()), "前に使っていたウィンドウに貼り付けました。");
 }
 
 TEST_F(CopyButton, AfterCopyMinimisesOurWindowFirst) {

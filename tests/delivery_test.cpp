@@ -40,6 +40,24 @@ TEST(FindWindowByCaption, TopmostMatchIgnoringLatinCaseInBothWidths) {
   EXPECT_EQ(found, "メモ帳");  // the last one compared
 }
 
+// What the message line says after a copy: the window as its caption
+// stands (not upper-cased), cut to fit.
+TEST(DeliveredLine, SaysWhatWentWhere) {
+  FakeDesktop d;
+  d.windows = {{4, "Report - Ｅｄｉｔｏｒ"}, {5, "とても長いタイトルのウィンドウ - 表計算ソフトの新しいブック"}};
+  std::string found, caption;
+  ASSERT_EQ(copy::FindWindowByCaption(d, "report", found, &caption), 4u);
+  EXPECT_EQ(copy::DeliveredLine(copy::Delivered::Pasted, caption), "「Report - Ｅｄｉｔｏｒ」に貼り付けました。");
+  ASSERT_EQ(copy::FindWindowByCaption(d, "表計算", found, &caption), 5u);
+  EXPECT_EQ(copy::DeliveredLine(copy::Delivered::Pasted, caption),
+            "「とても長いタイトルのウィンドウ …」に貼り付けました。");
+  EXPECT_EQ(copy::DeliveredLine(copy::Delivered::ClipboardOnly, ""), "クリップボードにコピーしました。");
+  EXPECT_EQ(copy::DeliveredLine(copy::Delivered::TargetNotFound, ""), "クリップボードにのみコピーしました。");
+  EXPECT_EQ(copy::DeliveredLine(copy::Delivered::PastedWholeIntoPrevious, ""),
+            "前に使っていたウィンドウに貼り付けました。");
+  EXPECT_EQ(copy::DeliveredLine(copy::Delivered::Busy, ""), "");
+}
+
 TEST(WaitSeconds, RunsTheWindowSystemUntilTimeOrCancelled) {
   int pumps = 0;
   bool cancelled = false;

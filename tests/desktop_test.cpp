@@ -482,6 +482,29 @@ TEST_F(Desktop, AScreenReaderFindsEveryControlNamedAndNoHiddenBoxes) {
   }
   // Text3, Text2, Text1 and Text4: the link's eight boxes are not there.
   EXPECT_EQ(texts, 4) << tree.out.substr(0, 2000);
+
+  // A code found is heard with its caption, as it is seen beside it.
+  SearchAndPick(win);
+  EXPECT_TRUE(WaitFor([&] {
+    tree = RunProcess(Bin("kovant-a11ytree") + " kovant");
+    return tree.out.find("\t新〒 100-0001\t") != std::string::npos;
+  })) << tree.out.substr(0, 2000);
+}
+
+// An address pasted into 「住所頭出し」 as it comes in an e-mail: Enter finds
+// its town, and Enter again copies it as after a walk.
+TEST_F(Desktop, AnAddressPastedIntoTheHeadSearchIsFoundAndCopied) {
+  std::ofstream(home + "/KOVANT.INI", std::ios::binary) << "[Parms]\r\nStartMode=0\r\nCopyMode=1\r\n";
+  std::string win;
+  auto kovant = StartKovant(win);
+  ASSERT_FALSE(win.empty());
+  const std::string line = "〒530-0000 大阪府大阪市北区栄町1-2-3 サンプル商事株式会社 TEL 06-1234-5678";
+  ASSERT_EQ(RunProcess("(printf '%s' " + Quote(line) + " | xclip -selection clipboard >/dev/null 2>&1 &)").status, 0);
+  ASSERT_TRUE(WaitFor([&] { return Clipboard() == line; }));
+  Sh("xdotool windowactivate --sync " + win);
+  Sh("xdotool key --delay 100 ctrl+v Return");
+  PressCopy(win);
+  EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒532-0022大阪府大阪市北区栄町"; })) << Clipboard();
 }
 
 TEST(KovantCommandLine, HelpAndVersionPrintAndNoDesktopIsSaidInJapanese) {

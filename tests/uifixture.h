@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,6 +32,7 @@ struct UiFixture : ::testing::Test {
     folder = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     BuildInto(folder, TownsOf(SamplePath()));
     app.ProgramFolder = folder;
+    app.Today = "2026-01-01";  // the sample's data date: never out of date here
     app.SettingsFolder = folder;
     app.clipboard = &clipboard;
     app.warn = [this](const QString& text) { warnings.push_back(text.toStdString()); };
@@ -71,6 +73,13 @@ struct UiFixture : ::testing::Test {
     }
   }
   std::string Str(const QString& s) { return s.toStdString(); }
+  // With KOVANT_SCREENSHOTS set to a folder, the widget as drawn, saved
+  // there as NAME.png (the pictures in docs/screenshots).
+  static void Shot(QWidget* w, const char* name) {
+    if (const char* folder = std::getenv("KOVANT_SCREENSHOTS")) {
+      w->grab().save(QString::fromUtf8(folder) + "/" + QString::fromUtf8(name) + ".png");
+    }
+  }
 
   // Runs fn on the modal window of type W as soon as it is open (modal
   // windows block in exec(), so the test acts from the event loop). When

@@ -39,7 +39,7 @@ struct Transfer {
   std::string body;
   const DownloadOptions* options = nullptr;
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-  bool tooLarge = false, tooLong = false;
+  bool tooLarge = false, tooLong = false, cancelled = false;
 };
 
 size_t OnData(char* data, size_t size, size_t count, void* user) {
@@ -60,6 +60,10 @@ int OnProgress(void* user, curl_off_t total, curl_off_t done, curl_off_t, curl_o
   auto* t = static_cast<Transfer*>(user);
   if (std::chrono::steady_clock::now() - t->start >= std::chrono::seconds(t->options->totalSeconds)) {
     t->tooLong = true;
+    return 1;
+  }
+  if (t->options->cancel && t->options->cancel->load()) {
+    t->cancelled = true;
     return 1;
   }
   if (t->options->progress) t->options->progress(static_cast<size_t>(done), static_cast<size_t>(total));
@@ -113,6 +117,7 @@ dict::Result<std::string> Download(const std::string& url, const DownloadOptions
   curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
   curl_easy_cleanup(curl);
 
+  if (t.cancelled) return dict::Error{url + ": 中止しました。"};
   if (t.tooLarge) return dict::Error{url + ": 大きすぎるため中止しました。"};
   if (t.tooLong) return dict::Error{url + ": 時間がかかりすぎるため中止しました。"};
   if (rc == CURLE_OPERATION_TIMEDOUT) {

@@ -1,6 +1,7 @@
 // Fetching Japan Post's files over HTTP(S) for `kovant-mkdic --update`.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ struct DownloadOptions {
   size_t maxBytes = size_t{256} << 20;
   // Called now and then with the bytes so far and the total (0 when unknown).
   std::function<void(size_t done, size_t total)> progress;
+  // Set from another thread: the transfer ends within about a second.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // The body of a successful (2xx) answer, after following up to five

@@ -14,7 +14,7 @@
 #include "dict/census.h"
 #include "platform/files.h"
 #include "tools/builder.h"
-#include "tools/download.h"
+#include "tools/update.h"
 #include "tools/leftovers.h"
 
 using namespace kovant;
@@ -73,73 +73,6 @@ struct Args {
   long timeout = 60;
 };
 
-// One of Japan Post's files, downloaded and checked: a zip holding the
-// expected CSV. name is how the file is published ("ken_all.zip").
-Result<InputFile> FetchChecked(const std::string& url, const std::string& name, const std::string& csvName,
-                               long timeout, std::string* raw) {
-  DownloadOptions options;
-  options.connectSeconds = timeout;
-  options.stallSeconds = timeout;
-  options.progress = [&](size_t done, size_t total) {
-    char line[96];
-    if (total > 0) {
-      std::snprintf(line, sizeof line, "%s: %.1f / %.1f MB", name.c_str(), done / 1e6, total / 1e6);
-    } else {
-      std::snprintf(line, sizeof line, "%s: %.1f MB", name.c_str(), done / 1e6);
-    }
-    Progress(line);
-  };
-  auto body = Download(url, options);
-  if (!body) return body.error();
-  if (body->size() < 4 || body->compare(0, 4, "PK\x03\x04") != 0) {
-    return Error{url + ": zip ファイルではありません（エラーページかもしれません）。"};
-  }
-  if (raw) *raw = *body;
-  auto file = ReadInputBytes(std::move(*body), url, name, std::string());
-  if (!file) return file.error();
-  std::string upper = file->name;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (upper != csvName) return Error{url + ": " + csvName + " がありません（" + file->name + "）。"};
-  return file;
-}
-
-// The latest data date that can be genuine: tomorrow in UTC, a day of slack
-// for Japan's clock being ahead of ours.
-std::string LatestPlausibleDate() {
-  const std::time_t tomorrow = std::time(nullptr) + 24 * 60 * 60;
-  std::tm utc{};
-  gmtime_r(&tomorrow, &utc);
-  char date[16];
-  std::strftime(date, sizeof date, "%Y-%m-%d", &utc);
-  return date;
-}
-
-// Why a download is no plausible successor of the dictionary in use ("" when
-// it is one, or when there is none to compare with).
-std::string Implausible(const BuiltDictionary& built, const Result<dict::Census>& before, const DataUrls& urls) {
-  if (built.report.cities == 0 || built.report.prefectures < 47)
-    return urls.towns + ": 47 都道府県がそろっていません。";
-  if (built.dataDate > LatestPlausibleDate()) {
-    return "ダウンロードしたデータの日付（" + built.dataDate + "）は未来の日付のため、入れ替えません。";
-  }
-  if (!before) return std::string();
-  if (built.townRows * 10 < before->towns * 9) {
-    return urls.towns + ": 行が " + std::to_string(built.townRows) + " しかありません（使用中の辞書は町域 " +
-           std::to_string(before->towns) + " 件）。";
-  }
-  if (built.officeRows * 10 < before->offices * 9) {
-    return urls.offices + ": 行が " + std::to_string(built.officeRows) + " しかありません（使用中の辞書は事業所 " +
-           std::to_string(before->offices) + " 件）。";
-  }
-  // A dictionary in use dated in the future (a clock set wrong, a file made
-  // by hand) is no measure: it would refuse every genuine update for good.
-  if (built.dataDate < before->header.DataDate && before->header.DataDate <= LatestPlausibleDate()) {
-    return "ダウンロードしたデータ（" + built.dataDate + "）は使用中の辞書（" + before->header.DataDate +
-           "）より古いため、入れ替えません。";
-  }
-  return std::string();
-}
-
 // The folder an update writes, or why it cannot. --system writes every
 // user's folder: root only (unless a test moved it), and found writable
 // before anything is downloaded.
@@ -163,76 +96,38 @@ Result<std::string> UpdateFolder(bool system) {
   return folder;
 }
 
-// Writes the new dictionary into folder and tells what changed.
-int Install(const BuiltDictionary& built, const Result<dict::Census>& before, const std::string& folder, bool quiet) {
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  const std::string target = dict::DictionaryPathIn(folder);
-  RemoveLeftoverTemporaries(target);
-  std::string err = platform::WriteFileAtomically(target, built.bytes);
-  if (!err.empty()) return Fail(target + ": " + err);
-  // A file replaced keeps its mode: in the shared folder it must be readable.
-  if (folder == platform::SystemDataFolder()) chmod(target.c_str(), 0644);
-  EndProgress();
-  auto after = dict::TakeCensus(target);
-  if (!after) return Fail(dict::ReadErrorMessage(target, after.error()));
-  ReportSkipped(built.report);
-  if (!quiet) {
-    const auto changes =
-        before ? dict::CompareCodes(before->codes, after->codes) : dict::CodeChanges{after->codes.size(), 0};
-    std::printf("辞書を更新しました: %s\n", target.c_str());
-    std::printf("データの日付: %s → %s\n", before ? before->header.DataDate.c_str() : "（なし）",
-                after->header.DataDate.c_str());
-    std::printf("郵便番号: %zu 件追加、%zu 件削除（町域 %zu 件、事業所 %zu 件）\n", changes.added, changes.removed,
-                after->towns, after->offices);
-  }
-  return 0;
-}
-
+// The update of the dictionary in use (or, with --download, the files
+// saved), with its progress on the terminal and what changed.
 int Update(const Args& args) {
-  const char* env = std::getenv("KOVANT_DATA_URL");
-  const DataUrls urls = PublishedDataUrls(!args.from.empty() ? args.from : env ? env : "");
   auto folder = UpdateFolder(args.system);
   if (!folder) return Fail(folder.error().description);
-  // The downloads themselves are kept only to be saved as they came.
-  std::string rawTowns, rawOffices;
-  const bool keep = !args.downloadFolder.empty();
-  auto towns = FetchChecked(urls.towns, "ken_all.zip", "KEN_ALL.CSV", args.timeout, keep ? &rawTowns : nullptr);
-  if (!towns) return Fail(towns.error().description);
-  auto offices = FetchChecked(urls.offices, "jigyosyo.zip", "JIGYOSYO.CSV", args.timeout, keep ? &rawOffices : nullptr);
-  if (!offices) return Fail(offices.error().description);
-
-  // The dictionary in use is the measure of a plausible download.
-  const std::string inUsePath = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
-  auto before = dict::TakeCensus(inUsePath);
-  // One that cannot be read is no measure (and refusing genuine data would
-  // keep it): it is replaced without the comparison.
-  if (std::error_code ec; !before && std::filesystem::exists(inUsePath, ec)) {
+  UpdateOptions options;
+  options.folder = *folder;
+  options.from = args.from;
+  options.timeout = args.timeout;
+  options.downloadFolder = args.downloadFolder;
+  options.progress = [](const std::string& step, double) { Progress(step); };
+  options.note = [](const std::string& note) {
     EndProgress();
-    std::fprintf(stderr, "kovant-mkdic: 使用中の辞書を読めないため、比べずに入れ替えます: %s %s\n", inUsePath.c_str(),
-                 before.error().description.c_str());
-  }
-  if (before && before->header.DataDate > LatestPlausibleDate()) {
-    EndProgress();
-    std::fprintf(stderr, "kovant-mkdic: 使用中の辞書のデータ日付（%s）は未来の日付のため、日付を比べずに確かめます。\n",
-                 before->header.DataDate.c_str());
-  }
-
-  Progress("辞書を作成中...");
-  const std::string townsSource = urls.towns + ":" + towns->name;
-  auto built =
-      BuildFromInputs(std::move(*towns), townsSource, &*offices, urls.offices + ":" + offices->name, std::string());
-  if (!built) return Fail(built.error().description);
-  if (std::string why = Implausible(*built, before, urls); !why.empty()) return Fail(why);
-  if (!keep) return Install(*built, before, *folder, args.quiet);
-  for (const auto& [name, bytes] : {std::pair{"ken_all.zip", &rawTowns}, std::pair{"jigyosyo.zip", &rawOffices}}) {
-    std::string path = platform::JoinPath(args.downloadFolder, name);
-    RemoveLeftoverTemporaries(path);
-    std::string err = platform::WriteFileAtomically(path, *bytes);
-    if (!err.empty()) return Fail(path + ": " + err);
-  }
+    std::fprintf(stderr, "kovant-mkdic: %s\n", note.c_str());
+  };
+  auto report = UpdateDictionary(options);
+  if (!report) return Fail(report.error().description);
   EndProgress();
-  std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", args.downloadFolder.c_str(), built->dataDate.c_str());
+  if (!args.downloadFolder.empty()) {
+    std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", report->target.c_str(), report->dateAfter.c_str());
+    return 0;
+  }
+  for (const std::string& row : report->skipped) {
+    std::fprintf(stderr, "kovant-mkdic: 行 %s: Shift-JIS にない文字があるため除きました。\n", row.c_str());
+  }
+  if (!args.quiet) {
+    std::printf("辞書を更新しました: %s\n", report->target.c_str());
+    std::printf("データの日付: %s → %s\n", report->dateBefore.empty() ? "（なし）" : report->dateBefore.c_str(),
+                report->dateAfter.c_str());
+    std::printf("郵便番号: %zu 件追加、%zu 件削除（町域 %zu 件、事業所 %zu 件）\n", report->added, report->removed,
+                report->towns, report->offices);
+  }
   return 0;
 }
 

@@ -26,6 +26,8 @@ struct AppState {
   bool SettingsCancelled = false;
   int16_t ProfileDialogMode = 0;  // 1 save, 2 delete
   std::string FoundWindowTitle;
+  // Today as "YYYY-MM-DD", for the age of the data; "" for the system's date.
+  std::string Today;
 
   // Both set before the windows are made, which keep them.
   platform::Clipboard* clipboard = nullptr;

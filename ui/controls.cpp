@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QScreen>
 #include <QTimer>
@@ -196,6 +197,33 @@ QIcon ApplicationIcon() {
     bundled.addFile(QStringLiteral(":/icons/%1x%1/kovant.png").arg(size), QSize(size, size));
   }
   return QIcon::fromTheme(QStringLiteral("kovant"), bundled);
+}
+
+QFont FittedLabel::FittedFont() const {
+  // Below about two thirds of its size a notice is no longer read at a glance.
+  constexpr double kSmallest = 0.65, kStep = 0.05;
+  QFont f = font();
+  const int room = contentsRect().width() - 2 * margin();
+  const double points = f.pointSizeF();
+  if (points <= 0) return f;
+  for (double scale = 1.0; scale >= kSmallest; scale -= kStep) {
+    f.setPointSizeF(points * scale);
+    if (QFontMetrics(f).horizontalAdvance(text()) <= room) return f;
+  }
+  return f;
+}
+
+void FittedLabel::paintEvent(QPaintEvent* event) {
+  const QFont fitted = FittedFont();
+  if (fitted == font()) {
+    QLabel::paintEvent(event);
+    return;
+  }
+  QPainter painter(this);
+  painter.setFont(fitted);
+  painter.setPen(palette().color(foregroundRole()));
+  painter.drawText(contentsRect().adjusted(margin(), margin(), -margin(), -margin()), static_cast<int>(alignment()),
+                   text());
 }
 
 }  // namespace kovant::ui

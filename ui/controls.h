@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QLabel>
 
 #include <QComboBox>
 #include <QFont>
@@ -92,6 +93,19 @@ class ListBox : public QListWidget {
   void focusInEvent(QFocusEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// A label that draws a text too long for it smaller, down to a limit, so
+// that a notice is read whole rather than cut.
+class FittedLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+  // The font the text is drawn in: the label's own while it fits.
+  QFont FittedFont() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 };
 
 // Refills a drop-down list without raising its change signal and leaves it

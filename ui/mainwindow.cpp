@@ -15,6 +15,7 @@
 #include "copy/delivery.h"
 #include "platform/desktop.h"
 #include "dict/fold.h"
+#include "dict/freshness.h"
 #include "dict/readingsection.h"
 #include "dict/search.h"
 #include "platform/clipboard.h"
@@ -163,7 +164,12 @@ void Kovant1::BuildCommandRows() {
   const QFont pgothic = JapaneseFont(true, 9.75);
   const QFont boldGothic = JapaneseFont(false, 9.75, true);
 
-  Label1[0] = MakeLabel(this, "", pgothic, kMessageGrey, kRed, Qt::AlignVCenter | Qt::AlignLeft);
+  // Its notices run longer than its width: the text is drawn smaller
+  // rather than cut.
+  Label1[0] = new FittedLabel(this);
+  Label1[0]->setFont(pgothic);
+  Label1[0]->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+  SetColours(Label1[0], kMessageGrey, kRed);
   PlaceTwips(Label1[0], 60, 3240, 3555, 300);
   Label1[1] = MakeLabel(this, "設定切替", boldGothic, kCaptionYellow, kBlue);
   PlaceTwips(Label1[1], 3660, 3240, 1155, 300);
@@ -297,6 +303,11 @@ bool Kovant1::Form_Load() {
   // Which data this is, until the first operation writes the message line.
   dataDate_ = loaded->header.DataDate;
   ShowDataDate(false);
+  // Japan Post publishes monthly: data two months behind says so, once,
+  // with the way to new data.
+  const std::string today = app_.Today.empty() ? dict::LocalToday() : app_.Today;
+  const std::string stale = dict::StaleDataNotice(dataDate_, today, "設定→「辞書を更新」");
+  if (!stale.empty()) Label1[0]->setText(Q(stale));
   return true;
 }
 
@@ -329,11 +340,16 @@ QString SelectedText(const ListBox* list) {
 // lists are made again from the new file, keeping what was selected by its
 // text, so the step that asked runs on the new data.
 bool Kovant1::ReloadIfChanged() {
-  const auto stamp = platform::StampOf(dictionaryPath_);
-  if (!stamp || stamp == dictionaryStamp_) return false;
-  auto loaded = dict::LoadDictionary(dictionaryPath_);
+  // An update from the settings window may have put the newest data in
+  // another folder of the search path.
+  const std::string wanted = dict::DictionaryPathIn(app_.ProgramFolder);
+  const std::string path = wanted != dictionaryPath_ && platform::StampOf(wanted) ? wanted : dictionaryPath_;
+  const auto stamp = platform::StampOf(path);
+  if (!stamp || (stamp == dictionaryStamp_ && path == dictionaryPath_)) return false;
+  auto loaded = dict::LoadDictionary(path);
   // A file that cannot be read is reported by the step that reads it.
   if (!loaded || loaded->versionMismatch) return false;
+  dictionaryPath_ = path;
   dictionaryStamp_ = stamp;
   dataDate_ = loaded->header.DataDate;
   prefectures_ = std::move(loaded->table);
@@ -403,8 +419,7 @@ void Kovant1::ApplyMode() {
 }
 
 void Kovant1::Command2_Click() {
-  Label3[0]->clear();
-  Label3[1]->clear();
+  ShowCodes({}, {});
   Text3->clear();
   current_ = {};
   if (app_.Settings.InputClear != settings::kSwitchOn) Text2->clear();
@@ -419,6 +434,8 @@ void Kovant1::MarkCurrentList() {
 }
 
 void Kovant1::Text3_Change() {
+  // A long address shows its start, the prefecture, not its end.
+  Text3->setCursorPosition(0);
   ListBox* list = addressMode_ ? List4 : List1;
   Command4->setEnabled(list->ListIndex() >= 0);
 }
@@ -432,11 +449,102 @@ void Kovant1::Text4_Change() {
   }
   // No name begins so: the text may be a reading ("osa", "おお", "ｵｵ").
   if (found < 0) found = dict::FirstReadingMatch(currentList_->ReadingKeys(), S(text));
+  headMatched_ = found >= 0;
   if (found >= 0) {
     currentList_->SetListIndex(found);
     currentList_->SetTopIndex(found);
   }
   Command4->setEnabled(false);
+}
+
+// The address in 「住所頭出し」 resolved: one code selects its prefecture,
+// city and town as a walk would; several are offered to choose from; none
+// says why in the message line.
+void Kovant1::ResolveTypedAddress() {
+  ReloadIfChanged();
+  // Made again for a dictionary replaced since, at this step or before.
+  if (!gazetteer_ || !(gazetteerStamp_ == dictionaryStamp_) || gazetteerPath_ != dictionaryPath_) {
+    SetBusy(true);
+    auto loaded = dict::Gazetteer::Load(dictionaryPath_);
+    SetBusy(false);
+    if (!loaded) {
+      ReadFailed(loaded.error());
+      return;
+    }
+    gazetteer_ = std::make_unique<dict::Gazetteer>(std::move(*loaded));
+    gazetteerPath_ = dictionaryPath_;
+    gazetteerStamp_ = dictionaryStamp_;
+  }
+  const dict::AddressAnswer answer = gazetteer_->Resolve(S(Text4->text()));
+  using Status = dict::AddressAnswer::Status;
+  if (answer.status == Status::Single && answer.candidates.size() == 1) {
+    SelectMatch(answer.candidates.front());
+  } else if (answer.status == Status::Several && !answer.candidates.empty()) {
+    OfferCandidates(answer.candidates);
+  } else {
+    // None, and whatever else the resolver may tell apart: its note says why.
+    Label1[0]->setText(answer.note.empty() ? QStringLiteral("該当する住所がありません。") : Q(answer.note));
+  }
+}
+
+void Kovant1::OfferCandidates(const std::vector<dict::CodeMatch>& candidates) {
+  auto* menu = new QMenu(this);
+  menu->setObjectName("AddressCandidates");
+  menu->setAttribute(Qt::WA_DeleteOnClose);
+  menu->setAccessibleName(QStringLiteral("住所の候補"));
+  for (const dict::CodeMatch& m : candidates) {
+    QAction* action = menu->addAction(Q(m.newCode + "  " + m.pref + m.city + m.town));
+    connect(action, &QAction::triggered, this, [this, m] { SelectMatch(m); });
+  }
+  Label1[0]->setText(QStringLiteral("候補が %1 件あります。選んでください。").arg(candidates.size()));
+  menu->popup(Text4->mapToGlobal(QPoint(0, 0)) - QPoint(0, menu->sizeHint().height()));
+  menu->setActiveAction(menu->actions().front());
+}
+
+namespace {
+
+int FindText(const ListBox* list, const std::string& text) {
+  for (int i = 0; i < list->ListCount(); ++i) {
+    if (S(list->ItemText(i)) == text) return i;
+  }
+  return -1;
+}
+
+}  // namespace
+
+// Walks to one town of the resolved address: its prefecture, its city,
+// then the entry of the town that shows its code.
+void Kovant1::SelectMatch(const dict::CodeMatch& match) {
+  const int pref = FindText(List2, match.pref);
+  if (pref < 0) return;
+  List2->SetListIndex(pref);
+  List2->SetTopIndex(pref);
+  LoadCities();
+  const int city = FindText(List3, match.city);
+  if (city < 0) return;
+  List3->SetListIndex(city);
+  List3->SetTopIndex(city);
+  LoadTowns();
+  if (match.office) FillTowns(true);
+  currentList_ = List4;
+  MarkCurrentList();
+  // Several entries may share a name (a town of two codes): the one with
+  // the code found; names written otherwise are tried last.
+  std::vector<int> order;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int i = 0; i < List4->ListCount(); ++i) {
+      if (List4->ItemData(i) != kShowOfficesItem && (S(List4->ItemText(i)) == match.town) == (pass == 0)) {
+        order.push_back(i);
+      }
+    }
+  }
+  for (int i : order) {
+    List4->SetListIndex(i);
+    List4->SetTopIndex(i);
+    ShowTownResult();
+    if (current_.NewCode == match.newCode) break;
+  }
+  Text4->clear();
 }
 
 void Kovant1::Command1_Click() {
@@ -460,9 +568,20 @@ void Kovant1::Command1_Click() {
   Text2->setFocus();
 }
 
+// The codes on show; a screen reader hears each with its caption, as the
+// eye reads them side by side ("新〒 100-0001").
+void Kovant1::ShowCodes(const std::string& oldCode, const std::string& newCode) {
+  static const char* const kCaptions[2] = {"旧〒", "新〒"};
+  const std::string* codes[2] = {&oldCode, &newCode};
+  for (size_t i = 0; i < 2; ++i) {
+    Label3[i]->setText(Q(*codes[i]));
+    Label3[i]->setAccessibleName(QString::fromUtf8(kCaptions[i]) +
+                                 (codes[i]->empty() ? QString() : QStringLiteral(" ") + Q(*codes[i])));
+  }
+}
+
 void Kovant1::ShowAddress() {
-  Label3[0]->setText(Q(current_.OldCode));
-  Label3[1]->setText(Q(current_.NewCode));
+  ShowCodes(current_.OldCode, current_.NewCode);
   Text2->setText(Q(current_.Supplement));
   Text3->setText(Q(current_.Address1 + current_.Address2 + current_.Address3));
   Text2->setFocus();
@@ -494,8 +613,7 @@ void Kovant1::List1_Click() {
 
 void Kovant1::ClearShownResult() {
   Label1[0]->clear();
-  Label3[0]->clear();
-  Label3[1]->clear();
+  ShowCodes({}, {});
   Text3->clear();
   if (app_.Settings.InputClear != settings::kSwitchOn) Text2->clear();
 }
@@ -597,6 +715,32 @@ void Kovant1::AfterMove() {
   }
 }
 
+void Kovant1::EnterKey(ListBox* list) {
+  if (!addressMode_) {
+    Command1_Click();
+    return;
+  }
+  // A text no entry begins with is an address written out (a line pasted
+  // from an e-mail): Enter looks it up.
+  if (!headMatched_ && !Text4->text().trimmed().isEmpty()) {
+    ResolveTypedAddress();
+    return;
+  }
+  Text4->clear();
+  if (list == List2) {
+    currentList_ = List3;
+    LoadCities();
+    MarkCurrentList();
+  } else if (list == List3) {
+    currentList_ = List4;
+    LoadTowns();
+    MarkCurrentList();
+  } else if (list == List4) {
+    ShowTownResult();
+    MarkCurrentList();
+  }
+}
+
 bool Kovant1::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
   if (key == Qt::Key_F1 && (modifiers & Qt::ControlModifier)) {
     setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));
@@ -607,25 +751,7 @@ bool Kovant1::Form_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
   ListBox* list = currentList_;
   switch (key) {
     case Qt::Key_Return:
-    case Qt::Key_Enter:
-      if (addressMode_) {
-        Text4->clear();
-        if (list == List2) {
-          currentList_ = List3;
-          LoadCities();
-          MarkCurrentList();
-        } else if (list == List3) {
-          currentList_ = List4;
-          LoadTowns();
-          MarkCurrentList();
-        } else if (list == List4) {
-          ShowTownResult();
-          MarkCurrentList();
-        }
-      } else {
-        Command1_Click();
-      }
-      return true;
+    case Qt::Key_Enter: EnterKey(list); return true;
     case Qt::Key_Right:
       if (addressMode_) {
         if (list->ListIndex() >= 0) {
@@ -771,6 +897,7 @@ void Kovant1::Command4_Click() {
       });
   if (outcome == copy::Delivered::Busy) return;
   unsetCursor();
+  ConfirmDelivery(outcome);
   switch (outcome) {
     case copy::Delivered::Answered:
       app_.ExternalRequest = false;
@@ -797,6 +924,15 @@ void Kovant1::Command4_Click() {
       break;
     default: break;
   }
+}
+
+// What went where, in the message line; a notice of the program's own
+// standing there (the data updated, the settings changed) stays.
+void Kovant1::ConfirmDelivery(copy::Delivered outcome) {
+  const QString shown = Label1[0]->text();
+  if (!shown.isEmpty() && shown != Q(std::string(dict::kSupplementHint)) && shown != deliveredLine_) return;
+  deliveredLine_ = Q(copy::DeliveredLine(outcome, delivery_.TargetCaption()));
+  Label1[0]->setText(deliveredLine_);
 }
 
 // Minimised, as "AfterCopy" does, so that the desktop gives the focus back

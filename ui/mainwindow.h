@@ -14,10 +14,12 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "copy/delivery.h"
+#include "dict/address.h"
 #include "dict/current.h"
 #include "dict/reader.h"
 #include "dict/walk.h"
@@ -116,6 +118,12 @@ class Kovant1 : public QWidget {
   void ReadFailed(const dict::Error& error);
   void SetBusy(bool busy);
   void ShowAddress();
+  void ShowCodes(const std::string& oldCode, const std::string& newCode);
+  void ConfirmDelivery(copy::Delivered outcome);
+  void EnterKey(ListBox* list);
+  void ResolveTypedAddress();
+  void OfferCandidates(const std::vector<dict::CodeMatch>& candidates);
+  void SelectMatch(const dict::CodeMatch& match);
   // A walk step's start: message line, codes and address emptied, the
   // supplement too unless InputClear keeps it.
   void ClearShownResult();
@@ -144,7 +152,12 @@ class Kovant1 : public QWidget {
   int visibleRows_ = 0;
   int loadedProfileIndex_ = 0;
   copy::Delivery delivery_;
-  bool previousWindowNoticeShown_ = false;  // said once while the program runs
+  bool previousWindowNoticeShown_ = false;      // said once while the program runs
+  QString deliveredLine_;                       // the message line the last copy wrote
+  bool headMatched_ = false;                    // an entry begins with Text4's text
+  std::unique_ptr<dict::Gazetteer> gazetteer_;  // made at the first address typed
+  std::string gazetteerPath_;
+  std::optional<platform::FileStamp> gazetteerStamp_;
 };
 
 }  // namespace kovant::ui

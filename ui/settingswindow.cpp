@@ -2,9 +2,12 @@
 
 #include <QKeyEvent>
 
+#include "dict/census.h"
+#include "dict/reader.h"
 #include "settings/settings.h"
 #include "ui/controls.h"
 #include "ui/profilewindow.h"
+#include "ui/updatewindow.h"
 
 namespace kovant::ui {
 
@@ -54,7 +57,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setWindowTitle(QStringLiteral("ぴこらん環境設定"));
   const QFont font = JapaneseFont(false, 9.75);
   setFont(font);
-  setFixedSize(Px(9120), Px(5580));
+  setFixedSize(Px(9120), Px(6000));  // a row below the settings for the dictionary
 
   BuildSeparatorFrames();
   BuildOptionFrames();
@@ -66,6 +69,7 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
 
   for (int i = 0; i < 3; ++i)
     connect(Command1[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
+  connect(Command2, &QPushButton::clicked, this, &Kovant2::Command2_Click);
   connect(Check1, &QCheckBox::clicked, this, &Kovant2::Check1_Click);
   Form_Load();
 }
@@ -197,6 +201,29 @@ void Kovant2::BuildCommands() {
   // A focused button takes Enter itself; the default only when none has the focus.
   for (QPushButton* b : Command1) b->setAutoDefault(true);
   Command1[0]->setDefault(true);
+
+  // The dictionary's own row: its data date and the update.
+  Label7 = MakeLabel(this, "", {180, 5610, 6900, 285}, QColor(), kBlue, Qt::AlignVCenter | Qt::AlignLeft);
+  Label7->setWordWrap(false);
+  Command2 = new QPushButton(QStringLiteral("辞書を更新"), this);
+  Command2->setAutoDefault(true);
+  Command2->setAccessibleDescription(QStringLiteral("日本郵便の最新のデータをダウンロードして辞書を作り直します"));
+  PlaceTwips(Command2, 7260, 5580, 1755, 315);
+  ShowDataDate();
+}
+
+void Kovant2::ShowDataDate() {
+  auto file = dict::DicFile::Open(dict::DictionaryPathIn(app_.ProgramFolder));
+  auto header = file ? (*file)->ReadHeader() : dict::Result<dict::DicHeader>(dict::Error{""});
+  Label7->setText(QStringLiteral("辞書データ：") +
+                  (header ? QString::fromStdString(header->DataDate) : QStringLiteral("（なし）")));
+}
+
+void Kovant2::Command2_Click() {
+  KovantUpdate updateWindow(app_, this);
+  updateWindow.Start();
+  updateWindow.exec();
+  ShowDataDate();
 }
 
 void Kovant2::SetTabOrder() {
@@ -207,9 +234,10 @@ void Kovant2::SetTabOrder() {
     order.insert(order.end(), Sep[s].begin(), Sep[s].end());
     order.push_back(Text1[s]);
   }
-  for (QWidget* w : {static_cast<QWidget*>(Command1[1]), static_cast<QWidget*>(Command1[0]),
-                     static_cast<QWidget*>(Check1), static_cast<QWidget*>(Check2), static_cast<QWidget*>(Text3),
-                     static_cast<QWidget*>(Command1[2]), static_cast<QWidget*>(Check3)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(Command1[1]), static_cast<QWidget*>(Command1[0]), static_cast<QWidget*>(Check1),
+        static_cast<QWidget*>(Check2), static_cast<QWidget*>(Text3), static_cast<QWidget*>(Command1[2]),
+        static_cast<QWidget*>(Check3), static_cast<QWidget*>(Command2)}) {
     order.push_back(w);
   }
   for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);

@@ -46,6 +46,9 @@ class Kovant2 : public QDialog {
   std::array<QLineEdit*, 5> Text2{};
   QLabel* Label4 = nullptr;
   std::array<QPushButton*, 3> Command1{};
+  QLabel* Label7 = nullptr;         // the dictionary's data date
+  QPushButton* Command2 = nullptr;  // "辞書を更新"
+  void Command2_Click();
 
   // The title-bar close box (and Escape) count as cancelling, so that closing
   // never saves settings under an old or empty profile name.
@@ -67,6 +70,7 @@ class Kovant2 : public QDialog {
   void Form_Load();
   void StoreControls();
   void Warn(const QString& text);
+  void ShowDataDate();
 
   // The controls that show one key of the settings table: the options of
   // a number's codes (option i for code i), the check box of a switch, or

@@ -1,0 +1,195 @@
+#include "tools/update.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <sys/stat.h>
+#include <utility>
+
+#include "dict/census.h"
+#include "platform/files.h"
+#include "tools/builder.h"
+#include "tools/download.h"
+#include "tools/leftovers.h"
+
+namespace kovant::tools {
+namespace {
+
+using dict::Error;
+using dict::Result;
+
+bool Cancelled(const UpdateOptions& options) { return options.cancel && options.cancel->load(); }
+
+void Step(const UpdateOptions& options, const std::string& line, double share) {
+  if (options.progress) options.progress(line, share);
+}
+
+// One of Japan Post's files, downloaded and checked: a zip holding the
+// expected CSV. name is how the file is published ("ken_all.zip"); the
+// download fills the share from `from` to `to`.
+Result<InputFile> FetchChecked(const UpdateOptions& options, const std::string& url, const std::string& name,
+                               const std::string& csvName, std::pair<double, double> span, std::string* raw) {
+  DownloadOptions download;
+  download.connectSeconds = options.timeout;
+  download.stallSeconds = options.timeout;
+  download.cancel = options.cancel;
+  download.progress = [&](size_t done, size_t total) {
+    char line[96];
+    if (total > 0) {
+      std::snprintf(line, sizeof line, "%s: %.1f / %.1f MB", name.c_str(), done / 1e6, total / 1e6);
+    } else {
+      std::snprintf(line, sizeof line, "%s: %.1f MB", name.c_str(), done / 1e6);
+    }
+    const double part = total > 0 ? static_cast<double>(done) / static_cast<double>(total) : 0;
+    Step(options, line, span.first + (span.second - span.first) * part);
+  };
+  auto body = Download(url, download);
+  if (Cancelled(options)) return Error{kUpdateCancelled};
+  if (!body) return body.error();
+  if (body->size() < 4 || body->compare(0, 4, "PK\x03\x04") != 0) {
+    return Error{url + ": zip ファイルではありません（エラーページかもしれません）。"};
+  }
+  if (raw) *raw = *body;
+  auto file = ReadInputBytes(std::move(*body), url, name, std::string());
+  if (!file) return file.error();
+  std::string upper = file->name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  if (upper != csvName) return Error{url + ": " + csvName + " がありません（" + file->name + "）。"};
+  return file;
+}
+
+// The latest data date that can be genuine: tomorrow in UTC, a day of slack
+// for Japan's clock being ahead of ours.
+std::string LatestPlausibleDate() {
+  const std::time_t tomorrow = std::time(nullptr) + 24 * 60 * 60;
+  std::tm utc{};
+  gmtime_r(&tomorrow, &utc);
+  char date[16];
+  std::strftime(date, sizeof date, "%Y-%m-%d", &utc);
+  return date;
+}
+
+// Why a download is no plausible successor of the dictionary in use ("" when
+// it is one, or when there is none to compare with).
+std::string Implausible(const BuiltDictionary& built, const Result<dict::Census>& before, const DataUrls& urls) {
+  if (built.report.cities == 0 || built.report.prefectures < 47)
+    return urls.towns + ": 47 都道府県がそろっていません。";
+  if (built.dataDate > LatestPlausibleDate()) {
+    return "ダウンロードしたデータの日付（" + built.dataDate + "）は未来の日付のため、入れ替えません。";
+  }
+  if (!before) return std::string();
+  if (built.townRows * 10 < before->towns * 9) {
+    return urls.towns + ": 行が " + std::to_string(built.townRows) + " しかありません（使用中の辞書は町域 " +
+           std::to_string(before->towns) + " 件）。";
+  }
+  if (built.officeRows * 10 < before->offices * 9) {
+    return urls.offices + ": 行が " + std::to_string(built.officeRows) + " しかありません（使用中の辞書は事業所 " +
+           std::to_string(before->offices) + " 件）。";
+  }
+  // A dictionary in use dated in the future (a clock set wrong, a file made
+  // by hand) is no measure: it would refuse every genuine update for good.
+  if (built.dataDate < before->header.DataDate && before->header.DataDate <= LatestPlausibleDate()) {
+    return "ダウンロードしたデータ（" + built.dataDate + "）は使用中の辞書（" + before->header.DataDate +
+           "）より古いため、入れ替えません。";
+  }
+  return std::string();
+}
+
+// Writes the new dictionary where the programs look first and tells what
+// changed.
+Result<UpdateReport> Install(const UpdateOptions& options, const BuiltDictionary& built,
+                             const Result<dict::Census>& before) {
+  std::string folder = options.folder;
+  if (folder.empty()) {
+    const auto home = platform::HomeOverride();
+    folder = home ? *home : platform::UserDataFolder();
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::string target = dict::DictionaryPathIn(folder);
+  RemoveLeftoverTemporaries(target);
+  std::string err = platform::WriteFileAtomically(target, built.bytes);
+  if (!err.empty()) return Error{target + ": " + err};
+  // A file replaced keeps its mode: in the shared folder it must be readable.
+  if (folder == platform::SystemDataFolder()) chmod(target.c_str(), 0644);
+  auto after = dict::TakeCensus(target);
+  if (!after) return Error{dict::ReadErrorMessage(target, after.error())};
+  const auto changes =
+      before ? dict::CompareCodes(before->codes, after->codes) : dict::CodeChanges{after->codes.size(), 0};
+  UpdateReport report;
+  report.target = target;
+  report.dateBefore = before ? before->header.DataDate : std::string();
+  report.dateAfter = after->header.DataDate;
+  report.added = changes.added;
+  report.removed = changes.removed;
+  report.towns = after->towns;
+  report.offices = after->offices;
+  report.skipped = built.report.skipped;
+  return report;
+}
+
+// The download saved as it came, for `--download FOLDER`.
+Result<UpdateReport> Save(const UpdateOptions& options, const BuiltDictionary& built, const std::string& rawTowns,
+                          const std::string& rawOffices) {
+  for (const auto& [name, bytes] : {std::pair{"ken_all.zip", &rawTowns}, std::pair{"jigyosyo.zip", &rawOffices}}) {
+    std::string path = platform::JoinPath(options.downloadFolder, name);
+    RemoveLeftoverTemporaries(path);
+    std::string err = platform::WriteFileAtomically(path, *bytes);
+    if (!err.empty()) return Error{path + ": " + err};
+  }
+  UpdateReport report;
+  report.target = options.downloadFolder;
+  report.dateAfter = built.dataDate;
+  return report;
+}
+
+// The dictionary in use, the measure of a plausible download; notes why it
+// is no measure when it cannot be read or is dated in the future.
+Result<dict::Census> InUse(const UpdateOptions& options) {
+  const std::string inUsePath = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
+  auto before = dict::TakeCensus(inUsePath);
+  auto note = [&](const std::string& text) {
+    if (options.note) options.note(text);
+  };
+  // One that cannot be read is no measure (and refusing genuine data would
+  // keep it): it is replaced without the comparison.
+  if (std::error_code ec; !before && std::filesystem::exists(inUsePath, ec)) {
+    note("使用中の辞書を読めないため、比べずに入れ替えます: " + inUsePath + " " + before.error().description);
+  }
+  if (before && before->header.DataDate > LatestPlausibleDate()) {
+    note("使用中の辞書のデータ日付（" + before->header.DataDate + "）は未来の日付のため、日付を比べずに確かめます。");
+  }
+  return before;
+}
+
+}  // namespace
+
+Result<UpdateReport> UpdateDictionary(const UpdateOptions& options) {
+  const char* env = std::getenv("KOVANT_DATA_URL");
+  const DataUrls urls = PublishedDataUrls(!options.from.empty() ? options.from : env ? env : "");
+  // The downloads themselves are kept only to be saved as they came.
+  std::string rawTowns, rawOffices;
+  const bool keep = !options.downloadFolder.empty();
+  auto towns = FetchChecked(options, urls.towns, "ken_all.zip", "KEN_ALL.CSV", {0.0, 0.6}, keep ? &rawTowns : nullptr);
+  if (!towns) return towns.error();
+  auto offices =
+      FetchChecked(options, urls.offices, "jigyosyo.zip", "JIGYOSYO.CSV", {0.6, 0.85}, keep ? &rawOffices : nullptr);
+  if (!offices) return offices.error();
+  auto before = InUse(options);
+
+  Step(options, "辞書を作成中...", 0.85);
+  auto built = BuildFromInputs(*towns, urls.towns + ":" + towns->name, &*offices, urls.offices + ":" + offices->name,
+                               std::string());
+  if (!built) return built.error();
+  if (std::string why = Implausible(*built, before, urls); !why.empty()) return Error{why};
+  // The last moment a cancel can keep the dictionary in use.
+  if (Cancelled(options)) return Error{kUpdateCancelled};
+  Step(options, "書き出し中...", 0.95);
+  auto report = keep ? Save(options, *built, rawTowns, rawOffices) : Install(options, *built, before);
+  if (report) Step(options, "", 1.0);
+  return report;
+}
+
+}  // namespace kovant::tools
