@@ -453,6 +453,6 @@ TEST_P(HandwrittenAddresses, AreRightOrSayTheyAreUnsure) {
   EXPECT_LE(static_cast<double>(all.wrong), 0.01 * static_cast<double>(all.Total()));
 }
 
-INSTANTIATE_TEST_SUITE_P(National, HandwrittenAddresses, ::testing::Values("dev", "heldout"));
+INSTANTIATE_TEST_SUITE_P(National, HandwrittenAddresses, ::testing::Values("dev", "heldout", "heldout2"));
 
 }  // namespace
