@@ -138,11 +138,13 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
   CodeIndex index;
   index.file_ = std::move(dic);
+  index.table_ = loaded->table;
   for (size_t p = 0; p < loaded->table.rows.size(); ++p) {
     const PrefectureRow& pref = loaded->table.rows[p];
     index.prefs_.push_back({pref.Name, pref.NameSjis});
     auto walked = ForEachCity(*index.file_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t pos) {
-      index.cityList_.push_back({city.CityNo, city.TownListPos, static_cast<int32_t>(pos), static_cast<uint8_t>(p)});
+      index.cityList_.push_back(
+          {city.CityNo, city.TownListPos, static_cast<int32_t>(pos), static_cast<uint8_t>(p), city.DigitFlags});
       return index.cityList_.size() < UINT16_MAX;
     });
     if (!walked) return walked.error();
@@ -154,8 +156,11 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   for (const City& city : index.cityList_) highest = std::max(highest, city.cityNo);
   index.cityOfNo_.assign(static_cast<size_t>(highest) + 1, 0);
   for (size_t c = index.cityList_.size(); c-- > 0;) {  // the first of a number wins
-    if (const int16_t no = index.cityList_[c].cityNo; no > 0)
-      index.cityOfNo_[static_cast<size_t>(no)] = static_cast<uint16_t>(c + 1);
+    if (const int16_t no = index.cityList_[c].cityNo; no > 0) {
+      uint16_t& first = index.cityOfNo_[static_cast<size_t>(no)];
+      index.duplicateCityNo_ = index.duplicateCityNo_ || first != 0;
+      first = static_cast<uint16_t>(c + 1);
+    }
   }
 
   if (!withSection) return index;
@@ -163,18 +168,23 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   if (!sections) return sections.error();
   if (const Section* code = FindSection(*sections, kCodeSectionTag)) {
     const uint8_t* bytes = index.file_->MemoryAt(code->pos, static_cast<size_t>(code->length));
-    if (auto why = index.UseSection(bytes, static_cast<size_t>(code->length))) index.setAside_ = std::move(*why);
+    const bool vouched = Vouched(*index.file_, *sections, *code);
+    if (auto why = index.UseSection(bytes, static_cast<size_t>(code->length), vouched)) {
+      index.setAside_ = std::move(*why);
+    }
   }
   return index;
 }
 
 // A section that disagrees with the records (one made for another file, or
 // damaged and still well-formed) once made every batch answer 該当なし while
-// single lookups were right. So it is checked when the index opens, at the
-// cost of one walk over the towns: its table is in order, and its entries
-// are exactly the towns with a well-formed code, each once and under its
-// own code, sorted within their bucket.
-std::optional<std::string> CodeIndex::UseSection(const uint8_t* bytes, size_t length) {
+// single lookups were right. So it is checked when the index opens: its
+// table is in order, and its entries are exactly the towns with a
+// well-formed code, each once and under its own code, sorted within their
+// bucket. That costs a walk over the towns and a read per entry; a section
+// the file's digest vouches for is as the builder wrote it for these very
+// records, and the digest costs a fifth of that.
+std::optional<std::string> CodeIndex::UseSection(const uint8_t* bytes, size_t length, bool vouched) {
   const std::string broken = "辞書の郵便番号索引が壊れています。";
   if (!bytes || length < kSectionHead || ReadI32(bytes) != static_cast<int32_t>(kSectionBuckets) ||
       (length - kSectionHead) % kSectionEntry != 0) {
@@ -187,7 +197,10 @@ std::optional<std::string> CodeIndex::UseSection(const uint8_t* bytes, size_t le
     if (at < previous || at > entries || (b == kSectionBuckets && at != entries)) return broken;
     previous = at;
   }
-  if (auto wrong = CheckSectionEntries(bytes + 4, bytes + kSectionHead)) return wrong;
+  if (duplicateCityNo_) return "辞書の郵便番号索引が町域の記録と合いません。";
+  if (!vouched) {
+    if (auto wrong = CheckSectionEntries(bytes + 4, bytes + kSectionHead)) return wrong;
+  }
   section_ = bytes + 4;
   sectionEntries_ = bytes + kSectionHead;
   return std::nullopt;
@@ -342,6 +355,58 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
     if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, sjis); !added) return added.error();
   }
   return true;
+}
+
+namespace {
+
+bool SameTable(const PrefectureTable& a, const PrefectureTable& b) {
+  return std::equal(a.rows.begin(), a.rows.end(), b.rows.begin(), b.rows.end(), [](const auto& x, const auto& y) {
+    return x.PrefNo == y.PrefNo && x.CityListPos == y.CityListPos && x.PrefixCount == y.PrefixCount &&
+           x.Prefixes == y.Prefixes && x.NameSjis == y.NameSjis;
+  });
+}
+
+}  // namespace
+
+Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_view code,
+                                                                  const PrefectureTable& table) const {
+  using Rows = std::optional<std::vector<ListEntry>>;
+  if (!section_ || !SameTable(table, table_)) return Rows();
+  if ((code.size() != 3 && code.size() != 5 && code.size() != 7) ||
+      !std::all_of(code.begin(), code.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+    return Rows();
+  }
+  std::vector<Hit> hits;
+  std::string sjis;
+  uint32_t value = 0;
+  for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
+  auto found = code.size() == 7 ? FindInSection(value, 0, hits, sjis) : FindInBuckets(code, 0, hits, sjis);
+  if (!found) return found.error();
+  // What the scan reads: prefectures that list the first two digits, and
+  // their cities whose flags for the third digit admit the kind of code.
+  const int p2 = (code[0] - '0') * 10 + (code[1] - '0'), d = code[2] - '0';
+  std::vector<ListEntry> rows;
+  rows.reserve(hits.size());
+  for (const Hit& hit : hits) {
+    const City& city = cityList_[hit.city];
+    const PrefectureRow& pref = table_.rows[city.pref];
+    const auto prefixes = pref.Prefixes.begin() + std::min<int>(pref.PrefixCount, kMaxPrefixes);
+    const int flag = DigitFlag(city.digitFlags, d);
+    const bool qualifies = code.size() == 7 ? flag >= kDigitHasCurrent
+                                            : (flag == kDigitHasFormer || flag == (kDigitHasFormer | kDigitHasCurrent));
+    if (!qualifies || city.pref >= kPrefectureCount || std::find(pref.Prefixes.begin(), prefixes, p2) == prefixes) {
+      continue;
+    }
+    auto cityName = CityName(hit.city);
+    if (!cityName) return cityName.error();
+    ListEntry row;
+    row.sortKey.reserve(pref.NameSjis.size() + (*cityName)->sjis.size() + 2 + hit.nameEnd - hit.nameStart);
+    row.sortKey.append(pref.NameSjis).append(" ").append((*cityName)->sjis).append(" ");
+    row.sortKey.append(sjis, hit.nameStart, hit.nameEnd - hit.nameStart);
+    row.itemData = hit.pos;
+    rows.push_back(std::move(row));
+  }
+  return Rows(std::move(rows));
 }
 
 Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vector<std::string>& codes) const {

@@ -37,10 +37,25 @@ const Section* FindSection(const std::vector<Section>& sections, std::string_vie
 
 // Appends the sections and their table to the bytes of a built dictionary
 // and points its header at them.
+// With vouchFor, the tag of one of them, a digest section (kDigestTag)
+// follows that vouches for it.
 struct SectionBytes {
   std::string tag;
   std::string bytes;
 };
-Result<bool> AppendSections(std::string& dictionary, const std::vector<SectionBytes>& sections);
+Result<bool> AppendSections(std::string& dictionary, const std::vector<SectionBytes>& sections,
+                            std::string_view vouchFor = {});
+
+inline constexpr std::string_view kDigestTag = "DGST";
+
+// A 64-bit digest of bytes: not proof against a forger (who could write any
+// records anyway), only against a section made for other records or
+// damaged since; fast enough to cover the country's records at every open.
+uint64_t Digest(const uint8_t* bytes, size_t n);
+
+// Whether the file's digest section vouches for the section `vouched`: it
+// names it, and the digest of the bytes from the first record to its end
+// matches. False for a file without one (check the section the long way).
+bool Vouched(const DicFile& dic, const std::vector<Section>& sections, const Section& vouched);
 
 }  // namespace kovant::dict
