@@ -46,10 +46,11 @@ uint64_t Load64(const uint8_t* p) {
   return std::endian::native == std::endian::little ? v : __builtin_bswap64(v);
 }
 
-// Four independent lanes: the multiplications overlap, about half an
-// instruction a byte.
+// Four independent lanes, so that the multiplications overlap. A round
+// multiplies on both sides of the rotation: a change in any bit of a word
+// reaches every bit of its lane.
 constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull, kPrime2 = 0xC2B2AE3D27D4EB4Full;
-uint64_t Round(uint64_t lane, uint64_t word) { return std::rotl((lane ^ word) * kPrime1, 31); }
+uint64_t Round(uint64_t lane, uint64_t word) { return std::rotl(lane + word * kPrime2, 31) * kPrime1; }
 uint64_t Finish(uint64_t h) {
   h ^= h >> 33;
   h *= kPrime2;
@@ -61,8 +62,7 @@ uint64_t Finish(uint64_t h) {
 }  // namespace
 
 uint64_t Digest(const uint8_t* bytes, size_t n) {
-  // Lanes in locals, not an array: kept in registers, three instructions
-  // a word.
+  // Lanes in locals, not an array: kept in registers.
   uint64_t a = kPrime1, b = kPrime2, c = ~kPrime1, d = ~kPrime2;
   size_t i = 0;
   for (; i + 32 <= n; i += 32) {

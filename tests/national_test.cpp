@@ -199,6 +199,36 @@ TEST_P(NationalChecks, TheBatchIndexAnswersAsTheSearch) {
   }
 }
 
+// The window's search from the code index lists exactly what the scan of
+// the records lists, rows, keys and positions in order, for every current
+// and every former code of the country.
+TEST_P(NationalChecks, TheWindowSearchFromTheIndexListsAsTheScan) {
+  NATIONAL(n);
+  auto index = dict::CodeIndex::Build(n.path);
+  ASSERT_TRUE(index.ok());
+  ASSERT_TRUE(index->HasCodeSection());
+  std::set<std::string> codes = {"0000000", "9999999", "999", "99999"};
+  for (const auto& t : n.towns) {
+    codes.insert(t.newCode);
+    codes.insert(t.oldCode);
+  }
+  size_t rows = 0;
+  for (const std::string& code : codes) {
+    const auto scanned = dict::ScanPostalCode(n.path, n.table, code);
+    ASSERT_FALSE(scanned.readError) << code;
+    auto listed = index->ListCode(code, n.table);
+    ASSERT_TRUE(listed.ok() && listed->has_value()) << code;
+    ASSERT_EQ((*listed)->size(), scanned.rows.size()) << code;
+    for (size_t r = 0; r < scanned.rows.size(); ++r) {
+      ASSERT_EQ((**listed)[r].itemData, scanned.rows[r].itemData) << code;
+      ASSERT_EQ((**listed)[r].sortKey, scanned.rows[r].sortKey) << code;
+    }
+    rows += scanned.rows.size();
+  }
+  // Each town under its current code and again under its former one.
+  EXPECT_GT(rows, n.towns.size());
+}
+
 INSTANTIATE_TEST_SUITE_P(National, NationalChecks, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "WithOffices" : "TownsOnly"; });
 
