@@ -211,13 +211,18 @@ std::optional<std::string> CodeIndex::CheckSectionEntries(const uint8_t* offsets
   const auto size = static_cast<size_t>(file_->Size());
   std::vector<bool> unlisted(size + 1);  // by position: a town with a code, not yet met in the section
   size_t towns = 0;
+  // A town whose code is out of range is found by the window's scan
+  // (digit by digit) and by no index: the records answer for such a file.
+  bool malformed = false;
   auto walked = ForEachTown([&](const TownHead& head, int64_t pos, uint32_t) {
+    malformed = malformed || !DecodeCodes(head);
     if (DecodeCodes(head) && !unlisted[static_cast<size_t>(pos)]) {
       unlisted[static_cast<size_t>(pos)] = true;
       ++towns;
     }
   });
   if (!walked) return walked.error().description;
+  if (malformed) return wrong;
   size_t listed = 0;
   for (uint32_t b = 0; b < kSectionBuckets; ++b) {
     const auto to = static_cast<uint32_t>(ReadI32(offsets + 4 * (b + 1)));
@@ -295,8 +300,8 @@ Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first, const std
   return true;
 }
 
-Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits,
-                                      std::string& sjis) const {
+Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& sjis,
+                                      bool sorted) const {
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
   const bool current = code.size() == 7;
@@ -312,7 +317,7 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
     if (e.low != low) continue;
     if (auto added = AddHit(e.pos, input, e.city, hits, sjis); !added) return added.error();
   }
-  return SortHits(hits, first, sjis);
+  return sorted ? SortHits(hits, first, sjis) : Result<bool>(true);
 }
 
 // The section lists each code's towns in list order already. Each record
@@ -372,6 +377,11 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
                                                                   const PrefectureTable& table) const {
   using Rows = std::optional<std::vector<ListEntry>>;
   if (!section_ || !SameTable(table, table_)) return Rows();
+  // The scan walks row n's cities as prefecture n's; the index as the
+  // number the row holds.
+  for (size_t p = 0; p < table_.rows.size(); ++p) {
+    if (table_.rows[p].PrefNo != p + 1) return Rows();
+  }
   if ((code.size() != 3 && code.size() != 5 && code.size() != 7) ||
       !std::all_of(code.begin(), code.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
     return Rows();
@@ -380,7 +390,10 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
   std::string sjis;
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
-  auto found = code.size() == 7 ? FindInSection(value, 0, hits, sjis) : FindInBuckets(code, 0, hits, sjis);
+  // Former codes' towns come in file order, sorted below by their keys
+  // (stable: ties stay in file order, as the scan leaves them).
+  const bool current = code.size() == 7;
+  auto found = current ? FindInSection(value, 0, hits, sjis) : FindInBuckets(code, 0, hits, sjis, false);
   if (!found) return found.error();
   // What the scan reads: prefectures that list the first two digits, and
   // their cities whose flags for the third digit admit the kind of code.
@@ -406,6 +419,7 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
     row.itemData = hit.pos;
     rows.push_back(std::move(row));
   }
+  if (!current) SortListEntries(rows);
   return Rows(std::move(rows));
 }
 

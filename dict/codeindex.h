@@ -113,7 +113,8 @@ class CodeIndex {
   Result<const Buckets*> NewBuckets() const;
   Result<const Buckets*> OldBuckets() const;
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string& sjis) const;
-  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
+  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& sjis,
+                             bool sorted = true) const;
   Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& sjis) const;
   Result<bool> SortHits(std::vector<Hit>& hits, size_t first, const std::string& sjis) const;
   // The section's entries of one code (bucket * divisor + low), in the
