@@ -12,6 +12,7 @@
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "addresseval.h"
+#include "platform/sjis.h"
 #include "testdata.h"
 
 using namespace kovant;
@@ -269,6 +270,26 @@ TEST(National, SizeAndNotes) {
 // selects 大阪府; "kita" its first 北区 in list order (堺市北区: a ward by its
 // own reading), "osakashikita" 大阪市北区, where "ume" selects 梅田;
 // "ootemachi", "otemachi" and "おおて" reach 大手町 in 千代田区.
+// The walk folds each listed record's reading straight from Shift-JIS:
+// every reading of the country, towns and offices, folds as through UTF-8.
+TEST(National, EveryStoredReadingFoldsAlikeFromShiftJis) {
+  KOVANT_NEEDS_NATIONAL_FILE(file_);
+  g_offices = true;
+  const National& n = *Get();
+  auto dic = dict::DicFile::Open(n.path);
+  ASSERT_TRUE(dic.ok());
+  auto table = dict::ReadingTable::Open(**dic);
+  ASSERT_TRUE(table.ok() && table->Has());
+  size_t readings = 0, differing = 0;
+  auto each = table->ForEach([&](int64_t, std::string_view sjis) {
+    ++readings;
+    if (dict::FoldReadingSjis(sjis) != dict::FoldReading(platform::SjisToUtf8(sjis))) ++differing;
+  });
+  ASSERT_TRUE(each.ok());
+  EXPECT_GT(readings, 140000u);
+  EXPECT_EQ(differing, 0u);
+}
+
 TEST(National, TheWalksHeadSearchFollowsReadings) {
   g_offices = false;
   NATIONAL(n);
