@@ -51,7 +51,7 @@ uint64_t Load64(const uint8_t* p) {
 // reaches every bit of its lane.
 constexpr uint64_t kPrime1 = 0x9E3779B185EBCA87ull, kPrime2 = 0xC2B2AE3D27D4EB4Full;
 uint64_t Round(uint64_t lane, uint64_t word) { return std::rotl(lane + word * kPrime2, 31) * kPrime1; }
-uint64_t Finish(uint64_t h) {
+uint64_t Mix(uint64_t h) {
   h ^= h >> 33;
   h *= kPrime2;
   h ^= h >> 29;
@@ -61,25 +61,48 @@ uint64_t Finish(uint64_t h) {
 
 }  // namespace
 
-uint64_t Digest(const uint8_t* bytes, size_t n) {
-  // Lanes in locals, not an array: kept in registers.
-  uint64_t a = kPrime1, b = kPrime2, c = ~kPrime1, d = ~kPrime2;
-  size_t i = 0;
-  for (; i + 32 <= n; i += 32) {
+void Digester::Add(const uint8_t* bytes, size_t n) {
+  total_ += n;
+  if (pendingCount_ > 0) {
+    const size_t take = std::min(n, sizeof pending_ - pendingCount_);
+    std::memcpy(pending_ + pendingCount_, bytes, take);
+    pendingCount_ += take;
+    bytes += take;
+    n -= take;
+    if (pendingCount_ < sizeof pending_) return;
+    Blocks(pending_, sizeof pending_);
+    pendingCount_ = 0;
+  }
+  const size_t whole = n - n % 32;
+  Blocks(bytes, whole);
+  std::memcpy(pending_, bytes + whole, n - whole);
+  pendingCount_ = n - whole;
+}
+
+void Digester::Blocks(const uint8_t* bytes, size_t n) {
+  // Lanes in locals, not members: kept in registers.
+  uint64_t a = lanes_[0], b = lanes_[1], c = lanes_[2], d = lanes_[3];
+  for (size_t i = 0; i + 32 <= n; i += 32) {
     a = Round(a, Load64(bytes + i));
     b = Round(b, Load64(bytes + i + 8));
     c = Round(c, Load64(bytes + i + 16));
     d = Round(d, Load64(bytes + i + 24));
   }
-  uint8_t tail[32] = {};
-  std::memcpy(tail, bytes + i, n - i);
-  a = Round(a, Load64(tail));
-  b = Round(b, Load64(tail + 8));
-  c = Round(c, Load64(tail + 16));
-  d = Round(d, Load64(tail + 24));
-  uint64_t h = static_cast<uint64_t>(n) * kPrime2;
-  for (uint64_t lane : {a, b, c, d}) h = Round(h, Finish(lane));
-  return Finish(h);
+  lanes_[0] = a, lanes_[1] = b, lanes_[2] = c, lanes_[3] = d;
+}
+
+uint64_t Digester::Finish() {
+  std::memset(pending_ + pendingCount_, 0, sizeof pending_ - pendingCount_);
+  Blocks(pending_, sizeof pending_);
+  uint64_t h = total_ * kPrime2;
+  for (uint64_t lane : lanes_) h = Round(h, Mix(lane));
+  return Mix(h);
+}
+
+uint64_t Digest(const uint8_t* bytes, size_t n) {
+  Digester d;
+  d.Add(bytes, n);
+  return d.Finish();
 }
 
 bool Vouched(const DicFile& dic, const std::vector<Section>& sections, const Section& vouched) {
@@ -87,10 +110,12 @@ bool Vouched(const DicFile& dic, const std::vector<Section>& sections, const Sec
   if (!d || d->length != static_cast<int64_t>(digest::kSize)) return false;
   const uint8_t* entry = dic.MemoryAt(d->pos, digest::kSize);
   const int64_t end = vouched.pos - 1 + vouched.length;  // inside the file: ReadSectionTable checked it
-  const uint8_t* covered = dic.MemoryAt(kHeaderSize + 1, static_cast<size_t>(std::max<int64_t>(end - kHeaderSize, 0)));
-  if (!entry || !covered || end <= kHeaderSize) return false;
+  if (!entry || end <= kHeaderSize) return false;
   if (std::string_view(reinterpret_cast<const char*>(entry + digest::kCovers), 4) != vouched.tag) return false;
-  return Load64(entry + digest::kValue) == Digest(covered, static_cast<size_t>(end - kHeaderSize));
+  Digester digester;
+  auto read =
+      dic.Stream(kHeaderSize + 1, end - kHeaderSize, [&](const uint8_t* bytes, size_t n) { digester.Add(bytes, n); });
+  return read && Load64(entry + digest::kValue) == digester.Finish();
 }
 
 Result<bool> AppendSections(std::string& dictionary, const std::vector<SectionBytes>& sections,

@@ -52,6 +52,19 @@ inline constexpr std::string_view kDigestTag = "DGST";
 // records anyway), only against a section made for other records or
 // damaged since; fast enough to cover the country's records at every open.
 uint64_t Digest(const uint8_t* bytes, size_t n);
+// The same over bytes that come in parts.
+class Digester {
+ public:
+  void Add(const uint8_t* bytes, size_t n);
+  uint64_t Finish();
+
+ private:
+  void Blocks(const uint8_t* bytes, size_t n);  // whole blocks of 32 bytes
+  uint64_t lanes_[4] = {0x9E3779B185EBCA87ull, 0xC2B2AE3D27D4EB4Full, ~0x9E3779B185EBCA87ull, ~0xC2B2AE3D27D4EB4Full};
+  uint8_t pending_[32] = {};
+  size_t pendingCount_ = 0;
+  uint64_t total_ = 0;
+};
 
 // Whether the file's digest section vouches for the section `vouched`: it
 // names it, and the digest of the bytes from the first record to its end
