@@ -138,11 +138,13 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   if (loaded->versionMismatch) return Error{std::string(kVersionMessage)};
   CodeIndex index;
   index.file_ = std::move(dic);
+  index.table_ = loaded->table;
   for (size_t p = 0; p < loaded->table.rows.size(); ++p) {
     const PrefectureRow& pref = loaded->table.rows[p];
     index.prefs_.push_back({pref.Name, pref.NameSjis});
     auto walked = ForEachCity(*index.file_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t pos) {
-      index.cityList_.push_back({city.CityNo, city.TownListPos, static_cast<int32_t>(pos), static_cast<uint8_t>(p)});
+      index.cityList_.push_back(
+          {city.CityNo, city.TownListPos, static_cast<int32_t>(pos), static_cast<uint8_t>(p), city.DigitFlags});
       return index.cityList_.size() < UINT16_MAX;
     });
     if (!walked) return walked.error();
@@ -154,8 +156,11 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   for (const City& city : index.cityList_) highest = std::max(highest, city.cityNo);
   index.cityOfNo_.assign(static_cast<size_t>(highest) + 1, 0);
   for (size_t c = index.cityList_.size(); c-- > 0;) {  // the first of a number wins
-    if (const int16_t no = index.cityList_[c].cityNo; no > 0)
-      index.cityOfNo_[static_cast<size_t>(no)] = static_cast<uint16_t>(c + 1);
+    if (const int16_t no = index.cityList_[c].cityNo; no > 0) {
+      uint16_t& first = index.cityOfNo_[static_cast<size_t>(no)];
+      index.duplicateCityNo_ = index.duplicateCityNo_ || first != 0;
+      first = static_cast<uint16_t>(c + 1);
+    }
   }
 
   if (!withSection) return index;
@@ -163,18 +168,23 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   if (!sections) return sections.error();
   if (const Section* code = FindSection(*sections, kCodeSectionTag)) {
     const uint8_t* bytes = index.file_->MemoryAt(code->pos, static_cast<size_t>(code->length));
-    if (auto why = index.UseSection(bytes, static_cast<size_t>(code->length))) index.setAside_ = std::move(*why);
+    const bool vouched = Vouched(*index.file_, *sections, *code);
+    if (auto why = index.UseSection(bytes, static_cast<size_t>(code->length), vouched)) {
+      index.setAside_ = std::move(*why);
+    }
   }
   return index;
 }
 
 // A section that disagrees with the records (one made for another file, or
 // damaged and still well-formed) once made every batch answer 該当なし while
-// single lookups were right. So it is checked when the index opens, at the
-// cost of one walk over the towns: its table is in order, and its entries
-// are exactly the towns with a well-formed code, each once and under its
-// own code, sorted within their bucket.
-std::optional<std::string> CodeIndex::UseSection(const uint8_t* bytes, size_t length) {
+// single lookups were right. So it is checked when the index opens: its
+// table is in order, and its entries are exactly the towns with a
+// well-formed code, each once and under its own code, sorted within their
+// bucket. That costs a walk over the towns and a read per entry; a section
+// the file's digest vouches for is as the builder wrote it for these very
+// records, and the digest costs a fifth of that.
+std::optional<std::string> CodeIndex::UseSection(const uint8_t* bytes, size_t length, bool vouched) {
   const std::string broken = "辞書の郵便番号索引が壊れています。";
   if (!bytes || length < kSectionHead || ReadI32(bytes) != static_cast<int32_t>(kSectionBuckets) ||
       (length - kSectionHead) % kSectionEntry != 0) {
@@ -187,7 +197,10 @@ std::optional<std::string> CodeIndex::UseSection(const uint8_t* bytes, size_t le
     if (at < previous || at > entries || (b == kSectionBuckets && at != entries)) return broken;
     previous = at;
   }
-  if (auto wrong = CheckSectionEntries(bytes + 4, bytes + kSectionHead)) return wrong;
+  if (duplicateCityNo_) return "辞書の郵便番号索引が町域の記録と合いません。";
+  if (!vouched) {
+    if (auto wrong = CheckSectionEntries(bytes + 4, bytes + kSectionHead)) return wrong;
+  }
   section_ = bytes + 4;
   sectionEntries_ = bytes + kSectionHead;
   return std::nullopt;
@@ -198,13 +211,18 @@ std::optional<std::string> CodeIndex::CheckSectionEntries(const uint8_t* offsets
   const auto size = static_cast<size_t>(file_->Size());
   std::vector<bool> unlisted(size + 1);  // by position: a town with a code, not yet met in the section
   size_t towns = 0;
+  // A town whose code is out of range is found by the window's scan
+  // (digit by digit) and by no index: the records answer for such a file.
+  bool malformed = false;
   auto walked = ForEachTown([&](const TownHead& head, int64_t pos, uint32_t) {
+    malformed = malformed || !DecodeCodes(head);
     if (DecodeCodes(head) && !unlisted[static_cast<size_t>(pos)]) {
       unlisted[static_cast<size_t>(pos)] = true;
       ++towns;
     }
   });
   if (!walked) return walked.error().description;
+  if (malformed) return wrong;
   size_t listed = 0;
   for (uint32_t b = 0; b < kSectionBuckets; ++b) {
     const auto to = static_cast<uint32_t>(ReadI32(offsets + 4 * (b + 1)));
@@ -264,6 +282,14 @@ Result<const CodeIndex::Named*> CodeIndex::CityName(uint16_t city) const {
   return &*named;
 }
 
+// The town's name as the file holds it: hits carry theirs in UTF-8.
+Result<bool> CodeIndex::AppendSjisTownName(const Hit& hit, std::string& out) const {
+  auto record = file_->Peek(hit.pos, kTownFixed + kTownNameField);
+  if (!record) return record.error();
+  const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
+  return AppendExpandedText(out, field, hit.head.NameLength);
+}
+
 // The search's list order: the Shift-JIS bytes of "prefecture city town",
 // each key made once (the town's expanded again from its record: only
 // codes of several towns come here); ties in file order.
@@ -274,11 +300,8 @@ Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first) const {
     const Hit& hit = hits[h];
     auto city = CityName(hit.city);
     if (!city) return city.error();
-    auto record = file_->Peek(hit.pos, kTownFixed + kTownNameField);
-    if (!record) return record.error();
     std::string key = prefs_[cityList_[hit.city].pref].sjis + " " + (*city)->sjis + " ";
-    const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
-    if (auto expanded = AppendExpandedText(key, field, hit.head.NameLength); !expanded) return expanded.error();
+    if (auto appended = AppendSjisTownName(hit, key); !appended) return appended.error();
     keys.emplace_back(std::move(key), h);
   }
   std::sort(keys.begin(), keys.end());
@@ -288,8 +311,8 @@ Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first) const {
   return true;
 }
 
-Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits,
-                                      std::string& names) const {
+Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& names,
+                                      bool sorted) const {
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
   const bool current = code.size() == 7;
@@ -305,7 +328,7 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
     if (e.low != low) continue;
     if (auto added = AddHit(e.pos, input, e.city, hits, names); !added) return added.error();
   }
-  return SortHits(hits, first);
+  return sorted ? SortHits(hits, first) : Result<bool>(true);
 }
 
 // The section lists each code's towns in list order already. Each record
@@ -348,6 +371,66 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
     if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, names); !added) return added.error();
   }
   return true;
+}
+
+namespace {
+
+bool SameTable(const PrefectureTable& a, const PrefectureTable& b) {
+  return std::equal(a.rows.begin(), a.rows.end(), b.rows.begin(), b.rows.end(), [](const auto& x, const auto& y) {
+    return x.PrefNo == y.PrefNo && x.CityListPos == y.CityListPos && x.PrefixCount == y.PrefixCount &&
+           x.Prefixes == y.Prefixes && x.NameSjis == y.NameSjis;
+  });
+}
+
+}  // namespace
+
+Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_view code,
+                                                                  const PrefectureTable& table) const {
+  using Rows = std::optional<std::vector<ListEntry>>;
+  if (!section_ || !SameTable(table, table_)) return Rows();
+  // The scan walks row n's cities as prefecture n's; the index as the
+  // number the row holds.
+  for (size_t p = 0; p < table_.rows.size(); ++p) {
+    if (table_.rows[p].PrefNo != p + 1) return Rows();
+  }
+  if ((code.size() != 3 && code.size() != 5 && code.size() != 7) ||
+      !std::all_of(code.begin(), code.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+    return Rows();
+  }
+  std::vector<Hit> hits;
+  std::string names;  // UTF-8: the keys below read the Shift-JIS again
+  uint32_t value = 0;
+  for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
+  // Former codes' towns come in file order, sorted below by their keys
+  // (stable: ties stay in file order, as the scan leaves them).
+  const bool current = code.size() == 7;
+  auto found = current ? FindInSection(value, 0, hits, names) : FindInBuckets(code, 0, hits, names, false);
+  if (!found) return found.error();
+  // What the scan reads: prefectures that list the first two digits, and
+  // their cities whose flags for the third digit admit the kind of code.
+  const int p2 = (code[0] - '0') * 10 + (code[1] - '0'), d = code[2] - '0';
+  std::vector<ListEntry> rows;
+  rows.reserve(hits.size());
+  for (const Hit& hit : hits) {
+    const City& city = cityList_[hit.city];
+    const PrefectureRow& pref = table_.rows[city.pref];
+    const auto prefixes = pref.Prefixes.begin() + std::min<int>(pref.PrefixCount, kMaxPrefixes);
+    const int flag = DigitFlag(city.digitFlags, d);
+    const bool qualifies = code.size() == 7 ? flag >= kDigitHasCurrent
+                                            : (flag == kDigitHasFormer || flag == (kDigitHasFormer | kDigitHasCurrent));
+    if (!qualifies || city.pref >= kPrefectureCount || std::find(pref.Prefixes.begin(), prefixes, p2) == prefixes) {
+      continue;
+    }
+    auto cityName = CityName(hit.city);
+    if (!cityName) return cityName.error();
+    ListEntry row;
+    row.sortKey.append(pref.NameSjis).append(" ").append((*cityName)->sjis).append(" ");
+    if (auto appended = AppendSjisTownName(hit, row.sortKey); !appended) return appended.error();
+    row.itemData = hit.pos;
+    rows.push_back(std::move(row));
+  }
+  if (!current) SortListEntries(rows);
+  return Rows(std::move(rows));
 }
 
 Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vector<std::string>& codes) const {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dict/listorder.h"
 #include "dict/reader.h"
 #include "platform/sjis.h"
 
@@ -58,6 +59,13 @@ class CodeIndex {
   // list order, by code.
   Result<std::string> MakeCodeSection() const;
 
+  // The window's search of one code, as its scan of the records with the
+  // table `table` lists it: rows with their Shift-JIS sort keys and town
+  // positions, texts empty, in list order. nullopt when this index cannot
+  // vouch for that (no checked code section, or a table other than the
+  // file's own): then the caller scans.
+  Result<std::optional<std::vector<ListEntry>>> ListCode(std::string_view code, const PrefectureTable& table) const;
+
   bool HasCodeSection() const { return section_ != nullptr; }
   // Why the file's code section was set aside for the records ("" when it
   // was not): the answers are the same either way, only slower to start.
@@ -69,6 +77,7 @@ class CodeIndex {
     int32_t townListPos;
     int32_t pos;   // of the city record, for its name
     uint8_t pref;  // index into prefs_
+    std::array<uint8_t, 5> digitFlags;
   };
   struct Named {
     std::string utf8, sjis;
@@ -104,16 +113,18 @@ class CodeIndex {
   Result<const Buckets*> NewBuckets() const;
   Result<const Buckets*> OldBuckets() const;
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string& names) const;
-  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& names) const;
+  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& names,
+                             bool sorted = true) const;
   Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& names) const;
   Result<bool> SortHits(std::vector<Hit>& hits, size_t first) const;
+  Result<bool> AppendSjisTownName(const Hit& hit, std::string& out) const;
   // The section's entries of one code (bucket * divisor + low), in the
   // order a lookup answers them.
   Result<bool> AppendSectionEntries(const Buckets& b, uint32_t bucket, uint16_t low, std::string& out,
                                     uint32_t& written) const;
   // Takes the code section when it answers as the records do; otherwise
   // the reason it does not.
-  std::optional<std::string> UseSection(const uint8_t* bytes, size_t length);
+  std::optional<std::string> UseSection(const uint8_t* bytes, size_t length, bool vouched);
   std::optional<std::string> CheckSectionEntries(const uint8_t* offsets, const uint8_t* entries) const;
 
   std::unique_ptr<DicFile> file_;
@@ -121,12 +132,16 @@ class CodeIndex {
   // country's cities.
   Result<const Named*> CityName(uint16_t city) const;
   std::vector<Named> prefs_;
+  PrefectureTable table_;                             // as the file holds it
   mutable std::vector<std::optional<Named>> cities_;  // parallel to cityList_
   std::vector<City> cityList_;                        // parallel to cities_
   std::vector<uint16_t> cityOfNo_;                    // CityNo -> index into cities_ + 1; 0: none
   const uint8_t* section_ = nullptr;                  // the code section's bucket offsets, in the mapping
   const uint8_t* sectionEntries_ = nullptr;
   std::string setAside_;
+  // Two cities with one number: the section's towns (found by number)
+  // could be shown under the wrong one, so the records answer.
+  bool duplicateCityNo_ = false;
   mutable std::optional<Buckets> byNew_, byOld_;
   mutable platform::SjisDecoder decoder_;  // kept from batch to batch
 };

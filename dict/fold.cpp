@@ -235,24 +235,107 @@ std::string ReadingKey(std::string_view typed) {
   return FoldReading(icu.ToUtf8(s));
 }
 
-std::string FoldReading(std::string_view katakana) {
-  std::string folded;
-  char previous = 0;  // the vowel the last kept kana ends in
-  for (size_t i = 0, n = 0; i < katakana.size(); i += n) {
-    char32_t c = platform::DecodeUtf8At(katakana, i, &n);
-    if (c == U'ー') continue;
-    c = FoldKana(c);
-    const char vowel = VowelOf(c);
-    if (vowel == 0 && c != U'ン') continue;  // no kana: latin left over, blanks, signs
+namespace {
+
+// FoldKana and VowelOf of the katakana block, worked out once: a list's
+// keys fold thousands of readings.
+struct KanaFold {
+  char32_t folded;
+  char vowel;
+};
+constexpr char32_t kKatakanaFirst = 0x30A0, kKatakanaEnd = 0x3100;
+const KanaFold* KatakanaFolds() {
+  static const auto* table = [] {
+    auto* t = new KanaFold[kKatakanaEnd - kKatakanaFirst];
+    for (char32_t c = kKatakanaFirst; c < kKatakanaEnd; ++c) {
+      const char32_t f = FoldKana(c);
+      t[c - kKatakanaFirst] = {f, VowelOf(f)};
+    }
+    return t;
+  }();
+  return table;
+}
+
+class Folder {
+ public:
+  void Add(char32_t c) {
+    if (c == U'ー') return;
+    KanaFold k;
+    if (c >= kKatakanaFirst && c < kKatakanaEnd) {
+      k = folds_[c - kKatakanaFirst];
+    } else {
+      k.folded = FoldKana(c);
+      k.vowel = VowelOf(k.folded);
+    }
+    c = k.folded;
+    if (k.vowel == 0 && c != U'ン') return;  // no kana: latin left over, blanks, signs
     // A long vowel: "オオ", "オウ", "ウウ", "アア", "イイ", "エエ" as one.
-    const bool isLong = (c == U'ウ' && (previous == 'o' || previous == 'u')) || (c == U'オ' && previous == 'o') ||
-                        (c == U'ア' && previous == 'a') || (c == U'イ' && previous == 'i') ||
-                        (c == U'エ' && previous == 'e');
-    if (isLong) continue;
-    AppendUtf8(folded, c);
-    previous = c == U'ン' ? 0 : vowel;
+    const bool isLong = (c == U'ウ' && (previous_ == 'o' || previous_ == 'u')) || (c == U'オ' && previous_ == 'o') ||
+                        (c == U'ア' && previous_ == 'a') || (c == U'イ' && previous_ == 'i') ||
+                        (c == U'エ' && previous_ == 'e');
+    if (isLong) return;
+    if (c >= kKatakanaFirst && c < kKatakanaEnd) {
+      const char bytes[3] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                             static_cast<char>(0x80 | (c & 0x3F))};
+      folded_.append(bytes, 3);
+    } else {
+      AppendUtf8(folded_, c);
+    }
+    previous_ = c == U'ン' ? 0 : k.vowel;
   }
-  return folded;
+  std::string Take() { return std::move(folded_); }
+
+ private:
+  const KanaFold* folds_ = KatakanaFolds();
+  std::string folded_;
+  char previous_ = 0;  // the vowel the last kept kana ends in
+};
+
+}  // namespace
+
+std::string FoldReading(std::string_view katakana) {
+  Folder folder;
+  for (size_t i = 0, n = 0; i < katakana.size(); i += n) folder.Add(platform::DecodeUtf8At(katakana, i, &n));
+  return folder.Take();
+}
+
+namespace {
+
+// Shift-JIS characters that are surely no katakana, which the fold drops:
+// single bytes (ASCII, half-width kana) and the assigned ones of the first
+// rows (signs, full-width digits and letters, hiragana). Anything else
+// goes the long way, so that the text is cut into characters exactly as
+// the conversion cuts it.
+size_t DroppedCharWidth(uint8_t lead, uint8_t trail) {
+  if (lead < 0x80 || (lead >= 0xA1 && lead <= 0xDF)) return 1;
+  if (lead == 0x81 && ((trail >= 0x40 && trail <= 0x7E) || (trail >= 0x80 && trail <= 0xAC))) return 2;
+  if (lead == 0x82 && ((trail >= 0x4F && trail <= 0x58) || (trail >= 0x60 && trail <= 0x79) ||
+                       (trail >= 0x81 && trail <= 0x9A) || (trail >= 0x9F && trail <= 0xF1))) {
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string FoldReadingSjis(std::string_view sjis) {
+  Folder folder;
+  for (size_t i = 0; i < sjis.size();) {
+    const auto lead = static_cast<uint8_t>(sjis[i]);
+    const auto trail = i + 1 < sjis.size() ? static_cast<uint8_t>(sjis[i + 1]) : 0;
+    if (lead == 0x83 && trail >= 0x40 && trail <= 0x96 && trail != 0x7F) {
+      // ァ (83 40) to ヶ (83 96) in the order of their code points, 7F left out.
+      folder.Add(static_cast<char32_t>(U'ァ' + (trail - 0x40) - (trail > 0x7F ? 1 : 0)));
+      i += 2;
+    } else if (lead == 0x81 && trail == 0x5B) {
+      i += 2;  // ー, which the fold drops
+    } else if (const size_t width = DroppedCharWidth(lead, trail); width > 0 && i + width <= sjis.size()) {
+      i += width;
+    } else {
+      return FoldReading(platform::SjisToUtf8(sjis));
+    }
+  }
+  return folder.Take();
 }
 
 int FirstReadingMatch(const std::vector<std::string>& keys, std::string_view typed) {

@@ -22,6 +22,9 @@ std::string ReadingKey(std::string_view typed);
 // already (a stored one): no transliteration, so cheap enough for every
 // town of the country.
 std::string FoldReading(std::string_view katakana);
+// The same from a reading in Shift-JIS, as the dictionary stores it,
+// without converting it to UTF-8 first.
+std::string FoldReadingSjis(std::string_view sjis);
 
 // Japan Post's half-width katakana as full-width ("ｵｵﾃﾏﾁ" -> "オオテマチ").
 std::string FullWidthKana(std::string_view halfWidth);

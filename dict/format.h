@@ -39,6 +39,15 @@ constexpr size_t kDescription = 36, kDescriptionWidth = 64;
 static_assert(kDescription + kDescriptionWidth == kHeaderSize);
 static_assert(kSectionCount + 4 == kDataDate);
 }  // namespace header
+// The digest section: the tag of the section it vouches for, then a
+// digest (sections.h) of the file's bytes from the first record to that
+// section's end, so that a reader can trust the section without checking
+// it against every record.
+namespace digest {
+constexpr size_t kCovers = 0;  // 4 bytes: a section's tag
+constexpr size_t kValue = 4;   // 8 bytes, little-endian
+constexpr size_t kSize = 12;
+}  // namespace digest
 namespace pref {
 constexpr size_t kPrefNo = 0;       // byte, 1..47
 constexpr size_t kCityListPos = 1;  // Long: the prefecture's first city record

@@ -125,6 +125,26 @@ Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
   return victim;
 }
 
+Result<bool> DicFile::Stream(int64_t pos, int64_t n, const std::function<void(const uint8_t*, size_t)>& fn) const {
+  if (pos < 1 || n < 0 || pos - 1 + n > size_) return Error{"位置 " + std::to_string(pos) + " はファイルの外です。"};
+  if (fd_ < 0) {
+    if (n > 0) fn(whole_ + (pos - 1), static_cast<size_t>(n));
+    return true;
+  }
+  const size_t chunk = static_cast<size_t>(std::min<int64_t>(n, 65536));
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[std::max<size_t>(chunk, 1)]);
+  for (int64_t done = 0; done < n;) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk), n - done));
+    const ssize_t got = pread(fd_, buffer.get(), want, static_cast<off_t>(pos - 1 + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Error{platform::SystemErrorText(errno)};
+    if (got == 0) return Error{"辞書が読み込み中に短くなりました。"};
+    fn(buffer.get(), static_cast<size_t>(got));
+    done += got;
+  }
+  return true;
+}
+
 Result<bool> DicFile::ReadAt(int64_t pos, size_t n, uint8_t* out) {
   if (pos < 1) return Error{"位置 " + std::to_string(pos) + " はファイルの外です。"};
   int64_t offset = pos - 1;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -65,6 +66,12 @@ class DicFile {
     rec.NameLength = b[town::kNameLength];
     return rec;
   }
+
+  // The n bytes from pos in turn, a chunk at a time, to fn(bytes, count):
+  // read from the file when it has one, even when mapped (every page of a
+  // mapping touched the first time costs a fault, far more than a read of
+  // it); straight from memory for FromBytes.
+  Result<bool> Stream(int64_t pos, int64_t n, const std::function<void(const uint8_t*, size_t)>& fn) const;
 
   // n bytes (at most kMaxPeek) from pos, valid until the next read.
   static constexpr size_t kMaxPeek = 128;

@@ -43,7 +43,7 @@ std::vector<std::string> ReadingKeysAt(DicFile& dic, const std::vector<int64_t>&
   for (size_t i = 0; i < positions.size(); ++i) {
     auto it = std::lower_bound(found->begin(), found->end(), positions[i],
                                [](const auto& e, int64_t p) { return e.first < p; });
-    if (it != found->end() && it->first == positions[i]) keys[i] = FoldReading(it->second);
+    if (it != found->end() && it->first == positions[i]) keys[i] = FoldReadingSjis(it->second);
   }
   return keys;
 }
@@ -134,7 +134,7 @@ Result<std::vector<std::pair<int64_t, std::string>>> ReadingTable::Between(int64
     if (out.size() >= most) return Error{"辞書の読み仮名が多すぎます（壊れています）。"};
     auto text = TextOf(static_cast<size_t>(e), scratch);
     if (!text) return text.error();
-    out.emplace_back(*pos, platform::SjisToUtf8(*text));
+    out.emplace_back(*pos, *text);
   }
   return out;
 }

@@ -41,7 +41,7 @@ class ReadingTable {
   static Result<ReadingTable> Open(DicFile& dic);
   bool Has() const { return count_ > 0; }
 
-  // The readings (UTF-8) of the records from position first to last, by
+  // The readings (Shift-JIS) of the records from position first to last, by
   // position: one search, then the entries in a row, as the records of a
   // list stand in the file. More than most entries there is a broken file
   // (an error), never a long wait.

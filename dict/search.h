@@ -28,8 +28,13 @@ struct SearchOutcome {
   std::optional<Error> readError;
 };
 
-// Searches a 3-, 5- or 7-digit current or former postal code.
+// Searches a 3-, 5- or 7-digit current or former postal code. A file
+// with a checked code section answers from its index, kept in memory
+// from search to search while the file stays the same; any other file,
+// or a table not the file's own, is scanned record by record.
 SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const PrefectureTable& table, std::string_view code);
+// The same, always by the scan: what the index must answer alike.
+SearchOutcome ScanPostalCode(const std::string& dictionaryPath, const PrefectureTable& table, std::string_view code);
 
 // "該　当　住　所 （N 件）"
 std::string ResultHeading(size_t count);

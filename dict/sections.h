@@ -37,10 +37,38 @@ const Section* FindSection(const std::vector<Section>& sections, std::string_vie
 
 // Appends the sections and their table to the bytes of a built dictionary
 // and points its header at them.
+// With vouchFor, the tag of one of them, a digest section (kDigestTag)
+// follows that vouches for it.
 struct SectionBytes {
   std::string tag;
   std::string bytes;
 };
-Result<bool> AppendSections(std::string& dictionary, const std::vector<SectionBytes>& sections);
+Result<bool> AppendSections(std::string& dictionary, const std::vector<SectionBytes>& sections,
+                            std::string_view vouchFor = {});
+
+inline constexpr std::string_view kDigestTag = "DGST";
+
+// A 64-bit digest of bytes: not proof against a forger (who could write any
+// records anyway), only against a section made for other records or
+// damaged since; fast enough to cover the country's records at every open.
+uint64_t Digest(const uint8_t* bytes, size_t n);
+// The same over bytes that come in parts.
+class Digester {
+ public:
+  void Add(const uint8_t* bytes, size_t n);
+  uint64_t Finish();
+
+ private:
+  void Blocks(const uint8_t* bytes, size_t n);  // whole blocks of 32 bytes
+  uint64_t lanes_[4] = {0x9E3779B185EBCA87ull, 0xC2B2AE3D27D4EB4Full, ~0x9E3779B185EBCA87ull, ~0xC2B2AE3D27D4EB4Full};
+  uint8_t pending_[32] = {};
+  size_t pendingCount_ = 0;
+  uint64_t total_ = 0;
+};
+
+// Whether the file's digest section vouches for the section `vouched`: it
+// names it, and the digest of the bytes from the first record to its end
+// matches. False for a file without one (check the section the long way).
+bool Vouched(const DicFile& dic, const std::vector<Section>& sections, const Section& vouched);
 
 }  // namespace kovant::dict

@@ -27,35 +27,29 @@ class Converter {
       return out;
     }
     iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    out.resize(input.size() * 3 + 16);
+    // Through a buffer on the stack: an output sized for the worst case
+    // and filled with zeros first cost more than the conversion of a long
+    // list (fresh pages, every call).
+    out.reserve(input.size() + input.size() / 2 + 16);
+    char buffer[16384];
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
-    char* dst = out.data();
-    size_t outLeft = out.size();
     while (inLeft > 0) {
-      size_t r = iconv(cd_, &in, &inLeft, &dst, &outLeft);
+      char* dst = buffer;
+      size_t outLeft = sizeof buffer;
+      const size_t r = iconv(cd_, &in, &inLeft, &dst, &outLeft);
+      const int error = errno;  // before append can touch it
+      out.append(buffer, static_cast<size_t>(dst - buffer));
       if (r != static_cast<size_t>(-1)) break;
-      if (errno == E2BIG) {
-        size_t used = static_cast<size_t>(dst - out.data());
-        out.resize(out.size() * 2);
-        dst = out.data() + used;
-        outLeft = out.size() - used;
-        continue;
-      }
+      if (error == E2BIG) continue;
       // EILSEQ or EINVAL (a truncated sequence at the end).
       if (lossy) *lossy = true;
       size_t n = skip(std::string_view(in, inLeft));
       in += n;
       inLeft -= n;
-      size_t used = static_cast<size_t>(dst - out.data());
-      out.resize(used);
       out.append(bad);
-      out.resize(out.size() + inLeft * 3 + 16);
-      dst = out.data() + used + bad.size();
-      outLeft = out.size() - used - bad.size();
       iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     }
-    out.resize(static_cast<size_t>(dst - out.data()));
     return out;
   }
 

@@ -396,6 +396,91 @@ TEST(BuildDictionary, TheCodeSectionAnswersAsTheRecordsAndIsChecked) {
   EXPECT_EQ(index->SetAside(), "辞書の郵便番号索引が町域の記録と合いません。");
 }
 
+// The digest section vouches for the code section of a file as built, so
+// that opening it skips the check against every record. When the digest
+// does not match the bytes (a name or a code changed since, a section
+// made for other records) or is missing (every older file), the section
+// is checked the long way as before, and kept only when it answers as the
+// records do.
+TEST(BuildDictionary, TheDigestVouchesForTheCodeSectionOnlyWhileItMatches) {
+  tools::BuildReport report;
+  auto built = tools::BuildDictionary(TownsOf(SamplePath()), {"2026-01-01", "test"}, report);
+  ASSERT_TRUE(built.ok());
+  const std::string bytes = *built;
+  struct Opened {
+    bool vouched, hasSection;
+    std::string setAside;
+  };
+  auto open = [](const std::string& file) {
+    auto dic = dict::DicFile::FromBytes(file);
+    auto sections = dict::ReadSectionTable(*dic);
+    EXPECT_TRUE(sections.ok());
+    const dict::Section* code = sections.ok() ? dict::FindSection(*sections, dict::kCodeSectionTag) : nullptr;
+    EXPECT_NE(code, nullptr);
+    const bool vouched = code && dict::Vouched(*dic, *sections, *code);
+    auto index = dict::CodeIndex::Build(dict::DicFile::FromBytes(file));
+    EXPECT_TRUE(index.ok());
+    return index.ok() ? Opened{vouched, index->HasCodeSection(), index->SetAside()} : Opened{vouched, false, "?"};
+  };
+  const Opened asBuilt = open(bytes);
+  EXPECT_TRUE(asBuilt.vouched);
+  EXPECT_TRUE(asBuilt.hasSection);
+
+  auto dic = dict::DicFile::FromBytes(bytes);
+  auto sections = *dict::ReadSectionTable(*dic);
+  ASSERT_EQ(sections.size(), 3u);
+  ASSERT_EQ(sections.back().tag, dict::kDigestTag);
+  const dict::Section& code = *dict::FindSection(sections, dict::kCodeSectionTag);
+  // The first town listed with a name.
+  size_t town = 0;
+  for (size_t entry = static_cast<size_t>(code.pos - 1) + 4 + 4 * 10001; town == 0; entry += 6) {
+    const auto at = static_cast<size_t>(ReadI32At(bytes, entry + 2) - 1);
+    if (bytes[at + dict::town::kNameLength] != 0) town = at;
+  }
+
+  // A byte of a town's name: no longer vouched for, checked, still right.
+  std::string renamed = bytes;
+  renamed[town + dict::kTownFixed] ^= 0x01;
+  const Opened afterRename = open(renamed);
+  EXPECT_FALSE(afterRename.vouched);
+  EXPECT_TRUE(afterRename.hasSection);
+
+  // The town's code: the check finds the section wrong for it.
+  std::string recoded = bytes;
+  dict::PatchI32(recoded, town + dict::town::kCodeNumber, ReadI32At(bytes, town + dict::town::kCodeNumber) + 1);
+  const Opened afterRecode = open(recoded);
+  EXPECT_FALSE(afterRecode.vouched);
+  EXPECT_FALSE(afterRecode.hasSection);
+  EXPECT_EQ(afterRecode.setAside, "辞書の郵便番号索引が町域の記録と合いません。");
+
+  // A digest that names another section, or none at all (the table of an
+  // older file): checked, and right.
+  std::string otherTag = bytes;
+  otherTag.replace(static_cast<size_t>(sections.back().pos - 1) + dict::digest::kCovers, 4, "READ");
+  std::string noDigest = bytes;
+  dict::PatchI32(noDigest, dict::header::kSectionCount, 2);
+  for (const std::string& file : {otherTag, noDigest}) {
+    const Opened opened = open(file);
+    EXPECT_FALSE(opened.vouched);
+    EXPECT_TRUE(opened.hasSection);
+    EXPECT_EQ(opened.setAside, "");
+  }
+
+  // The digest itself: every single bit changed in a buffer changes it.
+  std::string buffer(100, '\0');
+  for (size_t i = 0; i < buffer.size(); ++i) buffer[i] = static_cast<char>(i * 37);
+  auto digestOf = [](const std::string& b) {
+    return dict::Digest(reinterpret_cast<const uint8_t*>(b.data()), b.size());
+  };
+  std::set<uint64_t> seen = {digestOf(buffer), digestOf(buffer + '\0')};
+  for (size_t bit = 0; bit < buffer.size() * 8; ++bit) {
+    std::string flipped = buffer;
+    flipped[bit / 8] = static_cast<char>(flipped[bit / 8] ^ (1 << (bit % 8)));
+    seen.insert(digestOf(flipped));
+  }
+  EXPECT_EQ(seen.size(), buffer.size() * 8 + 2);
+}
+
 TEST(ReadInputFile, ZipErrorsAreToldInJapanese) {
   EXPECT_EQ(tools::ZipErrorText(ZIP_ER_NOENT), "その名前のファイルがありません");
   EXPECT_EQ(tools::ZipErrorText(ZIP_ER_OPEN), "ファイルを開けません");

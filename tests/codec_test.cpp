@@ -133,6 +133,43 @@ TEST(Reading, EveryWayOfTypingAPlaceGivesOneKey) {
   EXPECT_EQ(dict::FirstReadingMatch({dict::ReadingKey("ｵｵｻｶﾌ")}, "大"), -1);
 }
 
+// A stored reading folds the same straight from Shift-JIS as through
+// UTF-8: every pair of full-width katakana (long vowels, small kana and
+// voicing variants fold across the pair), with the long mark, and texts
+// that are not all katakana (the long way).
+TEST(Reading, FoldingFromShiftJisGivesWhatFoldingItsUtf8Gives) {
+  std::vector<std::string> kana;
+  for (int trail = 0x40; trail <= 0x96; ++trail) {
+    if (trail != 0x7F) kana.push_back(std::string{'\x83', static_cast<char>(trail)});
+  }
+  kana.push_back("\x81\x5B");  // ー
+  size_t nonEmpty = 0;
+  for (const std::string& a : kana) {
+    for (const std::string& b : kana) {
+      const std::string sjis = a + b;
+      const std::string folded = dict::FoldReadingSjis(sjis);
+      ASSERT_EQ(folded, dict::FoldReading(platform::SjisToUtf8(sjis))) << platform::SjisToUtf8(sjis);
+      nonEmpty += !folded.empty();
+    }
+  }
+  EXPECT_GT(nonEmpty, kana.size() * kana.size() / 2);
+  for (const std::string utf8 :
+       {"オオテマチ", "ニホンケイザイシンブンシヤ", "ヴァイオリン", "キョウト（ダイ）", "ＡＢＣビル", "ｶﾀｶﾅ", "かな",
+        "大手町", "", "エヌ・ティ・ティ　ドコモ（１２３）", "ａｂｃ＆ＸＹＺ", "Ωア"}) {
+    const std::string sjis = platform::Utf8ToSjis(utf8);
+    EXPECT_EQ(dict::FoldReadingSjis(sjis), dict::FoldReading(utf8)) << utf8;
+  }
+  EXPECT_EQ(dict::FoldReadingSjis(platform::Utf8ToSjis("カ") + "A"), dict::FoldReading("カA"));
+  // Every byte pair after a kana, odd and unassigned ones too, cut as
+  // the conversion cuts them.
+  for (int lead = 0; lead < 256; ++lead) {
+    for (int trail = 0; trail < 256; trail += 3) {
+      const std::string sjis = "\x83\x4A" + std::string{static_cast<char>(lead), static_cast<char>(trail)} + "\x83\x4A";
+      ASSERT_EQ(dict::FoldReadingSjis(sjis), dict::FoldReading(platform::SjisToUtf8(sjis))) << lead << " " << trail;
+    }
+  }
+}
+
 // Kanji numbers too large for any address (once a signed overflow) stay
 // as written; the ones addresses use still fold.
 TEST(FoldName, KanjiNumbersBeyondAnyAddressStayAsWritten) {

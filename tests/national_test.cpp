@@ -14,6 +14,7 @@
 #include "dict/walk.h"
 #include "tools/lookup.h"
 #include "addresseval.h"
+#include "platform/sjis.h"
 #include "testdata.h"
 
 using namespace kovant;
@@ -201,6 +202,36 @@ TEST_P(NationalChecks, TheBatchIndexAnswersAsTheSearch) {
   }
 }
 
+// The window's search from the code index lists exactly what the scan of
+// the records lists, rows, keys and positions in order, for every current
+// and every former code of the country.
+TEST_P(NationalChecks, TheWindowSearchFromTheIndexListsAsTheScan) {
+  NATIONAL(n);
+  auto index = dict::CodeIndex::Build(n.path);
+  ASSERT_TRUE(index.ok());
+  ASSERT_TRUE(index->HasCodeSection());
+  std::set<std::string> codes = {"0000000", "9999999", "999", "99999"};
+  for (const auto& t : n.towns) {
+    codes.insert(t.newCode);
+    codes.insert(t.oldCode);
+  }
+  size_t rows = 0;
+  for (const std::string& code : codes) {
+    const auto scanned = dict::ScanPostalCode(n.path, n.table, code);
+    ASSERT_FALSE(scanned.readError) << code;
+    auto listed = index->ListCode(code, n.table);
+    ASSERT_TRUE(listed.ok() && listed->has_value()) << code;
+    ASSERT_EQ((*listed)->size(), scanned.rows.size()) << code;
+    for (size_t r = 0; r < scanned.rows.size(); ++r) {
+      ASSERT_EQ((**listed)[r].itemData, scanned.rows[r].itemData) << code;
+      ASSERT_EQ((**listed)[r].sortKey, scanned.rows[r].sortKey) << code;
+    }
+    rows += scanned.rows.size();
+  }
+  // Each town under its current code and again under its former one.
+  EXPECT_GT(rows, n.towns.size());
+}
+
 INSTANTIATE_TEST_SUITE_P(National, NationalChecks, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "WithOffices" : "TownsOnly"; });
 
@@ -241,6 +272,26 @@ TEST(National, SizeAndNotes) {
 // selects 大阪府; "kita" its first 北区 in list order (堺市北区: a ward by its
 // own reading), "osakashikita" 大阪市北区, where "ume" selects 梅田;
 // "ootemachi", "otemachi" and "おおて" reach 大手町 in 千代田区.
+// The walk folds each listed record's reading straight from Shift-JIS:
+// every reading of the country, towns and offices, folds as through UTF-8.
+TEST(National, EveryStoredReadingFoldsAlikeFromShiftJis) {
+  KOVANT_NEEDS_NATIONAL_FILE(file_);
+  g_offices = true;
+  const National& n = *Get();
+  auto dic = dict::DicFile::Open(n.path);
+  ASSERT_TRUE(dic.ok());
+  auto table = dict::ReadingTable::Open(**dic);
+  ASSERT_TRUE(table.ok() && table->Has());
+  size_t readings = 0, differing = 0;
+  auto each = table->ForEach([&](int64_t, std::string_view sjis) {
+    ++readings;
+    if (dict::FoldReadingSjis(sjis) != dict::FoldReading(platform::SjisToUtf8(sjis))) ++differing;
+  });
+  ASSERT_TRUE(each.ok());
+  EXPECT_GT(readings, 140000u);
+  EXPECT_EQ(differing, 0u);
+}
+
 TEST(National, TheWalksHeadSearchFollowsReadings) {
   g_offices = false;
   NATIONAL(n);

@@ -2,12 +2,14 @@
 #include <unistd.h>
 #include <chrono>
 #include <filesystem>
+#include <set>
 #include <gtest/gtest.h>
 
 #include "dict/chain.h"
 #include "dict/codeinput.h"
 #include "dict/address.h"
 #include "dict/census.h"
+#include "dict/codeindex.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "dicfixture.h"
@@ -339,6 +341,96 @@ TEST(SearchSample, SharedCodeListsEveryTown) {
   auto r = dict::SearchPostalCode(path, loaded->table, "1690075");
   EXPECT_EQ(r.rows.size(), 3u);
   EXPECT_EQ(r.heading, "該　当　住　所 （3 件）");
+}
+
+namespace {
+
+// A file the window's index takes: changed long enough ago to have settled.
+void Settle(const std::string& path) {
+  std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+}
+
+std::string RowsText(const dict::SearchOutcome& r) {
+  std::string t = r.heading + "\n";
+  for (const auto& row : r.rows) t += std::to_string(row.itemData) + " " + row.sortKey + "|" + row.text + "\n";
+  return t;
+}
+
+}  // namespace
+
+// The window's search answers from the code index exactly as the scan of
+// the records does: the same rows, keys and positions in the same order,
+// for every current and former code of the sample, codes nobody has and
+// prefixes that are no code. A table that is not the file's own (a damaged
+// one in memory) is left to the scan.
+TEST(SearchSample, TheIndexListsEveryCodeAsTheScan) {
+  const std::string path = SampleDictionary("indexed");
+  Settle(path);
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  const dict::PrefectureTable& table = loaded->table;
+  auto index = dict::CodeIndex::Build(path);
+  ASSERT_TRUE(index.ok());
+  ASSERT_TRUE(index->HasCodeSection());
+  std::set<std::string> codes = {"0000000", "9999999", "999", "99999", "000", "00000"};
+  const auto towns = TownsOf(SamplePath());
+  for (const auto& t : towns) {
+    codes.insert(t.newCode);
+    codes.insert(t.oldCode);
+    codes.insert(t.newCode.substr(0, 5));
+    codes.insert(t.newCode.substr(0, 3));
+  }
+  size_t rows = 0;
+  for (const std::string& code : codes) {
+    const auto scanned = dict::ScanPostalCode(path, table, code);
+    ASSERT_FALSE(scanned.readError) << code;
+    auto listed = index->ListCode(code, table);
+    ASSERT_TRUE(listed.ok()) << code;
+    ASSERT_TRUE(listed->has_value()) << code;
+    ASSERT_EQ((*listed)->size(), scanned.rows.size()) << code;
+    for (size_t r = 0; r < scanned.rows.size(); ++r) {
+      EXPECT_EQ((**listed)[r].itemData, scanned.rows[r].itemData) << code;
+      EXPECT_EQ((**listed)[r].sortKey, scanned.rows[r].sortKey) << code;
+    }
+    EXPECT_EQ(RowsText(dict::SearchPostalCode(path, table, code)), RowsText(scanned)) << code;
+    rows += scanned.rows.size();
+  }
+  EXPECT_GE(rows, 2 * towns.size());  // each under its current code and its former one
+
+  auto other = table;
+  other.rows[12].PrefixCount = 0;  // Tokyo's prefixes hidden
+  auto listed = index->ListCode("1000001", other);
+  ASSERT_TRUE(listed.ok());
+  EXPECT_FALSE(listed->has_value());
+  EXPECT_TRUE(dict::SearchPostalCode(path, other, "1000001").rows.empty());
+  EXPECT_EQ(dict::SearchPostalCode(path, table, "1000001").rows.size(), 1u);
+}
+
+// The index kept between searches is the file's as it is now: a dictionary
+// replaced by renaming (as the updater does) answers at once, and a file
+// just written is scanned until it has settled.
+TEST(SearchSample, TheWindowIndexFollowsAReplacedDictionary) {
+  const auto towns = TownsOf(SamplePath());
+  const std::string path = SampleDictionary("replaced");
+  Settle(path);
+  auto table = dict::LoadDictionary(path)->table;
+  ASSERT_EQ(dict::SearchPostalCode(path, table, "1000001").rows.size(), 1u);
+  std::vector<tools::KenRow> fewer;
+  for (const auto& t : towns) {
+    if (t.newCode != "1000001") fewer.push_back(t);
+  }
+  const std::string other = BuildInto(TempFolder("replacement"), fewer);
+  Settle(other);
+  std::filesystem::rename(other, path);
+  table = dict::LoadDictionary(path)->table;
+  EXPECT_TRUE(dict::SearchPostalCode(path, table, "1000001").rows.empty());
+  // Written again just now: scanned, with the same answers.
+  auto again = BuildInto(TempFolder("replaced"), towns);
+  ASSERT_EQ(again, path);
+  table = dict::LoadDictionary(path)->table;
+  EXPECT_EQ(dict::SearchPostalCode(path, table, "1000001").rows.size(), 1u);
+  std::filesystem::remove(path);
+  EXPECT_TRUE(dict::SearchPostalCode(path, table, "1000001").readError);
 }
 
 TEST(NormalizeCodeInput, CodesAsPeopleWriteThemBecomeDigitsAndTheRestStaysForTheMessages) {

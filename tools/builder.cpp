@@ -414,8 +414,10 @@ Result<bool> AppendIndexSections(DicWriter& w, BuildReport& report) {
   std::string readingSection = dict::MakeReadingSection(std::move(w.readings));
   report.sectionBytes = codeSection->size();
   report.readingBytes = readingSection.size();
-  return dict::AppendSections(w.out, {{std::string(dict::kCodeSectionTag), std::move(*codeSection)},
-                                      {std::string(dict::kReadingSectionTag), std::move(readingSection)}});
+  return dict::AppendSections(w.out,
+                              {{std::string(dict::kCodeSectionTag), std::move(*codeSection)},
+                               {std::string(dict::kReadingSectionTag), std::move(readingSection)}},
+                              dict::kCodeSectionTag);
 }
 
 }  // namespace

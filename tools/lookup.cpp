@@ -156,7 +156,8 @@ int CopyText(const std::string& dicPath, const std::string& input, bool oldCode,
     std::fprintf(stderr, "%s: %s\n", input.c_str(), problem->c_str());
     return 1;
   }
-  auto outcome = dict::SearchPostalCode(dicPath, *table, code);
+  // One code in a short process: the scan, with no index to read in.
+  auto outcome = dict::ScanPostalCode(dicPath, *table, code);
   if (outcome.readError) return ReadError(dicPath, *outcome.readError);
   if (outcome.rows.empty()) return 1;
   auto picked = dict::ShowPickedResult(dicPath, outcome.rows[0], "");

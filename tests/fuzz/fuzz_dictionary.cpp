@@ -78,7 +78,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // The batch index reads every record of the same file, the names of the
   // country its readings too.
-  if (auto index = dict::CodeIndex::Build(path); index.ok()) (void)index->FindMany(codes);
+  if (auto index = dict::CodeIndex::Build(path); index.ok()) {
+    (void)index->FindMany(codes);
+    // The window's search from the index: the rows of a checked section
+    // are the scan's (the file is scanned here, being just written).
+    for (const std::string& code : codes) {
+      auto listed = index->ListCode(code, table);
+      if (!listed.ok() || !listed->has_value()) continue;
+      auto scanned = dict::ScanPostalCode(path, table, code);
+      if (scanned.readError) continue;
+      if ((*listed)->size() != scanned.rows.size()) __builtin_trap();
+      for (size_t r = 0; r < scanned.rows.size(); ++r) {
+        if ((**listed)[r].itemData != scanned.rows[r].itemData) __builtin_trap();
+      }
+    }
+  }
   if (auto names = dict::Gazetteer::Load(path); names.ok()) {
     (void)names->Resolve(std::string(reinterpret_cast<const char*>(data), std::min<size_t>(size, 64)));
     (void)names->Find(digits, 3);
