@@ -1,5 +1,7 @@
 #include "platform/datacontrol.h"
 
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -12,6 +14,7 @@
 namespace kovant::platform {
 
 DataControl::~DataControl() {
+  for (int fd : unread_) close(fd);
   for (auto* offer : offers_) zwlr_data_control_offer_v1_destroy(offer);
   for (auto* s : {clipboardSource_, primarySource_}) {
     if (s) zwlr_data_control_source_v1_destroy(s);
@@ -82,8 +85,24 @@ void DataControl::DeviceFinished(void* data, zwlr_data_control_device_v1*) {
 void DataControl::Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
   auto* self = static_cast<DataControl*>(data);
   WriteAll(fd, self->text_);
-  close(fd);
+  if (self->read_) {
+    self->unread_.push_back(fd);
+  } else {
+    close(fd);
+  }
   if (self->fetched_) self->fetched_();
+}
+
+void DataControl::Poll() {
+  std::erase_if(unread_, [this](int fd) {
+    int left = 0;
+    pollfd p{fd, 0, 0};
+    const bool gone = poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLHUP));
+    if (!gone && ioctl(fd, FIONREAD, &left) == 0 && left > 0) return false;
+    close(fd);
+    if (read_) read_();
+    return true;
+  });
 }
 void DataControl::Cancelled(void* data, zwlr_data_control_source_v1* source) {
   auto* self = static_cast<DataControl*>(data);

@@ -45,6 +45,12 @@ class DataControl {
   bool Finished() const { return finished_; }
   // Told each time a reader has been handed the text.
   void OnFetched(std::function<void()> fetched) { fetched_ = std::move(fetched); }
+  // Told each time a reader has read all it was handed. Until then its pipe
+  // stays open (the reader sees its end only after reading): Poll closes it.
+  void OnRead(std::function<void()> read) { read_ = std::move(read); }
+  // Closes the pipes whose readers have read everything or gone away.
+  void Poll();
+  bool Unread() const { return !unread_.empty(); }
 
  private:
   zwlr_data_control_source_v1* Offer();
@@ -67,6 +73,8 @@ class DataControl {
   std::string text_;
   bool finished_ = false;
   std::function<void()> fetched_;
+  std::function<void()> read_;
+  std::vector<int> unread_;  // pipes written, not yet read to the end
 };
 
 }  // namespace kovant::platform

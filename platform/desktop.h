@@ -50,6 +50,9 @@ class Desktop {
   // bound of a second or two; a short fixed wait where the clipboard does
   // not tell when it was read.
   virtual void WaitForPaste() = 0;
+  // False when the last WaitForPaste did not see the target take the text
+  // within its bound: the next piece would replace it unread.
+  virtual bool PasteTaken() const { return true; }
   // Brings our own window, known by its caption, to the front where the
   // desktop keeps the focus from a program that asks for it itself (a
   // Wayland compositor); elsewhere the window's own request does it.
