@@ -25,7 +25,7 @@ class PasteTiming {
   // Within this the target must fetch and read each piece, or the paste
   // stops: a target that stalls longer cannot be told from one that
   // ignores the key.
-  static constexpr Ms kBound{2000};
+  static constexpr Ms kBound{5000};
 
   explicit PasteTiming(WaitUntil wait) : wait_(std::move(wait)) {}
 
@@ -65,7 +65,7 @@ class PasteTiming {
       Note(std::max(Since(keyAt_, fetchedAt_), Since(fetchedAt_, readAt_)));
       settle = std::max(settle, *std::max_element(stalls_.begin(), stalls_.end()) + Ms(30));
     }
-    wait_(std::min(settle, kBound), [] { return false; });
+    wait_(std::min(settle, Ms(1000)), [] { return false; });
     return true;
   }
 

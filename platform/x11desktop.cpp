@@ -85,18 +85,20 @@ class X11Desktop : public Desktop {
   void WaitForPaste() override {
     // Editors ask for several targets one after another and fetch the text
     // asynchronously: wait for a text request and then a short quiet time.
-    // A target that asks for none within the bound is too slow to follow:
-    // the next piece would replace the text before it is read.
+    // A busy target takes its time over each request (a second and more
+    // when busy 95 ms of every 100), but one that asks nothing for 5 s is
+    // too slow to follow: the next piece would replace the text unread.
     const int before = watch_.TextRequests();
-    QElapsedTimer timer;
-    timer.start();
-    taken_ = false;
-    while (timer.elapsed() < 2000) {
+    int requests = watch_.Requests();
+    QElapsedTimer quiet;  // since the key or the target's last request
+    quiet.start();
+    while (quiet.elapsed() < 5000) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-      if (watch_.TextRequests() > before && watch_.MsSinceLast() >= 50) {
-        taken_ = true;
-        return;
+      if (watch_.Requests() != requests) {
+        requests = watch_.Requests();
+        quiet.restart();
       }
+      if (watch_.TextRequests() > before && watch_.MsSinceLast() >= 50) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     taken_ = watch_.TextRequests() > before;

@@ -273,7 +273,7 @@ void Wayland::ASlowTargetLosesNoPieceAndATooSlowOneIsToldOf() {
   const int rounds = PasteRounds();
   for (const std::string busy : {"", "70/100", "95/100"}) {
     const std::string caption = "遅い窓 " + (busy.empty() ? std::string("normal") : busy);
-    const std::string out = home + "/slow-" + std::to_string(busy.size()) + ".txt";
+    const std::string out = home + "/slow-" + busy.substr(0, busy.find('/')) + ".txt";
     Background editor(GtkTarget(clients, caption, out, busy));
     ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, caption); }, 10000ms)) << caption;
     const int intact = IntactRounds(delivery, caption, out, rounds);
@@ -285,7 +285,7 @@ void Wayland::ASlowTargetLosesNoPieceAndATooSlowOneIsToldOf() {
   // with a piece still on the clipboard, and what arrives late is the text
   // up to that piece, never another.
   const std::string out = home + "/stuck.txt", text = "〒100-0001\t東京都";
-  Background stuck(GtkTarget(clients, "止まる窓", out, "6000/6100"));
+  Background stuck(GtkTarget(clients, "止まる窓", out, "10000/11000"));
   ASSERT_TRUE(WaitFor([&] { return Listed(*desktop, "止まる窓"); }, 10000ms));
   std::string found;
   EXPECT_EQ(delivery.Deliver(text, {}, PasteInto("止まる窓"), found), copy::Delivered::Unconfirmed);
