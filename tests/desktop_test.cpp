@@ -288,7 +288,7 @@ TEST_F(Desktop, ASlowTargetLosesNoPieceAndATooSlowOneIsToldOf) {
     RecordProperty(busy.empty() ? "normal" : busy, intact);
     EXPECT_EQ(intact, rounds) << caption << ", the last wrong: " << wrong;
   }
-  // Busy from the moment it shows, longer than any bound: the paste stops
+  // Busy from the moment it has the focus, longer than any bound: the paste stops
   // with a message and a piece still on the clipboard, and what arrives
   // late is the text up to that piece, never another.
   const std::string out = home + "/stuck.txt";
