@@ -45,10 +45,12 @@ class DataControl {
   bool Finished() const { return finished_; }
   // Told each time a reader has been handed the text.
   void OnFetched(std::function<void()> fetched) { fetched_ = std::move(fetched); }
-  // Told each time a reader has read all it was handed. Until then its pipe
-  // stays open (the reader sees its end only after reading): Poll closes it.
+  // Told each time a reader has read all it was handed and closed its end
+  // (where its process can be seen; else once it has read the text). Our
+  // end stays open until the reader has read the text, Poll closes it.
   void OnRead(std::function<void()> read) { read_ = std::move(read); }
-  // Closes the pipes whose readers have read everything or gone away.
+  // Closes the pipes whose readers have read everything, and tells of the
+  // readers that have closed theirs.
   void Poll();
   bool Unread() const { return !unread_.empty(); }
 
@@ -74,7 +76,14 @@ class DataControl {
   bool finished_ = false;
   std::function<void()> fetched_;
   std::function<void()> read_;
-  std::vector<int> unread_;  // pipes written, not yet read to the end
+  // A pipe written to a reader: ours until it has read the text, then
+  // watched through the reader's own descriptor until it closes it.
+  struct Transfer {
+    int fd = -1;  // ours, -1 once closed
+    unsigned long inode = 0;
+    std::string readerEnd;  // /proc/PID/fd/N of the reader; empty when not seen
+  };
+  std::vector<Transfer> unread_;
 };
 
 }  // namespace kovant::platform
