@@ -76,38 +76,39 @@ void Delivery::BringUp(platform::WindowId target) {
   }
 }
 
-void Delivery::PressPaste() {
+bool Delivery::PressPaste() {
   desktop_->SendKey(platform::Key::Paste);
   desktop_->WaitForPaste();
+  return desktop_->PasteTaken();
 }
 
-void Delivery::Paste(const std::string& text, platform::WindowId target) {
+bool Delivery::Paste(const std::string& text, platform::WindowId target) {
   for (const PasteStep& step : PasteSteps(text)) {
     if (step.kind == PasteStep::Paste && clipboard_) clipboard_->SetText(step.chunk);
     // Each key goes to the target, should our own window have taken the
     // focus back late (a slow machine answers Qt's request late).
     if (target != 0 && !desktop_->IsActive(target)) desktop_->Activate(target);
-    if (step.kind == PasteStep::Paste) {
-      PressPaste();
-    } else {
+    if (step.kind != PasteStep::Paste) {
       desktop_->SendKey(step.kind == PasteStep::Tab ? platform::Key::Tab : platform::Key::Enter);
+    } else if (!PressPaste()) {
+      // The next piece would replace this one unread, and the target would
+      // paste it in this one's place: stop, and say so.
+      return false;
     }
   }
+  return true;
 }
 
-bool Delivery::PasteIntoFound(const std::string& text, platform::WindowId target) {
+Delivered Delivery::PasteIntoFound(const std::string& text, platform::WindowId target, bool& setWhole) {
   // A clipboard that only the focused program may set (Qt's, where the
   // compositor shows its windows but offers no data control) takes the
   // whole text now, while ours still has the focus.
   const bool pieces = !clipboard_ || clipboard_->SetsWhileUnfocused();
   if (!pieces) clipboard_->SetText(text);
+  setWhole = !pieces;
   BringUp(target);
-  if (!pieces) {
-    PressPaste();
-    return true;
-  }
-  Paste(text, target);
-  return false;
+  const bool taken = pieces ? Paste(text, target) : PressPaste();
+  return taken ? Delivered::Pasted : Delivered::Unconfirmed;
 }
 
 Delivered Delivery::PasteIntoPrevious(const std::string& text) {
@@ -118,10 +119,8 @@ Delivered Delivery::PasteIntoPrevious(const std::string& text) {
   if (!pieces) clipboard_->SetText(text);
   if (!stepAside_()) return Delivered::NoDesktop;
   wait_(0.05);
-  if (pieces) {
-    Paste(text);
-    return Delivered::PastedIntoPrevious;
-  }
+  if (pieces) return Paste(text) ? Delivered::PastedIntoPrevious : Delivered::Unconfirmed;
+  // The whole text stays on the clipboard either way.
   PressPaste();
   return Delivered::PastedWholeIntoPrevious;
 }
@@ -159,13 +158,14 @@ Delivered Delivery::Deliver(const std::string& text, const LinkRequest& request,
     } else if (platform::WindowId target = find(settings.FindCaption); target == 0) {
       outcome = Delivered::TargetNotFound;
     } else {
-      setWhole = PasteIntoFound(text, target);
-      outcome = Delivered::Pasted;
+      outcome = PasteIntoFound(text, target, setWhole);
     }
   }
   // The clipboard ends holding the whole text, whatever the pastes left
-  // (set already where ours had to set it while it had the focus).
-  if (clipboard_ && outcome != Delivered::PastedWholeIntoPrevious && !setWhole) clipboard_->SetText(text);
+  // (set already where ours had to set it while it had the focus), but for
+  // a piece the target has yet to read.
+  const bool keep = outcome == Delivered::PastedWholeIntoPrevious || outcome == Delivered::Unconfirmed;
+  if (clipboard_ && !keep && !setWhole) clipboard_->SetText(text);
   return outcome;
 }
 

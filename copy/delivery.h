@@ -53,6 +53,10 @@ enum class Delivered {
   // clipboard cannot change meanwhile.
   PastedIntoPrevious,
   PastedWholeIntoPrevious,
+  // The target did not take a piece within the bound (a window too busy to
+  // answer): the paste stopped there, and the clipboard still holds that
+  // piece, so that whatever the target reads late is the right text.
+  Unconfirmed,
   Answered,        // a link request answered, its caller (if named) brought up
   CallerNotFound,  // a link request whose caller is not found: clipboard, request still open
 };
@@ -89,14 +93,16 @@ class Delivery {
  private:
   bool Reachable() const { return desktop_ && desktop_->Available(); }
   void BringUp(platform::WindowId target);
-  // Pieces and keys; into target, kept active, where it is known.
-  void Paste(const std::string& text, platform::WindowId target = 0);
+  // Pieces and keys; into target, kept active, where it is known. False
+  // when a piece was not taken and the rest was left.
+  bool Paste(const std::string& text, platform::WindowId target = 0);
   Delivered PasteIntoPrevious(const std::string& text);
-  // Into a window found by its caption; true when the clipboard took the
-  // whole text first and it went in one paste.
-  bool PasteIntoFound(const std::string& text, platform::WindowId target);
-  // The paste key, and the wait until the target has the text.
-  void PressPaste();
+  // Into a window found by its caption; setWhole is true when the
+  // clipboard took the whole text first and it went in one paste.
+  Delivered PasteIntoFound(const std::string& text, platform::WindowId target, bool& setWhole);
+  // The paste key, and the wait until the target has the text; false when
+  // it did not take it.
+  bool PressPaste();
 
   platform::Desktop* desktop_;
   platform::Clipboard* clipboard_;

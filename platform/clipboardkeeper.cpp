@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <wayland-client.h>
@@ -50,6 +51,31 @@ Time ServerTime(Display* display, Window window) {
   return event.xproperty.time;
 }
 
+// The program's own name, as ps is to show the keeper: the file it runs
+// from, not the link it is started through.
+std::string ProgramName() {
+  char path[4096];
+  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "kovant";
+  std::string name(path, static_cast<size_t>(n));
+  name = name.substr(name.rfind('/') + 1);
+  if (const size_t deleted = name.find(" (deleted)"); deleted != std::string::npos) name.resize(deleted);
+  return name.empty() ? "kovant" : name;
+}
+
+// Our environment without the launcher's activation token: it was ours to
+// use once, and the keeper outlives it.
+std::vector<char*> KeeperEnvironment() {
+  std::vector<char*> out;
+  for (char** e = environ; *e; ++e) {
+    const std::string_view entry(*e);
+    if (entry.starts_with("XDG_ACTIVATION_TOKEN=") || entry.starts_with("DESKTOP_STARTUP_ID=")) continue;
+    out.push_back(*e);
+  }
+  out.push_back(nullptr);
+  return out;
+}
+
 }  // namespace
 
 void KeepClipboardAfterExit(const std::string& utf8, Session session) {
@@ -60,18 +86,23 @@ void KeepClipboardAfterExit(const std::string& utf8, Session session) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[0], 0);
+  // Not our output: a script reading it would wait for the keeper's end.
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
   // Nothing of ours but the text: not the instance lock, not the bus.
   posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   char self[] = "/proc/self/exe";
+  std::string name = ProgramName();
   char argument[64];
   std::snprintf(argument, sizeof argument, "%s",
                 session == Session::Wayland ? kKeepWaylandClipboardArgument : kKeepClipboardArgument);
-  char* argv[] = {self, argument, nullptr};
+  char* argv[] = {name.data(), argument, nullptr};
+  std::vector<char*> environment = KeeperEnvironment();
   pid_t pid = 0;
-  const bool started = posix_spawn(&pid, self, &actions, &attributes, argv, environ) == 0;
+  const bool started = posix_spawn(&pid, self, &actions, &attributes, argv, environment.data()) == 0;
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   close(pipeFds[0]);

@@ -1,5 +1,9 @@
 #include "platform/datacontrol.h"
 
+#include <dirent.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -12,6 +16,9 @@
 namespace kovant::platform {
 
 DataControl::~DataControl() {
+  for (const Transfer& t : unread_) {
+    if (t.fd >= 0) close(t.fd);
+  }
   for (auto* offer : offers_) zwlr_data_control_offer_v1_destroy(offer);
   for (auto* s : {clipboardSource_, primarySource_}) {
     if (s) zwlr_data_control_source_v1_destroy(s);
@@ -82,9 +89,69 @@ void DataControl::DeviceFinished(void* data, zwlr_data_control_device_v1*) {
 void DataControl::Send(void* data, zwlr_data_control_source_v1*, const char*, int32_t fd) {
   auto* self = static_cast<DataControl*>(data);
   WriteAll(fd, self->text_);
-  close(fd);
+  struct stat st {};
+  if (self->read_ && fstat(fd, &st) == 0) {
+    self->unread_.push_back({fd, static_cast<unsigned long>(st.st_ino), {}});
+  } else {
+    close(fd);
+  }
   if (self->fetched_) self->fetched_();
 }
+
+namespace {
+
+// The link a descriptor of the pipe shows in /proc.
+std::string PipeLink(unsigned long inode) { return "pipe:[" + std::to_string(inode) + "]"; }
+
+std::string LinkOf(const std::string& path) {
+  char target[64];
+  const ssize_t n = readlink(path.c_str(), target, sizeof target);
+  return n > 0 ? std::string(target, static_cast<size_t>(n)) : std::string();
+}
+
+// Where another process holds the pipe: /proc/PID/fd/N, or empty where
+// none can be seen (another user's, or a sandbox).
+std::string FindReaderEnd(unsigned long inode) {
+  const std::string link = PipeLink(inode), self = std::to_string(getpid());
+  std::string found;
+  DIR* processes = opendir("/proc");
+  if (!processes) return found;
+  while (dirent* p = readdir(processes)) {
+    if (p->d_name[0] < '1' || p->d_name[0] > '9' || self == p->d_name) continue;
+    const std::string folder = std::string("/proc/") + p->d_name + "/fd";
+    DIR* fds = opendir(folder.c_str());
+    if (!fds) continue;
+    while (dirent* f = readdir(fds)) {
+      if (f->d_name[0] != '.' && LinkOf(folder + "/" + f->d_name) == link) found = folder + "/" + f->d_name;
+    }
+    closedir(fds);
+    if (!found.empty()) break;
+  }
+  closedir(processes);
+  return found;
+}
+
+}  // namespace
+
+void DataControl::Poll() {
+  std::erase_if(unread_, [this](Transfer& t) {
+    if (t.fd >= 0) {
+      int left = 0;
+      pollfd p{t.fd, 0, 0};
+      const bool gone = poll(&p, 1, 0) > 0 && (p.revents & (POLLERR | POLLHUP));
+      if (!gone && ioctl(t.fd, FIONREAD, &left) == 0 && left > 0) return false;
+      // Read to the end: the reader sees the end once ours is closed, and
+      // is done with the text once it has closed its own.
+      if (!gone) t.readerEnd = FindReaderEnd(t.inode);
+      close(t.fd);
+      t.fd = -1;
+    }
+    if (!t.readerEnd.empty() && LinkOf(t.readerEnd) == PipeLink(t.inode)) return false;
+    if (read_) read_();
+    return true;
+  });
+}
+
 void DataControl::Cancelled(void* data, zwlr_data_control_source_v1* source) {
   auto* self = static_cast<DataControl*>(data);
   if (source == self->clipboardSource_) self->clipboardSource_ = nullptr;

@@ -45,6 +45,14 @@ class DataControl {
   bool Finished() const { return finished_; }
   // Told each time a reader has been handed the text.
   void OnFetched(std::function<void()> fetched) { fetched_ = std::move(fetched); }
+  // Told each time a reader has read all it was handed and closed its end
+  // (where its process can be seen; else once it has read the text). Our
+  // end stays open until the reader has read the text, Poll closes it.
+  void OnRead(std::function<void()> read) { read_ = std::move(read); }
+  // Closes the pipes whose readers have read everything, and tells of the
+  // readers that have closed theirs.
+  void Poll();
+  bool Unread() const { return !unread_.empty(); }
 
  private:
   zwlr_data_control_source_v1* Offer();
@@ -67,6 +75,15 @@ class DataControl {
   std::string text_;
   bool finished_ = false;
   std::function<void()> fetched_;
+  std::function<void()> read_;
+  // A pipe written to a reader: ours until it has read the text, then
+  // watched through the reader's own descriptor until it closes it.
+  struct Transfer {
+    int fd = -1;  // ours, -1 once closed
+    unsigned long inode = 0;
+    std::string readerEnd;  // /proc/PID/fd/N of the reader; empty when not seen
+  };
+  std::vector<Transfer> unread_;
 };
 
 }  // namespace kovant::platform

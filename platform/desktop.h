@@ -47,9 +47,12 @@ class Desktop {
   virtual bool SendKey(Key key) = 0;
   // After a paste key: processes events until the active window has
   // fetched our clipboard text and had a moment to insert it, within a
-  // bound of a second or two; a short fixed wait where the clipboard does
-  // not tell when it was read.
+  // bound of a few seconds for a busy target; a short fixed wait where the
+  // clipboard does not tell when it was read.
   virtual void WaitForPaste() = 0;
+  // False when the last WaitForPaste did not see the target take the text
+  // within its bound: the next piece would replace it unread.
+  virtual bool PasteTaken() const { return true; }
   // Brings our own window, known by its caption, to the front where the
   // desktop keeps the focus from a program that asks for it itself (a
   // Wayland compositor); elsewhere the window's own request does it.

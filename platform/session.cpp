@@ -2,6 +2,8 @@
 
 #include <QGuiApplication>
 
+#include <sys/prctl.h>
+
 #include <cstring>
 
 #include "platform/clipboardkeeper.h"
@@ -30,9 +32,13 @@ SessionBackends MakeSessionBackends(const std::string& settingsFolder) {
 
 std::optional<int> RunHelperMode(int argc, char** argv) {
   if (argc != 2) return std::nullopt;
-  if (std::strcmp(argv[1], kKeepClipboardArgument) == 0) return ServeClipboard();
-  if (std::strcmp(argv[1], kKeepWaylandClipboardArgument) == 0) return ServeWaylandClipboard();
-  return std::nullopt;
+  const bool x11 = std::strcmp(argv[1], kKeepClipboardArgument) == 0;
+  if (!x11 && std::strcmp(argv[1], kKeepWaylandClipboardArgument) != 0) return std::nullopt;
+  // Started through /proc/self/exe, the keeper would show in ps as "exe":
+  // it takes the program's name it was given.
+  const char* slash = std::strrchr(argv[0], '/');
+  prctl(PR_SET_NAME, slash ? slash + 1 : argv[0], 0, 0, 0);
+  return x11 ? ServeClipboard() : ServeWaylandClipboard();
 }
 
 }  // namespace kovant::platform

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <linux/input-event-codes.h>
 #include <poll.h>
@@ -31,6 +32,7 @@ class Compositor : public WaylandDesktop {
 
   ~Compositor() override {
     delete notifier_;
+    delete unread_;
     windows_.reset();
     candidates_.clear();
     data_.reset();
@@ -60,6 +62,8 @@ class Compositor : public WaylandDesktop {
     if (data_->Bound()) {
       data_->Start(seat_);
       data_->OnFetched([this] { timing_.Fetched(); });
+      data_->OnRead([this] { timing_.Read(); });
+      timing_.TellsWhenRead();
     } else {
       data_.reset();
     }
@@ -71,6 +75,11 @@ class Compositor : public WaylandDesktop {
     // read from Qt's event loop.
     notifier_ = new QSocketNotifier(wl_display_get_fd(display_), QSocketNotifier::Read);
     QObject::connect(notifier_, &QSocketNotifier::activated, [this] { Pump(0); });
+    // A reader outside a paste (a clipboard manager, another program) gets
+    // the end of its text once it has read it, between our own calls too.
+    unread_ = new QTimer();
+    unread_->setInterval(5);
+    QObject::connect(unread_, &QTimer::timeout, [this] { Pump(0); });
     return wl_display_get_error(display_) == 0;
   }
 
@@ -117,12 +126,13 @@ class Compositor : public WaylandDesktop {
 
   void WaitForPaste() override {
     if (data_) {
-      timing_.AfterKey();
+      taken_ = timing_.AfterKey();
     } else {
       // Qt's clipboard does not tell when the text was fetched.
       WaitUntil(std::chrono::milliseconds(150), [] { return false; });
     }
   }
+  bool PasteTaken() const override { return taken_; }
 
   // The compositor keeps the focus from a program that asks for it itself.
   void BringForward(const std::string& ownCaption) override {
@@ -170,6 +180,10 @@ class Compositor : public WaylandDesktop {
       wl_display_cancel_read(display_);
     }
     wl_display_dispatch_pending(display_);
+    if (data_) data_->Poll();
+    if (unread_ && data_ && data_->Unread() != unread_->isActive()) {
+      data_->Unread() ? unread_->start() : unread_->stop();
+    }
   }
 
   // Runs both event loops until done() or the bound; true when done.
@@ -208,7 +222,9 @@ class Compositor : public WaylandDesktop {
   std::unique_ptr<DataControl> data_;  // null where the compositor has none
   std::unique_ptr<Clipboard> fallback_;
   QSocketNotifier* notifier_ = nullptr;
+  QTimer* unread_ = nullptr;  // runs while a reader has not read to the end
   std::string text_;
+  bool taken_ = true;
   PasteTiming timing_{
       [this](std::chrono::milliseconds bound, const std::function<bool()>& done) { return WaitUntil(bound, done); }};
 };

@@ -37,12 +37,15 @@ class NoDesktop : public Desktop {
 };
 
 // Watches the requests other programs make for our clipboard; Qt answers
-// them, we only note when a text type was asked for.
+// them, we only note when a text type was asked for. Only the types Qt
+// offers for a text count: a reader that asks for another first (GTK asks
+// text/plain;charset=utf-8) is refused and has not got the text yet. Once
+// Qt has answered, the text sits in the reader's own window property, and
+// a new clipboard can no longer change what it reads.
 class SelectionWatch : public QAbstractNativeEventFilter {
  public:
   explicit SelectionWatch(Display* dpy) {
-    for (const char* name :
-         {"UTF8_STRING", "STRING", "TEXT", "COMPOUND_TEXT", "text/plain", "text/plain;charset=utf-8"}) {
+    for (const char* name : {"UTF8_STRING", "STRING", "TEXT", "COMPOUND_TEXT", "text/plain"}) {
       textTargets_.push_back(XInternAtom(dpy, name, False));
     }
   }
@@ -82,15 +85,25 @@ class X11Desktop : public Desktop {
   void WaitForPaste() override {
     // Editors ask for several targets one after another and fetch the text
     // asynchronously: wait for a text request and then a short quiet time.
+    // A busy target takes its time over each request (a second and more
+    // when busy 95 ms of every 100), but one that asks nothing for 5 s is
+    // too slow to follow: the next piece would replace the text unread.
     const int before = watch_.TextRequests();
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 1000) {
+    int requests = watch_.Requests();
+    QElapsedTimer quiet;  // since the key or the target's last request
+    quiet.start();
+    while (quiet.elapsed() < 5000) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-      if (watch_.TextRequests() > before && watch_.MsSinceLast() >= 50) return;
+      if (watch_.Requests() != requests) {
+        requests = watch_.Requests();
+        quiet.restart();
+      }
+      if (watch_.TextRequests() > before && watch_.MsSinceLast() >= 50) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    taken_ = watch_.TextRequests() > before;
   }
+  bool PasteTaken() const override { return taken_; }
 
   bool Available() const override { return true; }
 
@@ -265,6 +278,7 @@ class X11Desktop : public Desktop {
   Display* dpy_;
   Window root_;
   SelectionWatch watch_;
+  bool taken_ = true;
 };
 
 }  // namespace

@@ -108,6 +108,26 @@ TEST_F(Deliver, PastesPieceByPieceIntoTheTargetAndLeavesTheWholeOnTheClipboard) 
   EXPECT_EQ(clipboard.Text(), text);
 }
 
+// A target that does not take a piece in time (a window too busy to
+// answer): the paste stops there, with that piece left on the clipboard, so
+// that what the target reads late is the right text; the same where the
+// window is the one used before ours.
+TEST_F(Deliver, APieceTheTargetDoesNotTakeStopsThePasteWithThePieceKept) {
+  settings.CopyAppl = 1;
+  desktop.pastesTaken = 1;
+  EXPECT_EQ(Run(), Delivered::Unconfirmed);
+  EXPECT_EQ(desktop.log,
+            (std::vector<std::string>{"restore 9", "activate 9", "paste 〒100-0001", "tab", "paste 東京都"}));
+  EXPECT_EQ(clipboard.Text(), "東京都");
+  desktop.log.clear();
+  desktop.findsWindows = false;
+  desktop.pastesTaken = 0;
+  delivery.SetStepAside([] { return true; });
+  EXPECT_EQ(Run(), Delivered::Unconfirmed);
+  EXPECT_EQ(desktop.log, std::vector<std::string>{"paste 〒100-0001"});
+  EXPECT_EQ(clipboard.Text(), "〒100-0001");
+}
+
 // A desktop that shows its windows with a clipboard only the focused
 // program may set: the whole text is set first and goes in one paste.
 TEST_F(Deliver, AFocusOnlyClipboardIsSetWholeBeforeTheTargetIsBroughtUp) {

@@ -103,20 +103,35 @@ struct Desktop : ::testing::Test {
 
 TEST_F(Desktop, ClipboardOnlyCopyIsExactAndOutlivesTheProgramUntilAnotherCopies) {
   Ini("");
-  std::string win;
-  auto kovant = StartKovant(win);
+  // Started as a script would, reading its output to the end, with a
+  // launcher's activation token.
+  const std::string ended = home + "/ended";
+  Background script({"/bin/sh", "-c",
+                     "XDG_ACTIVATION_TOKEN=token-9 " + Quote(Bin("kovant")) + " 2>&1 | cat > " +
+                         Quote(home + "/output.txt") + "; touch " + Quote(ended)});
+  std::string win = WaitWindow("^ぴこらん Ver");
   ASSERT_FALSE(win.empty());
   SearchAndPick(win);
   PressCopy(win);
   const std::string text = "〒100-0001東京都千代田区千代田";
   ASSERT_TRUE(WaitFor([&] { return Clipboard() == text; })) << Clipboard();
   Sh("wmctrl -i -c " + win);  // the close box
-  EXPECT_EQ(kovant->WaitExit(5000ms), 0);
+  // The script reads to the end as the program ends, the keeper living on.
+  EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(ended); }));
+  EXPECT_EQ(script.WaitExit(5000ms), 0);
   // No clipboard manager runs here: our keeper serves the text.
   EXPECT_TRUE(WaitFor([&] { return Clipboard() == text; })) << Clipboard();
   EXPECT_EQ(RunProcess("xclip -o -selection primary").out, text);
   auto keeperRuns = [] { return RunProcess("pgrep -f -- '--keep-clipboar[d]'").status == 0; };
   EXPECT_TRUE(keeperRuns());
+  // In ps by the program's name, and without the launcher's token.
+  const std::string keeper = Sh("pgrep -n -f -- '--keep-clipboar[d]'");
+  ASSERT_FALSE(keeper.empty());
+  EXPECT_EQ(Sh("cat /proc/" + keeper + "/comm"), "kovant");
+  EXPECT_EQ(Sh("ps -o args= -p " + keeper), "kovant --keep-clipboard");
+  const std::string environment = ReadAll("/proc/" + keeper + "/environ");
+  EXPECT_NE(environment.find("DISPLAY="), std::string::npos);
+  EXPECT_EQ(environment.find("XDG_ACTIVATION_TOKEN"), std::string::npos);
   // Another program's copy ends it.
   ASSERT_EQ(RunProcess("(printf other | xclip -selection clipboard >/dev/null 2>&1 &)").status, 0);
   EXPECT_TRUE(WaitFor([] { return Clipboard() == "other"; }));
@@ -227,6 +242,67 @@ TEST_F(Desktop, FiftyPastesInARowArriveIntact) {
   std::printf("pastes intact: %d of 50, %lld ms a round\n", intact, static_cast<long long>(perRound.count()));
   RecordProperty("intact", intact);
   EXPECT_EQ(intact, 50);
+}
+
+TEST_F(Desktop, ASlowTargetLosesNoPieceAndATooSlowOneIsToldOf) {
+  if (RunProcess("/usr/bin/python3 -c 'import gi; gi.require_version(\"Gtk\", \"3.0\")'").status != 0) {
+    GTEST_SKIP() << "GTK's Python bindings are not installed";
+  }
+  Ini("CopyAppl=1\r\nFindCaption=遅い窓\r\nSep2=2\r\nSep3=1\r\nSep6=1\r\n");
+  setenv("NO_AT_BRIDGE", "1", 1);
+  // Our GTK editor under X11, busy N of every M ms where busy is "N/M".
+  auto gtkTarget = [&](const std::string& caption, const std::string& out, const std::string& busy) {
+    std::vector<std::string> argv = {"/usr/bin/env",
+                                     "GDK_BACKEND=x11",
+                                     "/usr/bin/python3",
+                                     std::string(KOVANT_SOURCE_DIR) + "/tests/gtktarget.py",
+                                     caption,
+                                     out};
+    if (!busy.empty()) argv.insert(argv.end(), {"--busy", busy});
+    return std::make_unique<Background>(argv);
+  };
+  std::string win;
+  auto kovant = StartKovant(win);
+  ASSERT_FALSE(win.empty());
+  SearchAndPick(win);
+  const std::string one = "〒100-0001\t東京都\n千代田区千代田\n";
+  const int rounds = PasteRounds();
+  for (const std::string busy : {"", "70/100", "95/100"}) {
+    const std::string caption = "遅い窓 " + (busy.empty() ? std::string("normal") : busy);
+    const std::string out = home + "/slow-" + busy.substr(0, busy.find('/')) + ".txt";
+    auto editor = gtkTarget(caption, out, busy);
+    ASSERT_FALSE(WaitWindow("^" + caption + "$").empty()) << caption;
+    std::string expected, wrong;
+    int intact = 0;
+    for (int i = 0; i < rounds; ++i) {
+      PressCopy(win);
+      expected += one;
+      if (WaitFor([&] { return ReadAll(out).size() >= expected.size(); }, 20000ms) && ReadAll(out) == expected) {
+        ++intact;
+      } else {
+        wrong = ReadAll(out);
+        expected = wrong;  // count the next ones from what is there
+      }
+    }
+    std::printf("%s: %d of %d rounds intact\n", caption.c_str(), intact, rounds);
+    RecordProperty(busy.empty() ? "normal" : busy, intact);
+    EXPECT_EQ(intact, rounds) << caption << ", the last wrong: " << wrong;
+  }
+  // Busy from the moment it has the focus, longer than any bound: the paste stops
+  // with a message and a piece still on the clipboard, and what arrives
+  // late is the text up to that piece, never another.
+  const std::string out = home + "/stuck.txt";
+  auto stuck = gtkTarget("遅い窓 止まる", out, "10000/11000");
+  ASSERT_FALSE(WaitWindow("^遅い窓 止まる$").empty());
+  PressCopy(win);
+  std::string box = WaitWindow("^ぴこらん$");
+  ASSERT_FALSE(box.empty()) << "no message";
+  const std::string held = Clipboard();
+  ASSERT_FALSE(held.empty());
+  ASSERT_NE(one.find(held), std::string::npos) << held;
+  const std::string upToHeld = one.substr(0, one.find(held) + held.size());
+  EXPECT_TRUE(WaitFor([&] { return ReadAll(out) == upToHeld; }, 20000ms)) << ReadAll(out);
+  Sh("xdotool windowactivate --sync " + box + " key Return");
 }
 
 TEST_F(Desktop, MissingWindowWarnsAndStillFillsTheClipboard) {

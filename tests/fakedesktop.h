@@ -18,6 +18,7 @@ class FakeDesktop : public platform::Desktop {
   bool available = true;
   int focusTakenBack = 0;  // how many activations our own window undoes
   bool findsWindows = true;
+  int pastesTaken = 1 << 30;  // how many pastes the target takes before one it does not
 
   bool Available() const override { return available; }
   bool FindsWindows() const override { return findsWindows; }
@@ -38,7 +39,8 @@ class FakeDesktop : public platform::Desktop {
     return true;
   }
   bool IsActive(platform::WindowId) override { return focusTakenBack-- <= 0; }
-  void WaitForPaste() override {}
+  void WaitForPaste() override { --pastesTaken; }
+  bool PasteTaken() const override { return pastesTaken >= 0; }
 };
 
 }  // namespace kovant::test

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -101,6 +102,13 @@ inline bool WaitFor(const std::function<bool()>& done,
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
   }
   return done();
+}
+
+// How many rounds the slow-target cases paste: a few in the test command,
+// more where KOVANT_PASTE_ROUNDS asks (the trials, ctest -L trial).
+inline int PasteRounds() {
+  const char* rounds = std::getenv("KOVANT_PASTE_ROUNDS");
+  return rounds && std::atoi(rounds) > 0 ? std::atoi(rounds) : 3;
 }
 
 inline std::string Bin(const std::string& name) { return std::string(KOVANT_BIN_DIR) + "/" + name; }

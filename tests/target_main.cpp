@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -22,6 +26,16 @@ int main(int argc, char** argv) {
     QObject::connect(&editor, &QPlainTextEdit::textChanged, [&] {
       if (editor.toPlainText().contains(u'\t')) QCoreApplication::exit(0);
     });
+  }
+  // --busy N/M: busy N ms of every M ms, as on a loaded machine.
+  QTimer busy;
+  if (argc > 4 && QString::fromLatin1(argv[3]) == "--busy") {
+    const QStringList spec = QString::fromLatin1(argv[4]).split(u'/');
+    const int stall = spec.value(0).toInt(), every = spec.value(1).toInt();
+    busy.setInterval(std::max(every - stall, 1));
+    QObject::connect(&busy, &QTimer::timeout,
+                     [stall] { std::this_thread::sleep_for(std::chrono::milliseconds(stall)); });
+    busy.start();
   }
   editor.resize(400, 200);
   // --minimized, --maximized: how the window starts.

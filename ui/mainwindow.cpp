@@ -911,6 +911,11 @@ void Kovant1::Command4_Click() {
       Warn(QStringLiteral(
           "この環境では他のアプリケーションに貼り付けられないため、クリップボードにのみコピーしました。"));
       break;
+    case copy::Delivered::Unconfirmed:
+      Warn(
+          QStringLiteral("貼り付け先のウィンドウが応答しないため、貼り付けを途中で止めました。"
+                         "クリップボードには貼り付け終えていない部分が入っています。"));
+      break;
     case copy::Delivered::PastedIntoPrevious:
     case copy::Delivered::PastedWholeIntoPrevious:
       if (!previousWindowNoticeShown_) {
