@@ -109,12 +109,14 @@ bool Delivery::PasteIntoFound(const std::string& text, platform::WindowId target
 }
 
 Delivered Delivery::PasteIntoPrevious(const std::string& text) {
-  if (!stepAside_ || !desktop_->PrepareKeys()) return Delivered::NoDesktop;
+  if (!stepAside_) return Delivered::NoDesktop;
+  // Still reachable after a failed preparation: consent not given this time.
+  if (!desktop_->PrepareKeys()) return desktop_->Available() ? Delivered::NotAllowed : Delivered::NoDesktop;
   // A clipboard that only the focused program may set takes the whole
   // text now, while ours still has the focus; the pieces cannot follow.
   const bool pieces = !clipboard_ || clipboard_->SetsWhileUnfocused();
   if (!pieces) clipboard_->SetText(text);
-  if (!stepAside_()) return Delivered::NoDesktop;
+  if (!stepAside_()) return Delivered::StillInFront;
   wait_(0.05);
   if (pieces) {
     Paste(text);

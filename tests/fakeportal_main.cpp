@@ -50,6 +50,9 @@ class FakePortal : public QDBusVirtualObject {
       const QString of = args.value(0).toString(), name = args.value(1).toString();
       if (of == "org.freedesktop.portal.RemoteDesktop" && name == "AvailableDeviceTypes") {
         reply({QVariant::fromValue(QDBusVariant(uint(7)))});
+      } else if (of == "org.freedesktop.portal.RemoteDesktop" && name == "version") {
+        // A portal that keeps the consent by a restore token.
+        reply({QVariant::fromValue(QDBusVariant(uint(2)))});
       } else if (of == "org.freedesktop.portal.Clipboard" && name == "version" && clipboard_) {
         reply({QVariant::fromValue(QDBusVariant(uint(1)))});
       } else {
