@@ -40,10 +40,10 @@ constexpr uint kPressed = 1, kReleased = 0;
 
 // How long the user has to read the consent dialog and decide;
 // KOVANT_CONSENT_SECONDS shortens it for the tests.
-const int kConsentMs = [] {
+milliseconds ConsentBound() {
   const int seconds = qEnvironmentVariableIntValue("KOVANT_CONSENT_SECONDS");
-  return (seconds > 0 ? seconds : 120) * 1000;
-}();
+  return milliseconds((seconds > 0 ? seconds : 120) * 1000);
+}
 
 // X keysyms: the portal takes keys by symbol, not by key code.
 constexpr int kShiftL = 0xffe1, kControlL = 0xffe3, kInsert = 0xff63, kTab = 0xff09, kReturn = 0xff0d, kF1 = 0xffbe,
@@ -256,11 +256,11 @@ class Portal : public QObject, public PortalDesktop {
     }
     // The user is asked here, the first time: time to read and decide.
     auto started = Request(QStringLiteral("Start"), {QVariant::fromValue(session_), ParentWindow(), QVariantMap()},
-                           milliseconds(kConsentMs));
+                           ConsentBound());
     if (!started || !(started->value(QStringLiteral("devices")).toUInt() & kKeyboard)) return Refused();
     clipboardEnabled_ = clipboardPortal_ && started->value(QStringLiteral("clipboard_enabled")).toBool();
     const std::string token = started->value(QStringLiteral("restore_token")).toString().toStdString();
-    if (!token.empty()) {
+    if (restores_ && !token.empty()) {
       // The token stands for the user's consent: for the user's eyes only,
       // from the start (a rewrite keeps the mode of the file it replaces).
       const int fd = open(tokenPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
