@@ -825,7 +825,7 @@ bool Kovant1::StepAside() {
   // one not yet arrived would come after the minimising and stay.
   waitUntil(std::chrono::milliseconds(1000), [this] { return isActiveWindow(); });
   showMinimized();
-  return waitUntil(std::chrono::milliseconds(3000), [] { return QGuiApplication::focusWindow() == nullptr; });
+  return waitUntil(std::chrono::milliseconds(3000), [this] { return !isActiveWindow(); });
 }
 
 void Kovant1::Answer() {
