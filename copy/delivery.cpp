@@ -112,12 +112,14 @@ Delivered Delivery::PasteIntoFound(const std::string& text, platform::WindowId t
 }
 
 Delivered Delivery::PasteIntoPrevious(const std::string& text) {
-  if (!stepAside_ || !desktop_->PrepareKeys()) return Delivered::NoDesktop;
+  if (!stepAside_) return Delivered::NoDesktop;
+  // Still reachable after a failed preparation: consent not given this time.
+  if (!desktop_->PrepareKeys()) return desktop_->Available() ? Delivered::NotAllowed : Delivered::NoDesktop;
   // A clipboard that only the focused program may set takes the whole
   // text now, while ours still has the focus; the pieces cannot follow.
   const bool pieces = !clipboard_ || clipboard_->SetsWhileUnfocused();
   if (!pieces) clipboard_->SetText(text);
-  if (!stepAside_()) return Delivered::NoDesktop;
+  if (!stepAside_()) return Delivered::StillInFront;
   wait_(0.05);
   if (pieces) return Paste(text) ? Delivered::PastedIntoPrevious : Delivered::Unconfirmed;
   // The whole text stays on the clipboard either way.
@@ -196,7 +198,10 @@ std::string DeliveredLine(Delivered outcome, const std::string& targetCaption) {
     case Delivered::Answered: return "呼び出したプログラムに渡しました。";
     case Delivered::NoDesktop:
     case Delivered::TargetNotFound:
-    case Delivered::CallerNotFound: return "クリップボードにのみコピーしました。";
+    case Delivered::CallerNotFound:
+    case Delivered::NotAllowed:
+    case Delivered::StillInFront: return "クリップボードにのみコピーしました。";
+    case Delivered::Unconfirmed: return "貼り付けを途中で止めました。";
     case Delivered::Busy: break;
   }
   return std::string();

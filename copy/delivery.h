@@ -59,6 +59,11 @@ enum class Delivered {
   Unconfirmed,
   Answered,        // a link request answered, its caller (if named) brought up
   CallerNotFound,  // a link request whose caller is not found: clipboard, request still open
+  // Where no window can be found by its caption: the user did not answer
+  // the desktop's consent dialog in time (asked again at the next copy),
+  // or the focus did not leave our window; clipboard only.
+  NotAllowed,
+  StillInFront,
 };
 
 // A program's call over the link that the next copy answers.

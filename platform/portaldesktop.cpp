@@ -6,8 +6,10 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
+#include <QGuiApplication>
 #include <QObject>
 #include <QTimer>
+#include <QWindow>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -36,6 +38,13 @@ constexpr uint kKeyboard = 1;
 constexpr uint kPersistUntilRevoked = 2;
 constexpr uint kPressed = 1, kReleased = 0;
 
+// How long the user has to read the consent dialog and decide;
+// KOVANT_CONSENT_SECONDS shortens it for the tests.
+milliseconds ConsentBound() {
+  const int seconds = qEnvironmentVariableIntValue("KOVANT_CONSENT_SECONDS");
+  return milliseconds((seconds > 0 ? seconds : 120) * 1000);
+}
+
 // X keysyms: the portal takes keys by symbol, not by key code.
 constexpr int kShiftL = 0xffe1, kControlL = 0xffe3, kInsert = 0xff63, kTab = 0xff09, kReturn = 0xff0d, kF1 = 0xffbe,
               kDown = 0xff54;
@@ -60,8 +69,13 @@ QDBusObjectPath PathOf(const QVariant& v) {
 class Portal : public QObject, public PortalDesktop {
   Q_OBJECT
  public:
-  Portal(QDBusConnection bus, std::string tokenPath, bool clipboardPortal, std::unique_ptr<Clipboard> fallback)
-      : bus_(bus), tokenPath_(std::move(tokenPath)), clipboardPortal_(clipboardPortal), fallback_(std::move(fallback)) {
+  Portal(QDBusConnection bus, std::string tokenPath, bool restores, bool clipboardPortal,
+         std::unique_ptr<Clipboard> fallback)
+      : bus_(bus),
+        tokenPath_(std::move(tokenPath)),
+        restores_(restores),
+        clipboardPortal_(clipboardPortal),
+        fallback_(std::move(fallback)) {
     if (clipboardPortal_) {
       // Taken as a message: a slot with an object path parameter is
       // refused until QtDBus has registered that type.
@@ -199,6 +213,12 @@ class Portal : public QObject, public PortalDesktop {
         bus_.connect(kService, path, kRequest, QStringLiteral("Response"), this, slot);
       }
       answered = WaitUntil(bound, [this] { return response_.has_value(); });
+      // Left unanswered: the dialog goes too, rather than stay behind
+      // asking for something nobody waits for any more.
+      if (!answered) {
+        bus_.call(QDBusMessage::createMethodCall(kService, path, kRequest, QStringLiteral("Close")), QDBus::NoBlock);
+        unanswered_ = true;
+      }
     }
     bus_.disconnect(kService, path, kRequest, QStringLiteral("Response"), this, slot);
     if (!answered || responseCode_ != 0) return std::nullopt;
@@ -208,6 +228,7 @@ class Portal : public QObject, public PortalDesktop {
   bool StartSession() {
     if (!session_.path().isEmpty()) return true;
     if (refused_) return false;
+    unanswered_ = false;
     auto created =
         Request(QStringLiteral("CreateSession"),
                 {QVariantMap{{QStringLiteral("session_handle_token"), QStringLiteral("kovant")}}}, milliseconds(10000));
@@ -215,9 +236,14 @@ class Portal : public QObject, public PortalDesktop {
     session_ = PathOf(created->value(QStringLiteral("session_handle")));
     bus_.connect(kService, session_.path(), QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"),
                  this, SLOT(OnSessionClosed()));
-    QVariantMap devices{{QStringLiteral("types"), kKeyboard}, {QStringLiteral("persist_mode"), kPersistUntilRevoked}};
-    if (auto token = ReadWholeFile(tokenPath_, 4096); token && !token->empty()) {
-      devices.insert(QStringLiteral("restore_token"), QString::fromStdString(*token));
+    QVariantMap devices{{QStringLiteral("types"), kKeyboard}};
+    // Version 1 (Debian 12's portal) has no way to keep the consent: the
+    // user is asked at every start, and no token is kept.
+    if (restores_) {
+      devices.insert(QStringLiteral("persist_mode"), kPersistUntilRevoked);
+      if (auto token = ReadWholeFile(tokenPath_, 4096); token && !token->empty()) {
+        devices.insert(QStringLiteral("restore_token"), QString::fromStdString(*token));
+      }
     }
     if (!Request(QStringLiteral("SelectDevices"), {QVariant::fromValue(session_), devices}, milliseconds(10000))) {
       return Refused();
@@ -229,12 +255,12 @@ class Portal : public QObject, public PortalDesktop {
       bus_.call(ask, QDBus::Block, 5000);
     }
     // The user is asked here, the first time: time to read and decide.
-    auto started = Request(QStringLiteral("Start"), {QVariant::fromValue(session_), QString(), QVariantMap()},
-                           milliseconds(120000));
+    auto started = Request(QStringLiteral("Start"), {QVariant::fromValue(session_), ParentWindow(), QVariantMap()},
+                           ConsentBound());
     if (!started || !(started->value(QStringLiteral("devices")).toUInt() & kKeyboard)) return Refused();
     clipboardEnabled_ = clipboardPortal_ && started->value(QStringLiteral("clipboard_enabled")).toBool();
     const std::string token = started->value(QStringLiteral("restore_token")).toString().toStdString();
-    if (!token.empty()) {
+    if (restores_ && !token.empty()) {
       // The token stands for the user's consent: for the user's eyes only,
       // from the start (a rewrite keeps the mode of the file it replaces).
       const int fd = open(tokenPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -244,11 +270,26 @@ class Portal : public QObject, public PortalDesktop {
     return true;
   }
 
-  // Refused or failed: not asked again while the program runs.
+  // Refused or failed: not asked again while the program runs. Left
+  // unanswered: asked again at the next paste.
   bool Refused() {
     CloseSession();
-    refused_ = true;
+    refused_ = !unanswered_;
     return false;
+  }
+
+  // The window the dialog belongs to: ours, where the window system can
+  // name it to the portal (X11). Qt 6.4 exports no handle of a Wayland
+  // window (xdg-foreign), so there the dialog stands on its own.
+  static QString ParentWindow() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return QString();
+    QWindow* window = QGuiApplication::focusWindow();
+    if (!window) {
+      for (QWindow* w : QGuiApplication::topLevelWindows()) {
+        if (w->isVisible()) window = w;
+      }
+    }
+    return window ? QStringLiteral("x11:%1").arg(window->winId(), 0, 16) : QString();
   }
 
   void CloseSession() {
@@ -269,10 +310,10 @@ class Portal : public QObject, public PortalDesktop {
 
   QDBusConnection bus_;
   const std::string tokenPath_;
-  const bool clipboardPortal_;
+  const bool restores_, clipboardPortal_;
   std::unique_ptr<Clipboard> fallback_;
   QDBusObjectPath session_;
-  bool refused_ = false, clipboardEnabled_ = false;
+  bool refused_ = false, unanswered_ = false, clipboardEnabled_ = false;
   int requests_ = 0;
   uint responseCode_ = 0;
   std::optional<QVariantMap> response_;
@@ -288,9 +329,12 @@ std::unique_ptr<PortalDesktop> MakePortalDesktop(const std::string& tokenPath, s
   const auto types = Property(bus, kRemoteDesktop, QStringLiteral("AvailableDeviceTypes"));
   if (!types || !(types->toUInt() & kKeyboard)) return nullptr;
   const bool clipboard = Property(bus, kClipboard, QStringLiteral("version")).has_value();
+  // Consent kept by a restore token from version 2 on.
+  const auto version = Property(bus, kRemoteDesktop, QStringLiteral("version"));
+  const bool restores = version && version->toUInt() >= 2;
   // A clipboard reader that closes its end early must not end us.
   std::signal(SIGPIPE, SIG_IGN);
-  return std::make_unique<Portal>(bus, tokenPath, clipboard, std::move(fallback));
+  return std::make_unique<Portal>(bus, tokenPath, restores, clipboard, std::move(fallback));
 }
 
 }  // namespace kovant::platform

@@ -2,8 +2,9 @@
 // Wayland session, and any desktop whose compositor offers neither the
 // wlroots nor the KDE protocols): keys through the RemoteDesktop portal of
 // the session bus, the clipboard through its Clipboard portal where there
-// is one. The user consents once; the portal's restore token is kept so
-// that later copies do not ask again.
+// is one. The user consents at the first paste; from version 2 of the
+// portal on, its restore token is kept so that later starts do not ask
+// again (Debian 12's, version 1, asks at every start).
 #pragma once
 
 #include <memory>

@@ -53,6 +53,16 @@ TEST_F(CopyButton, EachFallbackToTheClipboardIsExplained) {
   EXPECT_EQ(Str(window->Label1[0]->text()), "クリップボードにのみコピーしました。");
 }
 
+// The desktop's part where no window can be found by its caption: the
+// window used before ours gets the focus once ours is minimised.
+struct FocusGoesBack : QObject {
+  QWidget previous;
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::WindowStateChange) previous.activateWindow();
+    return false;
+  }
+};
+
 // Where no window can be found by its caption: ours steps aside and the
 // window used before it gets the paste; the user is told so once.
 TEST_F(CopyButton, WithoutAWindowListThePasteGoesToTheWindowUsedBefore) {
@@ -60,16 +70,33 @@ TEST_F(CopyButton, WithoutAWindowListThePasteGoesToTheWindowUsedBefore) {
   app.Settings.FindCaption = "メモ";
   desktop.findsWindows = false;
   ShowTown();
+  FocusGoesBack desk;
+  desk.previous.show();
+  window->installEventFilter(&desk);
   window->activateWindow();
   window->Command4_Click();
   EXPECT_TRUE(window->windowState() & Qt::WindowMinimized);
   EXPECT_EQ(desktop.log, (std::vector<std::string>{"paste 〒100-0001東京都千代田区千代田"}));
   window->showNormal();
+  window->activateWindow();
   window->Command4_Click();
   EXPECT_EQ(warnings, (std::vector<std::string>{"このデスクトップではウィンドウをキャプションで探せないため、"
                                                 "ぴこらんの前に使っていたウィンドウに貼り付けました。"}));
   EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
   EXPECT_EQ(Str(window->Label1[0]->text()), "前に使っていたウィンドウに貼り付けました。");
+
+  // A desktop that leaves the focus with ours, minimised or not: no key at
+  // all (it would land in our own window), the text on the clipboard, and
+  // the user told so.
+  window->removeEventFilter(&desk);
+  window->showNormal();
+  window->activateWindow();
+  desktop.log.clear();
+  window->Command4_Click();
+  EXPECT_TRUE(desktop.log.empty());
+  EXPECT_EQ(warnings.back(),
+            "ぴこらんの前に使っていたウィンドウに切り替わらなかったため、クリップボードにのみコピーしました。");
+  EXPECT_FALSE(window->windowState() & Qt::WindowMinimized);
 }
 
 TEST_F(CopyButton, AfterCopyMinimisesOurWindowFirst) {

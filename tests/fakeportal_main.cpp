@@ -3,9 +3,10 @@
 // tokens, keys by keysym) and, with --clipboard, the Clipboard portal. It
 // plays the target window too: a paste key fetches the clipboard into the
 // document, Tab and Return land as characters. Like mutter's clipboard
-// manager, it fetches every new text once at once.
+// manager, it fetches every new text once at once. With --silent, the first
+// consent is never answered, as by a user who is away.
 //
-//   kovant-fakeportal LOG DOCUMENT [--clipboard] [--refuse]
+//   kovant-fakeportal LOG DOCUMENT [--clipboard] [--refuse] [--silent] [--version1]
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusArgument>
@@ -37,8 +38,13 @@ QVariantMap MapOf(const QVariant& v) {
 
 class FakePortal : public QDBusVirtualObject {
  public:
-  FakePortal(std::string log, std::string document, bool clipboard, bool refuse)
-      : log_(std::move(log)), document_(std::move(document)), clipboard_(clipboard), refuse_(refuse) {}
+  FakePortal(std::string log, std::string document, bool clipboard, bool refuse, bool silent, bool version1)
+      : log_(std::move(log)),
+        document_(std::move(document)),
+        clipboard_(clipboard),
+        refuse_(refuse),
+        silent_(silent),
+        version1_(version1) {}
 
   QString introspect(const QString&) const override { return {}; }
 
@@ -50,6 +56,10 @@ class FakePortal : public QDBusVirtualObject {
       const QString of = args.value(0).toString(), name = args.value(1).toString();
       if (of == "org.freedesktop.portal.RemoteDesktop" && name == "AvailableDeviceTypes") {
         reply({QVariant::fromValue(QDBusVariant(uint(7)))});
+      } else if (of == "org.freedesktop.portal.RemoteDesktop" && name == "version") {
+        // Version 2 keeps the consent by a restore token; 1 (Debian 12's)
+        // cannot, though this stand-in hands one out all the same.
+        reply({QVariant::fromValue(QDBusVariant(uint(version1_ ? 1 : 2)))});
       } else if (of == "org.freedesktop.portal.Clipboard" && name == "version" && clipboard_) {
         reply({QVariant::fromValue(QDBusVariant(uint(1)))});
       } else {
@@ -78,6 +88,10 @@ class FakePortal : public QDBusVirtualObject {
         token_ = options.value("restore_token").toString();
         Log("SelectDevices types=" + std::to_string(options.value("types").toUInt()) +
             " persist=" + std::to_string(options.value("persist_mode").toUInt()));
+      } else if (member == "Start" && silent_) {
+        Log("Start unanswered");  // the user is away: the dialog stays
+        silent_ = false;          // until the next start
+        return true;
       } else if (member == "Start") {
         const bool restored = tokens_.count(token_) > 0;
         Log(restored ? "Start restored" : refuse_ ? "Start refused" : "Start consent");
@@ -96,6 +110,11 @@ class FakePortal : public QDBusVirtualObject {
           QDBusMessage::createSignal(request, "org.freedesktop.portal.Request", QStringLiteral("Response"));
       response << code << results;
       bus.send(response);
+      return true;
+    }
+    if (iface == "org.freedesktop.portal.Request" && member == "Close") {
+      Log("Request closed");
+      reply();
       return true;
     }
     if (iface == "org.freedesktop.portal.Session" && member == "Close") {
@@ -166,7 +185,7 @@ class FakePortal : public QDBusVirtualObject {
   void Append(const std::string& text) { std::ofstream(document_, std::ios::app | std::ios::binary) << text; }
 
   std::string log_, document_;
-  bool clipboard_, refuse_, clipboardAsked_ = false, shift_ = false;
+  bool clipboard_, refuse_, silent_, version1_, clipboardAsked_ = false, shift_ = false;
   QString session_, token_;
   std::set<QString> tokens_;
   int issued_ = 0;
@@ -181,11 +200,11 @@ int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   const QStringList args = app.arguments();
   if (args.size() < 3) {
-    std::fputs("usage: kovant-fakeportal LOG DOCUMENT [--clipboard] [--refuse]\n", stderr);
+    std::fputs("usage: kovant-fakeportal LOG DOCUMENT [--clipboard] [--refuse] [--silent] [--version1]\n", stderr);
     return 2;
   }
   FakePortal portal(args[1].toStdString(), args[2].toStdString(), args.contains("--clipboard"),
-                    args.contains("--refuse"));
+                    args.contains("--refuse"), args.contains("--silent"), args.contains("--version1"));
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.registerVirtualObject(kPath, &portal, QDBusConnection::SubPath)) return 1;
   if (!bus.registerService("org.freedesktop.portal.Desktop")) return 1;

@@ -148,5 +148,46 @@ TEST_F(Portal, WithoutAClipboardPortalTheWholeTextGoesInOnePasteAndARefusalIsFin
   EXPECT_FALSE(std::filesystem::exists(tokenPath));
 }
 
+// Debian 12's portal (version 1) keeps no consent: nothing asked to persist,
+// no token kept. A dialog the user leaves unanswered past the bound is
+// closed, the copy stays on the clipboard (not said to be a desktop without
+// pasting), and the next copy asks again. A focus that does not leave our
+// window gets no key at all.
+TEST_F(Portal, AnUnansweredDialogIsClosedAndOurWindowIsNeverTypedInto) {
+  setenv("KOVANT_CONSENT_SECONDS", "1", 1);
+  ASSERT_NO_FATAL_FAILURE(StartPortal({"--silent", "--version1"}));
+  FocusedOnlyClipboard* fallback = new FocusedOnlyClipboard;
+  auto desktop = platform::MakePortalDesktop(tokenPath, std::unique_ptr<platform::Clipboard>(fallback));
+  ASSERT_NE(desktop, nullptr);
+  copy::Delivery delivery = DeliveryOver(*desktop);
+  int asides = 0;
+  bool leaves = true;
+  delivery.SetStepAside([&] {
+    ++asides;
+    return leaves;
+  });
+  std::string found;
+  const std::string text = "〒100-0001\t東京都";
+  EXPECT_EQ(delivery.Deliver(text, {}, PasteInto("メモ"), found), copy::Delivered::NotAllowed);
+  unsetenv("KOVANT_CONSENT_SECONDS");
+  EXPECT_EQ(asides, 0);
+  EXPECT_EQ(fallback->Text(), text);
+  EXPECT_EQ(Logged("Start unanswered"), 1);
+  EXPECT_TRUE(WaitFor([&] { return Logged("Request closed") == 1; }));
+  EXPECT_EQ(Logged("SelectDevices types=1 persist=0"), 1);
+
+  // Asked again and allowed; the focus stays with ours: nothing typed.
+  leaves = false;
+  EXPECT_EQ(delivery.Deliver(text, {}, PasteInto("メモ"), found), copy::Delivered::StillInFront);
+  EXPECT_EQ(Logged("Start consent"), 1);
+  EXPECT_EQ(Logged("key "), 0);
+  EXPECT_EQ(fallback->Text(), text);
+  leaves = true;
+  EXPECT_EQ(delivery.Deliver(text, {}, PasteInto("メモ"), found), copy::Delivered::PastedWholeIntoPrevious);
+  EXPECT_EQ(Logged("key paste"), 1);
+  EXPECT_EQ(Logged("Start consent"), 1);
+  EXPECT_FALSE(std::filesystem::exists(tokenPath));
+}
+
 }  // namespace
 }  // namespace kovant::test

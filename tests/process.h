@@ -82,6 +82,7 @@ class Background {
     }
     return -1;
   }
+  pid_t Pid() const { return pid_; }
   void Stop() {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);

@@ -916,6 +916,15 @@ void Kovant1::Command4_Click() {
           QStringLiteral("貼り付け先のウィンドウが応答しないため、貼り付けを途中で止めました。"
                          "クリップボードには貼り付け終えていない部分が入っています。"));
       break;
+    case copy::Delivered::NotAllowed:
+      Warn(QStringLiteral("貼り付けの許可が得られなかったため、クリップボードにのみコピーしました。"));
+      break;
+    case copy::Delivered::StillInFront:
+      showNormal();
+      Warn(
+          QStringLiteral("ぴこらんの前に使っていたウィンドウに切り替わらなかったため、"
+                         "クリップボードにのみコピーしました。"));
+      break;
     case copy::Delivered::PastedIntoPrevious:
     case copy::Delivered::PastedWholeIntoPrevious:
       if (!previousWindowNoticeShown_) {
@@ -941,15 +950,23 @@ void Kovant1::ConfirmDelivery(copy::Delivered outcome) {
 }
 
 // Minimised, as "AfterCopy" does, so that the desktop gives the focus back
-// to the window used before ours; true once ours has lost it, or at least
-// is minimised (a desktop with no other window to focus may say nothing).
+// to the window used before ours; true once the compositor has told ours
+// that it lost the focus. Qt's own minimised flag is set at the request and
+// says nothing of when the compositor acts on it: a key sent before then
+// lands in our own window.
 bool Kovant1::StepAside() {
+  using Clock = std::chrono::steady_clock;
+  auto waitUntil = [](std::chrono::milliseconds bound, auto done) {
+    for (const auto end = Clock::now() + bound; !done() && Clock::now() < end;) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return done();
+  };
+  // Right after the consent dialog, the focus is on its way back to ours;
+  // one not yet arrived would come after the minimising and stay.
+  waitUntil(std::chrono::milliseconds(1000), [this] { return isActiveWindow(); });
   showMinimized();
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
-  while (QGuiApplication::focusWindow() && std::chrono::steady_clock::now() < end) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return !QGuiApplication::focusWindow() || (windowState() & Qt::WindowMinimized);
+  return waitUntil(std::chrono::milliseconds(3000), [this] { return !isActiveWindow(); });
 }
 
 void Kovant1::Answer() {
