@@ -477,9 +477,13 @@ TEST_F(Desktop, TargetClosedInTheMiddleOfAPasteLeavesTheProgramWorking) {
   SearchAndPick(win);
   PressCopy(win);
   EXPECT_EQ(editor.WaitExit(5000ms), 0);
-  // The rest of the keys went wherever they went; the program still answers
-  // and the clipboard ends with the whole text.
-  EXPECT_TRUE(WaitFor([] { return Clipboard() == "〒100-0001\t東京都\t千代田区\t千代田"; })) << Clipboard();
+  // The piece the gone window never took stops the paste and stays on the
+  // clipboard (a target that reads late must get that piece, not the whole
+  // text); the program still answers.
+  EXPECT_TRUE(WaitFor([] {
+    const std::string c = Clipboard();
+    return c == "東京都" || c == "〒100-0001\t東京都\t千代田区\t千代田";
+  })) << Clipboard();
   EXPECT_EQ(Gdbus("Request", "'Addr(0)'"), "('',)\n");
 }
 

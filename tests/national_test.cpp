@@ -187,7 +187,8 @@ TEST_P(NationalChecks, TheBatchIndexAnswersAsTheSearch) {
     auto found = index->FindMany(all);
     ASSERT_TRUE(found.ok());
     for (size_t c = 0; c < all.size(); ++c) {
-      auto outcome = dict::SearchPostalCode(n.path, n.table, all[c]);
+      // The record scan is the measure: the search itself answers from the index.
+      auto outcome = dict::ScanPostalCode(n.path, n.table, all[c]);
       ASSERT_FALSE(outcome.readError);
       const auto& got = (*found)[c];
       ASSERT_EQ(got.size(), outcome.rows.size()) << all[c];
@@ -202,6 +203,14 @@ TEST_P(NationalChecks, TheBatchIndexAnswersAsTheSearch) {
   }
 }
 
+// The sanitizer build, ten times slower, checks every twentieth code: a memory
+// fault shows on any of them, and the normal build checks them all.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kSanitizerShare = 20;
+#else
+constexpr size_t kSanitizerShare = 1;
+#endif
+
 // The window's search from the code index lists exactly what the scan of
 // the records lists, rows, keys and positions in order, for every current
 // and every former code of the country.
@@ -215,8 +224,9 @@ TEST_P(NationalChecks, TheWindowSearchFromTheIndexListsAsTheScan) {
     codes.insert(t.newCode);
     codes.insert(t.oldCode);
   }
-  size_t rows = 0;
+  size_t rows = 0, seen = 0;
   for (const std::string& code : codes) {
+    if (seen++ % kSanitizerShare != 0) continue;
     const auto scanned = dict::ScanPostalCode(n.path, n.table, code);
     ASSERT_FALSE(scanned.readError) << code;
     auto listed = index->ListCode(code, n.table);
@@ -229,7 +239,7 @@ TEST_P(NationalChecks, TheWindowSearchFromTheIndexListsAsTheScan) {
     rows += scanned.rows.size();
   }
   // Each town under its current code and again under its former one.
-  EXPECT_GT(rows, n.towns.size());
+  EXPECT_GT(rows * kSanitizerShare, n.towns.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(National, NationalChecks, ::testing::Values(false, true),

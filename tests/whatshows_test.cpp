@@ -74,8 +74,7 @@ TEST_F(WhatShows, DataMoreThanTwoMonthsOldSaysSoOnceWithTheWayToUpdate) {
   EXPECT_EQ(Str(window->Label1[0]->text()), "辞書データ：2026-01-01");
   app.Today = "2026-03-02";
   ASSERT_TRUE(Open(0));
-  EXPECT_EQ(Str(window->Label1[0]->text()),
-            "辞書のデータ日付（2026-01-01）から 2 か月以上たっています。設定→「辞書を更新」");
+  EXPECT_EQ(Str(window->Label1[0]->text()), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
   Shot(window.get(), "stale");
   auto* line = dynamic_cast<ui::FittedLabel*>(window->Label1[0]);
   ASSERT_NE(line, nullptr);

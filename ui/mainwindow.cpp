@@ -306,8 +306,11 @@ bool Kovant1::Form_Load() {
   // Japan Post publishes monthly: data two months behind says so, once,
   // with the way to new data.
   const std::string today = app_.Today.empty() ? dict::LocalToday() : app_.Today;
-  const std::string stale = dict::StaleDataNotice(dataDate_, today, "設定→「辞書を更新」");
-  if (!stale.empty()) Label1[0]->setText(Q(stale));
+  // Shorter than the command line's notice: the message line is one line.
+  if (dict::IsStaleData(dataDate_, today)) {
+    Label1[0]->setText(QStringLiteral("辞書（") + Q(dataDate_) +
+                       QStringLiteral("）が古くなっています。設定→辞書を更新"));
+  }
   return true;
 }
 
