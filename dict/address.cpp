@@ -332,6 +332,35 @@ Fit BlockFit(const std::vector<std::vector<int>>& blocks, const std::vector<int>
 // The rest of the address past its block number ("1丁目南8-1" -> "南8-1").
 std::string_view PastBlockNumber(std::string_view rest);
 
+// The written 丁目 and 番地 against the record's ranges; final when the
+// answer stands whatever else the record names.
+struct RangeFit {
+  Fit fit;
+  bool final;
+};
+
+RangeFit ChomeBanchiFit(const Condition& c, const Numbers& n, bool wantsChome, bool wantsBanchi) {
+  Fit fit = Fit::No;
+  if (wantsChome) {
+    // In a town of 丁目 and 番地 alike, "1234番地" is no 丁目.
+    if (n.chome < 0) return {n.twoKinds && n.banchi >= 0 && n.dashed.empty() ? Fit::No : Fit::Unknown, true};
+    fit = c.anyChome || InAny(c.chome, n.chome) ? Fit::Yes : Fit::No;
+  }
+  if (wantsBanchi && (fit != Fit::No || !wantsChome)) {
+    if (n.banchi < 0) return {Fit::Unknown, true};
+    fit = c.anyBanchi || InAny(c.banchi, n.banchi) ? Fit::Yes : Fit::No;
+  }
+  return {fit, false};
+}
+
+// Whether the rest of the address, or what follows its block number, begins
+// with a part the record names.
+bool NamesAPart(const Condition& c, std::string_view rest) {
+  const std::string_view past = PastBlockNumber(rest);
+  return std::any_of(c.parts.begin(), c.parts.end(),
+                     [&](const std::string& part) { return StartsWith(rest, part) || StartsWith(past, part); });
+}
+
 Fit NumbersFit(const Condition& c, const Numbers& n, std::string_view rest) {
   const bool wantsChome = !c.chome.empty() || c.anyChome;
   const bool wantsBanchi = !c.banchi.empty() || c.anyBanchi;
@@ -340,22 +369,10 @@ Fit NumbersFit(const Condition& c, const Numbers& n, std::string_view rest) {
   // 大字 written: none of the town's 丁目. 丁目 written: not its 番地.
   if (wantsChome && n.oaza) return Fit::No;
   if (wantsBanchi && !wantsChome && c.anyBanchi && n.twoKinds && n.chome >= 0) return Fit::No;
-  Fit fit = Fit::No;
-  if (wantsChome) {
-    // In a town of 丁目 and 番地 alike, "1234番地" is no 丁目.
-    if (n.chome < 0) return n.twoKinds && n.banchi >= 0 && n.dashed.empty() ? Fit::No : Fit::Unknown;
-    fit = c.anyChome || InAny(c.chome, n.chome) ? Fit::Yes : Fit::No;
-  }
-  if (wantsBanchi && (fit != Fit::No || !wantsChome)) {
-    if (n.banchi < 0) return Fit::Unknown;
-    fit = c.anyBanchi || InAny(c.banchi, n.banchi) ? Fit::Yes : Fit::No;
-  }
-  const std::string_view past = PastBlockNumber(rest);
-  const bool namesPart = std::any_of(c.parts.begin(), c.parts.end(), [&](const std::string& part) {
-    return StartsWith(rest, part) || StartsWith(past, part);
-  });
-  if (fit == Fit::No && (block == Fit::Unknown || c.truncated || namesPart)) return Fit::Unknown;
-  return fit;
+  const RangeFit range = ChomeBanchiFit(c, n, wantsChome, wantsBanchi);
+  if (range.final) return range.fit;
+  if (range.fit == Fit::No && (block == Fit::Unknown || c.truncated || NamesAPart(c, rest))) return Fit::Unknown;
+  return range.fit;
 }
 
 // The rest of the address past its block number ("1丁目南8-1" -> "南8-1").

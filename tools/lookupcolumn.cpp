@@ -234,11 +234,9 @@ void ReadChunk(tools::TableReader& reader, Chunk& chunk) {
   }
 }
 
-// A chunk's rows with their columns added; false after a dictionary's error
-// (said, with status set).
-bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, bool sjis, const ColumnOptions& options,
-                const Filler& fill, LookupOutput& out, int& status) {
-  std::vector<const char*> problems;
+// The chunk's cells to look up (UTF-8), each row's problem beside it.
+std::vector<std::string> CellsToFill(const Chunk& chunk, bool header, bool sjis, const ColumnOptions& options,
+                                     std::vector<const char*>& problems, int& status) {
   std::vector<std::string> cells;
   for (size_t r = 0; r < chunk.rows.size(); ++r) {
     problems.push_back(RowProblem(chunk.rows[r], sjis));
@@ -248,6 +246,15 @@ bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, boo
     const std::string cell = options.column <= fields.size() ? fields[options.column - 1] : std::string();
     cells.push_back(sjis ? platform::SjisToUtf8(cell) : cell);
   }
+  return cells;
+}
+
+// A chunk's rows with their columns added; false after a dictionary's error
+// (said, with status set).
+bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, bool sjis, const ColumnOptions& options,
+                const Filler& fill, LookupOutput& out, int& status) {
+  std::vector<const char*> problems;
+  const std::vector<std::string> cells = CellsToFill(chunk, header, sjis, options, problems, status);
   auto filled = fill(cells);
   if (!filled) return status = ReadError(dicPath, filled.error()), false;
   if (!filled->all) status = 1;

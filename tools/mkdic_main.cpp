@@ -173,6 +173,24 @@ int Build(Args args) {
   return 0;
 }
 
+// --timeout's seconds, 1 to 3600; false when said to be wrong.
+bool ParseTimeout(const std::string& number, long& timeout) {
+  char* end = nullptr;
+  timeout = std::strtol(number.c_str(), &end, 10);
+  if (*end == '\0' && timeout >= 1 && timeout <= 3600) return true;
+  std::fprintf(stderr, "kovant-mkdic: --timeout は 1 から 3600 までの秒数です: %s\n", number.c_str());
+  return false;
+}
+
+int ShowVersion() {
+  const std::string dic = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
+  auto census = dict::DicFile::Open(dic);
+  auto header = census ? (*census)->ReadHeader() : dict::Result<dict::DicHeader>(dict::Error{""});
+  std::printf("kovant-mkdic %s（使用中の辞書: %s、データ日付 %s）\n", KOVANT_VERSION, dic.c_str(),
+              header ? header->DataDate.c_str() : "なし");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -203,13 +221,8 @@ int main(int argc, char** argv) {
     } else if (a == "--from") {
       if (!value(args.from)) return usage(2);
     } else if (a == "--timeout") {
-      char* end = nullptr;
       if (!value(number)) return usage(2);
-      args.timeout = std::strtol(number.c_str(), &end, 10);
-      if (*end != '\0' || args.timeout < 1 || args.timeout > 3600) {
-        std::fprintf(stderr, "kovant-mkdic: --timeout は 1 から 3600 までの秒数です: %s\n", number.c_str());
-        return 2;
-      }
+      if (!ParseTimeout(number, args.timeout)) return 2;
     } else if (a == "--date") {
       if (!value(args.date)) return usage(2);
       if (!IsDataDate(args.date)) {
@@ -223,12 +236,7 @@ int main(int argc, char** argv) {
     } else if (a == "-h" || a == "--help") {
       return usage(0);
     } else if (a == "--version") {
-      const std::string dic = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
-      auto census = dict::DicFile::Open(dic);
-      auto header = census ? (*census)->ReadHeader() : dict::Result<dict::DicHeader>(dict::Error{""});
-      std::printf("kovant-mkdic %s（使用中の辞書: %s、データ日付 %s）\n", KOVANT_VERSION, dic.c_str(),
-                  header ? header->DataDate.c_str() : "なし");
-      return 0;
+      return ShowVersion();
     } else if (!a.empty() && a[0] == '-') {
       return usage(2);
     } else if (args.input.empty()) {
