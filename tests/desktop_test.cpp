@@ -63,6 +63,12 @@ struct Desktop : ::testing::Test {
     if (RunProcess("command -v xdotool && command -v xclip && command -v gdbus").status != 0) {
       GTEST_SKIP() << "xdotool, xclip or gdbus missing";
     }
+    // A program left running by an earlier test would take every start
+    // handed over to it: say so here rather than fail obscurely later.
+    ASSERT_EQ(Sh("gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus "
+                 "--method org.freedesktop.DBus.NameHasOwner com.morvix.KOVANT"),
+              "(false,)")
+        << "a program of an earlier test still owns the link name";
     home = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::permissions(home, std::filesystem::perms::owner_all);
     std::filesystem::copy_file(KOVANT_SAMPLE_DIC, home + "/KOVANT.DIC");

@@ -125,6 +125,30 @@ TEST_F(Keyboard, TheMainWindowActsOnTheSelectionNotOnTheFocusCursor) {
   EXPECT_FALSE(w.Text3->text().isEmpty());
 }
 
+// A code typed right after the window takes the focus: on a busy machine
+// the keys queue up behind the focus and are handled in one go; none of
+// them is selected away and replaced by the next. A click still selects
+// the whole text, once the press is through.
+TEST_F(Keyboard, KeysQueuedBehindTheFocusAreAllKept) {
+  ASSERT_TRUE(Open(1));
+  auto& w = *window;
+  w.Text1->setText("530");
+  w.Command2->setFocus(Qt::TabFocusReason);
+  w.Text1->setFocus(Qt::ActiveWindowFocusReason);
+  QTest::keyClicks(w.Text1, "1000");
+  QApplication::processEvents();
+  QTest::keyClicks(w.Text1, "001");
+  QApplication::processEvents();
+  EXPECT_EQ(w.Text1->text().toStdString(), "1000001");
+
+  w.Command2->setFocus(Qt::TabFocusReason);
+  QTest::mouseClick(w.Text1, Qt::LeftButton, Qt::NoModifier, QPoint(4, w.Text1->height() / 2));
+  QApplication::processEvents();
+  EXPECT_EQ(w.Text1->selectedText().toStdString(), "1000001");
+  QTest::keyClicks(w.Text1, "5300001");
+  EXPECT_EQ(w.Text1->text().toStdString(), "5300001");
+}
+
 TEST_F(Keyboard, TabEntersAnOptionGroupOnItsCheckedButton) {
   app.Settings.CopyMode = 1;
   ASSERT_TRUE(Open(0));

@@ -58,14 +58,23 @@ inline std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// A program running beside the test, ended (SIGTERM) when it goes out of scope.
+// A program running beside the test, ended (SIGTERM) when it goes out of
+// scope together with whatever it started: it runs in a process group of its
+// own, so that a shell's children cannot outlive a failed test and answer
+// for the program in the tests after it.
 class Background {
  public:
   explicit Background(const std::vector<std::string>& argv) {
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
-    if (posix_spawn(&pid_, args[0], nullptr, nullptr, args.data(), environ) != 0) pid_ = -1;
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    if (posix_spawn(&pid_, args[0], nullptr, &attributes, args.data(), environ) != 0) pid_ = -1;
+    posix_spawnattr_destroy(&attributes);
+    group_ = pid_;
   }
   Background(const Background&) = delete;
   Background& operator=(const Background&) = delete;
@@ -83,16 +92,23 @@ class Background {
     return -1;
   }
   pid_t Pid() const { return pid_; }
+  // SIGTERM to the group, SIGKILL to what is left of it after a bound.
   void Stop() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
+    if (group_ <= 0) return;
+    kill(-group_, SIGTERM);
+    if (pid_ > 0 && WaitExit(std::chrono::milliseconds(5000)) == -1) {
+      kill(-group_, SIGKILL);
       waitpid(pid_, nullptr, 0);
       pid_ = -1;
     }
+    for (int i = 0; i < 100 && kill(-group_, 0) == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    kill(-group_, SIGKILL);
+    group_ = -1;
   }
 
  private:
   pid_t pid_ = -1;
+  pid_t group_ = -1;
 };
 
 // Polls until done() holds or the bound passes; the last answer of done().

@@ -58,9 +58,16 @@ class SelectAllFilter : public QObject {
   bool eventFilter(QObject* obj, QEvent* event) override {
     if (event->type() == QEvent::FocusIn) {
       auto* box = static_cast<QLineEdit*>(obj);
-      // A mouse press that gave the focus would place the caret after us.
-      QTimer::singleShot(0, box, [box] { SelectAllText(box); });
       SelectAllText(box);
+      // A mouse press that gave the focus places the caret after us, so the
+      // selection is made again once it is through; but keys typed in the
+      // meantime (they queue up behind the focus on a busy machine) are the
+      // user's text and are never selected away.
+      if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason) {
+        QTimer::singleShot(0, box, [box, text = box->text()] {
+          if (box->text() == text) SelectAllText(box);
+        });
+      }
     }
     return false;
   }
