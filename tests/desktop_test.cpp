@@ -251,6 +251,7 @@ TEST_F(Desktop, FiftyPastesInARowArriveIntact) {
 }
 
 TEST_F(Desktop, ASlowTargetLosesNoPieceAndATooSlowOneIsToldOf) {
+  KOVANT_PACE_CASE();
   if (RunProcess("/usr/bin/python3 -c 'import gi; gi.require_version(\"Gtk\", \"3.0\")'").status != 0) {
     GTEST_SKIP() << "GTK's Python bindings are not installed";
   }

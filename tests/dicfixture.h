@@ -14,6 +14,15 @@
 
 namespace kovant::test {
 
+// The sanitizer build, ten times slower, checks every twentieth case of the
+// long sweeps: a memory fault shows on any of them, and the normal build
+// checks them all.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr size_t kSanitizerShare = 20;
+#else
+inline constexpr size_t kSanitizerShare = 1;
+#endif
+
 class RawDic {
  public:
   explicit RawDic(int32_t version = 100) {

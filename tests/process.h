@@ -121,6 +121,14 @@ inline bool WaitFor(const std::function<bool()>& done,
   return done();
 }
 
+// The sanitizer build runs everything several times slower: a case about a
+// target's pace measures nothing there and runs in the normal build only.
+#if defined(__SANITIZE_ADDRESS__)
+#define KOVANT_PACE_CASE() GTEST_SKIP() << "a case about pace: the normal build runs it"
+#else
+#define KOVANT_PACE_CASE() (void)0
+#endif
+
 // How many rounds the slow-target cases paste: a few in the test command,
 // more where KOVANT_PASTE_ROUNDS asks (the trials, ctest -L trial).
 inline int PasteRounds() {

@@ -106,7 +106,9 @@ TEST(DicFile, TruncatedAnywhereNeverCrashes) {
   std::string path = TempFolder("trunc") + "/KOVANT.DIC";
   auto loadedWhole = dict::LoadDictionary(good);
   ASSERT_TRUE(loadedWhole.ok());
-  for (size_t cut = 0; cut < whole->size(); ++cut) {
+  // Every cut in the header and the table, where a length or an offset is
+  // read first; a share of the cuts past them in the sanitizer build.
+  for (size_t cut = 0; cut < whole->size(); cut += cut < 4096 ? 1 : kSanitizerShare) {
     RawDic d;
     d.bytes = whole->substr(0, cut);
     d.Write(path);

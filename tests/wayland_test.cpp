@@ -264,6 +264,7 @@ std::vector<std::string> GtkTarget(const std::string& clients, const std::string
 }
 
 void Wayland::ASlowTargetLosesNoPieceAndATooSlowOneIsToldOf() {
+  KOVANT_PACE_CASE();
   if (RunProcess("/usr/bin/python3 -c 'import gi; gi.require_version(\"Gtk\", \"3.0\")'").status != 0) {
     GTEST_SKIP() << "GTK's Python bindings are not installed";
   }
