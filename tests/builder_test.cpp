@@ -192,8 +192,7 @@ TEST(EncodeTownName, CutsAfterTheLastWholeListItemAndKeepsAnOfficeName) {
 TEST(BuildDictionary, RefusesTooManyPrefixes) {
   std::vector<tools::KenRow> rows;
   for (int i = 0; i < 16; ++i) {
-    char code[8];
-    std::snprintf(code, sizeof code, "%02d00001", 10 + i);
+    const std::string code = std::to_string(10 + i) + "00001";
     rows.push_back(Row("13101", "100", code, "東京都", "千代田区", "町"));
   }
   tools::BuildReport report;
