@@ -92,9 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string path = fuzz::WriteInput("KOVANT.DIC", data, size);
   auto loaded = dict::LoadDictionary(path);
   if (!loaded.ok() || loaded->versionMismatch) return 0;
-  // Codes taken from the input's last seven bytes, so the fuzzer can steer
-  // them: in order, and an ASCII digit stands for itself, as in the codes
-  // the comparisons hand the fuzzer (a code in a file reads on the end).
+  // Codes from the input's last seven bytes, in order, an ASCII digit
+  // standing for itself: codes the fuzzer takes from comparisons, or a
+  // seed ending in "0600000", then name towns the file has.
   std::string digits;
   for (size_t i = size - std::min<size_t>(size, 7); i < size; ++i) {
     digits += static_cast<char>('0' + (data[i] + 2) % 10);
