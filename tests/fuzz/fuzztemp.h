@@ -1,10 +1,14 @@
-// Inputs that the code under test reads from a file go to one file per process.
+// Inputs that the code under test reads from a file go to one file per process;
+// the heavier steps run for a share of the inputs.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +37,13 @@ inline std::string WriteInput(const std::string& name, const uint8_t* data, size
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   return path;
+}
+
+// One of n, the same for the same bytes: a hash of them all, so that a
+// mutation wherever it falls may pick another, and a seed of one shape does
+// not stay with one step.
+inline size_t Pick(const uint8_t* data, size_t size, size_t n) {
+  return std::hash<std::string_view>{}(std::string_view(reinterpret_cast<const char*>(data), size)) % n;
 }
 
 }  // namespace kovant::fuzz
