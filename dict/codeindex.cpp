@@ -255,17 +255,21 @@ Result<std::vector<CodeMatch>> CodeIndex::Find(std::string_view code) const {
 }
 
 Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits,
-                               std::string& names) const {
+                               std::string* names) const {
   auto record = file_->Peek(pos, kTownFixed + kTownNameField);
   if (!record) return record.error();
   const TownHead head = DicFile::ParseTownHead(*record);
   const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
-  const auto start = static_cast<uint32_t>(names.size());
   // Straight to UTF-8: a batch shows thousands of names, and the Shift-JIS
-  // text between cost as much again.
-  if (auto expanded = AppendExpandedUtf8(names, field, head.NameLength, decoder_); !expanded) return expanded.error();
+  // text between cost as much again. The code section's build shows none.
+  const auto start = static_cast<uint32_t>(names ? names->size() : 0);
+  if (names) {
+    if (auto expanded = AppendExpandedUtf8(*names, field, head.NameLength, decoder_); !expanded) {
+      return expanded.error();
+    }
+  }
   hits.push_back({input, city, IsOfficeName(field, head.NameLength), head, static_cast<int32_t>(pos), start,
-                  static_cast<uint32_t>(names.size())});
+                  static_cast<uint32_t>(names ? names->size() : 0)});
   return true;
 }
 
@@ -326,7 +330,7 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
   for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
     const Entry& e = b.entries[k];
     if (e.low != low) continue;
-    if (auto added = AddHit(e.pos, input, e.city, hits, names); !added) return added.error();
+    if (auto added = AddHit(e.pos, input, e.city, hits, &names); !added) return added.error();
   }
   return sorted ? SortHits(hits, first) : Result<bool>(true);
 }
@@ -368,7 +372,7 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
     }
     const uint16_t city = cityOfNo_[static_cast<size_t>(head.CityNo)];
     if (city == 0) continue;
-    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, names); !added) return added.error();
+    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, &names); !added) return added.error();
   }
   return true;
 }
@@ -500,11 +504,10 @@ Result<bool> CodeIndex::AppendSectionEntries(const Buckets& b, uint32_t bucket, 
                                              uint32_t& written) const {
   const uint32_t code = bucket * b.divisor + low;
   std::vector<Hit> hits;
-  std::string names;
   for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
     const Entry& e = b.entries[k];
     if (e.low != low) continue;
-    if (auto added = AddHit(e.pos, 0, e.city, hits, names); !added) return added.error();
+    if (auto added = AddHit(e.pos, 0, e.city, hits, nullptr); !added) return added.error();
   }
   if (auto sorted = SortHits(hits, 0); !sorted) return sorted.error();
   for (const Hit& h : hits) {
