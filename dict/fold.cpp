@@ -217,6 +217,22 @@ bool HasKanji(std::string_view utf8) {
   return false;
 }
 
+namespace {
+
+// The length of the half-width katakana (U+FF61..U+FF9F) at text[i], or 0.
+size_t HalfWidthKanaAt(std::string_view text, size_t i) {
+  if (i + 2 >= text.size() || static_cast<unsigned char>(text[i]) != 0xEF) return 0;
+  const auto b = static_cast<unsigned char>(text[i + 1]), c = static_cast<unsigned char>(text[i + 2]);
+  return (b == 0xBD && c >= 0xA1 && c <= 0xBF) || (b == 0xBE && c >= 0x80 && c <= 0x9F) ? 3 : 0;
+}
+
+bool IsSoundMarkAt(std::string_view text, size_t i) {  // ﾞ or ﾟ
+  return HalfWidthKanaAt(text, i) != 0 && static_cast<unsigned char>(text[i + 1]) == 0xBE &&
+         (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0x9E;
+}
+
+}  // namespace
+
 std::string FullWidthKana(std::string_view halfWidth) {
   const Icu& icu = Icu::Get();
   if (!icu.Loaded()) return std::string(halfWidth);
@@ -225,19 +241,17 @@ std::string FullWidthKana(std::string_view halfWidth) {
   // each kana or sign is one starter that nothing before it joins, and the
   // sound marks after it join only it. So the text is the pieces' forms one
   // after another, each piece normalised once: a build has a hundred
-  // thousand readings of under a hundred characters. Anything else goes to
-  // ICU whole.
+  // thousand readings. Anything else goes to ICU whole.
   thread_local std::unordered_map<std::string, std::string> pieces;
-  auto isMark = [](char32_t c) { return c == 0xFF9E || c == 0xFF9F; };
+  thread_local std::string piece;  // its memory kept from piece to piece
   std::string out;
   out.reserve(halfWidth.size());
   for (size_t i = 0; i < halfWidth.size();) {
-    size_t n = 0;
-    const char32_t c = platform::DecodeUtf8At(halfWidth, i, &n);
-    if (!(c >= 0x20 && c < 0x7F) && !(c >= 0xFF61 && c <= 0xFF9F)) return nfkc(halfWidth);
+    const auto c = static_cast<unsigned char>(halfWidth[i]);
+    const size_t n = c >= 0x20 && c < 0x7F ? 1 : HalfWidthKanaAt(halfWidth, i);
+    if (n == 0) return nfkc(halfWidth);
     size_t end = i + n;
-    while (end < halfWidth.size() && isMark(platform::DecodeUtf8At(halfWidth, end, &n))) end += n;
-    thread_local std::string piece;  // its memory kept from piece to piece
+    while (IsSoundMarkAt(halfWidth, end)) end += 3;
     piece.assign(halfWidth, i, end - i);
     auto it = pieces.find(piece);
     if (it == pieces.end()) it = pieces.emplace(piece, nfkc(piece)).first;

@@ -59,27 +59,38 @@ bool IsValidUtf8(std::string_view s, bool* hasMultibyte) {
   return true;
 }
 
+// Where a row is, for messages: made only for one (a whole file's worth of
+// these texts cost as much as its rows).
+struct Where {
+  const std::string& source;
+  size_t line;
+  std::string Text() const { return source + ":" + std::to_string(line); }
+};
+
 // Where the rows of both files start: checked code, names and prefecture.
-Result<KenRow> CheckedRow(const std::string& where, size_t line, const std::string& lgCode, const std::string& oldCode,
-                          const std::string& newCode, const std::string& pref, const std::string& city) {
-  if (lgCode.size() != 5 || !AllDigits(lgCode)) return Error{where + ": 全国地方公共団体コードが不正です: " + lgCode};
-  int prefNo = std::stoi(lgCode.substr(0, 2));
-  if (prefNo < 1 || prefNo > 47) return Error{where + ": 都道府県コードが不正です: " + lgCode};
+// The texts are taken.
+Result<KenRow> CheckedRow(const Where& where, std::string lgCode, std::string oldCode, std::string newCode,
+                          std::string& pref, std::string& city) {
+  if (lgCode.size() != 5 || !AllDigits(lgCode)) {
+    return Error{where.Text() + ": 全国地方公共団体コードが不正です: " + lgCode};
+  }
+  const int prefNo = (lgCode[0] - '0') * 10 + (lgCode[1] - '0');
+  if (prefNo < 1 || prefNo > 47) return Error{where.Text() + ": 都道府県コードが不正です: " + lgCode};
   if (pref != PrefectureNames()[static_cast<size_t>(prefNo - 1)]) {
-    return Error{where + ": 都道府県名が不明です: " + pref};
+    return Error{where.Text() + ": 都道府県名が不明です: " + pref};
   }
-  if (newCode.size() != 7 || !AllDigits(newCode)) return Error{where + ": 郵便番号が不正です: " + newCode};
+  if (newCode.size() != 7 || !AllDigits(newCode)) return Error{where.Text() + ": 郵便番号が不正です: " + newCode};
   if ((oldCode.size() != 3 && oldCode.size() != 5) || !AllDigits(oldCode)) {
-    return Error{where + ": 旧郵便番号が不正です: " + oldCode};
+    return Error{where.Text() + ": 旧郵便番号が不正です: " + oldCode};
   }
-  if (city.empty()) return Error{where + ": 市区町村名がありません。"};
+  if (city.empty()) return Error{where.Text() + ": 市区町村名がありません。"};
   KenRow row;
-  row.line = line;
-  row.lgCode = lgCode;
-  row.oldCode = oldCode;
-  row.newCode = newCode;
-  row.pref = pref;
-  row.city = city;
+  row.line = where.line;
+  row.lgCode = std::move(lgCode);
+  row.oldCode = std::move(oldCode);
+  row.newCode = std::move(newCode);
+  row.pref = std::move(pref);
+  row.city = std::move(city);
   return row;
 }
 
@@ -100,14 +111,14 @@ Result<bool> ParseRows(const std::string& text, const std::string& sourceName, s
   // Checked as each row is read, so a file of nothing but commas is refused
   // at its first line rather than split whole into fields first.
   auto read = ForEachCsvRecord(text, CsvLimits{columns, kMaxField}, [&](std::vector<std::string>& f, size_t line) {
-    std::string where = sourceName + ":" + std::to_string(line);
+    const Where where{sourceName, line};
     if (f.size() == 1 && f[0].empty()) return true;  // a blank line
     if (f.size() != columns) {
-      failure = Error{where + ": 列の数が " + std::to_string(f.size()) + " です（" + std::to_string(columns) +
+      failure = Error{where.Text() + ": 列の数が " + std::to_string(f.size()) + " です（" + std::to_string(columns) +
                       " 列のはずです）。"};
       return false;
     }
-    auto row = makeRow(where, line, f);
+    auto row = makeRow(where, f);
     if (!row) {
       failure = row.error();
       return false;
@@ -368,18 +379,19 @@ std::vector<std::vector<std::string>> ParseCsv(std::string_view s, std::vector<s
 
 namespace {
 
-Result<KenRow> KenAllRow(const std::string& where, size_t line, const std::vector<std::string>& f) {
-  auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[1]), Trim(f[2]), f[6], f[7]);
+// The fields are taken: the reader has done with them.
+Result<KenRow> KenAllRow(const Where& where, std::vector<std::string>& f) {
+  auto row = CheckedRow(where, Trim(f[0]), Trim(f[1]), Trim(f[2]), f[6], f[7]);
   if (!row) return row;
-  row->town = f[8];
-  row->prefKana = f[3];
-  row->cityKana = f[4];
-  row->townKana = f[5];
+  row->town = std::move(f[8]);
+  row->prefKana = std::move(f[3]);
+  row->cityKana = std::move(f[4]);
+  row->townKana = std::move(f[5]);
   return row;
 }
 
-Result<KenRow> OfficeRow(const std::string& where, size_t line, const std::vector<std::string>& f) {
-  auto row = CheckedRow(where, line, Trim(f[0]), Trim(f[8]), Trim(f[7]), f[3], f[4]);
+Result<KenRow> OfficeRow(const Where& where, std::vector<std::string>& f) {
+  auto row = CheckedRow(where, Trim(f[0]), Trim(f[8]), Trim(f[7]), f[3], f[4]);
   if (!row) return row;
   std::string name = f[2];
   while (!name.empty() && name.back() == ' ') name.pop_back();
