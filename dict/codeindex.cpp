@@ -296,21 +296,32 @@ Result<bool> CodeIndex::AppendSjisTownName(const Hit& hit, std::string& out) con
 
 // The search's list order: the Shift-JIS bytes of "prefecture city town",
 // each key made once (the town's expanded again from its record: only
-// codes of several towns come here); ties in file order.
+// codes of several towns come here); ties in file order. The keys share one
+// buffer: a former code has hundreds of towns, a string each cost more than
+// their sort.
 Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first) const {
   if (hits.size() - first < 2) return true;
-  std::vector<std::pair<std::string, size_t>> keys;
+  std::string keys;
+  std::vector<std::pair<size_t, size_t>> spans;  // of each hit's key in keys, from first on
   for (size_t h = first; h < hits.size(); ++h) {
     const Hit& hit = hits[h];
     auto city = CityName(hit.city);
     if (!city) return city.error();
-    std::string key = prefs_[cityList_[hit.city].pref].sjis + " " + (*city)->sjis + " ";
-    if (auto appended = AppendSjisTownName(hit, key); !appended) return appended.error();
-    keys.emplace_back(std::move(key), h);
+    const size_t start = keys.size();
+    keys.append(prefs_[cityList_[hit.city].pref].sjis).append(" ").append((*city)->sjis).append(" ");
+    if (auto appended = AppendSjisTownName(hit, keys); !appended) return appended.error();
+    spans.emplace_back(start, keys.size() - start);
   }
-  std::sort(keys.begin(), keys.end());
+  std::vector<size_t> order(spans.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  const std::string_view all(keys);
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const int c = all.substr(spans[a].first, spans[a].second).compare(all.substr(spans[b].first, spans[b].second));
+    return c != 0 ? c < 0 : a < b;
+  });
   std::vector<Hit> sorted;
-  for (const auto& key : keys) sorted.push_back(hits[key.second]);
+  sorted.reserve(order.size());
+  for (const size_t k : order) sorted.push_back(hits[first + k]);
   std::copy(sorted.begin(), sorted.end(), hits.begin() + static_cast<std::ptrdiff_t>(first));
   return true;
 }
