@@ -290,6 +290,30 @@ size_t Room(const std::string& field, const CsvLimits& limits) {
              : SIZE_MAX;
 }
 
+// A quoted field's text, from just past its opening quote to just past its
+// closing one, a run at a time, its line feeds counted. False when a run
+// made it too long (the reading stops there).
+bool ReadQuoted(std::string_view s, size_t& i, std::string& field, size_t& line, const CsvLimits& limits) {
+  while (i < s.size()) {
+    if (s[i] == '"') {
+      if (i + 1 < s.size() && s[i + 1] == '"') {
+        field += '"';
+        i += 2;
+        continue;
+      }
+      ++i;
+      break;
+    }
+    const size_t quote = std::min(s.find('"', i), s.size());
+    const size_t take = std::min(quote - i, Room(field, limits));
+    line += LineCount(s.substr(i, take)) - 1;
+    field.append(s.substr(i, take));
+    i += take;
+    if (field.size() > limits.maxField) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 Result<bool> ForEachCsvRecord(std::string_view s, const CsvLimits& limits,
@@ -320,25 +344,7 @@ Result<bool> ForEachCsvRecord(std::string_view s, const CsvLimits& limits,
   while (i < s.size()) {
     char c = s[i];
     if (c == '"' && field.empty()) {
-      ++i;
-      while (i < s.size()) {
-        if (s[i] == '"') {
-          if (i + 1 < s.size() && s[i + 1] == '"') {
-            field += '"';
-            i += 2;
-            continue;
-          }
-          ++i;
-          break;
-        }
-        // The run up to the next quote at once, no further than the limit.
-        const size_t quote = std::min(s.find('"', i), s.size());
-        const size_t take = std::min(quote - i, Room(field, limits));
-        line += LineCount(s.substr(i, take)) - 1;
-        field.append(s.substr(i, take));
-        i += take;
-        if (field.size() > limits.maxField) return *tooMuch();
-      }
+      if (!ReadQuoted(s, ++i, field, line, limits)) return *tooMuch();
       any = true;
       continue;
     }
