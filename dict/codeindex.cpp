@@ -255,17 +255,21 @@ Result<std::vector<CodeMatch>> CodeIndex::Find(std::string_view code) const {
 }
 
 Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits,
-                               std::string& names) const {
+                               std::string* names) const {
   auto record = file_->Peek(pos, kTownFixed + kTownNameField);
   if (!record) return record.error();
   const TownHead head = DicFile::ParseTownHead(*record);
   const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
-  const auto start = static_cast<uint32_t>(names.size());
   // Straight to UTF-8: a batch shows thousands of names, and the Shift-JIS
-  // text between cost as much again.
-  if (auto expanded = AppendExpandedUtf8(names, field, head.NameLength, decoder_); !expanded) return expanded.error();
+  // text between cost as much again. The code section's build shows none.
+  const auto start = static_cast<uint32_t>(names ? names->size() : 0);
+  if (names) {
+    if (auto expanded = AppendExpandedUtf8(*names, field, head.NameLength, decoder_); !expanded) {
+      return expanded.error();
+    }
+  }
   hits.push_back({input, city, IsOfficeName(field, head.NameLength), head, static_cast<int32_t>(pos), start,
-                  static_cast<uint32_t>(names.size())});
+                  static_cast<uint32_t>(names ? names->size() : 0)});
   return true;
 }
 
@@ -292,21 +296,32 @@ Result<bool> CodeIndex::AppendSjisTownName(const Hit& hit, std::string& out) con
 
 // The search's list order: the Shift-JIS bytes of "prefecture city town",
 // each key made once (the town's expanded again from its record: only
-// codes of several towns come here); ties in file order.
+// codes of several towns come here); ties in file order. The keys share one
+// buffer: a former code has hundreds of towns, a string each cost more than
+// their sort.
 Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first) const {
   if (hits.size() - first < 2) return true;
-  std::vector<std::pair<std::string, size_t>> keys;
+  std::string keys;
+  std::vector<std::pair<size_t, size_t>> spans;  // of each hit's key in keys, from first on
   for (size_t h = first; h < hits.size(); ++h) {
     const Hit& hit = hits[h];
     auto city = CityName(hit.city);
     if (!city) return city.error();
-    std::string key = prefs_[cityList_[hit.city].pref].sjis + " " + (*city)->sjis + " ";
-    if (auto appended = AppendSjisTownName(hit, key); !appended) return appended.error();
-    keys.emplace_back(std::move(key), h);
+    const size_t start = keys.size();
+    keys.append(prefs_[cityList_[hit.city].pref].sjis).append(" ").append((*city)->sjis).append(" ");
+    if (auto appended = AppendSjisTownName(hit, keys); !appended) return appended.error();
+    spans.emplace_back(start, keys.size() - start);
   }
-  std::sort(keys.begin(), keys.end());
+  std::vector<size_t> order(spans.size());
+  for (size_t k = 0; k < order.size(); ++k) order[k] = k;
+  const std::string_view all(keys);
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const int c = all.substr(spans[a].first, spans[a].second).compare(all.substr(spans[b].first, spans[b].second));
+    return c != 0 ? c < 0 : a < b;
+  });
   std::vector<Hit> sorted;
-  for (const auto& key : keys) sorted.push_back(hits[key.second]);
+  sorted.reserve(order.size());
+  for (const size_t k : order) sorted.push_back(hits[first + k]);
   std::copy(sorted.begin(), sorted.end(), hits.begin() + static_cast<std::ptrdiff_t>(first));
   return true;
 }
@@ -326,7 +341,7 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
   for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
     const Entry& e = b.entries[k];
     if (e.low != low) continue;
-    if (auto added = AddHit(e.pos, input, e.city, hits, names); !added) return added.error();
+    if (auto added = AddHit(e.pos, input, e.city, hits, &names); !added) return added.error();
   }
   return sorted ? SortHits(hits, first) : Result<bool>(true);
 }
@@ -368,7 +383,7 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
     }
     const uint16_t city = cityOfNo_[static_cast<size_t>(head.CityNo)];
     if (city == 0) continue;
-    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, names); !added) return added.error();
+    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, &names); !added) return added.error();
   }
   return true;
 }
@@ -500,11 +515,10 @@ Result<bool> CodeIndex::AppendSectionEntries(const Buckets& b, uint32_t bucket, 
                                              uint32_t& written) const {
   const uint32_t code = bucket * b.divisor + low;
   std::vector<Hit> hits;
-  std::string names;
   for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
     const Entry& e = b.entries[k];
     if (e.low != low) continue;
-    if (auto added = AddHit(e.pos, 0, e.city, hits, names); !added) return added.error();
+    if (auto added = AddHit(e.pos, 0, e.city, hits, nullptr); !added) return added.error();
   }
   if (auto sorted = SortHits(hits, 0); !sorted) return sorted.error();
   for (const Hit& h : hits) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/sjis.h"
 
@@ -216,10 +217,48 @@ bool HasKanji(std::string_view utf8) {
   return false;
 }
 
+namespace {
+
+// The length of the half-width katakana (U+FF61..U+FF9F) at text[i], or 0.
+size_t HalfWidthKanaAt(std::string_view text, size_t i) {
+  if (i + 2 >= text.size() || static_cast<unsigned char>(text[i]) != 0xEF) return 0;
+  const auto b = static_cast<unsigned char>(text[i + 1]), c = static_cast<unsigned char>(text[i + 2]);
+  return (b == 0xBD && c >= 0xA1 && c <= 0xBF) || (b == 0xBE && c >= 0x80 && c <= 0x9F) ? 3 : 0;
+}
+
+bool IsSoundMarkAt(std::string_view text, size_t i) {  // ﾞ or ﾟ
+  return HalfWidthKanaAt(text, i) != 0 && static_cast<unsigned char>(text[i + 1]) == 0xBE &&
+         (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0x9E;
+}
+
+}  // namespace
+
 std::string FullWidthKana(std::string_view halfWidth) {
   const Icu& icu = Icu::Get();
   if (!icu.Loaded()) return std::string(halfWidth);
-  return icu.ToUtf8(icu.Nfkc(icu.FromUtf8(halfWidth)));
+  auto nfkc = [&](std::string_view text) { return icu.ToUtf8(icu.Nfkc(icu.FromUtf8(text))); };
+  // Japan Post's readings are printable ASCII and half-width katakana:
+  // each kana or sign is one starter that nothing before it joins, and the
+  // sound marks after it join only it. So the text is the pieces' forms one
+  // after another, each piece normalised once: a build has a hundred
+  // thousand readings. Anything else goes to ICU whole.
+  thread_local std::unordered_map<std::string, std::string> pieces;
+  thread_local std::string piece;  // its memory kept from piece to piece
+  std::string out;
+  out.reserve(halfWidth.size());
+  for (size_t i = 0; i < halfWidth.size();) {
+    const auto c = static_cast<unsigned char>(halfWidth[i]);
+    const size_t n = c >= 0x20 && c < 0x7F ? 1 : HalfWidthKanaAt(halfWidth, i);
+    if (n == 0) return nfkc(halfWidth);
+    size_t end = i + n;
+    while (IsSoundMarkAt(halfWidth, end)) end += 3;
+    piece.assign(halfWidth, i, end - i);
+    auto it = pieces.find(piece);
+    if (it == pieces.end()) it = pieces.emplace(piece, nfkc(piece)).first;
+    out += it->second;
+    i = end;
+  }
+  return out;
 }
 
 std::string ReadingKey(std::string_view typed) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 #include "dict/fold.h"
 #include "platform/sjis.h"
@@ -17,7 +18,10 @@ std::string MakeReadingSection(std::vector<std::pair<int64_t, std::string>> read
   std::erase_if(readings, [](const auto& r) { return r.second.empty() || r.second.size() > 255; });
   std::stable_sort(readings.begin(), readings.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   std::string entries, texts;
-  std::map<std::string, size_t> placed;
+  // Only looked up, never walked: a hash keeps a national file's readings
+  // at a lookup each rather than a search of string comparisons.
+  std::unordered_map<std::string, size_t> placed;
+  placed.reserve(readings.size());
   for (const auto& [pos, text] : readings) {
     auto [it, added] = placed.try_emplace(text, texts.size());
     if (added) {

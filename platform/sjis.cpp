@@ -1,6 +1,7 @@
 #include "platform/sjis.h"
 
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 namespace kovant::platform {
@@ -146,21 +147,66 @@ bool SjisDecoder::AppendCharSlowly(std::string& utf8, std::string_view sjisChar)
 void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
   const size_t start = utf8.size();
   utf8.reserve(start + sjis.size() * 3 / 2 + 4);  // two bytes become three
+  // Known characters go through a block on the stack, appended a block at a
+  // time: one append a character cost more than the characters (a whole
+  // file is millions of them).
+  char block[4096];
+  size_t used = 0;
   for (size_t i = 0; i < sjis.size();) {
-    const bool pair = IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size();
-    if (!AppendChar(utf8, sjis.substr(i, pair ? 2 : 1))) {
+    const auto c = static_cast<unsigned char>(sjis[i]);
+    const std::string_view one = sjis.substr(i, IsSjisLeadByte(c) && i + 1 < sjis.size() ? 2 : 1);
+    const Char* ch = one.size() == 1 ? &singles_[c] : doubles_.empty() ? nullptr : &doubles_[PairIndex(one)];
+    const bool known = ch && ch->length != 0 && ch->length != kIrregular;
+    if (!known || used + sizeof ch->bytes > sizeof block) {
+      utf8.append(block, used);
+      used = 0;
+    }
+    i += one.size();
+    if (known) {
+      std::memcpy(block + used, ch->bytes, sizeof ch->bytes);
+      used += ch->length;
+    } else if (!AppendCharSlowly(utf8, one)) {
       utf8.resize(start);
       utf8 += SjisToUtf8(sjis);
       return;
     }
-    i += pair ? 2 : 1;
   }
+  utf8.append(block, used);
 }
 
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy) {
   thread_local Converter conv("CP932", "UTF-8");
   if (lossy) *lossy = false;
   return conv.Run(utf8, "?", Utf8SequenceLength, lossy);
+}
+
+std::string SjisEncoder::Encode(std::string_view utf8, bool* lossy) {
+  if (chars_.empty()) chars_.resize(0x10000);
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    size_t n = 0;
+    const char32_t c = DecodeUtf8At(utf8, i, &n);
+    // Only the shortest form of a character: iconv refuses the others.
+    const size_t shortest = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+    if (c == U'\uFFFD' || c >= 0x10000 || n != shortest) return Utf8ToSjis(utf8, lossy);
+    Char& slot = chars_[c];
+    if (slot.length == 0) {
+      bool bad = false;
+      const std::string sjis = Utf8ToSjis(utf8.substr(i, n), &bad);
+      if (bad || sjis.empty() || sjis.size() > sizeof slot.bytes) {
+        slot.length = kIrregular;
+      } else {
+        sjis.copy(slot.bytes, sjis.size());
+        slot.length = static_cast<uint8_t>(sjis.size());
+      }
+    }
+    if (slot.length == kIrregular) return Utf8ToSjis(utf8, lossy);
+    out.append(slot.bytes, slot.length);
+    i += n;
+  }
+  if (lossy) *lossy = false;
+  return out;
 }
 
 std::string_view SjisPrefix(std::string_view sjis, std::size_t maxBytes) {
@@ -171,18 +217,6 @@ std::string_view SjisPrefix(std::string_view sjis, std::size_t maxBytes) {
     i += n;
   }
   return sjis.substr(0, i);
-}
-
-char32_t DecodeUtf8At(std::string_view s, std::size_t i, std::size_t* length) {
-  const auto c = static_cast<unsigned char>(s[i]);
-  size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-  bool ok = n > 0 && i + n <= s.size();
-  for (size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-  *length = ok ? n : 1;
-  if (!ok) return 0xFFFD;
-  char32_t v = n == 1 ? c : n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
-  for (size_t k = 1; k < n; ++k) v = (v << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-  return v;
 }
 
 }  // namespace kovant::platform

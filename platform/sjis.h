@@ -30,12 +30,13 @@ class SjisDecoder {
   bool AppendChar(std::string& utf8, std::string_view sjisChar) {
     // Inline for the double-byte character met before: a batch's names are
     // almost all of those.
-    if (sjisChar.size() == 2 && !doubles_.empty()) {
-      const Char& ch = doubles_[PairIndex(sjisChar)];
-      if (ch.length != 0 && ch.length != kIrregular) {
-        utf8.append(ch.bytes, ch.length);
-        return true;
-      }
+    // A whole file's single bytes (digits, commas, half-width readings) the
+    // same way.
+    const Char* ch = sjisChar.size() == 2 ? (doubles_.empty() ? nullptr : &doubles_[PairIndex(sjisChar)])
+                                          : &singles_[static_cast<unsigned char>(sjisChar[0])];
+    if (ch && ch->length != 0 && ch->length != kIrregular) {
+      utf8.append(ch->bytes, ch->length);
+      return true;
     }
     return AppendCharSlowly(utf8, sjisChar);
   }
@@ -60,12 +61,45 @@ class SjisDecoder {
 // Characters without a CP932 form become "?" and set *lossy when given.
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy = nullptr);
 
+// UTF-8 to Shift-JIS for many short texts (a build's names and readings),
+// the other way round: each character of the Basic Multilingual Plane goes
+// through iconv once and is remembered. Gives exactly what Utf8ToSjis
+// gives; a text with anything else (a bad byte, a character without a
+// form) goes to Utf8ToSjis whole.
+class SjisEncoder {
+ public:
+  std::string Encode(std::string_view utf8, bool* lossy = nullptr);
+
+ private:
+  struct Char {
+    char bytes[2];
+    uint8_t length;  // 0: not converted yet; kIrregular: the text goes to Utf8ToSjis whole
+  };
+  static constexpr uint8_t kIrregular = 0xFF;
+  std::vector<Char> chars_;  // by code point, made with the first text
+};
+
 // True when a byte starts a double-byte Shift-JIS character.
 constexpr bool IsSjisLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 // The code point at utf8[i] and its length in bytes; an invalid byte stands
-// for itself (as U+FFFD, one byte long).
-char32_t DecodeUtf8At(std::string_view utf8, std::size_t i, std::size_t* length);
+// for itself (as U+FFFD, one byte long). Inline: the build decodes every
+// character of its names and readings.
+inline char32_t DecodeUtf8At(std::string_view s, std::size_t i, std::size_t* length) {
+  const auto c = static_cast<unsigned char>(s[i]);
+  if (c < 0x80) {
+    *length = 1;
+    return c;
+  }
+  size_t n = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+  bool ok = n > 0 && i + n <= s.size();
+  for (size_t k = 1; ok && k < n; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+  *length = ok ? n : 1;
+  if (!ok) return 0xFFFD;
+  char32_t v = n == 2 ? (c & 0x1F) : n == 3 ? (c & 0x0F) : (c & 0x07);
+  for (size_t k = 1; k < n; ++k) v = (v << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+  return v;
+}
 
 // Largest prefix of sjis that is at most maxBytes long and does not split a
 // double-byte character.

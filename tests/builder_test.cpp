@@ -549,6 +549,30 @@ TEST(ParseCsv, HandlesQuotesAndLineEnds) {
   EXPECT_EQ(lines, (std::vector<size_t>{1, 2, 3, 4}));
 }
 
+// Fields are read a run at a time: quotes inside a field stay text, line
+// feeds inside quotes still count, and a field one byte too long is refused
+// at its row whether quoted or not.
+TEST(ParseCsv, RunsKeepQuotesLinesAndLimits) {
+  std::vector<size_t> lines;
+  auto rows = tools::ParseCsv("a\"b,\"c\nd\"\"e\",f\n\"g\r\n\nh\"\ni", &lines);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], (std::vector<std::string>{"a\"b", "c\nd\"e", "f"}));
+  EXPECT_EQ(rows[1], (std::vector<std::string>{"g\r\n\nh"}));
+  EXPECT_EQ(lines, (std::vector<size_t>{1, 3, 6}));
+  auto each = [](std::string_view csv) {
+    size_t rowsRead = 0;
+    auto r = tools::ForEachCsvRecord(csv, tools::CsvLimits{3, 3}, [&](std::vector<std::string>&, size_t) {
+      ++rowsRead;
+      return true;
+    });
+    return r.ok() ? "rows " + std::to_string(rowsRead) : r.error().description;
+  };
+  EXPECT_EQ(each("abc,d\n\"abc\",x\n"), "rows 2");
+  EXPECT_EQ(each("ab\nabcd,e\n"), "2: 欄が 3 バイトを超えています。");
+  EXPECT_EQ(each("x\n\"a\nbcd\"\n"), "2: 欄が 3 バイトを超えています。");
+  EXPECT_EQ(each("a,b,c,d,e\n"), "1: 列が 3 を超えています。");
+}
+
 TEST(HostileInput, TheBuilderStaysLinearAndRefusesWhatNoRealFileHolds) {
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();

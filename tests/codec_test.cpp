@@ -183,6 +183,33 @@ TEST(FoldName, KanjiNumbersBeyondAnyAddressStayAsWritten) {
   EXPECT_EQ(dict::FoldName("三三三三三三三三三"), "333333333");  // digits one by one: no number made
 }
 
+// Readings are widened a piece at a time (a kana or sign and its sound
+// marks): every pair of the characters Japan Post's readings hold, and each
+// kana with two marks, gives what ICU gives for the whole text. A control
+// character after a text sends it to ICU whole, and adds only itself.
+TEST(Reading, FullWidthKanaPieceByPieceIsTheWholeTextNormalised) {
+  std::vector<std::string> chars;
+  for (char c = 0x20; c < 0x7F; ++c) chars.emplace_back(1, c);
+  for (char32_t c = 0xFF61; c <= 0xFF9F; ++c) {
+    chars.push_back(
+        {static_cast<char>(0xEF), static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))});
+  }
+  auto whole = [](const std::string& text) {
+    std::string out = dict::FullWidthKana(text + "\x01");
+    EXPECT_EQ(out.back(), '\x01') << text;
+    out.pop_back();
+    return out;
+  };
+  const std::string marks[] = {"ﾞ", "ﾟ"};
+  for (const std::string& a : chars) {
+    for (const std::string& b : chars) ASSERT_EQ(dict::FullWidthKana(a + b), whole(a + b)) << a << b;
+    for (const std::string& m : marks) {
+      for (const std::string& n : marks) ASSERT_EQ(dict::FullWidthKana(a + m + n), whole(a + m + n)) << a << m << n;
+    }
+  }
+  EXPECT_EQ(dict::FullWidthKana("ｶﾞ\tｷ"), "ガ\tキ");  // anything else: the whole text to ICU
+}
+
 // The remembering decoder gives byte for byte what iconv gives, whatever the
 // Random coded names (codes, double-byte characters with the odd unmapped
 // one, bytes that make no name) at random lengths: the name expanded
@@ -245,6 +272,70 @@ TEST(Sjis, TheRememberingDecoderGivesWhatIconvGives) {
       decoder.Append(got, text);
       ASSERT_EQ(got, "x" + platform::SjisToUtf8(text)) << i;
     }
+  }
+  // Whole files: texts far longer than the block the decoder fills, sound
+  // and with the odd bad byte far in.
+  for (int i = 0; i < 20; ++i) {
+    std::string text;
+    for (size_t n = 0; n < 30000; ++n) {
+      const unsigned r = rng() % 4;
+      if (r == 0) {
+        text += static_cast<char>(0x20 + rng() % 0x5F);
+      } else if (r == 1) {
+        text += static_cast<char>(0xA1 + rng() % 0x3F);  // half-width katakana
+      } else {
+        text += static_cast<char>(0x88 + rng() % 0x10);
+        text += static_cast<char>(0x40 + rng() % 0x3F);
+      }
+    }
+    if (i % 2) text[text.size() - 1 - rng() % 100] = '\xFF';
+    std::string got = "x";
+    decoder.Append(got, text);
+    ASSERT_EQ(got, "x" + platform::SjisToUtf8(text)) << i;
+  }
+}
+
+// The other way: every character of the Basic Multilingual Plane alone and
+// among others, then random texts with bad bytes, overlong forms, surrogates
+// and characters beyond the plane, each twice so the second comes from what
+// the encoder kept: the same bytes as iconv and the same loss.
+TEST(Sjis, TheRememberingEncoderGivesWhatIconvGives) {
+  platform::SjisEncoder encoder;
+  auto utf8Of = [](char32_t c) {
+    std::string s;
+    if (c < 0x80) {
+      s += static_cast<char>(c);
+    } else if (c < 0x800) {
+      s += static_cast<char>(0xC0 | (c >> 6));
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      s += static_cast<char>(0xE0 | (c >> 12));
+      s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return s;
+  };
+  auto same = [&](const std::string& text) {
+    for (int round = 0; round < 2; ++round) {
+      bool lossy = false, encoderLossy = true;
+      const std::string want = platform::Utf8ToSjis(text, &lossy);
+      if (encoder.Encode(text, &encoderLossy) != want || encoderLossy != lossy) return false;
+    }
+    return true;
+  };
+  for (char32_t c = 0; c < 0x10000; ++c) {
+    ASSERT_TRUE(same(utf8Of(c))) << static_cast<uint32_t>(c);
+    ASSERT_TRUE(same("あ" + utf8Of(c) + "a")) << static_cast<uint32_t>(c);
+  }
+  const std::string odd[] = {"\xC0\xAF", "\xE0\x80\xAF", "\xF0\x9F\x98\x80", "\xED\xA0\x80", "\xFF",
+                             "\xE3\x81", "\x80"};
+  std::mt19937 rng(12);
+  for (int i = 0; i < 20000; ++i) {
+    std::string text;
+    for (size_t n = rng() % 8; n > 0; --n) {
+      text += rng() % 5 == 0 ? odd[rng() % std::size(odd)] : utf8Of(static_cast<char32_t>(rng() % 0x10000));
+    }
+    ASSERT_TRUE(same(text)) << i;
   }
 }
 

@@ -21,8 +21,15 @@ namespace {
 
 using namespace kovant::dict;
 
+// The build's names and readings are tens of thousands of short texts of a
+// few thousand characters: each character converted once.
+std::string ToSjis(std::string_view utf8, bool* lossy = nullptr) {
+  thread_local platform::SjisEncoder encoder;
+  return encoder.Encode(utf8, lossy);
+}
+
 void PutText(std::string& out, std::string_view text, size_t width) {
-  std::string sjis = platform::Utf8ToSjis(text);
+  std::string sjis = ToSjis(text);
   std::string_view cut = platform::SjisPrefix(sjis, width);
   out += cut;
   out.append(width - cut.size(), '\0');
@@ -30,6 +37,8 @@ void PutText(std::string& out, std::string_view text, size_t width) {
 
 // Half-width ASCII has no place in a coded name: it would read as codes.
 std::string WidenAscii(const std::string& utf8) {
+  // Names almost never hold any.
+  if (std::none_of(utf8.begin(), utf8.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) return utf8;
   std::string out;
   out.reserve(utf8.size() * 3);
   for (unsigned char c : utf8) {
@@ -68,7 +77,7 @@ struct Encoder {
 
   Result<std::string> Encode(const std::string& utf8) const {
     bool lossy = false;
-    std::string sjis = platform::Utf8ToSjis(WidenAscii(utf8), &lossy);
+    std::string sjis = ToSjis(WidenAscii(utf8), &lossy);
     if (lossy) return Error{"Shift-JIS にない文字があります: " + utf8};
     std::string out;
     out.reserve(sjis.size());
@@ -80,7 +89,8 @@ struct Encoder {
       }
       bool done = false;
       for (const auto& [text, code] : longest) {
-        if (sjis.compare(i, text.size(), text) == 0) {
+        // Their first characters tell them apart from nearly every name.
+        if (sjis[i] == text[0] && sjis[i + 1] == text[1] && sjis.compare(i, text.size(), text) == 0) {
           out += static_cast<char>(code);
           i += text.size();
           done = true;
@@ -126,7 +136,7 @@ struct City {
 std::string StoredReading(const std::string& halfWidth) {
   std::string text = dict::FullWidthKana(halfWidth);
   while (!text.empty() && text.back() == ' ') text.pop_back();
-  return platform::Utf8ToSjis(text);
+  return ToSjis(text);
 }
 
 // A town's reading without what its name lost to NormalizeTownName: the
@@ -258,18 +268,24 @@ struct Grouped {
 Result<Grouped> GroupCities(std::vector<KenRow>& rows, BuildReport& report) {
   Grouped g;
   std::map<std::pair<int, std::string>, size_t> cityIndex;  // (prefecture, name) -> city
+  // The codes were checked to be digits when read.
+  auto twoDigits = [](const std::string& digits) { return (digits[0] - '0') * 10 + (digits[1] - '0'); };
+  size_t last = SIZE_MAX;  // the city of the row before: rows come city by city
   for (KenRow& row : rows) {
-    int prefNo = std::stoi(row.lgCode.substr(0, 2));
-    // Offices name their city as KEN_ALL does; cities that only offices have
-    // get their own record.
-    auto [it, inserted] = cityIndex.try_emplace(std::make_pair(prefNo, row.city), g.cities.size());
-    if (inserted) {
-      City c;
-      c.prefNo = prefNo;
-      c.name = row.city;
-      g.cities.push_back(std::move(c));
+    const int prefNo = twoDigits(row.lgCode);
+    if (last == SIZE_MAX || g.cities[last].prefNo != prefNo || g.cities[last].name != row.city) {
+      // Offices name their city as KEN_ALL does; cities that only offices
+      // have get their own record.
+      auto [it, inserted] = cityIndex.try_emplace(std::make_pair(prefNo, row.city), g.cities.size());
+      if (inserted) {
+        City c;
+        c.prefNo = prefNo;
+        c.name = row.city;
+        g.cities.push_back(std::move(c));
+      }
+      last = it->second;
     }
-    City& city = g.cities[it->second];
+    City& city = g.cities[last];
     if (city.kana.empty()) city.kana = row.cityKana;
     std::string& prefKana = g.prefKana[static_cast<size_t>(prefNo)];
     if (prefKana.empty()) prefKana = row.prefKana;
@@ -277,8 +293,8 @@ Result<Grouped> GroupCities(std::vector<KenRow>& rows, BuildReport& report) {
     city.flags[static_cast<size_t>(row.oldCode[2] - '0')] |= kDigitHasFormer;
     city.flags[static_cast<size_t>(row.newCode[2] - '0')] |= kDigitHasCurrent;
     std::set<int>& prefixes = g.prefixes[static_cast<size_t>(prefNo)];
-    prefixes.insert(std::stoi(row.newCode.substr(0, 2)));
-    prefixes.insert(std::stoi(row.oldCode.substr(0, 2)));
+    prefixes.insert(twoDigits(row.newCode));
+    prefixes.insert(twoDigits(row.oldCode));
     (row.office ? report.offices : report.towns)++;
   }
   std::stable_sort(g.cities.begin(), g.cities.end(), [](const City& a, const City& b) { return a.prefNo < b.prefNo; });
@@ -494,11 +510,8 @@ Result<BuiltDictionary> BuildFromInputs(InputFile towns, const std::string& town
   BuiltDictionary built;
   // One vector for the rows of both files, a line a row near enough: made
   // once, where growing it for the offices briefly held it twice.
-  auto lines = [](const std::string& bytes) {
-    return static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
-  };
   std::vector<KenRow> rows;
-  rows.reserve(lines(towns.bytes) + (offices ? lines(offices->bytes) : 0));
+  rows.reserve(LineCount(towns.bytes) + (offices ? LineCount(offices->bytes) : 0));
   if (auto read = AppendKenAll(std::move(towns.bytes), townsSource, rows); !read) return read.error();
   built.townRows = rows.size();
   auto joined = JoinSplitRows(std::move(rows), townsSource);

@@ -49,6 +49,9 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
 // A libzip error code (ZIP_ER_...) as a Japanese phrase for messages.
 std::string ZipErrorText(int code);
 
+// The line feeds in text, plus one: the rows it holds, near enough.
+size_t LineCount(std::string_view text);
+
 // Shift-JIS or UTF-8 bytes to UTF-8 (a byte order mark is dropped).
 std::string CsvToUtf8(std::string_view bytes);
 

@@ -48,8 +48,24 @@ void TextOutput::Field(std::string_view field) {
   }
 }
 
-// A batch writes thousands of these: appended in place.
+// A batch writes thousands of these: appended in place, an unquoted line
+// sized once and its fields copied in.
 void TextOutput::Line(const dict::MatchView& town, std::string_view note) {
+  if (!quoted_) {
+    const std::string_view fields[] = {town.newCode, town.oldCode, town.pref, town.city, town.town, note};
+    size_t size = 5 + (note.empty() ? 0 : 1);
+    for (std::string_view field : fields) size += field.size();
+    size_t at = buffer_.size();
+    buffer_.resize(at + size);
+    char* out = buffer_.data();
+    for (size_t f = 0; f < 6; ++f) {
+      if (f == 5 && note.empty()) break;
+      fields[f].copy(out + at, fields[f].size());
+      at += fields[f].size();
+      out[at++] = f == 4 && !note.empty() ? separator_ : f < 4 ? separator_ : '\n';
+    }
+    return;
+  }
   for (std::string_view field : {town.newCode, town.oldCode, town.pref, town.city, town.town}) {
     Field(field);
     buffer_ += separator_;
