@@ -1,6 +1,7 @@
 #include "platform/sjis.h"
 
 #include <cerrno>
+#include <cstring>
 #include <iconv.h>
 
 namespace kovant::platform {
@@ -144,17 +145,28 @@ bool SjisDecoder::AppendCharSlowly(std::string& utf8, std::string_view sjisChar)
 }
 
 void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
+  // Written in place, not appended a character at a time: the window's
+  // lists convert thousands of texts in a step. A character is at most
+  // four bytes, so four per byte and the four a copy writes are room enough.
   const size_t start = utf8.size();
-  utf8.reserve(start + sjis.size() * 3 / 2 + 4);  // two bytes become three
+  utf8.resize(start + 4 * sjis.size() + 4);
+  char* out = utf8.data() + start;
   for (size_t i = 0; i < sjis.size();) {
-    const bool pair = IsSjisLeadByte(static_cast<unsigned char>(sjis[i])) && i + 1 < sjis.size();
-    if (!AppendChar(utf8, sjis.substr(i, pair ? 2 : 1))) {
+    const auto c = static_cast<unsigned char>(sjis[i]);
+    const bool pair = IsSjisLeadByte(c) && i + 1 < sjis.size();
+    if (pair && doubles_.empty()) doubles_.resize(kLeadBytes * 256);
+    Char& slot = pair ? doubles_[PairIndex(sjis.substr(i, 2))] : singles_[c];
+    const Char& ch = slot.length != 0 ? slot : Lookup(sjis.substr(i, pair ? 2 : 1), slot);
+    if (ch.length == kIrregular) {
       utf8.resize(start);
       utf8 += SjisToUtf8(sjis);
       return;
     }
+    std::memcpy(out, ch.bytes, sizeof ch.bytes);
+    out += ch.length;
     i += pair ? 2 : 1;
   }
+  utf8.resize(static_cast<size_t>(out - utf8.data()));
 }
 
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy) {

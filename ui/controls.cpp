@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
+#include <QSignalBlocker>
+#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
@@ -103,9 +105,33 @@ void ListBox::AddItem(const QString& text, int32_t itemData, const std::string& 
 }
 
 void ListBox::SetEntries(const std::vector<dict::ListEntry>& entries) {
+  // All texts in one insertion: an insertion per entry, each told to the
+  // view, was most of a long list's step. The values follow with the
+  // model quiet, as the view shows neither.
   setUpdatesEnabled(false);
-  for (const auto& e : entries) AddItem(QString::fromStdString(e.text), e.itemData, e.readingKey);
+  QStringList texts;
+  texts.reserve(static_cast<qsizetype>(entries.size()));
+  for (const auto& e : entries) texts.push_back(QString::fromStdString(e.text));
+  const int first = count();
+  addItems(texts);
+  {
+    const QSignalBlocker quiet(model());
+    for (size_t i = 0; i < entries.size(); ++i) {
+      QListWidgetItem* it = item(first + static_cast<int>(i));
+      it->setData(Qt::UserRole, entries[i].itemData);
+      if (!entries[i].readingKey.empty()) it->setData(kReadingRole, QByteArray::fromStdString(entries[i].readingKey));
+    }
+  }
   setUpdatesEnabled(true);
+}
+
+void ListBox::SetReadingKeys(const std::vector<int>& rows, const std::vector<std::string>& keys) {
+  const QSignalBlocker quiet(model());
+  for (size_t i = 0; i < rows.size() && i < keys.size(); ++i) {
+    if (QListWidgetItem* it = item(rows[i]); it && !keys[i].empty()) {
+      it->setData(kReadingRole, QByteArray::fromStdString(keys[i]));
+    }
+  }
 }
 
 std::vector<std::string> ListBox::ReadingKeys() const {

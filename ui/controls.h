@@ -74,6 +74,8 @@ class ListBox : public QListWidget {
   void SetEntries(const std::vector<dict::ListEntry>& entries);
   // The folded reading of every entry, "" for one without.
   std::vector<std::string> ReadingKeys() const;
+  // Gives entry rows[i] the reading keys[i].
+  void SetReadingKeys(const std::vector<int>& rows, const std::vector<std::string>& keys);
   int32_t ItemData(int index) const;
   QString ItemText(int index) const;
   int ListCount() const { return count(); }
