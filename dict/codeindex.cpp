@@ -261,15 +261,17 @@ Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::
   const TownHead head = DicFile::ParseTownHead(*record);
   const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
   // Straight to UTF-8: a batch shows thousands of names, and the Shift-JIS
-  // text between cost as much again. The code section's build shows none.
-  const auto start = static_cast<uint32_t>(names ? names->size() : 0);
+  // text between cost as much again. The window's list (no names) makes
+  // its keys from the Shift-JIS and converts those.
+  uint32_t start = 0, end = 0;
   if (names) {
+    start = static_cast<uint32_t>(names->size());
     if (auto expanded = AppendExpandedUtf8(*names, field, head.NameLength, decoder_); !expanded) {
       return expanded.error();
     }
+    end = static_cast<uint32_t>(names->size());
   }
-  hits.push_back({input, city, IsOfficeName(field, head.NameLength), head, static_cast<int32_t>(pos), start,
-                  static_cast<uint32_t>(names ? names->size() : 0)});
+  hits.push_back({input, city, IsOfficeName(field, head.NameLength), head, static_cast<int32_t>(pos), start, end});
   return true;
 }
 
@@ -326,7 +328,7 @@ Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first) const {
   return true;
 }
 
-Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& names,
+Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string* names,
                                       bool sorted) const {
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
@@ -341,7 +343,7 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
   for (uint32_t k = b.offsets[bucket]; k < b.offsets[bucket + 1]; ++k) {
     const Entry& e = b.entries[k];
     if (e.low != low) continue;
-    if (auto added = AddHit(e.pos, input, e.city, hits, &names); !added) return added.error();
+    if (auto added = AddHit(e.pos, input, e.city, hits, names); !added) return added.error();
   }
   return sorted ? SortHits(hits, first) : Result<bool>(true);
 }
@@ -349,7 +351,7 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
 // The section lists each code's towns in list order already. Each record
 // is checked against the code: a damaged section can miss a town, never
 // show a wrong one.
-Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& names) const {
+Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string* names) const {
   const uint32_t bucket = code / kSectionDivisor;
   const auto low = static_cast<int16_t>(code % kSectionDivisor);
   const auto to = static_cast<uint32_t>(ReadI32(section_ + 4 * (bucket + 1)));
@@ -383,7 +385,7 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
     }
     const uint16_t city = cityOfNo_[static_cast<size_t>(head.CityNo)];
     if (city == 0) continue;
-    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, &names); !added) return added.error();
+    if (auto added = AddHit(pos, input, static_cast<uint16_t>(city - 1), hits, names); !added) return added.error();
   }
   return true;
 }
@@ -413,13 +415,12 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
     return Rows();
   }
   std::vector<Hit> hits;
-  std::string names;  // UTF-8: the keys below read the Shift-JIS again
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
   // Former codes' towns come in file order, sorted below by their keys
   // (stable: ties stay in file order, as the scan leaves them).
   const bool current = code.size() == 7;
-  auto found = current ? FindInSection(value, 0, hits, names) : FindInBuckets(code, 0, hits, names, false);
+  auto found = current ? FindInSection(value, 0, hits, nullptr) : FindInBuckets(code, 0, hits, nullptr, false);
   if (!found) return found.error();
   // What the scan reads: prefectures that list the first two digits, and
   // their cities whose flags for the third digit admit the kind of code.
@@ -439,6 +440,8 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
     auto cityName = CityName(hit.city);
     if (!cityName) return cityName.error();
     ListEntry row;
+    // Room for a name of double-byte characters: one allocation a key.
+    row.sortKey.reserve(pref.NameSjis.size() + (*cityName)->sjis.size() + 2 + 2 * size_t{hit.head.NameLength});
     row.sortKey.append(pref.NameSjis).append(" ").append((*cityName)->sjis).append(" ");
     if (auto appended = AppendSjisTownName(hit, row.sortKey); !appended) return appended.error();
     row.itemData = hit.pos;
@@ -470,8 +473,8 @@ Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
     const auto input = static_cast<uint32_t>(c);
     uint32_t value = 0;
     for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
-    auto found = section_ && code.size() == 7 ? FindInSection(value, input, hits, names)
-                                              : FindInBuckets(code, input, hits, names);
+    auto found = section_ && code.size() == 7 ? FindInSection(value, input, hits, &names)
+                                              : FindInBuckets(code, input, hits, &names);
     if (!found) return found.error();
   }
   for (const Hit& hit : hits) {

@@ -112,11 +112,11 @@ class CodeIndex {
   Result<Buckets> Fill(uint32_t keys, uint32_t divisor, KeyOf keyOf) const;
   Result<const Buckets*> NewBuckets() const;
   Result<const Buckets*> OldBuckets() const;
-  // names null: the hit's name is not wanted (its span is empty).
+  // names null: the hits' names are not wanted (nameStart and nameEnd 0).
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string* names) const;
-  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string& names,
+  Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string* names,
                              bool sorted = true) const;
-  Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string& names) const;
+  Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string* names) const;
   Result<bool> SortHits(std::vector<Hit>& hits, size_t first) const;
   Result<bool> AppendSjisTownName(const Hit& hit, std::string& out) const;
   // The section's entries of one code (bucket * divisor + low), in the

@@ -201,7 +201,7 @@ SearchOutcome ScanPostalCode(const std::string& dictionaryPath, const Prefecture
     FillTextsFromSortKeys(out.rows);
     SortListEntries(out.rows);
     out.heading = ResultHeading(out.rows.size());
-    return out;
+    return std::move(out);  // the captured rows, not a copy of them
   };
   for (size_t p = 1; p <= table.rows.size() && p <= kPrefectureCount; ++p) {
     const PrefectureRow& pref = table.rows[p - 1];

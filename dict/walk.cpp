@@ -56,7 +56,7 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
     SortListEntries(out.entries);
     AddWardReadings(out.entries);
     out.heading = "住所２（ " + std::to_string(out.entries.size()) + " 件）";
-    return out;
+    return std::move(out);  // the captured list, not a copy of it
   };
   if (prefNo < 1 || static_cast<size_t>(prefNo) > table.rows.size()) return finish(std::nullopt);
   auto opened = DicFile::Open(dictionaryPath);
@@ -82,7 +82,8 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
   return finish(failure.Take());
 }
 
-TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city, bool withOffices) {
+TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city, bool withOffices,
+                      bool withReadings) {
   TownListing out;
   std::vector<ListEntry> offices;
   auto finish = [&](std::optional<Error> error) {
@@ -93,7 +94,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
                        std::make_move_iterator(offices.end()));
     FillTextsFromSortKeys(out.entries);
     out.heading = "住所３（ " + std::to_string(out.entries.size()) + " 件）";
-    return out;
+    return std::move(out);
   };
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return finish(opened.error());
@@ -127,6 +128,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
     return true;
   });
   failure.Note(walked);
+  if (!withReadings) return finish(failure.Take());
   std::vector<ListEntry*> listed;
   std::vector<int64_t> positions;
   for (auto* list : {&out.entries, &offices}) {
@@ -137,6 +139,12 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
   }
   AddReadings(dic, listed, positions);
   return finish(failure.Take());
+}
+
+std::vector<std::string> TownReadingKeys(const std::string& dictionaryPath, const std::vector<int64_t>& positions) {
+  auto opened = DicFile::Open(dictionaryPath);
+  if (!opened) return std::vector<std::string>(positions.size());
+  return ReadingKeysAt(**opened, positions, 2 * kMaxListRows);
 }
 
 Result<CurrentResult> ShowTownResult(const std::string& dictionaryPath, const std::string& address1,

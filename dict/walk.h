@@ -39,7 +39,14 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
 // The towns of one city of the last LoadCities. The city's offices (which
 // can outnumber its towns) are listed only with withOffices, after the
 // towns and sorted among themselves; otherwise they are only counted.
-TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city, bool withOffices = false);
+// Without withReadings the entries' reading keys stay "": the window asks
+// TownReadingKeys for them when its head search first needs them.
+TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city, bool withOffices = false,
+                      bool withReadings = true);
+
+// The reading keys of the town records at positions, in their order, as
+// LoadTowns gives them.
+std::vector<std::string> TownReadingKeys(const std::string& dictionaryPath, const std::vector<int64_t>& positions);
 
 // The town step: address1 and address2 are the chosen prefecture and city,
 // entry the chosen town entry. supplement is what the supplement field holds

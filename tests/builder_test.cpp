@@ -301,12 +301,40 @@ TEST(BuildDictionary, ReadingsOfEveryNameAreKeptAndABrokenSectionHarmsNothing) {
     for (const auto& c : cities.entries) keys.insert(c.readingKey);
     return keys;
   };
+  // The window reads a town list's keys when its head search needs them:
+  // they must be the keys the list would carry, for every city's towns
+  // and offices. Gives how many towns have one.
+  auto townKeysAgree = [&] {
+    size_t withKey = 0;
+    auto loaded = dict::LoadDictionary(path);
+    EXPECT_TRUE(loaded.ok());
+    if (!loaded.ok()) return withKey;
+    for (const auto& pref : loaded->table.rows) {
+      for (const auto& city : dict::LoadCities(path, loaded->table, pref.PrefNo).cityTable) {
+        const auto eager = dict::LoadTowns(path, city, true), lazy = dict::LoadTowns(path, city, true, false);
+        EXPECT_EQ(lazy.entries.size(), eager.entries.size());
+        if (lazy.entries.size() != eager.entries.size()) continue;
+        std::vector<int64_t> positions;
+        for (const auto& e : lazy.entries) positions.push_back(e.itemData);
+        const auto keys = dict::TownReadingKeys(path, positions);
+        for (size_t i = 0; i < keys.size(); ++i) {
+          EXPECT_EQ(lazy.entries[i].text, eager.entries[i].text);
+          EXPECT_EQ(lazy.entries[i].itemData, eager.entries[i].itemData);
+          EXPECT_EQ(lazy.entries[i].readingKey, "");
+          EXPECT_EQ(keys[i], eager.entries[i].readingKey) << eager.entries[i].text;
+          withKey += !keys[i].empty();
+        }
+      }
+    }
+    return withKey;
+  };
   write(*built);
   bool listed = false;
   auto keys = keysOfTokyosCities(&listed);
   EXPECT_TRUE(listed);
   EXPECT_TRUE(keys.count(dict::ReadingKey("とうきょうと")));
   EXPECT_TRUE(keys.count(dict::ReadingKey("shinjukuku")));
+  EXPECT_GT(townKeysAgree(), rows.size() / 2);
 
   std::string broken = *built;  // the readings claim more entries than they hold
   auto sections = dict::ReadSectionTable(*dic);
@@ -318,6 +346,7 @@ TEST(BuildDictionary, ReadingsOfEveryNameAreKeptAndABrokenSectionHarmsNothing) {
   keys = keysOfTokyosCities(&listed);
   EXPECT_TRUE(listed);
   EXPECT_EQ(keys, std::set<std::string>{""});
+  EXPECT_EQ(townKeysAgree(), 0u);
 }
 
 // The code section after the records: found through the header, answering

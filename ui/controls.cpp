@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
+#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
@@ -91,33 +92,61 @@ void SelectAllOnFocus(QLineEdit* box) { box->installEventFilter(new SelectAllFil
 ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
+  // The values follow the rows however they come and go (clear, takeItem).
+  QAbstractItemModel* m = model();
+  connect(m, &QAbstractItemModel::modelReset, this, [this] {
+    values_.clear();
+    readings_.clear();
+  });
+  connect(m, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+    const auto at = static_cast<size_t>(first), n = static_cast<size_t>(last - first + 1);
+    values_.insert(values_.begin() + static_cast<std::ptrdiff_t>(at), n, 0);
+    readings_.insert(readings_.begin() + static_cast<std::ptrdiff_t>(at), n, std::string());
+  });
+  connect(m, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
+    values_.erase(values_.begin() + first, values_.begin() + last + 1);
+    readings_.erase(readings_.begin() + first, readings_.begin() + last + 1);
+  });
 }
 
-constexpr int kReadingRole = Qt::UserRole + 1;
+// The model outlives the values (a widget's children go after its own
+// members) and clears its rows as it goes: it must no longer tell them.
+ListBox::~ListBox() { model()->disconnect(this); }
 
 void ListBox::AddItem(const QString& text, int32_t itemData, const std::string& readingKey) {
-  auto* item = new QListWidgetItem(text);
-  item->setData(Qt::UserRole, itemData);
-  if (!readingKey.empty()) item->setData(kReadingRole, QByteArray::fromStdString(readingKey));
-  addItem(item);
+  addItem(text);
+  values_.back() = itemData;
+  readings_.back() = readingKey;
 }
 
 void ListBox::SetEntries(const std::vector<dict::ListEntry>& entries) {
+  // All texts in one insertion, the values beside them: an insertion per
+  // entry and the values set through the items were most of a long list's
+  // step.
   setUpdatesEnabled(false);
-  for (const auto& e : entries) AddItem(QString::fromStdString(e.text), e.itemData, e.readingKey);
+  QStringList texts;
+  texts.reserve(static_cast<qsizetype>(entries.size()));
+  for (const auto& e : entries) texts.push_back(QString::fromStdString(e.text));
+  const size_t first = values_.size();
+  addItems(texts);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    values_[first + i] = entries[i].itemData;
+    readings_[first + i] = entries[i].readingKey;
+  }
   setUpdatesEnabled(true);
 }
 
-std::vector<std::string> ListBox::ReadingKeys() const {
-  std::vector<std::string> keys;
-  keys.reserve(static_cast<size_t>(count()));
-  for (int i = 0; i < count(); ++i) keys.push_back(item(i)->data(kReadingRole).toByteArray().toStdString());
-  return keys;
+void ListBox::SetReadingKeys(const std::vector<int>& rows, const std::vector<std::string>& keys) {
+  for (size_t i = 0; i < rows.size() && i < keys.size(); ++i) {
+    if (rows[i] >= 0 && static_cast<size_t>(rows[i]) < readings_.size())
+      readings_[static_cast<size_t>(rows[i])] = keys[i];
+  }
 }
 
+std::vector<std::string> ListBox::ReadingKeys() const { return readings_; }
+
 int32_t ListBox::ItemData(int index) const {
-  const QListWidgetItem* it = item(index);
-  return it ? it->data(Qt::UserRole).toInt() : 0;
+  return index >= 0 && static_cast<size_t>(index) < values_.size() ? values_[static_cast<size_t>(index)] : 0;
 }
 
 QString ListBox::ItemText(int index) const {

@@ -70,10 +70,13 @@ class ListBox : public QListWidget {
   Q_OBJECT
  public:
   explicit ListBox(QWidget* parent);
+  ~ListBox() override;
   void AddItem(const QString& text, int32_t itemData, const std::string& readingKey = {});
   void SetEntries(const std::vector<dict::ListEntry>& entries);
   // The folded reading of every entry, "" for one without.
   std::vector<std::string> ReadingKeys() const;
+  // Gives entry rows[i] the reading keys[i].
+  void SetReadingKeys(const std::vector<int>& rows, const std::vector<std::string>& keys);
   int32_t ItemData(int index) const;
   QString ItemText(int index) const;
   int ListCount() const { return count(); }
@@ -93,6 +96,12 @@ class ListBox : public QListWidget {
   void focusInEvent(QFocusEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+ private:
+  // Each row's item value and reading, kept beside the items: set through
+  // the items, they cost a long list most of its step.
+  std::vector<int32_t> values_;
+  std::vector<std::string> readings_;
 };
 
 // A label that draws a text too long for it smaller, down to a limit, so

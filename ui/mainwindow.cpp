@@ -451,6 +451,7 @@ void Kovant1::Text4_Change() {
     if (currentList_->ItemText(i).startsWith(text, Qt::CaseInsensitive)) found = i;
   }
   // No name begins so: the text may be a reading ("osa", "おお", "ｵｵ").
+  if (found < 0 && currentList_ == List4) AddTownReadings();
   if (found < 0) found = dict::FirstReadingMatch(currentList_->ReadingKeys(), S(text));
   headMatched_ = found >= 0;
   if (found >= 0) {
@@ -671,14 +672,31 @@ void Kovant1::LoadTowns() {
 // when chosen.
 void Kovant1::FillTowns(bool withOffices) {
   townsWithOffices_ = withOffices;
-  dict::TownListing towns = dict::LoadTowns(dictionaryPath_, townsCity_, withOffices);
+  dict::TownListing towns = dict::LoadTowns(dictionaryPath_, townsCity_, withOffices, false);
   List4->clear();
   List4->SetEntries(towns.entries);
+  townReadingsWanted_ = true;
   if (towns.officesLeftOut > 0) {
     List4->AddItem(QStringLiteral("［事業所 %1 件を表示］").arg(towns.officesLeftOut), kShowOfficesItem);
   }
   Label2[2]->setText(Q(towns.heading));
   if (towns.readError) ReadFailed(*towns.readError);
+}
+
+void Kovant1::AddTownReadings() {
+  if (!townReadingsWanted_) return;
+  townReadingsWanted_ = false;
+  // Read from the file the list was made from: one replaced since gives
+  // none until the next step lists its towns again.
+  if (!(platform::StampOf(dictionaryPath_) == dictionaryStamp_)) return;
+  std::vector<int> rows;
+  std::vector<int64_t> positions;
+  for (int i = 0; i < List4->ListCount(); ++i) {
+    if (List4->ItemData(i) == kShowOfficesItem) continue;
+    rows.push_back(i);
+    positions.push_back(List4->ItemData(i));
+  }
+  List4->SetReadingKeys(rows, dict::TownReadingKeys(dictionaryPath_, positions));
 }
 
 void Kovant1::ShowTownResult() {

@@ -131,6 +131,7 @@ class Kovant1 : public QWidget {
   void PasteIntoText1();
   void ShowDataDate(bool updated);
   void FillTowns(bool withOffices);
+  void AddTownReadings();
   void FillProfiles();
   void SelectActiveProfile();
   void Answer();
@@ -146,6 +147,9 @@ class Kovant1 : public QWidget {
   std::string lastCode_;
   dict::CityTableEntry townsCity_{};
   bool townsWithOffices_ = false;
+  // List4's readings are read when the head search first needs them: for
+  // a city centre with its offices they were most of the town step.
+  bool townReadingsWanted_ = false;
   dict::CurrentResult current_;
   bool addressMode_ = true;
   ListBox* currentList_ = nullptr;
