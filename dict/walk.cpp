@@ -82,6 +82,21 @@ CityListing LoadCities(const std::string& dictionaryPath, const PrefectureTable&
   return finish(failure.Take());
 }
 
+namespace {
+// The reading keys of towns and offices alike, read in one pass over both.
+void AddReadingsToTowns(DicFile& dic, std::vector<ListEntry>& towns, std::vector<ListEntry>& offices) {
+  std::vector<ListEntry*> listed;
+  std::vector<int64_t> positions;
+  for (auto* list : {&towns, &offices}) {
+    for (ListEntry& e : *list) {
+      listed.push_back(&e);
+      positions.push_back(e.itemData);
+    }
+  }
+  AddReadings(dic, listed, positions);
+}
+}  // namespace
+
 TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& city, bool withOffices,
                       bool withReadings) {
   TownListing out;
@@ -128,16 +143,7 @@ TownListing LoadTowns(const std::string& dictionaryPath, const CityTableEntry& c
     return true;
   });
   failure.Note(walked);
-  if (!withReadings) return finish(failure.Take());
-  std::vector<ListEntry*> listed;
-  std::vector<int64_t> positions;
-  for (auto* list : {&out.entries, &offices}) {
-    for (ListEntry& e : *list) {
-      listed.push_back(&e);
-      positions.push_back(e.itemData);
-    }
-  }
-  AddReadings(dic, listed, positions);
+  if (withReadings) AddReadingsToTowns(dic, out.entries, offices);
   return finish(failure.Take());
 }
 
