@@ -274,9 +274,12 @@ std::string CsvToUtf8(std::string_view bytes) {
   // Room for what the national file grows to (half as much again, and a
   // little more): growing past it copied the whole text once more. What is
   // not written costs no memory.
+  // The decoder's table is kept between files: making it afresh cost more
+  // than reading a small file.
+  thread_local platform::SjisDecoder decoder;
   std::string utf8;
   utf8.reserve(bytes.size() * 2);
-  platform::SjisDecoder().Append(utf8, bytes);
+  decoder.Append(utf8, bytes);
   return utf8;
 }
 
