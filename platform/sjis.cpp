@@ -155,14 +155,13 @@ void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
   for (size_t i = 0; i < sjis.size();) {
     const auto c = static_cast<unsigned char>(sjis[i]);
     const std::string_view one = sjis.substr(i, IsSjisLeadByte(c) && i + 1 < sjis.size() ? 2 : 1);
-    const Char* ch = one.size() == 1 ? &singles_[c] : doubles_.empty() ? nullptr : &doubles_[PairIndex(one)];
-    const bool known = ch && ch->length != 0 && ch->length != kIrregular;
-    if (!known || used + sizeof ch->bytes > sizeof block) {
+    const Char* ch = Known(one);
+    if (!ch || used + sizeof ch->bytes > sizeof block) {
       utf8.append(block, used);
       used = 0;
     }
     i += one.size();
-    if (known) {
+    if (ch) {
       std::memcpy(block + used, ch->bytes, sizeof ch->bytes);
       used += ch->length;
     } else if (!AppendCharSlowly(utf8, one)) {

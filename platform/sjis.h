@@ -32,9 +32,7 @@ class SjisDecoder {
     // almost all of those.
     // A whole file's single bytes (digits, commas, half-width readings) the
     // same way.
-    const Char* ch = sjisChar.size() == 2 ? (doubles_.empty() ? nullptr : &doubles_[PairIndex(sjisChar)])
-                                          : &singles_[static_cast<unsigned char>(sjisChar[0])];
-    if (ch && ch->length != 0 && ch->length != kIrregular) {
+    if (const Char* ch = Known(sjisChar)) {
       utf8.append(ch->bytes, ch->length);
       return true;
     }
@@ -42,6 +40,13 @@ class SjisDecoder {
   }
 
  private:
+  struct Char;
+  // The character's UTF-8 when it was converted before and is regular.
+  const Char* Known(std::string_view sjisChar) const {
+    const Char* ch = sjisChar.size() == 2 ? (doubles_.empty() ? nullptr : &doubles_[PairIndex(sjisChar)])
+                                          : &singles_[static_cast<unsigned char>(sjisChar[0])];
+    return ch && ch->length != 0 && ch->length != kIrregular ? ch : nullptr;
+  }
   // Lead bytes 0x81..0x9F and 0xE0..0xFC as 0..59, then the trail byte.
   static constexpr size_t kLeadBytes = 60;
   static size_t PairIndex(std::string_view pair) {
