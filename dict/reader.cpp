@@ -119,7 +119,9 @@ Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
     if (n == 0) break;  // shorter than when opened: the rest reads as zero
     got += n;
   }
-  std::fill(victim->bytes + got, victim->bytes + kBlockSize, 0);
+  // memset, not std::fill: instrumented builds (the fuzzers') filled it a
+  // byte at a time, a tenth of a small file's whole load.
+  std::memset(victim->bytes + got, 0, static_cast<size_t>(kBlockSize - got));
   victim->index = index;
   victim->lastUse = ++clock_;
   return victim;
