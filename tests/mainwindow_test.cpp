@@ -330,7 +330,7 @@ TEST_F(MainWindow, MouseOnTheListsRunsTheWalkSteps) {
   ASSERT_TRUE(Open(0));
   auto& w = *window;
   auto press = [](ui::ListBox* list, int row) {
-    QRect r = list->visualItemRect(list->item(row));
+    QRect r = list->ItemRect(row);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
   };
   press(w.List2, 12);
@@ -341,7 +341,7 @@ TEST_F(MainWindow, MouseOnTheListsRunsTheWalkSteps) {
   ASSERT_GT(w.List4->ListCount(), 0);
   press(w.List4, 0);
   EXPECT_TRUE(w.Command4->isEnabled());
-  QRect r = w.List4->visualItemRect(w.List4->item(0));
+  QRect r = w.List4->ItemRect(0);
   QTest::mouseDClick(w.List4->viewport(), Qt::LeftButton, {}, r.center());
   EXPECT_EQ(clipboard.Text(), w.CopyText());
   EXPECT_FALSE(clipboard.Text().empty());

@@ -1,12 +1,13 @@
 #include "ui/controls.h"
 
+#include <QAbstractListModel>
 #include <QGuiApplication>
+#include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QScreen>
-#include <QStringList>
 #include <QTimer>
 
 #include <algorithm>
@@ -89,70 +90,146 @@ void TabToCheckedOption(const std::vector<QRadioButton*>& group) {
 
 void SelectAllOnFocus(QLineEdit* box) { box->installEventFilter(new SelectAllFilter(box)); }
 
-ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
+// The rows of a ListBox. Texts are kept as they come (UTF-8 from the
+// dictionary) and made QStrings once, on first use.
+class ListRows : public QAbstractListModel {
+ public:
+  using QAbstractListModel::QAbstractListModel;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+    return parent.isValid() ? 0 : static_cast<int>(values.size());
+  }
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    if (!Has(index) || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
+    return Text(index.row());
+  }
+
+  // What a list widget's items have, so that the accessibility tree and
+  // the keys see the same entries as before.
+  Qt::ItemFlags flags(const QModelIndex& index) const override {
+    if (!Has(index)) return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsSelectable | Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
+  }
+
+  bool Has(const QModelIndex& index) const {
+    return index.isValid() && index.model() == this && index.row() < rowCount();
+  }
+
+  QString Text(int row) const {
+    const auto r = static_cast<size_t>(row);
+    if (!converted[r]) {
+      texts[r] = QString::fromStdString(utf8[r]);
+      utf8[r] = std::string();
+      converted[r] = true;
+    }
+    return texts[r];
+  }
+
+  void Append(std::vector<std::string> textsUtf8, std::vector<QString> textsQt, std::vector<int32_t> newValues,
+              std::vector<std::string> newReadings) {
+    if (newValues.empty()) return;
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(newValues.size()) - 1);
+    const bool fromUtf8 = textsQt.empty();
+    if (fromUtf8) textsQt.resize(newValues.size());
+    if (!fromUtf8) textsUtf8.resize(newValues.size());
+    Extend(utf8, std::move(textsUtf8));
+    Extend(texts, std::move(textsQt));
+    converted.insert(converted.end(), newValues.size(), !fromUtf8);
+    Extend(values, std::move(newValues));
+    Extend(readings, std::move(newReadings));
+    endInsertRows();
+  }
+
+  void Remove(int row) {
+    if (row < 0 || row >= rowCount()) return;
+    beginRemoveRows(QModelIndex(), row, row);
+    for (auto* v : {&utf8, &readings}) v->erase(v->begin() + row);
+    texts.erase(texts.begin() + row);
+    converted.erase(converted.begin() + row);
+    values.erase(values.begin() + row);
+    endRemoveRows();
+  }
+
+  void Clear() {
+    beginResetModel();
+    utf8.clear();
+    texts.clear();
+    converted.clear();
+    values.clear();
+    readings.clear();
+    endResetModel();
+  }
+
+  std::vector<int32_t> values;
+  std::vector<std::string> readings;
+
+ private:
+  template <typename T>
+  static void Extend(std::vector<T>& to, std::vector<T>&& from) {
+    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+  }
+
+  // A row's text is in utf8 until converted, then in texts.
+  mutable std::vector<std::string> utf8;
+  mutable std::vector<QString> texts;
+  mutable std::vector<bool> converted;
+};
+
+ListBox::ListBox(QWidget* parent) : QListView(parent), rows_(new ListRows(this)) {
+  setModel(rows_);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
-  // The values follow the rows however they come and go (clear, takeItem).
-  QAbstractItemModel* m = model();
-  connect(m, &QAbstractItemModel::modelReset, this, [this] {
-    values_.clear();
-    readings_.clear();
-  });
-  connect(m, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
-    const auto at = static_cast<size_t>(first), n = static_cast<size_t>(last - first + 1);
-    values_.insert(values_.begin() + static_cast<std::ptrdiff_t>(at), n, 0);
-    readings_.insert(readings_.begin() + static_cast<std::ptrdiff_t>(at), n, std::string());
-  });
-  connect(m, &QAbstractItemModel::rowsRemoved, this, [this](const QModelIndex&, int first, int last) {
-    values_.erase(values_.begin() + first, values_.begin() + last + 1);
-    readings_.erase(readings_.begin() + first, readings_.begin() + last + 1);
-  });
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &ListBox::itemSelectionChanged);
 }
-
-// The model outlives the values (a widget's children go after its own
-// members) and clears its rows as it goes: it must no longer tell them.
-ListBox::~ListBox() { model()->disconnect(this); }
 
 void ListBox::AddItem(const QString& text, int32_t itemData, const std::string& readingKey) {
-  addItem(text);
-  values_.back() = itemData;
-  readings_.back() = readingKey;
+  rows_->Append({}, {text}, {itemData}, {readingKey});
 }
 
-void ListBox::SetEntries(const std::vector<dict::ListEntry>& entries) {
-  // All texts in one insertion, the values beside them: an insertion per
-  // entry and the values set through the items were most of a long list's
-  // step.
-  setUpdatesEnabled(false);
-  QStringList texts;
-  texts.reserve(static_cast<qsizetype>(entries.size()));
-  for (const auto& e : entries) texts.push_back(QString::fromStdString(e.text));
-  const size_t first = values_.size();
-  addItems(texts);
-  for (size_t i = 0; i < entries.size(); ++i) {
-    values_[first + i] = entries[i].itemData;
-    readings_[first + i] = entries[i].readingKey;
+void ListBox::SetEntries(std::vector<dict::ListEntry> entries) {
+  std::vector<std::string> texts, readings;
+  std::vector<int32_t> values;
+  texts.reserve(entries.size());
+  readings.reserve(entries.size());
+  values.reserve(entries.size());
+  for (auto& e : entries) {
+    texts.push_back(std::move(e.text));
+    readings.push_back(std::move(e.readingKey));
+    values.push_back(e.itemData);
   }
-  setUpdatesEnabled(true);
+  rows_->Append(std::move(texts), {}, std::move(values), std::move(readings));
+}
+
+void ListBox::RemoveItem(int index) { rows_->Remove(index); }
+
+void ListBox::clear() {
+  // As a list widget does: the selection goes first, and says so.
+  selectionModel()->clear();
+  rows_->Clear();
 }
 
 void ListBox::SetReadingKeys(const std::vector<int>& rows, const std::vector<std::string>& keys) {
   for (size_t i = 0; i < rows.size() && i < keys.size(); ++i) {
-    if (rows[i] >= 0 && static_cast<size_t>(rows[i]) < readings_.size())
-      readings_[static_cast<size_t>(rows[i])] = keys[i];
+    if (rows[i] >= 0 && static_cast<size_t>(rows[i]) < rows_->readings.size())
+      rows_->readings[static_cast<size_t>(rows[i])] = keys[i];
   }
 }
 
-std::vector<std::string> ListBox::ReadingKeys() const { return readings_; }
+std::vector<std::string> ListBox::ReadingKeys() const { return rows_->readings; }
 
 int32_t ListBox::ItemData(int index) const {
-  return index >= 0 && static_cast<size_t>(index) < values_.size() ? values_[static_cast<size_t>(index)] : 0;
+  return index >= 0 && index < ListCount() ? rows_->values[static_cast<size_t>(index)] : 0;
 }
 
 QString ListBox::ItemText(int index) const {
-  const QListWidgetItem* it = item(index);
-  return it ? it->text() : QString();
+  return index >= 0 && index < ListCount() ? rows_->Text(index) : QString();
 }
+
+int ListBox::ListCount() const { return rows_->rowCount(); }
+
+QRect ListBox::ItemRect(int index) const { return visualRect(rows_->index(index)); }
 
 int ListBox::ListIndex() const {
   const QModelIndexList selected = selectionModel()->selectedIndexes();
@@ -160,7 +237,7 @@ int ListBox::ListIndex() const {
 }
 
 void ListBox::focusInEvent(QFocusEvent* event) {
-  QListWidget::focusInEvent(event);
+  QListView::focusInEvent(event);
   // Qt puts its cursor on the first entry when the focus comes in; without
   // a selection the cursor stays nowhere, so the next key starts at the top.
   if (ListIndex() < 0 && currentIndex().isValid()) {
@@ -171,30 +248,30 @@ void ListBox::focusInEvent(QFocusEvent* event) {
 void ListBox::keyPressEvent(QKeyEvent* event) {
   // From no selection, a move selects the first entry.
   const int k = event->key();
-  if (ListIndex() < 0 && count() > 0 && (k == Qt::Key_Down || k == Qt::Key_Up || k == Qt::Key_Home)) {
+  if (ListIndex() < 0 && ListCount() > 0 && (k == Qt::Key_Down || k == Qt::Key_Up || k == Qt::Key_Home)) {
     SetListIndex(0);
     event->accept();
     return;
   }
-  QListWidget::keyPressEvent(event);
+  QListView::keyPressEvent(event);
 }
 
 void ListBox::SetListIndex(int index) {
-  if (index < 0 || index >= count()) {
-    setCurrentRow(-1);
+  if (index < 0 || index >= ListCount()) {
+    selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::ClearAndSelect);
     clearSelection();
     return;
   }
-  setCurrentRow(index);
+  selectionModel()->setCurrentIndex(rows_->index(index), QItemSelectionModel::ClearAndSelect);
 }
 
 void ListBox::SetTopIndex(int index) {
-  if (QListWidgetItem* it = item(index)) scrollToItem(it, QAbstractItemView::PositionAtTop);
+  if (index >= 0 && index < ListCount()) scrollTo(rows_->index(index), QAbstractItemView::PositionAtTop);
 }
 
 void ListBox::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
-    QListWidget::mousePressEvent(event);
+    QListView::mousePressEvent(event);
   } else {
     event->accept();
   }
@@ -202,8 +279,8 @@ void ListBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  QListWidget::mouseDoubleClickEvent(event);
-  if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint())) emit DblClick();
+  QListView::mouseDoubleClickEvent(event);
+  if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) emit DblClick();
 }
 
 void FillCombo(QComboBox* combo, const std::vector<std::string>& texts) {

@@ -8,7 +8,7 @@
 #include <QComboBox>
 #include <QFont>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QRadioButton>
 #include <QString>
 #include <QWidget>
@@ -66,20 +66,28 @@ void SelectAllText(QLineEdit* box);
 
 // A list box whose entries carry a 32-bit item value. The sorted lists are
 // handed their entries already in list order (dict::SortListEntries).
-class ListBox : public QListWidget {
+// The rows live in a small model of its own: no item object per row, and a
+// text becomes a QString only when it is shown or asked for, so that a list
+// of a city centre's offices costs little more than the lines on screen.
+class ListRows;
+class ListBox : public QListView {
   Q_OBJECT
  public:
   explicit ListBox(QWidget* parent);
-  ~ListBox() override;
   void AddItem(const QString& text, int32_t itemData, const std::string& readingKey = {});
-  void SetEntries(const std::vector<dict::ListEntry>& entries);
+  // Appends the entries, their texts and readings moved out of them.
+  void SetEntries(std::vector<dict::ListEntry> entries);
+  void RemoveItem(int index);
+  void clear();
   // The folded reading of every entry, "" for one without.
   std::vector<std::string> ReadingKeys() const;
   // Gives entry rows[i] the reading keys[i].
   void SetReadingKeys(const std::vector<int>& rows, const std::vector<std::string>& keys);
   int32_t ItemData(int index) const;
   QString ItemText(int index) const;
-  int ListCount() const { return count(); }
+  int ListCount() const;
+  // Where entry index is drawn in the viewport (empty when it is not).
+  QRect ItemRect(int index) const;
   // The selected index, -1 without a selection. Qt's focus cursor is not a
   // selection: the list acts on what the user chose only.
   int ListIndex() const;
@@ -87,6 +95,7 @@ class ListBox : public QListWidget {
   void SetTopIndex(int index);
 
  signals:
+  void itemSelectionChanged();
   // After the press has made the pressed entry the selection (left button).
   void MouseDown(Qt::MouseButton button);
   void DblClick();
@@ -98,10 +107,7 @@ class ListBox : public QListWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
-  // Each row's item value and reading, kept beside the items: set through
-  // the items, they cost a long list most of its step.
-  std::vector<int32_t> values_;
-  std::vector<std::string> readings_;
+  ListRows* rows_;
 };
 
 // A label that draws a text too long for it smaller, down to a limit, so

@@ -239,7 +239,7 @@ void Kovant1::ConnectControls() {
   connect(Text3, &QLineEdit::textChanged, this, &Kovant1::Text3_Change);
   connect(Text4, &QLineEdit::textChanged, this, &Kovant1::Text4_Change);
   connect(Cmd, &LinkBox::textChanged, this, &Kovant1::Cmd_Change);
-  connect(List1, &QListWidget::itemSelectionChanged, this, [this] {
+  connect(List1, &ListBox::itemSelectionChanged, this, [this] {
     if (List1->ListIndex() >= 0) List1_Click();
   });
   connect(List2, &ListBox::MouseDown, this, [this] {
@@ -372,7 +372,7 @@ bool Kovant1::ReloadIfChanged() {
   if (List2->ListIndex() >= 0 && !city.isNull()) {
     dict::CityListing cities = dict::LoadCities(dictionaryPath_, prefectures_, List2->ItemData(List2->ListIndex()));
     cityTable_ = std::move(cities.cityTable);
-    List3->SetEntries(cities.entries);
+    List3->SetEntries(std::move(cities.entries));
     Reselect(List3, city);
     const int k = List3->ListIndex() >= 0 ? List3->ItemData(List3->ListIndex()) : 0;
     if (hadTowns && k >= 1 && static_cast<size_t>(k) <= cityTable_.size()) {
@@ -560,7 +560,7 @@ void Kovant1::Command1_Click() {
   List1->clear();
   SetBusy(true);
   dict::SearchOutcome outcome = dict::SearchPostalCode(dictionaryPath_, prefectures_, code);
-  List1->SetEntries(outcome.rows);
+  List1->SetEntries(std::move(outcome.rows));
   SetBusy(false);
   if (!outcome.warning.empty()) {
     Warn(Q(outcome.warning));
@@ -633,7 +633,7 @@ void Kovant1::LoadCities() {
   current_.Address1 = S(List2->ItemText(row));
   dict::CityListing cities = dict::LoadCities(dictionaryPath_, prefectures_, List2->ItemData(row));
   cityTable_ = std::move(cities.cityTable);
-  List3->SetEntries(cities.entries);
+  List3->SetEntries(std::move(cities.entries));
   Label2[1]->setText(Q(cities.heading));
   if (cities.readError) ReadFailed(*cities.readError);
   Text3->setText(Q(current_.Address1));
@@ -674,7 +674,7 @@ void Kovant1::FillTowns(bool withOffices) {
   townsWithOffices_ = withOffices;
   dict::TownListing towns = dict::LoadTowns(dictionaryPath_, townsCity_, withOffices, false);
   List4->clear();
-  List4->SetEntries(towns.entries);
+  List4->SetEntries(std::move(towns.entries));
   townReadingsWanted_ = true;
   if (towns.officesLeftOut > 0) {
     List4->AddItem(QStringLiteral("［事業所 %1 件を表示］").arg(towns.officesLeftOut), kShowOfficesItem);

@@ -55,7 +55,7 @@ Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setTabOrder(Command1[1], Command2);
 
   // By mouse or keys alike.
-  connect(List1, &QListWidget::itemSelectionChanged, this, [this] { List1_Click(); });
+  connect(List1, &ListBox::itemSelectionChanged, this, [this] { List1_Click(); });
   connect(List1, &ListBox::DblClick, this, &Kovant3::List1_DblClick);
   connect(Command1[0], &QPushButton::clicked, this, [this] { Command1_Click(0); });
   connect(Command1[1], &QPushButton::clicked, this, [this] { Command1_Click(1); });
@@ -131,7 +131,7 @@ void Kovant3::Command2_Click() {
   const int row = List1->ListIndex();
   if (row < 0) return;
   settings::DeleteProfile(app_.SettingsFolder, List1->ItemText(row).trimmed().toStdString());
-  delete List1->takeItem(row);
+  List1->RemoveItem(row);
   List1->SetListIndex(-1);
   Command2->setEnabled(false);
 }
