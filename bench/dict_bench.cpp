@@ -9,6 +9,7 @@
 
 #include "dict/chain.h"
 #include "dict/codec.h"
+#include "dict/codeindex.h"
 #include "dict/codeinput.h"
 #include "dict/listorder.h"
 #include "dict/search.h"
@@ -149,6 +150,26 @@ KOVANT_SEARCHES(BM_Search);
 KOVANT_SEARCHES(BM_Scan);
 BENCHMARK_CAPTURE(BM_LinearScan, tokyo_1000001, "1000001")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_LinearScan, 602, "602")->Unit(benchmark::kMicrosecond);
+
+// What the window's first search of a kind costs on top of reading the
+// index: the index built from the file in memory, then one code listed
+// (a former code first puts the country's towns in list order).
+void BM_FirstSearchOfIndex(benchmark::State& state, const char* code) {
+  const auto& f = F();
+  auto bytes = platform::ReadWholeFile(f.path);
+  if (!bytes) {
+    state.SkipWithError("no dictionary");
+    return;
+  }
+  for (auto _ : state) {
+    auto index = dict::CodeIndex::Build(dict::DicFile::FromBytes(*bytes));
+    if (!index) state.SkipWithError("no index");
+    if (index && *code) benchmark::DoNotOptimize(index->ListCode(code, f.table));
+  }
+}
+BENCHMARK_CAPTURE(BM_FirstSearchOfIndex, build_only, "")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FirstSearchOfIndex, current_1000001, "1000001")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FirstSearchOfIndex, former_602, "602")->Unit(benchmark::kMillisecond);
 
 void BM_WalkLargestPrefecture(benchmark::State& state) {
   const auto& f = F();

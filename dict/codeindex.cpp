@@ -193,23 +193,35 @@ bool CodeIndex::ListTowns(const Buckets& b, const std::vector<uint32_t>& rank, L
   at[n] = static_cast<uint32_t>(names.size());
   const std::string_view all(names);
   auto name = [&](uint32_t k) { return all.substr(at[k], at[k + 1] - at[k]); };
-  std::vector<uint32_t> order(n);
-  for (uint32_t k = 0; k < n; ++k) order[k] = k;
+  // Code, city rank and the name's first four bytes (zeros after a shorter
+  // one, which keeps byte order) as one number: most comparisons end there.
+  struct Key {
+    uint64_t head;
+    uint32_t k;
+  };
+  std::vector<Key> order(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    uint64_t head = (uint64_t{b.entries[k].low} << 48) | (uint64_t{rank[b.entries[k].city]} << 32);
+    const std::string_view t = name(k);
+    for (size_t i = 0; i < 4; ++i)
+      head |= uint64_t{i < t.size() ? static_cast<unsigned char>(t[i]) : 0u} << (24 - 8 * i);
+    order[k] = {head, k};
+  }
   for (size_t bucket = 0; bucket + 1 < b.offsets.size(); ++bucket) {
-    std::sort(order.begin() + b.offsets[bucket], order.begin() + b.offsets[bucket + 1], [&](uint32_t x, uint32_t y) {
-      const Entry &ex = b.entries[x], &ey = b.entries[y];
-      if (ex.low != ey.low) return ex.low < ey.low;
-      if (rank[ex.city] != rank[ey.city]) return rank[ex.city] < rank[ey.city];
-      const int c = name(x).compare(name(y));
-      return c != 0 ? c < 0 : x < y;
-    });
+    std::sort(order.begin() + b.offsets[bucket], order.begin() + b.offsets[bucket + 1],
+              [&](const Key& x, const Key& y) {
+                if (x.head != y.head) return x.head < y.head;
+                const int c = name(x.k).compare(name(y.k));
+                return c != 0 ? c < 0 : x.k < y.k;
+              });
   }
   bool texts = !listed.cityTexts.empty();
   listed.entries.reserve(n);
   listed.sjis.reserve(names.size());
   listed.sjisAt.reserve(n + 1);
   if (texts) listed.utf8At.reserve(n + 1);
-  for (const uint32_t k : order) {
+  for (const Key& key : order) {
+    const uint32_t k = key.k;
     listed.entries.push_back(b.entries[k]);
     listed.sjisAt.push_back(static_cast<uint32_t>(listed.sjis.size()));
     listed.sjis.append(name(k));
