@@ -600,9 +600,16 @@ void CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_
   const bool texts = !listed.utf8At.empty();
   keys = keys || !texts;
   rows.reserve(static_cast<size_t>(to - from));
+  // A code's towns stand city by city: each city is asked once.
+  uint32_t asked = UINT32_MAX;
+  bool reads = false;
   for (auto e = from; e != to; ++e) {
-    const City& city = cityList_[e->city];
-    if (!ScanReads(table_.rows[city.pref], city, false, p2, d)) continue;
+    if (e->city != asked) {
+      asked = e->city;
+      const City& city = cityList_[e->city];
+      reads = ScanReads(table_.rows[city.pref], city, false, p2, d);
+    }
+    if (!reads) continue;
     const auto k = static_cast<size_t>(e - listed.entries.begin());
     ListEntry& row = rows.emplace_back();
     if (keys) {
