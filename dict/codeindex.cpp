@@ -217,20 +217,15 @@ bool CodeIndex::ListTowns(const Buckets& b, const std::vector<uint32_t>& rank, L
   }
   bool texts = !listed.cityTexts.empty();
   listed.entries.reserve(n);
-  listed.sjis.reserve(names.size());
-  listed.sjisAt.reserve(n + 1);
   if (texts) listed.utf8At.reserve(n + 1);
   for (const Key& key : order) {
     const uint32_t k = key.k;
     listed.entries.push_back(b.entries[k]);
-    listed.sjisAt.push_back(static_cast<uint32_t>(listed.sjis.size()));
-    listed.sjis.append(name(k));
     if (texts) {
       listed.utf8At.push_back(static_cast<uint32_t>(listed.utf8.size()));
       texts = AppendAlone(listed.utf8, name(k), decoder_);
     }
   }
-  listed.sjisAt.push_back(static_cast<uint32_t>(listed.sjis.size()));
   listed.utf8At.push_back(static_cast<uint32_t>(listed.utf8.size()));
   if (!texts) {
     listed.utf8At.clear();
@@ -563,7 +558,10 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
     auto listed = ListedFormer();
     if (!listed) return listed.error();
     if ((*listed)->usable) {
-      AppendListedRows(*byOld_, **listed, code.size() == 5 ? kFiveDigitBase + value : value, p2, d, keys, rows);
+      const uint32_t key = code.size() == 5 ? kFiveDigitBase + value : value;
+      if (auto listedRows = AppendListedRows(*byOld_, **listed, key, p2, d, keys, rows); !listedRows) {
+        return listedRows.error();
+      }
       return Rows(std::move(rows));
     }
   }
@@ -590,8 +588,8 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
   return Rows(std::move(rows));
 }
 
-void CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
-                                 std::vector<ListEntry>& rows) const {
+Result<bool> CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
+                                         std::vector<ListEntry>& rows) const {
   const auto low = static_cast<uint16_t>(key % b.divisor);
   const auto first = listed.entries.begin() + b.offsets[key / b.divisor];
   const auto last = listed.entries.begin() + b.offsets[key / b.divisor + 1];
@@ -613,11 +611,13 @@ void CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_
     const auto k = static_cast<size_t>(e - listed.entries.begin());
     ListEntry& row = rows.emplace_back();
     if (keys) {
-      const std::string& cityKey = listed.cityKeys[e->city];
-      const std::string_view town =
-          std::string_view(listed.sjis).substr(listed.sjisAt[k], listed.sjisAt[k + 1] - listed.sjisAt[k]);
-      row.sortKey.reserve(cityKey.size() + town.size());
-      row.sortKey.append(cityKey).append(town);
+      auto record = file_->Peek(e->pos, kTownFixed + kTownNameField);
+      if (!record) return record.error();
+      const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
+      row.sortKey = listed.cityKeys[e->city];
+      if (auto town = AppendExpandedText(row.sortKey, field, DicFile::ParseTownHead(*record).NameLength); !town) {
+        return town.error();
+      }
     }
     if (texts) {
       const std::string& cityText = listed.cityTexts[e->city];
@@ -628,6 +628,7 @@ void CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_
     }
     row.itemData = e->pos;
   }
+  return true;
 }
 
 Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vector<std::string>& codes) const {

@@ -112,14 +112,15 @@ class CodeIndex {
   };
   // The former codes' towns as the window lists them, made once: each
   // bucket of the former buckets by code, then in list order, with the
-  // rows' keys and texts in parts ready to join. Without usable (a name
+  // rows' texts in parts ready to join. Without usable (a name
   // with a blank that could order across cities, a name the file cannot
-  // give) the window's search sorts its rows itself.
+  // give) the window's search sorts its rows itself. Keys are made from
+  // the records when asked for: the window does not need them.
   struct Listed {
     bool usable = false;
     std::vector<Entry> entries;                    // bucket by bucket, as the former buckets' offsets say
-    std::vector<uint32_t> sjisAt, utf8At;          // entry k's town name: [at[k], at[k + 1]); utf8At empty: no texts
-    std::string sjis, utf8;                        // the towns' names one after another
+    std::vector<uint32_t> utf8At;                  // entry k's town name: [utf8At[k], utf8At[k + 1]); empty: no texts
+    std::string utf8;                              // the towns' names one after another
     std::vector<std::string> cityKeys, cityTexts;  // "prefecture city " per city, Shift-JIS and UTF-8
   };
   template <typename Fn>
@@ -132,8 +133,8 @@ class CodeIndex {
   bool ListCities(Listed& listed, std::vector<uint32_t>& rank) const;
   bool ListTowns(const Buckets& b, const std::vector<uint32_t>& rank, Listed& listed) const;
   // The rows of a former code (key as in the buckets) from listed.
-  void AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
-                        std::vector<ListEntry>& rows) const;
+  Result<bool> AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
+                                std::vector<ListEntry>& rows) const;
   // names null: the hits' names are not wanted (nameStart and nameEnd 0).
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string* names) const;
   Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string* names,
