@@ -1,6 +1,7 @@
 // Speed of the dictionary: building it, loading the prefectures, searching and walking.
 // Runs on Japan Post's file in data/japanpost (KOVANT_KENALL names another).
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 
 #include "dict/chain.h"
 #include "dict/codec.h"
+#include "dict/codeindex.h"
 #include "dict/codeinput.h"
 #include "dict/listorder.h"
 #include "dict/search.h"
@@ -147,8 +149,56 @@ void BM_LinearScan(benchmark::State& state, const char* code) { Search(state, co
   BENCHMARK_CAPTURE(BM, former_10601, "10601")->Unit(benchmark::kMicrosecond)
 KOVANT_SEARCHES(BM_Search);
 KOVANT_SEARCHES(BM_Scan);
+
+// The floor under BM_Search: only making and freeing the rows it returns
+// (the same texts, a string each), nothing searched.
+void BM_SearchRowsAlone(benchmark::State& state, const char* code) {
+  const auto& f = F();
+  const auto found = dict::SearchPostalCode(f.path, f.table, code);
+  for (auto _ : state) {
+    std::vector<dict::ListEntry> rows;
+    rows.reserve(found.rows.size());
+    for (const auto& row : found.rows) {
+      dict::ListEntry& made = rows.emplace_back();
+      made.text = row.text;
+      made.itemData = row.itemData;
+    }
+    benchmark::DoNotOptimize(rows);
+  }
+  state.counters["rows"] = static_cast<double>(found.rows.size());
+}
+BENCHMARK_CAPTURE(BM_SearchRowsAlone, former_602, "602")->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_SearchRowsAlone, former_100, "100")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_LinearScan, tokyo_1000001, "1000001")->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_LinearScan, 602, "602")->Unit(benchmark::kMicrosecond);
+
+// What the window's first search of a kind costs on top of reading the
+// index: the index built from the file in memory, then one code listed
+// (a former code first puts the country's towns in list order).
+void BM_FirstSearchOfIndex(benchmark::State& state, const char* code) {
+  const auto& f = F();
+  auto bytes = platform::ReadWholeFile(f.path);
+  if (!bytes) {
+    state.SkipWithError("no dictionary");
+    return;
+  }
+  auto firstSearch = [&] {
+    auto index = dict::CodeIndex::Build(dict::DicFile::FromBytes(*bytes));
+    if (!index) state.SkipWithError("no index");
+    if (index && *code) benchmark::DoNotOptimize(index->ListCode(code, f.table));
+    return index;
+  };
+  // The heap the index holds after its first search, measured once.
+  const size_t before = mallinfo2().uordblks;
+  {
+    auto kept = firstSearch();
+    state.counters["heapMB"] = static_cast<double>(mallinfo2().uordblks - before) / 1e6;
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(firstSearch());
+}
+BENCHMARK_CAPTURE(BM_FirstSearchOfIndex, build_only, "")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FirstSearchOfIndex, current_1000001, "1000001")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_FirstSearchOfIndex, former_602, "602")->Unit(benchmark::kMillisecond);
 
 void BM_WalkLargestPrefecture(benchmark::State& state) {
   const auto& f = F();

@@ -126,6 +126,130 @@ Result<const CodeIndex::Buckets*> CodeIndex::OldBuckets() const {
   return &*byOld_;
 }
 
+namespace {
+
+// Appends sjis as the list's conversion of a whole row gives it, when that
+// does not hang on the text around it: no line feed, no lead byte without
+// its trail byte, each character one the decoder converts alone. false
+// otherwise (out then holds part of it).
+bool AppendAlone(std::string& out, std::string_view sjis, platform::SjisDecoder& decoder) {
+  for (size_t i = 0; i < sjis.size();) {
+    const auto c = static_cast<unsigned char>(sjis[i]);
+    const size_t n = platform::IsSjisLeadByte(c) ? 2 : 1;
+    if (c == '\n' || i + n > sjis.size() || sjis[i + n - 1] == '\n' || !decoder.AppendChar(out, sjis.substr(i, n))) {
+      return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+}  // namespace
+
+// Cities ranked by their rows' common head "prefecture city ", equal heads
+// alike. A head that begins another (only a damaged prefecture name can
+// hold a blank) would let the town's name decide across cities: no ranks
+// then.
+bool CodeIndex::ListCities(Listed& listed, std::vector<uint32_t>& rank) const {
+  const size_t n = cityList_.size();
+  listed.cityKeys.resize(n);
+  listed.cityTexts.resize(n);
+  bool texts = true;
+  for (size_t c = 0; c < n; ++c) {
+    auto city = CityName(static_cast<uint16_t>(c));
+    if (!city) return false;
+    listed.cityKeys[c].append(prefs_[cityList_[c].pref].sjis).append(" ").append((*city)->sjis).append(" ");
+    texts = texts && AppendAlone(listed.cityTexts[c], listed.cityKeys[c], decoder_);
+  }
+  if (!texts) listed.cityTexts.clear();
+  std::vector<uint32_t> byKey(n);
+  for (uint32_t c = 0; c < n; ++c) byKey[c] = c;
+  std::sort(byKey.begin(), byKey.end(),
+            [&](uint32_t a, uint32_t b) { return listed.cityKeys[a] < listed.cityKeys[b]; });
+  rank.assign(n, 0);
+  for (size_t i = 1; i < n; ++i) {
+    const std::string &before = listed.cityKeys[byKey[i - 1]], &key = listed.cityKeys[byKey[i]];
+    rank[byKey[i]] = rank[byKey[i - 1]];
+    if (key == before) continue;
+    if (key.starts_with(before)) return false;
+    ++rank[byKey[i]];
+  }
+  return true;
+}
+
+// Each bucket by code, then by city rank and the town's Shift-JIS name,
+// then in file order: the order of the scan's stable sort of its keys.
+bool CodeIndex::ListTowns(const Buckets& b, const std::vector<uint32_t>& rank, Listed& listed) const {
+  const size_t n = b.entries.size();
+  std::string names;
+  std::vector<uint32_t> at(n + 1);
+  for (size_t k = 0; k < n; ++k) {
+    auto record = file_->Peek(b.entries[k].pos, kTownFixed + kTownNameField);
+    if (!record) return false;
+    const TownHead head = DicFile::ParseTownHead(*record);
+    const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
+    at[k] = static_cast<uint32_t>(names.size());
+    if (!AppendExpandedText(names, field, head.NameLength)) return false;
+  }
+  at[n] = static_cast<uint32_t>(names.size());
+  const std::string_view all(names);
+  auto name = [&](uint32_t k) { return all.substr(at[k], at[k + 1] - at[k]); };
+  // Code, city rank and the name's first four bytes (zeros after a shorter
+  // one, which keeps byte order) as one number: most comparisons end there.
+  struct Key {
+    uint64_t head;
+    uint32_t k;
+  };
+  std::vector<Key> order(n);
+  for (uint32_t k = 0; k < n; ++k) {
+    uint64_t head = (uint64_t{b.entries[k].low} << 48) | (uint64_t{rank[b.entries[k].city]} << 32);
+    const std::string_view t = name(k);
+    for (size_t i = 0; i < 4; ++i)
+      head |= uint64_t{i < t.size() ? static_cast<unsigned char>(t[i]) : 0u} << (24 - 8 * i);
+    order[k] = {head, k};
+  }
+  for (size_t bucket = 0; bucket + 1 < b.offsets.size(); ++bucket) {
+    std::sort(order.begin() + b.offsets[bucket], order.begin() + b.offsets[bucket + 1],
+              [&](const Key& x, const Key& y) {
+                if (x.head != y.head) return x.head < y.head;
+                const int c = name(x.k).compare(name(y.k));
+                return c != 0 ? c < 0 : x.k < y.k;
+              });
+  }
+  bool texts = !listed.cityTexts.empty();
+  listed.entries.reserve(n);
+  if (texts) listed.utf8At.reserve(n + 1);
+  for (const Key& key : order) {
+    const uint32_t k = key.k;
+    listed.entries.push_back(b.entries[k]);
+    if (texts) {
+      listed.utf8At.push_back(static_cast<uint32_t>(listed.utf8.size()));
+      texts = AppendAlone(listed.utf8, name(k), decoder_);
+    }
+  }
+  listed.utf8At.push_back(static_cast<uint32_t>(listed.utf8.size()));
+  if (!texts) {
+    listed.utf8At.clear();
+    listed.utf8.clear();
+  }
+  return true;
+}
+
+// Made on the window's first former code (some 15 ms and 5 MB for the
+// country); the batch never asks for it.
+Result<const CodeIndex::Listed*> CodeIndex::ListedFormer() const {
+  if (!listed_) {
+    auto buckets = OldBuckets();
+    if (!buckets) return buckets.error();
+    Listed listed;
+    std::vector<uint32_t> rank;
+    listed.usable = ListCities(listed, rank) && ListTowns(**buckets, rank, listed);
+    if (!listed.usable) listed = Listed();
+    listed_ = std::move(listed);
+  }
+  return &*listed_;
+}
+
 Result<CodeIndex> CodeIndex::Build(const std::string& dictionaryPath) {
   auto opened = DicFile::OpenWhole(dictionaryPath);
   if (!opened) return opened.error();
@@ -392,6 +516,17 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
 
 namespace {
 
+// What the scan reads: prefectures that list the first two digits, and
+// their cities whose flags for the third digit admit the kind of code.
+template <typename City>
+bool ScanReads(const PrefectureRow& pref, const City& city, bool current, int p2, int d) {
+  const auto prefixes = pref.Prefixes.begin() + std::min<int>(pref.PrefixCount, kMaxPrefixes);
+  const int flag = DigitFlag(city.digitFlags, d);
+  const bool qualifies =
+      current ? flag >= kDigitHasCurrent : (flag == kDigitHasFormer || flag == (kDigitHasFormer | kDigitHasCurrent));
+  return qualifies && city.pref < kPrefectureCount && std::find(pref.Prefixes.begin(), prefixes, p2) != prefixes;
+}
+
 bool SameTable(const PrefectureTable& a, const PrefectureTable& b) {
   return std::equal(a.rows.begin(), a.rows.end(), b.rows.begin(), b.rows.end(), [](const auto& x, const auto& y) {
     return x.PrefNo == y.PrefNo && x.CityListPos == y.CityListPos && x.PrefixCount == y.PrefixCount &&
@@ -401,8 +536,8 @@ bool SameTable(const PrefectureTable& a, const PrefectureTable& b) {
 
 }  // namespace
 
-Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_view code,
-                                                                  const PrefectureTable& table) const {
+Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_view code, const PrefectureTable& table,
+                                                                  bool keys) const {
   using Rows = std::optional<std::vector<ListEntry>>;
   if (!section_ || !SameTable(table, table_)) return Rows();
   // The scan walks row n's cities as prefecture n's; the index as the
@@ -417,26 +552,29 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
   std::vector<Hit> hits;
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
-  // Former codes' towns come in file order, sorted below by their keys
-  // (stable: ties stay in file order, as the scan leaves them).
   const bool current = code.size() == 7;
-  auto found = current ? FindInSection(value, 0, hits, nullptr) : FindInBuckets(code, 0, hits, nullptr, false);
-  if (!found) return found.error();
-  // What the scan reads: prefectures that list the first two digits, and
-  // their cities whose flags for the third digit admit the kind of code.
   const int p2 = (code[0] - '0') * 10 + (code[1] - '0'), d = code[2] - '0';
   std::vector<ListEntry> rows;
+  if (!current) {
+    auto listed = ListedFormer();
+    if (!listed) return listed.error();
+    if ((*listed)->usable) {
+      const uint32_t key = code.size() == 5 ? kFiveDigitBase + value : value;
+      if (auto listedRows = AppendListedRows(*byOld_, **listed, key, p2, d, keys, rows); !listedRows) {
+        return listedRows.error();
+      }
+      return Rows(std::move(rows));
+    }
+  }
+  // Former codes' towns come in file order, sorted below by their keys
+  // (stable: ties stay in file order, as the scan leaves them).
+  auto found = current ? FindInSection(value, 0, hits, nullptr) : FindInBuckets(code, 0, hits, nullptr, false);
+  if (!found) return found.error();
   rows.reserve(hits.size());
   for (const Hit& hit : hits) {
     const City& city = cityList_[hit.city];
     const PrefectureRow& pref = table_.rows[city.pref];
-    const auto prefixes = pref.Prefixes.begin() + std::min<int>(pref.PrefixCount, kMaxPrefixes);
-    const int flag = DigitFlag(city.digitFlags, d);
-    const bool qualifies = code.size() == 7 ? flag >= kDigitHasCurrent
-                                            : (flag == kDigitHasFormer || flag == (kDigitHasFormer | kDigitHasCurrent));
-    if (!qualifies || city.pref >= kPrefectureCount || std::find(pref.Prefixes.begin(), prefixes, p2) == prefixes) {
-      continue;
-    }
+    if (!ScanReads(pref, city, current, p2, d)) continue;
     auto cityName = CityName(hit.city);
     if (!cityName) return cityName.error();
     ListEntry row;
@@ -449,6 +587,49 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
   }
   if (!current) SortListEntries(rows);
   return Rows(std::move(rows));
+}
+
+Result<bool> CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
+                                         std::vector<ListEntry>& rows) const {
+  const auto low = static_cast<uint16_t>(key % b.divisor);
+  const auto first = listed.entries.begin() + b.offsets[key / b.divisor];
+  const auto last = listed.entries.begin() + b.offsets[key / b.divisor + 1];
+  const auto from = std::lower_bound(first, last, low, [](const Entry& e, uint16_t l) { return e.low < l; });
+  const auto to = std::upper_bound(from, last, low, [](uint16_t l, const Entry& e) { return l < e.low; });
+  const bool texts = !listed.utf8At.empty();
+  keys = keys || !texts;
+  rows.reserve(static_cast<size_t>(to - from));
+  // A code's towns stand city by city: each city is asked once.
+  uint32_t asked = UINT32_MAX;
+  bool reads = false;
+  for (auto e = from; e != to; ++e) {
+    if (e->city != asked) {
+      asked = e->city;
+      const City& city = cityList_[e->city];
+      reads = ScanReads(table_.rows[city.pref], city, false, p2, d);
+    }
+    if (!reads) continue;
+    const auto k = static_cast<size_t>(e - listed.entries.begin());
+    ListEntry& row = rows.emplace_back();
+    if (keys) {
+      auto record = file_->Peek(e->pos, kTownFixed + kTownNameField);
+      if (!record) return record.error();
+      const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
+      row.sortKey = listed.cityKeys[e->city];
+      if (auto town = AppendExpandedText(row.sortKey, field, DicFile::ParseTownHead(*record).NameLength); !town) {
+        return town.error();
+      }
+    }
+    if (texts) {
+      const std::string& cityText = listed.cityTexts[e->city];
+      const std::string_view name =
+          std::string_view(listed.utf8).substr(listed.utf8At[k], listed.utf8At[k + 1] - listed.utf8At[k]);
+      row.text.reserve(cityText.size() + name.size());
+      row.text.append(cityText).append(name);
+    }
+    row.itemData = e->pos;
+  }
+  return true;
 }
 
 Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vector<std::string>& codes) const {

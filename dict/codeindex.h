@@ -61,10 +61,14 @@ class CodeIndex {
 
   // The window's search of one code, as its scan of the records with the
   // table `table` lists it: rows with their Shift-JIS sort keys and town
-  // positions, texts empty, in list order. nullopt when this index cannot
+  // positions, in list order; texts as the list converts the keys, or all
+  // empty for the caller to convert. keys false: the keys may be left
+  // empty where the texts are given (the window shows rows in order and
+  // never compares them again). nullopt when this index cannot
   // vouch for that (no checked code section, or a table other than the
   // file's own): then the caller scans.
-  Result<std::optional<std::vector<ListEntry>>> ListCode(std::string_view code, const PrefectureTable& table) const;
+  Result<std::optional<std::vector<ListEntry>>> ListCode(std::string_view code, const PrefectureTable& table,
+                                                         bool keys = true) const;
 
   bool HasCodeSection() const { return section_ != nullptr; }
   // Why the file's code section was set aside for the records ("" when it
@@ -106,12 +110,31 @@ class CodeIndex {
     int32_t pos;
     uint32_t nameStart, nameEnd;  // in the buffer
   };
+  // The former codes' towns as the window lists them, made once: each
+  // bucket of the former buckets by code, then in list order, with the
+  // rows' texts in parts ready to join. Without usable (a name
+  // with a blank that could order across cities, a name the file cannot
+  // give) the window's search sorts its rows itself. Keys are made from
+  // the records when asked for: the window does not need them.
+  struct Listed {
+    bool usable = false;
+    std::vector<Entry> entries;                    // bucket by bucket, as the former buckets' offsets say
+    std::vector<uint32_t> utf8At;                  // entry k's town name: [utf8At[k], utf8At[k + 1]); empty: no texts
+    std::string utf8;                              // the towns' names one after another
+    std::vector<std::string> cityKeys, cityTexts;  // "prefecture city " per city, Shift-JIS and UTF-8
+  };
   template <typename Fn>
   Result<bool> ForEachTown(Fn&& fn) const;
   template <typename KeyOf>
   Result<Buckets> Fill(uint32_t keys, uint32_t divisor, KeyOf keyOf) const;
   Result<const Buckets*> NewBuckets() const;
   Result<const Buckets*> OldBuckets() const;
+  Result<const Listed*> ListedFormer() const;
+  bool ListCities(Listed& listed, std::vector<uint32_t>& rank) const;
+  bool ListTowns(const Buckets& b, const std::vector<uint32_t>& rank, Listed& listed) const;
+  // The rows of a former code (key as in the buckets) from listed.
+  Result<bool> AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
+                                std::vector<ListEntry>& rows) const;
   // names null: the hits' names are not wanted (nameStart and nameEnd 0).
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string* names) const;
   Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string* names,
@@ -144,6 +167,7 @@ class CodeIndex {
   // could be shown under the wrong one, so the records answer.
   bool duplicateCityNo_ = false;
   mutable std::optional<Buckets> byNew_, byOld_;
+  mutable std::optional<Listed> listed_;
   mutable platform::SjisDecoder decoder_;  // kept from batch to batch
 };
 

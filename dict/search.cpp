@@ -159,7 +159,7 @@ std::optional<std::vector<ListEntry>> ListFromIndex(const std::string& path, con
     cached = LoadWindowIndex(path);
   }
   if (!cached || !cached->index) return std::nullopt;
-  auto listed = cached->index->ListCode(code, table);
+  auto listed = cached->index->ListCode(code, table, false);
   if (!listed) return std::nullopt;
   return std::move(*listed);
 }
@@ -177,7 +177,8 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
   auto rows = ListFromIndex(dictionaryPath, table, code);
   if (!rows) return ScanPostalCode(dictionaryPath, table, code);
   out.rows = std::move(*rows);
-  FillTextsFromSortKeys(out.rows);
+  // The index gives the texts of a long list with its keys, or none.
+  if (!out.rows.empty() && out.rows[0].text.empty()) FillTextsFromSortKeys(out.rows);
   out.heading = ResultHeading(out.rows.size());
   return out;
 }

@@ -21,6 +21,8 @@ struct SearchOutcome {
   std::string warning;
   // Matching towns, "prefecture city town" rows in list order, item data the
   // town record's position. Kept as far as it got when the dictionary failed.
+  // Sort keys may be empty when the index gave the rows: they are in order
+  // already.
   std::vector<ListEntry> rows;
   // "該　当　住　所 （N 件）" once the search ran.
   std::string heading;

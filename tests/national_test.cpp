@@ -204,7 +204,7 @@ TEST_P(NationalChecks, TheBatchIndexAnswersAsTheSearch) {
 }
 
 // The window's search from the code index lists exactly what the scan of
-// the records lists, rows, keys and positions in order, for every current
+// the records lists, rows, keys, texts and positions in order, for every current
 // and every former code of the country.
 TEST_P(NationalChecks, TheWindowSearchFromTheIndexListsAsTheScan) {
   NATIONAL(n);
@@ -227,6 +227,9 @@ TEST_P(NationalChecks, TheWindowSearchFromTheIndexListsAsTheScan) {
     for (size_t r = 0; r < scanned.rows.size(); ++r) {
       ASSERT_EQ((**listed)[r].itemData, scanned.rows[r].itemData) << code;
       ASSERT_EQ((**listed)[r].sortKey, scanned.rows[r].sortKey) << code;
+      if (!(**listed)[r].text.empty()) {
+        ASSERT_EQ((**listed)[r].text, scanned.rows[r].text) << code;
+      }
     }
     rows += scanned.rows.size();
   }

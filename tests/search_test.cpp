@@ -350,10 +350,31 @@ void Settle(const std::string& path) {
   std::filesystem::last_write_time(path, std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
 }
 
+// What the window shows of a search, and where each row leads.
 std::string RowsText(const dict::SearchOutcome& r) {
   std::string t = r.heading + "\n";
-  for (const auto& row : r.rows) t += std::to_string(row.itemData) + " " + row.sortKey + "|" + row.text + "\n";
+  for (const auto& row : r.rows) t += std::to_string(row.itemData) + " " + row.text + "\n";
   return t;
+}
+
+// The index's rows of code are the scan's: positions, keys and (where the
+// index gives them) texts in the same order; and the window shows the same.
+void ExpectListedAsScanned(const dict::CodeIndex& index, const std::string& path, const dict::PrefectureTable& table,
+                           const std::string& code) {
+  const auto scanned = dict::ScanPostalCode(path, table, code);
+  ASSERT_FALSE(scanned.readError) << code;
+  auto listed = index.ListCode(code, table);
+  ASSERT_TRUE(listed.ok()) << code;
+  ASSERT_TRUE(listed->has_value()) << code;
+  ASSERT_EQ((*listed)->size(), scanned.rows.size()) << code;
+  for (size_t r = 0; r < scanned.rows.size(); ++r) {
+    EXPECT_EQ((**listed)[r].itemData, scanned.rows[r].itemData) << code;
+    EXPECT_EQ((**listed)[r].sortKey, scanned.rows[r].sortKey) << code;
+    if (!(**listed)[r].text.empty()) {
+      EXPECT_EQ((**listed)[r].text, scanned.rows[r].text) << code;
+    }
+  }
+  EXPECT_EQ(RowsText(dict::SearchPostalCode(path, table, code)), RowsText(scanned)) << code;
 }
 
 }  // namespace
@@ -382,18 +403,8 @@ TEST(SearchSample, TheIndexListsEveryCodeAsTheScan) {
   }
   size_t rows = 0;
   for (const std::string& code : codes) {
-    const auto scanned = dict::ScanPostalCode(path, table, code);
-    ASSERT_FALSE(scanned.readError) << code;
-    auto listed = index->ListCode(code, table);
-    ASSERT_TRUE(listed.ok()) << code;
-    ASSERT_TRUE(listed->has_value()) << code;
-    ASSERT_EQ((*listed)->size(), scanned.rows.size()) << code;
-    for (size_t r = 0; r < scanned.rows.size(); ++r) {
-      EXPECT_EQ((**listed)[r].itemData, scanned.rows[r].itemData) << code;
-      EXPECT_EQ((**listed)[r].sortKey, scanned.rows[r].sortKey) << code;
-    }
-    EXPECT_EQ(RowsText(dict::SearchPostalCode(path, table, code)), RowsText(scanned)) << code;
-    rows += scanned.rows.size();
+    ExpectListedAsScanned(*index, path, table, code);
+    rows += dict::ScanPostalCode(path, table, code).rows.size();
   }
   EXPECT_GE(rows, 2 * towns.size());  // each under its current code and its former one
 
@@ -404,6 +415,46 @@ TEST(SearchSample, TheIndexListsEveryCodeAsTheScan) {
   EXPECT_FALSE(listed->has_value());
   EXPECT_TRUE(dict::SearchPostalCode(path, other, "1000001").rows.empty());
   EXPECT_EQ(dict::SearchPostalCode(path, table, "1000001").rows.size(), 1u);
+}
+
+// Former codes are listed from towns put in order once, city by city: a
+// city whose name begins another's (甲, 甲　乙, 甲乙) still lists by the whole
+// row, and towns of one name in cities of one name keep file order. Each
+// lists as the scan does.
+TEST(SearchSample, FormerCodesListAsTheScanWhateverTheCityNames) {
+  struct Town {
+    const char *lg, *city, *town, *newCode;
+  };
+  const Town made[] = {
+      {"13101", "甲", "本町", "1000001"},     {"13101", "甲", "あ町", "1000002"},
+      {"13102", "甲　乙", "あ町", "1000003"}, {"13102", "甲　乙", "本町", "1000004"},
+      {"13103", "丙市", "本町", "1000005"},   {"13104", "丙市", "本町", "1000006"},
+      {"13104", "丙市", "い町", "1000007"},   {"13105", "甲乙", "う町", "1000008"},
+  };
+  std::vector<tools::KenRow> towns;
+  for (const Town& t : made) {
+    tools::KenRow row;
+    row.lgCode = t.lg;
+    row.oldCode = "100";
+    row.newCode = t.newCode;
+    row.pref = "東京都";
+    row.city = t.city;
+    row.town = t.town;
+    row.prefKana = row.cityKana = row.townKana = "ｱ";
+    towns.push_back(row);
+  }
+  const std::string path = BuildInto(TempFolder("citynames"), towns);
+  Settle(path);
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  auto index = dict::CodeIndex::Build(path);
+  ASSERT_TRUE(index.ok());
+  const auto scanned = dict::ScanPostalCode(path, loaded->table, "100");
+  std::string texts;
+  for (const auto& row : scanned.rows) texts += row.text.substr(row.text.find(' ') + 1) + ",";
+  EXPECT_EQ(texts, "甲 あ町,甲 本町,甲　乙 あ町,甲　乙 本町,甲乙 う町,丙市 い町,丙市 本町,丙市 本町,");
+  ExpectListedAsScanned(*index, path, loaded->table, "100");
+  ExpectListedAsScanned(*index, path, loaded->table, "1000004");
 }
 
 // The index kept between searches is the file's as it is now: a dictionary
