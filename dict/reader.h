@@ -51,12 +51,18 @@ class DicFile {
 
   // Copies n bytes from 1-based position pos into out.
   Result<bool> ReadAt(int64_t pos, size_t n, uint8_t* out);
+  // The same read from the file itself even when it is mapped: records
+  // scattered over the file (the cities of each prefecture) cost a read
+  // each this way, and a page fault each through the mapping, which costs
+  // far more on some machines.
+  Result<bool> ReadFromFile(int64_t pos, size_t n, uint8_t* out) const;
 
   // The n bytes at pos straight from memory after OpenWhole, or nullptr
   // (not in memory, or not all inside the file).
   const uint8_t* MemoryAt(int64_t pos, size_t n) const {
     return inMemory_ && pos >= 1 && pos - 1 + static_cast<int64_t>(n) <= size_ ? whole_ + (pos - 1) : nullptr;
   }
+  static CityRecord ParseCity(const uint8_t* b);  // kCityFixed + kCityNameField bytes
   // Inline: the batch index parses every town of the country twice.
   static TownHead ParseTownHead(const uint8_t* b) {
     TownHead rec;
