@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -72,10 +73,11 @@ class CodeIndex {
   const std::string& SetAside() const { return setAside_; }
 
  private:
+  // 16 bytes: the country's cities then fit in a few pages.
   struct City {
-    int16_t cityNo;
     int32_t townListPos;
-    int32_t pos;   // of the city record, for its name
+    int32_t pos;  // of the city record, for its name
+    int16_t cityNo;
     uint8_t pref;  // index into prefs_
     std::array<uint8_t, 5> digitFlags;
   };
@@ -133,11 +135,15 @@ class CodeIndex {
   // country's cities.
   Result<const Named*> CityName(uint16_t city) const;
   std::vector<Named> prefs_;
-  PrefectureTable table_;                             // as the file holds it
-  mutable std::vector<std::optional<Named>> cities_;  // parallel to cityList_
-  std::vector<City> cityList_;                        // parallel to cities_
-  std::vector<uint16_t> cityOfNo_;                    // CityNo -> index into cities_ + 1; 0: none
-  const uint8_t* section_ = nullptr;                  // the code section's bucket offsets, in the mapping
+  PrefectureTable table_;  // as the file holds it
+  // The names read so far: cityNames_[nameOf_[c] - 1] for city c, 0 for
+  // none yet. A slot a city of the country (an optional name each) cost a
+  // page fault every few dozen cities when the index opened.
+  mutable std::vector<uint16_t> nameOf_;  // parallel to cityList_
+  mutable std::deque<Named> cityNames_;   // in the order read; never moves one
+  std::vector<City> cityList_;
+  std::vector<uint16_t> cityOfNo_;    // CityNo -> index into cities_ + 1; 0: none
+  const uint8_t* section_ = nullptr;  // the code section's bucket offsets, in the mapping
   const uint8_t* sectionEntries_ = nullptr;
   std::string setAside_;
   // Two cities with one number: the section's towns (found by number)
