@@ -299,17 +299,25 @@ Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::
   return true;
 }
 
-Result<const CodeIndex::Named*> CodeIndex::CityName(uint16_t city) const {
+Result<CodeIndex::CityText> CodeIndex::CityName(uint16_t city) const {
   if (nameOf_[city] == 0) {
     auto record = file_->ReadCity(cityList_[city].pos);
     if (!record) return record.error();
-    auto sjis = ExpandText(record->Name, record->NameLength);
-    if (!sjis) return sjis.error();
-    Named& named = cityNames_.emplace_back(Named{std::string(), std::move(*sjis)});
-    decoder_.Append(named.utf8, named.sjis);
+    std::string sjis;
+    if (auto expanded = AppendExpandedText(sjis, record->Name, record->NameLength); !expanded) {
+      return expanded.error();
+    }
+    NameAt at{static_cast<uint32_t>(cityText_.size()), 0, 0};
+    decoder_.Append(cityText_, sjis);
+    at.sjis = static_cast<uint32_t>(cityText_.size());
+    cityText_ += sjis;
+    at.end = static_cast<uint32_t>(cityText_.size());
+    cityNames_.push_back(at);
     nameOf_[city] = static_cast<uint16_t>(cityNames_.size());
   }
-  return &cityNames_[nameOf_[city] - 1u];
+  const NameAt& at = cityNames_[nameOf_[city] - 1u];
+  const std::string_view text(cityText_);
+  return CityText{text.substr(at.utf8, at.sjis - at.utf8), text.substr(at.sjis, at.end - at.sjis)};
 }
 
 // The town's name as the file holds it: hits carry theirs in UTF-8.
@@ -334,7 +342,7 @@ Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first) const {
     auto city = CityName(hit.city);
     if (!city) return city.error();
     const size_t start = keys.size();
-    keys.append(prefs_[cityList_[hit.city].pref].sjis).append(" ").append((*city)->sjis).append(" ");
+    keys.append(prefs_[cityList_[hit.city].pref].sjis).append(" ").append(city->sjis).append(" ");
     if (auto appended = AppendSjisTownName(hit, keys); !appended) return appended.error();
     spans.emplace_back(start, keys.size() - start);
   }
@@ -465,8 +473,8 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
     if (!cityName) return cityName.error();
     ListEntry row;
     // Room for a name of double-byte characters: one allocation a key.
-    row.sortKey.reserve(pref.NameSjis.size() + (*cityName)->sjis.size() + 2 + 2 * size_t{hit.head.NameLength});
-    row.sortKey.append(pref.NameSjis).append(" ").append((*cityName)->sjis).append(" ");
+    row.sortKey.reserve(pref.NameSjis.size() + cityName->sjis.size() + 2 + 2 * size_t{hit.head.NameLength});
+    row.sortKey.append(pref.NameSjis).append(" ").append(cityName->sjis).append(" ");
     if (auto appended = AppendSjisTownName(hit, row.sortKey); !appended) return appended.error();
     row.itemData = hit.pos;
     rows.push_back(std::move(row));
@@ -506,7 +514,7 @@ Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
     if (!city) return city.error();
     const std::string_view town = std::string_view(names).substr(hit.nameStart, hit.nameEnd - hit.nameStart);
     const std::string newCode = CurrentCodeText(hit.head), oldCode = FormerCodeText(hit.head);
-    fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, (*city)->utf8, town, hit.office});
+    fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, city->utf8, town, hit.office});
   }
   return true;
 }
