@@ -175,6 +175,10 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
     if (index.cityList_.size() >= UINT16_MAX) return Error{"市区町村が多すぎます。"};
   }
   index.nameOf_.assign(index.cityList_.size(), 0);
+  // Room for every city's name from the start: growing copied them into
+  // fresh pages at each step, a fault a page. Untouched room costs nothing.
+  index.cityNames_.reserve(index.cityList_.size());
+  index.cityText_.reserve(index.cityList_.size() * 32);
   // As long as the highest number held, not every number there could be.
   int16_t highest = 0;
   for (const City& city : index.cityList_) highest = std::max(highest, city.cityNo);
@@ -495,9 +499,12 @@ Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vecto
 
 Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
                                      const std::function<void(size_t, const MatchView&)>& fn) const {
-  // The hits of all codes in one list, their names in one buffer.
+  // The hits of all codes in one list, their names in one buffer, each
+  // with room for a town a code (most codes have one).
   std::vector<Hit> hits;
   std::string names;  // in UTF-8, one after the other
+  hits.reserve(codes.size());
+  names.reserve(codes.size() * 32);
   for (size_t c = 0; c < codes.size(); ++c) {
     const std::string& code = codes[c];
     if (code.size() != 3 && code.size() != 5 && code.size() != 7) continue;

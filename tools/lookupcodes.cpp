@@ -38,6 +38,9 @@ struct Inputs {
 
 Inputs Normalise(const std::vector<std::string>& inputs) {
   Inputs in;
+  in.codes.reserve(inputs.size());
+  in.queries.reserve(inputs.size());
+  in.bad.reserve(inputs.size());
   for (const std::string& input : inputs) {
     in.codes.push_back(dict::NormalizeCodeInput(input));
     const auto problem = dict::CodeInputProblem(in.codes.back());
@@ -164,6 +167,7 @@ int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out, const
   if (!batch.Usable()) return 2;
   LineReader input(fd);
   std::vector<std::string> lines;
+  lines.reserve(kChunk);
   std::string line;
   bool all = true;
   while (!out.Failed() && input.Next(line)) {
