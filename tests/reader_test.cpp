@@ -6,6 +6,7 @@
 #include "dict/walk.h"
 #include "platform/files.h"
 #include "dicfixture.h"
+#include "process.h"
 #include "testdata.h"
 
 using namespace kovant;
@@ -89,6 +90,34 @@ TEST(DicFile, BytesBeyondTheEndReadAsZero) {
   EXPECT_TRUE((*f)->ReadCity(1 << 30).ok());
   EXPECT_FALSE((*f)->ReadCity(0).ok());
   EXPECT_FALSE((*f)->ReadCity(-5).ok());
+}
+
+// Reads from the file itself (the index's walk over the cities) give what
+// reads through the mapping give, zeros past the end included, and refuse
+// a position before the start with the same message.
+TEST(DicFile, ReadsFromTheFileGiveWhatTheMappingGives) {
+  RawDic d;
+  const std::string path = TempFolder("fromfile") + "/KOVANT.DIC";
+  d.Write(path);
+  auto mapped = dict::DicFile::OpenWhole(path);
+  ASSERT_TRUE(mapped.ok());
+  const int64_t size = (*mapped)->Size();
+  const std::string bytes = kovant::test::ReadAll(path);
+  auto inMemory = dict::DicFile::FromBytes(bytes);
+  for (int64_t pos : {int64_t{1}, int64_t{2}, int64_t{101}, size - 5, size, size + 1, size + 5000}) {
+    for (size_t n : {size_t{1}, size_t{13}, size_t{43}, size_t{4096}}) {
+      std::vector<uint8_t> want(n, 0xAA), got(n, 0x55), fromBytes(n, 0x55);
+      ASSERT_TRUE((*mapped)->ReadAt(pos, n, want.data()).ok());
+      ASSERT_TRUE((*mapped)->ReadFromFile(pos, n, got.data()).ok());
+      ASSERT_TRUE(inMemory->ReadFromFile(pos, n, fromBytes.data()).ok());
+      EXPECT_EQ(got, want) << pos << " " << n;
+      EXPECT_EQ(fromBytes, want) << pos << " " << n;
+    }
+  }
+  uint8_t b[8];
+  auto before = (*mapped)->ReadFromFile(0, sizeof b, b);
+  ASSERT_FALSE(before.ok());
+  EXPECT_EQ(before.error().description, (*mapped)->ReadAt(0, sizeof b, b).error().description);
 }
 
 TEST(DicFile, DirectoryIsNotADictionary) {
