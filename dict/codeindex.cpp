@@ -195,6 +195,9 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   auto sections = ReadSectionTable(*index.file_);
   if (!sections) return sections.error();
   if (const Section* code = FindSection(*sections, kCodeSectionTag)) {
+    // The records and the code section in memory of their own: the digest
+    // reads them all, and a batch most of them.
+    index.file_->KeepCopy(kHeaderSize + 1, code->pos - 1 + code->length - kHeaderSize);
     const uint8_t* bytes = index.file_->MemoryAt(code->pos, static_cast<size_t>(code->length));
     const bool vouched = Vouched(*index.file_, *sections, *code);
     if (auto why = index.UseSection(bytes, static_cast<size_t>(code->length), vouched)) {
