@@ -1,4 +1,5 @@
-// Shift-JIS (code page 932) <-> UTF-8 through iconv.
+// Shift-JIS (code page 932) <-> UTF-8: decoded through a table made from the
+// C library's converter, encoded through the converter (iconv).
 #pragma once
 
 #include <cstdint>
