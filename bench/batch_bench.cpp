@@ -8,8 +8,9 @@
 // Google Benchmark times each on its own; on a shared machine those times
 // move with the load, so `batch_bench --pairs=N` runs kovant and each peer
 // in turn (A B A B ...) and prints the median of the N ratios, which the
-// load moves far less, with the command of each run; --before=DIR pairs
-// this build's tools with an earlier build's in DIR as well.
+// load moves far less, with the command of each run, and the same for one
+// code a process; --before=DIR pairs this build's tools with an earlier
+// build's in DIR as well.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -252,6 +253,41 @@ bool Builds(const Form& mkdic, int n) {
   return true;
 }
 
+// One code a process, as a script or a prompt asks: kovant-lookup with the
+// code as its argument beside each peer's fastest form for one code
+// (sqlite3's one query over the covering index, grep -F over the text),
+// and /bin/true, the least any process costs on the machine. The codes:
+// Tokyo's first, Sapporo's, one of three cities, Okinawa's last islands.
+constexpr const char* kOneCodes[] = {"1000001", "0600042", "4110000", "9071801"};
+
+bool OneCodePairs(int n, const std::string& before) {
+  const Files& f = Prepare();
+  std::printf("\nOne code a process, %d pairs run in turn (kovant, peer); medians; ratio = peer / kovant\n", n);
+  bool ok = true;
+  for (const char* one : kOneCodes) {
+    const std::string code = one;
+    const Form kovant{
+        "kovant-lookup " + code, {std::string(KOVANT_BIN_DIR) + "/kovant-lookup", "--dic", f.dic, code}, "", {}};
+    std::printf("\nkovant: %s\n", Quoted(kovant).c_str());
+    std::vector<Form> peers = {{"/bin/true (the floor)", {"true"}, "", {}},
+                               {"grep -F", {"grep", "-F", code, f.kenUtf8}, "", {}}};
+    if (f.sqlite) {
+      peers.push_back({"sqlite3, covering index",
+                       {"sqlite3", f.coveringDb, "SELECT code,pref,city,town FROM ken WHERE code='" + code + "';"},
+                       "",
+                       {}});
+    }
+    if (!before.empty()) {
+      Form earlier = kovant;
+      earlier.name = "kovant-lookup before";
+      earlier.argv[0] = before + "/kovant-lookup";
+      peers.push_back(earlier);
+    }
+    for (const Form& peer : peers) ok = Pairs(kovant, peer, n) && ok;
+  }
+  return ok;
+}
+
 // before: a folder with an earlier build's kovant-lookup and kovant-mkdic,
 // paired with this build's the same way ("" for none).
 int RunPairs(int n, const std::string& before) {
@@ -272,6 +308,7 @@ int RunPairs(int n, const std::string& before) {
     peers.push_back(earlier);
   }
   for (const Form& peer : peers) ok = Pairs(kovant, peer, n) && ok;
+  ok = OneCodePairs(n, before) && ok;
   std::printf("\n");
   ok = Builds(Mkdic(), n) && ok;
   if (!before.empty()) {

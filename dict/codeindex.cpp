@@ -30,6 +30,28 @@ constexpr size_t kSectionHead = 4 + 4 * (kSectionBuckets + 1);
 // keyOf gives a town's key, or kNoKey to leave it out.
 constexpr uint32_t kNoKey = UINT32_MAX;
 
+// ForEachCity, with the records read a window at a time from the file
+// rather than through the mapping: the cities lie in a run per prefecture
+// spread over the file, and a page fault a run cost a one-code lookup a
+// tenth of its time.
+template <typename Fn>
+Result<bool> ForEachCityRead(DicFile& dic, int64_t pos, int prefNo, Fn&& fn) {
+  constexpr int64_t kWindow = 4096, kRecord = kCityFixed + kCityNameField;
+  uint8_t window[kWindow];
+  int64_t from = 0;  // the window's position; 0 before the first read
+  while (pos <= dic.Size()) {
+    if (from == 0 || pos < from || pos + kRecord > from + kWindow) {
+      if (auto read = dic.ReadFromFile(pos, kWindow, window); !read) return read.error();
+      from = pos;
+    }
+    const CityRecord rec = DicFile::ParseCity(window + (pos - from));
+    if (rec.PrefNo != prefNo || rec.PrefNo > kPrefectureCount) break;
+    if (!fn(rec, pos)) break;
+    pos += kCityFixed + rec.NameLength;
+  }
+  return true;
+}
+
 }  // namespace
 
 // Calls fn(head, position, city) for every town of every city, in file
@@ -263,18 +285,24 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   CodeIndex index;
   index.file_ = std::move(dic);
   index.table_ = loaded->table;
+  index.cityList_.reserve(2048);  // the country's, with no copy as it grows
   for (size_t p = 0; p < loaded->table.rows.size(); ++p) {
     const PrefectureRow& pref = loaded->table.rows[p];
     index.prefs_.push_back({pref.Name, pref.NameSjis});
-    auto walked = ForEachCity(*index.file_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t pos) {
-      index.cityList_.push_back(
-          {city.CityNo, city.TownListPos, static_cast<int32_t>(pos), static_cast<uint8_t>(p), city.DigitFlags});
-      return index.cityList_.size() < UINT16_MAX;
-    });
+    auto walked =
+        ForEachCityRead(*index.file_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& city, int64_t pos) {
+          index.cityList_.push_back(
+              {city.TownListPos, static_cast<int32_t>(pos), city.CityNo, static_cast<uint8_t>(p), city.DigitFlags});
+          return index.cityList_.size() < UINT16_MAX;
+        });
     if (!walked) return walked.error();
     if (index.cityList_.size() >= UINT16_MAX) return Error{"市区町村が多すぎます。"};
   }
-  index.cities_.resize(index.cityList_.size());
+  index.nameOf_.assign(index.cityList_.size(), 0);
+  // Room for every city's name from the start: growing copied them into
+  // fresh pages at each step, a fault a page. Untouched room costs nothing.
+  index.cityNames_.reserve(index.cityList_.size());
+  index.cityText_.reserve(index.cityList_.size() * 32);
   // As long as the highest number held, not every number there could be.
   int16_t highest = 0;
   for (const City& city : index.cityList_) highest = std::max(highest, city.cityNo);
@@ -291,6 +319,9 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   auto sections = ReadSectionTable(*index.file_);
   if (!sections) return sections.error();
   if (const Section* code = FindSection(*sections, kCodeSectionTag)) {
+    // The records and the code section in memory of their own: the digest
+    // reads them all, and a batch most of them.
+    index.file_->KeepCopy(kHeaderSize + 1, code->pos - 1 + code->length - kHeaderSize);
     const uint8_t* bytes = index.file_->MemoryAt(code->pos, static_cast<size_t>(code->length));
     const bool vouched = Vouched(*index.file_, *sections, *code);
     if (auto why = index.UseSection(bytes, static_cast<size_t>(code->length), vouched)) {
@@ -399,17 +430,25 @@ Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::
   return true;
 }
 
-Result<const CodeIndex::Named*> CodeIndex::CityName(uint16_t city) const {
-  std::optional<Named>& named = cities_[city];
-  if (!named) {
+Result<CodeIndex::CityText> CodeIndex::CityName(uint16_t city) const {
+  if (nameOf_[city] == 0) {
     auto record = file_->ReadCity(cityList_[city].pos);
     if (!record) return record.error();
-    auto sjis = ExpandText(record->Name, record->NameLength);
-    if (!sjis) return sjis.error();
-    named = Named{std::string(), std::move(*sjis)};
-    decoder_.Append(named->utf8, named->sjis);
+    std::string sjis;
+    if (auto expanded = AppendExpandedText(sjis, record->Name, record->NameLength); !expanded) {
+      return expanded.error();
+    }
+    NameAt at{static_cast<uint32_t>(cityText_.size()), 0, 0};
+    decoder_.Append(cityText_, sjis);
+    at.sjis = static_cast<uint32_t>(cityText_.size());
+    cityText_ += sjis;
+    at.end = static_cast<uint32_t>(cityText_.size());
+    cityNames_.push_back(at);
+    nameOf_[city] = static_cast<uint16_t>(cityNames_.size());
   }
-  return &*named;
+  const NameAt& at = cityNames_[nameOf_[city] - 1u];
+  const std::string_view text(cityText_);
+  return CityText{text.substr(at.utf8, at.sjis - at.utf8), text.substr(at.sjis, at.end - at.sjis)};
 }
 
 // The town's name as the file holds it: hits carry theirs in UTF-8.
@@ -434,7 +473,7 @@ Result<bool> CodeIndex::SortHits(std::vector<Hit>& hits, size_t first) const {
     auto city = CityName(hit.city);
     if (!city) return city.error();
     const size_t start = keys.size();
-    keys.append(prefs_[cityList_[hit.city].pref].sjis).append(" ").append((*city)->sjis).append(" ");
+    keys.append(prefs_[cityList_[hit.city].pref].sjis).append(" ").append(city->sjis).append(" ");
     if (auto appended = AppendSjisTownName(hit, keys); !appended) return appended.error();
     spans.emplace_back(start, keys.size() - start);
   }
@@ -579,8 +618,8 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
     if (!cityName) return cityName.error();
     ListEntry row;
     // Room for a name of double-byte characters: one allocation a key.
-    row.sortKey.reserve(pref.NameSjis.size() + (*cityName)->sjis.size() + 2 + 2 * size_t{hit.head.NameLength});
-    row.sortKey.append(pref.NameSjis).append(" ").append((*cityName)->sjis).append(" ");
+    row.sortKey.reserve(pref.NameSjis.size() + cityName->sjis.size() + 2 + 2 * size_t{hit.head.NameLength});
+    row.sortKey.append(pref.NameSjis).append(" ").append(cityName->sjis).append(" ");
     if (auto appended = AppendSjisTownName(hit, row.sortKey); !appended) return appended.error();
     row.itemData = hit.pos;
     rows.push_back(std::move(row));
@@ -644,9 +683,12 @@ Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vecto
 
 Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
                                      const std::function<void(size_t, const MatchView&)>& fn) const {
-  // The hits of all codes in one list, their names in one buffer.
+  // The hits of all codes in one list, their names in one buffer, each
+  // with room for a town a code (most codes have one).
   std::vector<Hit> hits;
   std::string names;  // in UTF-8, one after the other
+  hits.reserve(codes.size());
+  names.reserve(codes.size() * 32);
   for (size_t c = 0; c < codes.size(); ++c) {
     const std::string& code = codes[c];
     if (code.size() != 3 && code.size() != 5 && code.size() != 7) continue;
@@ -663,7 +705,7 @@ Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
     if (!city) return city.error();
     const std::string_view town = std::string_view(names).substr(hit.nameStart, hit.nameEnd - hit.nameStart);
     const std::string newCode = CurrentCodeText(hit.head), oldCode = FormerCodeText(hit.head);
-    fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, (*city)->utf8, town, hit.office});
+    fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, city->utf8, town, hit.office});
   }
   return true;
 }

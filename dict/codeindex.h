@@ -76,10 +76,11 @@ class CodeIndex {
   const std::string& SetAside() const { return setAside_; }
 
  private:
+  // 16 bytes: the country's cities then fit in a few pages.
   struct City {
-    int16_t cityNo;
     int32_t townListPos;
-    int32_t pos;   // of the city record, for its name
+    int32_t pos;  // of the city record, for its name
+    int16_t cityNo;
     uint8_t pref;  // index into prefs_
     std::array<uint8_t, 5> digitFlags;
   };
@@ -153,14 +154,26 @@ class CodeIndex {
 
   std::unique_ptr<DicFile> file_;
   // A city's name, read when first needed: a batch shows few of the
-  // country's cities.
-  Result<const Named*> CityName(uint16_t city) const;
+  // country's cities. Valid until the next call.
+  struct CityText {
+    std::string_view utf8, sjis;
+  };
+  Result<CityText> CityName(uint16_t city) const;
   std::vector<Named> prefs_;
-  PrefectureTable table_;                             // as the file holds it
-  mutable std::vector<std::optional<Named>> cities_;  // parallel to cityList_
-  std::vector<City> cityList_;                        // parallel to cities_
-  std::vector<uint16_t> cityOfNo_;                    // CityNo -> index into cities_ + 1; 0: none
-  const uint8_t* section_ = nullptr;                  // the code section's bucket offsets, in the mapping
+  PrefectureTable table_;  // as the file holds it
+  // The names read so far, one after the other in cityText_: city c's at
+  // cityNames_[nameOf_[c] - 1], 0 for none yet. Fresh memory costs a page
+  // fault a page, and two strings a city (and a slot for every city of the
+  // country) took a tenth of a batch's faults.
+  struct NameAt {
+    uint32_t utf8, sjis, end;  // UTF-8 in [utf8, sjis), Shift-JIS in [sjis, end)
+  };
+  mutable std::vector<uint16_t> nameOf_;  // parallel to cityList_
+  mutable std::vector<NameAt> cityNames_;
+  mutable std::string cityText_;
+  std::vector<City> cityList_;
+  std::vector<uint16_t> cityOfNo_;    // CityNo -> index into cities_ + 1; 0: none
+  const uint8_t* section_ = nullptr;  // the code section's bucket offsets, in the mapping
   const uint8_t* sectionEntries_ = nullptr;
   std::string setAside_;
   // Two cities with one number: the section's towns (found by number)

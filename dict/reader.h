@@ -51,12 +51,28 @@ class DicFile {
 
   // Copies n bytes from 1-based position pos into out.
   Result<bool> ReadAt(int64_t pos, size_t n, uint8_t* out);
+  // The same read from the file itself even when it is mapped: records
+  // scattered over the file (the cities of each prefecture) cost a read
+  // each this way, and a page fault each through the mapping, which costs
+  // far more on some machines.
+  Result<bool> ReadFromFile(int64_t pos, size_t n, uint8_t* out) const;
 
   // The n bytes at pos straight from memory after OpenWhole, or nullptr
   // (not in memory, or not all inside the file).
   const uint8_t* MemoryAt(int64_t pos, size_t n) const {
+    if (copy_ && pos >= copyPos_ && pos - copyPos_ + static_cast<int64_t>(n) <= copyLength_) {
+      return copy_ + (pos - copyPos_);
+    }
     return inMemory_ && pos >= 1 && pos - 1 + static_cast<int64_t>(n) <= size_ ? whole_ + (pos - 1) : nullptr;
   }
+  // After OpenWhole: reads the n bytes from pos (at least a megabyte) once
+  // into memory of large pages, where the system gives them, and serves
+  // them from there. On some machines every page of a mapping touched the
+  // first time costs more than a read of it, and a batch touches most of
+  // the records and the code index. Nothing changes when it cannot be done
+  // (false).
+  bool KeepCopy(int64_t pos, int64_t n);
+  static CityRecord ParseCity(const uint8_t* b);  // kCityFixed + kCityNameField bytes
   // Inline: the batch index parses every town of the country twice.
   static TownHead ParseTownHead(const uint8_t* b) {
     TownHead rec;
@@ -68,9 +84,10 @@ class DicFile {
   }
 
   // The n bytes from pos in turn, a chunk at a time, to fn(bytes, count):
-  // read from the file when it has one, even when mapped (every page of a
-  // mapping touched the first time costs a fault, far more than a read of
-  // it); straight from memory for FromBytes.
+  // from KeepCopy's bytes when they hold them all; else read from the file
+  // when it has one, even when mapped (every page of a mapping touched the
+  // first time costs a fault, far more than a read of it); straight from
+  // memory for FromBytes.
   Result<bool> Stream(int64_t pos, int64_t n, const std::function<void(const uint8_t*, size_t)>& fn) const;
 
   // n bytes (at most kMaxPeek) from pos, valid until the next read.
@@ -95,6 +112,9 @@ class DicFile {
   std::unique_ptr<uint8_t[]> arena_;
   uint8_t scratch_[kMaxPeek];
   const uint8_t* whole_ = nullptr;  // the mapped file, for OpenWhole, or FromBytes' bytes
+  uint8_t* copy_ = nullptr;         // KeepCopy's bytes, from position copyPos_
+  int64_t copyPos_ = 0, copyLength_ = 0;
+  size_t copyMapped_ = 0;
   bool mapped_ = false;
   bool inMemory_ = false;
 };

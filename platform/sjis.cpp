@@ -71,6 +71,18 @@ size_t Utf8SequenceLength(std::string_view s) {
 }  // namespace
 
 std::string SjisToUtf8(std::string_view sjis) {
+  // Text the table knows character by character needs no converter (a
+  // dictionary's header and names always are such text).
+  std::string utf8;
+  utf8.reserve(sjis.size() * 3 / 2);
+  bool known = true;
+  for (size_t i = 0; i < sjis.size() && known;) {
+    const auto c = static_cast<unsigned char>(sjis[i]);
+    const size_t n = IsSjisLeadByte(c) && i + 1 < sjis.size() ? 2 : 1;
+    known = SjisDecoder::AppendChar(utf8, sjis.substr(i, n));
+    i += n;
+  }
+  if (known) return utf8;
   thread_local Converter conv("UTF-8", "CP932");
   return conv.Run(
       sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; }, nullptr);
@@ -114,63 +126,22 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
   return out;
 }
 
-// The double-byte table (tens of kilobytes) is made with the first such
-// character: many decoders (an index's, per file) never meet one.
-SjisDecoder::SjisDecoder() : singles_(256) {}
-
-const SjisDecoder::Char& SjisDecoder::Lookup(std::string_view sjisChar, Char& slot) {
-  if (slot.length != 0) return slot;
-  const std::string utf8 = SjisToUtf8(sjisChar);
-  size_t n = 0;
-  // One character back, and not the mark of a bad byte: anything else is
-  // left to a whole conversion, which then gives the same.
-  if (utf8.empty() || utf8.size() > 4 || DecodeUtf8At(utf8, 0, &n) == U'\uFFFD' || n != utf8.size()) {
-    slot.length = kIrregular;
-  } else {
-    utf8.copy(slot.bytes, utf8.size());
-    slot.length = static_cast<uint8_t>(utf8.size());
-  }
-  return slot;
-}
-
-bool SjisDecoder::AppendCharSlowly(std::string& utf8, std::string_view sjisChar) {
-  const auto c = static_cast<unsigned char>(sjisChar[0]);
-  const bool pair = sjisChar.size() == 2;
-  if (pair && doubles_.empty()) doubles_.resize(kLeadBytes * 256);
-  Char& slot = pair ? doubles_[PairIndex(sjisChar)] : singles_[c];
-  const Char& ch = slot.length != 0 ? slot : Lookup(sjisChar, slot);
-  if (ch.length == kIrregular) return false;
-  utf8.append(ch.bytes, ch.length);
-  return true;
-}
+// SjisDecoder::kSingles and kPairs.
+#include "platform/cp932table.inc"
 
 void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
   const size_t start = utf8.size();
   utf8.reserve(start + sjis.size() * 3 / 2 + 4);  // two bytes become three
-  // Known characters go through a block on the stack, appended a block at a
-  // time: one append a character cost more than the characters (a whole
-  // file is millions of them).
-  char block[4096];
-  size_t used = 0;
   for (size_t i = 0; i < sjis.size();) {
     const auto c = static_cast<unsigned char>(sjis[i]);
     const std::string_view one = sjis.substr(i, IsSjisLeadByte(c) && i + 1 < sjis.size() ? 2 : 1);
-    const Char* ch = Known(one);
-    if (!ch || used + sizeof ch->bytes > sizeof block) {
-      utf8.append(block, used);
-      used = 0;
-    }
-    i += one.size();
-    if (ch) {
-      std::memcpy(block + used, ch->bytes, sizeof ch->bytes);
-      used += ch->length;
-    } else if (!AppendCharSlowly(utf8, one)) {
+    if (!AppendChar(utf8, one)) {
       utf8.resize(start);
       utf8 += SjisToUtf8(sjis);
       return;
     }
+    i += one.size();
   }
-  utf8.append(block, used);
 }
 
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy) {

@@ -1,4 +1,5 @@
-// Shift-JIS (code page 932) <-> UTF-8 through iconv.
+// Shift-JIS (code page 932) <-> UTF-8: decoded through a table made from the
+// C library's converter, encoded through the converter (iconv).
 #pragma once
 
 #include <cstdint>
@@ -17,50 +18,53 @@ std::string SjisToUtf8(std::string_view sjis);
 std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis);
 
 // Shift-JIS to UTF-8 for many short texts (the names of a batch): each
-// character goes through iconv once and is remembered, since a conversion
-// call costs more than a name. Appends exactly what SjisToUtf8 gives.
+// character through a table made from the C library's converter
+// (scripts/cp932-table.cpp), so that a short process never loads the
+// converter. Appends exactly what SjisToUtf8 gives.
 class SjisDecoder {
  public:
-  SjisDecoder();
   void Append(std::string& utf8, std::string_view sjis);
   // One character (a lead byte and its trail byte, or one byte): appends
   // what Append gives for it and returns true, or appends nothing and
   // returns false when the character is one Append leaves to SjisToUtf8
   // with the text around it.
-  bool AppendChar(std::string& utf8, std::string_view sjisChar) {
-    // Inline for the double-byte character met before: a batch's names are
-    // almost all of those.
-    // A whole file's single bytes (digits, commas, half-width readings) the
-    // same way.
-    if (const Char* ch = Known(sjisChar)) {
-      utf8.append(ch->bytes, ch->length);
-      return true;
+  static bool AppendChar(std::string& utf8, std::string_view sjisChar) {
+    const char32_t c = CharOf(sjisChar);
+    if (c == kNotOne) return false;
+    AppendUtf8(utf8, c);
+    return true;
+  }
+
+  // The character a Shift-JIS character stands for, or kNotOne when the
+  // converter makes anything else of it on its own (a bad byte, a lead
+  // byte without its trail byte).
+  static constexpr char32_t kNotOne = 0xFFFF;
+  static char32_t CharOf(std::string_view sjisChar) {
+    const auto lead = static_cast<unsigned char>(sjisChar[0]);
+    if (sjisChar.size() != 2) return kSingles[lead];
+    const auto trail = static_cast<unsigned char>(sjisChar[1]);
+    if (!IsLead(lead) || trail < kFirstTrail || trail > kLastTrail) return kNotOne;
+    return kPairs[(lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 0x1F) * kTrails + (trail - kFirstTrail)];
+  }
+  static void AppendUtf8(std::string& utf8, char32_t c) {
+    char bytes[3];
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+      return;
     }
-    return AppendCharSlowly(utf8, sjisChar);
+    const size_t n = c < 0x800 ? 2 : 3;
+    bytes[0] = static_cast<char>(n == 2 ? 0xC0 | (c >> 6) : 0xE0 | (c >> 12));
+    if (n == 3) bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    bytes[n - 1] = static_cast<char>(0x80 | (c & 0x3F));
+    utf8.append(bytes, n);
   }
 
  private:
-  struct Char;
-  // The character's UTF-8 when it was converted before and is regular.
-  const Char* Known(std::string_view sjisChar) const {
-    const Char* ch = sjisChar.size() == 2 ? (doubles_.empty() ? nullptr : &doubles_[PairIndex(sjisChar)])
-                                          : &singles_[static_cast<unsigned char>(sjisChar[0])];
-    return ch && ch->length != 0 && ch->length != kIrregular ? ch : nullptr;
-  }
-  // Lead bytes 0x81..0x9F and 0xE0..0xFC as 0..59, then the trail byte.
-  static constexpr size_t kLeadBytes = 60;
-  static size_t PairIndex(std::string_view pair) {
-    const auto lead = static_cast<unsigned char>(pair[0]);
-    return (lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 0x1F) * size_t{256} + static_cast<unsigned char>(pair[1]);
-  }
-  bool AppendCharSlowly(std::string& utf8, std::string_view sjisChar);
-  struct Char {
-    char bytes[4];
-    uint8_t length;  // 0: not converted yet; kIrregular: the text goes to SjisToUtf8 whole
-  };
-  static constexpr uint8_t kIrregular = 0xFF;
-  const Char& Lookup(std::string_view sjisChar, Char& slot);
-  std::vector<Char> singles_, doubles_;  // by byte; by lead byte's rank and trail byte
+  static constexpr bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+  static constexpr unsigned kFirstTrail = 0x40, kLastTrail = 0xFC, kTrails = kLastTrail - kFirstTrail + 1;
+  // Code points below 0x10000; kNotOne for the rest (cp932table.inc).
+  static const uint16_t kSingles[256];
+  static const uint16_t kPairs[60 * kTrails];
 };
 
 // Characters without a CP932 form become "?" and set *lossy when given.

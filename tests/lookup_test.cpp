@@ -3,7 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -16,6 +18,7 @@
 #include "dict/sections.h"
 #include "dict/codeindex.h"
 #include "dict/readingsection.h"
+#include "platform/files.h"
 #include "tools/lookup.h"
 
 using namespace kovant::lookup;
@@ -357,6 +360,33 @@ TEST(LookupFaults, AWrongCodeSectionOrBrokenReadingsStillAnswerFromTheRecords) {
     EXPECT_EQ(find(kDic).first, 0);
     EXPECT_EQ(resolve(dicPath), resolve(kDic)) << dicPath;
     EXPECT_EQ(resolve(kDic).first, 0) << resolve(kDic).second;
+  }
+}
+
+// A dictionary that cannot be used is told once, as when the prefectures
+// were read before the index, and ends with status 2 whether the codes
+// come as arguments or on standard input, an empty one included.
+TEST(LookupFaults, AnUnusableDictionaryIsToldOnceWithStatus2) {
+  const std::string folder = kovant::test::TempFolder("lookup-unusable");
+  const std::string missing = folder + "/none.DIC", older = folder + "/older.DIC", empty = folder + "/empty.txt";
+  std::string bytes = kovant::test::ReadAll(kDic);
+  kovant::dict::PatchI32(bytes, kovant::dict::header::kVersion, 99);
+  std::ofstream(older, std::ios::binary) << bytes;
+  std::ofstream(empty, std::ios::binary).flush();
+  const std::map<std::string, std::string> told = {
+      {missing, kovant::dict::ReadErrorMessage(missing, {kovant::platform::SystemErrorText(ENOENT)}) + "\n"},
+      {older, "辞書のバージョンが違います。\n"}};
+  for (const auto& [path, message] : told) {
+    testing::internal::CaptureStderr();
+    auto args = Capture<TextOutput>([&](LookupOutput& out) { return LookUpCodes(path, {"1000001"}, out); });
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
+    EXPECT_EQ(args, std::make_pair(2, std::string()));
+    const int fd = open(empty.c_str(), O_RDONLY);
+    testing::internal::CaptureStderr();
+    auto lines = Capture<TextOutput>([&](LookupOutput& out) { return LookUpCodeLines(path, fd, out); });
+    close(fd);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), message);
+    EXPECT_EQ(lines, args);
   }
 }
 

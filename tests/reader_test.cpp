@@ -1,4 +1,7 @@
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <random>
 #include <gtest/gtest.h>
 
 #include "dict/reader.h"
@@ -6,6 +9,7 @@
 #include "dict/walk.h"
 #include "platform/files.h"
 #include "dicfixture.h"
+#include "process.h"
 #include "testdata.h"
 
 using namespace kovant;
@@ -89,6 +93,77 @@ TEST(DicFile, BytesBeyondTheEndReadAsZero) {
   EXPECT_TRUE((*f)->ReadCity(1 << 30).ok());
   EXPECT_FALSE((*f)->ReadCity(0).ok());
   EXPECT_FALSE((*f)->ReadCity(-5).ok());
+}
+
+// Reads from the file itself (the index's walk over the cities) give what
+// reads through the mapping give, zeros past the end included, and refuse
+// a position before the start with the same message.
+TEST(DicFile, ReadsFromTheFileGiveWhatTheMappingGives) {
+  RawDic d;
+  const std::string path = TempFolder("fromfile") + "/KOVANT.DIC";
+  d.Write(path);
+  auto mapped = dict::DicFile::OpenWhole(path);
+  ASSERT_TRUE(mapped.ok());
+  const int64_t size = (*mapped)->Size();
+  const std::string bytes = kovant::test::ReadAll(path);
+  auto inMemory = dict::DicFile::FromBytes(bytes);
+  for (int64_t pos : {int64_t{1}, int64_t{2}, int64_t{101}, size - 5, size, size + 1, size + 5000}) {
+    for (size_t n : {size_t{1}, size_t{13}, size_t{43}, size_t{4096}}) {
+      std::vector<uint8_t> want(n, 0xAA), got(n, 0x55), fromBytes(n, 0x55);
+      ASSERT_TRUE((*mapped)->ReadAt(pos, n, want.data()).ok());
+      ASSERT_TRUE((*mapped)->ReadFromFile(pos, n, got.data()).ok());
+      ASSERT_TRUE(inMemory->ReadFromFile(pos, n, fromBytes.data()).ok());
+      EXPECT_EQ(got, want) << pos << " " << n;
+      EXPECT_EQ(fromBytes, want) << pos << " " << n;
+    }
+  }
+  uint8_t b[8];
+  auto before = (*mapped)->ReadFromFile(0, sizeof b, b);
+  ASSERT_FALSE(before.ok());
+  EXPECT_EQ(before.error().description, (*mapped)->ReadAt(0, sizeof b, b).error().description);
+}
+
+// A copy kept of part of a file answers every read as the mapping does,
+// at its ends and past them; one that cannot be kept (a short file, a part
+// beyond the end, a system without large pages on request) changes nothing.
+TEST(DicFile, AKeptCopyAnswersAsTheMappingDoes) {
+  std::string bytes(3 << 20, '\0');
+  std::mt19937 rng(3);
+  for (char& c : bytes) c = static_cast<char>(rng());
+  const std::string path = TempFolder("keptcopy") + "/KOVANT.DIC";
+  std::ofstream(path, std::ios::binary) << bytes;
+  auto plain = dict::DicFile::OpenWhole(path), kept = dict::DicFile::OpenWhole(path);
+  ASSERT_TRUE(plain.ok() && kept.ok());
+  const int64_t from = 101, to = static_cast<int64_t>(bytes.size()) - 1000;   // the copy: [from, to)
+  EXPECT_FALSE((*kept)->KeepCopy(from, (int64_t{1} << 20) - 1));              // too short to be worth it
+  EXPECT_FALSE((*kept)->KeepCopy(from, static_cast<int64_t>(bytes.size())));  // past the end
+  const bool copied = (*kept)->KeepCopy(from, to - from);
+  for (int64_t pos : {int64_t{1}, from - 1, from, from + 4095, to - 89, to - 9, to - 1, to, to + 500}) {
+    for (size_t n : {size_t{1}, size_t{9}, size_t{89}}) {
+      const uint8_t* a = (*plain)->MemoryAt(pos, n);
+      const uint8_t* b = (*kept)->MemoryAt(pos, n);
+      ASSERT_EQ(a == nullptr, b == nullptr) << pos;
+      if (a) {
+        EXPECT_EQ(std::memcmp(a, b, n), 0) << pos << " " << n;
+      }
+      auto peekA = (*plain)->Peek(pos, n), peekB = (*kept)->Peek(pos, n);
+      ASSERT_TRUE(peekA.ok() && peekB.ok());
+      EXPECT_EQ(std::memcmp(*peekA, *peekB, n), 0) << pos << " " << n;
+    }
+  }
+  // Inside the copy, reads come from it; the digest's stream too.
+  if (copied) {
+    EXPECT_NE((*kept)->MemoryAt(from, 9), (*plain)->MemoryAt(from, 9));
+  }
+  std::string streamed;
+  auto stream = (*kept)->Stream(
+      from, to - from, [&](const uint8_t* p, size_t n) { streamed.append(reinterpret_cast<const char*>(p), n); });
+  ASSERT_TRUE(stream.ok());
+  EXPECT_TRUE(streamed == bytes.substr(static_cast<size_t>(from - 1), static_cast<size_t>(to - from)));
+  auto town = (*kept)->ReadTown(to - 20);  // across the copy's end
+  auto same = (*plain)->ReadTown(to - 20);
+  ASSERT_TRUE(town.ok() && same.ok());
+  EXPECT_EQ(std::string_view(town->Name), std::string_view(same->Name));
 }
 
 TEST(DicFile, DirectoryIsNotADictionary) {

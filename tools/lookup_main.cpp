@@ -4,7 +4,6 @@
 
 #include <csignal>
 #include <cstdio>
-#include <iostream>
 
 #include "tools/lookup.h"
 
@@ -26,9 +25,8 @@ void OnShrunkenDictionary(int) {
 int main(int argc, char** argv) {
   using namespace kovant::lookup;
   std::signal(SIGBUS, OnShrunkenDictionary);
-  // Standard input read line by line in bulk, not in step with stdio.
-  std::ios::sync_with_stdio(false);
-  std::cin.tie(nullptr);
+  // No <iostream>: standard input is read in blocks by the modes
+  // themselves, and setting up the standard streams cost every run.
   const Options options = ParseOptions(argc, argv);
   if (options.mode == Mode::Help) {
     std::fputs(UsageText().c_str(), stdout);

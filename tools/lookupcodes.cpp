@@ -38,6 +38,9 @@ struct Inputs {
 
 Inputs Normalise(const std::vector<std::string>& inputs) {
   Inputs in;
+  in.codes.reserve(inputs.size());
+  in.queries.reserve(inputs.size());
+  in.bad.reserve(inputs.size());
   for (const std::string& input : inputs) {
     in.codes.push_back(dict::NormalizeCodeInput(input));
     const auto problem = dict::CodeInputProblem(in.codes.back());
@@ -103,23 +106,26 @@ class LineReader {
 
  private:
   int fd_;
-  char buffer_[65536];
+  char buffer_[16384];  // each fresh page of it costs a fault; larger reads saved nothing
   size_t start_ = 0, end_ = 0;
   bool eof_ = false;
 };
 
-// A batch of lines answered from the index, made when the first batch
-// comes (an empty input reads no dictionary).
+// A batch of lines answered from the index. The index is opened at once,
+// and the dictionary's prefectures read again only when it fails, to say
+// why as before; its own failure is told with the first batch (an empty
+// input never meets it).
 class Batch {
  public:
   Batch(const std::string& path, LookupOutput& out, bool interactive)
-      : path_(path), out_(out), interactive_(interactive) {}
+      : path_(path), out_(out), interactive_(interactive), built_(dict::CodeIndex::Build(path)) {}
+  // False when the dictionary cannot be used at all (and that was said).
+  bool Usable() const { return built_.ok() || LoadTable(path_).has_value(); }
   dict::Result<bool> Answer(std::vector<std::string>& lines) {
     if (lines.empty()) return true;
     if (!index_) {
-      auto built = dict::CodeIndex::Build(path_);
-      if (!built) return built.error();
-      index_ = std::move(*built);
+      if (!built_) return built_.error();
+      index_ = std::move(*built_);
       NoteSetAside(path_, index_->SetAside());
     }
     auto found = LookUp(lines, IndexFinder(*index_), out_);
@@ -137,6 +143,7 @@ class Batch {
   const std::string& path_;
   LookupOutput& out_;
   bool interactive_;
+  dict::Result<dict::CodeIndex> built_;
   std::optional<dict::CodeIndex> index_;
 };
 
@@ -146,8 +153,8 @@ class Batch {
 // section it costs little more to open than the window's search of one
 // code, which walks every city of the code's prefectures.
 int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& codes, LookupOutput& out) {
-  if (!LoadTable(dicPath)) return 2;
   Batch batch(dicPath, out, false);
+  if (!batch.Usable()) return 2;
   std::vector<std::string> lines = codes;
   auto found = batch.Answer(lines);
   if (!found) return ReadError(dicPath, found.error());
@@ -155,11 +162,12 @@ int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& code
 }
 
 int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out, const std::string& encoding) {
-  if (!LoadTable(dicPath)) return 2;
   const bool interactive = isatty(fd);
   Batch batch(dicPath, out, interactive);
+  if (!batch.Usable()) return 2;
   LineReader input(fd);
   std::vector<std::string> lines;
+  lines.reserve(kChunk);
   std::string line;
   bool all = true;
   while (!out.Failed() && input.Next(line)) {
