@@ -180,7 +180,7 @@ bool CodeIndex::ListCities(Listed& listed, std::vector<uint32_t>& rank) const {
   for (size_t c = 0; c < n; ++c) {
     auto city = CityName(static_cast<uint16_t>(c));
     if (!city) return false;
-    listed.cityKeys[c].append(prefs_[cityList_[c].pref].sjis).append(" ").append((*city)->sjis).append(" ");
+    listed.cityKeys[c].append(prefs_[cityList_[c].pref].sjis).append(" ").append(city->sjis).append(" ");
     texts = texts && AppendAlone(listed.cityTexts[c], listed.cityKeys[c], decoder_);
   }
   if (!texts) listed.cityTexts.clear();
