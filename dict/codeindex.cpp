@@ -578,16 +578,7 @@ bool SameTable(const PrefectureTable& a, const PrefectureTable& b) {
 Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_view code, const PrefectureTable& table,
                                                                   bool keys) const {
   using Rows = std::optional<std::vector<ListEntry>>;
-  if (!section_ || !SameTable(table, table_)) return Rows();
-  // The scan walks row n's cities as prefecture n's; the index as the
-  // number the row holds.
-  for (size_t p = 0; p < table_.rows.size(); ++p) {
-    if (table_.rows[p].PrefNo != p + 1) return Rows();
-  }
-  if ((code.size() != 3 && code.size() != 5 && code.size() != 7) ||
-      !std::all_of(code.begin(), code.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
-    return Rows();
-  }
+  if (!Lists(code, table)) return Rows();
   std::vector<Hit> hits;
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
@@ -609,6 +600,26 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
   // (stable: ties stay in file order, as the scan leaves them).
   auto found = current ? FindInSection(value, 0, hits, nullptr) : FindInBuckets(code, 0, hits, nullptr, false);
   if (!found) return found.error();
+  if (auto keyed = AppendKeyedRows(hits, current, p2, d, rows); !keyed) return keyed.error();
+  if (!current) SortListEntries(rows);
+  return Rows(std::move(rows));
+}
+
+// Whether the index answers for code as the scan would over table.
+bool CodeIndex::Lists(std::string_view code, const PrefectureTable& table) const {
+  if (!section_ || !SameTable(table, table_)) return false;
+  // The scan walks row n's cities as prefecture n's; the index as the
+  // number the row holds.
+  for (size_t p = 0; p < table_.rows.size(); ++p) {
+    if (table_.rows[p].PrefNo != p + 1) return false;
+  }
+  return (code.size() == 3 || code.size() == 5 || code.size() == 7) &&
+         std::all_of(code.begin(), code.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+// The rows of the hits the scan would read, each with its sort key.
+Result<bool> CodeIndex::AppendKeyedRows(const std::vector<Hit>& hits, bool current, int p2, int d,
+                                        std::vector<ListEntry>& rows) const {
   rows.reserve(hits.size());
   for (const Hit& hit : hits) {
     const City& city = cityList_[hit.city];
@@ -624,8 +635,7 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
     row.itemData = hit.pos;
     rows.push_back(std::move(row));
   }
-  if (!current) SortListEntries(rows);
-  return Rows(std::move(rows));
+  return true;
 }
 
 Result<bool> CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,

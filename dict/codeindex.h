@@ -134,6 +134,9 @@ class CodeIndex {
   bool ListCities(Listed& listed, std::vector<uint32_t>& rank) const;
   bool ListTowns(const Buckets& b, const std::vector<uint32_t>& rank, Listed& listed) const;
   // The rows of a former code (key as in the buckets) from listed.
+  bool Lists(std::string_view code, const PrefectureTable& table) const;
+  Result<bool> AppendKeyedRows(const std::vector<Hit>& hits, bool current, int p2, int d,
+                               std::vector<ListEntry>& rows) const;
   Result<bool> AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
                                 std::vector<ListEntry>& rows) const;
   // names null: the hits' names are not wanted (nameStart and nameEnd 0).
