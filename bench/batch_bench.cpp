@@ -146,6 +146,13 @@ Form Mkdic() {
           {}};
 }
 
+// The same form run with an earlier build's tool from the folder before.
+Form Earlier(Form form, const std::string& before, const std::string& tool) {
+  form.name = tool + " before";
+  form.argv[0] = before + "/" + tool;
+  return form;
+}
+
 RunResult Run(const Form& form) { return RunProcess(form.argv, form.in, form.env); }
 
 void Measure(benchmark::State& state, const Form& form) {
@@ -277,12 +284,7 @@ bool OneCodePairs(int n, const std::string& before) {
                        "",
                        {}});
     }
-    if (!before.empty()) {
-      Form earlier = kovant;
-      earlier.name = "kovant-lookup before";
-      earlier.argv[0] = before + "/kovant-lookup";
-      peers.push_back(earlier);
-    }
+    if (!before.empty()) peers.push_back(Earlier(kovant, before, "kovant-lookup"));
     for (const Form& peer : peers) ok = Pairs(kovant, peer, n) && ok;
   }
   return ok;
@@ -301,22 +303,12 @@ int RunPairs(int n, const std::string& before) {
   if (f.sqlite) {
     for (auto& form : SqliteForms()) peers.push_back(form);
   }
-  if (!before.empty()) {
-    Form earlier = kovant;
-    earlier.name = "kovant-lookup before";
-    earlier.argv[0] = before + "/kovant-lookup";
-    peers.push_back(earlier);
-  }
+  if (!before.empty()) peers.push_back(Earlier(kovant, before, "kovant-lookup"));
   for (const Form& peer : peers) ok = Pairs(kovant, peer, n) && ok;
   ok = OneCodePairs(n, before) && ok;
   std::printf("\n");
   ok = Builds(Mkdic(), n) && ok;
-  if (!before.empty()) {
-    Form earlier = Mkdic();
-    earlier.name = "kovant-mkdic before";
-    earlier.argv[0] = before + "/kovant-mkdic";
-    ok = Builds(earlier, n) && ok;
-  }
+  if (!before.empty()) ok = Builds(Earlier(Mkdic(), before, "kovant-mkdic"), n) && ok;
   return ok ? 0 : 1;
 }
 
