@@ -479,13 +479,7 @@ class Gazetteer::Loader {
 
   Gazetteer& g_;
   DicFile& dic_;
-  // The decoder's table outlives the load: made afresh for every load, it
-  // cost more than a small file's names.
-  static platform::SjisDecoder& Decoder() {
-    thread_local platform::SjisDecoder decoder;
-    return decoder;
-  }
-  platform::SjisDecoder& decoder_ = Decoder();
+  platform::SjisDecoder decoder_;
   std::string sjis_;
   std::vector<std::pair<int64_t, std::string>> readings_;  // by position, Shift-JIS
   // Cities of a damaged file may share one chain: each record is read once.

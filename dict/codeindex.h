@@ -184,7 +184,7 @@ class CodeIndex {
   bool duplicateCityNo_ = false;
   mutable std::optional<Buckets> byNew_, byOld_;
   mutable std::optional<Listed> listed_;
-  mutable platform::SjisDecoder decoder_;  // kept from batch to batch
+  mutable platform::SjisDecoder decoder_;
 };
 
 }  // namespace kovant::dict

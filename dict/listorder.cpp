@@ -28,11 +28,11 @@ bool SoundForBatch(std::string_view sjis) {
 }  // namespace
 
 void FillTextsFromSortKeys(std::vector<ListEntry>& entries) {
-  // Sound texts character by character through the remembered
-  // characters: a long list's one conversion call cost more than the rest
-  // of the step. Texts that are not go through the batch as before.
+  // Sound texts character by character through the decoder's table: a
+  // long list's one conversion call cost more than the rest of the step.
+  // Texts that are not go through the batch as before.
   if (std::all_of(entries.begin(), entries.end(), [](const ListEntry& e) { return SoundForBatch(e.sortKey); })) {
-    thread_local platform::SjisDecoder decoder;
+    platform::SjisDecoder decoder;
     for (ListEntry& e : entries) {
       e.text.clear();
       decoder.Append(e.text, e.sortKey);

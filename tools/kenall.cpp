@@ -269,14 +269,12 @@ std::string CsvToUtf8(std::string_view bytes) {
   if (bytes.size() >= 3 && bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.remove_prefix(3);
   bool multibyte = false;
   if (IsValidUtf8(bytes, &multibyte)) return std::string(bytes);
-  // Character by character through the decoder's table, each converted
-  // once: one iconv pass over the national file cost a sixth of the build.
+  // Character by character through the decoder's table: one iconv pass
+  // over the national file cost a sixth of the build.
   // Room for what the national file grows to (half as much again, and a
   // little more): growing past it copied the whole text once more. What is
   // not written costs no memory.
-  // The decoder's table is kept between files: making it afresh cost more
-  // than reading a small file.
-  thread_local platform::SjisDecoder decoder;
+  platform::SjisDecoder decoder;
   std::string utf8;
   utf8.reserve(bytes.size() * 2);
   decoder.Append(utf8, bytes);
