@@ -479,7 +479,6 @@ class Gazetteer::Loader {
 
   Gazetteer& g_;
   DicFile& dic_;
-  platform::SjisDecoder decoder_;
   std::string sjis_;
   std::vector<std::pair<int64_t, std::string>> readings_;  // by position, Shift-JIS
   // Cities of a damaged file may share one chain: each record is read once.
@@ -506,7 +505,7 @@ std::string Gazetteer::Loader::ReadingOf(int64_t pos) {
                              [](const auto& entry, int64_t p) { return entry.first < p; });
   if (it == readings_.end() || it->first != pos) return std::string();
   std::string utf8;
-  decoder_.Append(utf8, it->second);
+  platform::SjisDecoder::Append(utf8, it->second);
   return FoldReading(utf8);
 }
 
@@ -527,7 +526,7 @@ Result<bool> Gazetteer::Loader::AddCity(const CityRecord& record, int64_t cityPo
   if (!name) return name.error();
   City city;
   city.pref = static_cast<uint8_t>(g_.prefs_.size() - 1);
-  decoder_.Append(city.name, *name);
+  platform::SjisDecoder::Append(city.name, *name);
   city.fold = FoldName(city.name);
   city.local = CityLocalName(city.fold);
   if (city.local == city.fold) city.local.clear();
@@ -558,7 +557,7 @@ Result<bool> Gazetteer::Loader::AddPlace(const TownHead& head, int64_t pos, City
   p.codes = head;
   p.city = cityIndex;
   p.office = IsOfficeName(field, head.NameLength);
-  decoder_.Append(p.name, sjis_);
+  platform::SjisDecoder::Append(p.name, sjis_);
   SplitName(p.name, p.head, p.inner);
   p.floor = IsFloor(p.inner);
   if (const size_t at = p.head.find("通り"); at != std::string::npos && at + 3 < UINT8_MAX)

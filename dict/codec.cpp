@@ -170,20 +170,19 @@ Result<bool> AppendExpandedText(std::string& out, std::string_view codedField, i
   return walked;
 }
 
-Result<bool> AppendExpandedUtf8(std::string& out, std::string_view codedField, int byteLength,
-                                platform::SjisDecoder& decoder) {
+Result<bool> AppendExpandedUtf8(std::string& out, std::string_view codedField, int byteLength) {
   const auto& table = CodeTableUtf8();
   const size_t start = out.size();
   bool irregular = false;  // a character the decoder converts only with its neighbours
   auto walked = WalkCodedName(
       codedField, byteLength, [&](unsigned char c) { out.append(table[c]); },
-      [&](std::string_view pair) { irregular = irregular || !decoder.AppendChar(out, pair); });
+      [&](std::string_view pair) { irregular = irregular || !platform::SjisDecoder::AppendChar(out, pair); });
   if (!walked || !irregular) return walked;
   // Rare: the whole name as the decoder takes it, so the bytes stay its own.
   std::string sjis;
   if (auto expanded = AppendExpandedText(sjis, codedField, byteLength); !expanded) return expanded;
   out.resize(start);
-  decoder.Append(out, sjis);
+  platform::SjisDecoder::Append(out, sjis);
   return true;
 }
 

@@ -32,11 +32,10 @@ Result<std::string> ExpandText(std::string_view codedField, int byteLength);
 // of the name): a batch expands thousands of names into one buffer.
 Result<bool> AppendExpandedText(std::string& out, std::string_view codedField, int byteLength);
 
-// The same name straight to UTF-8, byte for byte what decoder.Append gives
-// for the Shift-JIS expansion, without making that expansion: codes append
+// The same name straight to UTF-8, byte for byte what SjisToUtf8 gives for
+// the Shift-JIS expansion, without making that expansion: codes append
 // their UTF-8 form, double-byte characters go through the decoder's table.
 // Same failures as AppendExpandedText.
-Result<bool> AppendExpandedUtf8(std::string& out, std::string_view codedField, int byteLength,
-                                platform::SjisDecoder& decoder);
+Result<bool> AppendExpandedUtf8(std::string& out, std::string_view codedField, int byteLength);
 
 }  // namespace kovant::dict

@@ -154,11 +154,12 @@ namespace {
 // does not hang on the text around it: no line feed, no lead byte without
 // its trail byte, each character one the decoder converts alone. false
 // otherwise (out then holds part of it).
-bool AppendAlone(std::string& out, std::string_view sjis, platform::SjisDecoder& decoder) {
+bool AppendAlone(std::string& out, std::string_view sjis) {
   for (size_t i = 0; i < sjis.size();) {
     const auto c = static_cast<unsigned char>(sjis[i]);
     const size_t n = platform::IsSjisLeadByte(c) ? 2 : 1;
-    if (c == '\n' || i + n > sjis.size() || sjis[i + n - 1] == '\n' || !decoder.AppendChar(out, sjis.substr(i, n))) {
+    if (c == '\n' || i + n > sjis.size() || sjis[i + n - 1] == '\n' ||
+        !platform::SjisDecoder::AppendChar(out, sjis.substr(i, n))) {
       return false;
     }
     i += n;
@@ -181,7 +182,7 @@ bool CodeIndex::ListCities(Listed& listed, std::vector<uint32_t>& rank) const {
     auto city = CityName(static_cast<uint16_t>(c));
     if (!city) return false;
     listed.cityKeys[c].append(prefs_[cityList_[c].pref].sjis).append(" ").append(city->sjis).append(" ");
-    texts = texts && AppendAlone(listed.cityTexts[c], listed.cityKeys[c], decoder_);
+    texts = texts && AppendAlone(listed.cityTexts[c], listed.cityKeys[c]);
   }
   if (!texts) listed.cityTexts.clear();
   std::vector<uint32_t> byKey(n);
@@ -246,7 +247,7 @@ bool CodeIndex::ListTowns(const Buckets& b, const std::vector<uint32_t>& rank, L
     listed.entries.push_back(b.entries[k]);
     if (texts) {
       listed.utf8At.push_back(static_cast<uint32_t>(listed.utf8.size()));
-      texts = AppendAlone(listed.utf8, name(k), decoder_);
+      texts = AppendAlone(listed.utf8, name(k));
     }
   }
   listed.utf8At.push_back(static_cast<uint32_t>(listed.utf8.size()));
@@ -421,7 +422,7 @@ Result<bool> CodeIndex::AddHit(int64_t pos, uint32_t input, uint16_t city, std::
   uint32_t start = 0, end = 0;
   if (names) {
     start = static_cast<uint32_t>(names->size());
-    if (auto expanded = AppendExpandedUtf8(*names, field, head.NameLength, decoder_); !expanded) {
+    if (auto expanded = AppendExpandedUtf8(*names, field, head.NameLength); !expanded) {
       return expanded.error();
     }
     end = static_cast<uint32_t>(names->size());
@@ -439,7 +440,7 @@ Result<CodeIndex::CityText> CodeIndex::CityName(uint16_t city) const {
       return expanded.error();
     }
     NameAt at{static_cast<uint32_t>(cityText_.size()), 0, 0};
-    decoder_.Append(cityText_, sjis);
+    platform::SjisDecoder::Append(cityText_, sjis);
     at.sjis = static_cast<uint32_t>(cityText_.size());
     cityText_ += sjis;
     at.end = static_cast<uint32_t>(cityText_.size());

@@ -184,7 +184,6 @@ class CodeIndex {
   bool duplicateCityNo_ = false;
   mutable std::optional<Buckets> byNew_, byOld_;
   mutable std::optional<Listed> listed_;
-  mutable platform::SjisDecoder decoder_;
 };
 
 }  // namespace kovant::dict

@@ -32,10 +32,9 @@ void FillTextsFromSortKeys(std::vector<ListEntry>& entries) {
   // long list's one conversion call cost more than the rest of the step.
   // Texts that are not go through the batch as before.
   if (std::all_of(entries.begin(), entries.end(), [](const ListEntry& e) { return SoundForBatch(e.sortKey); })) {
-    platform::SjisDecoder decoder;
     for (ListEntry& e : entries) {
       e.text.clear();
-      decoder.Append(e.text, e.sortKey);
+      platform::SjisDecoder::Append(e.text, e.sortKey);
     }
     return;
   }

@@ -71,21 +71,9 @@ size_t Utf8SequenceLength(std::string_view s) {
 }  // namespace
 
 std::string SjisToUtf8(std::string_view sjis) {
-  // Text the table knows character by character needs no converter (a
-  // dictionary's header and names always are such text).
   std::string utf8;
-  utf8.reserve(sjis.size() * 3 / 2);
-  bool known = true;
-  for (size_t i = 0; i < sjis.size() && known;) {
-    const auto c = static_cast<unsigned char>(sjis[i]);
-    const size_t n = IsSjisLeadByte(c) && i + 1 < sjis.size() ? 2 : 1;
-    known = SjisDecoder::AppendChar(utf8, sjis.substr(i, n));
-    i += n;
-  }
-  if (known) return utf8;
-  thread_local Converter conv("UTF-8", "CP932");
-  return conv.Run(
-      sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; }, nullptr);
+  SjisDecoder::Append(utf8, sjis);
+  return utf8;
 }
 
 std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis) {
@@ -130,6 +118,9 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
 #include "platform/cp932table.inc"
 
 void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
+  // Text the table knows character by character needs no converter (a
+  // dictionary's header and names always are such text); the rest goes to
+  // the converter whole, which decides what its bad bytes become.
   const size_t start = utf8.size();
   utf8.reserve(start + sjis.size() * 3 / 2 + 4);  // two bytes become three
   for (size_t i = 0; i < sjis.size();) {
@@ -137,7 +128,9 @@ void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
     const std::string_view one = sjis.substr(i, IsSjisLeadByte(c) && i + 1 < sjis.size() ? 2 : 1);
     if (!AppendChar(utf8, one)) {
       utf8.resize(start);
-      utf8 += SjisToUtf8(sjis);
+      thread_local Converter conv("UTF-8", "CP932");
+      utf8 += conv.Run(
+          sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; }, nullptr);
       return;
     }
     i += one.size();

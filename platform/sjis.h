@@ -23,7 +23,7 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
 // converter. Appends exactly what SjisToUtf8 gives.
 class SjisDecoder {
  public:
-  void Append(std::string& utf8, std::string_view sjis);
+  static void Append(std::string& utf8, std::string_view sjis);
   // One character (a lead byte and its trail byte, or one byte): appends
   // what Append gives for it and returns true, or appends nothing and
   // returns false when the character is one Append leaves to SjisToUtf8

@@ -245,7 +245,6 @@ TEST(Reading, FullWidthKanaPieceByPieceIsTheWholeTextNormalised) {
 // straight to UTF-8 is the Shift-JIS expansion decoded, byte for byte, and
 // fails where that fails, with the same message.
 TEST(ExpandText, StraightToUtf8IsTheShiftJisExpansionDecoded) {
-  platform::SjisDecoder straight, decoder;
   std::mt19937 rng(31);
   for (int i = 0; i < 30000; ++i) {
     std::string field;
@@ -265,19 +264,19 @@ TEST(ExpandText, StraightToUtf8IsTheShiftJisExpansionDecoded) {
     std::string sjis;
     std::string got = "x";
     const auto viaSjis = dict::AppendExpandedText(sjis, field, length);
-    const auto direct = dict::AppendExpandedUtf8(got, field, length, straight);
+    const auto direct = dict::AppendExpandedUtf8(got, field, length);
     ASSERT_EQ(direct.ok(), viaSjis.ok()) << i;
     if (!viaSjis.ok()) {
       EXPECT_EQ(direct.error().description, viaSjis.error().description);
       continue;
     }
     std::string want = "x";
-    decoder.Append(want, sjis);
+    platform::SjisDecoder::Append(want, sjis);
     ASSERT_EQ(got, want) << i;
   }
   for (int c = 0; c < dict::kCodeCount; ++c) {
     std::string got;
-    ASSERT_TRUE(dict::AppendExpandedUtf8(got, std::string(1, static_cast<char>(c)), 1, straight).ok());
+    ASSERT_TRUE(dict::AppendExpandedUtf8(got, std::string(1, static_cast<char>(c)), 1).ok());
     EXPECT_EQ(got, platform::SjisToUtf8(dict::CodeTable()[static_cast<size_t>(c)])) << c;
     // The Shift-JIS table is spelt out in the source: it is the converter's.
     EXPECT_EQ(dict::CodeTable()[static_cast<size_t>(c)], platform::Utf8ToSjis(dict::CodeTableUtf8()[c])) << c;
@@ -287,7 +286,6 @@ TEST(ExpandText, StraightToUtf8IsTheShiftJisExpansionDecoded) {
 // bytes: texts of random bytes weighted towards lead bytes, line feeds and
 // the odd single bytes, each twice so the second comes from what it kept.
 TEST(Sjis, TheRememberingDecoderGivesWhatIconvGives) {
-  platform::SjisDecoder decoder;
   std::mt19937 rng(9);
   const std::string odd = "\x80\xA0\xFD\xFE\xFF\x0A\x5C\x7E\x81\x9F\xE0\xFC\xB1\xDF";
   for (int i = 0; i < 20000; ++i) {
@@ -301,7 +299,7 @@ TEST(Sjis, TheRememberingDecoderGivesWhatIconvGives) {
     ASSERT_EQ(platform::SjisToUtf8(text), IconvUtf8(text)) << i;
     for (int round = 0; round < 2; ++round) {
       std::string got = "x";
-      decoder.Append(got, text);
+      platform::SjisDecoder::Append(got, text);
       ASSERT_EQ(got, "x" + platform::SjisToUtf8(text)) << i;
     }
   }
@@ -322,7 +320,7 @@ TEST(Sjis, TheRememberingDecoderGivesWhatIconvGives) {
     }
     if (i % 2) text[text.size() - 1 - rng() % 100] = '\xFF';
     std::string got = "x";
-    decoder.Append(got, text);
+    platform::SjisDecoder::Append(got, text);
     ASSERT_EQ(got, "x" + IconvUtf8(text)) << i;
   }
 }

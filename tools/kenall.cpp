@@ -274,10 +274,9 @@ std::string CsvToUtf8(std::string_view bytes) {
   // Room for what the national file grows to (half as much again, and a
   // little more): growing past it copied the whole text once more. What is
   // not written costs no memory.
-  platform::SjisDecoder decoder;
   std::string utf8;
   utf8.reserve(bytes.size() * 2);
-  decoder.Append(utf8, bytes);
+  platform::SjisDecoder::Append(utf8, bytes);
   return utf8;
 }
 
