@@ -1,6 +1,7 @@
 #include "dict/codeindex.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 #include "dict/chain.h"
@@ -319,17 +320,42 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
   if (!withSection) return index;
   auto sections = ReadSectionTable(*index.file_);
   if (!sections) return sections.error();
-  if (const Section* code = FindSection(*sections, kCodeSectionTag)) {
-    // The records and the code section in memory of their own: the digest
-    // reads them all, and a batch most of them.
-    index.file_->KeepCopy(kHeaderSize + 1, code->pos - 1 + code->length - kHeaderSize);
-    const uint8_t* bytes = index.file_->MemoryAt(code->pos, static_cast<size_t>(code->length));
-    const bool vouched = Vouched(*index.file_, *sections, *code);
-    if (auto why = index.UseSection(bytes, static_cast<size_t>(code->length), vouched)) {
-      index.setAside_ = std::move(*why);
-    }
-  }
+  if (const Section* code = FindSection(*sections, kCodeSectionTag)) index.OpenSection(*sections, *code);
   return index;
+}
+
+// The section is checked once for each version of the file: a check that
+// passed is noted, and a later run on the same version trusts the note.
+void CodeIndex::OpenSection(const std::vector<Section>& sections, const Section& code) {
+  const auto file = file_->Identity();
+  const auto note = file ? platform::CheckNotePath() : std::nullopt;
+  const bool noted = note && platform::NotedAsChecked(*note, *file, kCodeIndexCheck);
+  recordsAndSection_ = code.pos - 1 + code.length - kHeaderSize;
+  sectionPos_ = code.pos;
+  // Unchecked, the records and the section go into memory of their own
+  // at once: the digest reads them all.
+  if (!noted) KeepRecords();
+  const uint8_t* bytes = file_->MemoryAt(code.pos, static_cast<size_t>(code.length));
+  const bool vouched = noted || Vouched(*file_, sections, code);
+  if (auto why = UseSection(bytes, static_cast<size_t>(code.length), vouched)) {
+    setAside_ = std::move(*why);
+  } else if (!noted && note && file_->Identity() == file) {  // unchanged while it was read
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    platform::NoteChecked(*note, *file, kCodeIndexCheck,
+                          std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
+  }
+}
+
+void CodeIndex::KeepRecords() const {
+  if (recordsAndSection_ <= 0 || keepTried_) return;
+  keepTried_ = true;
+  if (!file_->KeepCopy(kHeaderSize + 1, recordsAndSection_) || !section_) return;
+  // The section read from the copy too: each page of it in the mapping
+  // would cost a fault.
+  if (const uint8_t* bytes = file_->MemoryAt(sectionPos_, kSectionHead)) {
+    section_ = bytes + 4;
+    sectionEntries_ = bytes + kSectionHead;
+  }
 }
 
 // A section that disagrees with the records (one made for another file, or
@@ -359,6 +385,7 @@ std::optional<std::string> CodeIndex::UseSection(const uint8_t* bytes, size_t le
   }
   section_ = bytes + 4;
   sectionEntries_ = bytes + kSectionHead;
+  sectionCount_ = static_cast<uint32_t>(entries);
   return std::nullopt;
 }
 
@@ -515,13 +542,12 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
 // The section lists each code's towns in list order already. Each record
 // is checked against the code: a damaged section can miss a town, never
 // show a wrong one.
-Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string* names) const {
+uint32_t CodeIndex::FirstEntry(uint32_t code) const {
   const uint32_t bucket = code / kSectionDivisor;
   const auto low = static_cast<int16_t>(code % kSectionDivisor);
-  const auto to = static_cast<uint32_t>(ReadI32(section_ + 4 * (bucket + 1)));
   auto lowAt = [&](uint32_t k) { return ReadI16(sectionEntries_ + size_t{k} * kSectionEntry); };
-  // Entries are sorted by code: the first of this one by halving.
-  uint32_t from = static_cast<uint32_t>(ReadI32(section_ + 4 * bucket)), count = to - from;
+  auto from = static_cast<uint32_t>(ReadI32(section_ + 4 * bucket));
+  uint32_t count = static_cast<uint32_t>(ReadI32(section_ + 4 * (bucket + 1))) - from;
   while (count > 0) {
     const uint32_t half = count / 2;
     if (lowAt(from + half) < low) {
@@ -531,6 +557,14 @@ Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t input, std::vector
       count = half;
     }
   }
+  return from;
+}
+
+Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t from, uint32_t input, std::vector<Hit>& hits,
+                                      std::string* names) const {
+  const auto low = static_cast<int16_t>(code % kSectionDivisor);
+  const auto to = static_cast<uint32_t>(ReadI32(section_ + 4 * (code / kSectionDivisor + 1)));
+  auto lowAt = [&](uint32_t k) { return ReadI16(sectionEntries_ + size_t{k} * kSectionEntry); };
   for (uint32_t k = from; k < to && lowAt(k) == low; ++k) {
     const uint8_t* entry = sectionEntries_ + size_t{k} * kSectionEntry;
     const int32_t pos = ReadI32(entry + 2);
@@ -599,7 +633,8 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
   }
   // Former codes' towns come in file order, sorted below by their keys
   // (stable: ties stay in file order, as the scan leaves them).
-  auto found = current ? FindInSection(value, 0, hits, nullptr) : FindInBuckets(code, 0, hits, nullptr, false);
+  auto found = current ? FindInSection(value, FirstEntry(value), 0, hits, nullptr)
+                       : FindInBuckets(code, 0, hits, nullptr, false);
   if (!found) return found.error();
   if (auto keyed = AppendKeyedRows(hits, current, p2, d, rows); !keyed) return keyed.error();
   if (!current) SortListEntries(rows);
@@ -692,23 +727,63 @@ Result<std::vector<std::vector<CodeMatch>>> CodeIndex::FindMany(const std::vecto
   return out;
 }
 
-Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
-                                     const std::function<void(size_t, const MatchView&)>& fn) const {
-  // The hits of all codes in one list, their names in one buffer, each
-  // with room for a town a code (most codes have one).
-  std::vector<Hit> hits;
-  std::string names;  // in UTF-8, one after the other
-  hits.reserve(codes.size());
-  names.reserve(codes.size() * 32);
+std::vector<CodeIndex::Query> CodeIndex::Queries(const std::vector<std::string>& codes) const {
+  std::vector<Query> queries(codes.size());
   for (size_t c = 0; c < codes.size(); ++c) {
     const std::string& code = codes[c];
     if (code.size() != 3 && code.size() != 5 && code.size() != 7) continue;
     if (!std::all_of(code.begin(), code.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) continue;
+    Query& q = queries[c];
+    for (char ch : code) q.value = q.value * 10 + static_cast<uint32_t>(ch - '0');
+    q.valid = true;
+    q.inSection = section_ && code.size() == 7;
+  }
+  return queries;
+}
+
+// Each code of a batch waited on memory three times: for its bucket, the
+// bucket's entries, then its town, anywhere in megabytes. So each is asked
+// for some codes ahead of its use (step is kAhead codes ahead of the
+// bucket's, twice that of the entries', three times the town's), and they
+// arrive together instead of one after the other.
+void CodeIndex::AskAhead(std::vector<Query>& queries, size_t step) const {
+  auto at = [&](size_t lag) -> Query* {
+    return step >= lag && step - lag < queries.size() && queries[step - lag].inSection ? &queries[step - lag] : nullptr;
+  };
+  if (const Query* q = at(0)) __builtin_prefetch(section_ + 4 * (q->value / kSectionDivisor));
+  if (const Query* q = at(kAhead)) {
+    const auto from = static_cast<uint32_t>(ReadI32(section_ + 4 * (q->value / kSectionDivisor)));
+    __builtin_prefetch(sectionEntries_ + size_t{from} * kSectionEntry);
+  }
+  if (Query* q = at(2 * kAhead)) {
+    q->first = FirstEntry(q->value);
+    if (q->first >= sectionCount_) return;
+    if (const uint8_t* town = file_->MemoryAt(ReadI32(sectionEntries_ + size_t{q->first} * kSectionEntry + 2), 1)) {
+      __builtin_prefetch(town);
+    }
+  }
+}
+
+Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
+                                     const std::function<void(size_t, const MatchView&)>& fn) const {
+  // The hits of all codes in one list, their names in one buffer, each
+  // with room for a town a code (most codes have one).
+  // Many codes touch most pages of the records: a page fault each costs
+  // more than reading them all at once.
+  if (codes.size() >= 64) KeepRecords();
+  std::vector<Hit> hits;
+  std::string names;  // in UTF-8, one after the other
+  hits.reserve(codes.size());
+  names.reserve(codes.size() * 32);
+  std::vector<Query> queries = Queries(codes);
+  const size_t lag = 3 * kAhead;  // AskAhead's three steps
+  for (size_t step = 0; step < queries.size() + lag; ++step) {
+    AskAhead(queries, step);
+    const size_t c = step - lag;
+    if (step < lag || c >= queries.size() || !queries[c].valid) continue;
     const auto input = static_cast<uint32_t>(c);
-    uint32_t value = 0;
-    for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
-    auto found = section_ && code.size() == 7 ? FindInSection(value, input, hits, &names)
-                                              : FindInBuckets(code, input, hits, &names);
+    auto found = queries[c].inSection ? FindInSection(queries[c].value, queries[c].first, input, hits, &names)
+                                      : FindInBuckets(codes[c], input, hits, &names);
     if (!found) return found.error();
   }
   for (const Hit& hit : hits) {

@@ -20,6 +20,11 @@
 
 namespace kovant::dict {
 
+struct Section;
+
+// The name under which a passed check of the code section is noted.
+inline constexpr std::string_view kCodeIndexCheck = "code-index";
+
 // One town of a code, as the search lists and the pick shows it.
 struct CodeMatch {
   std::string newCode, oldCode;  // "NNN-NNNN"; "NNN" or "NNN-NN"
@@ -143,7 +148,20 @@ class CodeIndex {
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string* names) const;
   Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string* names,
                              bool sorted = true) const;
-  Result<bool> FindInSection(uint32_t code, uint32_t input, std::vector<Hit>& hits, std::string* names) const;
+  // Where the section's entries of a current code begin (they are sorted
+  // by code in their bucket), and its towns from there.
+  uint32_t FirstEntry(uint32_t code) const;
+  Result<bool> FindInSection(uint32_t code, uint32_t from, uint32_t input, std::vector<Hit>& hits,
+                             std::string* names) const;
+  // A code of a batch, as the lookup takes it: its number, and where its
+  // entries begin in the section (AskAhead).
+  struct Query {
+    uint32_t value = 0, first = 0;
+    bool valid = false, inSection = false;
+  };
+  std::vector<Query> Queries(const std::vector<std::string>& codes) const;
+  static constexpr size_t kAhead = 4;
+  void AskAhead(std::vector<Query>& queries, size_t step) const;
   Result<bool> SortHits(std::vector<Hit>& hits, size_t first) const;
   Result<bool> AppendSjisTownName(const Hit& hit, std::string& out) const;
   // The section's entries of one code (bucket * divisor + low), in the
@@ -153,6 +171,10 @@ class CodeIndex {
   // Takes the code section when it answers as the records do; otherwise
   // the reason it does not.
   std::optional<std::string> UseSection(const uint8_t* bytes, size_t length, bool vouched);
+  void OpenSection(const std::vector<Section>& sections, const Section& code);
+  // The records and the code section in memory of their own, once: for the
+  // digest, which reads them all, and for a batch, which reads most.
+  void KeepRecords() const;
   std::optional<std::string> CheckSectionEntries(const uint8_t* offsets, const uint8_t* entries) const;
 
   std::unique_ptr<DicFile> file_;
@@ -175,10 +197,16 @@ class CodeIndex {
   mutable std::vector<NameAt> cityNames_;
   mutable std::string cityText_;
   std::vector<City> cityList_;
-  std::vector<uint16_t> cityOfNo_;    // CityNo -> index into cities_ + 1; 0: none
-  const uint8_t* section_ = nullptr;  // the code section's bucket offsets, in the mapping
-  const uint8_t* sectionEntries_ = nullptr;
+  std::vector<uint16_t> cityOfNo_;  // CityNo -> index into cities_ + 1; 0: none
+  // The code section's bucket offsets and entries, in the mapping or the
+  // copy of the records (KeepRecords).
+  mutable const uint8_t* section_ = nullptr;
+  mutable const uint8_t* sectionEntries_ = nullptr;
+  uint32_t sectionCount_ = 0;  // its entries
   std::string setAside_;
+  int64_t recordsAndSection_ = 0;  // bytes from the first record to the section's end
+  int64_t sectionPos_ = 0;
+  mutable bool keepTried_ = false;
   // Two cities with one number: the section's towns (found by number)
   // could be shown under the wrong one, so the records answer.
   bool duplicateCityNo_ = false;

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dict/format.h"
 #include "dict/result.h"
+#include "platform/checknote.h"
 
 namespace kovant::dict {
 
@@ -40,6 +42,8 @@ class DicFile {
   DicFile& operator=(const DicFile&) = delete;
 
   int64_t Size() const { return size_; }
+  // The version of the file open (nothing for FromBytes).
+  std::optional<platform::FileIdentity> Identity() const { return platform::IdentityOf(fd_); }
 
   // Bytes beyond the end of the file read as zero; a position below 1 or a
   // failing read is an error.

@@ -1,8 +1,10 @@
 // kovant-lookup's modes called as functions against the sample dictionary,
 // and its option table against --help and the man page.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <fstream>
 #include <map>
@@ -18,6 +20,7 @@
 #include "dict/sections.h"
 #include "dict/codeindex.h"
 #include "dict/readingsection.h"
+#include "platform/checknote.h"
 #include "platform/files.h"
 #include "tools/lookup.h"
 
@@ -299,6 +302,17 @@ TEST(LookupFaults, AnAddressOverAThousandCharactersIsNoAddress) {
             "\t\t\t\t\t該当なし（住所が 1000 文字を超えています。）\n");
 }
 
+// The dictionary with a code section still well-formed but wrong: each
+// entry takes the next one's town.
+std::string RotatedCodeSection(const std::string& bytes, const kovant::dict::Section& code) {
+  std::string rotated = bytes;
+  const size_t first = static_cast<size_t>(code.pos - 1) + 4 + 4 * 10001;
+  const size_t last = static_cast<size_t>(code.pos - 1 + code.length) - 6;
+  for (size_t e = first; e < last; e += 6) rotated.replace(e + 2, 4, bytes, e + 8, 4);
+  rotated.replace(last + 2, 4, bytes, first + 2, 4);
+  return rotated;
+}
+
 // Sections after the records that disagree with them are set aside, and
 // the answers come from the records: a code section whose entries point at
 // each other's towns (each batch answer was 該当なし), readings whose texts
@@ -313,12 +327,7 @@ TEST(LookupFaults, AWrongCodeSectionOrBrokenReadingsStillAnswerFromTheRecords) {
   ASSERT_TRUE(code && read);
   const std::string folder = kovant::test::TempFolder("lookup-sections");
 
-  std::string rotated = bytes;  // each entry takes the next one's town
-  const size_t first = static_cast<size_t>(code->pos - 1) + 4 + 4 * 10001;
-  const size_t last = static_cast<size_t>(code->pos - 1 + code->length) - 6;
-  for (size_t e = first; e < last; e += 6) rotated.replace(e + 2, 4, bytes, e + 8, 4);
-  rotated.replace(last + 2, 4, bytes, first + 2, 4);
-  std::ofstream(folder + "/code.DIC", std::ios::binary) << rotated;
+  std::ofstream(folder + "/code.DIC", std::ios::binary) << RotatedCodeSection(bytes, *code);
 
   std::string broken = bytes;  // every text offset far past the texts
   const size_t entries = static_cast<size_t>(read->pos - 1) + 4;
@@ -360,6 +369,89 @@ TEST(LookupFaults, AWrongCodeSectionOrBrokenReadingsStillAnswerFromTheRecords) {
     EXPECT_EQ(find(kDic).first, 0);
     EXPECT_EQ(resolve(dicPath), resolve(kDic)) << dicPath;
     EXPECT_EQ(resolve(kDic).first, 0) << resolve(kDic).second;
+  }
+}
+
+// The version of the file at path.
+kovant::platform::FileIdentity IdentityAt(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY);
+  auto identity = kovant::platform::IdentityOf(fd);
+  close(fd);
+  return identity.value_or(kovant::platform::FileIdentity{});
+}
+
+// A check of the code section that passed is noted for that version of
+// the file alone: the file changed in place afterwards, even with its
+// modification time put back, is checked again and its wrong section set
+// aside. And the note is what is trusted: noting the changed version too
+// makes its section answer.
+TEST(LookupFaults, ANotedCheckVouchesForThatVersionOfTheFileAlone) {
+  namespace platform = kovant::platform;
+  const std::string bytes = kovant::test::ReadAll(kDic);
+  auto sections = kovant::dict::ReadSectionTable(*kovant::dict::DicFile::FromBytes(bytes));
+  ASSERT_TRUE(sections.ok());
+  const auto* code = kovant::dict::FindSection(*sections, kovant::dict::kCodeSectionTag);
+  ASSERT_TRUE(code);
+  const std::string folder = kovant::test::TempFolder("lookup-noted"), path = folder + "/KOVANT.DIC";
+  std::ofstream(path, std::ios::binary) << bytes;
+  const char* cacheWas = std::getenv("XDG_CACHE_HOME");
+  const std::string cacheBefore = cacheWas ? cacheWas : "";
+  setenv("XDG_CACHE_HOME", (folder + "/cache").c_str(), 1);
+  const auto note = platform::CheckNotePath();
+  ASSERT_EQ(note, folder + "/cache/kovant/checked");
+  const std::vector<std::string> codes = {"1000001", "1690075", "0640942", "9999999"};
+  auto lookUp = [&] { return Capture<TextOutput>([&](LookupOutput& out) { return LookUpCodes(path, codes, out); }); };
+  const auto intact = lookUp();
+  EXPECT_NE(intact.second.find("千代田"), std::string::npos);
+  const auto before = IdentityAt(path);
+  EXPECT_FALSE(platform::NotedAsChecked(*note, before, kovant::dict::kCodeIndexCheck)) << "a fresh file was noted";
+  platform::NoteChecked(*note, before, kovant::dict::kCodeIndexCheck, before.changeNs + platform::kSettledNs);
+  ASSERT_TRUE(platform::NotedAsChecked(*note, before, kovant::dict::kCodeIndexCheck));
+  EXPECT_EQ(lookUp(), intact);
+
+  // A change within the clock tick of the file's last one keeps every time
+  // (why fresh files are never noted): wait for the next tick.
+  const std::string probe = folder + "/probe";
+  for (int tries = 0; tries < 100000 && IdentityAt(probe).changeNs <= before.changeNs; ++tries) {
+    std::ofstream(probe) << tries;
+  }
+  const std::string rotated = RotatedCodeSection(bytes, *code);
+  const int fd = open(path.c_str(), O_WRONLY);
+  const auto at = static_cast<size_t>(code->pos - 1);
+  ASSERT_EQ(pwrite(fd, rotated.data() + at, static_cast<size_t>(code->length), static_cast<off_t>(at)), code->length);
+  const timespec times[2] = {
+      {0, UTIME_OMIT}, {static_cast<time_t>(before.stamp.mtimeNs / 1000000000), before.stamp.mtimeNs % 1000000000}};
+  ASSERT_EQ(futimens(fd, times), 0);
+  close(fd);
+  const auto after = IdentityAt(path);
+  EXPECT_EQ(after.stamp, before.stamp) << "the times put back";
+  EXPECT_EQ(lookUp(), intact);
+
+  platform::NoteChecked(*note, after, kovant::dict::kCodeIndexCheck, after.changeNs + platform::kSettledNs);
+  EXPECT_NE(lookUp().second, intact.second);
+  // A note others may write vouches for nothing.
+  chmod(note->c_str(), 0666);
+  EXPECT_EQ(lookUp(), intact);
+  EXPECT_FALSE(platform::NotedAsChecked(*note, after, kovant::dict::kCodeIndexCheck));
+  chmod(note->c_str(), 0600);
+
+  // Only a file unchanged for some seconds is noted; the note keeps the
+  // last sixteen.
+  platform::FileIdentity other = after;
+  platform::NoteChecked(*note, other, "other", other.changeNs + platform::kSettledNs - 1);
+  EXPECT_FALSE(platform::NotedAsChecked(*note, other, "other"));
+  for (int i = 0; i < 20; ++i) {
+    other.stamp.inode = after.stamp.inode + 1 + static_cast<uint64_t>(i);
+    platform::NoteChecked(*note, other, "other", other.changeNs + platform::kSettledNs);
+  }
+  EXPECT_TRUE(platform::NotedAsChecked(*note, other, "other"));
+  EXPECT_FALSE(platform::NotedAsChecked(*note, after, kovant::dict::kCodeIndexCheck)) << "the oldest dropped";
+  const std::string lines = kovant::test::ReadAll(*note);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 16);
+  if (cacheWas) {
+    setenv("XDG_CACHE_HOME", cacheBefore.c_str(), 1);
+  } else {
+    unsetenv("XDG_CACHE_HOME");
   }
 }
 
