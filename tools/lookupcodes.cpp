@@ -29,24 +29,22 @@ Finder IndexFinder(const dict::CodeIndex& index) {
   return [&index](const std::vector<std::string>& codes, const Visit& each) { return index.ForEachMatch(codes, each); };
 }
 
-// Input codes as typed, normalised, and the queries for them (empty for
-// one that is no code, whose reason goes to standard error).
+// Input codes as typed, normalised, and which are no code (their reason
+// goes to standard error; the index finds nothing for them).
 struct Inputs {
-  std::vector<std::string> codes, queries;
+  std::vector<std::string> codes;
   std::vector<bool> bad;
 };
 
 Inputs Normalise(const std::vector<std::string>& inputs) {
   Inputs in;
   in.codes.reserve(inputs.size());
-  in.queries.reserve(inputs.size());
   in.bad.reserve(inputs.size());
   for (const std::string& input : inputs) {
     in.codes.push_back(dict::NormalizeCodeInput(input));
     const auto problem = dict::CodeInputProblem(in.codes.back());
     if (problem) std::fprintf(stderr, "%s: %s\n", input.c_str(), problem->c_str());
     in.bad.push_back(problem.has_value());
-    in.queries.push_back(problem ? std::string() : in.codes.back());
   }
   return in;
 }
@@ -66,7 +64,7 @@ dict::Result<bool> LookUp(const std::vector<std::string>& inputs, const Finder& 
     ++next;
     count = 0;
   };
-  auto found = find(in.queries, [&](size_t i, const dict::MatchView& town) {
+  auto found = find(in.codes, [&](size_t i, const dict::MatchView& town) {
     while (next < i) close();
     out.CodeTown(town);
     ++count;
@@ -162,7 +160,7 @@ int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& code
 }
 
 int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out, const std::string& encoding) {
-  const bool interactive = isatty(fd);
+  const bool interactive = isatty(fd), sjis = encoding == "sjis";
   Batch batch(dicPath, out, interactive);
   if (!batch.Usable()) return 2;
   LineReader input(fd);
@@ -172,7 +170,7 @@ int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out, const
   bool all = true;
   while (!out.Failed() && input.Next(line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(encoding == "sjis" ? platform::SjisToUtf8(line) : line);
+    lines.push_back(sjis ? platform::SjisToUtf8(line) : std::move(line));
     // At a terminal each answer comes at once; from a file, in chunks.
     if (lines.size() < (interactive ? 1 : kChunk)) continue;
     auto found = batch.Answer(lines);
