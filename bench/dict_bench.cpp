@@ -94,6 +94,7 @@ dict::SearchOutcome LinearScanPostalCode(const std::string& path, const dict::Pr
   if (!opened) return out;
   dict::DicFile& dic = **opened;
   const int value = std::stoi(std::string(code));
+  std::vector<dict::ListEntry> rows;
   for (size_t p = 1; p <= table.rows.size(); ++p) {
     const dict::PrefectureRow& pref = table.rows[p - 1];
     (void)dict::ForEachCity(dic, pref.CityListPos, static_cast<int>(p), [&](const dict::CityRecord& city, int64_t) {
@@ -107,14 +108,15 @@ dict::SearchOutcome LinearScanPostalCode(const std::string& path, const dict::Pr
           cityName = n ? *n : std::string();
         }
         auto name = dict::ExpandText(town->Name, town->NameLength);
-        if (name) out.rows.push_back({{}, pref.NameSjis + " " + *cityName + " " + *name, static_cast<int32_t>(pos)});
+        if (name) rows.push_back({{}, pref.NameSjis + " " + *cityName + " " + *name, static_cast<int32_t>(pos)});
         return true;
       });
       return towns.ok();
     });
   }
-  dict::FillTextsFromSortKeys(out.rows);
-  dict::SortListEntries(out.rows);
+  dict::FillTextsFromSortKeys(rows);
+  dict::SortListEntries(rows);
+  out.rows = dict::RowsOf(rows);
   out.heading = dict::ResultHeading(out.rows.size());
   return out;
 }
@@ -151,18 +153,15 @@ KOVANT_SEARCHES(BM_Search);
 KOVANT_SEARCHES(BM_Scan);
 
 // The floor under BM_Search: only making and freeing the rows it returns
-// (the same texts, a string each), nothing searched.
+// (the same texts into one buffer, room for all made first, as the search
+// does), nothing searched.
 void BM_SearchRowsAlone(benchmark::State& state, const char* code) {
   const auto& f = F();
   const auto found = dict::SearchPostalCode(f.path, f.table, code);
   for (auto _ : state) {
-    std::vector<dict::ListEntry> rows;
-    rows.reserve(found.rows.size());
-    for (const auto& row : found.rows) {
-      dict::ListEntry& made = rows.emplace_back();
-      made.text = row.text;
-      made.itemData = row.itemData;
-    }
+    dict::RowList rows;
+    rows.Reserve(found.rows.size(), found.rows.Texts().size());
+    for (const dict::RowView row : found.rows) rows.Append(row.text, row.itemData);
     benchmark::DoNotOptimize(rows);
   }
   state.counters["rows"] = static_cast<double>(found.rows.size());

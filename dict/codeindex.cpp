@@ -610,22 +610,21 @@ bool SameTable(const PrefectureTable& a, const PrefectureTable& b) {
 
 }  // namespace
 
-Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_view code, const PrefectureTable& table,
-                                                                  bool keys) const {
-  using Rows = std::optional<std::vector<ListEntry>>;
+Result<std::optional<RowList>> CodeIndex::ListCode(std::string_view code, const PrefectureTable& table) const {
+  using Rows = std::optional<RowList>;
   if (!Lists(code, table)) return Rows();
   std::vector<Hit> hits;
   uint32_t value = 0;
   for (char ch : code) value = value * 10 + static_cast<uint32_t>(ch - '0');
   const bool current = code.size() == 7;
   const int p2 = (code[0] - '0') * 10 + (code[1] - '0'), d = code[2] - '0';
-  std::vector<ListEntry> rows;
   if (!current) {
     auto listed = ListedFormer();
     if (!listed) return listed.error();
     if ((*listed)->usable) {
+      RowList rows;
       const uint32_t key = code.size() == 5 ? kFiveDigitBase + value : value;
-      if (auto listedRows = AppendListedRows(*byOld_, **listed, key, p2, d, keys, rows); !listedRows) {
+      if (auto listedRows = AppendListedRows(*byOld_, **listed, key, p2, d, rows); !listedRows) {
         return listedRows.error();
       }
       return Rows(std::move(rows));
@@ -636,9 +635,11 @@ Result<std::optional<std::vector<ListEntry>>> CodeIndex::ListCode(std::string_vi
   auto found = current ? FindInSection(value, FirstEntry(value), 0, hits, nullptr)
                        : FindInBuckets(code, 0, hits, nullptr, false);
   if (!found) return found.error();
-  if (auto keyed = AppendKeyedRows(hits, current, p2, d, rows); !keyed) return keyed.error();
-  if (!current) SortListEntries(rows);
-  return Rows(std::move(rows));
+  std::vector<ListEntry> keyed;
+  if (auto appended = AppendKeyedRows(hits, current, p2, d, keyed); !appended) return appended.error();
+  if (!current) SortListEntries(keyed);
+  FillTextsFromSortKeys(keyed);
+  return Rows(RowsOf(keyed));
 }
 
 // Whether the index answers for code as the scan would over table.
@@ -674,16 +675,24 @@ Result<bool> CodeIndex::AppendKeyedRows(const std::vector<Hit>& hits, bool curre
   return true;
 }
 
-Result<bool> CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
-                                         std::vector<ListEntry>& rows) const {
+Result<bool> CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d,
+                                         RowList& rows) const {
   const auto low = static_cast<uint16_t>(key % b.divisor);
   const auto first = listed.entries.begin() + b.offsets[key / b.divisor];
   const auto last = listed.entries.begin() + b.offsets[key / b.divisor + 1];
   const auto from = std::lower_bound(first, last, low, [](const Entry& e, uint16_t l) { return e.low < l; });
   const auto to = std::upper_bound(from, last, low, [](uint16_t l, const Entry& e) { return l < e.low; });
+  const auto at = [&](auto e) { return static_cast<size_t>(e - listed.entries.begin()); };
   const bool texts = !listed.utf8At.empty();
-  keys = keys || !texts;
-  rows.reserve(static_cast<size_t>(to - from));
+  // Names without texts here: keyed rows, their texts converted at the end.
+  std::vector<ListEntry> keyed;
+  if (texts) {
+    // Room for every row's text (the towns' names stand one after another):
+    // one allocation for all of them.
+    size_t bytes = listed.utf8At[at(to)] - listed.utf8At[at(from)];
+    for (auto e = from; e != to; ++e) bytes += listed.cityTexts[e->city].size();
+    rows.Reserve(static_cast<size_t>(to - from), bytes);
+  }
   // A code's towns stand city by city: each city is asked once.
   uint32_t asked = UINT32_MAX;
   bool reads = false;
@@ -694,25 +703,31 @@ Result<bool> CodeIndex::AppendListedRows(const Buckets& b, const Listed& listed,
       reads = ScanReads(table_.rows[city.pref], city, false, p2, d);
     }
     if (!reads) continue;
-    const auto k = static_cast<size_t>(e - listed.entries.begin());
-    ListEntry& row = rows.emplace_back();
-    if (keys) {
-      auto record = file_->Peek(e->pos, kTownFixed + kTownNameField);
-      if (!record) return record.error();
-      const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
-      row.sortKey = listed.cityKeys[e->city];
-      if (auto town = AppendExpandedText(row.sortKey, field, DicFile::ParseTownHead(*record).NameLength); !town) {
-        return town.error();
-      }
+    if (!texts) {
+      if (auto appended = AppendListedKey(listed, *e, keyed); !appended) return appended.error();
+      continue;
     }
-    if (texts) {
-      const std::string& cityText = listed.cityTexts[e->city];
-      const std::string_view name =
-          std::string_view(listed.utf8).substr(listed.utf8At[k], listed.utf8At[k + 1] - listed.utf8At[k]);
-      row.text.reserve(cityText.size() + name.size());
-      row.text.append(cityText).append(name);
-    }
-    row.itemData = e->pos;
+    const size_t k = at(e);
+    rows.Append(listed.cityTexts[e->city],
+                std::string_view(listed.utf8).substr(listed.utf8At[k], listed.utf8At[k + 1] - listed.utf8At[k]),
+                e->pos);
+  }
+  if (!keyed.empty()) {
+    FillTextsFromSortKeys(keyed);
+    for (const ListEntry& row : keyed) rows.Append(row);
+  }
+  return true;
+}
+
+Result<bool> CodeIndex::AppendListedKey(const Listed& listed, const Entry& e, std::vector<ListEntry>& rows) const {
+  auto record = file_->Peek(e.pos, kTownFixed + kTownNameField);
+  if (!record) return record.error();
+  const std::string_view field(reinterpret_cast<const char*>(*record) + kTownFixed, kTownNameField);
+  ListEntry& row = rows.emplace_back();
+  row.sortKey = listed.cityKeys[e.city];
+  row.itemData = e.pos;
+  if (auto town = AppendExpandedText(row.sortKey, field, DicFile::ParseTownHead(*record).NameLength); !town) {
+    return town.error();
   }
   return true;
 }

@@ -16,6 +16,7 @@
 
 #include "dict/listorder.h"
 #include "dict/reader.h"
+#include "dict/rowlist.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
@@ -65,15 +66,10 @@ class CodeIndex {
   Result<std::string> MakeCodeSection() const;
 
   // The window's search of one code, as its scan of the records with the
-  // table `table` lists it: rows with their Shift-JIS sort keys and town
-  // positions, in list order; texts as the list converts the keys, or all
-  // empty for the caller to convert. keys false: the keys may be left
-  // empty where the texts are given (the window shows rows in order and
-  // never compares them again). nullopt when this index cannot
-  // vouch for that (no checked code section, or a table other than the
-  // file's own): then the caller scans.
-  Result<std::optional<std::vector<ListEntry>>> ListCode(std::string_view code, const PrefectureTable& table,
-                                                         bool keys = true) const;
+  // table `table` lists it: the rows' texts and town positions, in list
+  // order. nullopt when this index cannot vouch for that (no checked code
+  // section, or a table other than the file's own): then the caller scans.
+  Result<std::optional<RowList>> ListCode(std::string_view code, const PrefectureTable& table) const;
 
   bool HasCodeSection() const { return section_ != nullptr; }
   // Why the file's code section was set aside for the records ("" when it
@@ -121,7 +117,7 @@ class CodeIndex {
   // rows' texts in parts ready to join. Without usable (a name
   // with a blank that could order across cities, a name the file cannot
   // give) the window's search sorts its rows itself. Keys are made from
-  // the records when asked for: the window does not need them.
+  // the records only where the names have no texts here (utf8At empty).
   struct Listed {
     bool usable = false;
     std::vector<Entry> entries;                    // bucket by bucket, as the former buckets' offsets say
@@ -142,8 +138,10 @@ class CodeIndex {
   bool Lists(std::string_view code, const PrefectureTable& table) const;
   Result<bool> AppendKeyedRows(const std::vector<Hit>& hits, bool current, int p2, int d,
                                std::vector<ListEntry>& rows) const;
-  Result<bool> AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d, bool keys,
-                                std::vector<ListEntry>& rows) const;
+  Result<bool> AppendListedRows(const Buckets& b, const Listed& listed, uint32_t key, int p2, int d,
+                                RowList& rows) const;
+  // The row of entry e with its sort key, the text left to the caller.
+  Result<bool> AppendListedKey(const Listed& listed, const Entry& e, std::vector<ListEntry>& rows) const;
   // names null: the hits' names are not wanted (nameStart and nameEnd 0).
   Result<bool> AddHit(int64_t pos, uint32_t input, uint16_t city, std::vector<Hit>& hits, std::string* names) const;
   Result<bool> FindInBuckets(std::string_view code, uint32_t input, std::vector<Hit>& hits, std::string* names,

@@ -147,8 +147,7 @@ std::unique_ptr<WindowIndex> LoadWindowIndex(const std::string& path) {
 }
 
 // The rows of a code from the index, or nullopt for the scan to answer.
-std::optional<std::vector<ListEntry>> ListFromIndex(const std::string& path, const PrefectureTable& table,
-                                                    std::string_view code) {
+std::optional<RowList> ListFromIndex(const std::string& path, const PrefectureTable& table, std::string_view code) {
   static std::mutex mutex;
   static std::unique_ptr<WindowIndex> cached;
   struct stat st;
@@ -159,7 +158,7 @@ std::optional<std::vector<ListEntry>> ListFromIndex(const std::string& path, con
     cached = LoadWindowIndex(path);
   }
   if (!cached || !cached->index) return std::nullopt;
-  auto listed = cached->index->ListCode(code, table, false);
+  auto listed = cached->index->ListCode(code, table);
   if (!listed) return std::nullopt;
   return std::move(*listed);
 }
@@ -177,8 +176,6 @@ SearchOutcome SearchPostalCode(const std::string& dictionaryPath, const Prefectu
   auto rows = ListFromIndex(dictionaryPath, table, code);
   if (!rows) return ScanPostalCode(dictionaryPath, table, code);
   out.rows = std::move(*rows);
-  // The index gives the texts of a long list with its keys, or none.
-  if (!out.rows.empty() && out.rows[0].text.empty()) FillTextsFromSortKeys(out.rows);
   out.heading = ResultHeading(out.rows.size());
   return out;
 }
@@ -197,10 +194,12 @@ SearchOutcome ScanPostalCode(const std::string& dictionaryPath, const Prefecture
   }
   DicFile& dic = **opened;
   WalkBudget budget;
+  std::vector<ListEntry> rows;
   auto finish = [&](std::optional<Error> error) {
     out.readError = std::move(error);
-    FillTextsFromSortKeys(out.rows);
-    SortListEntries(out.rows);
+    FillTextsFromSortKeys(rows);
+    SortListEntries(rows);
+    out.rows = RowsOf(rows);
     out.heading = ResultHeading(out.rows.size());
     return std::move(out);  // the captured rows, not a copy of them
   };
@@ -215,7 +214,7 @@ SearchOutcome ScanPostalCode(const std::string& dictionaryPath, const Prefecture
       WalkError failure;
       auto walked = ForEachCity(dic, pref.CityListPos, static_cast<int>(p), [&](const CityRecord& city, int64_t) {
         if (!CityQualifies(city, q)) return true;
-        auto added = AddMatchingTowns(dic, pref, city, q, budget, out.rows);
+        auto added = AddMatchingTowns(dic, pref, city, q, budget, rows);
         return added ? true : failure.Stop(added.error());
       });
       failure.Note(walked);
@@ -227,6 +226,10 @@ SearchOutcome ScanPostalCode(const std::string& dictionaryPath, const Prefecture
 
 Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,
                                        const std::string& supplement) {
+  return ShowPickedResult(dictionaryPath, RowView{row.text, row.itemData}, supplement);
+}
+
+Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, RowView row, const std::string& supplement) {
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return opened.error();
   auto town = (*opened)->ReadTown(row.itemData);
@@ -236,7 +239,7 @@ Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const 
   CurrentResult r;
   r.OldCode = FormerCodeText(*town);
   r.NewCode = CurrentCodeText(*town);
-  const std::string& text = row.text;
+  const std::string_view text = row.text;
   size_t b1 = text.find(' ');
   r.Address1 = text.substr(0, b1);
   if (b1 != std::string::npos) {

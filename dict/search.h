@@ -9,6 +9,7 @@
 #include "dict/current.h"
 #include "dict/listorder.h"
 #include "dict/reader.h"
+#include "dict/rowlist.h"
 
 namespace kovant::dict {
 
@@ -21,9 +22,7 @@ struct SearchOutcome {
   std::string warning;
   // Matching towns, "prefecture city town" rows in list order, item data the
   // town record's position. Kept as far as it got when the dictionary failed.
-  // Sort keys may be empty when the index gave the rows: they are in order
-  // already.
-  std::vector<ListEntry> rows;
+  RowList rows;
   // "該　当　住　所 （N 件）" once the search ran.
   std::string heading;
   // The dictionary failed while searching (for ReadErrorMessage).
@@ -43,6 +42,7 @@ std::string ResultHeading(size_t count);
 
 // What picking a search row makes the current result. supplement is what
 // the supplement field holds; it is kept when the town name has no "（".
+Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, RowView row, const std::string& supplement);
 Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,
                                        const std::string& supplement);
 

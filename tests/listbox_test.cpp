@@ -66,6 +66,56 @@ TEST(ListBox, RowsKeepTheirValuesAndReadingsThroughAppendsRemovalsAndClearing) {
   EXPECT_EQ(list.ListIndex(), -1);
 }
 
+// A search's rows come with their texts in one buffer: the list takes it
+// when empty and appends to its own otherwise, and every row keeps its own
+// text through appends that grow the buffer, removals and clearing.
+TEST(ListBox, SearchRowsKeepTheirTextsWhetherTakenAppendedOrRemoved) {
+  auto rowsOf = [](std::vector<std::string> texts, int32_t firstValue) {
+    dict::RowList rows;
+    for (const auto& t : texts) rows.Append(t, firstValue++);
+    return rows;
+  };
+  std::vector<std::string> rowTexts;  // "" too: a town without a name shows so
+  for (int i = 0; i < 40; ++i) rowTexts.push_back(i == 3 ? "" : "東京都 千代田区 町域" + std::to_string(i));
+  ui::ListBox list(nullptr);
+  list.SetEntries(rowsOf(rowTexts, 10));
+  EXPECT_EQ(Text(list, 2), rowTexts[2]);  // one converted before the buffer grows
+  list.AddItem(QStringLiteral("北海道"), 1, "ほっかいどう");
+  list.SetEntries(Entries(3, 100));
+  list.SetEntries(rowsOf({"大阪府 大阪市北区 梅田", "京都府 京都市 "}, 500));
+  ASSERT_EQ(list.ListCount(), 46);
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(Text(list, i), rowTexts[static_cast<size_t>(i)]) << i;
+    EXPECT_EQ(list.ItemData(i), 10 + i);
+  }
+  EXPECT_EQ(Text(list, 40), "北海道");
+  EXPECT_EQ(Text(list, 43), "町域2");
+  EXPECT_EQ(Text(list, 44), "大阪府 大阪市北区 梅田");
+  EXPECT_EQ(Text(list, 45), "京都府 京都市 ");
+  EXPECT_EQ(list.ItemData(45), 501);
+  const auto readings = list.ReadingKeys();
+  EXPECT_EQ(readings[0], "");
+  EXPECT_EQ(readings[40], "ほっかいどう");
+  EXPECT_EQ(readings[41], "ちょういき0");
+  EXPECT_EQ(readings[45], "");
+
+  list.RemoveItem(0);
+  list.RemoveItem(42);  // "町域2"
+  ASSERT_EQ(list.ListCount(), 44);
+  EXPECT_EQ(Text(list, 0), rowTexts[1]);
+  EXPECT_EQ(Text(list, 38), rowTexts[39]);
+  EXPECT_EQ(Text(list, 42), "大阪府 大阪市北区 梅田");
+  EXPECT_EQ(list.ItemData(42), 500);
+
+  list.clear();
+  list.SetEntries(dict::RowList());
+  EXPECT_EQ(list.ListCount(), 0);
+  list.SetEntries(rowsOf({"沖縄県 那覇市 泉崎"}, 7));
+  ASSERT_EQ(list.ListCount(), 1);
+  EXPECT_EQ(Text(list, 0), "沖縄県 那覇市 泉崎");
+  EXPECT_EQ(list.ItemData(0), 7);
+}
+
 struct ShownList : ::testing::Test {
   ui::ListBox list{nullptr};
   void SetUp() override {

@@ -82,7 +82,7 @@ TEST_F(Offices, ALongOfficeAddressGivesWayAndTheOfficeNameStaysWhole) {
   auto r = dict::SearchPostalCode(path, table, "5308799");
   ASSERT_EQ(r.rows.size(), 1u);
   const std::string name = "（株式会社　なにわ貿易　大阪本社ビル内総務部郵便物受付係（長い名前の試験用））";
-  const std::string& text = r.rows[0].text;
+  const std::string_view text = r.rows[0].text;
   ASSERT_GT(text.size(), name.size());
   EXPECT_EQ(text.substr(text.size() - name.size()), name);
   EXPECT_EQ(text.substr(0, text.size() - name.size()), "大阪府 大阪市北区 梅田１…");

@@ -91,7 +91,7 @@ void TabToCheckedOption(const std::vector<QRadioButton*>& group) {
 void SelectAllOnFocus(QLineEdit* box) { box->installEventFilter(new SelectAllFilter(box)); }
 
 // The rows of a ListBox. Texts are kept as they come (UTF-8 from the
-// dictionary) and made QStrings once, on first use.
+// dictionary, one buffer for all) and made QStrings once, on first use.
 class ListRows : public QAbstractListModel {
  public:
   using QAbstractListModel::QAbstractListModel;
@@ -119,33 +119,65 @@ class ListRows : public QAbstractListModel {
   QString Text(int row) const {
     const auto r = static_cast<size_t>(row);
     if (!converted[r]) {
-      texts[r] = QString::fromStdString(utf8[r]);
-      utf8[r] = std::string();
+      const Span s = spans[r];
+      texts[r] = QString::fromUtf8(utf8.data() + s.begin, static_cast<qsizetype>(s.end - s.begin));
       converted[r] = true;
     }
     return texts[r];
   }
 
-  void Append(std::vector<std::string> textsUtf8, std::vector<QString> textsQt, std::vector<int32_t> newValues,
-              std::vector<std::string> newReadings) {
-    if (newValues.empty()) return;
-    const int first = rowCount();
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(newValues.size()) - 1);
-    const bool fromUtf8 = textsQt.empty();
-    if (fromUtf8) textsQt.resize(newValues.size());
-    if (!fromUtf8) textsUtf8.resize(newValues.size());
-    Extend(utf8, std::move(textsUtf8));
-    Extend(texts, std::move(textsQt));
-    converted.insert(converted.end(), newValues.size(), !fromUtf8);
-    Extend(values, std::move(newValues));
-    Extend(readings, std::move(newReadings));
-    endInsertRows();
+  void AppendText(const QString& text, int32_t value, const std::string& reading) {
+    Insert(1, [&] {
+      spans.push_back({});
+      texts.push_back(text);
+      converted.push_back(true);
+      values.push_back(value);
+      readings.push_back(reading);
+    });
+  }
+
+  void AppendEntries(std::vector<dict::ListEntry> entries) {
+    size_t bytes = utf8.size();
+    for (const auto& e : entries) bytes += e.text.size();
+    Insert(entries.size(), [&] {
+      utf8.reserve(bytes);
+      for (auto& e : entries) {
+        const auto begin = static_cast<uint32_t>(utf8.size());
+        utf8 += e.text;
+        spans.push_back({begin, static_cast<uint32_t>(utf8.size())});
+        values.push_back(e.itemData);
+        readings.push_back(std::move(e.readingKey));
+      }
+      Unconverted(entries.size());
+    });
+  }
+
+  void AppendRows(dict::RowList rows) {
+    Insert(rows.size(), [&] {
+      // An empty list takes the rows' buffer as it is.
+      const auto base = static_cast<uint32_t>(utf8.size());
+      uint32_t begin = 0;
+      for (size_t i = 0; i < rows.size(); ++i) {
+        spans.push_back({base + begin, base + rows.TextEnd(i)});
+        begin = rows.TextEnd(i);
+        values.push_back(rows[i].itemData);
+      }
+      if (utf8.empty()) {
+        utf8 = std::move(rows).TakeTexts();
+      } else {
+        utf8 += rows.Texts();
+      }
+      readings.resize(values.size());  // search rows have no readings
+      Unconverted(rows.size());
+    });
   }
 
   void Remove(int row) {
     if (row < 0 || row >= rowCount()) return;
     beginRemoveRows(QModelIndex(), row, row);
-    for (auto* v : {&utf8, &readings}) v->erase(v->begin() + row);
+    // The text's bytes stay in the buffer until the list is cleared.
+    spans.erase(spans.begin() + row);
+    readings.erase(readings.begin() + row);
     texts.erase(texts.begin() + row);
     converted.erase(converted.begin() + row);
     values.erase(values.begin() + row);
@@ -154,7 +186,8 @@ class ListRows : public QAbstractListModel {
 
   void Clear() {
     beginResetModel();
-    utf8.clear();
+    utf8 = std::string();
+    spans.clear();
     texts.clear();
     converted.clear();
     values.clear();
@@ -166,13 +199,25 @@ class ListRows : public QAbstractListModel {
   std::vector<std::string> readings;
 
  private:
-  template <typename T>
-  static void Extend(std::vector<T>& to, std::vector<T>&& from) {
-    to.insert(to.end(), std::make_move_iterator(from.begin()), std::make_move_iterator(from.end()));
+  template <typename Fn>
+  void Insert(size_t count, Fn&& append) {
+    if (count == 0) return;
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(count) - 1);
+    append();
+    endInsertRows();
+  }
+  void Unconverted(size_t count) {
+    texts.resize(texts.size() + count);
+    converted.insert(converted.end(), count, false);
   }
 
-  // A row's text is in utf8 until converted, then in texts.
-  mutable std::vector<std::string> utf8;
+  // A row's text is in utf8 (where spans says) until converted, then in texts.
+  struct Span {
+    uint32_t begin = 0, end = 0;
+  };
+  std::string utf8;
+  std::vector<Span> spans;
   mutable std::vector<QString> texts;
   mutable std::vector<bool> converted;
 };
@@ -185,22 +230,12 @@ ListBox::ListBox(QWidget* parent) : QListView(parent), rows_(new ListRows(this))
 }
 
 void ListBox::AddItem(const QString& text, int32_t itemData, const std::string& readingKey) {
-  rows_->Append({}, {text}, {itemData}, {readingKey});
+  rows_->AppendText(text, itemData, readingKey);
 }
 
-void ListBox::SetEntries(std::vector<dict::ListEntry> entries) {
-  std::vector<std::string> texts, readings;
-  std::vector<int32_t> values;
-  texts.reserve(entries.size());
-  readings.reserve(entries.size());
-  values.reserve(entries.size());
-  for (auto& e : entries) {
-    texts.push_back(std::move(e.text));
-    readings.push_back(std::move(e.readingKey));
-    values.push_back(e.itemData);
-  }
-  rows_->Append(std::move(texts), {}, std::move(values), std::move(readings));
-}
+void ListBox::SetEntries(std::vector<dict::ListEntry> entries) { rows_->AppendEntries(std::move(entries)); }
+
+void ListBox::SetEntries(dict::RowList rows) { rows_->AppendRows(std::move(rows)); }
 
 void ListBox::RemoveItem(int index) { rows_->Remove(index); }
 

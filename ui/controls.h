@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dict/listorder.h"
+#include "dict/rowlist.h"
 #include "ui/appstate.h"
 
 namespace kovant::ui {
@@ -77,6 +78,8 @@ class ListBox : public QListView {
   void AddItem(const QString& text, int32_t itemData, const std::string& readingKey = {});
   // Appends the entries, their texts and readings moved out of them.
   void SetEntries(std::vector<dict::ListEntry> entries);
+  // Appends a search's rows, without readings.
+  void SetEntries(dict::RowList rows);
   void RemoveItem(int index);
   void clear();
   // The folded reading of every entry, "" for one without.
