@@ -808,8 +808,12 @@ Result<bool> CodeIndex::ForEachMatch(const std::vector<std::string>& codes,
     auto city = CityName(hit.city);
     if (!city) return city.error();
     const std::string_view town = std::string_view(names).substr(hit.nameStart, hit.nameEnd - hit.nameStart);
-    const std::string newCode = CurrentCodeText(hit.head), oldCode = FormerCodeText(hit.head);
-    fn(hit.input, {newCode, oldCode, prefs_[cityList_[hit.city].pref].utf8, city->utf8, town, hit.office});
+    // In place for the towns of a well-formed file, as strings for the rest.
+    const auto texts = MakeCodeTexts(hit.head);
+    const std::string newCode = texts ? std::string() : CurrentCodeText(hit.head);
+    const std::string oldCode = texts ? std::string() : FormerCodeText(hit.head);
+    fn(hit.input, {texts ? texts->Current() : newCode, texts ? texts->Former() : oldCode,
+                   prefs_[cityList_[hit.city].pref].utf8, city->utf8, town, hit.office});
   }
   return true;
 }

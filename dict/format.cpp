@@ -1,5 +1,7 @@
 #include "dict/format.h"
 
+#include <array>
+
 namespace kovant::dict {
 namespace {
 
@@ -23,10 +25,6 @@ std::string NumberDigits(int32_t codeNumber) {
 // The kinds of former code as CodeNumber's first stored digit.
 constexpr char kThreeDigitsText = '0' + kFormerThreeDigits, kFiveDigitsText = '0' + kFormerFiveDigits;
 
-void PutDigits(char* at, int32_t value, int count) {
-  for (int i = count - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
-}
-
 bool AllDigits(std::string_view s) {
   for (char c : s) {
     if (c < '0' || c > '9') return false;
@@ -48,17 +46,48 @@ std::optional<TownHead> EncodeCodes(std::string_view former, std::string_view cu
   return head;
 }
 
-std::string FormerCodeText(const TownHead& town) {
-  if (auto c = DecodeCodes(town)) {
-    // A batch forms this per town: no strings on the way.
-    char out[6];
-    PutDigits(out, c->first, 1);
-    PutDigits(out + 1, c->tail / 100, 2);
-    if (c->kind == kFormerThreeDigits) return std::string(out, 3);
-    out[3] = '-';
-    PutDigits(out + 4, c->tail % 100, 2);
-    return std::string(out, 6);
+namespace {
+
+// Two digits at a time from a table: a batch forms the codes of every
+// town it shows, and a division a digit was a tenth of its work.
+void PutTwoDigits(char* at, int value) {
+  static constexpr std::array<char, 200> kPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+      pairs[2 * i] = static_cast<char>('0' + i / 10);
+      pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+  }();
+  at[0] = kPairs[2 * value];
+  at[1] = kPairs[2 * value + 1];
+}
+
+}  // namespace
+
+std::optional<CodeTexts> MakeCodeTexts(const TownHead& town) {
+  const auto c = DecodeCodes(town);
+  if (!c) return std::nullopt;
+  CodeTexts texts;
+  const int head = c->current / 10000, rest = c->current % 10000;  // NNN-NNNN
+  texts.current[0] = static_cast<char>('0' + head / 100);
+  PutTwoDigits(texts.current + 1, head % 100);
+  texts.current[3] = '-';
+  PutTwoDigits(texts.current + 4, rest / 100);
+  PutTwoDigits(texts.current + 6, rest % 100);
+  texts.former[0] = static_cast<char>('0' + c->first);
+  PutTwoDigits(texts.former + 1, c->tail / 100);
+  texts.formerLength = 3;
+  if (c->kind != kFormerThreeDigits) {
+    texts.former[3] = '-';
+    PutTwoDigits(texts.former + 4, c->tail % 100);
+    texts.formerLength = 6;
   }
+  return texts;
+}
+
+std::string FormerCodeText(const TownHead& town) {
+  if (auto texts = MakeCodeTexts(town)) return std::string(texts->Former());
   std::string t = TailDigits(town.OldCodeTail), n = NumberDigits(town.CodeNumber);
   std::string code = n.substr(1, 1) + t.substr(0, 2);
   if (n[0] != kThreeDigitsText) code += "-" + t.substr(2, 2);
@@ -66,13 +95,7 @@ std::string FormerCodeText(const TownHead& town) {
 }
 
 std::string CurrentCodeText(const TownHead& town) {
-  if (auto c = DecodeCodes(town)) {
-    char out[8];
-    PutDigits(out, c->current / 10000, 3);
-    out[3] = '-';
-    PutDigits(out + 4, c->current % 10000, 4);
-    return std::string(out, 8);
-  }
+  if (auto texts = MakeCodeTexts(town)) return std::string(texts->Current());
   std::string n = NumberDigits(town.CodeNumber);
   return n.substr(2, 3) + "-" + n.substr(5, 4);
 }

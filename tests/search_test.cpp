@@ -3,6 +3,8 @@
 #include <chrono>
 #include <filesystem>
 #include <set>
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "dict/chain.h"
@@ -270,6 +272,20 @@ TEST(CodeTexts, FollowTheRecordDigits) {
   t.OldCodeTail = 5;
   EXPECT_EQ(dict::FormerCodeText(t), "000");
   EXPECT_EQ(dict::CurrentCodeText(t), "000-0001");
+  // Every tail and codes across the range, digit for digit as printf
+  // writes them.
+  char want[16];
+  for (int v = 0; v <= 9999999; v += v < 20000 ? 1 : 997) {
+    t.CodeNumber = 100000000 + (v % 10) * 10000000 + v;
+    t.OldCodeTail = static_cast<int16_t>(v % 10000);
+    std::snprintf(want, sizeof want, "%03d-%04d", v / 10000, v % 10000);
+    ASSERT_EQ(dict::CurrentCodeText(t), want) << v;
+    std::snprintf(want, sizeof want, "%d%02d", v % 10, v % 10000 / 100);
+    ASSERT_EQ(dict::FormerCodeText(t), want) << v;
+    t.CodeNumber += 100000000;
+    std::snprintf(want, sizeof want, "%d%02d-%02d", v % 10, v % 10000 / 100, v % 100);
+    ASSERT_EQ(dict::FormerCodeText(t), want) << v;
+  }
   // Values a broken file can hold never read out of bounds.
   t.CodeNumber = -1;
   t.OldCodeTail = -1;
