@@ -35,14 +35,6 @@ std::vector<std::string> Lines(const std::string& notePath) {
   return lines;
 }
 
-// Only a folder of this user's that nobody else can write: a note placed
-// by another user would vouch for files unchecked.
-bool PrivateFolder(const std::string& folder) {
-  mkdir(folder.c_str(), 0700);
-  struct stat st {};
-  return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
-}
-
 }  // namespace
 
 std::optional<FileIdentity> IdentityOf(int fd) {
@@ -86,7 +78,9 @@ void NoteChecked(const std::string& notePath, const FileIdentity& file, std::str
   if (nowNs - file.changeNs < kSettledNs || nowNs - file.stamp.mtimeNs < kSettledNs) return;
   const std::string folder = notePath.substr(0, notePath.rfind('/'));
   mkdir(folder.substr(0, folder.rfind('/')).c_str(), 0700);
-  if (!PrivateFolder(folder)) return;
+  mkdir(folder.c_str(), 0700);
+  // A note placed by another user would vouch for files unchecked.
+  if (!OwnedPrivateFolder(folder)) return;
   std::string text = Line(file, what) + '\n';
   size_t kept = 1;
   for (const std::string& line : Lines(notePath)) {

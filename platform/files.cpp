@@ -76,6 +76,11 @@ std::vector<std::string> DictionaryFolders() {
   return folders;
 }
 
+bool OwnedPrivateFolder(const std::string& folder) {
+  struct stat st {};
+  return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
+}
+
 bool IsWritableFolder(const std::string& folder) {
   std::string probe = JoinPath(folder, ".kovant-write-XXXXXX");
   int fd = mkstemp(probe.data());

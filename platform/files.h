@@ -52,6 +52,10 @@ struct FileStamp {
 };
 std::optional<FileStamp> StampOf(const std::string& path);
 
+// True when folder is a folder (not a link to one) of this user's that no
+// one else may write: a place for a lock or a note others must not plant.
+bool OwnedPrivateFolder(const std::string& folder);
+
 // True when a file can be created in folder (tried, not guessed from modes).
 bool IsWritableFolder(const std::string& folder);
 

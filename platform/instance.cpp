@@ -1,5 +1,7 @@
 #include "platform/instance.h"
 
+#include "platform/files.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -24,11 +26,6 @@ std::string LockFolder() {
   const std::string folder = base + "/kovant";
   mkdir(folder.c_str(), 0700);
   return folder;
-}
-
-bool OwnedPrivateFolder(const std::string& folder) {
-  struct stat st {};
-  return lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 022) == 0;
 }
 
 }  // namespace
