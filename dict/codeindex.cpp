@@ -539,9 +539,6 @@ Result<bool> CodeIndex::FindInBuckets(std::string_view code, uint32_t input, std
   return sorted ? SortHits(hits, first) : Result<bool>(true);
 }
 
-// The section lists each code's towns in list order already. Each record
-// is checked against the code: a damaged section can miss a town, never
-// show a wrong one.
 uint32_t CodeIndex::FirstEntry(uint32_t code) const {
   const uint32_t bucket = code / kSectionDivisor;
   const auto low = static_cast<int16_t>(code % kSectionDivisor);
@@ -560,6 +557,9 @@ uint32_t CodeIndex::FirstEntry(uint32_t code) const {
   return from;
 }
 
+// The section lists each code's towns in list order already. Each record
+// is checked against the code: a damaged section can miss a town, never
+// show a wrong one.
 Result<bool> CodeIndex::FindInSection(uint32_t code, uint32_t from, uint32_t input, std::vector<Hit>& hits,
                                       std::string* names) const {
   const auto low = static_cast<int16_t>(code % kSectionDivisor);
