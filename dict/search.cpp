@@ -224,11 +224,6 @@ SearchOutcome ScanPostalCode(const std::string& dictionaryPath, const Prefecture
   return finish(std::nullopt);
 }
 
-Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,
-                                       const std::string& supplement) {
-  return ShowPickedResult(dictionaryPath, RowView{row.text, row.itemData}, supplement);
-}
-
 Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, RowView row, const std::string& supplement) {
   auto opened = DicFile::Open(dictionaryPath);
   if (!opened) return opened.error();

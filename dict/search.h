@@ -43,7 +43,5 @@ std::string ResultHeading(size_t count);
 // What picking a search row makes the current result. supplement is what
 // the supplement field holds; it is kept when the town name has no "（".
 Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, RowView row, const std::string& supplement);
-Result<CurrentResult> ShowPickedResult(const std::string& dictionaryPath, const ListEntry& row,
-                                       const std::string& supplement);
 
 }  // namespace kovant::dict

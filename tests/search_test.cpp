@@ -174,13 +174,13 @@ TEST_F(SearchFixture, PickOfANamelessTownLeavesAddress3Empty) {
 }
 
 TEST_F(SearchFixture, PickOfUnusualParentheses) {
-  dict::ListEntry open{"北海道 甲市 本町（", "", hon};
+  dict::RowView open{"北海道 甲市 本町（", hon};
   auto r = dict::ShowPickedResult(path, open, "x");
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(r->Address3, "本町");
   EXPECT_EQ(r->Supplement, "");
   // A name cut without its closing parenthesis keeps all of its text.
-  dict::ListEntry cut{"北海道 甲市 本町（一、二", "", hon};
+  dict::RowView cut{"北海道 甲市 本町（一、二", hon};
   EXPECT_EQ(dict::ShowPickedResult(path, cut, "")->Supplement, "一、二");
 }
 
@@ -188,7 +188,7 @@ TEST_F(SearchFixture, DictionaryRemovedAfterStartIsAReadError) {
   std::filesystem::remove(path);
   auto r = dict::SearchPostalCode(path, table, "0600001");
   EXPECT_TRUE(r.readError);
-  EXPECT_FALSE(dict::ShowPickedResult(path, {"北海道 甲市 本町", "", hon}, "").ok());
+  EXPECT_FALSE(dict::ShowPickedResult(path, dict::RowView{"北海道 甲市 本町", hon}, "").ok());
   EXPECT_TRUE(dict::LoadCities(path, table, 1).readError);
 }
 

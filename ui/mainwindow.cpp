@@ -601,8 +601,8 @@ void Kovant1::List1_Click() {
     ShowDataDate(true);
     return;
   }
-  dict::ListEntry entry{S(List1->ItemText(row)), std::string(), List1->ItemData(row)};
-  auto picked = dict::ShowPickedResult(dictionaryPath_, entry, S(Text2->text()));
+  const std::string text = S(List1->ItemText(row));
+  auto picked = dict::ShowPickedResult(dictionaryPath_, dict::RowView{text, List1->ItemData(row)}, S(Text2->text()));
   if (!picked) {
     ReadFailed(picked.error());
     return;
