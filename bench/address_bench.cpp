@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dict/address.h"
-#include "tools/kenall.h"
+#include "update/kenall.h"
 
 namespace {
 

@@ -30,7 +30,7 @@
 #include "bench/process.h"
 #include "platform/checknote.h"
 #include "platform/files.h"
-#include "tools/kenall.h"
+#include "update/kenall.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "dict/walk.h"
 #include "platform/files.h"
 #include "platform/sjis.h"
-#include "tools/builder.h"
+#include "update/builder.h"
 
 using namespace kovant;
 

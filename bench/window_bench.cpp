@@ -10,7 +10,7 @@
 
 #include "platform/clipboard.h"
 #include "platform/files.h"
-#include "tools/builder.h"
+#include "update/builder.h"
 #include "ui/mainwindow.h"
 
 using namespace kovant;

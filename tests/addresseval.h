@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "dict/address.h"
-#include "tools/kenall.h"
+#include "update/kenall.h"
 
 namespace kovant::test {
 

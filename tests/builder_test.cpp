@@ -16,7 +16,7 @@
 #include "platform/sjis.h"
 #include "testdata.h"
 #include "zipdata.h"
-#include "tools/builder.h"
+#include "update/builder.h"
 
 using namespace kovant;
 using namespace kovant::test;

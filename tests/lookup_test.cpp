@@ -22,7 +22,7 @@
 #include "dict/readingsection.h"
 #include "platform/checknote.h"
 #include "platform/files.h"
-#include "tools/lookup.h"
+#include "lookup/lookup.h"
 
 using namespace kovant::lookup;
 

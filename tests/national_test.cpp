@@ -12,7 +12,7 @@
 #include "dict/readingsection.h"
 #include "dict/search.h"
 #include "dict/walk.h"
-#include "tools/lookup.h"
+#include "lookup/lookup.h"
 #include "addresseval.h"
 #include "platform/sjis.h"
 #include "testdata.h"

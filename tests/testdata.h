@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "dicfixture.h"
-#include "tools/builder.h"
+#include "update/builder.h"
 
 namespace kovant::test {
 

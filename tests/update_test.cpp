@@ -19,7 +19,7 @@
 #include "platform/files.h"
 #include "httpserver.h"
 #include "process.h"
-#include "tools/download.h"
+#include "update/download.h"
 #include "testdata.h"
 #include "zipdata.h"
 

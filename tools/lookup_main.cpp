@@ -1,11 +1,11 @@
 // kovant-lookup: postal-code search, batch and column conversion, and the
-// address walk from the command line. The modes live in tools/lookup.h.
+// address walk from the command line. The modes live in lookup/lookup.h.
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
 
-#include "tools/lookup.h"
+#include "lookup/lookup.h"
 
 namespace {
 

@@ -13,9 +13,9 @@
 
 #include "dict/census.h"
 #include "platform/files.h"
-#include "tools/builder.h"
-#include "tools/update.h"
-#include "tools/leftovers.h"
+#include "update/builder.h"
+#include "update/update.h"
+#include "update/leftovers.h"
 
 using namespace kovant;
 using namespace kovant::tools;

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "dict/result.h"
-#include "tools/update.h"
+#include "update/update.h"
 #include "ui/appstate.h"
 
 namespace kovant::ui {

@@ -5,7 +5,7 @@
 
 #include "dict/reader.h"
 #include "fuzztemp.h"
-#include "tools/builder.h"
+#include "update/builder.h"
 
 using namespace kovant;
 

@@ -1,4 +1,4 @@
-#include "tools/leftovers.h"
+#include "update/leftovers.h"
 
 #include <cctype>
 #include <fcntl.h>

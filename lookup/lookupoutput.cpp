@@ -1,4 +1,4 @@
-#include "tools/lookupoutput.h"
+#include "lookup/lookupoutput.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -11,8 +11,8 @@
 #include "dict/codeindex.h"
 #include "dict/codeinput.h"
 #include "platform/sjis.h"
-#include "tools/lookup.h"
-#include "tools/lookupdetail.h"
+#include "lookup/lookup.h"
+#include "lookup/lookupdetail.h"
 
 namespace kovant::lookup {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/kenall.h"
+#include "update/kenall.h"
 
 namespace kovant::tools {
 

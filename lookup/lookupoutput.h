@@ -9,7 +9,7 @@
 
 #include "dict/address.h"
 #include "dict/codeindex.h"
-#include "tools/table.h"
+#include "lookup/table.h"
 
 namespace kovant::lookup {
 

@@ -1,6 +1,6 @@
 // The modes that answer from names: --find, --address, --walk; and --copy,
 // --info and --version.
-#include "tools/lookup.h"
+#include "lookup/lookup.h"
 
 #include <cstdio>
 
@@ -13,7 +13,7 @@
 #include "dict/walk.h"
 #include "platform/files.h"
 #include "settings/settings.h"
-#include "tools/lookupdetail.h"
+#include "lookup/lookupdetail.h"
 
 namespace kovant::lookup {
 

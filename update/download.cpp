@@ -1,4 +1,4 @@
-#include "tools/download.h"
+#include "update/download.h"
 
 #include <curl/curl.h>
 

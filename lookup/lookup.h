@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/lookupoutput.h"
+#include "lookup/lookupoutput.h"
 
 namespace kovant::lookup {
 

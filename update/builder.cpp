@@ -1,4 +1,4 @@
-#include "tools/builder.h"
+#include "update/builder.h"
 
 #include <algorithm>
 #include <array>

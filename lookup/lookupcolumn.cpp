@@ -8,9 +8,9 @@
 #include "dict/codeindex.h"
 #include "dict/codeinput.h"
 #include "platform/sjis.h"
-#include "tools/lookup.h"
-#include "tools/lookupdetail.h"
-#include "tools/table.h"
+#include "lookup/lookup.h"
+#include "lookup/lookupdetail.h"
+#include "lookup/table.h"
 
 namespace kovant::lookup {
 

@@ -1,4 +1,4 @@
-#include "tools/update.h"
+#include "update/update.h"
 
 #include <cctype>
 #include <cstdio>
@@ -10,9 +10,9 @@
 
 #include "dict/census.h"
 #include "platform/files.h"
-#include "tools/builder.h"
-#include "tools/download.h"
-#include "tools/leftovers.h"
+#include "update/builder.h"
+#include "update/download.h"
+#include "update/leftovers.h"
 
 namespace kovant::tools {
 namespace {

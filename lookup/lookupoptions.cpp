@@ -11,7 +11,7 @@
 #include "dict/census.h"
 #include "dict/reader.h"
 #include "platform/sjis.h"
-#include "tools/lookup.h"
+#include "lookup/lookup.h"
 
 namespace kovant::lookup {
 

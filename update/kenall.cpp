@@ -1,4 +1,4 @@
-#include "tools/kenall.h"
+#include "update/kenall.h"
 
 #include "dict/address.h"
 

@@ -1,4 +1,4 @@
-#include "tools/table.h"
+#include "lookup/table.h"
 
 #include <algorithm>
 
