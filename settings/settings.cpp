@@ -272,14 +272,22 @@ std::string CopyOrderProblem(const std::array<std::string, 5>& order) {
   return {};
 }
 
+bool DeleteProfile(const std::string& folder, std::string_view name) {
+  const std::string file = ProfileFileName(name);
+  if (!platform::IsBareFileName(file)) return false;
+  std::error_code ignored;
+  return std::filesystem::remove(platform::JoinPath(folder, file), ignored);
+}
+
 std::string DeleteProfileProblem(const std::string& folder, std::string_view name) {
   const std::string file = ProfileFileName(name);
   if (!platform::IsBareFileName(file)) return "設定名 " + std::string(name) + " のファイルは削除できません。";
   const std::string path = platform::JoinPath(folder, file);
+  // One already gone is what the user asked for.
   std::error_code error;
-  if (std::filesystem::remove(path, error)) return {};
-  return "設定ファイル " + path + " を削除できません" +
-         Because(error ? platform::SystemErrorText(error.value()) : "ファイルがありません。") + "。";
+  std::filesystem::remove(path, error);
+  if (!error) return {};
+  return "設定ファイル " + path + " を削除できません" + Because(platform::SystemErrorText(error.value())) + "。";
 }
 
 }  // namespace kovant::settings

@@ -168,10 +168,10 @@ std::string SaveNameProblem(std::string_view typedUtf8);
 std::string CopyOrderProblem(const std::array<std::string, 5>& order);
 
 // Removes the profile file of that name; a name that is no plain file of
-// folder removes nothing. Returns why it was not removed, empty when it was.
+// folder removes nothing. Returns why it could not be removed, empty when
+// it was or was already gone.
 std::string DeleteProfileProblem(const std::string& folder, std::string_view name);
-inline bool DeleteProfile(const std::string& folder, std::string_view name) {
-  return DeleteProfileProblem(folder, name).empty();
-}
+// The same; false when nothing was removed.
+bool DeleteProfile(const std::string& folder, std::string_view name);
 
 }  // namespace kovant::settings

@@ -11,8 +11,6 @@
 
 namespace kovant::ui {
 
-void CentreOnScreen(QWidget* w);
-
 namespace {
 
 const QColor kBlue(0, 0, 255), kRed(255, 0, 0);
