@@ -7,6 +7,7 @@
 
 #include "dict/address.h"
 #include "dict/reader.h"
+#include "fakedesktop.h"
 #include "fakemainview.h"
 #include "memoryclipboard.h"
 #include "platform/files.h"
@@ -249,6 +250,23 @@ TEST_F(MainModel, AProfileChosenLoadsItsSettingsAndTheSettingsWindowReturnsToThe
   view.minimized = true;
   model->Form_KeyDown(Key::F1, {.ctrl = true});
   EXPECT_FALSE(view.minimized);
+}
+
+TEST_F(MainModel, WhatTheDesktopCouldNotKeepOnACopyIsSaidOnce) {
+  struct ForgetfulDesktop : FakeDesktop {
+    std::string notice = "貼り付けの許可を保存できません。";
+    std::string TakeNotice() override { return std::exchange(notice, std::string()); }
+  } desktop;
+  app.desktop = &desktop;
+  ASSERT_TRUE(Open(1));
+  view.SetText(Field::Text1, "1000001");
+  model->Command1_Click();
+  view.SetListIndex(List::List1, 0);
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒100    東京都千代田区千代田");  // the former code, padded
+  EXPECT_EQ(view.warnings, std::vector<std::string>{"貼り付けの許可を保存できません。"});
+  model->Command4_Click();
+  EXPECT_EQ(view.warnings.size(), 1u);
 }
 
 TEST_F(MainModel, ExitWithAnUnwritableFolderStaysOpenAndSaysWhyThenSaves) {

@@ -52,6 +52,18 @@ TEST_F(RegistryNote, ARootThatCannotBeOpenedEndsTheProgram) {
   EXPECT_FALSE(registry.QueryValue("a/b", "c", 128).has_value());
 }
 
+TEST_F(RegistryNote, ANoteThatCannotBeWrittenIsSaidAndTheProgramRunsOn) {
+  // A file where the vendor's key would go: no one, root included, makes a
+  // key below it.
+  std::filesystem::create_directories(root + "/HKEY_LOCAL_MACHINE/SOFTWARE");
+  std::ofstream(root + "/HKEY_LOCAL_MACHINE/SOFTWARE/Morvix") << "a file, not a key";
+  const auto noted = ui::NoteProgramFolder(registry, "/opt/kovant");
+  ASSERT_TRUE(noted.has_value());
+  EXPECT_FALSE(noted->empty());
+  EXPECT_TRUE(noted->ends_with("。"));
+  EXPECT_FALSE(std::filesystem::exists(note));
+}
+
 TEST(InstanceLock, OneHolderPerUserUntilItEnds) {
   const std::string dir = TempFolder("lock");
   setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);

@@ -9,6 +9,7 @@
 #include "dict/freshness.h"
 #include "dict/readingsection.h"
 #include "dict/search.h"
+#include "platform/desktop.h"
 #include "settings/settings.h"
 
 namespace kovant::window {
@@ -643,6 +644,10 @@ void MainModel::Command4_Click() {
   view_.SetRefusing(false);
   ConfirmDelivery(outcome);
   SayDelivered(outcome);
+  // What the desktop could not keep on the way (the consent to paste).
+  if (app_.desktop) {
+    if (const std::string notice = app_.desktop->TakeNotice(); !notice.empty()) Warn(notice);
+  }
 }
 
 // What the copy could not do, said in a message box.
