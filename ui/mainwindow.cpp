@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QSignalBlocker>
 
 #include <chrono>
 #include <cmath>

@@ -1,10 +1,7 @@
-// The main window KOVANT1: both modes, the walk and the search bound to the
-// dictionary, the copy button rule and the window-wide key handler.
+// The main window KOVANT1 in Qt: its controls and their events, handed to
+// the window's logic (window/mainmodel.h), which it shows.
 #pragma once
 
-#include <optional>
-
-#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,21 +10,15 @@
 #include <QWidget>
 
 #include <array>
-#include <functional>
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <vector>
 
-#include "copy/delivery.h"
-#include "dict/address.h"
 #include "dict/current.h"
-#include "dict/reader.h"
-#include "dict/walk.h"
-#include "platform/files.h"
 #include "ui/appstate.h"
+#include "ui/controls.h"
 #include "window/mainmodel.h"
 #include "window/mainview.h"
-#include "ui/controls.h"
 
 namespace kovant::ui {
 

@@ -3,7 +3,6 @@
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QMetaObject>
-#include <QPointer>
 #include <QVBoxLayout>
 
 #include "ui/controls.h"
