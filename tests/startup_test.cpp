@@ -154,5 +154,19 @@ TEST_F(Shutdown, ExitSavesTheSettingsAndTheCloseBoxDoesNot) {
   EXPECT_EQ(saved, app.Settings);
 }
 
+TEST_F(Shutdown, ExitIntoAFolderThatCannotBeWrittenKeepsTheWindowOpenAndSaysWhy) {
+  ASSERT_TRUE(Open(0));
+  // Under a regular file: not even root writes there.
+  std::ofstream(folder + "/file") << "x";
+  app.SettingsFolder = folder + "/file/settings";
+  window->Command3_Click();
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find(app.SettingsFolder + "/KOVANT.INI"), std::string::npos) << warnings[0];
+  // The close box still ends, without saving.
+  EXPECT_TRUE(window->close());
+  EXPECT_FALSE(window->isVisible());
+}
+
 }  // namespace
 }  // namespace kovant::test
