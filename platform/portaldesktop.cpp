@@ -269,8 +269,8 @@ class Portal : public QObject, public PortalDesktop {
       if (fd >= 0) close(fd);
       if (const std::string error = WritePrivateFileAtomically(tokenPath_, token); !error.empty()) {
         const std::string why = error.ends_with("。") ? error.substr(0, error.size() - 3) : error;
-        notice_ = "貼り付けの許可を " + tokenPath_ + " に保存できないため、次に起動したときにも許可を求めます（" +
-                  why + "）。";
+        notice_ = "貼り付けの許可を " + tokenPath_ + " に保存できないため、次に起動したときにも許可を求めます（" + why +
+                  "）。";
       }
     }
     return true;

@@ -312,7 +312,8 @@ namespace {
 // Each #include line of the sources under folder.
 std::vector<std::pair<std::string, std::string>> IncludesUnder(const std::string& folder) {
   std::vector<std::pair<std::string, std::string>> found;
-  for (const auto& entry : std::filesystem::recursive_directory_iterator(std::string(KOVANT_SOURCE_DIR) + "/" + folder)) {
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(std::string(KOVANT_SOURCE_DIR) + "/" + folder)) {
     const std::string ext = entry.path().extension().string();
     if (ext != ".h" && ext != ".cpp") continue;
     std::ifstream in(entry.path());
@@ -326,15 +327,16 @@ std::vector<std::pair<std::string, std::string>> IncludesUnder(const std::string
 // The window logic builds for another toolkit and system as it is: no Qt,
 // X11, Wayland or POSIX header; and Qt Widgets stays in ui/.
 TEST(WindowLibrary, IncludesNoToolkitOrSystemHeaderAndWidgetsStayInUi) {
-  const std::vector<std::string> system = {"<Q", "<X11/", "<wayland", "<xkb", "<unistd.h>", "<sys/", "<fcntl.h>",
-                                           "<dirent.h>", "<pthread.h>", "<dlfcn.h>", "<poll.h>", "<dbus"};
+  const std::vector<std::string> system = {"<Q",          "<X11/",     "<wayland",  "<xkb",
+                                           "<unistd.h>",  "<sys/",     "<fcntl.h>", "<dirent.h>",
+                                           "<pthread.h>", "<dlfcn.h>", "<poll.h>",  "<dbus"};
   for (const auto& [file, line] : IncludesUnder("window")) {
     for (const std::string& header : system) EXPECT_EQ(line.find(header), std::string::npos) << file << ": " << line;
   }
-  const std::vector<std::string> widgets = {"<QWidget", "<QApplication", "<QDialog", "<QLabel", "<QLineEdit",
-                                            "<QPushButton", "<QMessageBox", "<QListView", "<QComboBox", "<QMenu",
-                                            "<QCheckBox", "<QRadioButton", "<QGroupBox", "<QProgressBar", "<QtWidgets",
-                                            "<QBoxLayout", "<QHBoxLayout", "<QVBoxLayout"};
+  const std::vector<std::string> widgets = {
+      "<QWidget",     "<QApplication", "<QDialog",   "<QLabel",     "<QLineEdit",   "<QPushButton",
+      "<QMessageBox", "<QListView",    "<QComboBox", "<QMenu",      "<QCheckBox",   "<QRadioButton",
+      "<QGroupBox",   "<QProgressBar", "<QtWidgets", "<QBoxLayout", "<QHBoxLayout", "<QVBoxLayout"};
   for (const char* folder : {"dict", "copy", "settings", "update", "lookup", "tools", "window", "platform"}) {
     for (const auto& [file, line] : IncludesUnder(folder)) {
       for (const std::string& header : widgets) {

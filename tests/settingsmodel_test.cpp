@@ -134,8 +134,7 @@ TEST_F(SettingsModel, CancelDeleteAndUpdateLeaveTheRecordAlone) {
   using window::Handled;
   EXPECT_EQ(window::SettingsModel::Text2_KeyPress("0"), Handled::Passed);
   EXPECT_EQ(window::SettingsModel::Text2_KeyPress(std::to_string(settings::kLastCopyPosition)), Handled::Passed);
-  EXPECT_EQ(window::SettingsModel::Text2_KeyPress(std::to_string(settings::kLastCopyPosition + 1)),
-            Handled::Consumed);
+  EXPECT_EQ(window::SettingsModel::Text2_KeyPress(std::to_string(settings::kLastCopyPosition + 1)), Handled::Consumed);
   EXPECT_EQ(window::SettingsModel::Text2_KeyPress("１"), Handled::Consumed);
   EXPECT_EQ(window::SettingsModel::Text2_KeyPress("\t"), Handled::Passed);
 }

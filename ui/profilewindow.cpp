@@ -1,6 +1,5 @@
 #include "ui/profilewindow.h"
 
-
 namespace kovant::ui {
 
 Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app), model_(app, *this) {

@@ -20,8 +20,23 @@ enum class List { List1, List2, List3, List4 };
 // Command2 the direction switch's caption; Cmd, DistName and Addr0..Addr5
 // the link's exchange fields.
 enum class Field {
-  Text1, Text2, Text3, Text4, Label1_0, Label2_0, Label2_1, Label2_2, Command2,
-  Cmd, DistName, Addr0, Addr1, Addr2, Addr3, Addr4, Addr5
+  Text1,
+  Text2,
+  Text3,
+  Text4,
+  Label1_0,
+  Label2_0,
+  Label2_1,
+  Label2_2,
+  Command2,
+  Cmd,
+  DistName,
+  Addr0,
+  Addr1,
+  Addr2,
+  Addr3,
+  Addr4,
+  Addr5
 };
 
 class MainView {
@@ -71,9 +86,9 @@ class MainView {
   virtual void OfferCandidates(const std::vector<std::string>& texts) = 0;
   virtual void Warn(const std::string& text) = 0;  // a message box
   virtual void Beep() = 0;
-  virtual void SetBusy(bool busy) = 0;            // the wait pointer
-  virtual void SetRefusing(bool refusing) = 0;    // the pointer while a copy runs
-  virtual int PageRows() const = 0;               // List1's rows per page
+  virtual void SetBusy(bool busy) = 0;          // the wait pointer
+  virtual void SetRefusing(bool refusing) = 0;  // the pointer while a copy runs
+  virtual int PageRows() const = 0;             // List1's rows per page
   virtual void PlaceOnScreen() = 0;
   virtual void Minimize() = 0;
   virtual void ShowNormal() = 0;

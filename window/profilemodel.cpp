@@ -49,8 +49,8 @@ void ProfileModel::Command1_Click(int index) {
 void ProfileModel::Command2_Click() {
   const int row = view_.NameIndex();
   if (row < 0) return;
-  if (const std::string problem = settings::DeleteProfileProblem(app_.SettingsFolder,
-                                                                 settings::TrimBlanks(view_.NameText(row)));
+  if (const std::string problem =
+          settings::DeleteProfileProblem(app_.SettingsFolder, settings::TrimBlanks(view_.NameText(row)));
       !problem.empty()) {
     view_.Warn(problem);
     return;

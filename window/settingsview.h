@@ -18,7 +18,7 @@ class SettingsView {
   virtual int16_t NumberShown(const settings::SettingKey& key) const = 0;
   virtual void ShowText(const settings::SettingKey& key, const std::string& text) = 0;
   virtual std::string TextShown(const settings::SettingKey& key) const = 0;
-  virtual void SetCaptionEnabled(bool enabled) = 0;  // Text3, the caption to paste into
+  virtual void SetCaptionEnabled(bool enabled) = 0;       // Text3, the caption to paste into
   virtual void SetDataDate(const std::string& text) = 0;  // Label7
   // The save/delete window for app.ProfileDialogMode, and the update
   // window; both modal, returning when closed.
