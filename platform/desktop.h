@@ -57,6 +57,9 @@ class Desktop {
   // desktop keeps the focus from a program that asks for it itself (a
   // Wayland compositor); elsewhere the window's own request does it.
   virtual void BringForward(const std::string& /*ownCaption*/) {}
+  // What the last operations could not keep and the user should hear of
+  // (a consent that could not be saved), once; empty when nothing.
+  virtual std::string TakeNotice() { return {}; }
 };
 
 }  // namespace kovant::platform

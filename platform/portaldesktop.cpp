@@ -17,6 +17,7 @@
 #include <chrono>
 #include <csignal>
 #include <optional>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/pastetiming.h"
@@ -93,6 +94,7 @@ class Portal : public QObject, public PortalDesktop {
   void Restore(WindowId) override {}
   bool Activate(WindowId) override { return false; }
   bool PrepareKeys() override { return StartSession(); }
+  std::string TakeNotice() override { return std::exchange(notice_, std::string()); }
 
   bool SendKey(Key key) override {
     if (!StartSession()) return false;
@@ -265,7 +267,11 @@ class Portal : public QObject, public PortalDesktop {
       // from the start (a rewrite keeps the mode of the file it replaces).
       const int fd = open(tokenPath_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
       if (fd >= 0) close(fd);
-      WritePrivateFileAtomically(tokenPath_, token);
+      if (const std::string error = WritePrivateFileAtomically(tokenPath_, token); !error.empty()) {
+        const std::string why = error.ends_with("。") ? error.substr(0, error.size() - 3) : error;
+        notice_ = "貼り付けの許可を " + tokenPath_ + " に保存できないため、次に起動したときにも許可を求めます（" + why +
+                  "）。";
+      }
     }
     return true;
   }
@@ -310,6 +316,7 @@ class Portal : public QObject, public PortalDesktop {
 
   QDBusConnection bus_;
   const std::string tokenPath_;
+  std::string notice_;  // said once by TakeNotice
   const bool restores_, clipboardPortal_;
   std::unique_ptr<Clipboard> fallback_;
   QDBusObjectPath session_;

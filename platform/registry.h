@@ -26,8 +26,6 @@ class Registry {
   // Creates key\subkey as needed and sets its default value; false on failure.
   bool SetValue(std::string_view key, std::string_view subkey, std::string_view value) const;
 
-  const std::string& Root() const { return root_; }
-
  private:
   std::optional<std::string> FolderOf(std::string_view key, std::string_view subkey) const;
   std::string root_;

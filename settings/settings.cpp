@@ -134,20 +134,37 @@ bool LoadSettings(Settings& s, const std::string& folder, std::string_view fileN
   return true;
 }
 
-bool SaveSettings(const Settings& settings, const std::string& folder, std::string_view fileName) {
-  if (!platform::IsBareFileName(fileName)) return false;
+namespace {
+
+// "（why）" for the end of a sentence: why without its own full stop.
+std::string Because(std::string why) {
+  static constexpr std::string_view kStop = "。";
+  if (why.ends_with(kStop)) why.resize(why.size() - kStop.size());
+  return "（" + why + "）";
+}
+
+}  // namespace
+
+std::string SaveSettingsProblem(const Settings& settings, const std::string& folder, std::string_view fileName) {
+  if (!platform::IsBareFileName(fileName)) {
+    return "設定ファイルの名前 " + std::string(fileName) + " は使えないため、設定を保存できません。";
+  }
   std::string path = platform::JoinPath(folder, fileName);
+  const auto unsaved = [&path](const std::string& why) {
+    return "設定ファイル " + path + " に書き込めないため、設定を保存できません" + Because(why) + "。";
+  };
   IniFile ini = IniFile::Load(path);
   // A file we could not read whole is left alone rather than rewritten
   // from nothing: its other sections and values are the user's.
-  if (!ini.Intact()) return false;
+  if (!ini.Intact()) return unsaved("今のファイルを読み切れません。");
   Settings record = settings;
   for (const SettingKey& key : SettingsTable()) {
     const std::string value =
         key.kind == SettingKey::Number ? std::to_string(key.number(record)) : platform::Utf8ToSjis(key.text(record));
     ini.Set(kSection, key.name, value);
   }
-  return platform::WriteFileAtomically(path, ini.Text()).empty();
+  const std::string error = platform::WriteFileAtomically(path, ini.Text());
+  return error.empty() ? std::string() : unsaved(error);
 }
 
 std::vector<std::string> ListProfiles(const std::string& folder) {
@@ -260,6 +277,17 @@ bool DeleteProfile(const std::string& folder, std::string_view name) {
   if (!platform::IsBareFileName(file)) return false;
   std::error_code ignored;
   return std::filesystem::remove(platform::JoinPath(folder, file), ignored);
+}
+
+std::string DeleteProfileProblem(const std::string& folder, std::string_view name) {
+  const std::string file = ProfileFileName(name);
+  if (!platform::IsBareFileName(file)) return "設定名 " + std::string(name) + " のファイルは削除できません。";
+  const std::string path = platform::JoinPath(folder, file);
+  // One already gone is what the user asked for.
+  std::error_code error;
+  std::filesystem::remove(path, error);
+  if (!error) return {};
+  return "設定ファイル " + path + " を削除できません" + Because(platform::SystemErrorText(error.value())) + "。";
 }
 
 }  // namespace kovant::settings

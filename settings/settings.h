@@ -124,9 +124,13 @@ bool LoadSettings(Settings& settings, const std::string& folder, std::string_vie
 
 // Writes every field under its key into fileName in folder, keeping the
 // file's other lines. The file is replaced whole or not at all. Returns
-// false when the name was refused or the write failed; the callers of the
-// settings store report nothing.
-bool SaveSettings(const Settings& settings, const std::string& folder, std::string_view fileName);
+// why the settings were not written (a sentence for the user naming the
+// file), empty when they were.
+std::string SaveSettingsProblem(const Settings& settings, const std::string& folder, std::string_view fileName);
+// The same, as a flag, where no one is told (tests, the settings' move).
+inline bool SaveSettings(const Settings& settings, const std::string& folder, std::string_view fileName) {
+  return SaveSettingsProblem(settings, folder, fileName).empty();
+}
 
 // Base names of the plain files "*.prm" in folder, in directory order.
 std::vector<std::string> ListProfiles(const std::string& folder);
@@ -164,7 +168,10 @@ std::string SaveNameProblem(std::string_view typedUtf8);
 std::string CopyOrderProblem(const std::array<std::string, 5>& order);
 
 // Removes the profile file of that name; a name that is no plain file of
-// folder removes nothing. False when nothing was removed.
+// folder removes nothing. Returns why it could not be removed, empty when
+// it was or was already gone.
+std::string DeleteProfileProblem(const std::string& folder, std::string_view name);
+// The same; false when nothing was removed.
 bool DeleteProfile(const std::string& folder, std::string_view name);
 
 }  // namespace kovant::settings

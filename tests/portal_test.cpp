@@ -9,6 +9,7 @@
 #include <QDBusConnectionInterface>
 
 #include <filesystem>
+#include <fstream>
 
 #include "copy/delivery.h"
 #include "dicfixture.h"
@@ -108,6 +109,25 @@ TEST_F(Portal, PiecesGoToTheWindowUsedBeforeAndConsentIsAskedOnce) {
   EXPECT_EQ(std::filesystem::status(tokenPath).permissions() &
                 (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
             std::filesystem::perms::none);
+}
+
+TEST_F(Portal, AConsentThatCannotBeKeptIsSaidOnceAndThePasteStillGoesIn) {
+  ASSERT_NO_FATAL_FAILURE(StartPortal({"--clipboard"}));
+  // Under a regular file: no one, root included, writes there.
+  std::ofstream(home + "/file") << "x";
+  const std::string unwritable = home + "/file/portal-token";
+  auto desktop = platform::MakePortalDesktop(unwritable, nullptr);
+  ASSERT_NE(desktop, nullptr);
+  EXPECT_EQ(desktop->TakeNotice(), "");
+  copy::Delivery delivery = DeliveryOver(*desktop);
+  delivery.SetStepAside([] { return true; });
+  std::string found;
+  EXPECT_EQ(delivery.Deliver("東京都", {}, PasteInto("メモ"), found), copy::Delivered::PastedIntoPrevious);
+  EXPECT_EQ(ReadAll(document), "東京都");
+  const std::string notice = desktop->TakeNotice();
+  EXPECT_NE(notice.find(unwritable), std::string::npos) << notice;
+  EXPECT_TRUE(notice.ends_with("。"));
+  EXPECT_EQ(desktop->TakeNotice(), "");
 }
 
 TEST_F(Portal, WithoutAClipboardPortalTheWholeTextGoesInOnePasteAndARefusalIsFinal) {

@@ -52,6 +52,18 @@ TEST_F(RegistryNote, ARootThatCannotBeOpenedEndsTheProgram) {
   EXPECT_FALSE(registry.QueryValue("a/b", "c", 128).has_value());
 }
 
+TEST_F(RegistryNote, ANoteThatCannotBeWrittenIsSaidAndTheProgramRunsOn) {
+  // A file where the vendor's key would go: no one, root included, makes a
+  // key below it.
+  std::filesystem::create_directories(root + "/HKEY_LOCAL_MACHINE/SOFTWARE");
+  std::ofstream(root + "/HKEY_LOCAL_MACHINE/SOFTWARE/Morvix") << "a file, not a key";
+  const auto noted = ui::NoteProgramFolder(registry, "/opt/kovant");
+  ASSERT_TRUE(noted.has_value());
+  EXPECT_FALSE(noted->empty());
+  EXPECT_TRUE(noted->ends_with("。"));
+  EXPECT_FALSE(std::filesystem::exists(note));
+}
+
 TEST(InstanceLock, OneHolderPerUserUntilItEnds) {
   const std::string dir = TempFolder("lock");
   setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
@@ -140,6 +152,20 @@ TEST_F(Shutdown, ExitSavesTheSettingsAndTheCloseBoxDoesNot) {
   EXPECT_EQ(saved.Profile, "work.prm");
   EXPECT_EQ(saved.MarkSet, 1);
   EXPECT_EQ(saved, app.Settings);
+}
+
+TEST_F(Shutdown, ExitIntoAFolderThatCannotBeWrittenKeepsTheWindowOpenAndSaysWhy) {
+  ASSERT_TRUE(Open(0));
+  // Under a regular file: not even root writes there.
+  std::ofstream(folder + "/file") << "x";
+  app.SettingsFolder = folder + "/file/settings";
+  window->Command3_Click();
+  EXPECT_TRUE(window->isVisible());
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find(app.SettingsFolder + "/KOVANT.INI"), std::string::npos) << warnings[0];
+  // The close box still ends, without saving.
+  EXPECT_TRUE(window->close());
+  EXPECT_FALSE(window->isVisible());
 }
 
 }  // namespace

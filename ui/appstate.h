@@ -1,37 +1,16 @@
-// The process-wide state the windows share: the settings record, the flags
-// that pass outcomes between windows and the link, and the ways out to the
-// desktop. One instance, made at start-up (tests make their own).
+// The process-wide state the windows share (window/appstate.h), with the
+// Qt windows' way of showing a warning.
 #pragma once
 
 #include <QString>
 
-#include <cstdint>
 #include <functional>
-#include <string>
 
-#include "settings/settings.h"
-
-namespace kovant::platform {
-class Clipboard;
-class Desktop;
-}  // namespace kovant::platform
+#include "window/appstate.h"
 
 namespace kovant::ui {
 
-struct AppState {
-  settings::Settings Settings = settings::DefaultSettings();
-  std::string ProgramFolder;   // KOVANT.DIC
-  std::string SettingsFolder;  // KOVANT.INI and the profiles
-  bool ExternalRequest = false;
-  bool SettingsCancelled = false;
-  int16_t ProfileDialogMode = 0;  // 1 save, 2 delete
-  std::string FoundWindowTitle;
-  // Today as "YYYY-MM-DD", for the age of the data; "" for the system's date.
-  std::string Today;
-
-  // Both set before the windows are made, which keep them.
-  platform::Clipboard* clipboard = nullptr;
-  platform::Desktop* desktop = nullptr;  // may be null: no other windows reachable
+struct AppState : window::AppState {
   // Shows a warning message box; tests record instead.
   std::function<void(const QString&)> warn;
 };

@@ -339,6 +339,13 @@ void Warn(const AppState& app, QWidget* parent, const QString& text) {
   }
 }
 
+void CentreOnScreen(QWidget* w) {
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    const QRect r = s->geometry();
+    w->move(r.x() + (r.width() - w->width()) / 2, r.y() + (r.height() - w->height()) / 2);
+  }
+}
+
 QIcon ApplicationIcon() {
   QIcon bundled;
   for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {

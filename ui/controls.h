@@ -130,6 +130,9 @@ class FittedLabel : public QLabel {
 // without a selection.
 void FillCombo(QComboBox* combo, const std::vector<std::string>& texts);
 
+// Places a window in the middle of the primary screen.
+void CentreOnScreen(QWidget* w);
+
 // The program's icon: the theme's when installed, else the bundled one.
 QIcon ApplicationIcon();
 

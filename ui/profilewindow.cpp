@@ -1,27 +1,8 @@
 #include "ui/profilewindow.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-
-#include <filesystem>
-#include <system_error>
-
-#include "dict/listorder.h"
-#include "platform/files.h"
-#include "platform/ini.h"
-#include "platform/sjis.h"
-#include "settings/settings.h"
-
 namespace kovant::ui {
 
-void CentreOnScreen(QWidget* w) {
-  if (QScreen* s = QGuiApplication::primaryScreen()) {
-    const QRect r = s->geometry();
-    w->move(r.x() + (r.width() - w->width()) / 2, r.y() + (r.height() - w->height()) / 2);
-  }
-}
-
-Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
+Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app), model_(app, *this) {
   setObjectName("KOVANT3");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::CustomizeWindowHint);
@@ -55,22 +36,17 @@ Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
   setTabOrder(Command1[1], Command2);
 
   // By mouse or keys alike.
-  connect(List1, &ListBox::itemSelectionChanged, this, [this] { List1_Click(); });
-  connect(List1, &ListBox::DblClick, this, &Kovant3::List1_DblClick);
-  connect(Command1[0], &QPushButton::clicked, this, [this] { Command1_Click(0); });
-  connect(Command1[1], &QPushButton::clicked, this, [this] { Command1_Click(1); });
-  connect(Command2, &QPushButton::clicked, this, &Kovant3::Command2_Click);
-  Form_Load();
+  connect(List1, &ListBox::itemSelectionChanged, this, [this] { model_.List1_Click(); });
+  connect(List1, &ListBox::DblClick, this, [this] { model_.List1_DblClick(); });
+  connect(Command1[0], &QPushButton::clicked, this, [this] { model_.Command1_Click(0); });
+  connect(Command1[1], &QPushButton::clicked, this, [this] { model_.Command1_Click(1); });
+  connect(Command2, &QPushButton::clicked, this, [this] { model_.Command2_Click(); });
+  CentreOnScreen(this);
+  model_.Form_Load();
 }
 
-void Kovant3::Form_Load() {
-  CentreOnScreen(this);
-  app_.SettingsCancelled = false;
-  List1->clear();
-  auto names = settings::ListProfiles(app_.SettingsFolder);
-  dict::SortTexts(names);
-  for (const auto& n : names) List1->AddItem(QString::fromStdString(n), 0);
-  if (SaveMode()) {
+void Kovant3::ShowMode(bool save) {
+  if (save) {
     setWindowTitle(QStringLiteral("設定の保存"));
     Command1[0]->setText(QStringLiteral("ＯＫ"));
     Command2->hide();
@@ -82,58 +58,17 @@ void Kovant3::Form_Load() {
     Command1[0]->setText(QStringLiteral("閉じる"));
     Command1[1]->hide();
     Command2->show();
-    Command2->setEnabled(false);
     Text1->hide();
     Label1->hide();
     PlaceTwips(List1, 60, 60, 4095, 2205);
   }
-  Text1->setText(QString::fromStdString(settings::ActiveProfileName(app_.Settings.Profile)));
 }
 
 void Kovant3::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  if (SaveMode()) Text1->setFocus();
+  if (model_.SaveMode()) Text1->setFocus();
 }
 
-void Kovant3::Warn(const QString& text) { ui::Warn(app_, this, text); }
-
-void Kovant3::List1_Click() {
-  if (SaveMode()) {
-    if (List1->ListIndex() >= 0) Text1->setText(List1->ItemText(List1->ListIndex()));
-  } else {
-    Command2->setEnabled(List1->ListIndex() >= 0);
-  }
-}
-
-void Kovant3::List1_DblClick() {
-  List1_Click();
-  if (SaveMode()) Command1_Click(0);
-}
-
-void Kovant3::Command1_Click(int index) {
-  if (index == 0 && SaveMode()) {
-    const std::string typed = Text1->text().toStdString();
-    if (const std::string problem = settings::SaveNameProblem(typed); !problem.empty()) {
-      Warn(QString::fromStdString(problem));
-      return;
-    }
-    app_.Settings.Profile = settings::ProfileFileName(settings::TrimBlanks(typed));
-    done(QDialog::Accepted);
-    return;
-  }
-  app_.SettingsCancelled = true;
-  done(QDialog::Rejected);
-}
-
-void Kovant3::reject() { Command1_Click(1); }
-
-void Kovant3::Command2_Click() {
-  const int row = List1->ListIndex();
-  if (row < 0) return;
-  settings::DeleteProfile(app_.SettingsFolder, List1->ItemText(row).trimmed().toStdString());
-  List1->RemoveItem(row);
-  List1->SetListIndex(-1);
-  Command2->setEnabled(false);
-}
+void Kovant3::Warn(const std::string& text) { ui::Warn(app_, this, QString::fromStdString(text)); }
 
 }  // namespace kovant::ui

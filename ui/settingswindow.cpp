@@ -2,16 +2,12 @@
 
 #include <QKeyEvent>
 
-#include "dict/census.h"
-#include "dict/reader.h"
 #include "settings/settings.h"
 #include "ui/controls.h"
 #include "ui/profilewindow.h"
 #include "ui/updatewindow.h"
 
 namespace kovant::ui {
-
-void CentreOnScreen(QWidget* w);
 
 namespace {
 
@@ -49,7 +45,7 @@ QLabel* MakeLabel(QWidget* parent, const char* text, Twips at, const QColor& bg,
 
 }  // namespace
 
-Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
+Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app), model_(app, *this) {
   setObjectName("KOVANT2");
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::CustomizeWindowHint);
@@ -69,9 +65,10 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app) {
 
   for (int i = 0; i < 3; ++i)
     connect(Command1[static_cast<size_t>(i)], &QPushButton::clicked, this, [this, i] { Command1_Click(i); });
-  connect(Command2, &QPushButton::clicked, this, &Kovant2::Command2_Click);
-  connect(Check1, &QCheckBox::clicked, this, &Kovant2::Check1_Click);
-  Form_Load();
+  connect(Command2, &QPushButton::clicked, this, [this] { model_.Command2_Click(); });
+  connect(Check1, &QCheckBox::clicked, this, [this] { model_.Check1_Click(); });
+  CentreOnScreen(this);
+  model_.Form_Load();
 }
 
 // The six separator frames, each with its five options and its text box.
@@ -209,21 +206,17 @@ void Kovant2::BuildCommands() {
   Command2->setAutoDefault(true);
   Command2->setAccessibleDescription(QStringLiteral("日本郵便の最新のデータをダウンロードして辞書を作り直します"));
   PlaceTwips(Command2, 7260, 5580, 1755, 315);
-  ShowDataDate();
 }
 
-void Kovant2::ShowDataDate() {
-  auto file = dict::DicFile::Open(dict::DictionaryPathIn(app_.ProgramFolder));
-  auto header = file ? (*file)->ReadHeader() : dict::Result<dict::DicHeader>(dict::Error{""});
-  Label7->setText(QStringLiteral("辞書データ：") +
-                  (header ? QString::fromStdString(header->DataDate) : QStringLiteral("（なし）")));
-}
-
-void Kovant2::Command2_Click() {
+void Kovant2::OpenUpdateWindow() {
   KovantUpdate updateWindow(app_, this);
   updateWindow.Start();
   updateWindow.exec();
-  ShowDataDate();
+}
+
+void Kovant2::OpenProfileWindow() {
+  Kovant3 profileWindow(app_, this);
+  profileWindow.exec();
 }
 
 void Kovant2::SetTabOrder() {
@@ -267,75 +260,39 @@ void Kovant2::BindControlsToKeys() {
   Bind("FindCaption", {.text = Text3});
 }
 
-void Kovant2::Form_Load() {
-  CentreOnScreen(this);
-  settings::Settings& s = app_.Settings;
-  const std::string profile = settings::ActiveProfileName(s.Profile);
-  setWindowTitle(QStringLiteral("ぴこらん環境設定　－　") +
-                 (profile.empty() ? QStringLiteral("新規設定") : QString::fromStdString(profile)));
+const Kovant2::KeyControls* Kovant2::ControlsOf(const settings::SettingKey& key) const {
   for (const KeyControls& c : keyControls_) {
-    if (c.key->kind != settings::SettingKey::Number) {
-      c.text->setText(QString::fromStdString(c.key->text(s)));
-    } else if (c.check) {
-      c.check->setChecked(c.key->number(s) == settings::kSwitchOn);
-    } else {
-      SelectOption(c.options, c.key->number(s));
-    }
+    if (c.key == &key) return &c;
   }
-  Check1_Click();
+  return nullptr;
 }
 
-// The controls back into the record. Texts lose their half-width blanks
-// only: one ideographic space is a separator of its own; the copy order is
-// kept as typed.
-void Kovant2::StoreControls() {
-  settings::Settings& s = app_.Settings;
-  for (const KeyControls& c : keyControls_) {
-    switch (c.key->kind) {
-      case settings::SettingKey::Number:
-        c.key->number(s) = c.check ? SwitchShown(*c.check) : SelectedOption(c.options);
-        break;
-      case settings::SettingKey::Digits: c.key->text(s) = c.text->text().toStdString(); break;
-      case settings::SettingKey::Text: c.key->text(s) = settings::TrimAtNul(c.text->text().toStdString()); break;
-    }
+void Kovant2::ShowNumber(const settings::SettingKey& key, int16_t value) {
+  const KeyControls* c = ControlsOf(key);
+  if (!c) return;
+  if (c->check) {
+    c->check->setChecked(value == settings::kSwitchOn);
+  } else {
+    SelectOption(c->options, value);
   }
 }
 
-void Kovant2::Check1_Click() { Text3->setEnabled(Check1->isChecked()); }
-
-void Kovant2::Warn(const QString& text) { ui::Warn(app_, this, text); }
-
-void Kovant2::Command1_Click(int index) {
-  if (index == 1) {
-    app_.SettingsCancelled = true;
-    done(QDialog::Rejected);
-    return;
-  }
-  if (index == 2) {
-    app_.ProfileDialogMode = 2;
-    Kovant3 deleteWindow(app_, this);
-    deleteWindow.exec();
-    return;
-  }
-  std::array<std::string, 5> order;
-  for (size_t i = 0; i < 5; ++i) order[i] = Text2[i]->text().toStdString();
-  if (const std::string problem = settings::CopyOrderProblem(order); !problem.empty()) {
-    Warn(QString::fromStdString(problem));
-    return;
-  }
-  app_.ProfileDialogMode = 1;
-  {
-    Kovant3 saveWindow(app_, this);
-    saveWindow.exec();
-  }
-  if (app_.SettingsCancelled) return;
-  StoreControls();
-  settings::SaveSettings(app_.Settings, app_.SettingsFolder, app_.Settings.Profile);
-  app_.SettingsCancelled = false;
-  done(QDialog::Accepted);
+int16_t Kovant2::NumberShown(const settings::SettingKey& key) const {
+  const KeyControls* c = ControlsOf(key);
+  if (!c) return 0;
+  return c->check ? SwitchShown(*c->check) : SelectedOption(c->options);
 }
 
-void Kovant2::reject() { Command1_Click(1); }
+void Kovant2::ShowText(const settings::SettingKey& key, const std::string& text) {
+  if (const KeyControls* c = ControlsOf(key); c && c->text) c->text->setText(QString::fromStdString(text));
+}
+
+std::string Kovant2::TextShown(const settings::SettingKey& key) const {
+  const KeyControls* c = ControlsOf(key);
+  return c && c->text ? c->text->text().toStdString() : std::string();
+}
+
+void Kovant2::Warn(const std::string& text) { ui::Warn(app_, this, QString::fromStdString(text)); }
 
 bool Kovant2::eventFilter(QObject* obj, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease) {
@@ -347,11 +304,8 @@ bool Kovant2::eventFilter(QObject* obj, QEvent* event) {
   if (event->type() == QEvent::KeyPress) {
     // Copy-order boxes: the digits 0 to 5 and Backspace only.
     auto* key = static_cast<QKeyEvent*>(event);
-    const QString text = key->text();
-    if (key->key() != Qt::Key_Backspace && !text.isEmpty() && text[0].isPrint() &&
-        !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-      return !(text.size() == 1 && text[0] >= u'0' &&
-               text[0] <= static_cast<char16_t>(u'0' + settings::kLastCopyPosition));
+    if (key->key() != Qt::Key_Backspace && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+      return window::SettingsModel::Text2_KeyPress(key->text().toStdString()) == window::Handled::Consumed;
     }
   }
   return QDialog::eventFilter(obj, event);

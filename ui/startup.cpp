@@ -18,13 +18,15 @@
 
 namespace kovant::ui {
 
-bool NoteProgramFolder(const platform::Registry& registry, const std::string& programFolder) {
-  if (!registry.OpenKey(kSoftwareKey)) return false;
+std::optional<std::string> NoteProgramFolder(const platform::Registry& registry, const std::string& programFolder) {
+  if (!registry.OpenKey(kSoftwareKey)) return std::nullopt;
   auto stored = registry.QueryValue(kSoftwareKey, kRunPathKey, 128);
-  if (!stored || settings::TrimAtNul(*stored) != settings::TrimAtNul(programFolder)) {
-    registry.SetValue(kSoftwareKey, kRunPathKey, programFolder);  // failures go unreported
-  }
-  return true;
+  if (stored && settings::TrimAtNul(*stored) == settings::TrimAtNul(programFolder)) return std::string();
+  if (registry.SetValue(kSoftwareKey, kRunPathKey, programFolder)) return std::string();
+  // The program runs on: the note only helps other programs find it.
+  return std::string(
+      "レジストリにプログラムのフォルダを記録できないため、"
+      "他のプログラムからぴこらんのフォルダが見つからないことがあります。");
 }
 
 bool HandOver(platform::Desktop& desktop) {
@@ -69,10 +71,12 @@ int RunProgram(QApplication& app) {
   state.desktop = session.desktop.get();
   state.clipboard = session.clipboard.get();
 
-  if (!NoteProgramFolder(platform::Registry(platform::Registry::DefaultRoot()), state.ProgramFolder)) {
+  const auto noted = NoteProgramFolder(platform::Registry(platform::Registry::DefaultRoot()), state.ProgramFolder);
+  if (!noted) {
     ShowWarningBox(nullptr, QStringLiteral("レジストリを開くことができません。"));
     return 1;
   }
+  if (!noted->empty()) ShowWarningBox(nullptr, QString::fromStdString(*noted));
   settings::LoadSettings(state.Settings, state.SettingsFolder, settings::kIniFileName);
 
   Kovant1 window(state);

@@ -5,28 +5,28 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 
-#include <atomic>
+#include <functional>
 #include <string>
-#include <thread>
 
-#include "dict/result.h"
-#include "update/update.h"
 #include "ui/appstate.h"
+#include "window/updatemodel.h"
+#include "window/updateview.h"
 
 namespace kovant::ui {
 
-class KovantUpdate : public QDialog {
+class KovantUpdate : public QDialog, public window::UpdateView {
   Q_OBJECT
  public:
   // from: a mirror's base URL, "" for Japan Post (or KOVANT_DATA_URL).
   KovantUpdate(AppState& app, QWidget* parent = nullptr, std::string from = {});
-  ~KovantUpdate() override;
+  ~KovantUpdate() override { model_.Stop(); }
 
-  void Start();
-  bool Running() const { return worker_.joinable() && !finished_; }
+  void Start() { model_.Start(); }
+  bool Running() const { return model_.Running(); }
 
   QLabel* Before = nullptr;  // the data in use
   QProgressBar* Progress = nullptr;
@@ -34,21 +34,24 @@ class KovantUpdate : public QDialog {
   QLabel* Changes = nullptr;       // dates and codes added and removed
   QPushButton* Command = nullptr;  // "中止" while running, then "閉じる"
 
- signals:
-  void Finished(bool installed);
+  // The view the model talks to.
+  void SetBefore(const std::string& text) override { Before->setText(QString::fromStdString(text)); }
+  void SetProgress(int permille) override { Progress->setValue(permille); }
+  void SetStep(const std::string& text) override { StepLine->setText(QString::fromStdString(text)); }
+  std::string ChangesText() const override { return Changes->text().toStdString(); }
+  void SetChanges(const std::string& text) override { Changes->setText(QString::fromStdString(text)); }
+  void SetCommand(const std::string& caption, bool enabled) override;
+  void FocusCommand() override { Command->setFocus(); }
+  void Fit() override { adjustSize(); }
+  void Close() override { accept(); }
+  void Post(std::function<void()> fn) override;
 
  protected:
   void reject() override;
 
  private:
-  void Done(const dict::Result<tools::UpdateReport>& outcome);
-  void ShowStep(const QString& step, double share);
-
-  AppState& app_;
-  std::string from_;
-  std::atomic<bool> cancel_{false};
-  bool finished_ = false;
-  std::thread worker_;
+  window::UpdateModel model_;
+  QPointer<KovantUpdate> self_{this};  // made here, copied by the worker's Post
 };
 
 }  // namespace kovant::ui

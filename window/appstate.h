@@ -1,0 +1,34 @@
+// The process-wide state the windows share: the settings record, the flags
+// that pass outcomes between windows and the link, and the ways out to the
+// desktop. One instance, made at start-up (tests make their own).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "settings/settings.h"
+
+namespace kovant::platform {
+class Clipboard;
+class Desktop;
+}  // namespace kovant::platform
+
+namespace kovant::window {
+
+struct AppState {
+  settings::Settings Settings = settings::DefaultSettings();
+  std::string ProgramFolder;   // KOVANT.DIC
+  std::string SettingsFolder;  // KOVANT.INI and the profiles
+  bool ExternalRequest = false;
+  bool SettingsCancelled = false;
+  int16_t ProfileDialogMode = 0;  // 1 save, 2 delete
+  std::string FoundWindowTitle;
+  // Today as "YYYY-MM-DD", for the age of the data; "" for the system's date.
+  std::string Today;
+
+  // Both set before the windows are made, which keep them.
+  platform::Clipboard* clipboard = nullptr;
+  platform::Desktop* desktop = nullptr;  // may be null: no other windows reachable
+};
+
+}  // namespace kovant::window
