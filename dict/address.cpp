@@ -1,6 +1,7 @@
 #include "dict/address.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <initializer_list>
 #include <optional>
@@ -12,12 +13,17 @@
 #include "dict/codec.h"
 #include "dict/fold.h"
 #include "dict/readingsection.h"
+#include "dict/variants.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
 namespace {
 
 constexpr size_t kMaxPlaces = 2000000;  // far above the country's 147,000
+
+// Names and addresses as compared: FoldName's forms, then one form of
+// each variant kanji.
+std::string Fold(std::string_view s) { return FoldVariants(FoldName(s)); }
 
 bool StartsWith(std::string_view s, std::string_view head) { return s.substr(0, head.size()) == head; }
 
@@ -69,13 +75,15 @@ std::optional<int> NumberAfterBan(std::string_view s, size_t& i) {
 
 Numbers ReadNumbers(std::string_view rest) {
   static const std::string kChome = "丁目", kCho = "丁", kBanchi = "番地", kBan = "番", kGo = "号", kKai = "階",
-                           kChika = "地下", kChikai = "地階";
+                           kChika = "地下", kChikai = "地階", kChiwari = "地割";
   Numbers n;
   size_t i = 0;
   // The block: "N丁目M番K号", "N丁目M-K", "N-M-K", "N番地M".
   while (i < rest.size() && !IsAsciiDigit(rest[i])) ++i;
   if (auto first = NumberAt(rest, i)) {
-    if (StartsWith(rest.substr(i), kChome) || StartsWith(rest.substr(i), kCho)) {
+    // A 地割 ("第10地割5番地") is read as a 丁目: the level above the 番地.
+    if (StartsWith(rest.substr(i), kChome) || StartsWith(rest.substr(i), kCho) ||
+        StartsWith(rest.substr(i), kChiwari)) {
       n.chome = *first;
       i += StartsWith(rest.substr(i), kChome) ? kChome.size() : kCho.size();
       if (auto second = NumberAt(rest, i)) {
@@ -128,6 +136,13 @@ struct Condition {
   int floor = 0;
   std::vector<Range> chome, banchi;
   std::vector<std::vector<int>> blocks;  // "1-1-12", "292-4番地"
+  // 番 and 号 inside one 丁目 ("2丁目1番1~23号", "5丁目1番"): each level
+  // that the item names; a level not named is any.
+  struct Scoped {
+    Range chome;
+    std::optional<Range> ban, go;
+  };
+  std::vector<Scoped> scoped;
   bool anyChome = false, anyBanchi = false;
   std::vector<std::string> names;
   std::vector<std::string> parts;  // named parts of a number list ("下平")
@@ -159,12 +174,17 @@ bool ParseItem(std::string_view item, std::string_view unit, Condition& c) {
     }
     return false;
   };
+  // "427番地以降": the bound after the unit.
+  bool above = cut(kAbove) || cut(kAfter), below = !above && cut(kBelow);
   if (cut(kChome))
     u = "c";
   else if (cut(kBanchi) || cut(kBan))
     u = "b";
   Range r;
-  bool above = cut(kAbove) || cut(kAfter), below = !above && cut(kBelow);
+  if (!above && !below) {
+    above = cut(kAbove) || cut(kAfter);
+    below = !above && cut(kBelow);
+  }
   size_t i = 0;
   auto from = NumberAt(item, i);
   if (!from) {
@@ -217,15 +237,95 @@ std::vector<std::string> ListItems(std::string inner) {
   return items;
 }
 
+// A range at s[i] ("1", "1~23"); i moves past it.
+std::optional<Range> RangeAt(std::string_view s, size_t& i) {
+  auto from = NumberAt(s, i);
+  if (!from) return std::nullopt;
+  Range r{*from, *from};
+  if (i + 1 < s.size() && s[i] == '~' && IsAsciiDigit(s[i + 1])) {
+    ++i;
+    r.to = *NumberAt(s, i);
+  }
+  return r;
+}
+
+// An item that names 番 or 号 inside a 丁目 ("2丁目1番1~23号", "5丁目1番"),
+// or a 番 of the 丁目 named before it in the list ("、2番"); false when
+// it is no such item. chome: the last 丁目 named.
+bool ParseScoped(std::string_view item, std::optional<Range>& chome, Condition& c) {
+  static const std::string_view kChome = "丁目", kBanchi = "番地", kBan = "番", kGo = "号";
+  size_t i = 0;
+  auto first = RangeAt(item, i);
+  if (!first) return false;
+  Condition::Scoped sc;
+  if (StartsWith(item.substr(i), kChome)) {
+    i += kChome.size();
+    if (i == item.size()) return false;  // a 丁目 alone: the plain list reads it
+    sc.chome = *first;
+    first = RangeAt(item, i);
+    if (!first) return false;
+  } else if (!chome || item.find(kChome) != std::string_view::npos) {
+    return false;
+  } else {
+    sc.chome = *chome;
+  }
+  if (StartsWith(item.substr(i), kBanchi)) {
+    i += kBanchi.size();
+  } else if (StartsWith(item.substr(i), kBan)) {
+    i += kBan.size();
+  } else {
+    return false;
+  }
+  sc.ban = *first;
+  if (i < item.size()) {
+    auto go = RangeAt(item, i);
+    if (!go || item.substr(i) != kGo) return false;
+    sc.go = *go;
+  }
+  chome = sc.chome;
+  c.scoped.push_back(sc);
+  return true;
+}
+
+// An item without the name Japan Post gives its part after the numbers
+// ("1~426番地川東" -> "1~426番地"), and 地割 written as 丁目 are
+// ("第9地割~第11地割" -> "9~11丁目").
+std::string PlainItem(std::string item) {
+  static const std::string kDai = "第", kChiwari = "地割", kChome = "丁目";
+  if (item.find(kChiwari) != std::string::npos && item.find("「") == std::string::npos) {
+    for (size_t at; (at = item.find(kDai)) != std::string::npos;) item.erase(at, kDai.size());
+    for (size_t at; (at = item.find(kChiwari)) != std::string::npos;) item.erase(at, kChiwari.size());
+    return item + kChome;
+  }
+  if (item.empty() || !IsAsciiDigit(item[0])) return item;
+  static const std::string_view kEnds[] = {"丁目", "番地", "番", "号", "以上", "以下", "以降"};
+  for (size_t end = item.size(); end > 0;) {
+    const std::string_view head(item.data(), end);
+    if (IsAsciiDigit(head.back()) || head.back() == '~' ||
+        std::any_of(std::begin(kEnds), std::end(kEnds), [&](std::string_view e) {
+          return head.size() >= e.size() && head.substr(head.size() - e.size()) == e;
+        })) {
+      return item.substr(0, end);
+    }
+    --end;
+    while (end > 0 && (static_cast<unsigned char>(item[end]) & 0xC0) == 0x80) --end;
+  }
+  return item;
+}
+
 // A list of 丁目, 番地 and blocks into c; false when it is none.
-bool ParseNumberList(const std::vector<std::string>& items, Condition& c) {
+bool ParseNumberList(const std::vector<std::string>& rawItems, Condition& c) {
+  std::vector<std::string> items;
+  for (const auto& item : rawItems) items.push_back(PlainItem(item));
   static const std::string kChome = "丁目", kBanchi = "番地", kBan = "番";
   const std::string& last = items.back();
   const bool chome = last.size() >= kChome.size() && last.substr(last.size() - kChome.size()) == kChome;
   // Bare numbers are 番地 ("（1047~1268及び下平）").
   const std::string unit = chome ? "c" : "b";
   bool numbers = true;
+  std::optional<Range> scopedChome;
   for (const auto& item : items) {
+    if (ParseScoped(item, scopedChome, c)) continue;
     // A named part ("中島505~518番地", "下平") is not read: an address
     // that names it is left undecided.
     if (!item.empty() && !IsAsciiDigit(item[0]) && !StartsWith(item, kChome) && !StartsWith(item, kBanchi) &&
@@ -237,7 +337,8 @@ bool ParseNumberList(const std::vector<std::string>& items, Condition& c) {
     }
     numbers = numbers && ParseItem(item, unit, c);
   }
-  return numbers && (!c.chome.empty() || !c.banchi.empty() || !c.blocks.empty() || c.anyChome || c.anyBanchi);
+  return numbers &&
+         (!c.chome.empty() || !c.banchi.empty() || !c.blocks.empty() || !c.scoped.empty() || c.anyChome || c.anyBanchi);
 }
 
 Condition ParseCondition(std::string inner) {
@@ -297,6 +398,7 @@ Condition ParseCondition(std::string inner) {
   c.chome.clear();
   c.banchi.clear();
   c.blocks.clear();
+  c.scoped.clear();
   c.parts.clear();
   c.anyChome = c.anyBanchi = false;
   for (const auto& item : items) {
@@ -361,7 +463,34 @@ bool NamesAPart(const Condition& c, std::string_view rest) {
                      [&](const std::string& part) { return StartsWith(rest, part) || StartsWith(past, part); });
 }
 
+// The written 丁目, 番 and 号 against the items scoped to a 丁目: Unknown
+// when a level the item names is not written.
+Fit ScopedFit(const Condition& c, const Numbers& n) {
+  Fit fit = Fit::No;
+  auto in = [](const Range& r, int v) { return v >= r.from && v <= r.to; };
+  for (const auto& sc : c.scoped) {
+    if (n.chome < 0 || !in(sc.chome, n.chome)) continue;
+    if (sc.ban && n.banchi < 0) {
+      fit = Fit::Unknown;
+      continue;
+    }
+    if (sc.ban && !in(*sc.ban, n.banchi)) continue;
+    if (sc.go && n.go < 0) {
+      fit = Fit::Unknown;
+      continue;
+    }
+    if (sc.go && !in(*sc.go, n.go)) continue;
+    return Fit::Yes;
+  }
+  return fit;
+}
+
 Fit NumbersFit(const Condition& c, const Numbers& n, std::string_view rest) {
+  const Fit scoped = c.scoped.empty() ? Fit::No : ScopedFit(c, n);
+  if (scoped == Fit::Yes) return Fit::Yes;
+  if (c.scoped.size() > 0 && c.chome.empty() && c.banchi.empty() && c.blocks.empty() && !c.anyChome && !c.anyBanchi) {
+    return n.chome < 0 ? Fit::Unknown : scoped;
+  }
   const bool wantsChome = !c.chome.empty() || c.anyChome;
   const bool wantsBanchi = !c.banchi.empty() || c.anyBanchi;
   const Fit block = c.blocks.empty() ? Fit::No : BlockFit(c.blocks, n.Written());
@@ -371,7 +500,9 @@ Fit NumbersFit(const Condition& c, const Numbers& n, std::string_view rest) {
   if (wantsBanchi && !wantsChome && c.anyBanchi && n.twoKinds && n.chome >= 0) return Fit::No;
   const RangeFit range = ChomeBanchiFit(c, n, wantsChome, wantsBanchi);
   if (range.final) return range.fit;
-  if (range.fit == Fit::No && (block == Fit::Unknown || c.truncated || NamesAPart(c, rest))) return Fit::Unknown;
+  if (range.fit == Fit::No && (block == Fit::Unknown || scoped == Fit::Unknown || c.truncated || NamesAPart(c, rest))) {
+    return Fit::Unknown;
+  }
   return range.fit;
 }
 
@@ -428,7 +559,7 @@ bool IsFloor(const std::string& inner) {
 void SplitName(const std::string& name, std::string& head, std::string& inner) {
   static const std::string kOpen = "（", kClose = "）";
   const size_t open = name.find(kOpen);
-  head = FoldName(name.substr(0, open));
+  head = Fold(name.substr(0, open));
   inner.clear();
   if (open == std::string::npos) return;
   const size_t last = name.rfind(kClose + kOpen);
@@ -436,7 +567,7 @@ void SplitName(const std::string& name, std::string& head, std::string& inner) {
       name.substr(last != std::string::npos && last > open ? last + kClose.size() + kOpen.size() : open + kOpen.size());
   if (in.size() >= kClose.size() && in.substr(in.size() - kClose.size()) == kClose)
     in.resize(in.size() - kClose.size());
-  inner = FoldName(in);
+  inner = Fold(in);
 }
 
 }  // namespace
@@ -510,7 +641,7 @@ std::string Gazetteer::Loader::ReadingOf(int64_t pos) {
 }
 
 Result<bool> Gazetteer::Loader::AddPrefecture(const PrefectureRow& pref) {
-  g_.prefs_.push_back({pref.Name, FoldName(pref.Name)});
+  g_.prefs_.push_back({pref.Name, Fold(pref.Name)});
   WalkError failure;
   auto walked = ForEachCity(dic_, pref.CityListPos, pref.PrefNo, [&](const CityRecord& record, int64_t cityPos) {
     if (auto added = AddCity(record, cityPos); !added) return failure.Stop(added.error());
@@ -527,7 +658,7 @@ Result<bool> Gazetteer::Loader::AddCity(const CityRecord& record, int64_t cityPo
   City city;
   city.pref = static_cast<uint8_t>(g_.prefs_.size() - 1);
   platform::SjisDecoder::Append(city.name, *name);
-  city.fold = FoldName(city.name);
+  city.fold = Fold(city.name);
   city.local = CityLocalName(city.fold);
   if (city.local == city.fold) city.local.clear();
   city.reading = ReadingOf(cityPos);
@@ -563,7 +694,7 @@ Result<bool> Gazetteer::Loader::AddPlace(const TownHead& head, int64_t pos, City
   if (const size_t at = p.head.find("通り"); at != std::string::npos && at + 3 < UINT8_MAX)
     p.ri = static_cast<uint8_t>(at + 3);
   p.reading = ReadingOf(pos);
-  if (!p.office) city.places.push_back(static_cast<uint32_t>(g_.places_.size()));
+  (p.office ? city.offices : city.places).push_back(static_cast<uint32_t>(g_.places_.size()));
   g_.places_.push_back(std::move(p));
   return true;
 }
@@ -590,7 +721,7 @@ CodeMatch Gazetteer::MatchOf(const Place& p) const {
 }
 
 std::vector<CodeMatch> Gazetteer::Find(std::string_view text, size_t limit) const {
-  const std::string q = FoldName(text), key = ReadingKey(text);
+  const std::string q = Fold(text), key = ReadingKey(text);
   if (q.empty()) return {};
   std::vector<std::pair<int, uint32_t>> scored;
   for (uint32_t i = 0; i < places_.size(); ++i) {
@@ -670,7 +801,7 @@ std::string SapporoBlocks(std::string a) {
 // some put between its parts.
 std::string NormalisedAddress(std::string_view address) {
   static const std::string kMark = "〒", kComma = "、";
-  const std::string folded = FoldName(address);
+  const std::string folded = Fold(address);
   std::string a;
   a.reserve(folded.size());
   for (size_t i = 0; i < folded.size();) {
@@ -737,8 +868,9 @@ StreetSplit SplitStreet(std::string_view rest) {
 }
 
 struct PrefHit {
-  int pref = -1;      // -1: none written
-  size_t length = 0;  // of its name as written
+  int pref = -1;         // -1: none written
+  size_t length = 0;     // of its name as written
+  bool shortly = false;  // written without its 都, 府 or 県 ("岩手花巻市")
 };
 
 struct CityHit {
@@ -770,8 +902,9 @@ struct TownHit {
 // 丁目 and 番地 where a record names 丁目, else 番地; but where the town
 // also has a 大字, a 丁目 only when written so.
 Numbers NumbersAgainst(const TownHit& hit, const std::vector<Condition>& conditions) {
-  const bool mentionsChome = std::any_of(conditions.begin(), conditions.end(),
-                                         [](const Condition& c) { return !c.chome.empty() || c.anyChome; });
+  const bool mentionsChome = std::any_of(conditions.begin(), conditions.end(), [](const Condition& c) {
+    return !c.chome.empty() || !c.scoped.empty() || c.anyChome;
+  });
   const bool otherKind = std::any_of(conditions.begin(), conditions.end(), [](const Condition& c) {
     return c.kind == Condition::Kind::Oaza || (c.anyBanchi && c.chome.empty() && !c.anyChome);
   });
@@ -783,6 +916,7 @@ Numbers NumbersAgainst(const TownHit& hit, const std::vector<Condition>& conditi
     if (mentionsChome && !n.twoKinds) {
       n.chome = n.dashed[0];
       if (n.dashed.size() > 1) n.banchi = n.dashed[1];
+      if (n.dashed.size() > 2) n.go = n.dashed[2];
     } else if (!mentionsChome) {
       n.banchi = n.dashed[0];
     }
@@ -842,12 +976,250 @@ std::string UnknownCityNote(std::string_view afterPref) {
   return note;
 }
 
+// ---- Addresses in Latin letters ("2-8-1 Nishi-Shinjuku, Shinjuku-ku, Tokyo") ----
+
+// Whether the text is written in Latin letters: no kana or kanji, four
+// letters at least.
+bool IsLatinAddress(std::string_view text) {
+  size_t letters = 0;
+  for (char ch : text) {
+    const auto b = static_cast<unsigned char>(ch);
+    if (b >= 0xE0 && b != 0xEF) return false;  // kana, kanji (full-width letters are EF ..)
+    if (std::isalpha(b)) ++letters;
+  }
+  return letters >= 4 && !HasKanji(text);
+}
+
+// A Latin address in parts: between commas, or between blanks where no
+// comma is written; each part's letters as one word (Hepburn's m before b
+// and p as n). Its numbers: the 丁目 ("1-chome") first, then the rest.
+struct LatinAddress {
+  std::vector<std::string> parts;
+  std::string numbers;
+};
+
+LatinAddress ReadLatin(std::string_view text) {
+  static const std::set<std::string> kDropped = {"japan", "banchi", "ban",  "go",      "gou",    "prefecture", "pref",
+                                                 "city",  "ward",   "town", "village", "county", "district"};
+  const bool commas = text.find(',') != std::string_view::npos;
+  LatinAddress out;
+  std::vector<std::string> parts(1);
+  std::string word, chome, numbers, run;
+  auto endRun = [&](bool isChome) {
+    while (!run.empty() && run.back() == '-') run.pop_back();
+    if (run.empty()) return;
+    std::string& to = isChome ? chome : numbers;
+    to += (to.empty() ? "" : "-") + run;
+    run.clear();
+  };
+  auto endWord = [&] {
+    if (word == "chome") endRun(true);
+    endRun(false);
+    if (!word.empty() && word != "chome" && !kDropped.count(word)) parts.back() += word;
+    word.clear();
+  };
+  for (size_t i = 0; i <= text.size(); ++i) {
+    const char ch = i < text.size() ? text[i] : ',';
+    const auto b = static_cast<unsigned char>(ch);
+    if (std::isalpha(b) || b >= 0x80) {
+      word += static_cast<char>(std::tolower(b));
+    } else if (std::isdigit(b)) {
+      if (!word.empty()) endWord();
+      run += ch;
+    } else if (ch == '-' && !run.empty() && run.back() != '-') {
+      run += '-';
+    } else {
+      if (!word.empty() || ch == ',' || ch == ' ') endWord();
+      while (!run.empty() && run.back() == '-') run.pop_back();
+      if (ch == ',' || (!commas && ch == ' ')) {
+        // "1-chome": the word after the number names it.
+        if (!run.empty()) {
+          size_t j = i;
+          while (j < text.size() && (text[j] == ' ' || text[j] == '-')) ++j;
+          endRun(text.substr(j, 5) == "chome" || text.substr(j, 5) == "Chome");
+        }
+        if (!parts.back().empty()) parts.emplace_back();
+      }
+    }
+  }
+  for (auto& p : parts) {
+    for (size_t at; (at = p.find("mb")) != std::string::npos;) p[at] = 'n';
+    for (size_t at; (at = p.find("mp")) != std::string::npos;) p[at] = 'n';
+    if (!p.empty()) out.parts.push_back(std::move(p));
+  }
+  while (!numbers.empty() && numbers.back() == '-') numbers.pop_back();
+  out.numbers = chome.empty() ? numbers : numbers.empty() ? chome : chome + "-" + numbers;
+  return out;
+}
+
+// The prefectures' names in Latin letters, in their numbers' order.
+constexpr std::string_view kPrefLatin[] = {
+    "hokkaido", "aomori",    "iwate",     "miyagi",    "akita",    "yamagata",  "fukushima", "ibaraki",
+    "tochigi",  "gunma",     "saitama",   "chiba",     "tokyo",    "kanagawa",  "niigata",   "toyama",
+    "ishikawa", "fukui",     "yamanashi", "nagano",    "gifu",     "shizuoka",  "aichi",     "mie",
+    "shiga",    "kyoto",     "osaka",     "hyogo",     "nara",     "wakayama",  "tottori",   "shimane",
+    "okayama",  "hiroshima", "yamaguchi", "tokushima", "kagawa",   "ehime",     "kochi",     "fukuoka",
+    "saga",     "nagasaki",  "kumamoto",  "oita",      "miyazaki", "kagoshima", "okinawa"};
+
+// The prefecture a word names ("tokyo", "tokyoto", "osakafu"), -1 when none.
+int LatinPrefecture(const std::string& word) {
+  static const std::vector<std::pair<std::string, int>> keys = [] {
+    std::vector<std::pair<std::string, int>> k;
+    for (size_t p = 0; p < std::size(kPrefLatin); ++p) {
+      for (std::string_view suffix : {"", "to", "fu", "ken", "do"})
+        k.emplace_back(ReadingKey(std::string(kPrefLatin[p]) + std::string(suffix)), static_cast<int>(p));
+    }
+    return k;
+  }();
+  const std::string key = ReadingKey(word);
+  for (const auto& [k, p] : keys) {
+    if (!key.empty() && k == key) return p;
+  }
+  return -1;
+}
+
+// Whether a city's reading is the key read: whole, with its kind left out
+// ("shinjuku" for シンジュクク), or as the ward or town after its city or
+// district ("higashiyamaku" for キョウトシヒガシヤマク).
+bool ReadingFits(const std::string& reading, const std::string& key) {
+  static const std::vector<std::string> kinds = [] {
+    std::vector<std::string> k;
+    for (const char* kind : {"shi", "ku", "machi", "cho", "mura", "son"}) k.push_back(ReadingKey(kind));
+    return k;
+  }();
+  static const std::string kShi = ReadingKey("shi"), kGun = ReadingKey("gun");
+  if (key.empty() || reading.size() < key.size()) return false;
+  if (reading == key) return true;
+  for (const auto& kind : kinds) {
+    if (reading.size() == key.size() + kind.size() && StartsWith(reading, key) &&
+        reading.compare(key.size(), std::string::npos, kind) == 0) {
+      return true;
+    }
+  }
+  if (reading.compare(reading.size() - key.size(), key.size(), key) != 0) return false;
+  const std::string_view before = std::string_view(reading).substr(0, reading.size() - key.size());
+  return (before.size() >= kShi.size() && before.substr(before.size() - kShi.size()) == kShi) ||
+         (before.size() >= kGun.size() && before.substr(before.size() - kGun.size()) == kGun);
+}
+
+// Whether a telephone or fax number's mark comes just before at ("TEL 011-…").
+bool AfterTelephoneMark(std::string_view text, size_t at) {
+  std::string_view before = text.substr(0, at);
+  while (!before.empty() && (before.back() == ' ' || before.back() == ':' || before.back() == '.'))
+    before.remove_suffix(1);
+  for (std::string_view mark : {"TEL", "Tel", "tel", "FAX", "Fax", "fax", "電話", "ＴＥＬ", "ＦＡＸ", "：", "　"}) {
+    if (before.size() >= mark.size() && before.substr(before.size() - mark.size()) == mark) {
+      if (mark == "：" || mark == "　")
+        return AfterTelephoneMark(before.substr(0, before.size() - mark.size()), before.size() - mark.size());
+      return true;
+    }
+  }
+  return false;
+}
+
+// The postal code written anywhere on the line ("〒100-0001",
+// "100-0001", "１００－０００１", "〒1000001"), as "NNN-NNNN", taken out of
+// the text so that its digits are not read as the block; "" when none.
+std::string TakeWrittenCode(std::string& text) {
+  struct Char {
+    char32_t c;
+    size_t at;
+  };
+  std::vector<Char> chars;
+  for (size_t i = 0, n = 0; i < text.size(); i += n) chars.push_back({platform::DecodeUtf8At(text, i, &n), i});
+  auto digit = [&](size_t k) -> int {
+    if (k >= chars.size()) return -1;
+    const char32_t c = chars[k].c;
+    if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
+    return c >= U'０' && c <= U'９' ? static_cast<int>(c - U'０') : -1;
+  };
+  auto dash = [&](size_t k) {
+    static const std::u32string_view kDashes = U"-‐−–—―ー－ｰ";
+    return k < chars.size() && kDashes.find(chars[k].c) != std::u32string_view::npos;
+  };
+  for (size_t k = 0; k < chars.size(); ++k) {
+    const bool marked = chars[k].c == U'〒';
+    size_t i = marked ? k + 1 : k;
+    while (marked && i < chars.size() && (chars[i].c == U' ' || chars[i].c == U'　')) ++i;
+    if (!marked && (k > 0 && (digit(k - 1) >= 0 || dash(k - 1)))) continue;
+    if (!marked && AfterTelephoneMark(text, chars[k].at)) continue;
+    std::string code;
+    size_t j = i;
+    for (; j < chars.size() && digit(j) >= 0 && code.size() < 3; ++j) code += static_cast<char>('0' + digit(j));
+    if (code.size() != 3) continue;
+    const bool dashed = dash(j);
+    if (dashed) ++j;
+    if (!dashed && !marked) continue;
+    for (; j < chars.size() && digit(j) >= 0 && code.size() < 7; ++j) code += static_cast<char>('0' + digit(j));
+    if (code.size() != 7 || digit(j) >= 0 || dash(j)) continue;
+    const size_t from = chars[k].at, to = j < chars.size() ? chars[j].at : text.size();
+    text.replace(from, to - from, " ");
+    // "000-0000" is a form's placeholder, no code: nothing to check.
+    return code.substr(0, 3) == "000" ? std::string() : code.substr(0, 3) + "-" + code.substr(3);
+  }
+  return std::string();
+}
+
+// How much an answer tells: a town read, the city alone, a former name,
+// nothing.
+int Weight(const AddressAnswer& a) {
+  using S = AddressAnswer::Status;
+  const bool town =
+      std::any_of(a.candidates.begin(), a.candidates.end(), [](const CodeMatch& m) { return !m.town.empty(); });
+  if ((a.status == S::Single || a.status == S::Several) && town) return 3;
+  if (a.status == S::Single || a.status == S::Several || a.status == S::CityOnly) return 2;
+  return a.status == S::CityNotFound ? 1 : 0;
+}
+
+// Of two readings of one text the one that tells more; both, as several,
+// when each reads a town.
+AddressAnswer Better(AddressAnswer a, AddressAnswer b) {
+  const int wa = Weight(a), wb = Weight(b);
+  if (wa != wb || wa < 3) return wa >= wb ? a : b;
+  for (auto& m : b.candidates) {
+    const bool seen = std::any_of(a.candidates.begin(), a.candidates.end(), [&](const CodeMatch& k) {
+      return k.newCode == m.newCode && k.town == m.town && k.city == m.city;
+    });
+    if (!seen) a.candidates.push_back(std::move(m));
+  }
+  if (a.candidates.size() > 1) {
+    a.status = AddressAnswer::Status::Several;
+    a.pref.clear();
+    a.city.clear();
+    a.town.clear();
+    a.note = "都道府県を略した住所とも、市の名前から始まる住所とも読めます。";
+  }
+  return a;
+}
+
 }  // namespace
 
 class Gazetteer::Resolver {
  public:
   explicit Resolver(const Gazetteer& g) : g_(g) {}
   Reading Read(std::string_view address) const;
+  std::optional<Reading> OtherReading(const Reading& read) const;
+  // A read whose cities are known, answered.
+  AddressAnswer Answer(const Reading& read) const;
+  // No city of the name written ("浦和市高砂", "浜松市北区細江町"): the
+  // towns of that name in the cities that took it over, or in its
+  // prefecture, as candidates. False when none is found.
+  bool FormerCity(const Reading& read, const std::vector<uint16_t>& within, std::string_view name,
+                  std::string_view rest, AddressAnswer& answer) const;
+  bool FormerCityOf(const Reading& read, AddressAnswer& answer) const;
+  bool FormerWard(const std::vector<TownHit>& towns, const Reading& read, AddressAnswer& answer) const;
+  // An office the line names, in the cities read (or the prefecture):
+  // its own code answers, the town's beside it.
+  bool NamedOffice(const Reading& read, AddressAnswer& answer) const;
+  // The code written on the line against the answer.
+  void CheckWrittenCode(AddressAnswer& answer) const;
+  // Whether the city has records of its own by 番地, no town named.
+  bool HasNumberedRecords(uint16_t city) const;
+  std::vector<std::string> LatinAsKanji(std::string_view text) const;
+  std::vector<std::string> LatinInOrder(const std::vector<std::string>& words, const std::string& numbers) const;
+  void KeepShared(const std::vector<TownHit>& towns, AddressAnswer& answer) const;
+  std::vector<uint16_t> OfficeCities(const Reading& read) const;
+  std::string TownCodeBeside(const Reading& read) const;
   std::vector<TownHit> FindTowns(std::string_view afterPref, const std::vector<CityHit>& cities) const;
   // The records of the towns found that the rest of the address fits; the
   // answer gets the parts of the address recognised.
@@ -877,19 +1249,83 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
     answer.note = "住所が " + std::to_string(kMaxAddressCharacters) + " 文字を超えています。";
     return answer;
   }
-  const Reading read = r.Read(address);
+  std::string text(address);
+  const std::string written = TakeWrittenCode(text);
+  if (IsLatinAddress(text)) {
+    if (auto latin = ResolveLatin(r, text)) {
+      answer = std::move(*latin);
+      answer.writtenCode = written;
+      r.CheckWrittenCode(answer);
+      return answer;
+    }
+  }
+  const Reading read = r.Read(text);
   if (read.cities.empty()) {
-    answer.note = UnknownCityNote(read.AfterPref());
-    if (read.pref.pref >= 0) answer.pref = prefs_[static_cast<size_t>(read.pref.pref)].name;
-    return answer;
-  }
-  const std::vector<TownHit> towns = r.FindTowns(read.AfterPref(), read.cities);
-  if (std::all_of(towns.begin(), towns.end(), [](const TownHit& t) { return t.head.empty(); })) {
-    r.DecideCity(towns, answer);
+    if (!r.NamedOffice(read, answer) && !r.FormerCityOf(read, answer)) {
+      answer.note = UnknownCityNote(read.AfterPref());
+      if (read.pref.pref >= 0) answer.pref = prefs_[static_cast<size_t>(read.pref.pref)].name;
+    }
   } else {
-    r.Decide(r.FindRecords(towns, answer), answer);
+    answer = r.Answer(read);
+    // "千葉市川市": 千葉県市川市, unless 千葉市 has a town 川市 too.
+    if (const auto other = r.OtherReading(read)) {
+      AddressAnswer second = r.Answer(*other);
+      answer = Better(std::move(answer), std::move(second));
+    }
+    answer.note += VariantNote(text, answer);
   }
-  answer.note += VariantNote(address, answer);
+  answer.writtenCode = written;
+  r.CheckWrittenCode(answer);
+  return answer;
+}
+
+// A Latin address as the kanji ones it names, their answers together.
+std::optional<AddressAnswer> Gazetteer::ResolveLatin(const Resolver& r, std::string_view text) const {
+  const std::vector<std::string> texts = r.LatinAsKanji(text);
+  if (texts.empty()) return std::nullopt;
+  AddressAnswer all = Resolve(texts.front());
+  std::string read = texts.front();
+  for (size_t k = 1; k < texts.size(); ++k) {
+    AddressAnswer more = Resolve(texts[k]);
+    if (k < 3) read += "、" + texts[k];
+    if (k == 3) read += "…";
+    for (auto& m : more.candidates) {
+      const bool seen = std::any_of(all.candidates.begin(), all.candidates.end(),
+                                    [&](const CodeMatch& c) { return c.newCode == m.newCode && c.town == m.town; });
+      if (!seen) all.candidates.push_back(std::move(m));
+    }
+  }
+  std::set<std::string> codes;
+  for (const auto& m : all.candidates) codes.insert(m.newCode);
+  if (texts.size() > 1 && codes.size() > 1) {
+    all.status = AddressAnswer::Status::Several;
+    all.pref.clear();
+    all.city.clear();
+    all.town.clear();
+    all.note = "ローマ字の読みに合う市区町村がいくつもあります。";
+  }
+  all.note = "ローマ字を「" + read + "」と読みました。" + all.note;
+  return all;
+}
+
+AddressAnswer Gazetteer::Resolver::Answer(const Reading& read) const {
+  AddressAnswer answer;
+  const std::vector<TownHit> towns = FindTowns(read.AfterPref(), read.cities);
+  if (NamedOffice(read, answer)) return answer;
+  if (std::all_of(towns.begin(), towns.end(), [](const TownHit& t) { return t.head.empty(); })) {
+    // "琴平町500": the city's own records by 番地 ("の次に番地がくる場合").
+    std::vector<TownHit> numbered;
+    for (const TownHit& hit : towns) {
+      if (!hit.rest.empty() && IsAsciiDigit(hit.rest[0]) && HasNumberedRecords(hit.city)) numbered.push_back(hit);
+    }
+    if (!numbered.empty()) {
+      Decide(FindRecords(numbered, answer), answer);
+    } else if (!FormerWard(towns, read, answer)) {
+      DecideCity(towns, answer);
+    }
+  } else {
+    Decide(FindRecords(towns, answer), answer);
+  }
   return answer;
 }
 
@@ -898,6 +1334,13 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
 Reading Gazetteer::Resolver::Read(std::string_view address) const {
   Reading whole = ReadFrom(address);
   if (whole.pref.pref >= 0 && !whole.cities.empty()) return whole;
+  if (whole.pref.shortly) {
+    // "千葉市..." is no short 千葉県 when the rest names no city of it.
+    Reading plain;
+    plain.a = whole.a;
+    plain.cities = FindCities(plain.a, -1);
+    if (!plain.cities.empty()) return plain;
+  }
   std::optional<Reading> first, withCity;
   for (size_t start : PartStarts(address)) {
     Reading r = start == 0 ? std::move(whole) : ReadFrom(address.substr(start));
@@ -916,10 +1359,29 @@ Reading Gazetteer::Resolver::ReadFrom(std::string_view text) const {
   return r;
 }
 
+// The same text read without a short prefecture ("千葉市川市": 千葉市 and
+// its towns), or nothing when it is not short.
+std::optional<Reading> Gazetteer::Resolver::OtherReading(const Reading& read) const {
+  if (!read.pref.shortly) return std::nullopt;
+  Reading r;
+  r.a = read.a;
+  r.cities = FindCities(r.a, -1);
+  if (r.cities.empty()) return std::nullopt;
+  return r;
+}
+
 // The prefecture, when it is written.
 PrefHit Gazetteer::Resolver::FindPrefecture(std::string_view a) const {
+  static const size_t kSuffix = std::string_view("県").size();
   for (size_t p = 0; p < g_.prefs_.size(); ++p) {
-    if (StartsWith(a, g_.prefs_[p].fold)) return {static_cast<int>(p), g_.prefs_[p].fold.size()};
+    if (StartsWith(a, g_.prefs_[p].fold)) return {static_cast<int>(p), g_.prefs_[p].fold.size(), false};
+  }
+  // Without its 都, 府 or 県; 北海道 is never written short.
+  for (size_t p = 0; p < g_.prefs_.size(); ++p) {
+    const std::string& f = g_.prefs_[p].fold;
+    if (f.size() < 3 * kSuffix || f == "北海道") continue;
+    const std::string_view head = std::string_view(f).substr(0, f.size() - kSuffix);
+    if (StartsWith(a, head)) return {static_cast<int>(p), head.size(), true};
   }
   return {};
 }
@@ -934,7 +1396,8 @@ std::vector<CityHit> Gazetteer::Resolver::FindCities(std::string_view afterPref,
     const City& city = g_.cities_[c];
     if (pref >= 0 && city.pref != pref) continue;
     size_t length = 0;
-    const size_t shi = city.fold.find(kShi);
+    // 市原市 and 市川市 begin with 市: a designated city's 市 is after its name.
+    const size_t shi = city.fold.find(kShi, kShi.size());
     const bool ward = shi != std::string::npos && shi + kShi.size() < city.fold.size();
     if (!city.fold.empty() && StartsWith(afterPref, city.fold)) {
       length = city.fold.size();
@@ -1095,6 +1558,238 @@ std::vector<const Gazetteer::Place*> Gazetteer::Resolver::FindRecords(const std:
   return candidates;
 }
 
+bool Gazetteer::Resolver::HasNumberedRecords(uint16_t city) const {
+  const City& c = g_.cities_[city];
+  return std::any_of(c.places.begin(), c.places.end(), [&](uint32_t i) {
+    const Place& p = g_.places_[i];
+    return p.head.empty() && !p.inner.empty() && ParseCondition(p.inner).kind == Condition::Kind::Numbers;
+  });
+}
+
+bool Gazetteer::Resolver::FormerCity(const Reading& read, const std::vector<uint16_t>& within, std::string_view name,
+                                     std::string_view rest, AddressAnswer& answer) const {
+  static const std::string kOaza = "大字", kAza = "字";
+  const bool oaza = StartsWith(rest, kOaza);
+  if (oaza)
+    rest.remove_prefix(kOaza.size());
+  else if (StartsWith(rest, kAza))
+    rest.remove_prefix(kAza.size());
+  std::vector<TownHit> hits;
+  size_t best = 0;
+  for (uint16_t c : within) {
+    auto [head, taken] = LongestHead(c, rest);
+    if (head.empty() || taken < best) continue;
+    if (taken > best) hits.clear();
+    best = taken;
+    hits.push_back({c, 0, head, rest.substr(taken), oaza, std::string()});
+  }
+  if (hits.empty()) return false;
+  AddressAnswer found;
+  Decide(FindRecords(hits, found), found);
+  answer.status = AddressAnswer::Status::CityNotFound;
+  answer.candidates = std::move(found.candidates);
+  answer.town = found.town;
+  if (read.pref.pref >= 0) answer.pref = g_.prefs_[static_cast<size_t>(read.pref.pref)].name;
+  answer.note =
+      "「" + std::string(name) +
+      "」は辞書にない市区町村名です（合併などで変わった名前かもしれません）。同じ名前の町域を候補にしました。";
+  return true;
+}
+
+// "浦和市高砂": the cities whose name holds 浦和 (さいたま市浦和区), else
+// every city of the prefecture written.
+bool Gazetteer::Resolver::FormerCityOf(const Reading& read, AddressAnswer& answer) const {
+  static const size_t kEnd = std::string_view("市").size();
+  const std::string_view after = read.AfterPref();
+  size_t end = std::string_view::npos;
+  for (std::string_view e : {"市", "町", "村"}) {
+    const size_t at = after.find(e);
+    if (at != std::string_view::npos && at >= kEnd && at <= 5 * kEnd && (end == std::string_view::npos || at < end))
+      end = at;
+  }
+  if (end == std::string_view::npos) return false;
+  const std::string_view stem = after.substr(0, end), name = after.substr(0, end + kEnd),
+                         rest = after.substr(end + kEnd);
+  std::vector<uint16_t> holding, inPref;
+  for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
+    const City& city = g_.cities_[c];
+    if (read.pref.pref >= 0 && city.pref != read.pref.pref) continue;
+    inPref.push_back(c);
+    if (city.fold.find(stem) != std::string::npos) holding.push_back(c);
+  }
+  if (!holding.empty() && FormerCity(read, holding, name, rest, answer)) return true;
+  return read.pref.pref >= 0 && FormerCity(read, inPref, name, rest, answer);
+}
+
+// "浜松市北区細江町": a ward the city no longer has; its towns in the
+// city's wards.
+bool Gazetteer::Resolver::FormerWard(const std::vector<TownHit>& towns, const Reading& read,
+                                     AddressAnswer& answer) const {
+  static const std::string kKu = "区";
+  if (towns.empty()) return false;
+  const TownHit& first = towns.front();
+  const City& city = g_.cities_[first.city];
+  if (city.fold.size() <= first.cityLength || first.rest.empty()) return false;
+  const size_t ku = first.rest.find(kKu);
+  if (ku == std::string_view::npos || ku == 0 || ku > 4 * kKu.size()) return false;
+  std::vector<uint16_t> wards;
+  for (const TownHit& t : towns) wards.push_back(t.city);
+  const std::string name = city.fold.substr(0, first.cityLength) + std::string(first.rest.substr(0, ku + kKu.size()));
+  if (!FormerCity(read, wards, name, first.rest.substr(ku + kKu.size()), answer)) return false;
+  answer.pref = g_.prefs_[city.pref].name;
+  return true;
+}
+
+// The offices of the cities read, or of the prefecture when no city is.
+std::vector<uint16_t> Gazetteer::Resolver::OfficeCities(const Reading& read) const {
+  std::vector<uint16_t> cities;
+  for (const CityHit& hit : read.cities) cities.push_back(hit.city);
+  if (cities.empty() && read.pref.pref >= 0) {
+    for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
+      if (g_.cities_[c].pref == read.pref.pref) cities.push_back(c);
+    }
+  }
+  return cities;
+}
+
+bool Gazetteer::Resolver::NamedOffice(const Reading& read, AddressAnswer& answer) const {
+  const std::string_view text = read.a;  // "岩手県庁": the prefecture's name may be the office's
+  constexpr size_t kShortest = 6;        // two kanji: shorter names are found by chance
+  std::vector<const Place*> named;
+  size_t best = kShortest;
+  for (uint16_t c : OfficeCities(read)) {
+    for (uint32_t i : g_.cities_[c].offices) {
+      const Place& p = g_.places_[i];
+      if (p.inner.size() < best || text.find(p.inner) == std::string_view::npos) continue;
+      if (p.inner.size() > best) named.clear();
+      best = p.inner.size();
+      named.push_back(&p);
+    }
+  }
+  if (named.empty()) return false;
+  // Offices of one name at several addresses: the one at the address written.
+  std::vector<const Place*> there;
+  for (const Place* p : named) {
+    if (!p->head.empty() && text.find(p->head) != std::string_view::npos) there.push_back(p);
+  }
+  if (!there.empty()) named = there;
+  std::set<std::string> codes;
+  for (const Place* p : named) codes.insert(CurrentCodeText(p->codes));
+  for (const Place* p : named) answer.candidates.push_back(g_.MatchOf(*p));
+  const City& city = g_.cities_[named.front()->city];
+  answer.pref = g_.prefs_[city.pref].name;
+  answer.city = city.name;
+  if (codes.size() > 1) {
+    answer.status = AddressAnswer::Status::Several;
+    answer.note = "同じ名前の事業所がいくつもあります。";
+    return true;
+  }
+  answer.status = AddressAnswer::Status::Single;
+  answer.candidates.resize(1);
+  answer.town = named.front()->name;
+  answer.townCode = TownCodeBeside(read);
+  answer.note = "事業所の個別の郵便番号です。";
+  if (!answer.townCode.empty()) answer.note += "町域の郵便番号は " + answer.townCode + " です。";
+  return true;
+}
+
+// The code of the town an office stands in, when the address decides it.
+std::string Gazetteer::Resolver::TownCodeBeside(const Reading& read) const {
+  if (read.cities.empty()) return std::string();
+  const std::vector<TownHit> towns = FindTowns(read.AfterPref(), read.cities);
+  if (std::all_of(towns.begin(), towns.end(), [](const TownHit& t) { return t.head.empty(); })) return std::string();
+  AddressAnswer town;
+  Decide(FindRecords(towns, town), town);
+  return town.status == AddressAnswer::Status::Single ? town.candidates.front().newCode : std::string();
+}
+
+void Gazetteer::Resolver::CheckWrittenCode(AddressAnswer& answer) const {
+  using S = AddressAnswer::Status;
+  const std::string& w = answer.writtenCode;
+  if (w.empty()) return;
+  const auto at = std::find_if(answer.candidates.begin(), answer.candidates.end(),
+                               [&](const CodeMatch& m) { return m.newCode == w; });
+  const bool among = at != answer.candidates.end();
+  if (answer.status == S::Single) {
+    if (among || w == answer.townCode) {
+      answer.codeAgrees = true;
+      answer.note += "書かれた郵便番号 " + w + " と合っています。";
+    } else {
+      answer.status = S::CodeDisagrees;
+      answer.note +=
+          "書かれた郵便番号 " + w + " は住所の郵便番号 " + answer.candidates.front().newCode + " と合いません。";
+    }
+  } else if (answer.status == S::Several && among) {
+    // The code written decides among the towns the address leaves open.
+    const CodeMatch chosen = *at;
+    answer.candidates = {chosen};
+    answer.status = S::Single;
+    answer.codeAgrees = true;
+    answer.note = "住所だけでは決まらず、書かれた郵便番号 " + w + " で選びました。";
+  } else if (answer.status == S::Several) {
+    answer.status = S::CodeDisagrees;
+    answer.note += "書かれた郵便番号 " + w + " は住所のどの候補とも合いません。";
+  } else if (among) {
+    std::rotate(answer.candidates.begin(), at, at + 1);
+    answer.note += "書かれた郵便番号 " + w + " は候補の一つです。";
+  } else {
+    answer.note += "書かれた郵便番号 " + w + " は確かめられません。";
+  }
+}
+
+// The kanji addresses a Latin one names ("2-8-1 Nishi-Shinjuku, Shinjuku-ku,
+// Tokyo" -> 東京都新宿区西新宿2-8-1), through the readings of the cities and
+// towns; none when no city's reading fits.
+std::vector<std::string> Gazetteer::Resolver::LatinAsKanji(std::string_view text) const {
+  const LatinAddress latin = ReadLatin(text);
+  const std::vector<std::string>& words = latin.parts;
+  if (words.empty()) return {};
+  // English order puts the prefecture last; Japanese order first.
+  std::vector<std::string> reversed(words.rbegin(), words.rend());
+  std::vector<std::string> out = LatinInOrder(reversed, latin.numbers);
+  if (out.empty()) out = LatinInOrder(words, latin.numbers);
+  return out;
+}
+
+std::vector<std::string> Gazetteer::Resolver::LatinInOrder(const std::vector<std::string>& w,
+                                                           const std::string& numbers) const {
+  size_t i = 0;
+  const int pref = LatinPrefecture(w[0]);
+  if (pref >= 0) i = 1;
+  std::vector<uint16_t> cities;
+  // A designated city and its ward are two words ("kyotoshi", "higashiyamaku").
+  for (size_t span = std::min<size_t>(2, w.size() - i); span >= 1 && cities.empty(); --span) {
+    std::string romaji;
+    for (size_t k = i; k < i + span; ++k) romaji += w[k];
+    const std::string key = ReadingKey(romaji);
+    for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
+      const City& city = g_.cities_[c];
+      if ((pref < 0 || city.pref == pref) && ReadingFits(city.reading, key)) cities.push_back(c);
+    }
+    if (!cities.empty()) i += span;
+  }
+  if (cities.empty()) return {};
+  std::string rest;
+  for (size_t k = i; k < w.size(); ++k) rest += w[k];
+  const std::string townKey = rest.empty() ? std::string() : ReadingKey(rest);
+  std::vector<std::string> out;
+  for (uint16_t c : cities) {
+    const City& city = g_.cities_[c];
+    std::set<std::string> heads;
+    size_t best = 0;
+    for (uint32_t pi : city.places) {
+      const Place& p = g_.places_[pi];
+      if (p.reading.empty() || p.head.empty() || p.reading.size() < best || !StartsWith(townKey, p.reading)) continue;
+      if (p.reading.size() > best) heads.clear();
+      best = p.reading.size();
+      heads.insert(p.head);
+    }
+    if (heads.empty()) heads.insert(std::string());
+    for (const auto& head : heads) out.push_back(g_.prefs_[city.pref].name + city.name + head + numbers);
+  }
+  return out;
+}
+
 // Single, Several or None, by the codes of the candidates.
 void Gazetteer::Resolver::Decide(const std::vector<const Place*>& candidates, AddressAnswer& answer) const {
   std::set<std::string> codes;
@@ -1121,6 +1816,21 @@ void Gazetteer::Resolver::Decide(const std::vector<const Place*>& candidates, Ad
   }
 }
 
+// Of several cities read, what they share: the prefecture, and the
+// designated city whose wards they are ("浜松市").
+void Gazetteer::Resolver::KeepShared(const std::vector<TownHit>& towns, AddressAnswer& answer) const {
+  const City& first = g_.cities_[towns.front().city];
+  const std::string city = first.name.substr(0, first.name.find("市") + std::string_view("市").size());
+  bool samePref = true, sameCity = first.name.find("市") != std::string::npos;
+  for (const TownHit& t : towns) {
+    const City& c = g_.cities_[t.city];
+    samePref = samePref && c.pref == first.pref;
+    sameCity = sameCity && c.name.substr(0, city.size()) == city;
+  }
+  if (!samePref) answer.pref.clear();
+  answer.city = samePref && sameCity ? city : std::string();
+}
+
 // The city's code for towns it does not list is a candidate, not an
 // answer: the town written may be one the dictionary lacks, or misspelt.
 // A city with one code for all of it is decided by its name.
@@ -1133,8 +1843,8 @@ void Gazetteer::Resolver::DecideCity(const std::vector<TownHit>& towns, AddressA
     for (uint32_t i : city.places) {
       const Place& p = g_.places_[i];
       if (!p.head.empty() || !p.inner.empty()) continue;
-      answer.candidates.push_back(g_.MatchOf(p));
-      codes.insert(CurrentCodeText(p.codes));
+      // The wards of one city often share the code: it is listed once.
+      if (codes.insert(CurrentCodeText(p.codes)).second) answer.candidates.push_back(g_.MatchOf(p));
       break;
     }
     answer.pref = g_.prefs_[city.pref].name;
@@ -1144,10 +1854,7 @@ void Gazetteer::Resolver::DecideCity(const std::vector<TownHit>& towns, AddressA
       return;
     }
   }
-  if (towns.size() > 1) {
-    answer.pref.clear();
-    answer.city.clear();
-  }
+  if (towns.size() > 1) KeepShared(towns, answer);
   if (codes.empty()) {
     answer.note = "町域が分かりません。";
   } else if (codes.size() > 1) {

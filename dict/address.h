@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,12 +18,20 @@ namespace kovant::dict {
 // belong to two codes is Several, with every candidate; one whose city is
 // known and town is not is CityOnly, with the city's code for towns not
 // listed ("以下に掲載がない場合") as its candidate, never Single.
+//
+// CodeDisagrees: a code written on the line is not the address's (the
+// address's code is the candidate; writtenCode names the other).
+// CityNotFound: no city of that name (a former one: 浦和市, 浜松市北区);
+// the towns of that name nearby are candidates, never an answer.
 struct AddressAnswer {
-  enum class Status { Single, Several, CityOnly, None };
+  enum class Status { Single, Several, CityOnly, None, CodeDisagrees, CityNotFound };
   Status status = Status::None;
   std::string pref, city, town;       // the parts of the address recognised
   std::vector<CodeMatch> candidates;  // Single: the one; Several: each, its town telling it apart
   std::string note;                   // why it is Several or None
+  std::string writtenCode;            // "NNN-NNNN" written on the line, "" when none
+  bool codeAgrees = false;            // the written code is the answer's
+  std::string townCode;               // an office's answer: the code of the town it stands in
 };
 
 // A listed town name as address text and Japan Post's note on it:
@@ -72,7 +81,8 @@ class Gazetteer {
     uint8_t pref = 0;
     std::string name, fold, local;  // local: after the district (郡), folded
     std::string reading;
-    std::vector<uint32_t> places;  // towns only, file order
+    std::vector<uint32_t> places;   // towns only, file order
+    std::vector<uint32_t> offices;  // the offices in it, file order
   };
   struct Pref {
     std::string name, fold;
@@ -81,6 +91,7 @@ class Gazetteer {
   // Load's and Resolve's steps (address.cpp).
   class Loader;
   class Resolver;
+  std::optional<AddressAnswer> ResolveLatin(const Resolver& r, std::string_view text) const;
 
   std::vector<Pref> prefs_;
   std::vector<City> cities_;

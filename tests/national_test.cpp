@@ -9,6 +9,7 @@
 #include "dict/address.h"
 #include "dict/codeindex.h"
 #include "dict/fold.h"
+#include "dict/preload.h"
 #include "dict/readingsection.h"
 #include "dict/search.h"
 #include "dict/walk.h"
@@ -384,7 +385,27 @@ TEST(National, WrittenAddressesResolveOrSayWhyNot) {
       {"港区六本木6-10-1 六本木ヒルズ森タワーB2F", S::Single, "106-6190"},
       {"港区六本木6-10-1 B2F", S::Single, "106-0032"},
       {"山田様 〒XXX-XXXX 札幌市中央区南3西4 TEL 011-000-0000", S::Single, "060-0063"},
-      {"埼玉県浦和市高砂3-15-1", S::None, ""},
+      // A former city: its town in the ward that took it over, never 一致.
+      {"埼玉県浦和市高砂3-15-1", S::CityNotFound, "330-0063"},
+      {"静岡県浜松市北区細江町気賀1", S::CityNotFound, "431-1305"},
+      // A code written on the line is checked, and decides between towns.
+      {"〒330-0063 埼玉県さいたま市浦和区高砂3-15-1", S::Single, "330-0063"},
+      {"埼玉県さいたま市浦和区高砂3-15-1 〒330-0064", S::CodeDisagrees, "330-0063"},
+      {"東京都新宿区西早稲田2-1-5", S::Single, "162-0051"},
+      {"東京都新宿区西早稲田2-3-18", S::Single, "169-0051"},
+      {"東京都新宿区西早稲田2丁目", S::Several, "162-0051 169-0051"},
+      {"兵庫県尼崎市潮江5-1-3", S::Single, "660-0808"},
+      {"兵庫県尼崎市潮江5-2-3", S::Single, "661-0976"},
+      {"香川県仲多度郡琴平町500", S::Single, "766-0001"},
+      {"香川県仲多度郡琴平町12", S::Single, "766-0002"},
+      {"岩手県宮古市川井第10地割5", S::Single, "028-2402"},
+      {"千葉市川市八幡1-1", S::Single, "272-0021"},
+      {"福島石川郡石川町長郷田1", S::Single, "963-7848"},
+      {"埼玉県さいたま巿浦和区高砂3-15-1", S::Single, "330-0063"},
+      {"2-8-1 Nishi-Shinjuku, Shinjuku-ku, Tokyo", S::Single, "160-0023"},
+      {"Gionmachi Kitagawa, Higashiyama-ku, Kyoto-shi", S::Single, "605-0073"},
+      {"Tokyo-to Chuo-ku Nihombashi 1-1", S::Single, "103-0027"},
+      {"Fuchu-shi Miyamachi 1-1", S::Several, "183-0023 726-0000"},
   };
   for (const auto& c : cases) {
     const auto a = g->Resolve(c.address);
@@ -505,6 +526,27 @@ TEST_P(HandwrittenAddresses, AreRightOrSayTheyAreUnsure) {
   for (const auto& m : misses) std::printf("  %s\n", m.c_str());
   EXPECT_GE(static_cast<double>(all.right), 0.95 * static_cast<double>(all.Total()));
   EXPECT_LE(static_cast<double>(all.wrong), 0.01 * static_cast<double>(all.Total()));
+}
+
+// The window starts the load when it opens; the first address waits for
+// that load, not for a second one, and a file that cannot be read says why.
+TEST(National, PreloadedGazetteerIsTheOneWaitedFor) {
+  g_offices = false;
+  NATIONAL(n);
+  dict::GazetteerPreload preload;
+  preload.Start(n.path);
+  preload.Start(n.path);  // the window shown again: the same load
+  auto first = preload.Get(n.path);
+  ASSERT_TRUE(first.ok()) << first.error().description;
+  auto again = preload.Get(n.path);
+  ASSERT_TRUE(again.ok());
+  EXPECT_EQ(first->get(), again->get());
+  const auto a = (*first)->Resolve("東京都新宿区西新宿2-8-1");
+  ASSERT_EQ(a.status, dict::AddressAnswer::Status::Single);
+  EXPECT_EQ(a.candidates.front().newCode, "160-0023");
+  auto missing = preload.Get(n.path + ".none");
+  ASSERT_FALSE(missing.ok());
+  EXPECT_FALSE(missing.error().description.empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(National, HandwrittenAddresses, ::testing::Values("dev", "heldout", "heldout2"));
