@@ -527,7 +527,16 @@ Fit NamesFit(const Condition& c, std::string_view rest) {
 Fit StreetsFit(const Condition& c, const Numbers& n) {
   if (n.street.empty()) return Fit::Unknown;
   const bool listed = std::find(c.names.begin(), c.names.end(), n.street) != c.names.end();
-  return listed ? Fit::Yes : c.truncated ? Fit::Unknown : Fit::No;
+  if (listed) return Fit::Yes;
+  // The street named without the crossing the list gives ("寺之内通"), or
+  // with another: the records that name that street may be it.
+  static const std::string kDori = "通";
+  const size_t dori = n.street.find(kDori);
+  const std::string_view street = std::string_view(n.street).substr(0, dori + kDori.size());
+  const bool sameStreet =
+      dori != std::string::npos &&
+      std::any_of(c.names.begin(), c.names.end(), [&](const std::string& name) { return StartsWith(name, street); });
+  return sameStreet || c.truncated ? Fit::Unknown : Fit::No;
 }
 
 Fit Evaluate(const Condition& c, const Numbers& n, std::string_view rest) {
@@ -607,6 +616,7 @@ class Gazetteer::Loader {
   Result<bool> AddCity(const CityRecord& record, int64_t cityPos);
   Result<bool> AddPlace(const TownHead& head, int64_t pos, City& city, uint16_t cityIndex);
   std::string ReadingOf(int64_t pos);
+  static std::vector<std::string> OfficeNames(const std::string& inner, const std::string& pref, const City& city);
 
   Gazetteer& g_;
   DicFile& dic_;
@@ -677,6 +687,27 @@ Result<bool> Gazetteer::Loader::AddCity(const CityRecord& record, int64_t cityPo
   return true;
 }
 
+// The names an office goes by, as a line would write them: each of
+// "堺市役所・堺区役所", without a post-office box before it ("…私書箱第64号
+// 浜松市役所"); the prefecture or city named alone ("埼玉県") as its 庁 or
+// 役所. Names of one kanji are left out: found by chance.
+std::vector<std::string> Gazetteer::Loader::OfficeNames(const std::string& inner, const std::string& pref,
+                                                        const City& city) {
+  static const std::string kDot = "・", kGo = "号";
+  constexpr size_t kShortest = 6;
+  std::vector<std::string> names;
+  for (size_t start = 0; start <= inner.size();) {
+    const size_t dot = std::min(inner.find(kDot, start), inner.size());
+    std::string name = inner.substr(start, dot - start);
+    start = dot + kDot.size();
+    if (const size_t go = name.rfind(kGo); go != std::string::npos) name.erase(0, go + kGo.size());
+    if (name == pref) name += "庁";
+    if (name == city.fold || name == city.local) name += "役所";
+    if (name.size() >= kShortest) names.push_back(std::move(name));
+  }
+  return names;
+}
+
 Result<bool> Gazetteer::Loader::AddPlace(const TownHead& head, int64_t pos, City& city, uint16_t cityIndex) {
   auto bytes = dic_.Peek(pos + kTownFixed, kTownNameField);
   if (!bytes) return bytes.error();
@@ -694,7 +725,13 @@ Result<bool> Gazetteer::Loader::AddPlace(const TownHead& head, int64_t pos, City
   if (const size_t at = p.head.find("通り"); at != std::string::npos && at + 3 < UINT8_MAX)
     p.ri = static_cast<uint8_t>(at + 3);
   p.reading = ReadingOf(pos);
-  (p.office ? city.offices : city.places).push_back(static_cast<uint32_t>(g_.places_.size()));
+  const auto index = static_cast<uint32_t>(g_.places_.size());
+  if (p.office) {
+    for (auto& name : OfficeNames(p.inner, g_.prefs_.back().fold, city))
+      city.offices.emplace_back(std::move(name), index);
+  } else {
+    city.places.push_back(index);
+  }
   g_.places_.push_back(std::move(p));
   return true;
 }
@@ -884,6 +921,7 @@ struct Reading {
   std::string a;
   PrefHit pref;
   std::vector<CityHit> cities;
+  std::string kanaCity;  // the city written in kana ("はなまき市"), read by its reading
   std::string_view AfterPref() const { return std::string_view(a).substr(pref.length); }
 };
 
@@ -998,10 +1036,27 @@ struct LatinAddress {
   std::string numbers;
 };
 
-LatinAddress ReadLatin(std::string_view text) {
+LatinAddress ReadLatin(std::string_view written) {
+  // Long vowels' marks as the plain vowels ("chōme" is chome).
+  std::string text(written);
+  for (const auto& [from, to] : std::initializer_list<std::pair<std::string_view, char>>{{"ō", 'o'},
+                                                                                         {"Ō", 'O'},
+                                                                                         {"ū", 'u'},
+                                                                                         {"Ū", 'U'},
+                                                                                         {"ā", 'a'},
+                                                                                         {"Ā", 'A'},
+                                                                                         {"ē", 'e'},
+                                                                                         {"ī", 'i'},
+                                                                                         {"ô", 'o'},
+                                                                                         {"û", 'u'},
+                                                                                         {"â", 'a'},
+                                                                                         {"ê", 'e'},
+                                                                                         {"î", 'i'}}) {
+    for (size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), 1, to);
+  }
   static const std::set<std::string> kDropped = {"japan", "banchi", "ban",  "go",      "gou",    "prefecture", "pref",
                                                  "city",  "ward",   "town", "village", "county", "district"};
-  const bool commas = text.find(',') != std::string_view::npos;
+  const bool commas = text.find(',') != std::string::npos;
   LatinAddress out;
   std::vector<std::string> parts(1);
   std::string word, chome, numbers, run;
@@ -1015,7 +1070,13 @@ LatinAddress ReadLatin(std::string_view text) {
   auto endWord = [&] {
     if (word == "chome") endRun(true);
     endRun(false);
-    if (!word.empty() && word != "chome" && !kDropped.count(word)) parts.back() += word;
+    if (!word.empty() && word != "chome" && !kDropped.count(word)) {
+      // "Shin-Yokohama": the ん before a vowel or y is kept apart from it.
+      std::string& part = parts.back();
+      if (!part.empty() && part.back() == 'n' && std::string_view("aiueoy").find(word[0]) != std::string_view::npos)
+        part += '\'';
+      part += word;
+    }
     word.clear();
   };
   for (size_t i = 0; i <= text.size(); ++i) {
@@ -1045,6 +1106,12 @@ LatinAddress ReadLatin(std::string_view text) {
   for (auto& p : parts) {
     for (size_t at; (at = p.find("mb")) != std::string::npos;) p[at] = 'n';
     for (size_t at; (at = p.find("mp")) != std::string::npos;) p[at] = 'n';
+    for (size_t at; (at = p.find("mm")) != std::string::npos;) p[at] = 'n';
+    // "Sannai" is サンナイ: "nn" before a vowel is ん and a syllable of n.
+    for (size_t at = 0; (at = p.find("nn", at)) != std::string::npos; at += 2) {
+      if (at + 2 < p.size() && std::string_view("aiueo").find(p[at + 2]) != std::string_view::npos)
+        p.insert(at + 1, "'");
+    }
     if (!p.empty()) out.parts.push_back(std::move(p));
   }
   while (!numbers.empty() && numbers.back() == '-') numbers.pop_back();
@@ -1096,10 +1163,16 @@ bool ReadingFits(const std::string& reading, const std::string& key) {
       return true;
     }
   }
-  if (reading.compare(reading.size() - key.size(), key.size(), key) != 0) return false;
-  const std::string_view before = std::string_view(reading).substr(0, reading.size() - key.size());
-  return (before.size() >= kShi.size() && before.substr(before.size() - kShi.size()) == kShi) ||
-         (before.size() >= kGun.size() && before.substr(before.size() - kGun.size()) == kGun);
+  // After the city or district: the ward or town, with or without its kind.
+  auto after = [&](const std::string& tail) {
+    if (reading.size() <= tail.size() || reading.compare(reading.size() - tail.size(), tail.size(), tail) != 0)
+      return false;
+    const std::string_view before = std::string_view(reading).substr(0, reading.size() - tail.size());
+    return (before.size() >= kShi.size() && before.substr(before.size() - kShi.size()) == kShi) ||
+           (before.size() >= kGun.size() && before.substr(before.size() - kGun.size()) == kGun);
+  };
+  if (after(key)) return true;
+  return std::any_of(kinds.begin(), kinds.end(), [&](const std::string& kind) { return after(key + kind); });
 }
 
 // Whether a telephone or fax number's mark comes just before at ("TEL 011-…").
@@ -1112,6 +1185,24 @@ bool AfterTelephoneMark(std::string_view text, size_t at) {
       if (mark == "：" || mark == "　")
         return AfterTelephoneMark(before.substr(0, before.size() - mark.size()), before.size() - mark.size());
       return true;
+    }
+  }
+  return false;
+}
+
+// Whether typed is name with one character left out, or with one written
+// twice; both end alike (市, 区, 町 or 村), and name has three at least.
+bool OneApart(const std::u32string& typed, const std::u32string& name) {
+  if (name.size() < 3 || typed.empty() || typed.back() != name.back()) return false;
+  if (typed.size() + 1 == name.size()) {
+    for (size_t k = 0; k + 1 < name.size(); ++k) {
+      if (name.substr(0, k) + name.substr(k + 1) == typed) return true;
+    }
+    return false;
+  }
+  if (typed.size() == name.size() + 1) {
+    for (size_t k = 1; k + 1 < typed.size(); ++k) {
+      if (typed[k] == typed[k - 1] && typed.substr(0, k) + typed.substr(k + 1) == name) return true;
     }
   }
   return false;
@@ -1196,9 +1287,11 @@ AddressAnswer Better(AddressAnswer a, AddressAnswer b) {
 
 class Gazetteer::Resolver {
  public:
-  explicit Resolver(const Gazetteer& g) : g_(g) {}
+  Resolver(const Gazetteer& g, std::string line) : g_(g), line_(std::move(line)) {}
   Reading Read(std::string_view address) const;
   std::optional<Reading> OtherReading(const Reading& read) const;
+  std::vector<CityHit> KanaCities(std::string_view afterPref, int pref, std::string& written) const;
+  std::vector<CityHit> NearCities(std::string_view afterPref, int pref, std::string& written) const;
   // A read whose cities are known, answered.
   AddressAnswer Answer(const Reading& read) const;
   // No city of the name written ("浦和市高砂", "浜松市北区細江町"): the
@@ -1240,10 +1333,10 @@ class Gazetteer::Resolver {
   static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, const TownHit& hit, bool& denied);
 
   const Gazetteer& g_;
+  std::string line_;  // the whole line, folded
 };
 
 AddressAnswer Gazetteer::Resolve(std::string_view address) const {
-  const Resolver r(*this);
   AddressAnswer answer;
   if (LongerThan(address, kMaxAddressCharacters)) {
     answer.note = "住所が " + std::to_string(kMaxAddressCharacters) + " 文字を超えています。";
@@ -1251,6 +1344,8 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
   }
   std::string text(address);
   const std::string written = TakeWrittenCode(text);
+  // An office may be named anywhere on the line, before the address too.
+  const Resolver r(*this, NormalisedAddress(text));
   if (IsLatinAddress(text)) {
     if (auto latin = ResolveLatin(r, text)) {
       answer = std::move(*latin);
@@ -1273,6 +1368,8 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
       answer = Better(std::move(answer), std::move(second));
     }
     answer.note += VariantNote(text, answer);
+    if (!read.kanaCity.empty() && !answer.city.empty())
+      answer.note += "「" + read.kanaCity + "」を「" + answer.city + "」として読みました。";
   }
   answer.writtenCode = written;
   r.CheckWrittenCode(answer);
@@ -1356,7 +1453,92 @@ Reading Gazetteer::Resolver::ReadFrom(std::string_view text) const {
   r.a = NormalisedAddress(text);
   r.pref = FindPrefecture(r.a);
   r.cities = FindCities(r.AfterPref(), r.pref.pref);
+  if (r.cities.empty() && r.pref.shortly) {
+    // "大阪市…" is no short 大阪府 but the city.
+    r.pref = {};
+    r.cities = FindCities(r.a, -1);
+  }
+  if (r.cities.empty()) r.cities = KanaCities(r.AfterPref(), r.pref.pref, r.kanaCity);
+  if (r.cities.empty()) r.cities = NearCities(r.AfterPref(), r.pref.pref, r.kanaCity);
   return r;
+}
+
+// A city with one character of its name left out or written twice
+// ("八王市", "名古屋屋市"): the cities it fits.
+std::vector<CityHit> Gazetteer::Resolver::NearCities(std::string_view afterPref, int pref, std::string& written) const {
+  std::u32string text;
+  std::vector<size_t> ends;  // byte offset after each character
+  for (size_t i = 0, n = 0; i < afterPref.size() && text.size() < 8; i += n) {
+    text += platform::DecodeUtf8At(afterPref, i, &n);
+    ends.push_back(i + n);
+  }
+  auto decode = [](std::string_view s) {
+    std::u32string out;
+    for (size_t i = 0, n = 0; i < s.size(); i += n) out += platform::DecodeUtf8At(s, i, &n);
+    return out;
+  };
+  std::vector<CityHit> hits;
+  for (size_t end = 1; end < text.size(); ++end) {
+    const char32_t kind = text[end];
+    if (kind != U'市' && kind != U'区' && kind != U'町' && kind != U'村') continue;
+    const std::u32string typed = text.substr(0, end + 1);
+    for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
+      const City& city = g_.cities_[c];
+      if (pref >= 0 && city.pref != pref) continue;
+      const size_t shi = city.fold.find("市", 3);
+      const bool ward = shi != std::string::npos && shi + 3 < city.fold.size();
+      const std::string_view whole =
+          ward ? std::string_view(city.fold).substr(0, shi + 3) : std::string_view(city.fold);
+      for (std::string_view name : {whole, std::string_view(city.local)}) {
+        if (name.empty() || !OneApart(typed, decode(name))) continue;
+        size_t length = ends[end];
+        if (ward && StartsWith(afterPref.substr(length), std::string_view(city.fold).substr(shi + 3)))
+          length += city.fold.size() - shi - 3;
+        hits.push_back({c, length});
+        written = std::string(afterPref.substr(0, ends[end]));
+        break;
+      }
+    }
+    if (!hits.empty()) break;
+  }
+  return hits;
+}
+
+// A city written in kana and its kind ("はなまき市", "いわて町"): the cities
+// whose reading it is.
+std::vector<CityHit> Gazetteer::Resolver::KanaCities(std::string_view afterPref, int pref, std::string& written) const {
+  size_t end = 0;
+  for (size_t n = 0; end < afterPref.size(); end += n) {
+    const char32_t c = platform::DecodeUtf8At(afterPref, end, &n);
+    if (!((c >= U'ぁ' && c <= U'ゖ') || (c >= U'ァ' && c <= U'ヺ') || c == U'ー')) break;
+  }
+  if (end < 6) return {};  // two kana at least
+  static const std::pair<std::string_view, std::string_view> kKinds[] = {{"市", "shi"}, {"区", "ku"},   {"町", "machi"},
+                                                                         {"町", "cho"}, {"村", "mura"}, {"村", "son"}};
+  std::vector<CityHit> hits;
+  const std::string kana(afterPref.substr(0, end));
+  for (const auto& [kind, latin] : kKinds) {
+    if (!StartsWith(afterPref.substr(end), kind)) continue;
+    const std::string key = ReadingKey(kana) + ReadingKey(latin);
+    for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
+      const City& city = g_.cities_[c];
+      if ((pref >= 0 && city.pref != pref) || city.reading.size() < key.size()) continue;
+      // A designated city's ward: "よこはま市中区" is 横浜市中区.
+      const size_t shi = city.fold.find("市", 3);
+      if (kind == "市" && shi != std::string::npos && shi + 3 < city.fold.size() && StartsWith(city.reading, key)) {
+        const std::string_view ward = std::string_view(city.fold).substr(shi + 3);
+        const bool named = StartsWith(afterPref.substr(end + kind.size()), ward);
+        hits.push_back({c, end + kind.size() + (named ? ward.size() : 0)});
+        written = kana + std::string(kind);
+        continue;
+      }
+      if (city.reading.compare(city.reading.size() - key.size(), key.size(), key) != 0) continue;
+      if (city.local.empty() && city.reading.size() != key.size()) continue;
+      hits.push_back({c, end + kind.size()});
+      written = kana + std::string(kind);
+    }
+  }
+  return hits;
 }
 
 // The same text read without a short prefecture ("千葉市川市": 千葉市 and
@@ -1459,6 +1641,17 @@ std::vector<TownHit> Gazetteer::Resolver::FindTowns(std::string_view afterPref,
       split = {std::string_view(), written};
       rest = written;
       std::tie(head, taken) = LongestHead(hit.city, rest);
+    }
+    // A street without its direction before the town ("寺之内通大猪熊町").
+    if (const size_t dori = rest.find("通"); head.empty() && split.street.empty() && dori != std::string_view::npos) {
+      const std::string_view after = rest.substr(dori + std::string_view("通").size());
+      auto [h, t] = LongestHead(hit.city, after);
+      if (!h.empty()) {
+        split = {rest.substr(0, dori + std::string_view("通").size()), after};
+        rest = after;
+        head = h;
+        taken = t;
+      }
     }
     const size_t length = hit.length + taken;
     if (length > bestLength) best.clear();
@@ -1653,17 +1846,16 @@ std::vector<uint16_t> Gazetteer::Resolver::OfficeCities(const Reading& read) con
 }
 
 bool Gazetteer::Resolver::NamedOffice(const Reading& read, AddressAnswer& answer) const {
-  const std::string_view text = read.a;  // "岩手県庁": the prefecture's name may be the office's
-  constexpr size_t kShortest = 6;        // two kanji: shorter names are found by chance
+  const std::string_view text = line_;
   std::vector<const Place*> named;
-  size_t best = kShortest;
+  size_t best = 0;
   for (uint16_t c : OfficeCities(read)) {
-    for (uint32_t i : g_.cities_[c].offices) {
+    for (const auto& [name, i] : g_.cities_[c].offices) {
+      if (name.size() < best || text.find(name) == std::string_view::npos) continue;
       const Place& p = g_.places_[i];
-      if (p.inner.size() < best || text.find(p.inner) == std::string_view::npos) continue;
-      if (p.inner.size() > best) named.clear();
-      best = p.inner.size();
-      named.push_back(&p);
+      if (name.size() > best) named.clear();
+      best = name.size();
+      if (std::find(named.begin(), named.end(), &p) == named.end()) named.push_back(&p);
     }
   }
   if (named.empty()) return false;
@@ -1711,7 +1903,7 @@ void Gazetteer::Resolver::CheckWrittenCode(AddressAnswer& answer) const {
                                [&](const CodeMatch& m) { return m.newCode == w; });
   const bool among = at != answer.candidates.end();
   if (answer.status == S::Single) {
-    if (among || w == answer.townCode) {
+    if (among) {
       answer.codeAgrees = true;
       answer.note += "書かれた郵便番号 " + w + " と合っています。";
     } else {
@@ -1759,16 +1951,34 @@ std::vector<std::string> Gazetteer::Resolver::LatinInOrder(const std::vector<std
   std::vector<uint16_t> cities;
   // A designated city and its ward are two words ("kyotoshi", "higashiyamaku").
   for (size_t span = std::min<size_t>(2, w.size() - i); span >= 1 && cities.empty(); --span) {
-    std::string romaji;
-    for (size_t k = i; k < i + span; ++k) romaji += w[k];
-    const std::string key = ReadingKey(romaji);
-    for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
-      const City& city = g_.cities_[c];
-      if ((pref < 0 || city.pref == pref) && ReadingFits(city.reading, key)) cities.push_back(c);
+    // "Sendai, Aoba-ku": the city's 市 is often left out before its ward.
+    for (const char* joiner : {"", "shi"}) {
+      if (span == 1 && *joiner) break;
+      const std::string romaji = span == 1 ? w[i] : w[i] + joiner + w[i + 1];
+      const std::string key = ReadingKey(romaji);
+      for (uint16_t c = 0; c < g_.cities_.size() && cities.empty(); ++c) {
+        const City& city = g_.cities_[c];
+        if ((pref < 0 || city.pref == pref) && ReadingFits(city.reading, key)) cities.push_back(c);
+      }
+      for (uint16_t c = cities.empty() ? 0 : cities.front() + 1; c < g_.cities_.size() && !cities.empty(); ++c) {
+        const City& city = g_.cities_[c];
+        if ((pref < 0 || city.pref == pref) && ReadingFits(city.reading, key)) cities.push_back(c);
+      }
+      if (!cities.empty()) break;
     }
     if (!cities.empty()) i += span;
   }
   if (cities.empty()) return {};
+  // "Kita-ku, Osaka": the prefecture's name is also its city's (大阪市北区,
+  // not 堺市北区).
+  if (pref >= 0 && cities.size() > 1) {
+    const std::string prefKey = ReadingKey(w[0]);
+    std::vector<uint16_t> named;
+    for (uint16_t c : cities) {
+      if (StartsWith(g_.cities_[c].reading, prefKey)) named.push_back(c);
+    }
+    if (!named.empty()) cities = named;
+  }
   std::string rest;
   for (size_t k = i; k < w.size(); ++k) rest += w[k];
   const std::string townKey = rest.empty() ? std::string() : ReadingKey(rest);

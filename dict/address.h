@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dict/codeindex.h"
@@ -81,8 +82,9 @@ class Gazetteer {
     uint8_t pref = 0;
     std::string name, fold, local;  // local: after the district (郡), folded
     std::string reading;
-    std::vector<uint32_t> places;   // towns only, file order
-    std::vector<uint32_t> offices;  // the offices in it, file order
+    std::vector<uint32_t> places;  // towns only, file order
+    // Each name an office in it goes by ("堺市役所", "堺区役所"), and the office.
+    std::vector<std::pair<std::string, uint32_t>> offices;
   };
   struct Pref {
     std::string name, fold;

@@ -162,7 +162,8 @@ struct HandCase {
   bool codeDisagrees = false;  // the code written on the line is not the address's
 };
 
-// The set's rows after its header: address, expect, codes (comma-separated),
+// The set's rows after its header: address, expect, codes (separated by
+// commas or blanks),
 // style, why. Empty when the file is not there.
 inline std::vector<HandCase> ReadHandwrittenSet(const std::string& path) {
   std::ifstream in(path);
@@ -181,7 +182,7 @@ inline std::vector<HandCase> ReadHandwrittenSet(const std::string& path) {
     if (f.size() < 4) continue;
     HandCase c{f[0], f[1], f[3], {}, f.size() > 4 && f[4].find("disagrees") != std::string::npos};
     for (size_t start = 0; start < f[2].size();) {
-      const size_t comma = std::min(f[2].find(',', start), f[2].size());
+      const size_t comma = std::min(f[2].find_first_of(", ", start), f[2].size());
       if (comma > start) c.codes.insert(f[2].substr(start, comma - start));
       start = comma + 1;
     }

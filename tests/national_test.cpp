@@ -406,6 +406,9 @@ TEST(National, WrittenAddressesResolveOrSayWhyNot) {
       {"Gionmachi Kitagawa, Higashiyama-ku, Kyoto-shi", S::Single, "605-0073"},
       {"Tokyo-to Chuo-ku Nihombashi 1-1", S::Single, "103-0027"},
       {"Fuchu-shi Miyamachi 1-1", S::Several, "183-0023 726-0000"},
+      {"神奈川県横浜市戸\uFA10区上倉田町", S::Single, "244-0816"},
+      {"岩手県はなまき市材木町1", S::Single, "025-0098"},
+      {"京都市上京区寺之内通大猪熊町", S::Single, "602-8405"},
   };
   for (const auto& c : cases) {
     const auto a = g->Resolve(c.address);
@@ -500,7 +503,8 @@ TEST(National, AddressesResolveToTheirTownsCodes) {
 class HandwrittenAddresses : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(HandwrittenAddresses, AreRightOrSayTheyAreUnsure) {
-  g_offices = false;
+  // The set of styles names offices: its dictionary has them.
+  g_offices = std::string(GetParam()) == "styles";
   NATIONAL(n);
   const std::string path = std::string(KOVANT_SOURCE_DIR) + "/tests/data/addresses_handwritten_" + GetParam() + ".tsv";
   const auto cases = ReadHandwrittenSet(path);
@@ -528,6 +532,33 @@ TEST_P(HandwrittenAddresses, AreRightOrSayTheyAreUnsure) {
   EXPECT_LE(static_cast<double>(all.wrong), 0.01 * static_cast<double>(all.Total()));
 }
 
+// A line that names an office answers with the office's own code, the
+// town's beside it; a code written on it is checked against that.
+TEST(National, NamedOfficesAnswerWithTheirOwnCode) {
+  g_offices = true;
+  NATIONAL(n);
+  auto g = dict::Gazetteer::Load(n.path);
+  ASSERT_TRUE(g.ok()) << g.error().description;
+  using S = dict::AddressAnswer::Status;
+  const auto office = g->Resolve("岩手県盛岡市内丸10-1 岩手県庁");
+  ASSERT_EQ(office.status, S::Single) << office.note;
+  EXPECT_EQ(office.candidates.front().newCode, "020-8570");
+  EXPECT_TRUE(office.candidates.front().office);
+  EXPECT_EQ(office.townCode, "020-0023");
+  const auto agreeing = g->Resolve("〒020-8570 岩手県盛岡市内丸10-1 岩手県庁");
+  EXPECT_EQ(agreeing.status, S::Single);
+  EXPECT_TRUE(agreeing.codeAgrees);
+  const auto wrong = g->Resolve("〒020-0099 岩手県盛岡市内丸10-1 岩手県庁");
+  EXPECT_EQ(wrong.status, S::CodeDisagrees);
+  EXPECT_EQ(wrong.writtenCode, "020-0099");
+  EXPECT_NE(wrong.note.find("020-0099"), std::string::npos);
+  EXPECT_NE(wrong.note.find("020-8570"), std::string::npos);
+  // Without the office's name the town answers, as before.
+  const auto town = g->Resolve("岩手県盛岡市内丸10-1");
+  ASSERT_EQ(town.status, S::Single);
+  EXPECT_EQ(town.candidates.front().newCode, "020-0023");
+}
+
 // The window starts the load when it opens; the first address waits for
 // that load, not for a second one, and a file that cannot be read says why.
 TEST(National, PreloadedGazetteerIsTheOneWaitedFor) {
@@ -549,6 +580,6 @@ TEST(National, PreloadedGazetteerIsTheOneWaitedFor) {
   EXPECT_FALSE(missing.error().description.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(National, HandwrittenAddresses, ::testing::Values("dev", "heldout", "heldout2"));
+INSTANTIATE_TEST_SUITE_P(National, HandwrittenAddresses, ::testing::Values("dev", "heldout", "heldout2", "styles"));
 
 }  // namespace
