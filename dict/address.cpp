@@ -143,6 +143,16 @@ struct Condition {
     std::optional<Range> ban, go;
   };
   std::vector<Scoped> scoped;
+  // A run of 番地 with their sub-numbers ("5133番地2~5187番地") or of 地割
+  // with their 番地 ("第2地割「70~136」~第4地割「3~11」"): from the first
+  // major number to the last, the minor numbers bounded at the ends.
+  struct Span {
+    bool chiwari = false;
+    int first = 0, firstLow = 0, firstHigh = INT_MAX;
+    int last = 0, lastLow = 0, lastHigh = INT_MAX;
+    bool firstUnsure = false, lastUnsure = false;  // "…を除く" there: not read
+  };
+  std::vector<Span> spans;
   bool anyChome = false, anyBanchi = false;
   std::vector<std::string> names;
   std::vector<std::string> parts;  // named parts of a number list ("下平")
@@ -228,8 +238,19 @@ std::vector<std::string> ListItems(std::string inner) {
   static const std::string kComma = "、", kAnd = "及び";
   for (size_t at; (at = inner.find(kAnd)) != std::string::npos;) inner.replace(at, kAnd.size(), kComma);
   std::vector<std::string> items;
+  // "「57番地125、176を除く」": a comma inside brackets is the bracket's.
+  auto next = [&](size_t from) {
+    for (size_t at = inner.find(kComma, from); at != std::string::npos; at = inner.find(kComma, at + 1)) {
+      const std::string_view before = std::string_view(inner).substr(0, at);
+      size_t open = 0, close = 0;
+      for (size_t k = before.find("「"); k != std::string_view::npos; k = before.find("「", k + 1)) ++open;
+      for (size_t k = before.find("」"); k != std::string_view::npos; k = before.find("」", k + 1)) ++close;
+      if (open == close) return at;
+    }
+    return std::string::npos;
+  };
   for (size_t start = 0;;) {
-    const size_t comma = inner.find(kComma, start);
+    const size_t comma = next(start);
     items.push_back(inner.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     if (comma == std::string::npos) break;
     start = comma + kComma.size();
@@ -287,6 +308,89 @@ bool ParseScoped(std::string_view item, std::optional<Range>& chome, Condition& 
   return true;
 }
 
+// One end of a span: "5133番地2", "4761-3", "5187番地", "第2地割「70~136」".
+struct SpanEnd {
+  int major = -1, low = 0, high = INT_MAX;
+  bool minor = false;   // a sub-number written
+  bool unsure = false;  // a bracket not read ("「57番地125、176を除く」")
+};
+
+std::optional<SpanEnd> SpanEndAt(std::string_view item, size_t& i, bool& chiwari) {
+  static const std::string_view kDai = "第", kChiwari = "地割", kBanchi = "番地", kBan = "番", kOpen = "「",
+                                kClose = "」";
+  SpanEnd e;
+  if (StartsWith(item.substr(i), kDai)) i += kDai.size();
+  auto major = NumberAt(item, i);
+  if (!major) return std::nullopt;
+  e.major = *major;
+  if (StartsWith(item.substr(i), kChiwari)) {
+    chiwari = true;
+    i += kChiwari.size();
+    if (StartsWith(item.substr(i), kOpen)) {
+      const size_t close = item.find(kClose, i);
+      if (close == std::string_view::npos) return std::nullopt;
+      const std::string_view inside = item.substr(i + kOpen.size(), close - i - kOpen.size());
+      size_t k = 0;
+      auto range = RangeAt(inside, k);
+      if (range && k == inside.size()) {
+        e.low = range->from;
+        e.high = range->to;
+      } else {
+        e.unsure = true;
+      }
+      i = close + kClose.size();
+    }
+    return e;
+  }
+  for (std::string_view mark : {kBanchi, kBan, std::string_view("-")}) {
+    if (!StartsWith(item.substr(i), mark)) continue;
+    size_t k = i + mark.size();
+    if (auto minor = NumberAt(item, k)) {
+      e.low = e.high = *minor;
+      e.minor = true;
+      i = k;
+    } else if (mark != "-") {
+      i = k;
+    }
+    break;
+  }
+  return e;
+}
+
+// "5133番地2~5187番地", "4747~4761-3番地", "第2地割「70~136」~第4地割「3~11」",
+// "1番地~2061番地": a span; false when the item is none.
+bool ParseSpan(std::string_view item, Condition& c) {
+  size_t i = 0;
+  bool chiwari = false;
+  auto first = SpanEndAt(item, i, chiwari);
+  if (!first || i >= item.size() || item[i] != '~') return false;
+  ++i;
+  auto last = SpanEndAt(item, i, chiwari);
+  if (!last) return false;
+  for (std::string_view unit : {"番地", "番"}) {
+    if (!chiwari && item.substr(i) == unit) i = item.size();
+  }
+  if (i != item.size() || first->major > last->major) return false;
+  Condition::Span span;
+  span.chiwari = chiwari;
+  span.first = first->major;
+  span.last = last->major;
+  if (chiwari) {
+    span.firstLow = first->low;
+    span.firstHigh = first->high;
+    span.lastLow = last->low;
+    span.lastHigh = last->high;
+  } else {
+    // "5133番地2~": from its sub-number 2 on; "~4761-3": up to its 3.
+    span.firstLow = first->minor ? first->low : 0;
+    span.lastHigh = last->minor ? last->low : INT_MAX;
+  }
+  span.firstUnsure = first->unsure;
+  span.lastUnsure = last->unsure;
+  c.spans.push_back(span);
+  return true;
+}
+
 // An item without the name Japan Post gives its part after the numbers
 // ("1~426番地川東" -> "1~426番地"), and 地割 written as 丁目 are
 // ("第9地割~第11地割" -> "9~11丁目").
@@ -325,7 +429,7 @@ bool ParseNumberList(const std::vector<std::string>& rawItems, Condition& c) {
   bool numbers = true;
   std::optional<Range> scopedChome;
   for (const auto& item : items) {
-    if (ParseScoped(item, scopedChome, c)) continue;
+    if (ParseScoped(item, scopedChome, c) || ParseSpan(item, c)) continue;
     // A named part ("中島505~518番地", "下平") is not read: an address
     // that names it is left undecided.
     if (!item.empty() && !IsAsciiDigit(item[0]) && !StartsWith(item, kChome) && !StartsWith(item, kBanchi) &&
@@ -337,8 +441,8 @@ bool ParseNumberList(const std::vector<std::string>& rawItems, Condition& c) {
     }
     numbers = numbers && ParseItem(item, unit, c);
   }
-  return numbers &&
-         (!c.chome.empty() || !c.banchi.empty() || !c.blocks.empty() || !c.scoped.empty() || c.anyChome || c.anyBanchi);
+  return numbers && (!c.chome.empty() || !c.banchi.empty() || !c.blocks.empty() || !c.scoped.empty() ||
+                     !c.spans.empty() || c.anyChome || c.anyBanchi);
 }
 
 Condition ParseCondition(std::string inner) {
@@ -399,6 +503,7 @@ Condition ParseCondition(std::string inner) {
   c.banchi.clear();
   c.blocks.clear();
   c.scoped.clear();
+  c.spans.clear();
   c.parts.clear();
   c.anyChome = c.anyBanchi = false;
   for (const auto& item : items) {
@@ -485,12 +590,51 @@ Fit ScopedFit(const Condition& c, const Numbers& n) {
   return fit;
 }
 
-Fit NumbersFit(const Condition& c, const Numbers& n, std::string_view rest) {
-  const Fit scoped = c.scoped.empty() ? Fit::No : ScopedFit(c, n);
-  if (scoped == Fit::Yes) return Fit::Yes;
-  if (c.scoped.size() > 0 && c.chome.empty() && c.banchi.empty() && c.blocks.empty() && !c.anyChome && !c.anyBanchi) {
-    return n.chome < 0 ? Fit::Unknown : scoped;
+// The written numbers against the spans.
+Fit SpanFit(const Condition& c, const Numbers& n) {
+  Fit fit = Fit::No;
+  for (const auto& sp : c.spans) {
+    const int major = sp.chiwari ? n.chome : n.banchi, minor = sp.chiwari ? n.banchi : n.go;
+    if (major < 0) {
+      fit = Fit::Unknown;
+      continue;
+    }
+    if (major < sp.first || major > sp.last) continue;
+    if ((major == sp.first && sp.firstUnsure) || (major == sp.last && sp.lastUnsure)) {
+      fit = Fit::Unknown;
+      continue;
+    }
+    int low = 0, high = INT_MAX;
+    if (major == sp.first) {
+      low = sp.firstLow;
+      high = sp.firstHigh;
+    }
+    if (major == sp.last) {
+      low = std::max(low, sp.lastLow);
+      high = std::min(high, sp.lastHigh);
+    }
+    if (low == 0 && high == INT_MAX) return Fit::Yes;
+    if (minor < 0) {
+      fit = Fit::Unknown;
+      continue;
+    }
+    if (minor >= low && minor <= high) return Fit::Yes;
   }
+  return fit;
+}
+
+Fit NumbersFit(const Condition& c, const Numbers& n, std::string_view rest) {
+  Fit scoped = c.scoped.empty() ? Fit::No : ScopedFit(c, n);
+  if (scoped == Fit::Yes) return Fit::Yes;
+  if (!c.scoped.empty() && n.chome < 0) scoped = Fit::Unknown;
+  const Fit span = c.spans.empty() ? Fit::No : SpanFit(c, n);
+  if (span == Fit::Yes) return Fit::Yes;
+  if (span == Fit::Unknown) scoped = Fit::Unknown;
+  if ((!c.scoped.empty() || !c.spans.empty()) && c.chome.empty() && c.banchi.empty() && c.blocks.empty() &&
+      !c.anyChome && !c.anyBanchi) {
+    return scoped;
+  }
+
   const bool wantsChome = !c.chome.empty() || c.anyChome;
   const bool wantsBanchi = !c.banchi.empty() || c.anyBanchi;
   const Fit block = c.blocks.empty() ? Fit::No : BlockFit(c.blocks, n.Written());
@@ -724,6 +868,7 @@ Result<bool> Gazetteer::Loader::AddPlace(const TownHead& head, int64_t pos, City
   p.floor = IsFloor(p.inner);
   if (const size_t at = p.head.find("通り"); at != std::string::npos && at + 3 < UINT8_MAX)
     p.ri = static_cast<uint8_t>(at + 3);
+  p.parts = p.head.find("、") != std::string::npos || p.head.find("地割~") != std::string::npos;
   p.reading = ReadingOf(pos);
   const auto index = static_cast<uint32_t>(g_.places_.size());
   if (p.office) {
@@ -941,7 +1086,8 @@ struct TownHit {
 // also has a 大字, a 丁目 only when written so.
 Numbers NumbersAgainst(const TownHit& hit, const std::vector<Condition>& conditions) {
   const bool mentionsChome = std::any_of(conditions.begin(), conditions.end(), [](const Condition& c) {
-    return !c.chome.empty() || !c.scoped.empty() || c.anyChome;
+    return !c.chome.empty() || !c.scoped.empty() || c.anyChome ||
+           std::any_of(c.spans.begin(), c.spans.end(), [](const Condition::Span& s) { return s.chiwari; });
   });
   const bool otherKind = std::any_of(conditions.begin(), conditions.end(), [](const Condition& c) {
     return c.kind == Condition::Kind::Oaza || (c.anyBanchi && c.chome.empty() && !c.anyChome);
@@ -957,6 +1103,7 @@ Numbers NumbersAgainst(const TownHit& hit, const std::vector<Condition>& conditi
       if (n.dashed.size() > 2) n.go = n.dashed[2];
     } else if (!mentionsChome) {
       n.banchi = n.dashed[0];
+      if (n.dashed.size() > 1) n.go = n.dashed[1];
     }
   }
   return n;
@@ -1190,6 +1337,36 @@ bool AfterTelephoneMark(std::string_view text, size_t at) {
   return false;
 }
 
+// How much of rest a town name of several parts takes ("湯本29地割、湯本30地割",
+// "種市第15地割~第21地割": "種市第16地割" is one of them); 0 when none.
+size_t PartsTaken(std::string_view head, std::string_view rest) {
+  static const std::string_view kComma = "、", kDai = "第", kChiwari = "地割";
+  size_t best = 0;
+  for (size_t start = 0; start <= head.size();) {
+    const size_t comma = std::min(head.find(kComma, start), head.size());
+    const std::string_view part = head.substr(start, comma - start);
+    start = comma + kComma.size();
+    if (!part.empty() && StartsWith(rest, part)) {
+      best = std::max(best, part.size());
+      continue;
+    }
+    const size_t tilde = part.find('~');
+    const size_t dai = part.find(kDai);
+    if (tilde == std::string_view::npos || dai == std::string_view::npos || dai > tilde) continue;
+    const std::string_view base = part.substr(0, dai);
+    if (base.empty() || !StartsWith(rest, base)) continue;
+    size_t i = dai + kDai.size(), j = tilde + 1;
+    if (StartsWith(part.substr(j), kDai)) j += kDai.size();
+    auto from = NumberAt(part, i), to = NumberAt(part, j);
+    size_t k = base.size();
+    if (StartsWith(rest.substr(k), kDai)) k += kDai.size();
+    auto written = NumberAt(rest, k);
+    if (!from || !to || !written || !StartsWith(rest.substr(k), kChiwari)) continue;
+    if (*written >= *from && *written <= *to) best = std::max(best, k + kChiwari.size());
+  }
+  return best;
+}
+
 // Whether typed is name with one character left out, or with one written
 // twice; both end alike (市, 区, 町 or 村), and name has three at least.
 bool OneApart(const std::u32string& typed, const std::u32string& name) {
@@ -1298,7 +1475,7 @@ class Gazetteer::Resolver {
   // towns of that name in the cities that took it over, or in its
   // prefecture, as candidates. False when none is found.
   bool FormerCity(const Reading& read, const std::vector<uint16_t>& within, std::string_view name,
-                  std::string_view rest, AddressAnswer& answer) const;
+                  std::string_view rest, AddressAnswer& answer, size_t atLeast) const;
   bool FormerCityOf(const Reading& read, AddressAnswer& answer) const;
   bool FormerWard(const std::vector<TownHit>& towns, const Reading& read, AddressAnswer& answer) const;
   // An office the line names, in the cities read (or the prefecture):
@@ -1605,6 +1782,13 @@ std::pair<std::string_view, size_t> Gazetteer::Resolver::LongestHead(uint16_t ci
   for (uint32_t i : g_.cities_[city].places) {
     const Place& p = g_.places_[i];
     const std::string& h = p.head;
+    if (p.parts) {
+      if (const size_t t = PartsTaken(h, rest); t > taken) {
+        head = h;
+        taken = t;
+      }
+      continue;
+    }
     if (h.size() <= head.size()) continue;
     if (StartsWith(rest, h)) {
       head = h;
@@ -1760,7 +1944,7 @@ bool Gazetteer::Resolver::HasNumberedRecords(uint16_t city) const {
 }
 
 bool Gazetteer::Resolver::FormerCity(const Reading& read, const std::vector<uint16_t>& within, std::string_view name,
-                                     std::string_view rest, AddressAnswer& answer) const {
+                                     std::string_view rest, AddressAnswer& answer, size_t atLeast) const {
   static const std::string kOaza = "大字", kAza = "字";
   const bool oaza = StartsWith(rest, kOaza);
   if (oaza)
@@ -1771,7 +1955,7 @@ bool Gazetteer::Resolver::FormerCity(const Reading& read, const std::vector<uint
   size_t best = 0;
   for (uint16_t c : within) {
     auto [head, taken] = LongestHead(c, rest);
-    if (head.empty() || taken < best) continue;
+    if (head.empty() || taken <= atLeast || taken < best) continue;
     if (taken > best) hits.clear();
     best = taken;
     hits.push_back({c, 0, head, rest.substr(taken), oaza, std::string()});
@@ -1793,25 +1977,39 @@ bool Gazetteer::Resolver::FormerCity(const Reading& read, const std::vector<uint
 // every city of the prefecture written.
 bool Gazetteer::Resolver::FormerCityOf(const Reading& read, AddressAnswer& answer) const {
   static const size_t kEnd = std::string_view("市").size();
+  static const std::string kGun = "郡";
   const std::string_view after = read.AfterPref();
   size_t end = std::string_view::npos;
   for (std::string_view e : {"市", "町", "村"}) {
     const size_t at = after.find(e);
-    if (at != std::string_view::npos && at >= kEnd && at <= 5 * kEnd && (end == std::string_view::npos || at < end))
+    if (at != std::string_view::npos && at >= kEnd && at <= 8 * kEnd && (end == std::string_view::npos || at < end))
       end = at;
   }
   if (end == std::string_view::npos) return false;
-  const std::string_view stem = after.substr(0, end), name = after.substr(0, end + kEnd),
-                         rest = after.substr(end + kEnd);
+  const std::string_view name = after.substr(0, end + kEnd), rest = after.substr(end + kEnd);
+  // A former town of a district lives on in a town name ("宮崎郡佐土原町下田島"
+  // is 宮崎市佐土原町下田島).
+  const size_t gun = name.find(kGun);
+  const std::string_view local = gun == std::string_view::npos ? name : name.substr(gun + kGun.size());
+  const std::string_view stem = local.substr(0, local.size() - kEnd);
+  const std::string joined = std::string(local) + std::string(rest);
   std::vector<uint16_t> holding, inPref;
   for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
     const City& city = g_.cities_[c];
     if (read.pref.pref >= 0 && city.pref != read.pref.pref) continue;
     inPref.push_back(c);
-    if (city.fold.find(stem) != std::string::npos) holding.push_back(c);
+    if (!stem.empty() && city.fold.find(stem) != std::string::npos) holding.push_back(c);
   }
-  if (!holding.empty() && FormerCity(read, holding, name, rest, answer)) return true;
-  return read.pref.pref >= 0 && FormerCity(read, inPref, name, rest, answer);
+  // The cities that hold the name first, then the prefecture written (or
+  // the country): only ever candidates.
+  for (const auto* within : {&holding, &inPref}) {
+    if (within->empty()) continue;
+    // The joined name counts only where a town goes on past the former
+    // town's name ("佐土原町下田島", not a town "沼" in "沼南町").
+    if (gun != std::string_view::npos && FormerCity(read, *within, name, joined, answer, local.size())) return true;
+    if (FormerCity(read, *within, name, rest, answer, 0)) return true;
+  }
+  return false;
 }
 
 // "浜松市北区細江町": a ward the city no longer has; its towns in the
@@ -1828,7 +2026,7 @@ bool Gazetteer::Resolver::FormerWard(const std::vector<TownHit>& towns, const Re
   std::vector<uint16_t> wards;
   for (const TownHit& t : towns) wards.push_back(t.city);
   const std::string name = city.fold.substr(0, first.cityLength) + std::string(first.rest.substr(0, ku + kKu.size()));
-  if (!FormerCity(read, wards, name, first.rest.substr(ku + kKu.size()), answer)) return false;
+  if (!FormerCity(read, wards, name, first.rest.substr(ku + kKu.size()), answer, 0)) return false;
   answer.pref = g_.prefs_[city.pref].name;
   return true;
 }

@@ -77,6 +77,7 @@ class Gazetteer {
     std::string reading;  // folded
     bool floor = false;   // a floor of a building with codes of its own
     uint8_t ri = 0;       // where the り of "…通り" is in head (0: none), often left out
+    bool parts = false;   // head names several parts ("湯本29地割、湯本30地割", "種市第1地割~第3地割")
   };
   struct City {
     uint8_t pref = 0;
