@@ -172,29 +172,33 @@ std::string StreetKey(std::string_view street) {
   return s;
 }
 
+bool CutSuffix(std::string_view& s, std::string_view suffix) {
+  if (s.size() < suffix.size() || s.substr(s.size() - suffix.size()) != suffix) return false;
+  s.remove_suffix(suffix.size());
+  return true;
+}
+
+// "以上" and "以降" (1), "以下" (-1) cut from the item's end; 0 when none.
+int CutBound(std::string_view& item) {
+  if (CutSuffix(item, "以上") || CutSuffix(item, "以降")) return 1;
+  return CutSuffix(item, "以下") ? -1 : 0;
+}
+
 // One item of a list: "1~19", "3", "123以上", with its unit or the list's.
 bool ParseItem(std::string_view item, std::string_view unit, Condition& c) {
   static const std::string kChome = "丁目", kBanchi = "番地", kBan = "番", kAbove = "以上", kBelow = "以下",
                            kAfter = "以降";
   std::string_view u = unit;
-  auto cut = [&](const std::string& suffix) {
-    if (item.size() >= suffix.size() && item.substr(item.size() - suffix.size()) == suffix) {
-      item.remove_suffix(suffix.size());
-      return true;
-    }
-    return false;
-  };
-  // "427番地以降": the bound after the unit.
-  bool above = cut(kAbove) || cut(kAfter), below = !above && cut(kBelow);
+  auto cut = [&](const std::string& suffix) { return CutSuffix(item, suffix); };
+  // "427番地以降": the bound after the unit, or before it.
+  int bound = CutBound(item);
   if (cut(kChome))
     u = "c";
   else if (cut(kBanchi) || cut(kBan))
     u = "b";
   Range r;
-  if (!above && !below) {
-    above = cut(kAbove) || cut(kAfter);
-    below = !above && cut(kBelow);
-  }
+  if (bound == 0) bound = CutBound(item);
+  const bool above = bound > 0, below = bound < 0;
   size_t i = 0;
   auto from = NumberAt(item, i);
   if (!from) {
@@ -590,35 +594,32 @@ Fit ScopedFit(const Condition& c, const Numbers& n) {
   return fit;
 }
 
+// The written numbers against one span.
+Fit OneSpanFit(const Condition::Span& sp, int major, int minor) {
+  if (major < 0) return Fit::Unknown;
+  if (major < sp.first || major > sp.last) return Fit::No;
+  if ((major == sp.first && sp.firstUnsure) || (major == sp.last && sp.lastUnsure)) return Fit::Unknown;
+  int low = 0, high = INT_MAX;
+  if (major == sp.first) {
+    low = sp.firstLow;
+    high = sp.firstHigh;
+  }
+  if (major == sp.last) {
+    low = std::max(low, sp.lastLow);
+    high = std::min(high, sp.lastHigh);
+  }
+  if (low == 0 && high == INT_MAX) return Fit::Yes;
+  if (minor < 0) return Fit::Unknown;
+  return minor >= low && minor <= high ? Fit::Yes : Fit::No;
+}
+
 // The written numbers against the spans.
 Fit SpanFit(const Condition& c, const Numbers& n) {
   Fit fit = Fit::No;
   for (const auto& sp : c.spans) {
-    const int major = sp.chiwari ? n.chome : n.banchi, minor = sp.chiwari ? n.banchi : n.go;
-    if (major < 0) {
-      fit = Fit::Unknown;
-      continue;
-    }
-    if (major < sp.first || major > sp.last) continue;
-    if ((major == sp.first && sp.firstUnsure) || (major == sp.last && sp.lastUnsure)) {
-      fit = Fit::Unknown;
-      continue;
-    }
-    int low = 0, high = INT_MAX;
-    if (major == sp.first) {
-      low = sp.firstLow;
-      high = sp.firstHigh;
-    }
-    if (major == sp.last) {
-      low = std::max(low, sp.lastLow);
-      high = std::min(high, sp.lastHigh);
-    }
-    if (low == 0 && high == INT_MAX) return Fit::Yes;
-    if (minor < 0) {
-      fit = Fit::Unknown;
-      continue;
-    }
-    if (minor >= low && minor <= high) return Fit::Yes;
+    const Fit one = OneSpanFit(sp, sp.chiwari ? n.chome : n.banchi, sp.chiwari ? n.banchi : n.go);
+    if (one == Fit::Yes) return one;
+    if (one == Fit::Unknown) fit = one;
   }
   return fit;
 }
@@ -760,7 +761,7 @@ class Gazetteer::Loader {
   Result<bool> AddCity(const CityRecord& record, int64_t cityPos);
   Result<bool> AddPlace(const TownHead& head, int64_t pos, City& city, uint16_t cityIndex);
   std::string ReadingOf(int64_t pos);
-  static std::vector<std::string> OfficeNames(const std::string& inner, const std::string& pref, const City& city);
+  static std::vector<std::string> OfficeNames(const std::string& officeName, const std::string& pref, const City& city);
 
   Gazetteer& g_;
   DicFile& dic_;
@@ -834,12 +835,16 @@ Result<bool> Gazetteer::Loader::AddCity(const CityRecord& record, int64_t cityPo
 // The names an office goes by, as a line would write them: each of
 // "堺市役所・堺区役所", without a post-office box before it ("…私書箱第64号
 // 浜松市役所"); the prefecture or city named alone ("埼玉県") as its 庁 or
-// 役所. Names of one kanji are left out: found by chance.
-std::vector<std::string> Gazetteer::Loader::OfficeNames(const std::string& inner, const std::string& pref,
+// 役所. Names of two characters or fewer are left out: found by chance.
+std::vector<std::string> Gazetteer::Loader::OfficeNames(const std::string& officeName, const std::string& pref,
                                                         const City& city) {
   static const std::string kDot = "・", kGo = "号";
-  constexpr size_t kShortest = 6;
+  constexpr size_t kShortest = 9;  // three characters: a place's name of two is in many addresses
   std::vector<std::string> names;
+  // "上智大学(上智学院)": the name before the parentheses; what they hold is
+  // often a place ("(東京・日本橋)", "(札幌)"), found in any address there.
+  std::string inner = officeName.substr(0, officeName.find('('));
+  for (size_t at; (at = inner.find(' ')) != std::string::npos;) inner.erase(at, 1);
   for (size_t start = 0; start <= inner.size();) {
     const size_t dot = std::min(inner.find(kDot, start), inner.size());
     std::string name = inner.substr(start, dot - start);
@@ -1183,88 +1188,98 @@ struct LatinAddress {
   std::string numbers;
 };
 
-LatinAddress ReadLatin(std::string_view written) {
-  // Long vowels' marks as the plain vowels ("chōme" is chome).
+// Long vowels' marks as the plain vowels ("chōme" is chome).
+std::string WithoutMacrons(std::string_view written) {
+  static const std::pair<std::string_view, char> kMarks[] = {{"ō", 'o'}, {"Ō", 'O'}, {"ū", 'u'}, {"Ū", 'U'}, {"ā", 'a'},
+                                                             {"Ā", 'A'}, {"ē", 'e'}, {"ī", 'i'}, {"ô", 'o'}, {"û", 'u'},
+                                                             {"â", 'a'}, {"ê", 'e'}, {"î", 'i'}};
   std::string text(written);
-  for (const auto& [from, to] : std::initializer_list<std::pair<std::string_view, char>>{{"ō", 'o'},
-                                                                                         {"Ō", 'O'},
-                                                                                         {"ū", 'u'},
-                                                                                         {"Ū", 'U'},
-                                                                                         {"ā", 'a'},
-                                                                                         {"Ā", 'A'},
-                                                                                         {"ē", 'e'},
-                                                                                         {"ī", 'i'},
-                                                                                         {"ô", 'o'},
-                                                                                         {"û", 'u'},
-                                                                                         {"â", 'a'},
-                                                                                         {"ê", 'e'},
-                                                                                         {"î", 'i'}}) {
+  for (const auto& [from, to] : kMarks) {
     for (size_t at; (at = text.find(from)) != std::string::npos;) text.replace(at, from.size(), 1, to);
   }
-  static const std::set<std::string> kDropped = {"japan", "banchi", "ban",  "go",      "gou",    "prefecture", "pref",
-                                                 "city",  "ward",   "town", "village", "county", "district"};
-  const bool commas = text.find(',') != std::string::npos;
-  LatinAddress out;
-  std::vector<std::string> parts(1);
-  std::string word, chome, numbers, run;
-  auto endRun = [&](bool isChome) {
-    while (!run.empty() && run.back() == '-') run.pop_back();
-    if (run.empty()) return;
-    std::string& to = isChome ? chome : numbers;
-    to += (to.empty() ? "" : "-") + run;
-    run.clear();
-  };
-  auto endWord = [&] {
-    if (word == "chome") endRun(true);
-    endRun(false);
-    if (!word.empty() && word != "chome" && !kDropped.count(word)) {
-      // "Shin-Yokohama": the ん before a vowel or y is kept apart from it.
-      std::string& part = parts.back();
-      if (!part.empty() && part.back() == 'n' && std::string_view("aiueoy").find(word[0]) != std::string_view::npos)
-        part += '\'';
-      part += word;
+  return text;
+}
+
+// Hepburn's m before b, p and m as n; "nn" before a vowel as ん and a
+// syllable of n ("Sannai" is サンナイ).
+void AsTransliterated(std::string& p) {
+  for (std::string_view pair : {"mb", "mp", "mm"}) {
+    for (size_t at; (at = p.find(pair)) != std::string::npos;) p[at] = 'n';
+  }
+  for (size_t at = 0; (at = p.find("nn", at)) != std::string::npos; at += 2) {
+    if (at + 2 < p.size() && std::string_view("aiueo").find(p[at + 2]) != std::string_view::npos) p.insert(at + 1, "'");
+  }
+}
+
+// Reads a Latin address character by character into its parts and numbers.
+class LatinReader {
+ public:
+  explicit LatinReader(std::string text) : text_(std::move(text)), commas_(text_.find(',') != std::string::npos) {}
+
+  LatinAddress Read() {
+    for (size_t i = 0; i <= text_.size(); ++i) Take(i);
+    LatinAddress out;
+    for (auto& p : parts_) {
+      AsTransliterated(p);
+      if (!p.empty()) out.parts.push_back(std::move(p));
     }
-    word.clear();
-  };
-  for (size_t i = 0; i <= text.size(); ++i) {
-    const char ch = i < text.size() ? text[i] : ',';
+    out.numbers = chome_.empty() ? numbers_ : numbers_.empty() ? chome_ : chome_ + "-" + numbers_;
+    return out;
+  }
+
+ private:
+  void Take(size_t i) {
+    const char ch = i < text_.size() ? text_[i] : ',';
     const auto b = static_cast<unsigned char>(ch);
     if (std::isalpha(b) || b >= 0x80) {
-      word += static_cast<char>(std::tolower(b));
+      word_ += static_cast<char>(std::tolower(b));
     } else if (std::isdigit(b)) {
-      if (!word.empty()) endWord();
-      run += ch;
-    } else if (ch == '-' && !run.empty() && run.back() != '-') {
-      run += '-';
+      if (!word_.empty()) EndWord();
+      run_ += ch;
+    } else if (ch == '-' && !run_.empty() && run_.back() != '-') {
+      run_ += '-';
     } else {
-      if (!word.empty() || ch == ',' || ch == ' ') endWord();
-      while (!run.empty() && run.back() == '-') run.pop_back();
-      if (ch == ',' || (!commas && ch == ' ')) {
-        // "1-chome": the word after the number names it.
-        if (!run.empty()) {
-          size_t j = i;
-          while (j < text.size() && (text[j] == ' ' || text[j] == '-')) ++j;
-          endRun(text.substr(j, 5) == "chome" || text.substr(j, 5) == "Chome");
-        }
-        if (!parts.back().empty()) parts.emplace_back();
-      }
+      EndPart(i, ch);
     }
   }
-  for (auto& p : parts) {
-    for (size_t at; (at = p.find("mb")) != std::string::npos;) p[at] = 'n';
-    for (size_t at; (at = p.find("mp")) != std::string::npos;) p[at] = 'n';
-    for (size_t at; (at = p.find("mm")) != std::string::npos;) p[at] = 'n';
-    // "Sannai" is サンナイ: "nn" before a vowel is ん and a syllable of n.
-    for (size_t at = 0; (at = p.find("nn", at)) != std::string::npos; at += 2) {
-      if (at + 2 < p.size() && std::string_view("aiueo").find(p[at + 2]) != std::string_view::npos)
-        p.insert(at + 1, "'");
-    }
-    if (!p.empty()) out.parts.push_back(std::move(p));
+  void EndPart(size_t i, char ch) {
+    if (!word_.empty() || ch == ',' || ch == ' ') EndWord();
+    if (ch != ',' && (commas_ || ch != ' ')) return;
+    // "1-chome": the word after the number names it.
+    size_t j = i;
+    while (j < text_.size() && (text_[j] == ' ' || text_[j] == '-')) ++j;
+    const std::string_view next = std::string_view(text_).substr(j, 5);
+    EndRun(next == "chome" || next == "Chome");
+    if (!parts_.back().empty()) parts_.emplace_back();
   }
-  while (!numbers.empty() && numbers.back() == '-') numbers.pop_back();
-  out.numbers = chome.empty() ? numbers : numbers.empty() ? chome : chome + "-" + numbers;
-  return out;
-}
+  void EndRun(bool chome) {
+    while (!run_.empty() && run_.back() == '-') run_.pop_back();
+    if (run_.empty()) return;
+    std::string& to = chome ? chome_ : numbers_;
+    to += (to.empty() ? "" : "-") + run_;
+    run_.clear();
+  }
+  void EndWord() {
+    static const std::set<std::string> kDropped = {"japan", "banchi", "ban",  "go",      "gou",    "prefecture", "pref",
+                                                   "city",  "ward",   "town", "village", "county", "district"};
+    EndRun(word_ == "chome");
+    if (!word_.empty() && word_ != "chome" && !kDropped.count(word_)) {
+      // "Shin-Yokohama": the ん before a vowel or y is kept apart from it.
+      std::string& part = parts_.back();
+      if (!part.empty() && part.back() == 'n' && std::string_view("aiueoy").find(word_[0]) != std::string_view::npos)
+        part += '\'';
+      part += word_;
+    }
+    word_.clear();
+  }
+
+  std::string text_;
+  bool commas_;
+  std::vector<std::string> parts_{std::string()};
+  std::string word_, chome_, numbers_, run_;
+};
+
+LatinAddress ReadLatin(std::string_view written) { return LatinReader(WithoutMacrons(written)).Read(); }
 
 // The prefectures' names in Latin letters, in their numbers' order.
 constexpr std::string_view kPrefLatin[] = {
@@ -1367,6 +1382,22 @@ size_t PartsTaken(std::string_view head, std::string_view rest) {
   return best;
 }
 
+// The length of the kana the text begins with.
+size_t KanaRun(std::string_view text) {
+  size_t end = 0;
+  for (size_t n = 0; end < text.size(); end += n) {
+    const char32_t c = platform::DecodeUtf8At(text, end, &n);
+    if (!((c >= U'ぁ' && c <= U'ゖ') || (c >= U'ァ' && c <= U'ヺ') || c == U'ー')) break;
+  }
+  return end;
+}
+
+std::u32string Utf32(std::string_view s) {
+  std::u32string out;
+  for (size_t i = 0, n = 0; i < s.size(); i += n) out += platform::DecodeUtf8At(s, i, &n);
+  return out;
+}
+
 // Whether typed is name with one character left out, or with one written
 // twice; both end alike (市, 区, 町 or 村), and name has three at least.
 bool OneApart(const std::u32string& typed, const std::u32string& name) {
@@ -1385,42 +1416,64 @@ bool OneApart(const std::u32string& typed, const std::u32string& name) {
   return false;
 }
 
+// The characters of a line with where each begins, for finding a code in it.
+class CodeScan {
+ public:
+  explicit CodeScan(const std::string& text) {
+    for (size_t i = 0, n = 0; i < text.size(); i += n) chars_.push_back({platform::DecodeUtf8At(text, i, &n), i});
+  }
+  size_t Size() const { return chars_.size(); }
+  size_t At(size_t k, size_t end) const { return k < chars_.size() ? chars_[k].at : end; }
+  char32_t Char(size_t k) const { return k < chars_.size() ? chars_[k].c : 0; }
+  int Digit(size_t k) const {
+    const char32_t c = Char(k);
+    if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
+    return c >= U'０' && c <= U'９' ? static_cast<int>(c - U'０') : -1;
+  }
+  bool Dash(size_t k) const {
+    static const std::u32string_view kDashes = U"-‐−–—―ー－ｰ";
+    return k < chars_.size() && kDashes.find(chars_[k].c) != std::u32string_view::npos;
+  }
+  // Up to most digits from j on into code; j moves past them.
+  void Digits(size_t& j, std::string& code, size_t most) const {
+    for (; Digit(j) >= 0 && code.size() < most; ++j) code += static_cast<char>('0' + Digit(j));
+  }
+  // The code that begins at k ("〒100-0001", "100-0001", "〒1000001"), and
+  // where it ends; "" when none does.
+  std::string CodeAt(size_t k, size_t& end) const {
+    const bool marked = Char(k) == U'〒';
+    size_t j = marked ? k + 1 : k;
+    while (marked && (Char(j) == U' ' || Char(j) == U'　')) ++j;
+    if (!marked && k > 0 && (Digit(k - 1) >= 0 || Dash(k - 1))) return std::string();
+    std::string code;
+    Digits(j, code, 3);
+    if (code.size() != 3 || (!Dash(j) && !marked)) return std::string();
+    if (Dash(j)) ++j;
+    Digits(j, code, 7);
+    if (code.size() != 7 || Digit(j) >= 0 || Dash(j)) return std::string();
+    end = j;
+    return code;
+  }
+
+ private:
+  struct Char32 {
+    char32_t c;
+    size_t at;
+  };
+  std::vector<Char32> chars_;
+};
+
 // The postal code written anywhere on the line ("〒100-0001",
 // "100-0001", "１００－０００１", "〒1000001"), as "NNN-NNNN", taken out of
 // the text so that its digits are not read as the block; "" when none.
 std::string TakeWrittenCode(std::string& text) {
-  struct Char {
-    char32_t c;
-    size_t at;
-  };
-  std::vector<Char> chars;
-  for (size_t i = 0, n = 0; i < text.size(); i += n) chars.push_back({platform::DecodeUtf8At(text, i, &n), i});
-  auto digit = [&](size_t k) -> int {
-    if (k >= chars.size()) return -1;
-    const char32_t c = chars[k].c;
-    if (c >= U'0' && c <= U'9') return static_cast<int>(c - U'0');
-    return c >= U'０' && c <= U'９' ? static_cast<int>(c - U'０') : -1;
-  };
-  auto dash = [&](size_t k) {
-    static const std::u32string_view kDashes = U"-‐−–—―ー－ｰ";
-    return k < chars.size() && kDashes.find(chars[k].c) != std::u32string_view::npos;
-  };
-  for (size_t k = 0; k < chars.size(); ++k) {
-    const bool marked = chars[k].c == U'〒';
-    size_t i = marked ? k + 1 : k;
-    while (marked && i < chars.size() && (chars[i].c == U' ' || chars[i].c == U'　')) ++i;
-    if (!marked && (k > 0 && (digit(k - 1) >= 0 || dash(k - 1)))) continue;
-    if (!marked && AfterTelephoneMark(text, chars[k].at)) continue;
-    std::string code;
-    size_t j = i;
-    for (; j < chars.size() && digit(j) >= 0 && code.size() < 3; ++j) code += static_cast<char>('0' + digit(j));
-    if (code.size() != 3) continue;
-    const bool dashed = dash(j);
-    if (dashed) ++j;
-    if (!dashed && !marked) continue;
-    for (; j < chars.size() && digit(j) >= 0 && code.size() < 7; ++j) code += static_cast<char>('0' + digit(j));
-    if (code.size() != 7 || digit(j) >= 0 || dash(j)) continue;
-    const size_t from = chars[k].at, to = j < chars.size() ? chars[j].at : text.size();
+  const CodeScan scan(text);
+  for (size_t k = 0; k < scan.Size(); ++k) {
+    if (scan.Char(k) != U'〒' && AfterTelephoneMark(text, scan.At(k, text.size()))) continue;
+    size_t end = 0;
+    const std::string code = scan.CodeAt(k, end);
+    if (code.empty()) continue;
+    const size_t from = scan.At(k, text.size()), to = scan.At(end, text.size());
     text.replace(from, to - from, " ");
     // "000-0000" is a form's placeholder, no code: nothing to check.
     return code.substr(0, 3) == "000" ? std::string() : code.substr(0, 3) + "-" + code.substr(3);
@@ -1464,11 +1517,14 @@ AddressAnswer Better(AddressAnswer a, AddressAnswer b) {
 
 class Gazetteer::Resolver {
  public:
-  Resolver(const Gazetteer& g, std::string line) : g_(g), line_(std::move(line)) {}
+  Resolver(const Gazetteer& g, std::string line, std::string written = {})
+      : g_(g), line_(std::move(line)), written_(std::move(written)) {}
   Reading Read(std::string_view address) const;
   std::optional<Reading> OtherReading(const Reading& read) const;
   std::vector<CityHit> KanaCities(std::string_view afterPref, int pref, std::string& written) const;
   std::vector<CityHit> NearCities(std::string_view afterPref, int pref, std::string& written) const;
+  size_t KanaCityLength(const City& city, const std::string& key, bool shi, std::string_view rest) const;
+  size_t NearCityLength(const City& city, const std::u32string& typed, std::string_view rest) const;
   // A read whose cities are known, answered.
   AddressAnswer Answer(const Reading& read) const;
   // No city of the name written ("浦和市高砂", "浜松市北区細江町"): the
@@ -1487,9 +1543,14 @@ class Gazetteer::Resolver {
   bool HasNumberedRecords(uint16_t city) const;
   std::vector<std::string> LatinAsKanji(std::string_view text) const;
   std::vector<std::string> LatinInOrder(const std::vector<std::string>& words, const std::string& numbers) const;
+  std::vector<uint16_t> LatinCities(const std::vector<std::string>& w, size_t& i, int pref) const;
+  std::set<std::string> LatinTownHeads(uint16_t city, const std::string& townKey) const;
   void KeepShared(const std::vector<TownHit>& towns, AddressAnswer& answer) const;
   std::vector<uint16_t> OfficeCities(const Reading& read) const;
   std::string TownCodeBeside(const Reading& read) const;
+  // The written code is an office's at the address written ("上智大学
+  // 〒102-8554 …紀尾井町7-1" for the office 学校法人上智学院): that office.
+  void OfficeOfWrittenCode(const Reading& read, AddressAnswer& answer) const;
   std::vector<TownHit> FindTowns(std::string_view afterPref, const std::vector<CityHit>& cities) const;
   // The records of the towns found that the rest of the address fits; the
   // answer gets the parts of the address recognised.
@@ -1510,7 +1571,8 @@ class Gazetteer::Resolver {
   static std::vector<const Place*> Fitting(const std::vector<const Place*>& named, const TownHit& hit, bool& denied);
 
   const Gazetteer& g_;
-  std::string line_;  // the whole line, folded
+  std::string line_;     // the whole line, folded
+  std::string written_;  // the code written on it ("NNN-NNNN"), "" when none
 };
 
 AddressAnswer Gazetteer::Resolve(std::string_view address) const {
@@ -1522,7 +1584,7 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
   std::string text(address);
   const std::string written = TakeWrittenCode(text);
   // An office may be named anywhere on the line, before the address too.
-  const Resolver r(*this, NormalisedAddress(text));
+  const Resolver r(*this, NormalisedAddress(text), written);
   if (IsLatinAddress(text)) {
     if (auto latin = ResolveLatin(r, text)) {
       answer = std::move(*latin);
@@ -1539,6 +1601,7 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
     }
   } else {
     answer = r.Answer(read);
+    r.OfficeOfWrittenCode(read, answer);
     // "千葉市川市": 千葉県市川市, unless 千葉市 has a town 川市 too.
     if (const auto other = r.OtherReading(read)) {
       AddressAnswer second = r.Answer(*other);
@@ -1640,55 +1703,10 @@ Reading Gazetteer::Resolver::ReadFrom(std::string_view text) const {
   return r;
 }
 
-// A city with one character of its name left out or written twice
-// ("八王市", "名古屋屋市"): the cities it fits.
-std::vector<CityHit> Gazetteer::Resolver::NearCities(std::string_view afterPref, int pref, std::string& written) const {
-  std::u32string text;
-  std::vector<size_t> ends;  // byte offset after each character
-  for (size_t i = 0, n = 0; i < afterPref.size() && text.size() < 8; i += n) {
-    text += platform::DecodeUtf8At(afterPref, i, &n);
-    ends.push_back(i + n);
-  }
-  auto decode = [](std::string_view s) {
-    std::u32string out;
-    for (size_t i = 0, n = 0; i < s.size(); i += n) out += platform::DecodeUtf8At(s, i, &n);
-    return out;
-  };
-  std::vector<CityHit> hits;
-  for (size_t end = 1; end < text.size(); ++end) {
-    const char32_t kind = text[end];
-    if (kind != U'市' && kind != U'区' && kind != U'町' && kind != U'村') continue;
-    const std::u32string typed = text.substr(0, end + 1);
-    for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
-      const City& city = g_.cities_[c];
-      if (pref >= 0 && city.pref != pref) continue;
-      const size_t shi = city.fold.find("市", 3);
-      const bool ward = shi != std::string::npos && shi + 3 < city.fold.size();
-      const std::string_view whole =
-          ward ? std::string_view(city.fold).substr(0, shi + 3) : std::string_view(city.fold);
-      for (std::string_view name : {whole, std::string_view(city.local)}) {
-        if (name.empty() || !OneApart(typed, decode(name))) continue;
-        size_t length = ends[end];
-        if (ward && StartsWith(afterPref.substr(length), std::string_view(city.fold).substr(shi + 3)))
-          length += city.fold.size() - shi - 3;
-        hits.push_back({c, length});
-        written = std::string(afterPref.substr(0, ends[end]));
-        break;
-      }
-    }
-    if (!hits.empty()) break;
-  }
-  return hits;
-}
-
 // A city written in kana and its kind ("はなまき市", "いわて町"): the cities
 // whose reading it is.
 std::vector<CityHit> Gazetteer::Resolver::KanaCities(std::string_view afterPref, int pref, std::string& written) const {
-  size_t end = 0;
-  for (size_t n = 0; end < afterPref.size(); end += n) {
-    const char32_t c = platform::DecodeUtf8At(afterPref, end, &n);
-    if (!((c >= U'ぁ' && c <= U'ゖ') || (c >= U'ァ' && c <= U'ヺ') || c == U'ー')) break;
-  }
+  const size_t end = KanaRun(afterPref);
   if (end < 6) return {};  // two kana at least
   static const std::pair<std::string_view, std::string_view> kKinds[] = {{"市", "shi"}, {"区", "ku"},   {"町", "machi"},
                                                                          {"町", "cho"}, {"村", "mura"}, {"村", "son"}};
@@ -1699,23 +1717,69 @@ std::vector<CityHit> Gazetteer::Resolver::KanaCities(std::string_view afterPref,
     const std::string key = ReadingKey(kana) + ReadingKey(latin);
     for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
       const City& city = g_.cities_[c];
-      if ((pref >= 0 && city.pref != pref) || city.reading.size() < key.size()) continue;
-      // A designated city's ward: "よこはま市中区" is 横浜市中区.
-      const size_t shi = city.fold.find("市", 3);
-      if (kind == "市" && shi != std::string::npos && shi + 3 < city.fold.size() && StartsWith(city.reading, key)) {
-        const std::string_view ward = std::string_view(city.fold).substr(shi + 3);
-        const bool named = StartsWith(afterPref.substr(end + kind.size()), ward);
-        hits.push_back({c, end + kind.size() + (named ? ward.size() : 0)});
+      if (pref >= 0 && city.pref != pref) continue;
+      if (const size_t length = KanaCityLength(city, key, kind == "市", afterPref.substr(end + kind.size()))) {
+        hits.push_back({c, end + kind.size() + length - 1});
         written = kana + std::string(kind);
-        continue;
       }
-      if (city.reading.compare(city.reading.size() - key.size(), key.size(), key) != 0) continue;
-      if (city.local.empty() && city.reading.size() != key.size()) continue;
-      hits.push_back({c, end + kind.size()});
-      written = kana + std::string(kind);
     }
   }
   return hits;
+}
+
+// Whether the city's reading is the key, and how much of rest it takes
+// then, plus one (0: it is not); "よこはま市中区" is 横浜市中区, and
+// "よこはま市" alone every ward of it.
+size_t Gazetteer::Resolver::KanaCityLength(const City& city, const std::string& key, bool shi,
+                                           std::string_view rest) const {
+  if (city.reading.size() < key.size()) return 0;
+  const size_t at = city.fold.find("市", 3);
+  if (shi && at != std::string::npos && at + 3 < city.fold.size() && StartsWith(city.reading, key)) {
+    const std::string_view ward = std::string_view(city.fold).substr(at + 3);
+    return 1 + (StartsWith(rest, ward) ? ward.size() : 0);
+  }
+  if (city.reading.compare(city.reading.size() - key.size(), key.size(), key) != 0) return 0;
+  return city.local.empty() && city.reading.size() != key.size() ? 0 : 1;
+}
+
+// A city with one character of its name left out or written twice
+// ("八王市", "名古屋屋市"): the cities it fits.
+std::vector<CityHit> Gazetteer::Resolver::NearCities(std::string_view afterPref, int pref, std::string& written) const {
+  std::u32string text;
+  std::vector<size_t> ends;  // byte offset after each character
+  for (size_t i = 0, n = 0; i < afterPref.size() && text.size() < 8; i += n) {
+    text += platform::DecodeUtf8At(afterPref, i, &n);
+    ends.push_back(i + n);
+  }
+  std::vector<CityHit> hits;
+  for (size_t end = 1; end < text.size() && hits.empty(); ++end) {
+    const char32_t kind = text[end];
+    if (kind != U'市' && kind != U'区' && kind != U'町' && kind != U'村') continue;
+    const std::u32string typed = text.substr(0, end + 1);
+    for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
+      const City& city = g_.cities_[c];
+      if (pref >= 0 && city.pref != pref) continue;
+      if (const size_t length = NearCityLength(city, typed, afterPref.substr(ends[end]))) {
+        hits.push_back({c, ends[end] + length - 1});
+        written = std::string(afterPref.substr(0, ends[end]));
+      }
+    }
+  }
+  return hits;
+}
+
+// Whether typed is the city's name one character apart, and how much of
+// rest its ward takes then, plus one (0: it is not).
+size_t Gazetteer::Resolver::NearCityLength(const City& city, const std::u32string& typed, std::string_view rest) const {
+  const size_t shi = city.fold.find("市", 3);
+  const bool ward = shi != std::string::npos && shi + 3 < city.fold.size();
+  const std::string_view whole = ward ? std::string_view(city.fold).substr(0, shi + 3) : std::string_view(city.fold);
+  for (std::string_view name : {whole, std::string_view(city.local)}) {
+    if (name.empty() || !OneApart(typed, Utf32(name))) continue;
+    const std::string_view wardName = ward ? std::string_view(city.fold).substr(shi + 3) : std::string_view();
+    return 1 + (ward && StartsWith(rest, wardName) ? wardName.size() : 0);
+  }
+  return 0;
 }
 
 // The same text read without a short prefecture ("千葉市川市": 千葉市 and
@@ -2093,6 +2157,25 @@ std::string Gazetteer::Resolver::TownCodeBeside(const Reading& read) const {
   return town.status == AddressAnswer::Status::Single ? town.candidates.front().newCode : std::string();
 }
 
+void Gazetteer::Resolver::OfficeOfWrittenCode(const Reading& read, AddressAnswer& answer) const {
+  if (written_.empty() || answer.status != AddressAnswer::Status::Single || answer.candidates.front().office ||
+      answer.candidates.front().newCode == written_) {
+    return;
+  }
+  for (const CityHit& hit : read.cities) {
+    for (const auto& [name, i] : g_.cities_[hit.city].offices) {
+      const Place& p = g_.places_[i];
+      // The office's address, block and all, is on the line.
+      if (CurrentCodeText(p.codes) != written_ || p.head.empty() || line_.find(p.head) == std::string::npos) continue;
+      answer.townCode = answer.candidates.front().newCode;
+      answer.candidates = {g_.MatchOf(p)};
+      answer.town = p.name;
+      answer.note = "書かれた郵便番号は住所にある事業所のものです。町域の郵便番号は " + answer.townCode + " です。";
+      return;
+    }
+  }
+}
+
 void Gazetteer::Resolver::CheckWrittenCode(AddressAnswer& answer) const {
   using S = AddressAnswer::Status;
   const std::string& w = answer.writtenCode;
@@ -2146,19 +2229,30 @@ std::vector<std::string> Gazetteer::Resolver::LatinInOrder(const std::vector<std
   size_t i = 0;
   const int pref = LatinPrefecture(w[0]);
   if (pref >= 0) i = 1;
+  std::vector<uint16_t> cities = LatinCities(w, i, pref);
+  if (cities.empty()) return {};
+  std::string rest;
+  for (size_t k = i; k < w.size(); ++k) rest += w[k];
+  const std::string townKey = rest.empty() ? std::string() : ReadingKey(rest);
+  std::vector<std::string> out;
+  for (uint16_t c : cities) {
+    const City& city = g_.cities_[c];
+    for (const auto& head : LatinTownHeads(c, townKey))
+      out.push_back(g_.prefs_[city.pref].name + city.name + head + numbers);
+  }
+  return out;
+}
+
+// The cities whose reading the words from w[i] give (i moves past them):
+// one word, or a designated city and its ward ("kyotoshi", "higashiyamaku";
+// "sendai", "aobaku" with the city's 市 left out).
+std::vector<uint16_t> Gazetteer::Resolver::LatinCities(const std::vector<std::string>& w, size_t& i, int pref) const {
   std::vector<uint16_t> cities;
-  // A designated city and its ward are two words ("kyotoshi", "higashiyamaku").
   for (size_t span = std::min<size_t>(2, w.size() - i); span >= 1 && cities.empty(); --span) {
-    // "Sendai, Aoba-ku": the city's 市 is often left out before its ward.
     for (const char* joiner : {"", "shi"}) {
       if (span == 1 && *joiner) break;
-      const std::string romaji = span == 1 ? w[i] : w[i] + joiner + w[i + 1];
-      const std::string key = ReadingKey(romaji);
-      for (uint16_t c = 0; c < g_.cities_.size() && cities.empty(); ++c) {
-        const City& city = g_.cities_[c];
-        if ((pref < 0 || city.pref == pref) && ReadingFits(city.reading, key)) cities.push_back(c);
-      }
-      for (uint16_t c = cities.empty() ? 0 : cities.front() + 1; c < g_.cities_.size() && !cities.empty(); ++c) {
+      const std::string key = ReadingKey(span == 1 ? w[i] : w[i] + joiner + w[i + 1]);
+      for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
         const City& city = g_.cities_[c];
         if ((pref < 0 || city.pref == pref) && ReadingFits(city.reading, key)) cities.push_back(c);
       }
@@ -2166,36 +2260,32 @@ std::vector<std::string> Gazetteer::Resolver::LatinInOrder(const std::vector<std
     }
     if (!cities.empty()) i += span;
   }
-  if (cities.empty()) return {};
   // "Kita-ku, Osaka": the prefecture's name is also its city's (大阪市北区,
   // not 堺市北区).
   if (pref >= 0 && cities.size() > 1) {
     const std::string prefKey = ReadingKey(w[0]);
     std::vector<uint16_t> named;
-    for (uint16_t c : cities) {
-      if (StartsWith(g_.cities_[c].reading, prefKey)) named.push_back(c);
-    }
+    std::copy_if(cities.begin(), cities.end(), std::back_inserter(named),
+                 [&](uint16_t c) { return StartsWith(g_.cities_[c].reading, prefKey); });
     if (!named.empty()) cities = named;
   }
-  std::string rest;
-  for (size_t k = i; k < w.size(); ++k) rest += w[k];
-  const std::string townKey = rest.empty() ? std::string() : ReadingKey(rest);
-  std::vector<std::string> out;
-  for (uint16_t c : cities) {
-    const City& city = g_.cities_[c];
-    std::set<std::string> heads;
-    size_t best = 0;
-    for (uint32_t pi : city.places) {
-      const Place& p = g_.places_[pi];
-      if (p.reading.empty() || p.head.empty() || p.reading.size() < best || !StartsWith(townKey, p.reading)) continue;
-      if (p.reading.size() > best) heads.clear();
-      best = p.reading.size();
-      heads.insert(p.head);
-    }
-    if (heads.empty()) heads.insert(std::string());
-    for (const auto& head : heads) out.push_back(g_.prefs_[city.pref].name + city.name + head + numbers);
+  return cities;
+}
+
+// The names of the city's towns whose reading begins the key, the longest
+// ("" when none does).
+std::set<std::string> Gazetteer::Resolver::LatinTownHeads(uint16_t city, const std::string& townKey) const {
+  std::set<std::string> heads;
+  size_t best = 0;
+  for (uint32_t pi : g_.cities_[city].places) {
+    const Place& p = g_.places_[pi];
+    if (p.reading.empty() || p.head.empty() || p.reading.size() < best || !StartsWith(townKey, p.reading)) continue;
+    if (p.reading.size() > best) heads.clear();
+    best = p.reading.size();
+    heads.insert(p.head);
   }
-  return out;
+  if (heads.empty()) heads.insert(std::string());
+  return heads;
 }
 
 // Single, Several or None, by the codes of the candidates.
