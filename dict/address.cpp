@@ -1544,6 +1544,7 @@ class Gazetteer::Resolver {
   std::vector<std::string> LatinAsKanji(std::string_view text) const;
   std::vector<std::string> LatinInOrder(const std::vector<std::string>& words, const std::string& numbers) const;
   std::vector<uint16_t> LatinCities(const std::vector<std::string>& w, size_t& i, int pref) const;
+  std::vector<uint16_t> CitiesRead(const std::string& key, int pref) const;
   std::set<std::string> LatinTownHeads(uint16_t city, const std::string& townKey) const;
   void KeepShared(const std::vector<TownHit>& towns, AddressAnswer& answer) const;
   std::vector<uint16_t> OfficeCities(const Reading& read) const;
@@ -2249,15 +2250,8 @@ std::vector<std::string> Gazetteer::Resolver::LatinInOrder(const std::vector<std
 std::vector<uint16_t> Gazetteer::Resolver::LatinCities(const std::vector<std::string>& w, size_t& i, int pref) const {
   std::vector<uint16_t> cities;
   for (size_t span = std::min<size_t>(2, w.size() - i); span >= 1 && cities.empty(); --span) {
-    for (const char* joiner : {"", "shi"}) {
-      if (span == 1 && *joiner) break;
-      const std::string key = ReadingKey(span == 1 ? w[i] : w[i] + joiner + w[i + 1]);
-      for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
-        const City& city = g_.cities_[c];
-        if ((pref < 0 || city.pref == pref) && ReadingFits(city.reading, key)) cities.push_back(c);
-      }
-      if (!cities.empty()) break;
-    }
+    cities = CitiesRead(ReadingKey(w[i] + (span == 2 ? w[i + 1] : std::string())), pref);
+    if (cities.empty() && span == 2) cities = CitiesRead(ReadingKey(w[i] + "shi" + w[i + 1]), pref);
     if (!cities.empty()) i += span;
   }
   // "Kita-ku, Osaka": the prefecture's name is also its city's (大阪市北区,
@@ -2268,6 +2262,16 @@ std::vector<uint16_t> Gazetteer::Resolver::LatinCities(const std::vector<std::st
     std::copy_if(cities.begin(), cities.end(), std::back_inserter(named),
                  [&](uint16_t c) { return StartsWith(g_.cities_[c].reading, prefKey); });
     if (!named.empty()) cities = named;
+  }
+  return cities;
+}
+
+// The cities (of the prefecture, when one is known) whose reading the key is.
+std::vector<uint16_t> Gazetteer::Resolver::CitiesRead(const std::string& key, int pref) const {
+  std::vector<uint16_t> cities;
+  for (uint16_t c = 0; c < g_.cities_.size(); ++c) {
+    const City& city = g_.cities_[c];
+    if ((pref < 0 || city.pref == pref) && ReadingFits(city.reading, key)) cities.push_back(c);
   }
   return cities;
 }
