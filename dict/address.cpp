@@ -827,6 +827,8 @@ Result<bool> Gazetteer::Loader::AddCity(const CityRecord& record, int64_t cityPo
       },
       &budget_);
   failure.Note(towns);
+  // By name: a line is searched for the names that begin at each character.
+  std::sort(city.offices.begin(), city.offices.end());
   g_.cities_.push_back(std::move(city));
   if (failure) return failure.error();
   return true;
@@ -1548,6 +1550,7 @@ class Gazetteer::Resolver {
   std::set<std::string> LatinTownHeads(uint16_t city, const std::string& townKey) const;
   void KeepShared(const std::vector<TownHit>& towns, AddressAnswer& answer) const;
   std::vector<uint16_t> OfficeCities(const Reading& read) const;
+  static std::vector<std::pair<std::string, uint32_t>> OfficesNamedIn(const City& city, std::string_view text);
   std::string TownCodeBeside(const Reading& read) const;
   // The written code is an office's at the address written ("上智大学
   // 〒102-8554 …紀尾井町7-1" for the office 学校法人上智学院): that office.
@@ -2108,13 +2111,30 @@ std::vector<uint16_t> Gazetteer::Resolver::OfficeCities(const Reading& read) con
   return cities;
 }
 
+// The city's offices whose name the text holds.
+std::vector<std::pair<std::string, uint32_t>> Gazetteer::Resolver::OfficesNamedIn(const City& city,
+                                                                                  std::string_view text) {
+  std::vector<std::pair<std::string, uint32_t>> found;
+  const auto& offices = city.offices;
+  for (size_t at = 0, n = 0; at < text.size(); at += n) {
+    platform::DecodeUtf8At(text, at, &n);
+    const std::string_view rest = text.substr(at), first = rest.substr(0, n);
+    auto it = std::lower_bound(offices.begin(), offices.end(), first,
+                               [](const auto& o, std::string_view k) { return std::string_view(o.first) < k; });
+    for (; it != offices.end() && StartsWith(it->first, first); ++it) {
+      if (StartsWith(rest, it->first)) found.push_back(*it);
+    }
+  }
+  return found;
+}
+
 bool Gazetteer::Resolver::NamedOffice(const Reading& read, AddressAnswer& answer) const {
   const std::string_view text = line_;
   std::vector<const Place*> named;
   size_t best = 0;
   for (uint16_t c : OfficeCities(read)) {
-    for (const auto& [name, i] : g_.cities_[c].offices) {
-      if (name.size() < best || text.find(name) == std::string_view::npos) continue;
+    for (const auto& [name, i] : OfficesNamedIn(g_.cities_[c], text)) {
+      if (name.size() < best) continue;
       const Place& p = g_.places_[i];
       if (name.size() > best) named.clear();
       best = name.size();
