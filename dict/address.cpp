@@ -1564,7 +1564,7 @@ class Gazetteer::Resolver {
   void DecideCity(const std::vector<TownHit>& towns, AddressAnswer& answer) const;
 
  private:
-  Reading ReadFrom(std::string_view text) const;
+  Reading ReadFrom(std::string_view text, const std::string* normalised = nullptr) const;
   PrefHit FindPrefecture(std::string_view a) const;
   std::vector<CityHit> FindCities(std::string_view afterPref, int pref) const;
   // The longest name of the city's towns that rest begins with ("" when
@@ -1673,7 +1673,8 @@ AddressAnswer Gazetteer::Resolver::Answer(const Reading& read) const {
 // The whole text when a prefecture and city begin it; else the first part
 // where they do, else the first where a city does.
 Reading Gazetteer::Resolver::Read(std::string_view address) const {
-  Reading whole = ReadFrom(address);
+  // The whole line is folded once, for the office names and for this.
+  Reading whole = ReadFrom(address, &line_);
   if (whole.pref.pref >= 0 && !whole.cities.empty()) return whole;
   if (whole.pref.shortly) {
     // "千葉市..." is no short 千葉県 when the rest names no city of it.
@@ -1692,9 +1693,9 @@ Reading Gazetteer::Resolver::Read(std::string_view address) const {
   return withCity ? *withCity : *first;
 }
 
-Reading Gazetteer::Resolver::ReadFrom(std::string_view text) const {
+Reading Gazetteer::Resolver::ReadFrom(std::string_view text, const std::string* normalised) const {
   Reading r;
-  r.a = NormalisedAddress(text);
+  r.a = normalised ? *normalised : NormalisedAddress(text);
   r.pref = FindPrefecture(r.a);
   r.cities = FindCities(r.AfterPref(), r.pref.pref);
   if (r.cities.empty() && r.pref.shortly) {
