@@ -1612,8 +1612,12 @@ AddressAnswer Gazetteer::Resolve(std::string_view address) const {
       answer = Better(std::move(answer), std::move(second));
     }
     answer.note += VariantNote(text, answer);
+    // The name as folded shows kanji numerals as digits ("8王市"): then the
+    // city read is said alone.
+    const bool digits = std::any_of(read.kanaCity.begin(), read.kanaCity.end(), IsAsciiDigit);
     if (!read.kanaCity.empty() && !answer.city.empty())
-      answer.note += "「" + read.kanaCity + "」を「" + answer.city + "」として読みました。";
+      answer.note += digits ? "市区町村名を「" + answer.city + "」として読みました。"
+                            : "「" + read.kanaCity + "」を「" + answer.city + "」として読みました。";
   }
   answer.writtenCode = written;
   r.CheckWrittenCode(answer);
