@@ -4,8 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dict/codeindex.h"
@@ -17,12 +19,20 @@ namespace kovant::dict {
 // belong to two codes is Several, with every candidate; one whose city is
 // known and town is not is CityOnly, with the city's code for towns not
 // listed ("以下に掲載がない場合") as its candidate, never Single.
+//
+// CodeDisagrees: a code written on the line is not the address's (the
+// address's code is the candidate; writtenCode names the other).
+// CityNotFound: no city of that name (a former one: 浦和市, 浜松市北区);
+// the towns of that name nearby are candidates, never an answer.
 struct AddressAnswer {
-  enum class Status { Single, Several, CityOnly, None };
+  enum class Status { Single, Several, CityOnly, None, CodeDisagrees, CityNotFound };
   Status status = Status::None;
   std::string pref, city, town;       // the parts of the address recognised
   std::vector<CodeMatch> candidates;  // Single: the one; Several: each, its town telling it apart
   std::string note;                   // why it is Several or None
+  std::string writtenCode;            // "NNN-NNNN" written on the line, "" when none
+  bool codeAgrees = false;            // the written code is the answer's
+  std::string townCode;               // an office's answer: the code of the town it stands in
 };
 
 // A listed town name as address text and Japan Post's note on it:
@@ -67,12 +77,15 @@ class Gazetteer {
     std::string reading;  // folded
     bool floor = false;   // a floor of a building with codes of its own
     uint8_t ri = 0;       // where the り of "…通り" is in head (0: none), often left out
+    bool parts = false;   // head names several parts ("湯本29地割、湯本30地割", "種市第1地割~第3地割")
   };
   struct City {
     uint8_t pref = 0;
     std::string name, fold, local;  // local: after the district (郡), folded
     std::string reading;
     std::vector<uint32_t> places;  // towns only, file order
+    // Each name an office in it goes by ("堺市役所", "堺区役所"), and the office.
+    std::vector<std::pair<std::string, uint32_t>> offices;
   };
   struct Pref {
     std::string name, fold;
@@ -81,6 +94,7 @@ class Gazetteer {
   // Load's and Resolve's steps (address.cpp).
   class Loader;
   class Resolver;
+  std::optional<AddressAnswer> ResolveLatin(const Resolver& r, std::string_view text) const;
 
   std::vector<Pref> prefs_;
   std::vector<City> cities_;

@@ -64,7 +64,7 @@ int ResolveAddresses(const std::string& dicPath, const std::vector<std::string>&
   for (const auto& address : addresses) {
     const auto a = gazetteer->Resolve(address);
     exit.Note(a.status);
-    out.Address(address, AddressStatusText(a.status), a);
+    out.Address(address, AddressStatusText(a), a);
   }
   return out.Finish(exit.Status());
 }

@@ -130,8 +130,11 @@ std::vector<std::string> AddressColumns(const dict::AddressAnswer& a) {
   for (const auto& m : a.candidates) AddOnce(codes, seen, m.newCode);
   if (a.status == dict::AddressAnswer::Status::None) return {"", a.pref, a.city, a.town, kNone};
   const TownColumns t = JoinTowns(a.candidates);
-  std::string status = AddressStatusText(a.status);
+  std::string status = AddressStatusText(a);
   if (!t.notes.empty()) status += "（" + t.notes + "）";
+  // A customer list is checked by this column: the code written is named.
+  if (a.status == dict::AddressAnswer::Status::CodeDisagrees) status += "（書かれた番号 " + a.writtenCode + "）";
+  if (!a.candidates.empty() && a.candidates.front().office) status += "（事業所）";
   return {codes, t.pref, t.city, t.town, status};
 }
 

@@ -14,12 +14,23 @@ inline constexpr const char* kSeveral = "複数";
 inline constexpr const char* kNone = "該当なし";
 inline constexpr const char* kCityOnly = "市区町村のみ";  // the city known, the town not
 inline constexpr const char* kInvalid = "不正";
+inline constexpr const char* kFoundAndCode = "一致・番号確認";  // the code written on the line agrees
+inline constexpr const char* kCodeDisagrees = "番号不一致";
+inline constexpr const char* kCityNotFound = "市区町村名なし";
 
 inline constexpr size_t kChunk = 256;  // rows or codes looked up together
 
-inline const char* AddressStatusText(dict::AddressAnswer::Status s) {
+inline const char* AddressStatusText(const dict::AddressAnswer& a) {
   using S = dict::AddressAnswer::Status;
-  return s == S::Single ? kFound : s == S::Several ? kSeveral : s == S::CityOnly ? kCityOnly : kNone;
+  switch (a.status) {
+    case S::Single: return a.codeAgrees ? kFoundAndCode : kFound;
+    case S::Several: return kSeveral;
+    case S::CityOnly: return kCityOnly;
+    case S::CodeDisagrees: return kCodeDisagrees;
+    case S::CityNotFound: return kCityNotFound;
+    case S::None: break;
+  }
+  return kNone;
 }
 
 // The exit status of addresses resolved: 0 each to one code; 1 some to
@@ -28,7 +39,7 @@ class AddressExit {
  public:
   void Note(dict::AddressAnswer::Status s) {
     using S = dict::AddressAnswer::Status;
-    if (s == S::Several || s == S::None) unsure_ = true;
+    if (s == S::Several || s == S::None || s == S::CodeDisagrees || s == S::CityNotFound) unsure_ = true;
     if (s == S::CityOnly) cityOnly_ = true;
   }
   int Status() const { return unsure_ ? 1 : cityOnly_ ? 3 : 0; }

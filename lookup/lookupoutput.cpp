@@ -92,7 +92,8 @@ void TextOutput::Code(const CodeAnswer& answer) {
 void TextOutput::Address(std::string_view, std::string_view status, const dict::AddressAnswer& a) {
   const std::string shown = a.note.empty() ? std::string(status) : std::string(status) + "（" + a.note + "）";
   if (a.candidates.empty()) Line({"", "", a.pref, a.city, a.town, false}, shown);
-  for (const auto& m : a.candidates) Line({m.newCode, m.oldCode, m.pref, m.city, m.town, false}, shown);
+  for (const auto& m : a.candidates)
+    Line({m.newCode, m.oldCode, m.pref, m.city, m.town, false}, m.office ? shown + "・事業所" : shown);
 }
 
 void TextOutput::Row(const tools::TableRecord& record, const std::vector<std::string>& added) {
@@ -149,7 +150,9 @@ void JsonOutput::Code(const CodeAnswer& answer) {
 void JsonOutput::Address(std::string_view input, std::string_view status, const dict::AddressAnswer& a) {
   buffer_ += "{\"input\":" + JsonString(input) + ",\"status\":" + JsonString(status) +
              ",\"prefecture\":" + JsonString(a.pref) + ",\"city\":" + JsonString(a.city) +
-             ",\"town\":" + JsonString(a.town) + ",\"note\":" + JsonString(a.note) + ",\"candidates\":[";
+             ",\"town\":" + JsonString(a.town) + ",\"note\":" + JsonString(a.note) +
+             (a.writtenCode.empty() ? "" : ",\"written_code\":" + JsonString(a.writtenCode)) +
+             (a.townCode.empty() ? "" : ",\"town_code\":" + JsonString(a.townCode)) + ",\"candidates\":[";
   for (size_t i = 0; i < a.candidates.size(); ++i) {
     const auto& m = a.candidates[i];
     buffer_ += (i ? "," : "") + JsonMatch({m.newCode, m.oldCode, m.pref, m.city, m.town, m.office});

@@ -155,11 +155,15 @@ inline Tally Score(const dict::Gazetteer& g, const std::vector<AddressCase>& cas
 // ---- The set written by hand (tests/data/addresses_handwritten_*.tsv) ----
 
 struct HandCase {
-  std::string address, expect, style;  // expect: 一致, 複数, 市区町村のみ or 該当なし
+  // expect: 一致, 複数, 市区町村のみ, 該当なし, or 候補 (the codes offered,
+  // never as 一致).
+  std::string address, expect, style;
   std::set<std::string> codes;
+  bool codeDisagrees = false;  // the code written on the line is not the address's
 };
 
-// The set's rows after its header: address, expect, codes (comma-separated),
+// The set's rows after its header: address, expect, codes (separated by
+// commas or blanks),
 // style, why. Empty when the file is not there.
 inline std::vector<HandCase> ReadHandwrittenSet(const std::string& path) {
   std::ifstream in(path);
@@ -176,9 +180,9 @@ inline std::vector<HandCase> ReadHandwrittenSet(const std::string& path) {
       start = tab + 1;
     }
     if (f.size() < 4) continue;
-    HandCase c{f[0], f[1], f[3], {}};
+    HandCase c{f[0], f[1], f[3], {}, f.size() > 4 && f[4].find("disagrees") != std::string::npos};
     for (size_t start = 0; start < f[2].size();) {
-      const size_t comma = std::min(f[2].find(',', start), f[2].size());
+      const size_t comma = std::min(f[2].find_first_of(", ", start), f[2].size());
       if (comma > start) c.codes.insert(f[2].substr(start, comma - start));
       start = comma + 1;
     }
@@ -197,22 +201,45 @@ struct HandTally {
 
 inline const char* StatusName(dict::AddressAnswer::Status s) {
   using S = dict::AddressAnswer::Status;
-  return s == S::Single ? "一致" : s == S::Several ? "複数" : s == S::CityOnly ? "市区町村のみ" : "該当なし";
+  switch (s) {
+    case S::Single: return "一致";
+    case S::Several: return "複数";
+    case S::CityOnly: return "市区町村のみ";
+    case S::CodeDisagrees: return "番号不一致";
+    case S::CityNotFound: return "市区町村名なし";
+    case S::None: break;
+  }
+  return "該当なし";
 }
 
 // Right: the status expected, with the code expected (一致), every code
 // left open among the candidates (複数, 市区町村のみ). Wrong: 一致 with
 // another code, or 一致 where the text decides none. Anything else is
 // unsure: the answer says it needs a look.
+// A code written on the line that the address contradicts must be said:
+// 一致 there is wrong, the address's own code under 番号不一致 is right.
 inline HandVerdict Judge(const HandCase& c, const dict::AddressAnswer& a) {
   std::set<std::string> got;
   for (const auto& m : a.candidates) got.insert(m.newCode);
   const bool single = a.status == dict::AddressAnswer::Status::Single;
+  if (c.codeDisagrees) {
+    if (single) return HandVerdict::Wrong;
+    return a.status == dict::AddressAnswer::Status::CodeDisagrees && got == c.codes ? HandVerdict::Right
+                                                                                    : HandVerdict::Unsure;
+  }
+  if (c.expect == "候補") {
+    if (single) return HandVerdict::Wrong;
+    return std::includes(got.begin(), got.end(), c.codes.begin(), c.codes.end()) ? HandVerdict::Right
+                                                                                 : HandVerdict::Unsure;
+  }
   if (c.expect == "一致") {
     if (single) return got == c.codes ? HandVerdict::Right : HandVerdict::Wrong;
     return HandVerdict::Unsure;
   }
   if (single) return HandVerdict::Wrong;
+  // A former city's name: "not found" with the towns of that name offered
+  // is what 該当なし asked for, and more.
+  if (c.expect == "該当なし" && a.status == dict::AddressAnswer::Status::CityNotFound) return HandVerdict::Right;
   if (StatusName(a.status) != c.expect) return HandVerdict::Unsure;
   const bool holds = std::includes(got.begin(), got.end(), c.codes.begin(), c.codes.end());
   return holds ? HandVerdict::Right : HandVerdict::Unsure;

@@ -232,6 +232,35 @@ TEST(LookupModes, AddressesTellOneCodeFromTheCityOnlyAndFromNone) {
                       "東京都新宿区西新宿2-8-1,160-0023,東京都,新宿区,西新宿,一致\n");
 }
 
+// A code written on the line is checked: agreeing, the status says so;
+// disagreeing, a status of its own names both in every format, and the
+// column shows which rows of a customer list carry a wrong code.
+TEST(LookupModes, CodesWrittenOnTheLineAreChecked) {
+  const std::string agreeing = "〒160-0023 東京都新宿区西新宿2-8-1", wrong = "東京都新宿区西新宿2-8-1 〒160-0099";
+  auto [status, text] = Capture<TextOutput>([&](LookupOutput& out) {
+    return ResolveAddresses(kDic, {agreeing, wrong}, out);
+  });
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(text,
+            "160-0023\t160\t東京都\t新宿区\t西新宿\t一致・番号確認（書かれた郵便番号 160-0023 と合っています。）\n"
+            "160-0023\t160\t東京都\t新宿区\t西新宿\t番号不一致（書かれた郵便番号 160-0099 は住所の郵便番号 160-0023 "
+            "と合いません。）\n");
+  EXPECT_EQ(Capture<TextOutput>([&](LookupOutput& out) { return ResolveAddresses(kDic, {agreeing}, out); }).first, 0);
+  auto [jsonStatus, json] =
+      Capture<JsonOutput>([&](LookupOutput& out) { return ResolveAddresses(kDic, {wrong}, out); });
+  EXPECT_NE(json.find("\"status\":\"番号不一致\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"written_code\":\"160-0099\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"candidates\":[{\"new\":\"160-0023\""), std::string::npos) << json;
+  ColumnOptions options;
+  options.column = 1;
+  std::istringstream table(agreeing + "\n" + wrong + "\n");
+  auto [columnStatus, rows] =
+      Capture<CsvOutput>([&](LookupOutput& out) { return ConvertAddressColumn(kDic, table, options, out); }, ',');
+  EXPECT_EQ(columnStatus, 1);
+  EXPECT_EQ(rows, agreeing + ",160-0023,東京都,新宿区,西新宿,一致・番号確認\n" + wrong +
+                      ",160-0023,東京都,新宿区,西新宿,番号不一致（書かれた番号 160-0099）\n");
+}
+
 // Codes in a column: notes go to the status, floors stay in the town (the
 // dictionary keeps no 「以下に掲載がない場合」 or 「次のビルを除く」 to move).
 TEST(LookupModes, CodeColumnPutsJapanPostsNotesInTheStatus) {

@@ -9,6 +9,7 @@
 #include "dict/address.h"
 #include "dict/codeindex.h"
 #include "dict/fold.h"
+#include "dict/preload.h"
 #include "dict/readingsection.h"
 #include "dict/search.h"
 #include "dict/walk.h"
@@ -384,7 +385,30 @@ TEST(National, WrittenAddressesResolveOrSayWhyNot) {
       {"港区六本木6-10-1 六本木ヒルズ森タワーB2F", S::Single, "106-6190"},
       {"港区六本木6-10-1 B2F", S::Single, "106-0032"},
       {"山田様 〒XXX-XXXX 札幌市中央区南3西4 TEL 011-000-0000", S::Single, "060-0063"},
-      {"埼玉県浦和市高砂3-15-1", S::None, ""},
+      // A former city: its town in the ward that took it over, never 一致.
+      {"埼玉県浦和市高砂3-15-1", S::CityNotFound, "330-0063"},
+      {"静岡県浜松市北区細江町気賀1", S::CityNotFound, "431-1305"},
+      // A code written on the line is checked, and decides between towns.
+      {"〒330-0063 埼玉県さいたま市浦和区高砂3-15-1", S::Single, "330-0063"},
+      {"埼玉県さいたま市浦和区高砂3-15-1 〒330-0064", S::CodeDisagrees, "330-0063"},
+      {"東京都新宿区西早稲田2-1-5", S::Single, "162-0051"},
+      {"東京都新宿区西早稲田2-3-18", S::Single, "169-0051"},
+      {"東京都新宿区西早稲田2丁目", S::Several, "162-0051 169-0051"},
+      {"兵庫県尼崎市潮江5-1-3", S::Single, "660-0808"},
+      {"兵庫県尼崎市潮江5-2-3", S::Single, "661-0976"},
+      {"香川県仲多度郡琴平町500", S::Single, "766-0001"},
+      {"香川県仲多度郡琴平町12", S::Single, "766-0002"},
+      {"岩手県宮古市川井第10地割5", S::Single, "028-2402"},
+      {"千葉市川市八幡1-1", S::Single, "272-0021"},
+      {"福島石川郡石川町長郷田1", S::Single, "963-7848"},
+      {"埼玉県さいたま巿浦和区高砂3-15-1", S::Single, "330-0063"},
+      {"2-8-1 Nishi-Shinjuku, Shinjuku-ku, Tokyo", S::Single, "160-0023"},
+      {"Gionmachi Kitagawa, Higashiyama-ku, Kyoto-shi", S::Single, "605-0073"},
+      {"Tokyo-to Chuo-ku Nihombashi 1-1", S::Single, "103-0027"},
+      {"Fuchu-shi Miyamachi 1-1", S::Several, "183-0023 726-0000"},
+      {"神奈川県横浜市戸\uFA10区上倉田町", S::Single, "244-0816"},
+      {"岩手県はなまき市材木町1", S::Single, "025-0098"},
+      {"京都市上京区寺之内通大猪熊町", S::Single, "602-8405"},
   };
   for (const auto& c : cases) {
     const auto a = g->Resolve(c.address);
@@ -479,7 +503,8 @@ TEST(National, AddressesResolveToTheirTownsCodes) {
 class HandwrittenAddresses : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(HandwrittenAddresses, AreRightOrSayTheyAreUnsure) {
-  g_offices = false;
+  // The set of styles names offices: its dictionary has them.
+  g_offices = std::string(GetParam()) == "styles";
   NATIONAL(n);
   const std::string path = std::string(KOVANT_SOURCE_DIR) + "/tests/data/addresses_handwritten_" + GetParam() + ".tsv";
   const auto cases = ReadHandwrittenSet(path);
@@ -507,6 +532,54 @@ TEST_P(HandwrittenAddresses, AreRightOrSayTheyAreUnsure) {
   EXPECT_LE(static_cast<double>(all.wrong), 0.01 * static_cast<double>(all.Total()));
 }
 
-INSTANTIATE_TEST_SUITE_P(National, HandwrittenAddresses, ::testing::Values("dev", "heldout", "heldout2"));
+// A line that names an office answers with the office's own code, the
+// town's beside it; a code written on it is checked against that.
+TEST(National, NamedOfficesAnswerWithTheirOwnCode) {
+  g_offices = true;
+  NATIONAL(n);
+  auto g = dict::Gazetteer::Load(n.path);
+  ASSERT_TRUE(g.ok()) << g.error().description;
+  using S = dict::AddressAnswer::Status;
+  const auto office = g->Resolve("岩手県盛岡市内丸10-1 岩手県庁");
+  ASSERT_EQ(office.status, S::Single) << office.note;
+  EXPECT_EQ(office.candidates.front().newCode, "020-8570");
+  EXPECT_TRUE(office.candidates.front().office);
+  EXPECT_EQ(office.townCode, "020-0023");
+  const auto agreeing = g->Resolve("〒020-8570 岩手県盛岡市内丸10-1 岩手県庁");
+  EXPECT_EQ(agreeing.status, S::Single);
+  EXPECT_TRUE(agreeing.codeAgrees);
+  const auto wrong = g->Resolve("〒020-0099 岩手県盛岡市内丸10-1 岩手県庁");
+  EXPECT_EQ(wrong.status, S::CodeDisagrees);
+  EXPECT_EQ(wrong.writtenCode, "020-0099");
+  EXPECT_NE(wrong.note.find("020-0099"), std::string::npos);
+  EXPECT_NE(wrong.note.find("020-8570"), std::string::npos);
+  // Without the office's name the town answers, as before.
+  const auto town = g->Resolve("岩手県盛岡市内丸10-1");
+  ASSERT_EQ(town.status, S::Single);
+  EXPECT_EQ(town.candidates.front().newCode, "020-0023");
+}
+
+// The window starts the load when it opens; the first address waits for
+// that load, not for a second one, and a file that cannot be read says why.
+TEST(National, PreloadedGazetteerIsTheOneWaitedFor) {
+  g_offices = false;
+  NATIONAL(n);
+  dict::GazetteerPreload preload;
+  preload.Start(n.path);
+  preload.Start(n.path);  // the window shown again: the same load
+  auto first = preload.Get(n.path);
+  ASSERT_TRUE(first.ok()) << first.error().description;
+  auto again = preload.Get(n.path);
+  ASSERT_TRUE(again.ok());
+  EXPECT_EQ(first->get(), again->get());
+  const auto a = (*first)->Resolve("東京都新宿区西新宿2-8-1");
+  ASSERT_EQ(a.status, dict::AddressAnswer::Status::Single);
+  EXPECT_EQ(a.candidates.front().newCode, "160-0023");
+  auto missing = preload.Get(n.path + ".none");
+  ASSERT_FALSE(missing.ok());
+  EXPECT_FALSE(missing.error().description.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(National, HandwrittenAddresses, ::testing::Values("dev", "heldout", "heldout2", "styles"));
 
 }  // namespace

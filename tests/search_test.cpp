@@ -10,6 +10,7 @@
 #include "dict/chain.h"
 #include "dict/codeinput.h"
 #include "dict/address.h"
+#include "dict/variants.h"
 #include "dict/census.h"
 #include "dict/codeindex.h"
 #include "dict/search.h"
@@ -601,6 +602,22 @@ TEST(CraftedDictionary, TheCensusOfACraftedOrHugeFileIsAQuickError) {
   getrusage(RUSAGE_SELF, &usage);
   EXPECT_LT(usage.ru_maxrss, 300 * 1024);  // KiB
 #endif
+}
+
+// Kanji as typed fold to one form of their group, both sides alike; what
+// is no kanji, and a character cut short, stays as it was.
+TEST(Variants, FoldToOneFormOfEachGroup) {
+  EXPECT_EQ(dict::FoldVariants("戸\uFA10区"), "戸塚区");      // a compatibility ideograph
+  EXPECT_EQ(dict::FoldVariants("さいたま巿"), "さいたま市");  // the look-alike of 市
+  EXPECT_EQ(dict::FoldVariants("\u2F24阪市"), "大阪市");      // a Kangxi radical
+  EXPECT_EQ(dict::FoldVariants("櫻國"), dict::FoldVariants("桜国"));
+  EXPECT_EQ(dict::FoldVariants("邊"), dict::FoldVariants("邉"));
+  EXPECT_EQ(dict::FoldVariants("梼原町"), dict::FoldVariants("檮原町"));
+  EXPECT_NE(dict::FoldVariants("埼玉"), dict::FoldVariants("崎玉"));  // 埼 and 崎 are two names
+  EXPECT_EQ(dict::FoldVariants("1-2-3 Ginza"), "1-2-3 Ginza");
+  const std::string cut = std::string("東") + "\xE4\xBA";
+  EXPECT_EQ(dict::FoldVariants(cut), cut);
+  EXPECT_GT(dict::VariantCount(), 1400u);
 }
 
 }  // namespace
