@@ -1,0 +1,58 @@
+// The link's server over a fake program: pokes are kept, and a call-up
+// (a non-blank Cmd) is answered at once with a hand-written address, as if
+// the user had pressed "コピー". With --no-answer call-ups stay unanswered.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <map>
+#include <string>
+
+#include "platform/win/ddelink.h"
+
+using kovant::platform::DdeLinkServer;
+using kovant::platform::LinkItem;
+
+namespace {
+
+constexpr UINT kAnswer = WM_APP + 1;
+
+bool Blank(const std::string& text) { return text.find_first_not_of(" \t\r\n") == std::string::npos; }
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  const bool answer = !(argc > 1 && std::wcscmp(argv[1], L"--no-answer") == 0);
+  std::map<LinkItem, std::string> items;
+  const DWORD thread = GetCurrentThreadId();
+  DdeLinkServer server(
+      [&](LinkItem item, const std::string& text) {
+        items[item] = text;
+        // Answered later, from the message loop, as the window would.
+        if (item == LinkItem::Cmd && !Blank(text)) {
+          items[item].clear();
+          if (answer) PostThreadMessageW(thread, kAnswer, 0, 0);
+        }
+      },
+      [&](LinkItem item) { return items[item]; });
+  if (std::string error = server.Start(); !error.empty()) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (msg.message == kAnswer && !msg.hwnd) {
+      items[LinkItem::Addr0] = "123-45";
+      items[LinkItem::Addr1] = "123-4567";
+      items[LinkItem::Addr2] = "東京都";
+      items[LinkItem::Addr3] = "見本市";
+      items[LinkItem::Addr4] = "髙﨑町～一丁目";
+      items[LinkItem::Addr5] = "①番地　" + items[LinkItem::DistName];
+      server.Answered();
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return 0;
+}
