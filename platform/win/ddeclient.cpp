@@ -80,9 +80,13 @@ std::string DdeClient::Poke(const std::string& item, const std::string& utf8, UI
   if (!conv_) return "ぴこらんにつながっていません。";
   std::vector<char> bytes = Utf8ToLinkText(format, utf8);
   HSZ h = Handle(item);
+  DWORD status = 0;
   HDDEDATA ok = DdeClientTransaction(reinterpret_cast<LPBYTE>(bytes.data()), static_cast<DWORD>(bytes.size()), conv_,
-                                     h, format, XTYP_POKE, timeoutMs, nullptr);
+                                     h, format, XTYP_POKE, timeoutMs, &status);
   DdeFreeStringHandle(inst_, h);
+  // Some DDEML clients report a refused poke as done, with the ack's status
+  // in the result alone.
+  if (ok && !(status & DDE_FACK)) return "「" + item + "」の書き込みが断られました。";
   return ok ? std::string() : Failure(("「" + item + "」の書き込み").c_str());
 }
 

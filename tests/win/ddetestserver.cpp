@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
+#include <cwctype>
 #include <map>
 #include <string>
 
@@ -22,7 +24,14 @@ bool Blank(const std::string& text) { return text.find_first_not_of(" \t\r\n") =
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  const bool answer = !(argc > 1 && std::wcscmp(argv[1], L"--no-answer") == 0);
+  bool answer = true;
+  HANDLE parent = nullptr;  // the test that started it: it ends with it
+  for (int i = 1; i < argc; ++i) {
+    if (std::wcscmp(argv[i], L"--no-answer") == 0) answer = false;
+    if (std::wcscmp(argv[i], L"--parent") == 0 && i + 1 < argc) {
+      parent = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
+    }
+  }
   std::map<LinkItem, std::string> items;
   const DWORD thread = GetCurrentThreadId();
   DdeLinkServer server(
@@ -39,20 +48,26 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "%s\n", error.c_str());
     return 1;
   }
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (msg.message == kAnswer && !msg.hwnd) {
-      items[LinkItem::Addr0] = "123-45";
-      items[LinkItem::Addr1] = "123-4567";
-      items[LinkItem::Addr2] = "東京都";
-      items[LinkItem::Addr3] = "見本市";
-      items[LinkItem::Addr4] = "髙﨑町～一丁目";
-      items[LinkItem::Addr5] = "①番地　" + items[LinkItem::DistName];
-      server.Answered();
-      continue;
+  for (;;) {
+    // Every message queued is handled before waiting again: the wait wakes
+    // for new ones only.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) return 0;
+      if (msg.message == kAnswer && !msg.hwnd) {
+        items[LinkItem::Addr0] = "123-45";
+        items[LinkItem::Addr1] = "123-4567";
+        items[LinkItem::Addr2] = "東京都";
+        items[LinkItem::Addr3] = "見本市";
+        items[LinkItem::Addr4] = "髙﨑町～一丁目";
+        items[LinkItem::Addr5] = "①番地　" + items[LinkItem::DistName];
+        server.Answered();
+        continue;
+      }
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
     }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    const DWORD woke = MsgWaitForMultipleObjects(parent ? 1 : 0, &parent, FALSE, INFINITE, QS_ALLINPUT);
+    if (parent && woke == WAIT_OBJECT_0) return 0;
   }
-  return 0;
 }
