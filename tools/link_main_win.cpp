@@ -113,8 +113,7 @@ int wmain(int argc, wchar_t** argv) {
   if (const int status = Parse(argc, argv, &options); status >= 0) return status;
 
   DdeClient client;
-  if (std::string error = client.Connect(kovant::platform::kDdeService, kovant::platform::kDdeTopic);
-      !error.empty()) {
+  if (std::string error = client.Connect(kovant::platform::kDdeService, kovant::platform::kDdeTopic); !error.empty()) {
     return Fail(error, 2);
   }
   // Watch the answer before calling the window up, so it cannot be missed.

@@ -81,8 +81,8 @@ std::string DdeClient::Poke(const std::string& item, const std::string& utf8, UI
   std::vector<char> bytes = Utf8ToLinkText(format, utf8);
   HSZ h = Handle(item);
   DWORD status = 0;
-  HDDEDATA ok = DdeClientTransaction(reinterpret_cast<LPBYTE>(bytes.data()), static_cast<DWORD>(bytes.size()), conv_,
-                                     h, format, XTYP_POKE, timeoutMs, &status);
+  HDDEDATA ok = DdeClientTransaction(reinterpret_cast<LPBYTE>(bytes.data()), static_cast<DWORD>(bytes.size()), conv_, h,
+                                     format, XTYP_POKE, timeoutMs, &status);
   DdeFreeStringHandle(inst_, h);
   // Some DDEML clients report a refused poke as done, with the ack's status
   // in the result alone.
@@ -109,8 +109,7 @@ std::string DdeClient::Request(const std::string& item, UINT format, DWORD timeo
 std::string DdeClient::StartAdvise(const std::string& item, UINT format, DWORD timeoutMs) {
   if (!conv_) return "ぴこらんにつながっていません。";
   HSZ h = Handle(item);
-  HDDEDATA ok =
-      DdeClientTransaction(nullptr, 0, conv_, h, format, XTYP_ADVSTART | XTYPF_NODATA, timeoutMs, nullptr);
+  HDDEDATA ok = DdeClientTransaction(nullptr, 0, conv_, h, format, XTYP_ADVSTART | XTYPF_NODATA, timeoutMs, nullptr);
   DdeFreeStringHandle(inst_, h);
   return ok ? std::string() : Failure(("「" + item + "」の監視").c_str());
 }

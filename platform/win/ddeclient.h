@@ -31,8 +31,8 @@ class DdeClient {
   void Disconnect();
 
  private:
-  static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conv, HSZ topic, HSZ item, HDDEDATA data,
-                                    ULONG_PTR, ULONG_PTR);
+  static HDDEDATA CALLBACK Callback(UINT type, UINT format, HCONV conv, HSZ topic, HSZ item, HDDEDATA data, ULONG_PTR,
+                                    ULONG_PTR);
   HSZ Handle(const std::string& ascii);
   std::string Failure(const char* what);
 

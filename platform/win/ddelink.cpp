@@ -35,8 +35,8 @@ std::string Narrow(const std::wstring& text, UINT codePage, bool* ok) {
   // CP_UTF8 refuses lone surrogates; 932 has no such flag and takes "?" for
   // what it lacks, without best-fit look-alikes.
   const DWORD flags = codePage == CP_UTF8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
-  const int n = WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                    nullptr, nullptr);
+  const int n =
+      WideCharToMultiByte(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
   if (n <= 0) {
     *ok = false;
     return {};
@@ -72,9 +72,7 @@ bool AtomIs(ATOM atom, const wchar_t* name) {
 }
 
 // WM_DDE_ACK's lParam for a message that carried no packed lParam.
-LPARAM PackAck(bool positive, UINT_PTR hi) {
-  return PackDDElParam(WM_DDE_ACK, positive ? kAckPositive : 0, hi);
-}
+LPARAM PackAck(bool positive, UINT_PTR hi) { return PackDDElParam(WM_DDE_ACK, positive ? kAckPositive : 0, hi); }
 
 }  // namespace
 
@@ -396,8 +394,8 @@ void DdeLinkServer::Changed(LinkItem item) {
 }
 
 void DdeLinkServer::Answered() {
-  for (LinkItem item : {LinkItem::Addr0, LinkItem::Addr1, LinkItem::Addr2, LinkItem::Addr3, LinkItem::Addr4,
-                        LinkItem::Addr5}) {
+  for (LinkItem item :
+       {LinkItem::Addr0, LinkItem::Addr1, LinkItem::Addr2, LinkItem::Addr3, LinkItem::Addr4, LinkItem::Addr5}) {
     Changed(item);
   }
 }

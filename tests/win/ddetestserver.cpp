@@ -21,17 +21,38 @@ constexpr UINT kAnswer = WM_APP + 1;
 
 bool Blank(const std::string& text) { return text.find_first_not_of(" \t\r\n") == std::string::npos; }
 
+// The user's pick: a hand-written address, the supplement naming the caller.
+void FillAnswer(std::map<LinkItem, std::string>& items) {
+  items[LinkItem::Addr0] = "123-45";
+  items[LinkItem::Addr1] = "123-4567";
+  items[LinkItem::Addr2] = "東京都";
+  items[LinkItem::Addr3] = "見本市";
+  items[LinkItem::Addr4] = "髙﨑町～一丁目";
+  items[LinkItem::Addr5] = "①番地　" + items[LinkItem::DistName];
+}
+
+struct Options {
+  bool answer = true;
+  HANDLE parent = nullptr;  // the test that started it: it ends with it
+};
+
+Options Parse(int argc, wchar_t** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    if (std::wcscmp(argv[i], L"--no-answer") == 0) options.answer = false;
+    if (std::wcscmp(argv[i], L"--parent") == 0 && i + 1 < argc) {
+      options.parent = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
+    }
+  }
+  return options;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  bool answer = true;
-  HANDLE parent = nullptr;  // the test that started it: it ends with it
-  for (int i = 1; i < argc; ++i) {
-    if (std::wcscmp(argv[i], L"--no-answer") == 0) answer = false;
-    if (std::wcscmp(argv[i], L"--parent") == 0 && i + 1 < argc) {
-      parent = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::wcstoul(argv[++i], nullptr, 10)));
-    }
-  }
+  const Options options = Parse(argc, argv);
+  const bool answer = options.answer;
+  HANDLE parent = options.parent;
   std::map<LinkItem, std::string> items;
   const DWORD thread = GetCurrentThreadId();
   DdeLinkServer server(
@@ -55,12 +76,7 @@ int wmain(int argc, wchar_t** argv) {
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) return 0;
       if (msg.message == kAnswer && !msg.hwnd) {
-        items[LinkItem::Addr0] = "123-45";
-        items[LinkItem::Addr1] = "123-4567";
-        items[LinkItem::Addr2] = "東京都";
-        items[LinkItem::Addr3] = "見本市";
-        items[LinkItem::Addr4] = "髙﨑町～一丁目";
-        items[LinkItem::Addr5] = "①番地　" + items[LinkItem::DistName];
+        FillAnswer(items);
         server.Answered();
         continue;
       }
