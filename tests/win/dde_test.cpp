@@ -413,6 +413,10 @@ TEST_F(DdeLink, RawClientSpeaksTheMessages) {
   EXPECT_EQ(raw.Request("DistName", CF_UNICODETEXT, &response), kJapanese);
   EXPECT_TRUE(response);
   EXPECT_EQ(raw.Request("Addr(9)", CF_TEXT), std::nullopt);
+  // Text that is not text of its format: a lead byte alone, a lone surrogate.
+  EXPECT_EQ(raw.Poke("DistName", CF_TEXT, {'\x41', '\x81', '\0'}), WORD{0});
+  EXPECT_EQ(raw.Poke("DistName", CF_UNICODETEXT, {'\x00', '\xD8', '\0', '\0'}), WORD{0});
+  EXPECT_EQ(raw.Request("DistName", CF_TEXT), kJapanese);
 
   ASSERT_EQ(raw.Advise("Addr(1)", CF_UNICODETEXT, false, true), WORD{0x8000});
   ASSERT_EQ(raw.Advise("Addr(2)", CF_TEXT, true, false), WORD{0x8000});
