@@ -7,11 +7,13 @@
 #include <dde.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win/ddeclient.h"
@@ -525,4 +527,41 @@ TEST(DdeLinkAlone, KovantLinkTimesOutAndSeesNoServer) {
   EXPECT_NE(out.find("応答がありませんでした。"), std::string::npos) << out;
   out.clear();
   EXPECT_EQ(RunProgram(link + L" --timeout 0", &out), 2);
+}
+
+// In-process, where the server's own count can be read: a conversation
+// whose client vanished goes when the next begins, and one ended with
+// WM_DDE_TERMINATE goes at once.
+TEST(DdeLinkServerThread, DropsTheConversationsOfGoneClients) {
+  std::atomic<size_t> conversations{0};
+  std::atomic<DWORD> threadId{0};
+  std::thread serverThread([&] {
+    kovant::platform::DdeLinkServer server([](kovant::platform::LinkItem, const std::string&) {},
+                                           [](kovant::platform::LinkItem) { return std::string("値"); });
+    if (!server.Start().empty()) return;
+    SetTimer(nullptr, 0, 20, nullptr);  // the count is read between messages
+    threadId = GetCurrentThreadId();
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      DispatchMessageW(&msg);
+      conversations = server.Conversations();
+    }
+  });
+  ASSERT_TRUE(PumpUntil([&] { return threadId != 0; }));
+  {
+    RawClient gone;
+    ASSERT_TRUE(gone.Initiate(L"KOVANT", L"KOVANT"));
+    EXPECT_EQ(gone.Request("Addr(3)", CF_UNICODETEXT), "値");
+    EXPECT_TRUE(PumpUntil([&] { return conversations == 1; }));
+    gone.Vanish();
+  }
+  RawClient next;
+  ASSERT_TRUE(next.Initiate(L"KOVANT", L"KOVANT"));
+  EXPECT_EQ(next.Request("Addr(3)", CF_TEXT), "値");
+  EXPECT_TRUE(PumpUntil([&] { return conversations == 1; })) << conversations;
+  ASSERT_TRUE(next.Post(WM_DDE_TERMINATE, 0));
+  EXPECT_TRUE(next.Take(WM_DDE_TERMINATE).has_value());
+  EXPECT_TRUE(PumpUntil([&] { return conversations == 0; })) << conversations;
+  PostThreadMessageW(threadId, WM_QUIT, 0, 0);
+  serverThread.join();
 }
