@@ -310,11 +310,13 @@ void DdeLinkServer::OnPoke(HWND self, Conversation& c, LPARAM lParam) {
     GlobalUnlock(memory);
   }
   const bool accepted = text.has_value();
+  // Accepted with fRelease, the memory is ours to free (before the ack, so
+  // the client never sees it alive after); refused, it stays the client's,
+  // unless no one is left to receive the answer.
+  const bool freed = memory && accepted && release;
+  if (freed) GlobalFree(memory);
   const LPARAM ack = ReuseDDElParam(lParam, WM_DDE_POKE, WM_DDE_ACK, accepted ? kAckPositive : 0, atom);
-  const bool posted = PostAck(self, c, ack);
-  // Accepted with fRelease, the memory is ours to free; refused, it stays
-  // the client's, unless no one is left to receive the answer.
-  if (memory && ((accepted && release) || !posted)) GlobalFree(memory);
+  if (!PostAck(self, c, ack) && memory && !freed) GlobalFree(memory);
   if (accepted) poke_(item, *text);
 }
 
@@ -335,9 +337,10 @@ void DdeLinkServer::OnAdvise(HWND self, Conversation& c, LPARAM lParam) {
     }
     GlobalUnlock(memory);
   }
+  // Accepted, the options are ours to free; refused, the client's.
+  if (memory && accepted) GlobalFree(memory);
   const LPARAM ack = ReuseDDElParam(lParam, WM_DDE_ADVISE, WM_DDE_ACK, accepted ? kAckPositive : 0, atom);
-  const bool posted = PostAck(self, c, ack);
-  if (memory && (accepted || !posted)) GlobalFree(memory);
+  if (!PostAck(self, c, ack) && memory && !accepted) GlobalFree(memory);
 }
 
 void DdeLinkServer::OnUnadvise(HWND self, Conversation& c, LPARAM lParam) {

@@ -7,6 +7,7 @@
 #include <dde.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -282,6 +283,10 @@ class RawClient {
   }
 
   std::size_t Pending() const { return inbox_.size(); }
+  int Count(UINT message) const {
+    return static_cast<int>(
+        std::count_if(inbox_.begin(), inbox_.end(), [&](const Message& m) { return m.message == message; }));
+  }
 
  private:
   static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -531,13 +536,19 @@ TEST(DdeLinkAlone, KovantLinkTimesOutAndSeesNoServer) {
 
 // In-process, where the server's own count can be read: a conversation
 // whose client vanished goes when the next begins, and one ended with
-// WM_DDE_TERMINATE goes at once.
-TEST(DdeLinkServerThread, DropsTheConversationsOfGoneClients) {
+// WM_DDE_TERMINATE goes at once; data the client must ack is not followed
+// by more before the ack.
+TEST(DdeLinkServerThread, DropsGoneClientsAndPacesAckedLinks) {
   std::atomic<size_t> conversations{0};
   std::atomic<DWORD> threadId{0};
   std::thread serverThread([&] {
-    kovant::platform::DdeLinkServer server([](kovant::platform::LinkItem, const std::string&) {},
-                                           [](kovant::platform::LinkItem) { return std::string("値"); });
+    kovant::platform::DdeLinkServer* self = nullptr;
+    kovant::platform::DdeLinkServer server(
+        [&](kovant::platform::LinkItem item, const std::string&) {
+          if (item == kovant::platform::LinkItem::Cmd) self->Answered();
+        },
+        [](kovant::platform::LinkItem) { return std::string("値"); });
+    self = &server;
     if (!server.Start().empty()) return;
     SetTimer(nullptr, 0, 20, nullptr);  // the count is read between messages
     threadId = GetCurrentThreadId();
@@ -559,6 +570,18 @@ TEST(DdeLinkServerThread, DropsTheConversationsOfGoneClients) {
   ASSERT_TRUE(next.Initiate(L"KOVANT", L"KOVANT"));
   EXPECT_EQ(next.Request("Addr(3)", CF_TEXT), "値");
   EXPECT_TRUE(PumpUntil([&] { return conversations == 1; })) << conversations;
+
+  // A hot link with acks: a second change while the first data waits for
+  // its ack is sent once the ack came, not before.
+  ASSERT_EQ(next.Advise("Addr(1)", CF_UNICODETEXT, false, true), WORD{0x8000});
+  ASSERT_EQ(next.Poke("Cmd", CF_TEXT, Bytes(CF_TEXT, "1")), WORD{0x8000});
+  ASSERT_EQ(next.Poke("Cmd", CF_TEXT, Bytes(CF_TEXT, "1")), WORD{0x8000});
+  ASSERT_EQ(next.Poke("DistName", CF_TEXT, Bytes(CF_TEXT, "x")), WORD{0x8000});  // all before it is here
+  EXPECT_EQ(next.Count(WM_DDE_DATA), 1);
+  bool ackReq = false;
+  EXPECT_EQ(next.TakeData(nullptr, &ackReq), "値");
+  EXPECT_TRUE(ackReq);
+  EXPECT_EQ(next.TakeData(), "値");
   ASSERT_TRUE(next.Post(WM_DDE_TERMINATE, 0));
   EXPECT_TRUE(next.Take(WM_DDE_TERMINATE).has_value());
   EXPECT_TRUE(PumpUntil([&] { return conversations == 0; })) << conversations;
