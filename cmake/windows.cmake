@@ -1,0 +1,18 @@
+# The Windows build, for now: the link over DDE, kovant-link.exe and their
+# tests under Wine (scripts/build-windows, scripts/with-wine). More of the
+# tree joins here as its code builds for Windows.
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+
+add_subdirectory(platform/win)
+add_subdirectory(tools)
+
+include(CTest)
+if(BUILD_TESTING)
+  # GoogleTest from Debian's sources, built for MinGW with the tests.
+  set(KOVANT_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest's sources")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${KOVANT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(tests/win)
+endif()
