@@ -38,6 +38,12 @@ bool IsStaleData(std::string_view dataDate, std::string_view today) {
   return std::chrono::sys_days(*now) > std::chrono::sys_days(due);
 }
 
+bool IsFutureDate(std::string_view dataDate, std::string_view today) {
+  const auto data = ParseDate(dataDate), now = ParseDate(today);
+  if (!data || !now) return false;
+  return std::chrono::sys_days(*data) > std::chrono::sys_days(*now) + std::chrono::days(1);
+}
+
 std::string LocalToday() { return platform::LocalDate(std::time(nullptr)); }
 
 std::string StaleDataNotice(std::string_view dataDate, std::string_view today, std::string_view howToUpdate) {
