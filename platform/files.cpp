@@ -13,7 +13,9 @@ std::string SystemErrorText(int err) {
     case EPERM: return "許可がありません";
     case EROFS: return "読み取り専用のファイルシステムです";
     case ENOSPC: return "ディスクの空きがありません";
+#ifdef EDQUOT  // not on Windows
     case EDQUOT: return "ディスクの割り当てを超えました";
+#endif
     case EFBIG: return "ファイルが大きすぎます";
     case ENAMETOOLONG: return "名前が長すぎます";
     case ELOOP: return "シンボリックリンクが多すぎます";

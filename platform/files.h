@@ -86,6 +86,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
 // without set-ID bits; a new file gets 0666 less the umask.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// Removes path when it is a regular file of this user's (not a link) that
+// its writer left: older than an hour, or than a few seconds and not held
+// by a writer (WriteFileAtomically holds its temporary locked until the
+// rename). True when removed.
+bool RemoveAbandonedFile(const std::string& path);
+
 // The same for what only the user may read (a consent token): the file is
 // 0600 afterwards, whatever mode a file it replaces had.
 std::string WritePrivateFileAtomically(const std::string& path, std::string_view bytes);

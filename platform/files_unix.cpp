@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace kovant::platform {
@@ -219,6 +220,22 @@ std::string WriteFileAtomically(const std::string& path, std::string_view bytes)
 
 std::string WritePrivateFileAtomically(const std::string& path, std::string_view bytes) {
   return WriteAtomically(path, bytes, 0600);
+}
+
+bool RemoveAbandonedFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool removed = false;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) {
+    // A few seconds' grace covers the moment between creating the file
+    // and taking the lock.
+    const time_t age = time(nullptr) - st.st_mtime;
+    const bool abandoned = age > 60 * 60 || (age > 10 && flock(fd, LOCK_EX | LOCK_NB) == 0);
+    removed = abandoned && unlink(path.c_str()) == 0;
+  }
+  close(fd);
+  return removed;
 }
 
 }  // namespace kovant::platform

@@ -11,17 +11,6 @@
 #include <unistd.h>
 
 namespace kovant::platform {
-std::string InstanceLock::LockPath() {
-  const auto folder = LockFolder();
-  if (!folder) return std::string();
-  // The cache's folder is ours to make; a runtime folder is the session's.
-  if (!Environment("XDG_RUNTIME_DIR") || *folder != *Environment("XDG_RUNTIME_DIR")) {
-    MakePrivateFolder(folder->substr(0, folder->find_last_of('/')));
-    MakePrivateFolder(*folder);
-  }
-  return JoinPath(*folder, "kovant-" + UserNumber() + ".lock");
-}
-
 std::unique_ptr<InstanceLock> InstanceLock::Acquire() {
   const std::string path = LockPath();
   auto untrusted = [] { return std::unique_ptr<InstanceLock>(new InstanceLock(-1, false)); };
