@@ -25,8 +25,8 @@ class Icu {
     std::u16string out(utf8.size() + 1, u'\0');
     platform::IcuStatus status = 0;
     int32_t length = 0;
-    f_->fromUtf8(out.data(), static_cast<int32_t>(out.size()), &length, utf8.data(),
-              static_cast<int32_t>(utf8.size()), &status);
+    f_->fromUtf8(out.data(), static_cast<int32_t>(out.size()), &length, utf8.data(), static_cast<int32_t>(utf8.size()),
+                 &status);
     out.resize(!platform::IcuFailed(status) ? static_cast<size_t>(length) : 0);
     return out;
   }
@@ -34,8 +34,8 @@ class Icu {
     std::string out(text.size() * 3 + 1, '\0');
     platform::IcuStatus status = 0;
     int32_t length = 0;
-    f_->toUtf8(out.data(), static_cast<int32_t>(out.size()), &length, text.data(),
-            static_cast<int32_t>(text.size()), &status);
+    f_->toUtf8(out.data(), static_cast<int32_t>(out.size()), &length, text.data(), static_cast<int32_t>(text.size()),
+               &status);
     out.resize(!platform::IcuFailed(status) ? static_cast<size_t>(length) : 0);
     return out;
   }
@@ -44,9 +44,8 @@ class Icu {
     const platform::IcuNormalizer* nfkc = f_->nfkcInstance(&status);
     if (platform::IcuFailed(status)) return text;
     std::u16string out(text.size() * 4 + 16, u'\0');  // NFKC grows a text by far less
-    const int32_t length =
-        f_->normalize(nfkc, text.data(), static_cast<int32_t>(text.size()),
-                   out.data(), static_cast<int32_t>(out.size()), &status);
+    const int32_t length = f_->normalize(nfkc, text.data(), static_cast<int32_t>(text.size()), out.data(),
+                                         static_cast<int32_t>(out.size()), &status);
     if (platform::IcuFailed(status)) return text;
     out.resize(static_cast<size_t>(length));
     return out;
@@ -54,9 +53,8 @@ class Icu {
   std::u16string Lower(const std::u16string& text) const {
     std::u16string out(text.size() * 2 + 16, u'\0');
     platform::IcuStatus status = 0;
-    const int32_t length =
-        f_->toLower(out.data(), static_cast<int32_t>(out.size()),
-                 text.data(), static_cast<int32_t>(text.size()), "", &status);
+    const int32_t length = f_->toLower(out.data(), static_cast<int32_t>(out.size()), text.data(),
+                                       static_cast<int32_t>(text.size()), "", &status);
     if (platform::IcuFailed(status)) return text;
     out.resize(static_cast<size_t>(length));
     return out;
@@ -78,8 +76,8 @@ class Icu {
       platform::IcuParseError parse{};
       platform::IcuStatus status = 0;
       auto owned = std::make_unique<Owned>(Owned{f_->closeTransliterator});
-      owned->t = f_->openTransliterator(name.data(), static_cast<int32_t>(name.size()), platform::kIcuForward,
-                       nullptr, 0, &parse, &status);
+      owned->t = f_->openTransliterator(name.data(), static_cast<int32_t>(name.size()), platform::kIcuForward, nullptr,
+                                        0, &parse, &status);
       if (platform::IcuFailed(status)) owned->t = nullptr;
       it = made.insert(made.end(), {id, std::move(owned)});
     }
@@ -88,8 +86,7 @@ class Icu {
     buffer.resize(text.size() * 2 + 16);  // room for text that grows
     int32_t length = static_cast<int32_t>(text.size()), limit = length;
     platform::IcuStatus status = 0;
-    f_->transliterate(it->second->t, buffer.data(), &length, static_cast<int32_t>(buffer.size()),
-                   0, &limit, &status);
+    f_->transliterate(it->second->t, buffer.data(), &length, static_cast<int32_t>(buffer.size()), 0, &limit, &status);
     if (platform::IcuFailed(status)) return text;
     buffer.resize(static_cast<size_t>(length));
     return buffer;

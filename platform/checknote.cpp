@@ -12,8 +12,8 @@ constexpr size_t kKeptLines = 16;
 
 std::string Line(const FileIdentity& file, std::string_view what) {
   std::string line(what);
-  for (const int64_t n : {static_cast<int64_t>(file.device), static_cast<int64_t>(file.inode), file.size,
-                          file.mtimeNs, file.changeNs}) {
+  for (const int64_t n :
+       {static_cast<int64_t>(file.device), static_cast<int64_t>(file.inode), file.size, file.mtimeNs, file.changeNs}) {
     line += ' ' + std::to_string(n);
   }
   return line;

@@ -220,7 +220,9 @@ std::string WriteAtomically(const std::string& path, std::string_view bytes) {
 
 }  // namespace
 
-std::string WriteFileAtomically(const std::string& path, std::string_view bytes) { return WriteAtomically(path, bytes); }
+std::string WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  return WriteAtomically(path, bytes);
+}
 
 // The profile's permissions keep it the user's alone.
 std::string WritePrivateFileAtomically(const std::string& path, std::string_view bytes) {

@@ -13,7 +13,7 @@ namespace kovant::platform {
 
 using IcuStatus = int;  // UErrorCode
 inline bool IcuFailed(IcuStatus status) { return status > 0; }
-struct IcuNormalizer;     // UNormalizer2
+struct IcuNormalizer;      // UNormalizer2
 struct IcuTransliterator;  // UTransliterator
 struct IcuParseError {     // UParseError
   int32_t line, offset;

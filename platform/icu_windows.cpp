@@ -21,7 +21,8 @@ IcuFunctions* Load() {
   const bool found = Find(icu, "u_strFromUTF8", f.fromUtf8) && Find(icu, "u_strToUTF8", f.toUtf8) &&
                      Find(icu, "u_strToLower", f.toLower) && Find(icu, "unorm2_getNFKCInstance", f.nfkcInstance) &&
                      Find(icu, "unorm2_normalize", f.normalize) && Find(icu, "utrans_openU", f.openTransliterator) &&
-                     Find(icu, "utrans_transUChars", f.transliterate) && Find(icu, "utrans_close", f.closeTransliterator);
+                     Find(icu, "utrans_transUChars", f.transliterate) &&
+                     Find(icu, "utrans_close", f.closeTransliterator);
   return found ? &f : nullptr;
 }
 

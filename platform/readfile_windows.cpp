@@ -16,9 +16,9 @@ HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::unique_ptr<ReadFile> ReadFile::Open(const std::string& path, std::string* error) {
   // Others may still replace or delete the file while it is open, as the
   // updater does.
-  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     *error = WindowsErrorText(GetLastError());
     return nullptr;

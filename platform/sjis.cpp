@@ -23,9 +23,8 @@ size_t Utf8SequenceLength(std::string_view s) {
 char32_t StrictUtf8At(std::string_view s, size_t i, size_t* length) {
   size_t n = 0;
   const char32_t c = DecodeUtf8At(s, i, &n);
-  const bool bad = (c == 0xFFFD && n == 1 && static_cast<unsigned char>(s[i]) >= 0x80) ||
-                   (n == 2 && c < 0x80) || (n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) ||
-                   (c >= 0xD800 && c <= 0xDFFF);
+  const bool bad = (c == 0xFFFD && n == 1 && static_cast<unsigned char>(s[i]) >= 0x80) || (n == 2 && c < 0x80) ||
+                   (n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF);
   *length = bad ? 0 : n;
   return c;
 }
@@ -119,7 +118,8 @@ const std::array<uint16_t, 0x10000>& EncodeTable() {
       if (c != SjisDecoder::kNotOne && Preferred(form, (*t)[c])) (*t)[c] = form;
     };
     for (unsigned b = 0; b < 256; ++b) {
-      if (!IsSjisLeadByte(static_cast<unsigned char>(b))) offer(SjisDecoder::CharOf(std::string(1, static_cast<char>(b))), static_cast<uint16_t>(b));
+      if (!IsSjisLeadByte(static_cast<unsigned char>(b)))
+        offer(SjisDecoder::CharOf(std::string(1, static_cast<char>(b))), static_cast<uint16_t>(b));
     }
     for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
       if (!IsSjisLeadByte(static_cast<unsigned char>(lead))) continue;
@@ -130,9 +130,9 @@ const std::array<uint16_t, 0x10000>& EncodeTable() {
     }
     // Characters that have a form one way only: decoding those bytes gives
     // another character (the yen sign's byte is the backslash's).
-    constexpr std::pair<char16_t, uint16_t> kOneWay[] = {
-        {u'\u00A2', 0x8191}, {u'\u00A3', 0x8192}, {u'\u00A5', 0x5C},   {u'\u00AC', 0x81CA}, {u'\u2014', 0x815C},
-        {u'\u2016', 0x8161}, {u'\u203E', 0x7E},   {u'\u2212', 0x817C}, {u'\u301C', 0x8160}};
+    constexpr std::pair<char16_t, uint16_t> kOneWay[] = {{u'\u00A2', 0x8191}, {u'\u00A3', 0x8192}, {u'\u00A5', 0x5C},
+                                                         {u'\u00AC', 0x81CA}, {u'\u2014', 0x815C}, {u'\u2016', 0x8161},
+                                                         {u'\u203E', 0x7E},   {u'\u2212', 0x817C}, {u'\u301C', 0x8160}};
     for (const auto& [c, form] : kOneWay) (*t)[c] = form;
     return t;
   }();

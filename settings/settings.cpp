@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/sjis.h"

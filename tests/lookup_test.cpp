@@ -416,8 +416,8 @@ TEST(LookupFaults, ANotedCheckVouchesForThatVersionOfTheFileAlone) {
   const int fd = open(path.c_str(), O_WRONLY);
   const auto at = static_cast<size_t>(code->pos - 1);
   ASSERT_EQ(pwrite(fd, rotated.data() + at, static_cast<size_t>(code->length), static_cast<off_t>(at)), code->length);
-  const timespec times[2] = {
-      {0, UTIME_OMIT}, {static_cast<time_t>(before.mtimeNs / 1000000000), before.mtimeNs % 1000000000}};
+  const timespec times[2] = {{0, UTIME_OMIT},
+                             {static_cast<time_t>(before.mtimeNs / 1000000000), before.mtimeNs % 1000000000}};
   ASSERT_EQ(futimens(fd, times), 0);
   close(fd);
   const auto after = IdentityAt(path);

@@ -44,17 +44,17 @@ class Environment {
   std::map<std::string, std::optional<std::string>> saved_;
 };
 
-constexpr std::pair<const char*, const char*> kNoXdg[] = {{"XDG_DATA_HOME", nullptr},
-                                                          {"XDG_CONFIG_HOME", nullptr},
-                                                          {"XDG_CACHE_HOME", nullptr},
-                                                          {"XDG_RUNTIME_DIR", nullptr},
-                                                          {"KOVANT_REGISTRY", nullptr},
-                                                          {"KOVANT_HOME", nullptr}};
+constexpr std::pair<const char*, const char*> kNoXdg[] = {{"XDG_DATA_HOME", nullptr},   {"XDG_CONFIG_HOME", nullptr},
+                                                          {"XDG_CACHE_HOME", nullptr},  {"XDG_RUNTIME_DIR", nullptr},
+                                                          {"KOVANT_REGISTRY", nullptr}, {"KOVANT_HOME", nullptr}};
 
 std::vector<std::string> EveryUserFolder() {
-  std::vector<std::string> folders = {platform::UserDataFolder(), platform::UserConfigFolder(),
-                                      platform::UserCacheFolder().value_or(""), platform::LockFolder().value_or(""),
-                                      platform::CheckNotePath().value_or(""), platform::RegistryNoteRoot(),
+  std::vector<std::string> folders = {platform::UserDataFolder(),
+                                      platform::UserConfigFolder(),
+                                      platform::UserCacheFolder().value_or(""),
+                                      platform::LockFolder().value_or(""),
+                                      platform::CheckNotePath().value_or(""),
+                                      platform::RegistryNoteRoot(),
                                       platform::InstanceLock::LockPath()};
   for (const std::string& f : platform::DictionaryFolders()) folders.push_back(f);
   return folders;
@@ -75,7 +75,8 @@ TEST(FolderRules, EveryFolderFollowsOneHomeAndNoneIsShared) {
     EXPECT_EQ(platform::UserConfigFolder(), home + "/.config/kovant");
     EXPECT_EQ(platform::CheckNotePath(), home + "/.cache/kovant/checked");
     EXPECT_EQ(platform::RegistryNoteRoot(), home + "/.config/kovant/registry");
-    EXPECT_EQ(platform::InstanceLock::LockPath(), home + "/.cache/kovant/kovant-" + std::to_string(geteuid()) + ".lock");
+    EXPECT_EQ(platform::InstanceLock::LockPath(),
+              home + "/.cache/kovant/kovant-" + std::to_string(geteuid()) + ".lock");
     Environment moved{{"KOVANT_HOME", (home + "/portable").c_str()}};
     EXPECT_EQ(platform::RegistryNoteRoot(), home + "/portable/registry");
     EXPECT_EQ(platform::SettingsFolder(), home + "/portable");
@@ -144,8 +145,7 @@ TEST(DictionaryChoice, AFutureDateNeverWinsAndInfoSaysWhy) {
   EXPECT_TRUE(dict::IsFutureDate("2099-01-31", "2026-12-10"));
   EXPECT_FALSE(dict::IsFutureDate("2026-12-11", "2026-12-10")) << "Japan's day may be ahead";
   EXPECT_FALSE(dict::IsFutureDate("2026-04-27", "2026-12-10"));
-  const std::string home = test::TempFolder("future"), data = home + "/.local/share/kovant",
-                    system = home + "/system";
+  const std::string home = test::TempFolder("future"), data = home + "/.local/share/kovant", system = home + "/system";
   std::filesystem::create_directories(data);
   std::filesystem::create_directories(system);
   std::string bytes = test::ReadAll(test::SampleDic());

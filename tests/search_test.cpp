@@ -647,7 +647,8 @@ TEST(SearchSample, RecordsSwappedInPlaceWithTheTimePutBackAreSeen) {
     for (const auto& row : dict::ScanPostalCode(path, table, t.newCode).rows) {
       auto head = (*dic)->ReadTownHead(row.itemData);
       ASSERT_TRUE(head.ok());
-      const auto [at, fresh] = byCityAndLength.try_emplace({head->CityNo, head->NameLength}, Found{t.newCode, row.itemData});
+      const auto [at, fresh] =
+          byCityAndLength.try_emplace({head->CityNo, head->NameLength}, Found{t.newCode, row.itemData});
       if (!fresh && at->second.code != t.newCode && !pair) pair = {at->second, Found{t.newCode, row.itemData}};
     }
   }
@@ -657,7 +658,8 @@ TEST(SearchSample, RecordsSwappedInPlaceWithTheTimePutBackAreSeen) {
   ASSERT_EQ(before, RowsText(dict::ScanPostalCode(path, table, pair->first.code)));
 
   const auto old = std::filesystem::last_write_time(path);
-  const auto length = static_cast<size_t>(dict::kTownFixed + (*dict::DicFile::Open(path))->ReadTownHead(pair->first.pos)->NameLength);
+  const auto length =
+      static_cast<size_t>(dict::kTownFixed + (*dict::DicFile::Open(path))->ReadTownHead(pair->first.pos)->NameLength);
   {
     std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
     std::string a(length, '\0'), b(length, '\0');

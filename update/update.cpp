@@ -63,9 +63,7 @@ Result<InputFile> FetchChecked(const UpdateOptions& options, const std::string& 
 
 // The latest data date that can be genuine: tomorrow in UTC, a day of slack
 // for Japan's clock being ahead of ours.
-std::string LatestPlausibleDate() {
-  return platform::UtcDate(std::time(nullptr) + 24 * 60 * 60);
-}
+std::string LatestPlausibleDate() { return platform::UtcDate(std::time(nullptr) + 24 * 60 * 60); }
 
 // Why a download is no plausible successor of the dictionary in use ("" when
 // it is one, or when there is none to compare with).
