@@ -29,7 +29,8 @@ class ReadFile {
   std::optional<FileIdentity> Identity() const;
   // True when the file lies on a file system whose change time only the
   // system sets (not one where the owner can put it back: FAT and exFAT
-  // through FUSE, network and FUSE file systems at large).
+  // through FUSE, network and FUSE file systems at large, and any file
+  // system in an image file of the user's, mounted through a loop device).
   bool ChangeTimeKeptBySystem() const;
 
   // Reads up to n bytes from offset, again after an interruption, until n

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,6 +73,11 @@ bool ReadFile::ChangeTimeKeptBySystem() const {
   // overlay. Not FUSE (exFAT, NTFS-3G, sshfs), vfat, NFS or SMB, where the
   // owner or another machine sets it.
   constexpr unsigned long kKept[] = {0xEF53, 0x58465342, 0x9123683E, 0x01021994, 0xF2F52010, 0x2FC12FC1, 0x794C7630};
+  // A file system in an image file (a loop device) is the image owner's to
+  // edit while unmounted, change times and all.
+  constexpr unsigned kLoopMajor = 7;
+  struct stat st {};
+  if (fstat(Fd(handle_), &st) != 0 || major(st.st_dev) == kLoopMajor) return false;
   struct statfs fs {};
   if (fstatfs(Fd(handle_), &fs) != 0) return false;
   for (const unsigned long magic : kKept) {
