@@ -46,7 +46,7 @@ class ReadFile {
   intptr_t handle_;  // a descriptor, or a Windows handle
   int64_t size_;
   const uint8_t* mapped_ = nullptr;
-  intptr_t mapping_ = 0;  // the Windows mapping object
+  [[maybe_unused]] intptr_t mapping_ = 0;  // the Windows mapping object
 };
 
 // Memory in large pages where the system hands them out on request (on
