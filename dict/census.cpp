@@ -1,5 +1,7 @@
 #include "dict/census.h"
 
+#include "dict/freshness.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -84,20 +86,36 @@ CodeChanges CompareCodes(const std::vector<int32_t>& before, const std::vector<i
   return changes;
 }
 
-std::string LocateDictionaryFolder() {
-  if (platform::HomeOverride()) return platform::DictionaryFolders().front();
-  std::string best, bestDate;
+DictionaryChoice ChooseDictionaryFolder(std::string_view today) {
+  if (platform::HomeOverride()) return {platform::DictionaryFolders().front(), {}};
+  struct Candidate {
+    std::string folder, date;
+  };
+  std::optional<Candidate> best, bestFuture;
+  std::vector<Candidate> future;
   for (const std::string& folder : platform::DictionaryFolders()) {
     auto dic = DicFile::Open(DictionaryPathIn(folder));
     if (!dic) continue;
     auto header = (*dic)->ReadHeader();
     if (!header || header->Version != kDicVersion) continue;
-    if (best.empty() || header->DataDate > bestDate) {
-      best = folder;
-      bestDate = header->DataDate;
-    }
+    const bool inFuture = IsFutureDate(header->DataDate, today);
+    auto& slot = inFuture ? bestFuture : best;
+    if (!slot || header->DataDate > slot->date) slot = Candidate{folder, header->DataDate};
+    if (inFuture) future.push_back({folder, header->DataDate});
   }
-  return best.empty() ? platform::ExecutableFolder() : best;
+  DictionaryChoice choice;
+  // Dates in the future only: the clock may be what is wrong, so the newest
+  // of them still serves.
+  if (!best) best = bestFuture;
+  choice.folder = best ? best->folder : platform::ExecutableFolder();
+  for (const Candidate& c : future) {
+    if (c.folder == choice.folder) continue;
+    choice.passedOver.push_back(DictionaryPathIn(c.folder) + " はデータ日付（" + c.date +
+                                "）が今日より先の日付のため使いません。");
+  }
+  return choice;
 }
+
+std::string LocateDictionaryFolder() { return ChooseDictionaryFolder(LocalToday()).folder; }
 
 }  // namespace kovant::dict

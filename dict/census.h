@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dict/reader.h"
@@ -27,7 +28,16 @@ CodeChanges CompareCodes(const std::vector<int32_t>& before, const std::vector<i
 // The folder whose KOVANT.DIC the programs use: KOVANT_HOME as it stands
 // when set; otherwise, among the folders platform::DictionaryFolders()
 // lists, the one whose dictionary is valid and has the newest data date (the
-// first of equals); the executable's folder when none holds one.
+// first of equals); the executable's folder when none holds one. A data date
+// in the future (IsFutureDate) never wins over a plausible one: a file dated
+// 2099 would otherwise shadow every genuine update.
+struct DictionaryChoice {
+  std::string folder;
+  // Each dictionary passed over for its date, as a sentence for --info and
+  // the window.
+  std::vector<std::string> passedOver;
+};
+DictionaryChoice ChooseDictionaryFolder(std::string_view today);
 std::string LocateDictionaryFolder();
 
 }  // namespace kovant::dict

@@ -326,9 +326,11 @@ Result<CodeIndex> CodeIndex::Build(std::unique_ptr<DicFile> dic, bool withSectio
 
 // The section is checked once for each version of the file: a check that
 // passed is noted, and a later run on the same version trusts the note.
+// Only where the change time is the system's own: on FAT or exFAT through
+// FUSE the owner sets it, and a damaged section kept every time as noted.
 void CodeIndex::OpenSection(const std::vector<Section>& sections, const Section& code) {
   const auto file = file_->Identity();
-  const auto note = file ? platform::CheckNotePath() : std::nullopt;
+  const auto note = file && file_->ChangeTimeKeptBySystem() ? platform::CheckNotePath() : std::nullopt;
   const bool noted = note && platform::NotedAsChecked(*note, *file, kCodeIndexCheck);
   recordsAndSection_ = code.pos - 1 + code.length - kHeaderSize;
   sectionPos_ = code.pos;

@@ -1,73 +1,61 @@
 #include "dict/fold.h"
 
-#include <dlfcn.h>
-#include <unicode/unorm2.h>
-#include <unicode/ustring.h>
-#include <unicode/utrans.h>
-
 #include <algorithm>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/icu.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
 namespace {
 
-// ICU, through its C interface, loaded when a reading is first needed.
-// Linked, its libraries cost every start of kovant-lookup about a
-// millisecond on this machine, as much as the lookups of a whole batch of
-// codes, and most runs need no reading. The names are the headers' own
-// (versioned: utrans_openU_72), so the program and the library agree.
-#define KOVANT_NAME(x) #x
-#define KOVANT_SYMBOL(x) KOVANT_NAME(x)
-
+// ICU, through its C interface, loaded when a reading is first needed
+// (platform/icu.h).
 class Icu {
  public:
   static const Icu& Get() {
     static const Icu icu;
     return icu;
   }
-  bool Loaded() const { return loaded_; }
+  bool Loaded() const { return f_ != nullptr; }
 
   std::u16string FromUtf8(std::string_view utf8) const {
     std::u16string out(utf8.size() + 1, u'\0');
-    UErrorCode status = U_ZERO_ERROR;
+    platform::IcuStatus status = 0;
     int32_t length = 0;
-    fromUtf8_(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &length, utf8.data(),
-              static_cast<int32_t>(utf8.size()), &status);
-    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
+    f_->fromUtf8(out.data(), static_cast<int32_t>(out.size()), &length, utf8.data(), static_cast<int32_t>(utf8.size()),
+                 &status);
+    out.resize(!platform::IcuFailed(status) ? static_cast<size_t>(length) : 0);
     return out;
   }
   std::string ToUtf8(const std::u16string& text) const {
     std::string out(text.size() * 3 + 1, '\0');
-    UErrorCode status = U_ZERO_ERROR;
+    platform::IcuStatus status = 0;
     int32_t length = 0;
-    toUtf8_(out.data(), static_cast<int32_t>(out.size()), &length, reinterpret_cast<const UChar*>(text.data()),
-            static_cast<int32_t>(text.size()), &status);
-    out.resize(U_SUCCESS(status) ? static_cast<size_t>(length) : 0);
+    f_->toUtf8(out.data(), static_cast<int32_t>(out.size()), &length, text.data(), static_cast<int32_t>(text.size()),
+               &status);
+    out.resize(!platform::IcuFailed(status) ? static_cast<size_t>(length) : 0);
     return out;
   }
   std::u16string Nfkc(const std::u16string& text) const {
-    UErrorCode status = U_ZERO_ERROR;
-    const UNormalizer2* nfkc = nfkcInstance_(&status);
-    if (U_FAILURE(status)) return text;
+    platform::IcuStatus status = 0;
+    const platform::IcuNormalizer* nfkc = f_->nfkcInstance(&status);
+    if (platform::IcuFailed(status)) return text;
     std::u16string out(text.size() * 4 + 16, u'\0');  // NFKC grows a text by far less
-    const int32_t length =
-        normalize_(nfkc, reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()),
-                   reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()), &status);
-    if (U_FAILURE(status)) return text;
+    const int32_t length = f_->normalize(nfkc, text.data(), static_cast<int32_t>(text.size()), out.data(),
+                                         static_cast<int32_t>(out.size()), &status);
+    if (platform::IcuFailed(status)) return text;
     out.resize(static_cast<size_t>(length));
     return out;
   }
   std::u16string Lower(const std::u16string& text) const {
     std::u16string out(text.size() * 2 + 16, u'\0');
-    UErrorCode status = U_ZERO_ERROR;
-    const int32_t length =
-        toLower_(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                 reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), "", &status);
-    if (U_FAILURE(status)) return text;
+    platform::IcuStatus status = 0;
+    const int32_t length = f_->toLower(out.data(), static_cast<int32_t>(out.size()), text.data(),
+                                       static_cast<int32_t>(text.size()), "", &status);
+    if (platform::IcuFailed(status)) return text;
     out.resize(static_cast<size_t>(length));
     return out;
   }
@@ -75,8 +63,8 @@ class Icu {
   // milliseconds, and one is not to be used by two threads at once.
   std::u16string Transliterate(const char* id, const std::u16string& text) const {
     struct Owned {
-      decltype(&::utrans_close) close;
-      UTransliterator* t = nullptr;
+      decltype(platform::IcuFunctions::closeTransliterator) close;
+      platform::IcuTransliterator* t = nullptr;
       ~Owned() {
         if (t) close(t);
       }
@@ -85,51 +73,28 @@ class Icu {
     auto it = std::find_if(made.begin(), made.end(), [&](const auto& m) { return m.first == id; });
     if (it == made.end()) {
       const std::u16string name = FromUtf8(id);
-      UParseError parse{};
-      UErrorCode status = U_ZERO_ERROR;
-      auto owned = std::make_unique<Owned>(Owned{close_});
-      owned->t = open_(reinterpret_cast<const UChar*>(name.data()), static_cast<int32_t>(name.size()), UTRANS_FORWARD,
-                       nullptr, 0, &parse, &status);
-      if (U_FAILURE(status)) owned->t = nullptr;
+      platform::IcuParseError parse{};
+      platform::IcuStatus status = 0;
+      auto owned = std::make_unique<Owned>(Owned{f_->closeTransliterator});
+      owned->t = f_->openTransliterator(name.data(), static_cast<int32_t>(name.size()), platform::kIcuForward, nullptr,
+                                        0, &parse, &status);
+      if (platform::IcuFailed(status)) owned->t = nullptr;
       it = made.insert(made.end(), {id, std::move(owned)});
     }
     if (!it->second->t) return text;
     std::u16string buffer = text;
     buffer.resize(text.size() * 2 + 16);  // room for text that grows
     int32_t length = static_cast<int32_t>(text.size()), limit = length;
-    UErrorCode status = U_ZERO_ERROR;
-    transliterate_(it->second->t, reinterpret_cast<UChar*>(buffer.data()), &length, static_cast<int32_t>(buffer.size()),
-                   0, &limit, &status);
-    if (U_FAILURE(status)) return text;
+    platform::IcuStatus status = 0;
+    f_->transliterate(it->second->t, buffer.data(), &length, static_cast<int32_t>(buffer.size()), 0, &limit, &status);
+    if (platform::IcuFailed(status)) return text;
     buffer.resize(static_cast<size_t>(length));
     return buffer;
   }
 
  private:
-  Icu() {
-    void* uc = dlopen("libicuuc.so." KOVANT_SYMBOL(U_ICU_VERSION_MAJOR_NUM), RTLD_NOW | RTLD_LOCAL);
-    void* i18n = dlopen("libicui18n.so." KOVANT_SYMBOL(U_ICU_VERSION_MAJOR_NUM), RTLD_NOW | RTLD_LOCAL);
-    if (!uc || !i18n) return;
-    auto find = [](void* library, const char* name, auto& to) {
-      to = reinterpret_cast<std::remove_reference_t<decltype(to)>>(dlsym(library, name));
-      return to != nullptr;
-    };
-    loaded_ = find(uc, KOVANT_SYMBOL(u_strFromUTF8), fromUtf8_) && find(uc, KOVANT_SYMBOL(u_strToUTF8), toUtf8_) &&
-              find(uc, KOVANT_SYMBOL(u_strToLower), toLower_) &&
-              find(uc, KOVANT_SYMBOL(unorm2_getNFKCInstance), nfkcInstance_) &&
-              find(uc, KOVANT_SYMBOL(unorm2_normalize), normalize_) && find(i18n, KOVANT_SYMBOL(utrans_openU), open_) &&
-              find(i18n, KOVANT_SYMBOL(utrans_transUChars), transliterate_) &&
-              find(i18n, KOVANT_SYMBOL(utrans_close), close_);
-  }
-  bool loaded_ = false;
-  decltype(&::u_strFromUTF8) fromUtf8_ = nullptr;
-  decltype(&::u_strToUTF8) toUtf8_ = nullptr;
-  decltype(&::u_strToLower) toLower_ = nullptr;
-  decltype(&::unorm2_getNFKCInstance) nfkcInstance_ = nullptr;
-  decltype(&::unorm2_normalize) normalize_ = nullptr;
-  decltype(&::utrans_openU) open_ = nullptr;
-  decltype(&::utrans_transUChars) transliterate_ = nullptr;
-  decltype(&::utrans_close) close_ = nullptr;
+  Icu() : f_(platform::LoadIcu()) {}
+  const platform::IcuFunctions* f_;
 };
 
 void AppendUtf8(std::string& out, char32_t c) {

@@ -5,6 +5,8 @@
 #include <ctime>
 #include <optional>
 
+#include "platform/clock.h"
+
 namespace kovant::dict {
 
 namespace {
@@ -36,14 +38,13 @@ bool IsStaleData(std::string_view dataDate, std::string_view today) {
   return std::chrono::sys_days(*now) > std::chrono::sys_days(due);
 }
 
-std::string LocalToday() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char date[16];
-  std::strftime(date, sizeof date, "%Y-%m-%d", &local);
-  return date;
+bool IsFutureDate(std::string_view dataDate, std::string_view today) {
+  const auto data = ParseDate(dataDate), now = ParseDate(today);
+  if (!data || !now) return false;
+  return std::chrono::sys_days(*data) > std::chrono::sys_days(*now) + std::chrono::days(1);
 }
+
+std::string LocalToday() { return platform::LocalDate(std::time(nullptr)); }
 
 std::string StaleDataNotice(std::string_view dataDate, std::string_view today, std::string_view howToUpdate) {
   if (!IsStaleData(dataDate, today)) return std::string();

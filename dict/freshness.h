@@ -16,6 +16,11 @@ namespace kovant::dict {
 // reason to nag.
 bool IsStaleData(std::string_view dataDate, std::string_view today);
 
+// True when dataDate (YYYY-MM-DD) is later than the day after today: no
+// genuine data, whatever the time zones (Japan's day may be ahead of ours).
+// False when either date cannot be read.
+bool IsFutureDate(std::string_view dataDate, std::string_view today);
+
 // Today in the local calendar, YYYY-MM-DD.
 std::string LocalToday();
 

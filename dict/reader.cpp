@@ -1,12 +1,7 @@
 #include "dict/reader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "dict/codec.h"
 #include "platform/files.h"
@@ -27,25 +22,6 @@ std::string HeaderText(const uint8_t* p, size_t n) {
   return platform::SjisToUtf8(Bytes(p, len));
 }
 
-// Whether memory asked for in large pages gets them: the system hands
-// them out on request and makes room for them then. Without them a copy
-// costs a fault every 4 KB, more than the mapping it was to spare.
-bool LargePagesOnRequest() {
-  auto setting = [](const char* path) {
-    char text[128] = {};
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::string();
-    const ssize_t n = read(fd, text, sizeof text - 1);
-    close(fd);
-    return n > 0 ? std::string(text, static_cast<size_t>(n)) : std::string();
-  };
-  const std::string enabled = setting("/sys/kernel/mm/transparent_hugepage/enabled");
-  const std::string defrag = setting("/sys/kernel/mm/transparent_hugepage/defrag");
-  auto has = [](const std::string& text, const char* choice) { return text.find(choice) != std::string::npos; };
-  return (has(enabled, "[always]") || has(enabled, "[madvise]")) &&
-         (has(defrag, "[always]") || has(defrag, "[madvise]") || has(defrag, "[defer+madvise]"));
-}
-
 }  // namespace
 
 std::string ReadErrorMessage(const std::string& path, const Error& error) {
@@ -55,22 +31,11 @@ std::string ReadErrorMessage(const std::string& path, const Error& error) {
 std::string DictionaryPathIn(const std::string& folder) { return platform::JoinPath(folder, "KOVANT.DIC"); }
 
 Result<std::unique_ptr<DicFile>> DicFile::Open(const std::string& path) {
-  // O_RDONLY without O_CREAT: a missing dictionary is never created.
-  // O_NONBLOCK so that a named pipe in its place cannot hang the open; the
-  // type check below refuses it.
-  int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Error{platform::SystemErrorText(errno)};
-  struct stat st {};
-  if (fstat(fd, &st) != 0) {
-    int err = errno;
-    close(fd);
-    return Error{platform::SystemErrorText(err)};
-  }
-  if (!S_ISREG(st.st_mode)) {
-    close(fd);
-    return Error{"通常のファイルではありません。"};
-  }
-  return std::unique_ptr<DicFile>(new DicFile(fd, static_cast<int64_t>(st.st_size)));
+  std::string error;
+  auto file = platform::ReadFile::Open(path, &error);
+  if (!file) return Error{error};
+  const int64_t size = file->Size();
+  return std::unique_ptr<DicFile>(new DicFile(std::move(file), size));
 }
 
 Result<std::unique_ptr<DicFile>> DicFile::OpenWhole(const std::string& path) {
@@ -79,12 +44,10 @@ Result<std::unique_ptr<DicFile>> DicFile::OpenWhole(const std::string& path) {
   DicFile& d = **dic;
   // A crafted one must not take the memory.
   if (d.size_ > kMaxDictionaryBytes) return Error{std::string(kTooLargeMessage)};
-  // Mapped, not read: the pages come from the page cache as they are
-  // touched, which costs a fraction of copying them into fresh memory.
   if (d.size_ > 0) {
-    void* map = mmap(nullptr, static_cast<size_t>(d.size_), PROT_READ, MAP_PRIVATE, d.fd_, 0);
-    if (map == MAP_FAILED) return Error{platform::SystemErrorText(errno)};
-    d.whole_ = static_cast<const uint8_t*>(map);
+    std::string error;
+    d.whole_ = d.file_->MapWhole(&error);
+    if (!d.whole_) return Error{error};
     d.mapped_ = true;
   }
   d.inMemory_ = true;
@@ -95,8 +58,8 @@ Result<std::unique_ptr<DicFile>> DicFile::OpenWhole(const std::string& path) {
 // then opens without taking the whole cache, whose size is past what a
 // sanitizer's allocator keeps pooled. Every block of such a file stays
 // cached, as it would in the full cache.
-DicFile::DicFile(int fd, int64_t size)
-    : fd_(fd),
+DicFile::DicFile(std::unique_ptr<platform::ReadFile> file, int64_t size)
+    : file_(std::move(file)),
       size_(size),
       blockCount_(static_cast<int>(std::clamp<int64_t>((size + kBlockSize - 1) / kBlockSize, 1, kBlocks))),
       arena_(new uint8_t[static_cast<size_t>(blockCount_ * kBlockSize)]) {
@@ -104,17 +67,14 @@ DicFile::DicFile(int fd, int64_t size)
 }
 
 std::unique_ptr<DicFile> DicFile::FromBytes(std::string_view bytes) {
-  std::unique_ptr<DicFile> d(new DicFile(-1, static_cast<int64_t>(bytes.size())));
+  std::unique_ptr<DicFile> d(new DicFile(nullptr, static_cast<int64_t>(bytes.size())));
   d->whole_ = reinterpret_cast<const uint8_t*>(bytes.data());
   d->inMemory_ = true;
   return d;
 }
 
-DicFile::~DicFile() {
-  if (copy_) munmap(copy_, copyMapped_);
-  if (mapped_) munmap(const_cast<uint8_t*>(whole_), static_cast<size_t>(size_));
-  if (fd_ >= 0) close(fd_);
-}
+// The mapping goes with file_.
+DicFile::~DicFile() { platform::FreeLargePages(copyPages_); }
 
 Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
   Block* victim = &blocks_[0];
@@ -129,16 +89,10 @@ Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
   victim->index = -1;
   int64_t offset = index * kBlockSize;
   int64_t want = std::min<int64_t>(kBlockSize, size_ - offset);
-  int64_t got = 0;
-  while (got < want) {
-    ssize_t n = pread(fd_, victim->bytes + got, static_cast<size_t>(want - got), offset + got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return Error{platform::SystemErrorText(errno)};
-    }
-    if (n == 0) break;  // shorter than when opened: the rest reads as zero
-    got += n;
-  }
+  std::string error;
+  // Shorter than when opened: the rest reads as zero.
+  const int64_t got = file_->ReadAt(offset, victim->bytes, static_cast<size_t>(want), &error);
+  if (got < 0) return Error{error};
   // memset, not std::fill: instrumented builds (the fuzzers') filled it a
   // byte at a time, a tenth of a small file's whole load.
   std::memset(victim->bytes + got, 0, static_cast<size_t>(kBlockSize - got));
@@ -148,32 +102,17 @@ Result<const DicFile::Block*> DicFile::Fetch(int64_t index) {
 }
 
 bool DicFile::KeepCopy(int64_t pos, int64_t n) {
-  constexpr int64_t kLarge = int64_t{2} << 20, kLeast = int64_t{1} << 20;
-  if (!mapped_ || copy_ || n < kLeast || pos < 1 || pos - 1 + n > size_ || !LargePagesOnRequest()) return false;
-  // Whole large pages, aligned to them: the slack before and after goes back.
-  const auto length = static_cast<size_t>((n + kLarge - 1) / kLarge * kLarge);
-  void* raw = mmap(nullptr, length + kLarge, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (raw == MAP_FAILED) return false;
-  const auto start = reinterpret_cast<uintptr_t>(raw);
-  const uintptr_t aligned = (start + kLarge - 1) / kLarge * kLarge;
-  if (aligned > start) munmap(raw, aligned - start);
-  if (const uintptr_t end = start + length + kLarge; end > aligned + length) {
-    munmap(reinterpret_cast<void*>(aligned + length), end - aligned - length);
+  constexpr int64_t kLeast = int64_t{1} << 20;
+  if (!mapped_ || copy_ || n < kLeast || pos < 1 || pos - 1 + n > size_) return false;
+  const auto pages = platform::AllocateLargePages(static_cast<size_t>(n));
+  if (!pages) return false;
+  std::string error;
+  if (file_->ReadAt(pos - 1, pages->bytes, static_cast<size_t>(n), &error) != n) {
+    platform::FreeLargePages(*pages);  // the mapping answers, and says what is wrong
+    return false;
   }
-  auto* bytes = reinterpret_cast<uint8_t*>(aligned);
-  madvise(bytes, length, MADV_HUGEPAGE);
-  for (int64_t done = 0; done < n;) {
-    const ssize_t got = pread(fd_, bytes + done, static_cast<size_t>(std::min<int64_t>(n - done, kLeast)),
-                              static_cast<off_t>(pos - 1 + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {  // the mapping answers, and says what is wrong
-      munmap(bytes, length);
-      return false;
-    }
-    done += got;
-  }
-  copy_ = bytes;
-  copyMapped_ = length;
+  copy_ = pages->bytes;
+  copyPages_ = *pages;
   copyPos_ = pos;
   copyLength_ = n;
   return true;
@@ -185,7 +124,7 @@ Result<bool> DicFile::Stream(int64_t pos, int64_t n, const std::function<void(co
     fn(copy_ + (pos - copyPos_), static_cast<size_t>(n));
     return true;
   }
-  if (fd_ < 0) {
+  if (!file_) {
     if (n > 0) fn(whole_ + (pos - 1), static_cast<size_t>(n));
     return true;
   }
@@ -195,10 +134,10 @@ Result<bool> DicFile::Stream(int64_t pos, int64_t n, const std::function<void(co
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[std::max<size_t>(chunk, 1)]);
   for (int64_t done = 0; done < n;) {
     const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(chunk), n - done));
-    const ssize_t got = pread(fd_, buffer.get(), want, static_cast<off_t>(pos - 1 + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return Error{platform::SystemErrorText(errno)};
-    if (got == 0) return Error{"辞書が読み込み中に短くなりました。"};
+    std::string error;
+    const int64_t got = file_->ReadAt(pos - 1 + done, buffer.get(), want, &error);
+    if (got < 0) return Error{error};
+    if (got < static_cast<int64_t>(want)) return Error{"辞書が読み込み中に短くなりました。"};
     fn(buffer.get(), static_cast<size_t>(got));
     done += got;
   }
@@ -211,16 +150,15 @@ Result<bool> DicFile::ReadFromFile(int64_t pos, size_t n, uint8_t* out) const {
   const size_t have =
       offset < size_ ? static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), size_ - offset)) : 0;
   size_t got = 0;
-  if (fd_ < 0) {
+  if (!file_) {
     if (have > 0) std::memcpy(out, whole_ + offset, have);
     got = have;
-  }
-  while (got < have) {
-    const ssize_t r = pread(fd_, out + got, have - got, static_cast<off_t>(offset) + static_cast<off_t>(got));
-    if (r < 0 && errno == EINTR) continue;
-    if (r < 0) return Error{platform::SystemErrorText(errno)};
-    if (r == 0) break;  // shorter than when opened: the rest reads as zero
-    got += static_cast<size_t>(r);
+  } else if (have > 0) {
+    std::string error;
+    // Shorter than when opened: the rest reads as zero.
+    const int64_t r = file_->ReadAt(offset, out, have, &error);
+    if (r < 0) return Error{error};
+    got = static_cast<size_t>(r);
   }
   std::memset(out + got, 0, n - got);
   return true;

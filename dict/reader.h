@@ -13,6 +13,7 @@
 #include "dict/format.h"
 #include "dict/result.h"
 #include "platform/checknote.h"
+#include "platform/readfile.h"
 
 namespace kovant::dict {
 
@@ -43,7 +44,12 @@ class DicFile {
 
   int64_t Size() const { return size_; }
   // The version of the file open (nothing for FromBytes).
-  std::optional<platform::FileIdentity> Identity() const { return platform::IdentityOf(fd_); }
+  std::optional<platform::FileIdentity> Identity() const {
+    return file_ ? file_->Identity() : std::optional<platform::FileIdentity>();
+  }
+  // Whether the note of checked files may vouch for this file (see
+  // platform::ReadFile::ChangeTimeKeptBySystem).
+  bool ChangeTimeKeptBySystem() const { return file_ && file_->ChangeTimeKeptBySystem(); }
 
   // Bytes beyond the end of the file read as zero; a position below 1 or a
   // failing read is an error.
@@ -99,7 +105,7 @@ class DicFile {
   Result<const uint8_t*> Peek(int64_t pos, size_t n);
 
  private:
-  DicFile(int fd, int64_t size);
+  DicFile(std::unique_ptr<platform::ReadFile> file, int64_t size);
   struct Block {
     int64_t index = -1;
     uint64_t lastUse = 0;
@@ -107,7 +113,7 @@ class DicFile {
   };
   Result<const Block*> Fetch(int64_t index);
 
-  int fd_;
+  std::unique_ptr<platform::ReadFile> file_;  // null for FromBytes
   int64_t size_;
   uint64_t clock_ = 0;
   static constexpr int kBlocks = 8;
@@ -118,7 +124,7 @@ class DicFile {
   const uint8_t* whole_ = nullptr;  // the mapped file, for OpenWhole, or FromBytes' bytes
   uint8_t* copy_ = nullptr;         // KeepCopy's bytes, from position copyPos_
   int64_t copyPos_ = 0, copyLength_ = 0;
-  size_t copyMapped_ = 0;
+  platform::LargePages copyPages_;
   bool mapped_ = false;
   bool inMemory_ = false;
 };

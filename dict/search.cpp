@@ -1,12 +1,6 @@
 #include "dict/search.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <ctime>
 #include <memory>
 #include <mutex>
 
@@ -14,6 +8,8 @@
 #include "dict/codec.h"
 #include "dict/codeindex.h"
 #include "dict/codeinput.h"
+#include "platform/clock.h"
+#include "platform/readfile.h"
 #include "platform/sjis.h"
 
 namespace kovant::dict {
@@ -86,61 +82,43 @@ Result<bool> AddMatchingTowns(DicFile& dic, const PrefectureRow& pref, const Cit
 
 // The window's code index: the dictionary read into memory once, not
 // mapped (a file cut short under a mapping would kill the window), and
-// read again when the file at the path is no longer the one read: the
-// updater replaces it by renaming.
-struct FileIdentity {
-  dev_t dev = 0;
-  ino_t ino = 0;
-  off_t size = 0;
-  int64_t mtimeNs = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-
-FileIdentity IdentityOf(const struct stat& st) {
-  return {st.st_dev, st.st_ino, st.st_size, int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
-}
-
+// read again when the file at the path is no longer the one read (by its
+// change time too: records rewritten in place with the modification time
+// put back are another version).
 struct WindowIndex {
   std::string path;
-  FileIdentity identity;
+  platform::FileIdentity identity;
   std::string bytes;
   std::optional<CodeIndex> index;  // over bytes; nullopt when they are no dictionary it can read
 };
 
 // The whole file, when it is a size a dictionary can be.
-std::optional<std::string> ReadWhole(int fd, off_t size) {
-  if (size < 0 || size > kMaxDictionaryBytes) return std::nullopt;
-  std::string bytes(static_cast<size_t>(size), '\0');
-  size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = pread(fd, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return std::nullopt;
-    got += static_cast<size_t>(n);
-  }
+std::optional<std::string> ReadWhole(const platform::ReadFile& file) {
+  if (file.Size() < 0 || file.Size() > kMaxDictionaryBytes) return std::nullopt;
+  std::string bytes(static_cast<size_t>(file.Size()), '\0');
+  std::string error;
+  if (file.ReadAt(0, bytes.data(), bytes.size(), &error) != file.Size()) return std::nullopt;
   return bytes;
 }
 
 // A file changed within the clock's last tick or two could change again
-// and keep its size and time: it is scanned until it has settled.
-bool Settled(const FileIdentity& id) {
+// and keep its size and times: it is scanned until it has settled.
+bool Settled(const platform::FileIdentity& id) {
   constexpr int64_t kSettleNs = 100'000'000;
-  struct timespec now;
-  clock_gettime(CLOCK_REALTIME, &now);
-  return id.mtimeNs < int64_t{now.tv_sec} * 1000000000 + now.tv_nsec - kSettleNs;
+  return std::max(id.mtimeNs, id.changeNs) < platform::NowNs() - kSettleNs;
 }
 
 std::unique_ptr<WindowIndex> LoadWindowIndex(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
-  struct stat st;
-  std::optional<std::string> bytes;
-  if (fstat(fd, &st) == 0 && Settled(IdentityOf(st))) bytes = ReadWhole(fd, st.st_size);
-  close(fd);
-  if (!bytes) return nullptr;
+  std::string error;
+  const auto file = platform::ReadFile::Open(path, &error);
+  if (!file) return nullptr;
+  const auto identity = file->Identity();
+  if (!identity || !Settled(*identity)) return nullptr;
+  auto bytes = ReadWhole(*file);
+  if (!bytes || file->Identity() != identity) return nullptr;  // changed while read
   auto w = std::make_unique<WindowIndex>();
   w->path = path;
-  w->identity = IdentityOf(st);
+  w->identity = *identity;
   w->bytes = std::move(*bytes);
   if (auto built = CodeIndex::Build(DicFile::FromBytes(w->bytes)); built) w->index = std::move(*built);
   return w;
@@ -150,10 +128,10 @@ std::unique_ptr<WindowIndex> LoadWindowIndex(const std::string& path) {
 std::optional<RowList> ListFromIndex(const std::string& path, const PrefectureTable& table, std::string_view code) {
   static std::mutex mutex;
   static std::unique_ptr<WindowIndex> cached;
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  const auto identity = platform::IdentityOfPath(path);
+  if (!identity) return std::nullopt;
   std::lock_guard lock(mutex);
-  if (!cached || cached->path != path || !(cached->identity == IdentityOf(st))) {
+  if (!cached || cached->path != path || cached->identity != *identity) {
     cached.reset();  // its memory is free before the next file is read
     cached = LoadWindowIndex(path);
   }

@@ -179,6 +179,11 @@ int ShowInfo(const std::string& dicPath, LookupOutput& out) {
   const std::string stale =
       dict::StaleDataNotice(census->header.DataDate, dict::LocalToday(), "kovant-mkdic --update で更新できます。");
   if (!stale.empty()) out.Plain("注意: " + stale + "\n");
+  // A dictionary that would have won but for its date in the future.
+  if (const auto choice = dict::ChooseDictionaryFolder(dict::LocalToday());
+      dict::DictionaryPathIn(choice.folder) == dicPath) {
+    for (const std::string& passed : choice.passedOver) out.Plain("注意: " + passed + "\n");
+  }
   return out.Finish(0);
 }
 

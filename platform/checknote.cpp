@@ -1,9 +1,5 @@
 #include "platform/checknote.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <algorithm>
 #include <vector>
 
@@ -16,8 +12,8 @@ constexpr size_t kKeptLines = 16;
 
 std::string Line(const FileIdentity& file, std::string_view what) {
   std::string line(what);
-  for (const int64_t n : {static_cast<int64_t>(file.stamp.device), static_cast<int64_t>(file.stamp.inode),
-                          file.stamp.size, file.stamp.mtimeNs, file.changeNs}) {
+  for (const int64_t n :
+       {static_cast<int64_t>(file.device), static_cast<int64_t>(file.inode), file.size, file.mtimeNs, file.changeNs}) {
     line += ' ' + std::to_string(n);
   }
   return line;
@@ -37,35 +33,15 @@ std::vector<std::string> Lines(const std::string& notePath) {
 
 }  // namespace
 
-std::optional<FileIdentity> IdentityOf(int fd) {
-  struct stat st {};
-  if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  const auto ns = [](const timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec; };
-  return FileIdentity{{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                       static_cast<int64_t>(st.st_size), ns(st.st_mtim)},
-                      ns(st.st_ctim)};
-}
-
 std::optional<std::string> CheckNotePath() {
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  const char* home = std::getenv("HOME");
-  std::string base;
-  if (cache && *cache == '/') {
-    base = cache;
-  } else if (home && *home == '/') {
-    base = std::string(home) + "/.cache";
-  } else {
-    return std::nullopt;
-  }
-  return base + "/kovant/checked";
+  const auto cache = UserCacheFolder();
+  if (!cache) return std::nullopt;
+  return JoinPath(*cache, "checked");
 }
 
 bool NotedAsChecked(const std::string& notePath, const FileIdentity& file, std::string_view what) {
-  struct stat st {};
   // Another user's note, or one others may write, vouches for nothing.
-  if (lstat(notePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || (st.st_mode & 022)) {
-    return false;
-  }
+  if (!OwnedPrivateFile(notePath)) return false;
   const std::string wanted = Line(file, what);
   for (const std::string& line : Lines(notePath)) {
     if (line == wanted) return true;
@@ -75,10 +51,12 @@ bool NotedAsChecked(const std::string& notePath, const FileIdentity& file, std::
 
 void NoteChecked(const std::string& notePath, const FileIdentity& file, std::string_view what, int64_t nowNs) {
   if (what.empty() || what.find_first_of(" \n") != std::string_view::npos) return;
-  if (nowNs - file.changeNs < kSettledNs || nowNs - file.stamp.mtimeNs < kSettledNs) return;
-  const std::string folder = notePath.substr(0, notePath.rfind('/'));
-  mkdir(folder.substr(0, folder.rfind('/')).c_str(), 0700);
-  mkdir(folder.c_str(), 0700);
+  if (nowNs - file.changeNs < kSettledNs || nowNs - file.mtimeNs < kSettledNs) return;
+  const std::string folder = notePath.substr(0, notePath.find_last_of("/\\"));
+  // The cache folder, then ours in it: never made in another user's home
+  // (UserCacheFolder() gives none there).
+  MakePrivateFolder(folder.substr(0, folder.find_last_of("/\\")));
+  MakePrivateFolder(folder);
   // A note placed by another user would vouch for files unchecked.
   if (!OwnedPrivateFolder(folder)) return;
   std::string text = Line(file, what) + '\n';

@@ -13,18 +13,8 @@
 
 namespace kovant::platform {
 
-// What tells one version of an open file from another: any write, a file
-// renamed over it or a copy gives a new one. The change time is set by the
-// system alone: an owner can put back the modification time, not that.
-struct FileIdentity {
-  FileStamp stamp;
-  int64_t changeNs = 0;
-  bool operator==(const FileIdentity&) const = default;
-};
-std::optional<FileIdentity> IdentityOf(int fd);
-
-// ${XDG_CACHE_HOME:-~/.cache}/kovant/checked, or nothing without either
-// (never a folder other users share).
+// "checked" in the user's cache folder (UserCacheFolder()), or nothing
+// without one.
 std::optional<std::string> CheckNotePath();
 
 // Whether the note says that check `what` (no spaces) passed on this very

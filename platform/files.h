@@ -1,4 +1,5 @@
-// Program folder and small file helpers shared by the tools and the settings store.
+// Files and folders: what the system tells of them, and reading and writing
+// them whole. One implementation per system (files_unix.cpp, files_windows.cpp).
 #pragma once
 
 #include <optional>
@@ -7,54 +8,55 @@
 #include <vector>
 #include <cstdint>
 
+#include "platform/folders.h"
+
 namespace kovant::platform {
 
-// KOVANT_HOME as set (nothing when unset or empty): the one folder for the
-// dictionary and the settings, whatever else there is.
-std::optional<std::string> HomeOverride();
-
-// The folders that hold a KOVANT.DIC, in search order: KOVANT_HOME alone
-// when set (whatever it holds); otherwise the folder of the running
-// executable, the user's data folder (${XDG_DATA_HOME:-~/.local/share}/kovant),
-// the system's data folder (SystemDataFolder()), the installed data folder (<prefix>/share/kovant, the prefix the
-// executable runs from, then the one it was built for). Which of them is used is the dictionary's business (the newest
-// valid one). No trailing separators.
-std::vector<std::string> DictionaryFolders();
-
-// The user's data folder, ${XDG_DATA_HOME:-~/.local/share}/kovant.
-std::string UserDataFolder();
-
-// The data folder every user shares, which `kovant-mkdic --update --system`
-// writes: /var/lib/kovant, outside the package's files so an update never
-// fights the package manager. KOVANT_SYSTEM_DIR moves it (tests).
-std::string SystemDataFolder();
-
-// True when KOVANT_SYSTEM_DIR is set: the system folder is then a folder of
-// the caller's choosing, no place that needs root.
-bool SystemDataFolderMoved();
-
-// Where KOVANT.INI, the profiles and the registry note go: KOVANT_HOME when
-// set; the executable's folder when it holds KOVANT.DIC and is writable (a
-// portable copy, the build tree); otherwise ${XDG_CONFIG_HOME:-~/.config}/kovant
-// (not created here: readers need not, the program does at start).
-std::string SettingsFolder();
-std::string UserConfigFolder();
-
-// Where earlier versions may have left the settings (beside the dictionary
-// they used), for moving them once.
-std::vector<std::string> FormerSettingsFolders();
-
-// What tells that a file was replaced or rewritten.
-struct FileStamp {
+// What tells one version of a file from another: any write, a file renamed
+// over it or a copy gives a new one. The change time is set by the system
+// alone: an owner can put back the modification time, not that. The window,
+// the search's cache and the note of checked files all go by this.
+struct FileIdentity {
   uint64_t device = 0, inode = 0;
-  int64_t size = 0, mtimeNs = 0;
-  bool operator==(const FileStamp&) const = default;
+  int64_t size = 0, mtimeNs = 0, changeNs = 0;
+  bool operator==(const FileIdentity&) const = default;
 };
-std::optional<FileStamp> StampOf(const std::string& path);
+// The identity of the regular file at path (links followed), or nothing.
+std::optional<FileIdentity> IdentityOfPath(const std::string& path);
+// The window's name for it, until it takes the one above.
+using FileStamp = FileIdentity;
+inline std::optional<FileIdentity> StampOf(const std::string& path) { return IdentityOfPath(path); }
+
+// True for a regular file at path (links followed).
+bool IsRegularFile(const std::string& path);
+
+// True when nothing at all is at path (not even a dangling link).
+bool IsMissing(const std::string& path);
+
+// The value of an environment variable, nothing when unset or empty.
+std::optional<std::string> Environment(const char* name);
+
+// The home folder the account database gives the running user, or nothing.
+std::optional<std::string> AccountHome();
+
+// True when the nearest existing folder on the way to path (path itself
+// when it exists) belongs to another user: nothing of ours is made there.
+bool BelongsToAnotherUser(const std::string& path);
+
+// Makes folder (one level) readable by its owner alone when missing; false
+// when it can be neither made nor found.
+bool MakePrivateFolder(const std::string& folder);
+
+// A number for the running user, for names of per-user files.
+std::string UserNumber();
 
 // True when folder is a folder (not a link to one) of this user's that no
 // one else may write: a place for a lock or a note others must not plant.
 bool OwnedPrivateFolder(const std::string& folder);
+
+// The same for a regular file (not a link) of this user's that no one else
+// may write: a note others must not have planted.
+bool OwnedPrivateFile(const std::string& path);
 
 // True when a file can be created in folder (tried, not guessed from modes).
 bool IsWritableFolder(const std::string& folder);
@@ -83,6 +85,12 @@ std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t ma
 // symbolic link to one, written through); its permission bits are kept
 // without set-ID bits; a new file gets 0666 less the umask.
 std::string WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// Removes path when it is a regular file of this user's (not a link) that
+// its writer left: older than an hour, or than a few seconds and not held
+// by a writer (WriteFileAtomically holds its temporary locked until the
+// rename). True when removed.
+bool RemoveAbandonedFile(const std::string& path);
 
 // The same for what only the user may read (a consent token): the file is
 // 0600 afterwards, whatever mode a file it replaces had.

@@ -1,8 +1,5 @@
 #include "platform/ini.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-
 #include <cctype>
 #include <vector>
 
@@ -97,8 +94,7 @@ IniFile IniFile::Load(const std::string& path) {
   if (auto text = ReadWholeFile(path, kMaxIniBytes)) {
     ini.text_ = std::move(*text);
   } else {
-    struct stat st {};
-    ini.intact_ = lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+    ini.intact_ = IsMissing(path);
   }
   return ini;
 }

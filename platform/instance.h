@@ -1,8 +1,10 @@
 // One running instance per user: a lock held on a file in the runtime
 // folder for as long as the program runs; the system drops it when the
-// process ends, however it ends.
+// process ends, however it ends. One implementation per system
+// (instance_unix.cpp, instance_windows.cpp).
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -20,13 +22,13 @@ class InstanceLock {
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
 
-  // $XDG_RUNTIME_DIR/kovant-<uid>.lock, or without a runtime folder
-  // ${XDG_CACHE_HOME:-~/.cache}/kovant/kovant-<uid>.lock (made 0700).
+  // kovant-<uid>.lock in LockFolder() (folders.h), made 0700 when it is
+  // the cache's; empty without a user folder.
   static std::string LockPath();
 
  private:
-  InstanceLock(int fd, bool trusted) : fd_(fd), trusted_(trusted) {}
-  int fd_;
+  InstanceLock(intptr_t handle, bool trusted) : handle_(handle), trusted_(trusted) {}
+  intptr_t handle_;  // a descriptor, or a Windows handle; -1 for none
   bool trusted_;
 };
 

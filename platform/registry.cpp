@@ -1,9 +1,7 @@
 #include "platform/registry.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
-#include <unistd.h>
 
 #include "platform/files.h"
 
@@ -12,15 +10,12 @@ namespace fs = std::filesystem;
 
 Registry::Registry(std::string root) : root_(std::move(root)) {}
 
-std::string Registry::DefaultRoot() {
-  if (const char* r = std::getenv("KOVANT_REGISTRY"); r && *r) return r;
-  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x && *x) return std::string(x) + "/kovant/registry";
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.config/kovant/registry";
-}
+std::string Registry::DefaultRoot() { return RegistryNoteRoot(); }
 
-// Key names become folder names; a part that could leave the root is refused.
+// Key names become folder names; without a root (no user folder) there are
+// none.; a part that could leave the root is refused.
 std::optional<std::string> Registry::FolderOf(std::string_view key, std::string_view subkey) const {
+  if (root_.empty()) return std::nullopt;
   std::string path = root_;
   for (std::string_view whole : {key, subkey}) {
     while (!whole.empty()) {
@@ -43,7 +38,9 @@ bool Registry::OpenKey(std::string_view key) const {
   if (!folder) return false;
   std::error_code ec;
   fs::create_directories(*folder, ec);
-  return fs::is_directory(*folder, ec) && access(folder->c_str(), R_OK | X_OK) == 0;
+  if (!fs::is_directory(*folder, ec)) return false;
+  fs::directory_iterator readable(*folder, ec);  // a folder we cannot list is no key we can open
+  return !ec;
 }
 
 std::optional<std::string> Registry::QueryValue(std::string_view key, std::string_view subkey,

@@ -1,6 +1,6 @@
 // A small file-backed stand-in for the registry: keys are folders below a
 // root, a key's default value is the file "@" in its folder. The root is
-// KOVANT_REGISTRY when set, otherwise ${XDG_CONFIG_HOME:-~/.config}/kovant/registry.
+// RegistryNoteRoot() (folders.h).
 #pragma once
 
 #include <optional>

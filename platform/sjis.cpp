@@ -1,63 +1,12 @@
 #include "platform/sjis.h"
 
-#include <cerrno>
-#include <cstring>
-#include <iconv.h>
+#include <array>
 
 namespace kovant::platform {
 namespace {
 
-// One descriptor per direction and thread: iconv_open is far dearer than a
-// conversion of one short name.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
-
-  // Converts input; on a byte sequence it cannot take, appends bad and skips
-  // skip(in) bytes.
-  template <typename Skip>
-  std::string Run(std::string_view input, std::string_view bad, Skip skip, bool* lossy) {
-    std::string out;
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-      if (lossy) *lossy = true;
-      return out;
-    }
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    // Through a buffer on the stack: an output sized for the worst case
-    // and filled with zeros first cost more than the conversion of a long
-    // list (fresh pages, every call).
-    out.reserve(input.size() + input.size() / 2 + 16);
-    char buffer[16384];
-    char* in = const_cast<char*>(input.data());
-    size_t inLeft = input.size();
-    while (inLeft > 0) {
-      char* dst = buffer;
-      size_t outLeft = sizeof buffer;
-      const size_t r = iconv(cd_, &in, &inLeft, &dst, &outLeft);
-      const int error = errno;  // before append can touch it
-      out.append(buffer, static_cast<size_t>(dst - buffer));
-      if (r != static_cast<size_t>(-1)) break;
-      if (error == E2BIG) continue;
-      // EILSEQ or EINVAL (a truncated sequence at the end).
-      if (lossy) *lossy = true;
-      size_t n = skip(std::string_view(in, inLeft));
-      in += n;
-      inLeft -= n;
-      out.append(bad);
-      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    }
-    return out;
-  }
-
- private:
-  iconv_t cd_;
-};
-
+// The length of what a bad UTF-8 sequence at the start of s spans: its lead
+// byte and the continuation bytes that follow it, as far as they go.
 size_t Utf8SequenceLength(std::string_view s) {
   unsigned char c = static_cast<unsigned char>(s[0]);
   size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
@@ -66,6 +15,18 @@ size_t Utf8SequenceLength(std::string_view s) {
     if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return i;
   }
   return n;
+}
+
+// The character of a sound UTF-8 sequence at s[i] and its length; 0 for
+// the length when the sequence is no character (overlong, a surrogate,
+// beyond U+10FFFF, cut short, a stray byte).
+char32_t StrictUtf8At(std::string_view s, size_t i, size_t* length) {
+  size_t n = 0;
+  const char32_t c = DecodeUtf8At(s, i, &n);
+  const bool bad = (c == 0xFFFD && n == 1 && static_cast<unsigned char>(s[i]) >= 0x80) || (n == 2 && c < 0x80) ||
+                   (n == 3 && c < 0x800) || (n == 4 && (c < 0x10000 || c > 0x10FFFF)) || (c >= 0xD800 && c <= 0xDFFF);
+  *length = bad ? 0 : n;
+  return c;
 }
 
 }  // namespace
@@ -118,59 +79,93 @@ std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sj
 #include "platform/cp932table.inc"
 
 void SjisDecoder::Append(std::string& utf8, std::string_view sjis) {
-  // Text the table knows character by character needs no converter (a
-  // dictionary's header and names always are such text); the rest goes to
-  // the converter whole, which decides what its bad bytes become.
-  const size_t start = utf8.size();
-  utf8.reserve(start + sjis.size() * 3 / 2 + 4);  // two bytes become three
+  utf8.reserve(utf8.size() + sjis.size() * 3 / 2 + 4);  // two bytes become three
   for (size_t i = 0; i < sjis.size();) {
     const auto c = static_cast<unsigned char>(sjis[i]);
     const std::string_view one = sjis.substr(i, IsSjisLeadByte(c) && i + 1 < sjis.size() ? 2 : 1);
-    if (!AppendChar(utf8, one)) {
-      utf8.resize(start);
-      thread_local Converter conv("UTF-8", "CP932");
-      utf8 += conv.Run(
-          sjis, "\xEF\xBF\xBD", [](std::string_view) { return size_t{1}; }, nullptr);
-      return;
+    if (AppendChar(utf8, one)) {
+      i += one.size();
+    } else {
+      // A byte that starts no character: U+FFFD for it alone, and the next
+      // byte starts afresh (a bad trail byte may be a character of its own).
+      utf8 += "\xEF\xBF\xBD";
+      ++i;
     }
-    i += one.size();
   }
 }
 
-std::string Utf8ToSjis(std::string_view utf8, bool* lossy) {
-  thread_local Converter conv("CP932", "UTF-8");
-  if (lossy) *lossy = false;
-  return conv.Run(utf8, "?", Utf8SequenceLength, lossy);
+namespace {
+
+// Shift-JIS of each character of the Basic Multilingual Plane, made from
+// the decoder's table: a single byte as itself, a pair as lead << 8 | trail,
+// kNone for a character without a form.
+constexpr uint16_t kNone = 0xFFFF;
+
+// Where a character has more than one form, the encoder takes the first
+// by byte value, but never one of the NEC-selected IBM extensions (lead
+// bytes ED and EE) when the IBM extensions (FA to FC) have it too.
+bool Preferred(uint16_t candidate, uint16_t held) {
+  if (held == kNone) return true;
+  const auto necSelected = [](uint16_t form) { return (form >> 8) == 0xED || (form >> 8) == 0xEE; };
+  return necSelected(held) && !necSelected(candidate);
 }
 
-std::string SjisEncoder::Encode(std::string_view utf8, bool* lossy) {
-  if (chars_.empty()) chars_.resize(0x10000);
+const std::array<uint16_t, 0x10000>& EncodeTable() {
+  static const auto* table = [] {
+    auto* t = new std::array<uint16_t, 0x10000>;
+    t->fill(kNone);
+    auto offer = [&](char32_t c, uint16_t form) {
+      if (c != SjisDecoder::kNotOne && Preferred(form, (*t)[c])) (*t)[c] = form;
+    };
+    for (unsigned b = 0; b < 256; ++b) {
+      if (!IsSjisLeadByte(static_cast<unsigned char>(b)))
+        offer(SjisDecoder::CharOf(std::string(1, static_cast<char>(b))), static_cast<uint16_t>(b));
+    }
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+      if (!IsSjisLeadByte(static_cast<unsigned char>(lead))) continue;
+      for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+        const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        offer(SjisDecoder::CharOf(std::string_view(pair, 2)), static_cast<uint16_t>(lead << 8 | trail));
+      }
+    }
+    // Characters that have a form one way only: decoding those bytes gives
+    // another character (the yen sign's byte is the backslash's).
+    constexpr std::pair<char16_t, uint16_t> kOneWay[] = {{u'\u00A2', 0x8191}, {u'\u00A3', 0x8192}, {u'\u00A5', 0x5C},
+                                                         {u'\u00AC', 0x81CA}, {u'\u2014', 0x815C}, {u'\u2016', 0x8161},
+                                                         {u'\u203E', 0x7E},   {u'\u2212', 0x817C}, {u'\u301C', 0x8160}};
+    for (const auto& [c, form] : kOneWay) (*t)[c] = form;
+    return t;
+  }();
+  return *table;
+}
+
+}  // namespace
+
+std::string Utf8ToSjis(std::string_view utf8, bool* lossy) {
+  const auto& table = EncodeTable();
+  bool lost = false;
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
     size_t n = 0;
-    const char32_t c = DecodeUtf8At(utf8, i, &n);
-    // Only the shortest form of a character: iconv refuses the others.
-    const size_t shortest = c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
-    if (c == U'\uFFFD' || c >= 0x10000 || n != shortest) return Utf8ToSjis(utf8, lossy);
-    Char& slot = chars_[c];
-    if (slot.length == 0) {
-      bool bad = false;
-      const std::string sjis = Utf8ToSjis(utf8.substr(i, n), &bad);
-      if (bad || sjis.empty() || sjis.size() > sizeof slot.bytes) {
-        slot.length = kIrregular;
-      } else {
-        sjis.copy(slot.bytes, sjis.size());
-        slot.length = static_cast<uint8_t>(sjis.size());
-      }
+    const char32_t c = StrictUtf8At(utf8, i, &n);
+    const uint16_t form = n > 0 && c < 0x10000 ? table[c] : kNone;
+    if (form == kNone) {
+      // No character, or none Shift-JIS can write: "?" for the whole of it.
+      lost = true;
+      out += '?';
+      i += n > 0 ? n : Utf8SequenceLength(utf8.substr(i));
+      continue;
     }
-    if (slot.length == kIrregular) return Utf8ToSjis(utf8, lossy);
-    out.append(slot.bytes, slot.length);
+    if (form > 0xFF) out += static_cast<char>(form >> 8);
+    out += static_cast<char>(form & 0xFF);
     i += n;
   }
-  if (lossy) *lossy = false;
+  if (lossy) *lossy = lost;
   return out;
 }
+
+std::string SjisEncoder::Encode(std::string_view utf8, bool* lossy) { return Utf8ToSjis(utf8, lossy); }
 
 std::string_view SjisPrefix(std::string_view sjis, std::size_t maxBytes) {
   size_t i = 0;

@@ -1,5 +1,6 @@
-// Shift-JIS (code page 932) <-> UTF-8: decoded through a table made from the
-// C library's converter, encoded through the converter (iconv).
+// Shift-JIS (code page 932) <-> UTF-8 through one table, made from the C
+// library's converter (scripts/cp932-table.cpp), both ways: no converter is
+// loaded, and every system converts alike.
 #pragma once
 
 #include <cstdint>
@@ -17,17 +18,14 @@ std::string SjisToUtf8(std::string_view sjis);
 // bytes: a line feed or a lead byte without its trail byte becomes "?".
 std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis);
 
-// Shift-JIS to UTF-8 for many short texts (the names of a batch): each
-// character through a table made from the C library's converter
-// (scripts/cp932-table.cpp), so that a short process never loads the
-// converter. Appends exactly what SjisToUtf8 gives.
+// Shift-JIS to UTF-8 for many short texts (the names of a batch), each
+// character through the table. Appends exactly what SjisToUtf8 gives.
 class SjisDecoder {
  public:
   static void Append(std::string& utf8, std::string_view sjis);
   // One character (a lead byte and its trail byte, or one byte): appends
-  // what Append gives for it and returns true, or appends nothing and
-  // returns false when the character is one Append leaves to SjisToUtf8
-  // with the text around it.
+  // it and returns true, or appends nothing and returns false when it is
+  // no character.
   static bool AppendChar(std::string& utf8, std::string_view sjisChar) {
     const char32_t c = CharOf(sjisChar);
     if (c == kNotOne) return false;
@@ -35,9 +33,8 @@ class SjisDecoder {
     return true;
   }
 
-  // The character a Shift-JIS character stands for, or kNotOne when the
-  // converter makes anything else of it on its own (a bad byte, a lead
-  // byte without its trail byte).
+  // The character a Shift-JIS character stands for, or kNotOne when it is
+  // none (a bad byte, a lead byte without its trail byte).
   static constexpr char32_t kNotOne = 0xFFFF;
   static char32_t CharOf(std::string_view sjisChar) {
     const auto lead = static_cast<unsigned char>(sjisChar[0]);
@@ -70,22 +67,11 @@ class SjisDecoder {
 // Characters without a CP932 form become "?" and set *lossy when given.
 std::string Utf8ToSjis(std::string_view utf8, bool* lossy = nullptr);
 
-// UTF-8 to Shift-JIS for many short texts (a build's names and readings),
-// the other way round: each character of the Basic Multilingual Plane goes
-// through iconv once and is remembered. Gives exactly what Utf8ToSjis
-// gives; a text with anything else (a bad byte, a character without a
-// form) goes to Utf8ToSjis whole.
+// UTF-8 to Shift-JIS for many short texts (a build's names and readings):
+// what Utf8ToSjis gives, kept as a class for its callers.
 class SjisEncoder {
  public:
   std::string Encode(std::string_view utf8, bool* lossy = nullptr);
-
- private:
-  struct Char {
-    char bytes[2];
-    uint8_t length;  // 0: not converted yet; kIrregular: the text goes to Utf8ToSjis whole
-  };
-  static constexpr uint8_t kIrregular = 0xFF;
-  std::vector<Char> chars_;  // by code point, made with the first text
 };
 
 // True when a byte starts a double-byte Shift-JIS character.

@@ -3,7 +3,9 @@
 // loading the converter. Rerun after a change of the C library's tables:
 //   g++ -std=c++20 -O2 -o /tmp/cp932-table scripts/cp932-table.cpp
 //   /tmp/cp932-table > platform/cp932table.inc
-// The unit test Sjis.TheTableGivesWhatIconvGives checks every entry.
+// The unit test Sjis.TheTableGivesWhatIconvGivesForEveryCharacter checks
+// every entry; the encoder is made from the same table (platform/sjis.cpp),
+// and Sjis.TheEncoderGivesWhatIconvGives holds it to the converter.
 #include <iconv.h>
 
 #include <cstdint>

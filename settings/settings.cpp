@@ -2,9 +2,6 @@
 
 #include <filesystem>
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/sjis.h"
@@ -169,17 +166,14 @@ std::string SaveSettingsProblem(const Settings& settings, const std::string& fol
 
 std::vector<std::string> ListProfiles(const std::string& folder) {
   std::vector<std::string> names;
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return names;
-  while (dirent* e = readdir(dir)) {
-    const std::string file = e->d_name;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string file = entry.path().filename().string();
     auto name = ProfileName(file);
     if (!name) continue;
-    struct stat st {};
-    if (stat(platform::JoinPath(folder, file).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (!platform::IsRegularFile(platform::JoinPath(folder, file))) continue;
     names.push_back(std::move(*name));
   }
-  closedir(dir);
   return names;
 }
 

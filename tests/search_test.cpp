@@ -2,6 +2,9 @@
 #include <unistd.h>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
 #include <set>
 #include <cstdio>
 
@@ -16,6 +19,9 @@
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "dicfixture.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "process.h"
 #include "testdata.h"
 
 using namespace kovant;
@@ -621,3 +627,72 @@ TEST(Variants, FoldToOneFormOfEachGroup) {
 }
 
 }  // namespace
+
+namespace {
+
+// Until the file's last change is older than the window's settling time.
+bool WaitSettled(const std::string& path) {
+  return WaitFor([&] {
+    const auto id = platform::IdentityOfPath(path);
+    return id && std::max(id->mtimeNs, id->changeNs) < platform::NowNs() - 200'000'000;
+  });
+}
+
+}  // namespace
+
+// Two town records of equal length swapped in place, the modification time
+// put back: the same device, inode, size and time, only the change time
+// tells. The window's cached index must not keep showing (and picking) the
+// old towns at the old positions: it answers as the scan of the file does.
+TEST(SearchSample, RecordsSwappedInPlaceWithTheTimePutBackAreSeen) {
+  const std::string path = SampleDictionary("swapped");
+  Settle(path);
+  ASSERT_TRUE(WaitSettled(path));
+  auto loaded = dict::LoadDictionary(path);
+  ASSERT_TRUE(loaded.ok());
+  const dict::PrefectureTable& table = loaded->table;
+  // Two towns of one city whose records are as long as each other.
+  struct Found {
+    std::string code;
+    int64_t pos;
+  };
+  std::map<std::pair<int, int>, Found> byCityAndLength;
+  std::optional<std::pair<Found, Found>> pair;
+  auto dic = dict::DicFile::Open(path);
+  ASSERT_TRUE(dic.ok());
+  for (const auto& t : TownsOf(SamplePath())) {
+    for (const auto& row : dict::ScanPostalCode(path, table, t.newCode).rows) {
+      auto head = (*dic)->ReadTownHead(row.itemData);
+      ASSERT_TRUE(head.ok());
+      const auto [at, fresh] =
+          byCityAndLength.try_emplace({head->CityNo, head->NameLength}, Found{t.newCode, row.itemData});
+      if (!fresh && at->second.code != t.newCode && !pair) pair = {at->second, Found{t.newCode, row.itemData}};
+    }
+  }
+  ASSERT_TRUE(pair) << "the sample has two such towns";
+  dic->reset();
+  const std::string before = RowsText(dict::SearchPostalCode(path, table, pair->first.code));
+  ASSERT_EQ(before, RowsText(dict::ScanPostalCode(path, table, pair->first.code)));
+
+  const auto old = std::filesystem::last_write_time(path);
+  const auto length =
+      static_cast<size_t>(dict::kTownFixed + (*dict::DicFile::Open(path))->ReadTownHead(pair->first.pos)->NameLength);
+  {
+    std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+    std::string a(length, '\0'), b(length, '\0');
+    f.seekg(pair->first.pos - 1).read(a.data(), static_cast<std::streamsize>(length));
+    f.seekg(pair->second.pos - 1).read(b.data(), static_cast<std::streamsize>(length));
+    f.seekp(pair->first.pos - 1).write(b.data(), static_cast<std::streamsize>(length));
+    f.seekp(pair->second.pos - 1).write(a.data(), static_cast<std::streamsize>(length));
+  }
+  std::filesystem::last_write_time(path, old);
+  const auto identity = platform::IdentityOfPath(path);
+  ASSERT_TRUE(identity);
+  ASSERT_EQ(std::filesystem::last_write_time(path), old);
+  for (int round = 0; round < 2; ++round) {  // fresh, then settled again
+    const std::string now = RowsText(dict::ScanPostalCode(path, table, pair->first.code));
+    EXPECT_NE(now, before);
+    EXPECT_EQ(RowsText(dict::SearchPostalCode(path, table, pair->first.code)), now) << round;
+    ASSERT_TRUE(WaitSettled(path));
+  }
+}

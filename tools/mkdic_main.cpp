@@ -78,8 +78,9 @@ struct Args {
 // before anything is downloaded.
 Result<std::string> UpdateFolder(bool system) {
   if (!system) {
-    const auto home = platform::HomeOverride();
-    return home ? *home : platform::UserDataFolder();
+    const auto own = platform::UserDictionaryFolder();
+    if (!own) return Error{std::string(platform::kNoUserFolderMessage)};
+    return *own;
   }
   const std::string folder = platform::SystemDataFolder();
   if (!platform::SystemDataFolderMoved() && geteuid() != 0) {
@@ -134,6 +135,7 @@ int Update(const Args& args) {
 int Build(Args args) {
   if (args.install) {
     const std::string folder = platform::UserDataFolder();
+    if (folder.empty()) return Fail(std::string(platform::kNoUserFolderMessage));
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) return Fail(folder + ": " + ec.message());

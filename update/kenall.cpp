@@ -7,9 +7,9 @@
 #include <optional>
 #include <functional>
 #include <ctime>
-#include <sys/stat.h>
 #include <zip.h>
 
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/sjis.h"
 
@@ -32,13 +32,7 @@ bool EndsWith(std::string_view s, std::string_view tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-std::string DateOf(time_t t) {
-  char buf[16];
-  struct tm tm {};
-  localtime_r(&t, &tm);
-  strftime(buf, sizeof buf, "%Y-%m-%d", &tm);
-  return buf;
-}
+std::string DateOf(time_t t) { return platform::LocalDate(t); }
 
 bool IsValidUtf8(std::string_view s, bool* hasMultibyte) {
   *hasMultibyte = false;
@@ -167,8 +161,7 @@ Result<InputFile> ReadInputFile(const std::string& path) {
   auto raw = platform::ReadWholeFile(path, std::size_t{512} << 20);
   if (!raw) return Error{path + ": 読み込めません。"};
   std::string date;
-  struct stat st {};
-  if (stat(path.c_str(), &st) == 0) date = DateOf(st.st_mtime);
+  if (const auto id = platform::IdentityOfPath(path)) date = DateOf(static_cast<time_t>(id->mtimeNs / 1000000000));
   auto slash = path.rfind('/');
   return ReadInputBytes(std::move(*raw), path, slash == std::string::npos ? path : path.substr(slash + 1), date);
 }

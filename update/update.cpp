@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "dict/census.h"
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "update/builder.h"
 #include "update/download.h"
@@ -62,14 +63,7 @@ Result<InputFile> FetchChecked(const UpdateOptions& options, const std::string& 
 
 // The latest data date that can be genuine: tomorrow in UTC, a day of slack
 // for Japan's clock being ahead of ours.
-std::string LatestPlausibleDate() {
-  const std::time_t tomorrow = std::time(nullptr) + 24 * 60 * 60;
-  std::tm utc{};
-  gmtime_r(&tomorrow, &utc);
-  char date[16];
-  std::strftime(date, sizeof date, "%Y-%m-%d", &utc);
-  return date;
-}
+std::string LatestPlausibleDate() { return platform::UtcDate(std::time(nullptr) + 24 * 60 * 60); }
 
 // Why a download is no plausible successor of the dictionary in use ("" when
 // it is one, or when there is none to compare with).
@@ -103,8 +97,9 @@ Result<UpdateReport> Install(const UpdateOptions& options, const BuiltDictionary
                              const Result<dict::Census>& before) {
   std::string folder = options.folder;
   if (folder.empty()) {
-    const auto home = platform::HomeOverride();
-    folder = home ? *home : platform::UserDataFolder();
+    const auto own = platform::UserDictionaryFolder();
+    if (!own) return Error{std::string(platform::kNoUserFolderMessage)};
+    folder = *own;
   }
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
