@@ -1,5 +1,5 @@
 #!/bin/sh
-# Keeps the plain C++ compiling for Windows: every plain source of dict/,
+# Keeps the plain C++ compiling for Windows: every plain source of dict/, window/,
 # copy/, settings/, update/ and lookup/, the base part of platform/ and its
 # Windows implementations through the MinGW compiler (syntax only), and no
 # POSIX, Qt, X11 or Wayland header in dict/, copy/, settings/ and update/
@@ -20,7 +20,7 @@ bound="update/download.cpp update/kenall.cpp"
 # update.cpp's --system checks are being reworked elsewhere.
 pending="update/update.cpp"
 headers='^#include <(unistd|fcntl|dirent|dlfcn|pwd|iconv|poll|signal|termios|sys/[a-z]+|Q[A-Za-z]*|X11/[A-Za-z]+|wayland-[a-z-]+)(\.h)?>'
-for f in dict/*.cpp dict/*.h copy/*.cpp copy/*.h settings/*.cpp settings/*.h update/*.cpp update/*.h; do
+for f in dict/*.cpp dict/*.h copy/*.cpp copy/*.h settings/*.cpp settings/*.h update/*.cpp update/*.h window/*.cpp window/*.h; do
   case " $pending " in *" $f "*) continue ;; esac
   if grep -nE "$headers" "$f"; then
     echo "FAIL: $f includes a system header (put the call behind platform/)"
@@ -29,7 +29,7 @@ for f in dict/*.cpp dict/*.h copy/*.cpp copy/*.h settings/*.cpp settings/*.h upd
 done
 
 sources=""
-for f in dict/*.cpp copy/*.cpp settings/*.cpp update/*.cpp lookup/*.cpp \
+for f in dict/*.cpp copy/*.cpp settings/*.cpp update/*.cpp lookup/*.cpp window/*.cpp \
          platform/sjis.cpp platform/files.cpp platform/folders.cpp platform/ini.cpp platform/registry.cpp \
          platform/linkitems.cpp platform/checknote.cpp platform/instance.cpp platform/*_windows.cpp; do
   case " $bound " in *" $f "*) continue ;; esac
