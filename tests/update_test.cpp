@@ -239,7 +239,42 @@ TEST_F(Update, TheSystemUpdateServesEveryUserAndRefusesWhereItCannotWrite) {
                  " --update --system --from " + Quote(server_->Url("missing")));
   EXPECT_EQ(notRoot.status, 1);
   EXPECT_NE(notRoot.err.find("--system は root で実行してください"), std::string::npos) << notRoot.err;
+  EXPECT_EQ(notRoot.err.find("sudo"), std::string::npos) << notRoot.err;
   EXPECT_EQ(RunProcess(env + Quote(Bin("kovant-mkdic")) + " --system " + Quote(SamplePath())).status, 2);
+}
+
+// Root writes the shared folder: one that others can change (where a link
+// could send root's write elsewhere) is refused before anything is fetched,
+// and a failed first update leaves no empty folder.
+TEST_F(Update, TheSystemFolderMustBeItsOwnersAloneAndAFailureLeavesNoFolder) {
+  namespace fs = std::filesystem;
+  const std::string dir = TempFolder("update-system-trust");
+  const std::string open = dir + "/open", secret = dir + "/secret";
+  fs::create_directories(open);
+  fs::permissions(open, fs::perms(0777));
+  std::ofstream(secret) << "root only";
+  fs::permissions(secret, fs::perms(0600));
+  fs::create_symlink(secret, open + "/KOVANT.DIC");
+  const std::string env = "env -u KOVANT_HOME HOME=" + Quote(dir) + " XDG_DATA_HOME=" + Quote(dir + "/data") + " ";
+  ProcessResult r = RunProcess(env + "KOVANT_SYSTEM_DIR=" + Quote(open) + " " + Quote(Bin("kovant-mkdic")) +
+                               " --update --system --from " + Quote(server_->Url("good")));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.err.find(open + ": 他の利用者も書き込めるため使いません。"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::is_symlink(open + "/KOVANT.DIC"));
+  EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all, fs::perms(0600));
+  // A link in place of the folder is not followed either.
+  fs::create_directories(dir + "/real");
+  fs::create_symlink(dir + "/real", dir + "/linked");
+  r = RunProcess(env + "KOVANT_SYSTEM_DIR=" + Quote(dir + "/linked") + " " + Quote(Bin("kovant-mkdic")) +
+                 " --update --system --from " + Quote(server_->Url("good")));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.err.find("シンボリックリンクはたどりません"), std::string::npos) << r.err;
+
+  const std::string fresh = dir + "/new/kovant";
+  r = RunProcess(env + "KOVANT_SYSTEM_DIR=" + Quote(fresh) + " " + Quote(Bin("kovant-mkdic")) +
+                 " --update --system --from " + Quote(server_->Url("missing")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(fs::exists(fresh)) << r.err;
 }
 
 }  // namespace

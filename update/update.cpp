@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <cerrno>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 #include "dict/census.h"
@@ -97,6 +101,25 @@ std::string Implausible(const BuiltDictionary& built, const Result<dict::Census>
   return std::string();
 }
 
+// The shared dictionary, written beside its place and renamed over it: the
+// mode is set on the open file (never by path, which a link could redirect)
+// so every user can read it, whatever mode a file replaced had.
+std::string WriteReadableByAll(const std::string& target, std::string_view bytes) {
+  std::string tmp = target + ".tmpXXXXXX";
+  const int fd = mkstemp(tmp.data());
+  if (fd < 0) return platform::SystemErrorText(errno);
+  // Held until the rename: tells a later clean-up that this one is in use.
+  flock(fd, LOCK_EX);
+  const bool written = fchmod(fd, 0644) == 0 && platform::WriteAll(fd, bytes) && fsync(fd) == 0;
+  const int err = errno;
+  if (close(fd) != 0 || !written || rename(tmp.c_str(), target.c_str()) != 0) {
+    const int why = written ? errno : err;
+    unlink(tmp.c_str());
+    return platform::SystemErrorText(why);
+  }
+  return std::string();
+}
+
 // Writes the new dictionary where the programs look first and tells what
 // changed.
 Result<UpdateReport> Install(const UpdateOptions& options, const BuiltDictionary& built,
@@ -110,10 +133,9 @@ Result<UpdateReport> Install(const UpdateOptions& options, const BuiltDictionary
   std::filesystem::create_directories(folder, ec);
   const std::string target = dict::DictionaryPathIn(folder);
   RemoveLeftoverTemporaries(target);
-  std::string err = platform::WriteFileAtomically(target, built.bytes);
+  std::string err = folder == platform::SystemDataFolder() ? WriteReadableByAll(target, built.bytes)
+                                                           : platform::WriteFileAtomically(target, built.bytes);
   if (!err.empty()) return Error{target + ": " + err};
-  // A file replaced keeps its mode: in the shared folder it must be readable.
-  if (folder == platform::SystemDataFolder()) chmod(target.c_str(), 0644);
   auto after = dict::TakeCensus(target);
   if (!after) return Error{dict::ReadErrorMessage(target, after.error())};
   const auto changes =
