@@ -277,5 +277,28 @@ TEST_F(Update, TheSystemFolderMustBeItsOwnersAloneAndAFailureLeavesNoFolder) {
   EXPECT_FALSE(fs::exists(fresh)) << r.err;
 }
 
+// Sizes a download states are not believed: 0xFFFFFFFF (the mark of a
+// 64-bit record that is missing) is named as the archive's fault, and a
+// stated size far beyond the real one ends at what was inflated.
+TEST(UpdateZip, SizeFieldsThatLieAreTheArchivesFault) {
+  const std::string csv = FileBytes(SamplePath());
+  auto patched = [&](uint32_t size) {
+    std::string zip = ZipOf("KEN_ALL.CSV", csv);
+    for (auto [sig, at] : {std::pair{std::string("PK\x01\x02", 4), 24}, std::pair{std::string("PK\x03\x04", 4), 22}}) {
+      const auto pos = zip.find(sig);
+      for (int i = 0; i < 4; ++i) zip[pos + at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    }
+    return zip;
+  };
+  auto marked = tools::ReadInputBytes(patched(0xFFFFFFFF), "ken_all.zip", "ken_all.zip", "");
+  ASSERT_FALSE(marked);
+  EXPECT_EQ(marked.error().description, "ken_all.zip: zip が壊れています（大きさの欄が読めません）。");
+  auto lying = tools::ReadInputBytes(patched(400u << 20), "ken_all.zip", "ken_all.zip", "");
+  if (lying) {
+    EXPECT_EQ(lying->bytes, csv);
+    EXPECT_LE(lying->bytes.capacity(), size_t{64} << 20);
+  }
+}
+
 }  // namespace
 }  // namespace kovant::test

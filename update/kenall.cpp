@@ -177,7 +177,8 @@ namespace {
 
 // The bytes of one entry, at most 512 MB, with its own name.
 // expected is the size the archive states (0 when it does not): the bytes
-// are read into one block that size rather than grown through copies.
+// are read into one block that size (up to 64 MB) rather than grown
+// through copies; what stops a bomb is what was really inflated.
 Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string& path, const std::string& name,
                                size_t expected) {
   zip_file_t* zf = zip_fopen_index(za, index, 0);
@@ -187,7 +188,9 @@ Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string&
   }
   InputFile in;
   in.name = name;
-  in.bytes.reserve(expected);
+  // What the archive states is a guess at most: a lying size must not cost
+  // memory that was never inflated, so the block grows past this bound.
+  in.bytes.reserve(std::min(expected, std::size_t{64} << 20));
   char buf[65536];
   zip_int64_t n;
   while ((n = zip_fread(zf, buf, sizeof buf)) > 0) {
@@ -228,6 +231,9 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
     zip_source_free(src);
     const int code = zip_error_code_zip(&zerr);
     zip_error_fini(&zerr);
+    // libzip says "no such entry" when a size of 0xFFFFFFFF points to a
+    // 64-bit record that is not there: the archive's own fault.
+    if (code == ZIP_ER_NOENT) return Error{path + ": zip が壊れています（大きさの欄が読めません）。"};
     return Error{path + ": zip を開けません（" + ZipErrorText(code) + "）。"};
   }
   zip_error_fini(&zerr);
