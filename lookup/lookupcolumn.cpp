@@ -16,14 +16,7 @@ namespace kovant::lookup {
 
 using namespace detail;
 
-namespace {
-
-// The code column's form of a code: "NNN-NNNN", "NNN-NN" or "NNN".
-std::string CodeText(const std::string& code) {
-  return code.size() > 3 ? code.substr(0, 3) + "-" + code.substr(3) : code;
-}
-
-bool IsUtf8(std::string_view s) {
+bool detail::IsUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
     size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
@@ -34,6 +27,36 @@ bool IsUtf8(std::string_view s) {
     i += n;
   }
   return true;
+}
+
+bool IsAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+void EncodingHint::Check(std::string_view line, size_t number) {
+  const bool other = sjis_ ? !IsAscii(line) && IsUtf8(line) : !IsUtf8(line);
+  if (!other) return;
+  if (count_++ > 0) return;
+  if (sjis_) {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: UTF-8 のようです（Shift-JIS として読んでいます）。\n", number);
+  } else {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: UTF-8 として読めません%s。\n", number,
+                 told_ ? "" : "（Shift-JIS の入力なら --encoding sjis を付けてください）");
+  }
+}
+
+void EncodingHint::Summary() const {
+  if (count_ > 1) {
+    std::fprintf(stderr, "kovant-lookup: %s行が全部で %zu 行ありました。\n",
+                 sjis_ ? "UTF-8 のような" : "UTF-8 として読めない", count_);
+  }
+}
+
+namespace {
+
+// The code column's form of a code: "NNN-NNNN", "NNN-NN" or "NNN".
+std::string CodeText(const std::string& code) {
+  return code.size() > 3 ? code.substr(0, 3) + "-" + code.substr(3) : code;
 }
 
 // A code cell made ready for the lookup.
@@ -180,7 +203,7 @@ Evidence Weigh(std::string_view head, bool whole) {
     const size_t end = std::min(head.find('\n'), head.size());
     const std::string_view line = head.substr(0, end);
     head.remove_prefix(std::min(end + 1, head.size()));
-    if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) continue;
+    if (IsAscii(line)) continue;
     ++(IsUtf8(line) ? e.utf8 : e.other);
   }
   return e;
@@ -200,6 +223,12 @@ constexpr const char* kOpenQuote = "不正（引用符）";
 // What is wrong with a row as its status, said on standard error with its
 // line; nullptr when nothing is.
 const char* RowProblem(const tools::TableRecord& rec, bool sjis) {
+  // A UTF-8 row in a Shift-JIS table is mostly valid Shift-JIS too, and
+  // would be looked up as nonsense: named like the other way round.
+  if (sjis && !IsAscii(rec.raw) && IsUtf8(rec.raw)) {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: UTF-8 の行です（表は Shift-JIS として読んでいます）。\n", rec.line);
+    return kBadEncoding;
+  }
   if (!(sjis ? IsSjis(rec.raw) : IsUtf8(rec.raw))) {
     std::fprintf(stderr, "kovant-lookup: 行 %zu: %s として読めない文字があります。\n", rec.line,
                  sjis ? "Shift-JIS" : "UTF-8");
