@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <sstream>
 
 #include "dict/address.h"
 #include "dict/codeindex.h"
@@ -92,6 +93,15 @@ struct TownColumns {
   std::string pref, city, town, notes;
 };
 
+// A cell names at most this many towns (or cities, codes): a former
+// three-digit code covers thousands, and one cell of them all is no cell a
+// spreadsheet can show. Past it the cell says 複数 and how many.
+constexpr size_t kMostNamed = 10;
+
+void Bound(std::string& joined, const std::vector<std::string>& seen) {
+  if (seen.size() > kMostNamed) joined = std::string(kSeveral) + "（" + std::to_string(seen.size()) + " 件）";
+}
+
 TownColumns JoinTowns(const std::vector<dict::CodeMatch>& matches) {
   TownColumns t;
   std::vector<std::string> prefs, cities, towns, notes;
@@ -104,6 +114,10 @@ TownColumns JoinTowns(const std::vector<dict::CodeMatch>& matches) {
     AddOnce(t.notes, notes, text.note);
   }
   if (prefs.size() > 1) t.pref.clear();
+  Bound(t.city, cities);
+  Bound(t.town, towns);
+  // Notes of thousands of towns say nothing of any one.
+  if (notes.size() > kMostNamed) t.notes.clear();
   return t;
 }
 
@@ -151,6 +165,7 @@ std::vector<std::string> AddressColumns(const dict::AddressAnswer& a) {
   std::string codes;
   std::vector<std::string> seen;
   for (const auto& m : a.candidates) AddOnce(codes, seen, m.newCode);
+  Bound(codes, seen);
   if (a.status == dict::AddressAnswer::Status::None) return {"", a.pref, a.city, a.town, kNone};
   const TownColumns t = JoinTowns(a.candidates);
   std::string status = AddressStatusText(a.status);
@@ -278,6 +293,29 @@ std::vector<std::string> CellsToFill(const Chunk& chunk, bool header, bool sjis,
   return cells;
 }
 
+// The names of the added columns, none the same as one of the input's own
+// (a table that has a 郵便番号 already gets 郵便番号_2).
+std::vector<std::string> AddedHeaders(const tools::TableRecord& header, char separator, bool sjis) {
+  std::istringstream raw(header.raw);
+  tools::TableReader reader(raw, separator, kMaxRowBytes, kMaxRowBytes);
+  tools::TableRecord all;
+  std::vector<std::string> taken;
+  if (reader.Next(all) == tools::TableReader::Status::Record) taken = std::move(all.fields);
+  if (sjis) {
+    for (auto& name : taken) name = platform::SjisToUtf8(name);
+  }
+  std::vector<std::string> added;
+  for (const char* name : {"郵便番号", "都道府県", "市区町村", "町域", "状態"}) {
+    std::string unique = name;
+    for (int n = 2; std::find(taken.begin(), taken.end(), unique) != taken.end(); ++n) {
+      unique = std::string(name) + "_" + std::to_string(n);
+    }
+    taken.push_back(unique);
+    added.push_back(unique);
+  }
+  return added;
+}
+
 // A chunk's rows with their columns added; false after a dictionary's error
 // (said, with status set).
 bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, bool sjis, const ColumnOptions& options,
@@ -291,7 +329,7 @@ bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, boo
   for (size_t r = 0, k = 0; r < chunk.rows.size(); ++r) {
     std::vector<std::string> added;
     if (header && r == 0) {
-      added = {"郵便番号", "都道府県", "市区町村", "町域", "状態"};
+      added = AddedHeaders(chunk.rows[0], options.separator, sjis);
     } else if (problems[r]) {
       added = {"", "", "", "", problems[r]};
     } else {
