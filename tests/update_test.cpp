@@ -93,12 +93,19 @@ TEST_F(Update, InstallsTheCheckedNationalDataAndSaysWhatChanged) {
   EXPECT_NE(info.out.find("事業所: 22420"), std::string::npos) << info.out;
   ProcessResult umeda = RunProcess("env KOVANT_HOME=" + Quote(home) + " " + Quote(Bin("kovant-lookup")) + " 5300001");
   EXPECT_EQ(umeda.out, "530-0001\t530\t大阪府\t大阪市北区\t梅田\n");
-  // The mirror named by KOVANT_DATA_URL serves the same data: nothing added or removed.
+  const auto before = platform::StampOf(home + "/KOVANT.DIC");
+  ASSERT_TRUE(before);
+  // The mirror named by KOVANT_DATA_URL serves the same data.
   ProcessResult again =
       RunProcess("env KOVANT_HOME=" + Quote(home) + " KOVANT_DATA_URL=" + Quote(server_->Url("good")) + " " +
                  Quote(Bin("kovant-mkdic")) + " --update");
   ASSERT_EQ(again.status, 0) << again.err;
-  EXPECT_NE(again.out.find("0 件追加、0 件削除"), std::string::npos) << again.out;
+  // The same data: said so, and nothing written (the file in use stays the
+  // very file); nor is it called stale, however old its date.
+  EXPECT_EQ(again.out, "最新です: " + home + "/KOVANT.DIC（データ日付 2026-04-27）\n");
+  EXPECT_EQ(platform::StampOf(home + "/KOVANT.DIC"), before);
+  ProcessResult fresh = RunProcess("env KOVANT_HOME=" + Quote(home) + " " + Quote(Bin("kovant-lookup")) + " --info");
+  EXPECT_EQ(fresh.out.find("注意:"), std::string::npos) << fresh.out;
 }
 
 // A dictionary in use that cannot be read is no measure: genuine data

@@ -143,6 +143,10 @@ int Update(const Args& args) {
   for (const std::string& row : report->skipped) {
     std::fprintf(stderr, "kovant-mkdic: 行 %s: Shift-JIS にない文字があるため除きました。\n", row.c_str());
   }
+  if (report->upToDate) {
+    if (!args.quiet) std::printf("最新です: %s（データ日付 %s）\n", report->target.c_str(), report->dateAfter.c_str());
+    return 0;
+  }
   if (!args.quiet) {
     std::printf("辞書を更新しました: %s\n", report->target.c_str());
     std::printf("データの日付: %s → %s\n", report->dateBefore.empty() ? "（なし）" : report->dateBefore.c_str(),

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <cerrno>
 #include <string_view>
 #include <sys/file.h>
@@ -13,6 +14,8 @@
 #include <utility>
 
 #include "dict/census.h"
+#include "dict/checkstamp.h"
+#include "dict/freshness.h"
 #include "platform/files.h"
 #include "update/builder.h"
 #include "update/download.h"
@@ -120,15 +123,18 @@ std::string WriteReadableByAll(const std::string& target, std::string_view bytes
   return std::string();
 }
 
+// The folder the update writes (options.folder, KOVANT_HOME or the user's).
+std::string TargetFolder(const UpdateOptions& options) {
+  if (!options.folder.empty()) return options.folder;
+  const auto home = platform::HomeOverride();
+  return home ? *home : platform::UserDataFolder();
+}
+
 // Writes the new dictionary where the programs look first and tells what
 // changed.
 Result<UpdateReport> Install(const UpdateOptions& options, const BuiltDictionary& built,
                              const Result<dict::Census>& before) {
-  std::string folder = options.folder;
-  if (folder.empty()) {
-    const auto home = platform::HomeOverride();
-    folder = home ? *home : platform::UserDataFolder();
-  }
+  const std::string folder = TargetFolder(options);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::string target = dict::DictionaryPathIn(folder);
@@ -186,6 +192,39 @@ Result<dict::Census> InUse(const UpdateOptions& options) {
   return before;
 }
 
+// Notes beside the dictionary that its data was found current today, so
+// that it is not called stale while it is (a failure to note is no failure
+// of the update).
+void NoteChecked(const std::string& folder, const std::string& dataDate) {
+  const std::string path = platform::JoinPath(folder, dict::kCheckStampName);
+  RemoveLeftoverTemporaries(path);
+  (void)platform::WriteFileAtomically(path, dict::CheckStampText(dict::LocalToday(), dataDate));
+}
+
+// The report of a download that is the dictionary in use already: nothing
+// to write (a copy of it in another folder would only take room).
+// Only a dictionary the target's readers find too counts: not the one
+// beside this program (a build's), nor, for every user, root's own.
+std::optional<UpdateReport> SameAsInUse(const BuiltDictionary& built, const Result<dict::Census>& before,
+                                        const std::string& target) {
+  if (!before || before->header.DataDate != built.dataDate) return std::nullopt;
+  const std::string folder = dict::LocateDictionaryFolder();
+  const bool shared =
+      folder == target || (folder != platform::ExecutableFolder() &&
+                           !(target == platform::SystemDataFolder() && folder == platform::UserDataFolder()));
+  if (!shared) return std::nullopt;
+  const std::string inUse = dict::DictionaryPathIn(folder);
+  const auto bytes = platform::ReadWholeFile(inUse, built.bytes.size() + 1);
+  if (!bytes || *bytes != built.bytes) return std::nullopt;
+  UpdateReport report;
+  report.target = inUse;
+  report.dateBefore = report.dateAfter = built.dataDate;
+  report.towns = before->towns;
+  report.offices = before->offices;
+  report.upToDate = true;
+  return report;
+}
+
 }  // namespace
 
 Result<UpdateReport> UpdateDictionary(const UpdateOptions& options) {
@@ -208,8 +247,16 @@ Result<UpdateReport> UpdateDictionary(const UpdateOptions& options) {
   if (std::string why = Implausible(*built, before, urls); !why.empty()) return Error{why};
   // The last moment a cancel can keep the dictionary in use.
   if (Cancelled(options)) return Error{kUpdateCancelled};
+  if (!keep) {
+    if (auto same = SameAsInUse(*built, before, TargetFolder(options))) {
+      NoteChecked(TargetFolder(options), built->dataDate);
+      Step(options, "", 1.0);
+      return *same;
+    }
+  }
   Step(options, "書き出し中...", 0.95);
   auto report = keep ? Save(options, *built, rawTowns, rawOffices) : Install(options, *built, before);
+  if (report && !keep) NoteChecked(TargetFolder(options), report->dateAfter);
   if (report) Step(options, "", 1.0);
   return report;
 }
