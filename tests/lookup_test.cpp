@@ -574,4 +574,46 @@ TEST(LookupHelp, HelpAndManPageNameEveryOptionTheParserTakes) {
   }
 }
 
+// The Japanese manual pages keep up with the English ones: each names every
+// option, status and exit status its English page names.
+TEST(LookupHelp, EachJapaneseManPageNamesWhatItsEnglishPageNames) {
+  auto read = [](const std::string& page) {
+    std::ifstream in(std::string(KOVANT_SOURCE_DIR) + "/docs/man/" + page);
+    std::string man((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::regex_replace(man, std::regex(R"(\\-)"), "-");
+  };
+  auto all = [](const std::string& text, const std::regex& pattern, int group) {
+    std::set<std::string> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+      found.insert((*it)[group]);
+    }
+    return found;
+  };
+  const std::regex option(R"((^|[^A-Za-z0-9_-])(--?[a-z][a-z-]*))");
+  const std::regex status("(一致|複数|該当なし|市区町村のみ|不正|最新です)");
+  const std::regex digit(R"((^|[^0-9.])([0-9])($|[^0-9.]))");
+  for (const char* name : {"kovant.1", "kovant-link.1", "kovant-lookup.1", "kovant-mkdic.1"}) {
+    const std::string en = read(name), ja = read(std::string("ja/") + name);
+    ASSERT_FALSE(en.empty() || ja.empty()) << name;
+    auto section = [](const std::string& man, const std::string& title) {
+      const size_t at = man.find(".SH " + title);
+      if (at == std::string::npos) return std::string();
+      return man.substr(at, man.find(".SH ", at + 4) - at);
+    };
+    for (const auto& [what, pattern, group, english, japanese] :
+         {std::tuple{"option", &option, 2, en, ja}, std::tuple{"status", &status, 1, en, ja},
+          std::tuple{"exit status", &digit, 2, section(en, "EXIT STATUS"), section(ja, "終了ステータス")}}) {
+      const auto wanted = all(english, *pattern, group), named = all(japanese, *pattern, group);
+      for (const auto& w : wanted) EXPECT_TRUE(named.count(w)) << "ja/" << name << " lacks the " << what << " " << w;
+    }
+  }
+  // The README's commands work on a machine without sudo (a Debian box
+  // installed with a root password), and its dictionary places are all of
+  // them.
+  const std::string readme = read("../../README.md");
+  EXPECT_FALSE(std::regex_search(readme, std::regex("(^|\n)(\\$ )?sudo "))) << "a command starts with sudo";
+  EXPECT_NE(readme.find("`${XDG_DATA_HOME:-~/.local/share}/kovant`, `/var/lib/kovant`"), std::string::npos);
+  EXPECT_NE(readme.find("/etc/default/kovant"), std::string::npos);
+}
+
 }  // namespace
