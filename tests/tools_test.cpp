@@ -225,6 +225,27 @@ TEST_F(Tools, TheNationalBuildHoldsUnder100Megabytes) {
   }
 }
 
+// 32 MiB of addresses on standard input are answered line by line: the
+// program holds a chunk of answers, never the input or all the output
+// (200 MB once took 1 GB).
+TEST_F(Tools, AddressesFromStandardInputHoldLittleMemory) {
+  const std::string file = folder_ + "/addresses.txt", tail = folder_ + "/addresses.tail";
+  const std::string lines = "東京都千代田区千代田1-1\n大阪市北区梅田3丁目1-1 ビル5F\n〒999-9999 どこでもない町\n";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (size_t size = 0; size < (size_t{32} << 20); size += lines.size()) out << lines;
+  }
+  auto [status, kilobytes] =
+      PeakKilobytes(Bin("kovant-lookup") + " --dic " + Quote(folder_ + "/KOVANT.DIC") + " --address - < " +
+                    Quote(file) + " 2>/dev/null | tail -n 3 > " + Quote(tail));
+  std::filesystem::remove(file);
+  EXPECT_EQ(status, 0);  // tail's
+  EXPECT_EQ(ReadAll(tail).rfind("100-0001\t100\t東京都\t千代田区\t千代田\t一致\n", 0), 0u) << ReadAll(tail);
+  if (!kSanitized) {
+    EXPECT_LT(kilobytes, 16 * 1024);
+  }
+}
+
 // A 64 MiB table is read, answered and written row by row: the program
 // holds a few rows, never the file (nor each of its fields).
 TEST_F(Tools, ColumnConversionOfALargeFileHoldsLittleMemory) {
