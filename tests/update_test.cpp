@@ -28,6 +28,15 @@ namespace {
 
 std::string FileBytes(const std::string& path) { return platform::ReadWholeFile(path, size_t{64} << 20).value_or(""); }
 
+// The zip with the uncompressed size its headers state changed to size.
+std::string SizesSaid(std::string zip, uint32_t size) {
+  for (auto [sig, at] : {std::pair{std::string("PK\x01\x02", 4), 24}, std::pair{std::string("PK\x03\x04", 4), 22}}) {
+    const auto pos = zip.find(sig);
+    for (int i = 0; i < 4; ++i) zip[pos + at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  }
+  return zip;
+}
+
 class Update : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -65,6 +74,12 @@ class Update : public ::testing::Test {
         {"/slow/ken_all.zip", {zipOk.head, std::string(200000, 'x'), false, 20000}},
         {"/future/ken_all.zip", ok(future)},
         {"/future/jigyosyo.zip", ok(jig)},
+        // 100 MB of zeros in 100 KB: honest about its size, and still no
+        // file of Japan Post's.
+        {"/bomb/ken_all.zip", ok(ZipOf("KEN_ALL.CSV", std::string(size_t{100} << 20, '0')))},
+        {"/bomb/jigyosyo.zip", ok(jig)},
+        {"/lying/ken_all.zip", ok(SizesSaid(ZipOf("KEN_ALL.CSV", std::string(size_t{100} << 20, '0')), 1000))},
+        {"/lying/jigyosyo.zip", ok(jig)},
     });
   }
   static void TearDownTestSuite() {
@@ -284,23 +299,32 @@ TEST_F(Update, TheSystemFolderMustBeItsOwnersAloneAndAFailureLeavesNoFolder) {
   EXPECT_FALSE(fs::exists(fresh)) << r.err;
 }
 
+// A download that inflates far past any file of Japan Post's stops at what
+// was really inflated, long before the service's memory limit.
+TEST_F(Update, ADownloadThatInflatesTooFarIsStoppedByWhatCameOut) {
+  const std::string home = TempFolder("update-bomb");
+  ProcessResult r = RunUpdate(home, "--from " + Quote(server_->Url("bomb")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("KEN_ALL.CSV が大きすぎます（展開すると 96 MB を超えます）。"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(home + "/KOVANT.DIC"));
+  // The same zip saying it holds 1,000 bytes.
+  ProcessResult lying = RunUpdate(home, "--from " + Quote(server_->Url("lying")));
+  EXPECT_EQ(lying.status, 1);
+  EXPECT_NE(lying.err.find("KEN_ALL.CSV が大きすぎます（展開すると 96 MB を超えます）。"), std::string::npos)
+      << lying.err;
+  EXPECT_FALSE(std::filesystem::exists(home + "/KOVANT.DIC"));
+}
+
 // Sizes a download states are not believed: 0xFFFFFFFF (the mark of a
 // 64-bit record that is missing) is named as the archive's fault, and a
 // stated size far beyond the real one ends at what was inflated.
 TEST(UpdateZip, SizeFieldsThatLieAreTheArchivesFault) {
   const std::string csv = FileBytes(SamplePath());
-  auto patched = [&](uint32_t size) {
-    std::string zip = ZipOf("KEN_ALL.CSV", csv);
-    for (auto [sig, at] : {std::pair{std::string("PK\x01\x02", 4), 24}, std::pair{std::string("PK\x03\x04", 4), 22}}) {
-      const auto pos = zip.find(sig);
-      for (int i = 0; i < 4; ++i) zip[pos + at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
-    }
-    return zip;
-  };
+  auto patched = [&](uint32_t size) { return SizesSaid(ZipOf("KEN_ALL.CSV", csv), size); };
   auto marked = tools::ReadInputBytes(patched(0xFFFFFFFF), "ken_all.zip", "ken_all.zip", "");
   ASSERT_FALSE(marked);
   EXPECT_EQ(marked.error().description, "ken_all.zip: zip が壊れています（大きさの欄が読めません）。");
-  auto lying = tools::ReadInputBytes(patched(400u << 20), "ken_all.zip", "ken_all.zip", "");
+  auto lying = tools::ReadInputBytes(patched(400u << 20), "ken_all.zip", "ken_all.zip", "", 1 << 20);
   if (lying) {
     EXPECT_EQ(lying->bytes, csv);
     EXPECT_LE(lying->bytes.capacity(), size_t{64} << 20);

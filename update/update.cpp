@@ -33,6 +33,11 @@ void Step(const UpdateOptions& options, const std::string& line, double share) {
   if (options.progress) options.progress(line, share);
 }
 
+// Japan Post's CSVs inflate to 12 MB and 3 MB: a download that inflates
+// past this is no such file, and stops here rather than at the service's
+// memory limit.
+constexpr size_t kMaxDownloadedCsv = size_t{96} << 20;
+
 // One of Japan Post's files, downloaded and checked: a zip holding the
 // expected CSV. name is how the file is published ("ken_all.zip"); the
 // download fills the share from `from` to `to`.
@@ -59,7 +64,7 @@ Result<InputFile> FetchChecked(const UpdateOptions& options, const std::string& 
     return Error{url + ": zip ファイルではありません（エラーページかもしれません）。"};
   }
   if (raw) *raw = *body;
-  auto file = ReadInputBytes(std::move(*body), url, name, std::string());
+  auto file = ReadInputBytes(std::move(*body), url, name, std::string(), kMaxDownloadedCsv);
   if (!file) return file.error();
   std::string upper = file->name;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
