@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <cerrno>
 #include <filesystem>
 #include <optional>
-#include <cerrno>
 #include <string_view>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -197,13 +197,17 @@ Result<dict::Census> InUse(const UpdateOptions& options) {
   return before;
 }
 
-// Notes beside the dictionary that its data was found current today, so
-// that it is not called stale while it is (a failure to note is no failure
-// of the update).
-void NoteChecked(const std::string& folder, const std::string& dataDate) {
+// Notes in the update's folder that the data was found current today, so
+// that it is not called stale while it is. A note that cannot be written is
+// said, but fails no update: the dictionary is as it should be.
+void NoteChecked(const UpdateOptions& options, const std::string& dataDate) {
+  const std::string folder = TargetFolder(options);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
   const std::string path = platform::JoinPath(folder, dict::kCheckStampName);
   RemoveLeftoverTemporaries(path);
-  (void)platform::WriteFileAtomically(path, dict::CheckStampText(dict::LocalToday(), dataDate));
+  const std::string err = platform::WriteFileAtomically(path, dict::CheckStampText(dict::LocalToday(), dataDate));
+  if (!err.empty() && options.note) options.note("確認の記録を書けません: " + path + ": " + err + "。");
 }
 
 // The report of a download that is the dictionary in use already: nothing
@@ -254,14 +258,14 @@ Result<UpdateReport> UpdateDictionary(const UpdateOptions& options) {
   if (Cancelled(options)) return Error{kUpdateCancelled};
   if (!keep) {
     if (auto same = SameAsInUse(*built, before, TargetFolder(options))) {
-      NoteChecked(TargetFolder(options), built->dataDate);
+      NoteChecked(options, built->dataDate);
       Step(options, "", 1.0);
       return *same;
     }
   }
   Step(options, "書き出し中...", 0.95);
   auto report = keep ? Save(options, *built, rawTowns, rawOffices) : Install(options, *built, before);
-  if (report && !keep) NoteChecked(TargetFolder(options), report->dateAfter);
+  if (report && !keep) NoteChecked(options, report->dateAfter);
   if (report) Step(options, "", 1.0);
   return report;
 }
