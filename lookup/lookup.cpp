@@ -91,7 +91,7 @@ int ResolveAddressLines(const std::string& dicPath, int fd, LookupOutput& out, c
     const std::string address = sjis ? platform::SjisToUtf8(line) : std::move(line);
     const auto a = gazetteer->Resolve(address);
     exit.Note(a.status);
-    out.Address(address, AddressStatusText(a.status), a);
+    out.Address(address, AddressStatusText(a), a);
     if (interactive) {
       out.Push();
     } else if (number % kChunk == 0) {
@@ -170,22 +170,6 @@ std::string DataDate(const std::string& path) {
   return header ? "辞書データ " + header->DataDate : "辞書を読めません";
 }
 
-// Whether an update found this data to be the latest within the time data
-// stays fresh: beside the dictionary, or where the update of this user, of
-// KOVANT_HOME or of every user notes it (the data in use may be the
-// package's, found current by a user's update that then wrote nothing).
-bool ConfirmedRecently(const std::string& dicPath, const std::string& dataDate) {
-  const auto slash = dicPath.rfind('/');
-  std::vector<std::string> folders = {slash == std::string::npos ? "." : dicPath.substr(0, slash),
-                                      platform::UserDataFolder(), platform::SystemDataFolder()};
-  if (auto home = platform::HomeOverride()) folders.push_back(*home);
-  const std::string today = dict::LocalToday();
-  return std::any_of(folders.begin(), folders.end(), [&](const std::string& folder) {
-    const auto stamp = dict::ReadCheckStamp(folder);
-    return stamp && stamp->dataDate == dataDate && stamp->checked <= today && !dict::IsStaleData(stamp->checked, today);
-  });
-}
-
 }  // namespace
 
 int Walk(const std::string& dicPath, const std::vector<std::string>& names, LookupOutput& out) {
@@ -225,7 +209,7 @@ int ShowInfo(const std::string& dicPath, LookupOutput& out) {
                 dicPath.c_str(), census->header.DataDate.c_str(), census->towns, census->offices, census->cities,
                 census->codes.size());
   out.Plain(buf);
-  const std::string stale = ConfirmedRecently(dicPath, census->header.DataDate)
+  const std::string stale = dict::ConfirmedRecently(dicPath, census->header.DataDate, dict::LocalToday())
                                 ? std::string()
                                 : dict::StaleDataNotice(census->header.DataDate, dict::LocalToday(),
                                                         "kovant-mkdic --update で更新できます。");

@@ -178,9 +178,21 @@ TEST_F(MainModel, ATypedAddressWalksToItsTownOrOffersTheCandidates) {
   EXPECT_EQ(model->CurrentList(), List::List4);
   EXPECT_TRUE(view.copyEnabled);
   EXPECT_EQ(view.Shown(Field::Text4), "");
+  // The code written on the line is not the address's: both are said.
+  EXPECT_NE(view.Shown(Field::Label1_0).find("530-0000"), std::string::npos);
+  EXPECT_NE(view.Shown(Field::Label1_0).find("532-0022"), std::string::npos);
 
   auto gazetteer = dict::Gazetteer::Load(dict::DictionaryPathIn(folder));
   ASSERT_TRUE(gazetteer);
+  // A city name not in the dictionary (merged away) offers the towns of
+  // that name, never one as the answer.
+  const dict::AddressAnswer renamed = gazetteer->Resolve("大阪府浪花市栄町1-2");
+  ASSERT_EQ(renamed.status, dict::AddressAnswer::Status::CityNotFound);
+  ASSERT_FALSE(renamed.candidates.empty());
+  view.SetText(Field::Text4, "大阪府浪花市栄町1-2");
+  Press(Key::Enter);
+  EXPECT_EQ(view.offered.size(), renamed.candidates.size());
+  EXPECT_EQ(view.Shown(Field::Label1_0), renamed.note);
   const dict::AddressAnswer several = gazetteer->Resolve("中央区本町");
   ASSERT_EQ(several.status, dict::AddressAnswer::Status::Several);
   view.SetText(Field::Text4, "中央区本町");
@@ -270,6 +282,30 @@ TEST_F(MainModel, WhatTheDesktopCouldNotKeepOnACopyIsSaidOnce) {
   EXPECT_EQ(view.warnings, std::vector<std::string>{"貼り付けの許可を保存できません。"});
   model->Command4_Click();
   EXPECT_EQ(view.warnings.size(), 1u);
+}
+
+// Old data is named at start, unless an update found it current lately
+// (it then wrote nothing but its note); a dictionary passed over for a date
+// in the future is named instead of the date.
+TEST_F(MainModel, TheMessageLineSaysWhenTheDataIsOldOrAFileWasPassedOver) {
+  app.Today = "2026-06-01";
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
+
+  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-05-30 2026-01-01\n";
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書データ：2026-01-01");
+  // A check of other data, or one too long ago, vouches for nothing.
+  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-05-30 2025-12-01\n";
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
+  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-03-01 2026-01-01\n";
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
+
+  app.PassedOver = {"/x/KOVANT.DIC はデータ日付（2099-01-31）が今日より先の日付のため使いません。"};
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), app.PassedOver.front());
 }
 
 TEST_F(MainModel, ExitWithAnUnwritableFolderStaysOpenAndSaysWhyThenSaves) {

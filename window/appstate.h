@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "settings/settings.h"
 
@@ -17,7 +18,9 @@ namespace kovant::window {
 
 struct AppState {
   settings::Settings Settings = settings::DefaultSettings();
-  std::string ProgramFolder;   // KOVANT.DIC
+  std::string ProgramFolder;  // KOVANT.DIC
+  // Dictionaries passed over for a data date in the future, each a sentence.
+  std::vector<std::string> PassedOver;
   std::string SettingsFolder;  // KOVANT.INI and the profiles
   bool ExternalRequest = false;
   bool SettingsCancelled = false;

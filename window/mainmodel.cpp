@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "copy/compose.h"
+#include "dict/checkstamp.h"
 #include "dict/codeinput.h"
 #include "dict/fold.h"
 #include "dict/freshness.h"
@@ -70,9 +71,13 @@ bool MainModel::Form_Load() {
   // with the way to new data.
   const std::string today = app_.Today.empty() ? dict::LocalToday() : app_.Today;
   // Shorter than the command line's notice: the message line is one line.
-  if (dict::IsStaleData(dataDate_, today)) {
+  // An update that found the data current notes it: no notice then.
+  if (dict::IsStaleData(dataDate_, today) && !dict::ConfirmedRecently(dictionaryPath_, dataDate_, today)) {
     view_.SetText(Field::Label1_0, "辞書（" + dataDate_ + "）が古くなっています。設定→辞書を更新");
   }
+  // A dictionary dated in the future was not taken: say which and why.
+  if (!app_.PassedOver.empty()) view_.SetText(Field::Label1_0, app_.PassedOver.front());
+  preload_.Start(dictionaryPath_);
   return true;
 }
 
@@ -225,14 +230,15 @@ void MainModel::Text4_Change() {
 bool MainModel::LoadGazetteer() {
   // Made again for a dictionary replaced since, at this step or before.
   if (gazetteer_ && gazetteerStamp_ == dictionaryStamp_ && gazetteerPath_ == dictionaryPath_) return true;
+  if (gazetteer_) preload_.Reset();  // the dictionary was replaced
   view_.SetBusy(true);
-  auto loaded = dict::Gazetteer::Load(dictionaryPath_);
+  auto loaded = preload_.Get(dictionaryPath_);
   view_.SetBusy(false);
   if (!loaded) {
     ReadFailed(loaded.error());
     return false;
   }
-  gazetteer_ = std::make_unique<dict::Gazetteer>(std::move(*loaded));
+  gazetteer_ = std::move(*loaded);
   gazetteerPath_ = dictionaryPath_;
   gazetteerStamp_ = dictionaryStamp_;
   return true;
@@ -246,10 +252,18 @@ void MainModel::ResolveTypedAddress() {
   if (!LoadGazetteer()) return;
   const dict::AddressAnswer answer = gazetteer_->Resolve(view_.Text(Field::Text4));
   using Status = dict::AddressAnswer::Status;
-  if (answer.status == Status::Single && answer.candidates.size() == 1) {
+  if ((answer.status == Status::Single || answer.status == Status::CodeDisagrees) && answer.candidates.size() == 1) {
     SelectMatch(answer.candidates.front());
-  } else if (answer.status == Status::Several && !answer.candidates.empty()) {
+    // A code written on the line that is not the address's: both are said,
+    // the address's shown, so the user sees which one the text was wrong on.
+    if (answer.status == Status::CodeDisagrees) view_.SetText(Field::Label1_0, answer.note);
+  } else if ((answer.status == Status::Several || answer.status == Status::CityNotFound ||
+              answer.status == Status::CodeDisagrees) &&
+             !answer.candidates.empty()) {
+    // A city name no longer in use offers the towns of that name, never one;
+    // the note says why there is no answer of its own.
     OfferCandidates(answer.candidates);
+    if (answer.status != Status::Several) view_.SetText(Field::Label1_0, answer.note);
   } else {
     // None, and whatever else the resolver may tell apart: its note says why.
     view_.SetText(Field::Label1_0, answer.note.empty() ? "該当する住所がありません。" : answer.note);

@@ -10,6 +10,7 @@
 
 #include "copy/delivery.h"
 #include "dict/address.h"
+#include "dict/preload.h"
 #include "dict/current.h"
 #include "dict/reader.h"
 #include "dict/walk.h"
@@ -127,11 +128,14 @@ class MainModel {
   int visibleRows_ = 0;
   int loadedProfileIndex_ = 0;
   copy::Delivery delivery_;
-  bool previousWindowNoticeShown_ = false;      // said once while the program runs
-  std::string deliveredLine_;                   // the message line the last copy wrote
-  bool headMatched_ = false;                    // an entry begins with Text4's text
-  std::vector<dict::CodeMatch> candidates_;     // offered by the last address typed
-  std::unique_ptr<dict::Gazetteer> gazetteer_;  // made at the first address typed
+  bool previousWindowNoticeShown_ = false;   // said once while the program runs
+  std::string deliveredLine_;                // the message line the last copy wrote
+  bool headMatched_ = false;                 // an entry begins with Text4's text
+  std::vector<dict::CodeMatch> candidates_;  // offered by the last address typed
+  // The names of the country, loading from the moment the window opens so
+  // that the first address typed waits for little or nothing.
+  dict::GazetteerPreload preload_;
+  std::shared_ptr<const dict::Gazetteer> gazetteer_;
   std::string gazetteerPath_;
   std::optional<platform::FileStamp> gazetteerStamp_;
 };

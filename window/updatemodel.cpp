@@ -84,6 +84,13 @@ void UpdateModel::Done(const dict::Result<tools::UpdateReport>& outcome, const s
   }
   const tools::UpdateReport& r = *outcome;
   view_.SetProgress(1000);
+  if (r.upToDate) {
+    // The data in use is Japan Post's latest: nothing was written.
+    view_.SetStep("最新です。");
+    view_.SetChanges(view_.ChangesText() + "データの日付: " + r.dateAfter + "（変わりません）");
+    view_.Fit();
+    return;
+  }
   view_.SetStep("辞書を更新しました。");
   view_.SetChanges(view_.ChangesText() + "データの日付: " + DateOrNone(r.dateBefore) + " → " + r.dateAfter + "\n" +
                    "郵便番号: " + std::to_string(r.added) + " 件追加、" + std::to_string(r.removed) + " 件削除（町域 " +
