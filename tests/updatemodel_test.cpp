@@ -103,19 +103,21 @@ TEST_F(UpdateModel, AFailedDownloadSaysWhyKeepsTheDataAndOffersClose) {
   EXPECT_TRUE(view.closed);
 }
 
-TEST_F(UpdateModel, ClosingWhileItRunsCancelsFirstAndTheWindowStaysUntilItStopped) {
-  window::UpdateModel model(app, view, kNowhere);
+// Escape or the close box while it runs: one request cancels, and the
+// window closes by itself once the update has stopped.
+TEST_F(UpdateModel, ClosingWhileItRunsCancelsAndClosesOnceItStopped) {
+  window::UpdateModel model(app, view, "http://127.0.0.1:9/slow");
   model.Form_Load();
   model.Start();
-  if (model.Running()) {
-    EXPECT_FALSE(model.Form_QueryUnload());
-    EXPECT_EQ(view.step, "中止しています...");
-    EXPECT_FALSE(view.enabled);
-    EXPECT_FALSE(view.closed);
-  }
-  ASSERT_TRUE(view.DrainUntil([&] { return !model.Running(); }));
-  EXPECT_TRUE(view.enabled);
-  EXPECT_TRUE(model.Form_QueryUnload());
+  ASSERT_TRUE(model.Running());  // its result waits in the queue until drained
+  EXPECT_FALSE(model.Form_QueryUnload());
+  EXPECT_EQ(view.step, "中止しています...");
+  EXPECT_FALSE(view.enabled);
+  EXPECT_FALSE(view.closed);
+  EXPECT_FALSE(model.Form_QueryUnload());  // a second Escape changes nothing
+  ASSERT_TRUE(view.DrainUntil([&] { return view.closed; }));
+  EXPECT_FALSE(model.Running());
+  EXPECT_EQ(app.ProgramFolder, folder);
 }
 
 TEST_F(UpdateModel, AModelGoneBeforeItsUpdateEndedWaitsForItsThread) {
