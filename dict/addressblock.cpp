@@ -9,11 +9,11 @@ namespace kovant::dict {
 namespace {
 
 constexpr std::array<std::string_view, 47> kPrefectures = {
-    "北海道", "青森県", "岩手県",   "宮城県", "秋田県", "山形県", "福島県", "茨城県", "栃木県", "群馬県",
-    "埼玉県", "千葉県", "東京都",   "神奈川県", "新潟県", "富山県", "石川県", "福井県", "山梨県", "長野県",
-    "岐阜県", "静岡県", "愛知県",   "三重県", "滋賀県", "京都府", "大阪府", "兵庫県", "奈良県", "和歌山県",
-    "鳥取県", "島根県", "岡山県",   "広島県", "山口県", "徳島県", "香川県", "愛媛県", "高知県", "福岡県",
-    "佐賀県", "長崎県", "熊本県",   "大分県", "宮崎県", "鹿児島県", "沖縄県"};
+    "北海道", "青森県", "岩手県", "宮城県",   "秋田県", "山形県",   "福島県", "茨城県", "栃木県", "群馬県",
+    "埼玉県", "千葉県", "東京都", "神奈川県", "新潟県", "富山県",   "石川県", "福井県", "山梨県", "長野県",
+    "岐阜県", "静岡県", "愛知県", "三重県",   "滋賀県", "京都府",   "大阪府", "兵庫県", "奈良県", "和歌山県",
+    "鳥取県", "島根県", "岡山県", "広島県",   "山口県", "徳島県",   "香川県", "愛媛県", "高知県", "福岡県",
+    "佐賀県", "長崎県", "熊本県", "大分県",   "宮崎県", "鹿児島県", "沖縄県"};
 
 constexpr std::string_view kIdeographicSpace = "\u3000";
 
@@ -120,31 +120,38 @@ std::vector<std::string_view> Lines(std::string_view text) {
   return lines;
 }
 
+// The first line that begins with a prefecture, else the first naming a
+// place with a number; lines.size() when none does.
+size_t AddressLine(const std::vector<std::string_view>& lines) {
+  for (bool (*test)(std::string_view) : {BeginsWithPrefecture, NamesAPlace}) {
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (!IsNoise(lines[i]) && test(lines[i])) return i;
+    }
+  }
+  return lines.size();
+}
+
+std::string JoinedByBlanks(const std::vector<std::string_view>& lines) {
+  std::string joined;
+  for (std::string_view l : lines) {
+    if (l.empty()) continue;
+    if (!joined.empty()) joined += ' ';
+    joined += l;
+  }
+  return joined;
+}
+
 }  // namespace
 
 std::string AddressInBlock(std::string_view text) {
   if (text.find_first_of("\r\n") == std::string_view::npos) return std::string(text);
   const std::vector<std::string_view> lines = Lines(text);
-  size_t found = lines.size();
-  for (int pass = 0; pass < 2 && found == lines.size(); ++pass) {
-    for (size_t i = 0; i < lines.size() && found == lines.size(); ++i) {
-      if (IsNoise(lines[i])) continue;
-      if (pass == 0 ? BeginsWithPrefecture(lines[i]) : NamesAPlace(lines[i])) found = i;
-    }
-  }
-  if (found == lines.size()) {
-    std::string joined;
-    for (std::string_view l : lines) {
-      if (l.empty()) continue;
-      if (!joined.empty()) joined += ' ';
-      joined += l;
-    }
-    return joined;
-  }
+  const size_t found = AddressLine(lines);
+  if (found == lines.size()) return JoinedByBlanks(lines);
   std::string address(lines[found]);
-  if (!HasDigit(address) && found + 1 < lines.size() && !IsNoise(lines[found + 1]) && HasDigit(lines[found + 1]) &&
-      !BeginsWithPrefecture(lines[found + 1])) {
-    address += lines[found + 1];
+  if (found + 1 < lines.size()) {
+    const std::string_view next = lines[found + 1];
+    if (!HasDigit(address) && !IsNoise(next) && HasDigit(next) && !BeginsWithPrefecture(next)) address += next;
   }
   return address;
 }

@@ -22,6 +22,7 @@ struct FakeUpdateView : window::UpdateView {
   std::string before, step, changes, caption;
   int progress = -1;
   bool enabled = false, focused = false, closed = false;
+  int fits = 0;  // the window sized to its texts
   std::mutex mutex;
   std::deque<std::function<void()>> posted;
 
@@ -35,7 +36,7 @@ struct FakeUpdateView : window::UpdateView {
     enabled = e;
   }
   void FocusCommand() override { focused = true; }
-  void Fit() override {}
+  void Fit() override { ++fits; }
   void Close() override { closed = true; }
   void Post(std::function<void()> fn) override {
     const std::lock_guard<std::mutex> lock(mutex);
@@ -93,6 +94,7 @@ TEST_F(UpdateModel, AFailedDownloadSaysWhyKeepsTheDataAndOffersClose) {
   ASSERT_TRUE(view.DrainUntil([&] { return !model.Running(); }));
   EXPECT_TRUE(view.step.ends_with("\n使用中の辞書はそのままです。")) << view.step;
   EXPECT_GT(view.step.size(), std::string("\n使用中の辞書はそのままです。").size());
+  EXPECT_GT(view.fits, 0);  // the reason may take lines more: shown whole
   EXPECT_EQ(view.caption, "閉じる");
   EXPECT_TRUE(view.enabled);
   EXPECT_TRUE(view.focused);

@@ -84,8 +84,8 @@ TEST_F(WhatShows, TheLongestReasonsShowWholeAndTheWindowGrowsForThem) {
   const QString reason = line->text();
   ASSERT_TRUE(reason.contains(QStringLiteral("は辞書にない市区町村名です"))) << Str(reason);
   const QRect room = line->contentsRect();
-  const QRect needed = QFontMetrics(line->font()).boundingRect(QRect(0, 0, room.width(), 1 << 20),
-                                                               Qt::TextWordWrap, reason);
+  const QRect needed =
+      QFontMetrics(line->font()).boundingRect(QRect(0, 0, room.width(), 1 << 20), Qt::TextWordWrap, reason);
   EXPECT_LE(needed.height(), room.height());
   // Inside the window, above the row of commands, which stays whole.
   EXPECT_LE(line->geometry().bottom(), window->Text4->geometry().top());
@@ -103,13 +103,14 @@ TEST_F(WhatShows, TheLongestReasonsShowWholeAndTheWindowGrowsForThem) {
 TEST_F(WhatShows, ASignaturePastedWholeAndACityAloneAreLookedUp) {
   ASSERT_TRUE(Open(0));
   window->Text4->setFocus();
-  QGuiApplication::clipboard()->setText(QStringLiteral(
-      "サンプル商事株式会社\n営業部　山田　太郎\n〒100-0001\n東京都千代田区千代田1-1 サンプルビル3F\n"
-      "TEL: 03-1234-5678\nMail: yamada@example.jp"));
+  QGuiApplication::clipboard()->setText(
+      QStringLiteral("サンプル商事株式会社\n営業部　山田　太郎\n〒100-0001\n東京都千代田区千代田1-1 サンプルビル3F\n"
+                     "TEL: 03-1234-5678\nMail: yamada@example.jp"));
   window->Text4->paste();
   ASSERT_TRUE(window->Text4->text().contains(QChar('\n')));  // as a one-line box keeps it
-  Shot(window.get(), "signature-block");
+  Shot(window.get(), "signature-block-pasted");
   Key(Qt::Key_Return);
+  Shot(window.get(), "signature-block");
   EXPECT_EQ(Str(window->Label3[1]->text()), "100-0001");
   EXPECT_EQ(Str(window->List4->ItemText(window->List4->ListIndex())), "千代田");
 
@@ -131,8 +132,8 @@ TEST_F(WhatShows, ASignaturePastedWholeAndACityAloneAreLookedUp) {
 TEST_F(WhatShows, AnAddressNotFoundAndACopyDoneAreAnnounced) {
   static std::vector<std::pair<QAccessible::Event, QObject*>> events;
   events.clear();
-  const QAccessible::UpdateHandler before = QAccessible::installUpdateHandler(
-      [](QAccessibleEvent* e) { events.emplace_back(e->type(), e->object()); });
+  const QAccessible::UpdateHandler before =
+      QAccessible::installUpdateHandler([](QAccessibleEvent* e) { events.emplace_back(e->type(), e->object()); });
   ASSERT_TRUE(Open(0));
   const bool active = QTest::qWaitFor([] { return QAccessible::isActive(); }, 2000);
   auto alerts = [this] {

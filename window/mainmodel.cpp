@@ -542,8 +542,8 @@ void MainModel::ShowTownResult() {
     if (view_.ListIndex(List::List4) < 0) return;
   }
   dict::ListEntry entry{view_.ItemText(List::List4, row), std::string(), view_.ItemData(List::List4, row)};
-  auto shown = dict::ShowTownResult(dictionaryPath_, current_.Address1, current_.Address2, entry,
-                                    SupplementToKeep(), app_.Settings.InputClear == settings::kSwitchOn);
+  auto shown = dict::ShowTownResult(dictionaryPath_, current_.Address1, current_.Address2, entry, SupplementToKeep(),
+                                    app_.Settings.InputClear == settings::kSwitchOn);
   if (!shown) {
     ReadFailed(shown.error());
     return;
