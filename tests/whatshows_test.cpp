@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QScrollBar>
 
 #include "dict/current.h"
@@ -166,6 +167,11 @@ TEST_F(WhatShows, FullWidthDigitsTypedIntoTheCodeBoxAreTaken) {
   ASSERT_TRUE(Open(1));
   window->Text1->setFocus();
   Type("１００－０００１");
+  EXPECT_EQ(Str(window->Text1->text()), "1000001");
+  window->Text1->clear();
+  QInputMethodEvent commit;  // committed at once
+  commit.setCommitString(QStringLiteral("１００－０００１"));
+  QApplication::sendEvent(window->Text1, &commit);
   EXPECT_EQ(Str(window->Text1->text()), "1000001");
   Key(Qt::Key_Return);
   EXPECT_TRUE(warnings.empty());

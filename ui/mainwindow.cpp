@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -449,6 +450,13 @@ bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
     }
     menu->exec(static_cast<QContextMenuEvent*>(event)->globalPos());
     delete menu;
+    return true;
+  }
+  if (obj == Text1 && event->type() == QEvent::InputMethod) {
+    // Text an input method commits at once ("１００００１" in full-width
+    // mode) is taken as typed keys are.
+    const QString commit = static_cast<QInputMethodEvent*>(event)->commitString();
+    if (!commit.isEmpty()) model_.TypeIntoText1(S(commit));
     return true;
   }
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(obj, event);
