@@ -322,10 +322,9 @@ void Kovant1::FitMessageLine() {
   setFixedSize(Px(7725), Px(3975) + extra);
 }
 
-void Kovant1::Announce(const std::string& text) {
-  // An alert of the message line, which a screen reader reads out; its
-  // name is its text.
-  (void)text;
+// An alert of the message line, which a screen reader reads out; the
+// line's name is its text, so the text itself is not needed here.
+void Kovant1::Announce(const std::string& /*text*/) {
   QAccessibleEvent event(Label1[0], QAccessible::Alert);
   QAccessible::updateAccessibility(&event);
 }
