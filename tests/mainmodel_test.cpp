@@ -212,6 +212,133 @@ TEST_F(MainModel, ATypedAddressWalksToItsTownOrOffersTheCandidates) {
   EXPECT_TRUE(view.warnings.empty());
 }
 
+// A town's note fills the supplement for that town only: the next pick,
+// in either mode, starts without it; what the user typed follows
+// InputClear in both modes.
+TEST_F(MainModel, ANoteInTheSupplementGoesWithItsTownWhatWasTypedFollowsInputClear) {
+  app.Settings.CopyMode = settings::kCopyCurrentCode;
+  ASSERT_TRUE(Open(1));
+  auto pick = [this](const std::string& code) {
+    view.SetText(Field::Text1, code);
+    model->Command1_Click();
+    view.SetListIndex(List::List1, 0);
+  };
+  pick("0600042");
+  EXPECT_EQ(view.Shown(Field::Text2), "１～１９丁目");
+  pick("1000001");
+  EXPECT_EQ(view.Shown(Field::Text2), "");
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+
+  view.SetText(Field::Text2, "３階");  // typed; InputClear off: cleared
+  pick("0640941");
+  EXPECT_EQ(view.Shown(Field::Text2), "");
+  app.Settings.InputClear = settings::kSwitchOn;
+  view.SetText(Field::Text2, "３階");
+  pick("1000001");
+  EXPECT_EQ(view.Shown(Field::Text2), "３階");
+  pick("0600042");
+  EXPECT_EQ(view.Shown(Field::Text2), "１～１９丁目");
+  pick("1000001");  // the note goes even with InputClear
+  EXPECT_EQ(view.Shown(Field::Text2), "");
+  pick("0600042");
+  view.SetText(Field::Text2, "１～１９丁目　５階");  // the note edited is the user's
+  pick("1000001");
+  EXPECT_EQ(view.Shown(Field::Text2), "１～１９丁目　５階");
+
+  // The walk: a note keeps to its town there too, and a step back empties it.
+  model->Command2_Click();
+  EXPECT_EQ(view.Shown(Field::Text2), "１～１９丁目　５階");
+  view.SetText(Field::Text2, {});
+  view.SetText(Field::Text4, "札幌市中央区大通西");
+  Press(Key::Enter);
+  ASSERT_EQ(view.code[1], "060-0042");
+  EXPECT_EQ(view.Shown(Field::Text2), "（１～１９丁目）");
+  for (int i = 0; i < view.ListCount(List::List4); ++i) {
+    if (view.ItemText(List::List4, i) == "本町") view.SetListIndex(List::List4, i);
+  }
+  model->List4_MouseDown();
+  ASSERT_EQ(view.code[1], "061-0011");
+  EXPECT_EQ(view.Shown(Field::Text2), "");
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒061-0011北海道札幌市中央区本町");
+}
+
+// An input method in full-width mode sends "１" for 1: typed, it lands as
+// the digit a paste gives; its dashes are dropped as a paste drops them.
+TEST_F(MainModel, FullWidthDigitsTypedIntoTheCodeBoxLandAsDigits) {
+  ASSERT_TRUE(Open(1));
+  for (const char* key : {"１", "０", "０", "－", "０", "０", "０", "１"}) {
+    EXPECT_EQ(model->TypeIntoText1(key), Handled::Consumed) << key;
+  }
+  EXPECT_EQ(view.Shown(Field::Text1), "1000001");
+  EXPECT_EQ(model->TypeIntoText1("7"), Handled::Passed);  // the box takes it itself
+  EXPECT_EQ(model->TypeIntoText1("a"), Handled::Consumed);
+  EXPECT_EQ(model->TypeIntoText1("あ"), Handled::Consumed);
+  EXPECT_EQ(model->TypeIntoText1("\b"), Handled::Passed);
+  EXPECT_EQ(view.Shown(Field::Text1), "1000001");
+  view.SetText(Field::Text1, {});
+  EXPECT_EQ(model->TypeIntoText1("１０００００１"), Handled::Consumed);  // committed at once
+  Press(Key::Enter);
+  EXPECT_TRUE(view.warnings.empty());
+  ASSERT_EQ(view.ListCount(List::List1), 1);
+  EXPECT_EQ(view.ItemText(List::List1, 0), "東京都 千代田区 千代田");
+}
+
+// A signature pasted whole is looked up by its address line; a city
+// without its town selects the city and shows its code for unlisted
+// towns as a candidate; each outcome of the message line is announced.
+TEST_F(MainModel, ASignatureBlockResolvesACityAloneShowsItsCodeAndOutcomesAreAnnounced) {
+  ASSERT_TRUE(Open(0));
+  view.SetText(Field::Text4,
+               "サンプル商事株式会社\n営業部　山田　太郎\n〒100-0001\n東京都千代田区千代田1-1 "
+               "サンプルビル3F\nTEL: 03-1234-5678\nMail: yamada@example.jp\n");
+  Press(Key::Enter);
+  EXPECT_EQ(view.Selected(List::List4), "千代田");
+  EXPECT_EQ(view.code[1], "100-0001");
+  EXPECT_TRUE(view.copyEnabled);
+  view.CheckOption(1);
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+  ASSERT_FALSE(view.announced.empty());
+  EXPECT_EQ(view.announced.back(), "クリップボードにコピーしました。");
+
+  view.SetText(Field::Text4, "東京都千代田区");
+  Press(Key::Enter);
+  EXPECT_EQ(view.Selected(List::List2), "東京都");
+  EXPECT_EQ(view.Selected(List::List3), "千代田区");
+  EXPECT_EQ(view.Selected(List::List4), " 以下に該当する住所がない場合");
+  EXPECT_EQ(view.code[1], "100-0000");
+  EXPECT_EQ(view.Shown(Field::Text3), "東京都千代田区");
+  EXPECT_TRUE(view.copyEnabled);
+  const std::string note = view.Shown(Field::Label1_0);
+  EXPECT_NE(note.find("「以下に掲載がない場合」の番号です。"), std::string::npos) << note;
+  EXPECT_EQ(view.announced.back(), note);
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒100-0000東京都千代田区");
+
+  view.SetText(Field::Text4, "株式会社サンプル\r\n火星県どこか市1-2\r\n");
+  Press(Key::Enter);
+  EXPECT_EQ(view.Shown(Field::Text4), "火星県どこか市1-2");  // what was looked up
+  EXPECT_EQ(view.announced.back(), view.Shown(Field::Label1_0));
+  EXPECT_TRUE(view.Shown(Field::Label1_0).ends_with("。"));
+  EXPECT_TRUE(view.warnings.empty());
+}
+
+// An update installed: the notice of old data goes at once, not at the
+// next step, and the window works on the new file.
+TEST_F(MainModel, AnUpdateInstalledTakesTheOldDataNoticeAwayAtOnce) {
+  app.Today = "2026-06-01";
+  ASSERT_TRUE(Open(0));
+  ASSERT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
+  BuildInto(folder, TownsOf(SamplePath()), nullptr, "2026-05-27");
+  ASSERT_TRUE(app.DictionaryUpdated);
+  app.DictionaryUpdated();
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書データ：2026-05-27（辞書が更新されました）");
+  model.reset();
+  EXPECT_FALSE(app.DictionaryUpdated);  // no call into a window gone
+}
+
 TEST_F(MainModel, ALinkRequestIsAnsweredInTheSixFieldsNotOnTheClipboard) {
   ASSERT_TRUE(Open(1));
   view.SetText(Field::Text1, "1000001");

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ struct AppState {
   std::string FoundWindowTitle;
   // Today as "YYYY-MM-DD", for the age of the data; "" for the system's date.
   std::string Today;
+  // Set by the main window while it lives: a dictionary update has just
+  // installed new data, so its notice of old data goes at once.
+  std::function<void()> DictionaryUpdated;
 
   // Both set before the windows are made, which keep them.
   platform::Clipboard* clipboard = nullptr;

@@ -24,6 +24,9 @@ namespace kovant::window {
 class MainModel {
  public:
   MainModel(AppState& app, MainView& view);
+  ~MainModel();
+  MainModel(const MainModel&) = delete;
+  MainModel& operator=(const MainModel&) = delete;
 
   // Places the window, checks the dictionary and reads the prefectures.
   // False when the program must end (the read-error message was shown).
@@ -37,6 +40,10 @@ class MainModel {
   Handled KeyPreview(Key key, Modifiers modifiers);
   // A character typed into Text1: digits only, the rest is discarded.
   static Handled Text1_KeyPress(const std::string& text);
+  // What a key typed into Text1 sends: full-width digits (an input method
+  // in full-width mode) land as the digits a paste gives, its dashes are
+  // dropped as a paste drops them; the rest as Text1_KeyPress.
+  Handled TypeIntoText1(const std::string& text);
   // A code pasted into Text1 as people write it ("〒100-0001", full-width
   // digits) lands as the digits the box takes; other text is refused.
   void PasteIntoText1(const std::string& clipboardText);
@@ -79,6 +86,14 @@ class MainModel {
 
  private:
   void Warn(const std::string& text) { view_.Warn(text); }
+  // An outcome in the message line, announced to a screen reader too.
+  void Say(const std::string& text);
+  // The supplement a pick starts from: a town's note left in Text2 by the
+  // pick before belongs to that town and goes; what the user typed stays
+  // only with InputClear.
+  std::string SupplementToKeep() const;
+  void DropNoteSupplement();
+  void DictionaryUpdated();
   void ReadFailed(const dict::Error& error);
   void ShowAddress();
   void ShowCodes(const std::string& oldCode, const std::string& newCode);
@@ -130,6 +145,7 @@ class MainModel {
   copy::Delivery delivery_;
   bool previousWindowNoticeShown_ = false;   // said once while the program runs
   std::string deliveredLine_;                // the message line the last copy wrote
+  std::string noteSupplement_;               // Text2 as a town's note filled it, "" when typed
   bool headMatched_ = false;                 // an entry begins with Text4's text
   std::vector<dict::CodeMatch> candidates_;  // offered by the last address typed
   // The names of the country, loading from the moment the window opens so
