@@ -53,6 +53,12 @@ void MainModel::Say(const std::string& text) {
   view_.Announce(text);
 }
 
+// What the address typed came to: the next copy's line replaces it.
+void MainModel::SayAddress(const std::string& text) {
+  addressLine_ = text;
+  Say(text);
+}
+
 std::string MainModel::SupplementToKeep() const {
   const std::string text = view_.Text(Field::Text2);
   if (!noteSupplement_.empty() && text == noteSupplement_) return {};
@@ -298,22 +304,22 @@ void MainModel::ResolveTypedAddress() {
     SelectMatch(answer.candidates.front());
     // A code written on the line that is not the address's: both are said,
     // the address's shown, so the user sees which one the text was wrong on.
-    if (answer.status == Status::CodeDisagrees) Say(answer.note);
+    if (answer.status == Status::CodeDisagrees) SayAddress(answer.note);
   } else if ((answer.status == Status::Several || answer.status == Status::CityNotFound ||
               answer.status == Status::CodeDisagrees) &&
              !answer.candidates.empty()) {
     // A city name no longer in use offers the towns of that name, never one;
     // the note says why there is no answer of its own.
     OfferCandidates(answer.candidates);
-    if (answer.status != Status::Several) Say(answer.note);
+    if (answer.status != Status::Several) SayAddress(answer.note);
   } else if (answer.status == Status::CityOnly && !answer.candidates.empty()) {
     // The city's code for towns it does not list, shown as the candidate
     // it is: selected in the walk, with the note saying what it is.
     SelectMatch(answer.candidates.front());
-    Say(answer.note);
+    SayAddress(answer.note);
   } else {
     // None, and whatever else the resolver may tell apart: its note says why.
-    Say(answer.note.empty() ? "該当する住所がありません。" : answer.note);
+    SayAddress(answer.note.empty() ? "該当する住所がありません。" : answer.note);
   }
 }
 
@@ -765,10 +771,11 @@ void MainModel::SayDelivered(copy::Delivered outcome) {
 }
 
 // What went where, in the message line; a notice of the program's own
-// standing there (the data updated, the settings changed) stays.
+// standing there (the data updated, the settings changed) stays, what an
+// address came to does not.
 void MainModel::ConfirmDelivery(copy::Delivered outcome) {
   const std::string shown = view_.Text(Field::Label1_0);
-  if (!shown.empty() && shown != dict::kSupplementHint && shown != deliveredLine_) return;
+  if (!shown.empty() && shown != dict::kSupplementHint && shown != deliveredLine_ && shown != addressLine_) return;
   deliveredLine_ = copy::DeliveredLine(outcome, delivery_.TargetCaption());
   Say(deliveredLine_);
 }

@@ -88,6 +88,7 @@ class MainModel {
   void Warn(const std::string& text) { view_.Warn(text); }
   // An outcome in the message line, announced to a screen reader too.
   void Say(const std::string& text);
+  void SayAddress(const std::string& text);
   // The supplement a pick starts from: a town's note left in Text2 by the
   // pick before belongs to that town and goes; what the user typed stays
   // only with InputClear.
@@ -144,6 +145,7 @@ class MainModel {
   int loadedProfileIndex_ = 0;
   copy::Delivery delivery_;
   bool previousWindowNoticeShown_ = false;   // said once while the program runs
+  std::string addressLine_;                  // the message line the last address typed wrote
   std::string deliveredLine_;                // the message line the last copy wrote
   std::string noteSupplement_;               // Text2 as a town's note filled it, "" when typed
   bool headMatched_ = false;                 // an entry begins with Text4's text
