@@ -91,7 +91,7 @@ int ResolveAddressLines(const std::string& dicPath, int fd, LookupOutput& out, c
     const std::string address = sjis ? platform::SjisToUtf8(line) : std::move(line);
     const auto a = gazetteer->Resolve(address);
     exit.Note(a.status);
-    out.Address(address, AddressStatusText(a.status), a);
+    out.Address(address, AddressStatusText(a), a);
     if (interactive) {
       out.Push();
     } else if (number % kChunk == 0) {
