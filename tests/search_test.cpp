@@ -633,6 +633,8 @@ TEST(Variants, FoldToOneFormOfEachGroup) {
   EXPECT_NE(dict::FoldVariants("余"), dict::FoldVariants("予"));
   EXPECT_NE(dict::FoldVariants("鯰"), dict::FoldVariants("鮎"));
   EXPECT_NE(dict::FoldVariants("鬆"), dict::FoldVariants("松"));
+  // 阪 and 坂 are Unihan's variants, and 大阪 and 大坂 (二本松市大坂) two places.
+  EXPECT_NE(dict::FoldVariants("大阪"), dict::FoldVariants("大坂"));
   // Each folded form is the group's last word: folding twice changes nothing.
   const std::string some = "國澤濱廣嶋龍櫻髙邊﨑\uFA10\u2F24桧";
   EXPECT_EQ(dict::FoldVariants(dict::FoldVariants(some)), dict::FoldVariants(some));
