@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "platform/win/ddelink.h"
 #include "platform/win/winclipboard.h"
+#include "platform/win/windesktop.h"
 #include "platform/windows.h"
 #include "settings/settings.h"
 #include "winui/mainwindow.h"
@@ -75,6 +76,8 @@ int Run(HINSTANCE instance) {
   std::filesystem::create_directories(kovant::platform::Wide(state.SettingsFolder), ignored);
   kovant::platform::WinClipboard clipboard;
   state.clipboard = &clipboard;
+  kovant::platform::WinDesktop desktop(clipboard);
+  state.desktop = &desktop;
   if (!NoteProgramFolder(state.ProgramFolder)) return 1;
   kovant::settings::LoadSettings(state.Settings, state.SettingsFolder, kovant::settings::kIniFileName);
 

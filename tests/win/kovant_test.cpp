@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 #include "platform/win/ddeclient.h"
+#include "settings/settings.h"
 #include "winui/ids.h"
 
 namespace {
@@ -68,6 +71,9 @@ void ClearClipboard() {
 }
 
 struct Kovant : ::testing::Test {
+  // The settings the program starts with.
+  virtual kovant::settings::Settings Configured() const { return kovant::settings::DefaultSettings(); }
+
   fs::path home;
   PROCESS_INFORMATION pi{};
   HWND window = nullptr;
@@ -81,6 +87,7 @@ struct Kovant : ::testing::Test {
     fs::remove_all(home);
     fs::create_directories(home);
     fs::copy_file(sample, home / "KOVANT.DIC");
+    ASSERT_TRUE(kovant::settings::SaveSettings(Configured(), Narrow(home.wstring()), kovant::settings::kIniFileName));
     SetEnvironmentVariableW(L"KOVANT_HOME", home.wstring().c_str());
     ClearClipboard();
     ASSERT_TRUE(Start(&pi));
@@ -286,6 +293,78 @@ TEST_F(Kovant, SecondStartHandsOver) {
   EXPECT_EQ(code, 0u);
   EXPECT_TRUE(WaitFor([&] { return !IsIconic(window) && GetForegroundWindow() == window; }));
   EXPECT_EQ(OurWindow(second.dwProcessId), nullptr);
+}
+
+// "コピー" with a window to paste into, found by a part of its caption:
+// Wine's notepad gets the text, exactly, round after round.
+struct PasteIntoNotepad : Kovant {
+  kovant::settings::Settings Configured() const override {
+    kovant::settings::Settings s = kovant::settings::DefaultSettings();
+    s.CopyAppl = 1;
+    s.FindCaption = "メモ帳";
+    return s;
+  }
+};
+
+TEST_F(PasteIntoNotepad, TwentyRoundsExact) {
+  PROCESS_INFORMATION notepad{};
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  std::wstring commandLine = L"notepad.exe";
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &notepad));
+  HWND edit = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    HWND main = FindWindowW(L"Notepad", nullptr);
+    edit = main ? FindWindowExW(main, nullptr, L"Edit", nullptr) : nullptr;
+    return edit != nullptr && IsWindowVisible(main);
+  })) << "notepad showed no window";
+  ShowTown();
+  const std::string expected = "〒100-0001東京都千代田区千代田";
+  const ULONGLONG start = GetTickCount64();
+  ULONGLONG slowest = 0;
+  int exact = 0;
+  for (int round = 0; round < 20; ++round) {
+    const ULONGLONG began = GetTickCount64();
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(Ctl(kLabel1_0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    Click(kCommand4);
+    // The delivery is over once the message line says where the text went.
+    const bool done = WaitFor([&] { return Text(kLabel1_0).find("に貼り付けました。") != std::string::npos; });
+    EXPECT_TRUE(done) << "round " << round << ": " << Text(kLabel1_0);
+    if (!done) break;
+    if (TextOf(edit) == expected) ++exact;
+    EXPECT_EQ(TextOf(edit), expected) << "round " << round;
+    slowest = std::max(slowest, GetTickCount64() - began);
+  }
+  EXPECT_EQ(exact, 20);
+  std::printf("20 rounds in %llu ms, the slowest %llu ms\n", GetTickCount64() - start, slowest);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));  // nothing to save on closing
+  PostMessageW(FindWindowW(L"Notepad", nullptr), WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(notepad.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(notepad.hProcess, 1);
+  CloseHandle(notepad.hProcess);
+  CloseHandle(notepad.hThread);
+}
+
+// A window that takes nothing pasted: the paste stops, and says so,
+// rather than counting the text as delivered.
+TEST_F(PasteIntoNotepad, TargetTakingNothingStopsThePaste) {
+  HWND deaf = CreateWindowExW(0, L"STATIC", L"メモ帳ではない", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(deaf, nullptr);
+  ShowTown();
+  Click(kCommand4);
+  bool shown = false;
+  for (const ULONGLONG end = GetTickCount64() + kTimeoutMs; !shown && GetTickCount64() < end;) {
+    shown = MessageBoxShown();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  DestroyWindow(deaf);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shownBox,
+            "貼り付け先のウィンドウが応答しないため、貼り付けを途中で止めました。"
+            "クリップボードには貼り付け終えていない部分が入っています。");
 }
 
 }  // namespace
