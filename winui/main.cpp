@@ -22,7 +22,9 @@ namespace {
 using kovant::platform::LinkItem;
 using kovant::window::Field;
 
-constexpr const char* kSoftwareKey = "HKEY_LOCAL_MACHINE\\SOFTWARE";
+// The user's own hive: the machine's needs administrator rights, which a
+// per-user installation lacks, so a note there would fail at every start.
+constexpr const char* kSoftwareKey = "HKEY_CURRENT_USER\\Software";
 constexpr const char* kRunPathKey = "Morvix\\KOVANT\\RunPath";
 
 void ShowWarning(const std::string& text) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/registry.h"
 #include "platform/win/ddeclient.h"
 #include "settings/settings.h"
 #include "winui/ids.h"
@@ -255,6 +256,38 @@ TEST_F(Kovant, SearchCopyAndWalk) {
   ClickItem(kList4, town);
   ASSERT_TRUE(WaitFor([&] { return Text(kLabel3_1) == "100-0001"; })) << Text(kLabel3_1);
   EXPECT_EQ(Text(kText3), "東京都千代田区千代田");
+}
+
+// The program notes its folder for other programs in the user's hive,
+// which a per-user installation may write.
+TEST_F(Kovant, RunPathNotedForTheUser) {
+  wchar_t value[MAX_PATH] = {};
+  DWORD bytes = sizeof value;
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Morvix\\KOVANT\\RunPath", nullptr, RRF_RT_REG_SZ, nullptr,
+                         value, &bytes),
+            ERROR_SUCCESS);
+  EXPECT_EQ(fs::path(value), home);
+}
+
+// The registry behind platform::Registry on Windows, under a key of its
+// own: values round-trip, a value longer than the reader's buffer is no
+// value, and key names that are no keys are refused.
+TEST(Registry, NoteKeysValuesAndRefusals) {
+  const std::string root = "HKEY_CURRENT_USER\\Software\\KOVANT-test-" + std::to_string(GetCurrentProcessId());
+  const kovant::platform::Registry registry(root);
+  EXPECT_TRUE(registry.OpenKey("HKEY_LOCAL_MACHINE\\SOFTWARE"));
+  const std::string folder = "C:\\ぴこらん\\髙﨑";
+  EXPECT_FALSE(registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", 128).has_value());
+  ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", folder));
+  EXPECT_EQ(registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", 128), folder);
+  EXPECT_FALSE(
+      registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", folder.size()).has_value());
+  EXPECT_EQ(registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", folder.size() + 1), folder);
+  const kovant::platform::Registry system(kovant::platform::Registry::DefaultRoot());
+  EXPECT_FALSE(system.OpenKey("HKEY_NOWHERE\\Software"));
+  EXPECT_FALSE(system.SetValue("HKEY_CURRENT_USER\\Software", "a\\\\b", "x"));
+  EXPECT_FALSE(system.SetValue("HKEY_CURRENT_USER\\Software", "a\\", "x"));
+  RegDeleteTreeW(HKEY_CURRENT_USER, Wide(root.substr(std::string("HKEY_CURRENT_USER\\").size())).c_str());
 }
 
 // A program calls the window up over DDE; the pick and "コピー" answer it
