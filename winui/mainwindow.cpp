@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "platform/windows.h"
+#include "winui/settingswindow.h"
 
 namespace kovant::winui {
 namespace {
@@ -744,7 +745,10 @@ void MainWindow::Close() {
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
-void MainWindow::OpenSettings() { Warn("この版では設定の画面をまだ開けません。設定は KOVANT.INI で変えられます。"); }
+void MainWindow::OpenSettings() {
+  SettingsWindow settingsWindow(app_, hwnd_);
+  settingsWindow.RunModal();
+}
 
 void MainWindow::LinkAnswered() {
   if (onAnswered) onAnswered();

@@ -12,11 +12,14 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/win/ddeclient.h"
 #include "settings/settings.h"
 #include "winui/ids.h"
+#include "winui/profilewindow.h"
+#include "winui/settingswindow.h"
 
 namespace {
 
@@ -288,6 +291,44 @@ TEST(Registry, NoteKeysValuesAndRefusals) {
   EXPECT_FALSE(system.SetValue("HKEY_CURRENT_USER\\Software", "a\\\\b", "x"));
   EXPECT_FALSE(system.SetValue("HKEY_CURRENT_USER\\Software", "a\\", "x"));
   RegDeleteTreeW(HKEY_CURRENT_USER, Wide(root.substr(std::string("HKEY_CURRENT_USER\\").size())).c_str());
+}
+
+// "設定": the settings window over the main one, an option changed and
+// saved under a name chosen in the save window; the main window takes it.
+TEST_F(Kovant, SettingsSavedUnderAName) {
+  const auto dialog = [this](const wchar_t* cls) {
+    HWND found = FindWindowW(cls, nullptr);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(found, &owner);
+    return found && owner == pi.dwProcessId && IsWindowVisible(found) ? found : nullptr;
+  };
+  const auto click = [](HWND dlg, int id) { PostMessageW(GetDlgItem(dlg, id), BM_CLICK, 0, 0); };
+  const auto checked = [](HWND dlg, int id) {
+    return SendMessageW(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  };
+  Click(kCommand5);
+  HWND settings = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (settings = dialog(L"KOVANT2")) != nullptr; }));
+  EXPECT_EQ(TextOf(settings), "ぴこらん環境設定　－　新規設定");
+  EXPECT_FALSE(IsWindowEnabled(window));
+  const int copyMode = SettingsWindow::kCopyMode0;  // "旧〒", "新〒"
+  const bool wasNew = checked(settings, copyMode + 1);
+  click(settings, wasNew ? copyMode : copyMode + 1);
+  ASSERT_TRUE(WaitFor([&] { return checked(settings, wasNew ? copyMode : copyMode + 1); }));
+  click(settings, SettingsWindow::kSave);
+  HWND save = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (save = dialog(L"KOVANT3")) != nullptr; }));
+  EXPECT_EQ(TextOf(save), "設定の保存");
+  SendMessageW(GetDlgItem(save, ProfileWindow::kText1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"事務所"));
+  click(save, ProfileWindow::kCommand1_0);  // "ＯＫ"
+  ASSERT_TRUE(WaitFor([&] { return dialog(L"KOVANT2") == nullptr && IsWindowEnabled(window); }));
+  EXPECT_EQ(kovant::settings::ListProfiles(Narrow(home.wstring())), std::vector<std::string>{"事務所"});
+  Click(kCommand5);
+  ASSERT_TRUE(WaitFor([&] { return (settings = dialog(L"KOVANT2")) != nullptr; }));
+  EXPECT_EQ(TextOf(settings), "ぴこらん環境設定　－　事務所");
+  EXPECT_EQ(checked(settings, copyMode + 1), !wasNew);
+  PostMessageW(settings, WM_CLOSE, 0, 0);  // the close box cancels
+  ASSERT_TRUE(WaitFor([&] { return dialog(L"KOVANT2") == nullptr && IsWindowEnabled(window); }));
 }
 
 // A program calls the window up over DDE; the pick and "コピー" answer it
