@@ -230,7 +230,7 @@ struct Kovant : ::testing::Test {
 
 // A code typed and searched, its entry picked, "コピー": the clipboard
 // holds the composed text in both text formats; then the walk from the
-// prefecture to the town shows the same code.
+// prefecture to the town shows the same code; the text outlives the program.
 TEST_F(Kovant, SearchCopyAndWalk) {
   ShowTown();
   EXPECT_EQ(Text(kLabel3_1), "100-0001");
@@ -259,6 +259,11 @@ TEST_F(Kovant, SearchCopyAndWalk) {
   ClickItem(kList4, town);
   ASSERT_TRUE(WaitFor([&] { return Text(kLabel3_1) == "100-0001"; })) << Text(kLabel3_1);
   EXPECT_EQ(Text(kText3), "東京都千代田区千代田");
+
+  // "終了": the copied text stays on the clipboard after the program.
+  Click(kCommand3);
+  ASSERT_EQ(WaitForSingleObject(pi.hProcess, kTimeoutMs), WAIT_OBJECT_0);
+  EXPECT_EQ(ClipboardText(), "〒100-0001東京都千代田区千代田");
 }
 
 // The program notes its folder for other programs in the user's hive,
