@@ -154,7 +154,12 @@ LRESULT ModalWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (!brush) brush = CreateSolidBrush(background);
       return reinterpret_cast<LRESULT>(brush);
     }
-    default: break;
+    default:
+      if (message >= WM_APP && message <= 0xBFFF) {
+        OnAppMessage(message, wParam, lParam);
+        return 0;
+      }
+      break;
   }
   return DefWindowProcW(hwnd_, message, wParam, lParam);
 }

@@ -41,6 +41,8 @@ class ModalWindow {
   virtual int DefaultButton() const = 0;
   // A message before it is dispatched; true when consumed.
   virtual bool PreTranslate(MSG&) { return false; }
+  // A message of the window's own (WM_APP and above).
+  virtual void OnAppMessage(UINT, WPARAM, LPARAM) {}
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

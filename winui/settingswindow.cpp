@@ -5,6 +5,9 @@
 
 #include "platform/windows.h"
 #include "winui/profilewindow.h"
+#ifdef KOVANT_UPDATE_WINDOW
+#include "winui/updatewindow.h"
+#endif
 
 namespace kovant::winui {
 namespace {
@@ -196,6 +199,13 @@ void SettingsWindow::OpenProfileWindow() {
   profiles.RunModal();
 }
 
-void SettingsWindow::OpenUpdateWindow() { ShowWarning("この版では、辞書の更新はこの画面からはできません。"); }
+void SettingsWindow::OpenUpdateWindow() {
+#ifdef KOVANT_UPDATE_WINDOW
+  UpdateWindow update(app_, Handle());
+  update.RunModal();
+#else
+  ShowWarning("この版では、辞書の更新はこの画面からはできません。");
+#endif
+}
 
 }  // namespace kovant::winui
