@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -90,9 +91,14 @@ inline void AppendI32(std::string& out, int64_t v) {
   const uint32_t u = static_cast<uint32_t>(v);
   for (int i = 0; i < 4; ++i) out += static_cast<char>((u >> (8 * i)) & 0xFF);
 }
+// Through one pointer, not four checked subscripts: a code section patches
+// ten thousand of these, and in the instrumented fuzz build each check was
+// a traced comparison (6% of the CSV fuzzer's time).
 inline void PatchI32(std::string& out, size_t offset, int64_t v) {
+  if (offset > out.size() || out.size() - offset < 4) std::abort();  // a field the caller never appended
   const uint32_t u = static_cast<uint32_t>(v);
-  for (int i = 0; i < 4; ++i) out[offset + static_cast<size_t>(i)] = static_cast<char>((u >> (8 * i)) & 0xFF);
+  char* at = out.data() + offset;
+  for (int i = 0; i < 4; ++i) at[i] = static_cast<char>((u >> (8 * i)) & 0xFF);
 }
 
 // A name field as read: its full width, of which NameLength bytes count.

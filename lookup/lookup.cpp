@@ -2,16 +2,21 @@
 // --info and --version.
 #include "lookup/lookup.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 
 #include "copy/compose.h"
 #include "dict/address.h"
 #include "dict/census.h"
+#include "dict/checkstamp.h"
 #include "dict/codeinput.h"
 #include "dict/freshness.h"
 #include "dict/search.h"
 #include "dict/walk.h"
 #include "platform/files.h"
+#include "platform/sjis.h"
 #include "settings/settings.h"
 #include "lookup/lookupdetail.h"
 
@@ -66,6 +71,34 @@ int ResolveAddresses(const std::string& dicPath, const std::vector<std::string>&
     exit.Note(a.status);
     out.Address(address, AddressStatusText(a), a);
   }
+  return out.Finish(exit.Status());
+}
+
+int ResolveAddressLines(const std::string& dicPath, int fd, LookupOutput& out, const std::string& encoding) {
+  auto gazetteer = dict::Gazetteer::Load(dicPath);
+  if (!gazetteer) return ReadError(dicPath, gazetteer.error());
+  NoteSetAside(dicPath, gazetteer->SetAside());
+  const bool interactive = isatty(fd), sjis = encoding == "sjis";
+  EncodingHint hint(sjis, !encoding.empty());
+  AddressExit exit;
+  LineReader input(fd);
+  std::string line;
+  // Each line is answered as it comes and the answers go out in chunks:
+  // what is held stays a chunk, however long the input.
+  for (size_t number = 1; !out.Failed() && input.Next(line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    hint.Check(line, number);
+    const std::string address = sjis ? platform::SjisToUtf8(line) : std::move(line);
+    const auto a = gazetteer->Resolve(address);
+    exit.Note(a.status);
+    out.Address(address, AddressStatusText(a), a);
+    if (interactive) {
+      out.Push();
+    } else if (number % kChunk == 0) {
+      out.Flush();
+    }
+  }
+  hint.Summary();
   return out.Finish(exit.Status());
 }
 
@@ -176,8 +209,10 @@ int ShowInfo(const std::string& dicPath, LookupOutput& out) {
                 dicPath.c_str(), census->header.DataDate.c_str(), census->towns, census->offices, census->cities,
                 census->codes.size());
   out.Plain(buf);
-  const std::string stale =
-      dict::StaleDataNotice(census->header.DataDate, dict::LocalToday(), "kovant-mkdic --update で更新できます。");
+  const std::string stale = dict::ConfirmedRecently(dicPath, census->header.DataDate, dict::LocalToday())
+                                ? std::string()
+                                : dict::StaleDataNotice(census->header.DataDate, dict::LocalToday(),
+                                                        "kovant-mkdic --update で更新できます。");
   if (!stale.empty()) out.Plain("注意: " + stale + "\n");
   // A dictionary that would have won but for its date in the future.
   if (const auto choice = dict::ChooseDictionaryFolder(dict::LocalToday());

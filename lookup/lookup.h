@@ -47,6 +47,10 @@ int FindTowns(const std::string& dicPath, const std::string& text, size_t limit,
 // code, 1 when some have several or none, else 3 when some have only their
 // city's (市区町村のみ).
 int ResolveAddresses(const std::string& dicPath, const std::vector<std::string>& addresses, LookupOutput& out);
+// --address -: the lines of fd (Shift-JIS when encoding is "sjis"), each
+// answered as it is read; lines that look like the other encoding are said
+// on standard error.
+int ResolveAddressLines(const std::string& dicPath, int fd, LookupOutput& out, const std::string& encoding = "");
 // --walk: the prefectures, a prefecture's cities, or a city's towns.
 int Walk(const std::string& dicPath, const std::vector<std::string>& names, LookupOutput& out);
 // --copy: the copy text the settings (iniPath, or the user's) compose.

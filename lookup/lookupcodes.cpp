@@ -37,7 +37,20 @@ struct Inputs {
   std::vector<bool> bad;
 };
 
-Inputs Normalise(const std::vector<std::string>& inputs) {
+// An input as standard error shows it: a line of megabytes is no code and
+// would bury the others, so a long one is cut (at a character's start) and
+// its size told.
+constexpr size_t kShownBytes = 64;
+
+std::string Shown(const std::string& input) {
+  if (input.size() <= kShownBytes) return input;
+  size_t cut = kShownBytes;
+  while (cut > 0 && (static_cast<unsigned char>(input[cut]) & 0xC0) == 0x80) --cut;
+  return input.substr(0, cut) + "…（" + std::to_string(input.size()) + " バイト）";
+}
+
+// firstLine is the line of inputs[0] in a file of codes, 0 for arguments.
+Inputs Normalise(const std::vector<std::string>& inputs, size_t firstLine) {
   Inputs in;
   in.codes.reserve(inputs.size());
   in.bad.reserve(inputs.size());
@@ -50,7 +63,10 @@ Inputs Normalise(const std::vector<std::string>& inputs) {
     }
     in.codes.push_back(dict::NormalizeCodeInput(input));
     const auto problem = dict::CodeInputProblem(in.codes.back());
-    if (problem) std::fprintf(stderr, "%s: %s\n", input.c_str(), problem->c_str());
+    if (problem && firstLine == 0) std::fprintf(stderr, "%s: %s\n", Shown(input).c_str(), problem->c_str());
+    if (problem && firstLine != 0) {
+      std::fprintf(stderr, "行 %zu: %s: %s\n", firstLine + in.codes.size() - 1, Shown(input).c_str(), problem->c_str());
+    }
     in.bad.push_back(problem.has_value());
   }
   return in;
@@ -58,8 +74,9 @@ Inputs Normalise(const std::vector<std::string>& inputs) {
 
 // For each input its towns and its answer. Returns whether every one was
 // found, or the read error (and then the output holds a part to drop).
-dict::Result<bool> LookUp(const std::vector<std::string>& inputs, const Finder& find, LookupOutput& out) {
-  const Inputs in = Normalise(inputs);
+dict::Result<bool> LookUp(const std::vector<std::string>& inputs, size_t firstLine, const Finder& find,
+                          LookupOutput& out) {
+  const Inputs in = Normalise(inputs, firstLine);
   bool all = true;
   // The towns of input `next` arrive one by one; it is answered when a
   // later input's town arrives or at the end.
@@ -81,49 +98,15 @@ dict::Result<bool> LookUp(const std::vector<std::string>& inputs, const Finder& 
   return all;
 }
 
-// Lines of a file, read in large blocks: a file of codes is tens of
-// thousands of short lines. A line is handed out as soon as it is whole,
-// so at a terminal each code is answered at once.
-class LineReader {
- public:
-  explicit LineReader(int fd) : fd_(fd) {}
-  bool Next(std::string& line) {
-    line.clear();
-    for (;;) {
-      const char* nl = static_cast<const char*>(std::memchr(buffer_ + start_, '\n', end_ - start_));
-      if (nl) {
-        line.append(buffer_ + start_, static_cast<size_t>(nl - (buffer_ + start_)));
-        start_ = static_cast<size_t>(nl - buffer_) + 1;
-        return true;
-      }
-      line.append(buffer_ + start_, end_ - start_);
-      start_ = end_ = 0;
-      if (eof_) return !line.empty();
-      const ssize_t n = read(fd_, buffer_, sizeof buffer_);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        eof_ = true;
-        continue;
-      }
-      end_ = static_cast<size_t>(n);
-    }
-  }
-
- private:
-  int fd_;
-  char buffer_[16384];  // each fresh page of it costs a fault; larger reads saved nothing
-  size_t start_ = 0, end_ = 0;
-  bool eof_ = false;
-};
-
 // A batch of lines answered from the index. The index is opened at once,
 // and the dictionary's prefectures read again only when it fails, to say
 // why as before; its own failure is told with the first batch (an empty
 // input never meets it).
 class Batch {
  public:
-  Batch(const std::string& path, LookupOutput& out, bool interactive)
-      : path_(path), out_(out), interactive_(interactive), built_(dict::CodeIndex::Build(path)) {}
+  // numbered: the inputs are a file's lines, named by their number.
+  Batch(const std::string& path, LookupOutput& out, bool interactive, bool numbered)
+      : path_(path), out_(out), interactive_(interactive), numbered_(numbered), built_(dict::CodeIndex::Build(path)) {}
   // False when the dictionary cannot be used at all (and that was said).
   bool Usable() const { return built_.ok() || LoadTable(path_).has_value(); }
   dict::Result<bool> Answer(std::vector<std::string>& lines) {
@@ -133,7 +116,8 @@ class Batch {
       index_ = std::move(*built_);
       NoteSetAside(path_, index_->SetAside());
     }
-    auto found = LookUp(lines, IndexFinder(*index_), out_);
+    auto found = LookUp(lines, numbered_ ? line_ : 0, IndexFinder(*index_), out_);
+    line_ += lines.size();
     lines.clear();
     if (!found) return found;
     if (interactive_) {
@@ -147,7 +131,8 @@ class Batch {
  private:
   const std::string& path_;
   LookupOutput& out_;
-  bool interactive_;
+  bool interactive_, numbered_;
+  size_t line_ = 1;
   dict::Result<dict::CodeIndex> built_;
   std::optional<dict::CodeIndex> index_;
 };
@@ -158,7 +143,7 @@ class Batch {
 // section it costs little more to open than the window's search of one
 // code, which walks every city of the code's prefectures.
 int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& codes, LookupOutput& out) {
-  Batch batch(dicPath, out, false);
+  Batch batch(dicPath, out, false, false);
   if (!batch.Usable()) return 2;
   std::vector<std::string> lines = codes;
   auto found = batch.Answer(lines);
@@ -168,7 +153,7 @@ int LookUpCodes(const std::string& dicPath, const std::vector<std::string>& code
 
 int LookUpCodeLines(const std::string& dicPath, int fd, LookupOutput& out, const std::string& encoding) {
   const bool interactive = isatty(fd), sjis = encoding == "sjis";
-  Batch batch(dicPath, out, interactive);
+  Batch batch(dicPath, out, interactive, true);
   if (!batch.Usable()) return 2;
   LineReader input(fd);
   std::vector<std::string> lines;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <sstream>
 
 #include "dict/address.h"
 #include "dict/codeindex.h"
@@ -16,14 +17,7 @@ namespace kovant::lookup {
 
 using namespace detail;
 
-namespace {
-
-// The code column's form of a code: "NNN-NNNN", "NNN-NN" or "NNN".
-std::string CodeText(const std::string& code) {
-  return code.size() > 3 ? code.substr(0, 3) + "-" + code.substr(3) : code;
-}
-
-bool IsUtf8(std::string_view s) {
+bool detail::IsUtf8(std::string_view s) {
   for (size_t i = 0; i < s.size();) {
     const auto c = static_cast<unsigned char>(s[i]);
     size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
@@ -34,6 +28,36 @@ bool IsUtf8(std::string_view s) {
     i += n;
   }
   return true;
+}
+
+bool IsAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+void EncodingHint::Check(std::string_view line, size_t number) {
+  const bool other = sjis_ ? !IsAscii(line) && IsUtf8(line) : !IsUtf8(line);
+  if (!other) return;
+  if (count_++ > 0) return;
+  if (sjis_) {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: UTF-8 のようです（Shift-JIS として読んでいます）。\n", number);
+  } else {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: UTF-8 として読めません%s。\n", number,
+                 told_ ? "" : "（Shift-JIS の入力なら --encoding sjis を付けてください）");
+  }
+}
+
+void EncodingHint::Summary() const {
+  if (count_ > 1) {
+    std::fprintf(stderr, "kovant-lookup: %s行が全部で %zu 行ありました。\n",
+                 sjis_ ? "UTF-8 のような" : "UTF-8 として読めない", count_);
+  }
+}
+
+namespace {
+
+// The code column's form of a code: "NNN-NNNN", "NNN-NN" or "NNN".
+std::string CodeText(const std::string& code) {
+  return code.size() > 3 ? code.substr(0, 3) + "-" + code.substr(3) : code;
 }
 
 // A code cell made ready for the lookup.
@@ -69,6 +93,15 @@ struct TownColumns {
   std::string pref, city, town, notes;
 };
 
+// A cell names at most this many towns (or cities, codes): a former
+// three-digit code covers thousands, and one cell of them all is no cell a
+// spreadsheet can show. Past it the cell says 複数 and how many.
+constexpr size_t kMostNamed = 10;
+
+void Bound(std::string& joined, const std::vector<std::string>& seen) {
+  if (seen.size() > kMostNamed) joined = std::string(kSeveral) + "（" + std::to_string(seen.size()) + " 件）";
+}
+
 TownColumns JoinTowns(const std::vector<dict::CodeMatch>& matches) {
   TownColumns t;
   std::vector<std::string> prefs, cities, towns, notes;
@@ -81,6 +114,10 @@ TownColumns JoinTowns(const std::vector<dict::CodeMatch>& matches) {
     AddOnce(t.notes, notes, text.note);
   }
   if (prefs.size() > 1) t.pref.clear();
+  Bound(t.city, cities);
+  Bound(t.town, towns);
+  // Notes of thousands of towns say nothing of any one.
+  if (notes.size() > kMostNamed) t.notes.clear();
   return t;
 }
 
@@ -128,6 +165,7 @@ std::vector<std::string> AddressColumns(const dict::AddressAnswer& a) {
   std::string codes;
   std::vector<std::string> seen;
   for (const auto& m : a.candidates) AddOnce(codes, seen, m.newCode);
+  Bound(codes, seen);
   if (a.status == dict::AddressAnswer::Status::None) return {"", a.pref, a.city, a.town, kNone};
   const TownColumns t = JoinTowns(a.candidates);
   std::string status = AddressStatusText(a);
@@ -183,7 +221,7 @@ Evidence Weigh(std::string_view head, bool whole) {
     const size_t end = std::min(head.find('\n'), head.size());
     const std::string_view line = head.substr(0, end);
     head.remove_prefix(std::min(end + 1, head.size()));
-    if (std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) continue;
+    if (IsAscii(line)) continue;
     ++(IsUtf8(line) ? e.utf8 : e.other);
   }
   return e;
@@ -203,6 +241,12 @@ constexpr const char* kOpenQuote = "不正（引用符）";
 // What is wrong with a row as its status, said on standard error with its
 // line; nullptr when nothing is.
 const char* RowProblem(const tools::TableRecord& rec, bool sjis) {
+  // A UTF-8 row in a Shift-JIS table is mostly valid Shift-JIS too, and
+  // would be looked up as nonsense: named like the other way round.
+  if (sjis && !IsAscii(rec.raw) && IsUtf8(rec.raw)) {
+    std::fprintf(stderr, "kovant-lookup: 行 %zu: UTF-8 の行です（表は Shift-JIS として読んでいます）。\n", rec.line);
+    return kBadEncoding;
+  }
   if (!(sjis ? IsSjis(rec.raw) : IsUtf8(rec.raw))) {
     std::fprintf(stderr, "kovant-lookup: 行 %zu: %s として読めない文字があります。\n", rec.line,
                  sjis ? "Shift-JIS" : "UTF-8");
@@ -252,6 +296,29 @@ std::vector<std::string> CellsToFill(const Chunk& chunk, bool header, bool sjis,
   return cells;
 }
 
+// The names of the added columns, none the same as one of the input's own
+// (a table that has a 郵便番号 already gets 郵便番号_2).
+std::vector<std::string> AddedHeaders(const tools::TableRecord& header, char separator, bool sjis) {
+  std::istringstream raw(header.raw);
+  tools::TableReader reader(raw, separator, kMaxRowBytes, kMaxRowBytes);
+  tools::TableRecord all;
+  std::vector<std::string> taken;
+  if (reader.Next(all) == tools::TableReader::Status::Record) taken = std::move(all.fields);
+  if (sjis) {
+    for (auto& name : taken) name = platform::SjisToUtf8(name);
+  }
+  std::vector<std::string> added;
+  for (const char* name : {"郵便番号", "都道府県", "市区町村", "町域", "状態"}) {
+    std::string unique = name;
+    for (int n = 2; std::find(taken.begin(), taken.end(), unique) != taken.end(); ++n) {
+      unique = std::string(name) + "_" + std::to_string(n);
+    }
+    taken.push_back(unique);
+    added.push_back(unique);
+  }
+  return added;
+}
+
 // A chunk's rows with their columns added; false after a dictionary's error
 // (said, with status set).
 bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, bool sjis, const ColumnOptions& options,
@@ -265,7 +332,7 @@ bool WriteChunk(const std::string& dicPath, const Chunk& chunk, bool header, boo
   for (size_t r = 0, k = 0; r < chunk.rows.size(); ++r) {
     std::vector<std::string> added;
     if (header && r == 0) {
-      added = {"郵便番号", "都道府県", "市区町村", "町域", "状態"};
+      added = AddedHeaders(chunk.rows[0], options.separator, sjis);
     } else if (problems[r]) {
       added = {"", "", "", "", problems[r]};
     } else {

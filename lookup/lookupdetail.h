@@ -1,8 +1,13 @@
 // What kovant-lookup's modes share; not for use outside them.
 #pragma once
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "dict/address.h"
 #include "dict/reader.h"
@@ -61,5 +66,59 @@ std::optional<dict::PrefectureTable> LoadTable(const std::string& path);
 
 // The codes of a listed town, read from its record.
 dict::Result<dict::TownRecord> TownAt(const std::string& path, int32_t pos);
+
+// Lines of a file, read in large blocks: a file of codes is tens of
+// thousands of short lines. A line is handed out as soon as it is whole,
+// so at a terminal each code is answered at once.
+class LineReader {
+ public:
+  explicit LineReader(int fd) : fd_(fd) {}
+  bool Next(std::string& line) {
+    line.clear();
+    for (;;) {
+      const char* nl = static_cast<const char*>(std::memchr(buffer_ + start_, '\n', end_ - start_));
+      if (nl) {
+        line.append(buffer_ + start_, static_cast<size_t>(nl - (buffer_ + start_)));
+        start_ = static_cast<size_t>(nl - buffer_) + 1;
+        return true;
+      }
+      line.append(buffer_ + start_, end_ - start_);
+      start_ = end_ = 0;
+      if (eof_) return !line.empty();
+      const ssize_t n = read(fd_, buffer_, sizeof buffer_);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        eof_ = true;
+        continue;
+      }
+      end_ = static_cast<size_t>(n);
+    }
+  }
+
+ private:
+  int fd_;
+  char buffer_[16384];  // each fresh page of it costs a fault; larger reads saved nothing
+  size_t start_ = 0, end_ = 0;
+  bool eof_ = false;
+};
+
+// Whether s is valid UTF-8 (Shift-JIS text almost never is).
+bool IsUtf8(std::string_view s);
+
+// Says on standard error when lines look like the other encoding than the
+// one they are read in: the first such line by its number, then how many
+// there were, so that a whole file in the wrong encoding is no silent run of
+// 該当なし.
+class EncodingHint {
+ public:
+  // sjis: the lines are read as Shift-JIS; told: --encoding said so.
+  EncodingHint(bool sjis, bool told) : sjis_(sjis), told_(told) {}
+  void Check(std::string_view line, size_t number);
+  void Summary() const;
+
+ private:
+  bool sjis_, told_;
+  size_t count_ = 0;
+};
 
 }  // namespace kovant::lookup::detail

@@ -10,7 +10,6 @@
 
 #include "dict/census.h"
 #include "dict/reader.h"
-#include "platform/sjis.h"
 #include "lookup/lookup.h"
 
 namespace kovant::lookup {
@@ -35,11 +34,20 @@ constexpr const char* kExitStatus =
     "  終了状態: 0 すべて見つかった、1 見つからないものがあった、2 使い方・辞書・書き込みの誤り、\n"
     "  3 住所の町域が分からず市区町村だけ分かったものがあった（ほかはすべて一致）\n";
 
+// A table row is at most kMaxRowBytes: no column can lie further out.
+constexpr long kMaxColumn = 100000;
+
 bool ColumnNumber(Options& o, const char* option, const std::string& value) {
   char* end = nullptr;
+  errno = 0;
   const long n = std::strtol(value.c_str(), &end, 10);
-  if (*end != '\0' || n < 1 || n > 100000) {
+  if (*end != '\0' || value.empty() || n < 1) {
     o.error = std::string("kovant-lookup: ") + option + " は 1 以上の列番号です: " + value + "\n";
+    return false;
+  }
+  if (errno == ERANGE || n > kMaxColumn) {
+    o.error = std::string("kovant-lookup: ") + option + " の列番号が大きすぎます（" + std::to_string(kMaxColumn) +
+              " まで）: " + value + "\n";
     return false;
   }
   o.column.column = static_cast<size_t>(n);
@@ -132,41 +140,6 @@ Mode DecideMode(const Options& o) {
 
 bool FromStandardInput(const std::vector<std::string>& args) {
   return args.empty() || (args.size() == 1 && args[0] == "-");
-}
-
-// Read in blocks: a line of megabytes through the synchronised std::cin
-// went a character at a time and took seconds. Shift-JIS lines (a file
-// from a Windows tool, --encoding sjis) are made UTF-8.
-std::vector<std::string> StandardInputLines(const std::string& encoding) {
-  std::vector<std::string> lines;
-  std::string line;
-  char block[65536];
-  bool open = false;  // a line begun and not yet ended
-  for (ssize_t n; (n = read(STDIN_FILENO, block, sizeof block)) != 0;) {
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
-    for (std::string_view rest(block, static_cast<size_t>(n)); !rest.empty();) {
-      const size_t end = rest.find('\n');
-      line.append(rest.substr(0, end));
-      open = true;
-      if (end == std::string_view::npos) break;
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      lines.push_back(std::move(line));
-      line.clear();
-      open = false;
-      rest.remove_prefix(end + 1);
-    }
-  }
-  if (open) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-  }
-  if (encoding == "sjis") {
-    for (auto& l : lines) l = platform::SjisToUtf8(l);
-  }
-  return lines;
 }
 
 // Standard input as a stream for the column modes. std::cin would set up
@@ -265,7 +238,8 @@ int Run(const Options& o, LookupOutput& out) {
     case Mode::AddressColumn: return ConvertColumn(path, o, out);
     case Mode::Find: return FindTowns(path, o.findText, o.limit, out);
     case Mode::Address:
-      return ResolveAddresses(path, FromStandardInput(o.args) ? StandardInputLines(o.column.encoding) : o.args, out);
+      return FromStandardInput(o.args) ? ResolveAddressLines(path, STDIN_FILENO, out, o.column.encoding)
+                                       : ResolveAddresses(path, o.args, out);
     case Mode::Walk: return Walk(path, o.args, out);
     case Mode::Copy: return CopyText(path, o.args[0], o.oldCode, o.iniPath, out);
     case Mode::Codes:

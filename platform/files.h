@@ -96,4 +96,8 @@ bool RemoveAbandonedFile(const std::string& path);
 // 0600 afterwards, whatever mode a file it replaces had.
 std::string WritePrivateFileAtomically(const std::string& path, std::string_view bytes);
 
+// The same for what every user reads (the shared dictionary): 0644
+// afterwards, the mode set on the open file, never by its path.
+std::string WriteSharedFileAtomically(const std::string& path, std::string_view bytes);
+
 }  // namespace kovant::platform

@@ -222,6 +222,10 @@ std::string WritePrivateFileAtomically(const std::string& path, std::string_view
   return WriteAtomically(path, bytes, 0600);
 }
 
+std::string WriteSharedFileAtomically(const std::string& path, std::string_view bytes) {
+  return WriteAtomically(path, bytes, 0644);
+}
+
 bool RemoveAbandonedFile(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;

@@ -229,6 +229,11 @@ std::string WritePrivateFileAtomically(const std::string& path, std::string_view
   return WriteAtomically(path, bytes);
 }
 
+// The folder's inherited permissions say who reads it.
+std::string WriteSharedFileAtomically(const std::string& path, std::string_view bytes) {
+  return WriteAtomically(path, bytes);
+}
+
 // A writer's temporary is open without sharing deletion until it is
 // moved: DeleteFileW fails on it whatever its age.
 bool RemoveAbandonedFile(const std::string& path) {

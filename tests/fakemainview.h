@@ -39,6 +39,7 @@ class FakeMainView : public window::MainView {
   int profileIndex = -1;
   std::vector<std::string> offered;
   std::vector<std::string> warnings;
+  std::vector<std::string> announced;  // said to a screen reader
   int beeps = 0, busy = 0, answered = 0, settingsOpened = 0;
   bool refusing = false, minimized = false, closed = false;
   std::function<void()> onSettings;  // what the settings window does
@@ -122,6 +123,7 @@ class FakeMainView : public window::MainView {
   }
   void OfferCandidates(const std::vector<std::string>& texts_) override { offered = texts_; }
   void Warn(const std::string& text) override { warnings.push_back(text); }
+  void Announce(const std::string& text) override { announced.push_back(text); }
   void Beep() override { ++beeps; }
   void SetBusy(bool b) override { busy += b ? 1 : -1; }
   void SetRefusing(bool r) override { refusing = r; }

@@ -22,6 +22,7 @@
 #include "dict/readingsection.h"
 #include "platform/checknote.h"
 #include "platform/files.h"
+#include "platform/sjis.h"
 #include "lookup/lookup.h"
 
 using namespace kovant::lookup;
@@ -312,6 +313,57 @@ TEST(LookupModes, StandardInputHonoursShiftJis) {
   EXPECT_EQ(resolved, "169-0075\t169\t東京都\t新宿区\t高田馬場\t一致\n");
 }
 
+// Text in the other encoding is said, never answered 該当なし in silence:
+// a UTF-8 row in a Shift-JIS table is named like a Shift-JIS row in a UTF-8
+// one, Shift-JIS addresses read as UTF-8 get a hint; a long bad code is cut
+// on standard error and named by its line; a column too far out is said to
+// be too large.
+TEST(LookupFaults, TheOtherEncodingIsSaidAndLongBadLinesAreCut) {
+  ColumnOptions options;
+  options.column = 1;
+  const std::string sjisRows = "1000001,\x8e\x52\x93\x63\n1000001,\x8d\xb2\x93\xa1\n";  // 山田, 佐藤
+  auto mixed = ConvertText(sjisRows + "1000001,鈴木\n" + sjisRows, options);
+  EXPECT_EQ(mixed.status, 1);
+  EXPECT_NE(mixed.out.find("1000001,鈴木,,,,," + kovant::platform::Utf8ToSjis("不正（文字コード）") + "\n"),
+            std::string::npos);
+  EXPECT_EQ(mixed.err, "kovant-lookup: 行 3: UTF-8 の行です（表は Shift-JIS として読んでいます）。\n");
+
+  const std::string folder = kovant::test::TempFolder("lookup-other-encoding");
+  const std::string addresses = folder + "/addresses.txt", codes = folder + "/codes.txt";
+  // "新宿区高田馬場1-2-3" twice in Shift-JIS.
+  std::ofstream(addresses, std::ios::binary) << "\x90\x56\x8f\x68\x8b\xe6\x8d\x82\x93\x63\x94\x6e\x8f\xea"
+                                                "1-2-3\nabc\n\x90\x56\x8f\x68\x8b\xe6\n";
+  auto run = [](const std::string& path, auto mode) {
+    const int fd = open(path.c_str(), O_RDONLY);
+    testing::internal::CaptureStderr();
+    auto [status, text] = Capture<TextOutput>([&](LookupOutput& out) { return mode(fd, out); });
+    close(fd);
+    return std::tuple{status, text, testing::internal::GetCapturedStderr()};
+  };
+  auto [status, text, err] =
+      run(addresses, [](int fd, LookupOutput& out) { return ResolveAddressLines(kDic, fd, out); });
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(err,
+            "kovant-lookup: 行 1: UTF-8 として読めません（Shift-JIS の入力なら --encoding sjis を付けてください）。\n"
+            "kovant-lookup: UTF-8 として読めない行が全部で 2 行ありました。\n");
+  auto [sjisStatus, sjisText, sjisErr] =
+      run(addresses, [](int fd, LookupOutput& out) { return ResolveAddressLines(kDic, fd, out, "sjis"); });
+  EXPECT_EQ(sjisText.substr(0, sjisText.find('\n')), "169-0075\t169\t東京都\t新宿区\t高田馬場\t一致");
+  EXPECT_EQ(sjisErr, "");
+
+  std::ofstream(codes, std::ios::binary) << "1000001\n" << std::string(size_t{1} << 20, '9') << "\n1000001\n";
+  auto [codeStatus, codeText, codeErr] =
+      run(codes, [](int fd, LookupOutput& out) { return LookUpCodeLines(kDic, fd, out); });
+  EXPECT_EQ(codeStatus, 1);
+  EXPECT_LT(codeErr.size(), 300u);
+  EXPECT_EQ(codeErr.rfind("行 2: " + std::string(64, '9') + "…（1048576 バイト）: ", 0), 0u) << codeErr.substr(0, 300);
+
+  const char* far[] = {"kovant-lookup", "--column", "4294967297"};
+  const Options o = ParseOptions(3, far);
+  EXPECT_EQ(o.mode, Mode::Usage);
+  EXPECT_EQ(o.error, "kovant-lookup: --column の列番号が大きすぎます（100000 まで）: 4294967297\n");
+}
+
 // An address is at most 1,000 characters: a longer one is answered 該当なし
 // with the reason, at once (the rest of a line of 64 MiB after "大阪市" was
 // once copied for every city of that name: 45 s and 1.8 GB).
@@ -547,6 +599,49 @@ TEST(LookupHelp, HelpAndManPageNameEveryOptionTheParserTakes) {
     man = std::regex_replace(man, std::regex(R"(\\-)"), "-");
     EXPECT_EQ(OptionNamesIn(man), taken) << page;
   }
+}
+
+// The Japanese manual pages keep up with the English ones: each names every
+// option, status and exit status its English page names.
+TEST(LookupHelp, EachJapaneseManPageNamesWhatItsEnglishPageNames) {
+  auto read = [](const std::string& page) {
+    std::ifstream in(std::string(KOVANT_SOURCE_DIR) + "/docs/man/" + page);
+    std::string man((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return std::regex_replace(man, std::regex(R"(\\-)"), "-");
+  };
+  auto all = [](const std::string& text, const std::regex& pattern, int group) {
+    std::set<std::string> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pattern); it != std::sregex_iterator(); ++it) {
+      found.insert((*it)[group]);
+    }
+    return found;
+  };
+  const std::regex option(R"((^|[^A-Za-z0-9_-])(--?[a-z][a-z-]*))");
+  const std::regex status("(一致|複数|該当なし|市区町村のみ|不正|最新です)");
+  const std::regex digit(R"((^|[^0-9.])([0-9])($|[^0-9.]))");
+  for (const char* name : {"kovant.1", "kovant-link.1", "kovant-lookup.1", "kovant-mkdic.1"}) {
+    const std::string en = read(name), ja = read(std::string("ja/") + name);
+    ASSERT_FALSE(en.empty() || ja.empty()) << name;
+    auto section = [](const std::string& man, const std::string& title) {
+      const size_t at = man.find(".SH " + title);
+      if (at == std::string::npos) return std::string();
+      return man.substr(at, man.find(".SH ", at + 4) - at);
+    };
+    for (const auto& [what, pattern, group, english, japanese] :
+         {std::tuple{"option", &option, 2, en, ja}, std::tuple{"status", &status, 1, en, ja},
+          std::tuple{"exit status", &digit, 2, section(en, "EXIT STATUS"), section(ja, "終了ステータス")}}) {
+      const auto wanted = all(english, *pattern, group), named = all(japanese, *pattern, group);
+      for (const auto& w : wanted) EXPECT_TRUE(named.count(w)) << "ja/" << name << " lacks the " << what << " " << w;
+    }
+  }
+  // The README's commands work on a machine without sudo (a Debian box
+  // installed with a root password), and the dictionary's page names all
+  // of its places.
+  const std::string readme = read("../../README.md"), places = read("../../docs/DICTIONARY.md");
+  EXPECT_FALSE(std::regex_search(readme, std::regex("(^|\n)(\\$ )?sudo "))) << "a command starts with sudo";
+  EXPECT_NE(places.find("`${XDG_DATA_HOME:-~/.local/share}/kovant`, `/var/lib/kovant`"), std::string::npos);
+  EXPECT_NE(readme.find("/etc/default/kovant"), std::string::npos);
+  EXPECT_NE(places.find("/etc/default/kovant"), std::string::npos);
 }
 
 }  // namespace

@@ -178,9 +178,21 @@ TEST_F(MainModel, ATypedAddressWalksToItsTownOrOffersTheCandidates) {
   EXPECT_EQ(model->CurrentList(), List::List4);
   EXPECT_TRUE(view.copyEnabled);
   EXPECT_EQ(view.Shown(Field::Text4), "");
+  // The code written on the line is not the address's: both are said.
+  EXPECT_NE(view.Shown(Field::Label1_0).find("530-0000"), std::string::npos);
+  EXPECT_NE(view.Shown(Field::Label1_0).find("532-0022"), std::string::npos);
 
   auto gazetteer = dict::Gazetteer::Load(dict::DictionaryPathIn(folder));
   ASSERT_TRUE(gazetteer);
+  // A city name not in the dictionary (merged away) offers the towns of
+  // that name, never one as the answer.
+  const dict::AddressAnswer renamed = gazetteer->Resolve("大阪府浪花市栄町1-2");
+  ASSERT_EQ(renamed.status, dict::AddressAnswer::Status::CityNotFound);
+  ASSERT_FALSE(renamed.candidates.empty());
+  view.SetText(Field::Text4, "大阪府浪花市栄町1-2");
+  Press(Key::Enter);
+  EXPECT_EQ(view.offered.size(), renamed.candidates.size());
+  EXPECT_EQ(view.Shown(Field::Label1_0), renamed.note);
   const dict::AddressAnswer several = gazetteer->Resolve("中央区本町");
   ASSERT_EQ(several.status, dict::AddressAnswer::Status::Several);
   view.SetText(Field::Text4, "中央区本町");
@@ -198,6 +210,133 @@ TEST_F(MainModel, ATypedAddressWalksToItsTownOrOffersTheCandidates) {
   Press(Key::Enter);
   EXPECT_FALSE(view.Shown(Field::Label1_0).empty());
   EXPECT_TRUE(view.warnings.empty());
+}
+
+// A town's note fills the supplement for that town only: the next pick,
+// in either mode, starts without it; what the user typed follows
+// InputClear in both modes.
+TEST_F(MainModel, ANoteInTheSupplementGoesWithItsTownWhatWasTypedFollowsInputClear) {
+  app.Settings.CopyMode = settings::kCopyCurrentCode;
+  ASSERT_TRUE(Open(1));
+  auto pick = [this](const std::string& code) {
+    view.SetText(Field::Text1, code);
+    model->Command1_Click();
+    view.SetListIndex(List::List1, 0);
+  };
+  pick("0600042");
+  EXPECT_EQ(view.Shown(Field::Text2), "１～１９丁目");
+  pick("1000001");
+  EXPECT_EQ(view.Shown(Field::Text2), "");
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+
+  view.SetText(Field::Text2, "３階");  // typed; InputClear off: cleared
+  pick("0640941");
+  EXPECT_EQ(view.Shown(Field::Text2), "");
+  app.Settings.InputClear = settings::kSwitchOn;
+  view.SetText(Field::Text2, "３階");
+  pick("1000001");
+  EXPECT_EQ(view.Shown(Field::Text2), "３階");
+  pick("0600042");
+  EXPECT_EQ(view.Shown(Field::Text2), "１～１９丁目");
+  pick("1000001");  // the note goes even with InputClear
+  EXPECT_EQ(view.Shown(Field::Text2), "");
+  pick("0600042");
+  view.SetText(Field::Text2, "１～１９丁目　５階");  // the note edited is the user's
+  pick("1000001");
+  EXPECT_EQ(view.Shown(Field::Text2), "１～１９丁目　５階");
+
+  // The walk: a note keeps to its town there too, and a step back empties it.
+  model->Command2_Click();
+  EXPECT_EQ(view.Shown(Field::Text2), "１～１９丁目　５階");
+  view.SetText(Field::Text2, {});
+  view.SetText(Field::Text4, "札幌市中央区大通西");
+  Press(Key::Enter);
+  ASSERT_EQ(view.code[1], "060-0042");
+  EXPECT_EQ(view.Shown(Field::Text2), "（１～１９丁目）");
+  for (int i = 0; i < view.ListCount(List::List4); ++i) {
+    if (view.ItemText(List::List4, i) == "本町") view.SetListIndex(List::List4, i);
+  }
+  model->List4_MouseDown();
+  ASSERT_EQ(view.code[1], "061-0011");
+  EXPECT_EQ(view.Shown(Field::Text2), "");
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒061-0011北海道札幌市中央区本町");
+}
+
+// An input method in full-width mode sends "１" for 1: typed, it lands as
+// the digit a paste gives; its dashes are dropped as a paste drops them.
+TEST_F(MainModel, FullWidthDigitsTypedIntoTheCodeBoxLandAsDigits) {
+  ASSERT_TRUE(Open(1));
+  for (const char* key : {"１", "０", "０", "－", "０", "０", "０", "１"}) {
+    EXPECT_EQ(model->TypeIntoText1(key), Handled::Consumed) << key;
+  }
+  EXPECT_EQ(view.Shown(Field::Text1), "1000001");
+  EXPECT_EQ(model->TypeIntoText1("7"), Handled::Passed);  // the box takes it itself
+  EXPECT_EQ(model->TypeIntoText1("a"), Handled::Consumed);
+  EXPECT_EQ(model->TypeIntoText1("あ"), Handled::Consumed);
+  EXPECT_EQ(model->TypeIntoText1("\b"), Handled::Passed);
+  EXPECT_EQ(view.Shown(Field::Text1), "1000001");
+  view.SetText(Field::Text1, {});
+  EXPECT_EQ(model->TypeIntoText1("１０００００１"), Handled::Consumed);  // committed at once
+  Press(Key::Enter);
+  EXPECT_TRUE(view.warnings.empty());
+  ASSERT_EQ(view.ListCount(List::List1), 1);
+  EXPECT_EQ(view.ItemText(List::List1, 0), "東京都 千代田区 千代田");
+}
+
+// A signature pasted whole is looked up by its address line; a city
+// without its town selects the city and shows its code for unlisted
+// towns as a candidate; each outcome of the message line is announced.
+TEST_F(MainModel, ASignatureBlockResolvesACityAloneShowsItsCodeAndOutcomesAreAnnounced) {
+  ASSERT_TRUE(Open(0));
+  view.SetText(Field::Text4,
+               "サンプル商事株式会社\n営業部　山田　太郎\n〒100-0001\n東京都千代田区千代田1-1 "
+               "サンプルビル3F\nTEL: 03-1234-5678\nMail: yamada@example.jp\n");
+  Press(Key::Enter);
+  EXPECT_EQ(view.Selected(List::List4), "千代田");
+  EXPECT_EQ(view.code[1], "100-0001");
+  EXPECT_TRUE(view.copyEnabled);
+  view.CheckOption(1);
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒100-0001東京都千代田区千代田");
+  ASSERT_FALSE(view.announced.empty());
+  EXPECT_EQ(view.announced.back(), "クリップボードにコピーしました。");
+
+  view.SetText(Field::Text4, "東京都千代田区");
+  Press(Key::Enter);
+  EXPECT_EQ(view.Selected(List::List2), "東京都");
+  EXPECT_EQ(view.Selected(List::List3), "千代田区");
+  EXPECT_EQ(view.Selected(List::List4), " 以下に該当する住所がない場合");
+  EXPECT_EQ(view.code[1], "100-0000");
+  EXPECT_EQ(view.Shown(Field::Text3), "東京都千代田区");
+  EXPECT_TRUE(view.copyEnabled);
+  const std::string note = view.Shown(Field::Label1_0);
+  EXPECT_NE(note.find("「以下に掲載がない場合」の番号です。"), std::string::npos) << note;
+  EXPECT_EQ(view.announced.back(), note);
+  model->Command4_Click();
+  EXPECT_EQ(clipboard.Text(), "〒100-0000東京都千代田区");
+
+  view.SetText(Field::Text4, "株式会社サンプル\r\n火星県どこか市1-2\r\n");
+  Press(Key::Enter);
+  EXPECT_EQ(view.Shown(Field::Text4), "火星県どこか市1-2");  // what was looked up
+  EXPECT_EQ(view.announced.back(), view.Shown(Field::Label1_0));
+  EXPECT_TRUE(view.Shown(Field::Label1_0).ends_with("。"));
+  EXPECT_TRUE(view.warnings.empty());
+}
+
+// An update installed: the notice of old data goes at once, not at the
+// next step, and the window works on the new file.
+TEST_F(MainModel, AnUpdateInstalledTakesTheOldDataNoticeAwayAtOnce) {
+  app.Today = "2026-06-01";
+  ASSERT_TRUE(Open(0));
+  ASSERT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
+  BuildInto(folder, TownsOf(SamplePath()), nullptr, "2026-05-27");
+  ASSERT_TRUE(app.DictionaryUpdated);
+  app.DictionaryUpdated();
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書データ：2026-05-27（辞書が更新されました）");
+  model.reset();
+  EXPECT_FALSE(app.DictionaryUpdated);  // no call into a window gone
 }
 
 TEST_F(MainModel, ALinkRequestIsAnsweredInTheSixFieldsNotOnTheClipboard) {
@@ -270,6 +409,30 @@ TEST_F(MainModel, WhatTheDesktopCouldNotKeepOnACopyIsSaidOnce) {
   EXPECT_EQ(view.warnings, std::vector<std::string>{"貼り付けの許可を保存できません。"});
   model->Command4_Click();
   EXPECT_EQ(view.warnings.size(), 1u);
+}
+
+// Old data is named at start, unless an update found it current lately
+// (it then wrote nothing but its note); a dictionary passed over for a date
+// in the future is named instead of the date.
+TEST_F(MainModel, TheMessageLineSaysWhenTheDataIsOldOrAFileWasPassedOver) {
+  app.Today = "2026-06-01";
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
+
+  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-05-30 2026-01-01\n";
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書データ：2026-01-01");
+  // A check of other data, or one too long ago, vouches for nothing.
+  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-05-30 2025-12-01\n";
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
+  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-03-01 2026-01-01\n";
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
+
+  app.PassedOver = {"/x/KOVANT.DIC はデータ日付（2099-01-31）が今日より先の日付のため使いません。"};
+  ASSERT_TRUE(Open(0));
+  EXPECT_EQ(view.Shown(Field::Label1_0), app.PassedOver.front());
 }
 
 TEST_F(MainModel, ExitWithAnUnwritableFolderStaysOpenAndSaysWhyThenSaves) {

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <regex>
 #include <set>
+#include <sstream>
 #include <tuple>
 #include <fcntl.h>
 #include <spawn.h>
@@ -224,6 +225,27 @@ TEST_F(Tools, TheNationalBuildHoldsUnder100Megabytes) {
   }
 }
 
+// 32 MiB of addresses on standard input are answered line by line: the
+// program holds a chunk of answers, never the input or all the output
+// (200 MB once took 1 GB).
+TEST_F(Tools, AddressesFromStandardInputHoldLittleMemory) {
+  const std::string file = folder_ + "/addresses.txt", tail = folder_ + "/addresses.tail";
+  const std::string lines = "東京都千代田区千代田1-1\n大阪市北区梅田3丁目1-1 ビル5F\n〒999-9999 どこでもない町\n";
+  {
+    std::ofstream out(file, std::ios::binary);
+    for (size_t size = 0; size < (size_t{32} << 20); size += lines.size()) out << lines;
+  }
+  auto [status, kilobytes] =
+      PeakKilobytes(Bin("kovant-lookup") + " --dic " + Quote(folder_ + "/KOVANT.DIC") + " --address - < " +
+                    Quote(file) + " 2>/dev/null | tail -n 3 > " + Quote(tail));
+  std::filesystem::remove(file);
+  EXPECT_EQ(status, 0);  // tail's
+  EXPECT_EQ(ReadAll(tail).rfind("100-0001\t100\t東京都\t千代田区\t千代田\t一致\n", 0), 0u) << ReadAll(tail);
+  if (!kSanitized) {
+    EXPECT_LT(kilobytes, 16 * 1024);
+  }
+}
+
 // A 64 MiB table is read, answered and written row by row: the program
 // holds a few rows, never the file (nor each of its fields).
 TEST_F(Tools, ColumnConversionOfALargeFileHoldsLittleMemory) {
@@ -248,6 +270,27 @@ TEST_F(Tools, ColumnConversionOfALargeFileHoldsLittleMemory) {
   if (!kSanitized) {
     EXPECT_LT(kilobytes, 64000);
   }
+}
+
+// Against the national dictionary: a former three-digit code (060, the
+// whole of central Sapporo and more) keeps every cell short and says how
+// many; a table that has a 郵便番号 and a 町域 already gets columns of other
+// names.
+TEST_F(Tools, ColumnCellsStayBoundedAndAddedHeadersNeverRepeatTheInputs) {
+  const std::string file = folder_ + "/former.csv";
+  std::ofstream(file, std::ios::binary) << "郵便番号,町域\n060,x\n1000001,y\n";
+  ProcessResult r =
+      RunProcess(Bin("kovant-lookup") + " --dic " + Quote(Bin("KOVANT.DIC")) + " --header --column 1 " + Quote(file));
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::string header, former, plain;
+  std::getline(lines, header);
+  std::getline(lines, former);
+  std::getline(lines, plain);
+  EXPECT_EQ(header, "郵便番号,町域,郵便番号_2,都道府県,市区町村,町域_2,状態");
+  EXPECT_LT(former.size(), 200u) << former.substr(0, 400);
+  EXPECT_TRUE(std::regex_search(former, std::regex("^060,x,060,北海道,[^,]*,複数（[0-9]+ 件）,複数$"))) << former;
+  EXPECT_EQ(plain, "1000001,y,100-0001,東京都,千代田区,千代田,一致");
 }
 
 TEST(ToolManners, EveryToolPrintsHelpAndVersionOnStandardOutput) {

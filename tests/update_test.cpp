@@ -28,6 +28,15 @@ namespace {
 
 std::string FileBytes(const std::string& path) { return platform::ReadWholeFile(path, size_t{64} << 20).value_or(""); }
 
+// The zip with the uncompressed size its headers state changed to size.
+std::string SizesSaid(std::string zip, uint32_t size) {
+  for (auto [sig, at] : {std::pair{std::string("PK\x01\x02", 4), 24}, std::pair{std::string("PK\x03\x04", 4), 22}}) {
+    const auto pos = zip.find(sig);
+    for (int i = 0; i < 4; ++i) zip[pos + at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  }
+  return zip;
+}
+
 class Update : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -65,6 +74,12 @@ class Update : public ::testing::Test {
         {"/slow/ken_all.zip", {zipOk.head, std::string(200000, 'x'), false, 20000}},
         {"/future/ken_all.zip", ok(future)},
         {"/future/jigyosyo.zip", ok(jig)},
+        // 100 MB of zeros in 100 KB: honest about its size, and still no
+        // file of Japan Post's.
+        {"/bomb/ken_all.zip", ok(ZipOf("KEN_ALL.CSV", std::string(size_t{100} << 20, '0')))},
+        {"/bomb/jigyosyo.zip", ok(jig)},
+        {"/lying/ken_all.zip", ok(SizesSaid(ZipOf("KEN_ALL.CSV", std::string(size_t{100} << 20, '0')), 1000))},
+        {"/lying/jigyosyo.zip", ok(jig)},
     });
   }
   static void TearDownTestSuite() {
@@ -93,12 +108,19 @@ TEST_F(Update, InstallsTheCheckedNationalDataAndSaysWhatChanged) {
   EXPECT_NE(info.out.find("事業所: 22420"), std::string::npos) << info.out;
   ProcessResult umeda = RunProcess("env KOVANT_HOME=" + Quote(home) + " " + Quote(Bin("kovant-lookup")) + " 5300001");
   EXPECT_EQ(umeda.out, "530-0001\t530\t大阪府\t大阪市北区\t梅田\n");
-  // The mirror named by KOVANT_DATA_URL serves the same data: nothing added or removed.
+  const auto before = platform::StampOf(home + "/KOVANT.DIC");
+  ASSERT_TRUE(before);
+  // The mirror named by KOVANT_DATA_URL serves the same data.
   ProcessResult again =
       RunProcess("env KOVANT_HOME=" + Quote(home) + " KOVANT_DATA_URL=" + Quote(server_->Url("good")) + " " +
                  Quote(Bin("kovant-mkdic")) + " --update");
   ASSERT_EQ(again.status, 0) << again.err;
-  EXPECT_NE(again.out.find("0 件追加、0 件削除"), std::string::npos) << again.out;
+  // The same data: said so, and nothing written (the file in use stays the
+  // very file); nor is it called stale, however old its date.
+  EXPECT_EQ(again.out, "最新です: " + home + "/KOVANT.DIC（データ日付 2026-04-27）\n");
+  EXPECT_EQ(platform::StampOf(home + "/KOVANT.DIC"), before);
+  ProcessResult fresh = RunProcess("env KOVANT_HOME=" + Quote(home) + " " + Quote(Bin("kovant-lookup")) + " --info");
+  EXPECT_EQ(fresh.out.find("注意:"), std::string::npos) << fresh.out;
 }
 
 // A dictionary in use that cannot be read is no measure: genuine data
@@ -239,7 +261,74 @@ TEST_F(Update, TheSystemUpdateServesEveryUserAndRefusesWhereItCannotWrite) {
                  " --update --system --from " + Quote(server_->Url("missing")));
   EXPECT_EQ(notRoot.status, 1);
   EXPECT_NE(notRoot.err.find("--system は root で実行してください"), std::string::npos) << notRoot.err;
+  EXPECT_EQ(notRoot.err.find("sudo"), std::string::npos) << notRoot.err;
   EXPECT_EQ(RunProcess(env + Quote(Bin("kovant-mkdic")) + " --system " + Quote(SamplePath())).status, 2);
+}
+
+// Root writes the shared folder: one that others can change (where a link
+// could send root's write elsewhere) is refused before anything is fetched,
+// and a failed first update leaves no empty folder.
+TEST_F(Update, TheSystemFolderMustBeItsOwnersAloneAndAFailureLeavesNoFolder) {
+  namespace fs = std::filesystem;
+  const std::string dir = TempFolder("update-system-trust");
+  const std::string open = dir + "/open", secret = dir + "/secret";
+  fs::create_directories(open);
+  fs::permissions(open, fs::perms(0777));
+  std::ofstream(secret) << "root only";
+  fs::permissions(secret, fs::perms(0600));
+  fs::create_symlink(secret, open + "/KOVANT.DIC");
+  const std::string env = "env -u KOVANT_HOME HOME=" + Quote(dir) + " XDG_DATA_HOME=" + Quote(dir + "/data") + " ";
+  ProcessResult r = RunProcess(env + "KOVANT_SYSTEM_DIR=" + Quote(open) + " " + Quote(Bin("kovant-mkdic")) +
+                               " --update --system --from " + Quote(server_->Url("good")));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.err.find(open + ": 他の利用者も書き込めるため使いません。"), std::string::npos) << r.err;
+  EXPECT_TRUE(fs::is_symlink(open + "/KOVANT.DIC"));
+  EXPECT_EQ(fs::status(secret).permissions() & fs::perms::all, fs::perms(0600));
+  // A link in place of the folder is not followed either.
+  fs::create_directories(dir + "/real");
+  fs::create_symlink(dir + "/real", dir + "/linked");
+  r = RunProcess(env + "KOVANT_SYSTEM_DIR=" + Quote(dir + "/linked") + " " + Quote(Bin("kovant-mkdic")) +
+                 " --update --system --from " + Quote(server_->Url("good")));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.err.find("シンボリックリンクはたどりません"), std::string::npos) << r.err;
+
+  const std::string fresh = dir + "/new/kovant";
+  r = RunProcess(env + "KOVANT_SYSTEM_DIR=" + Quote(fresh) + " " + Quote(Bin("kovant-mkdic")) +
+                 " --update --system --from " + Quote(server_->Url("missing")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(fs::exists(fresh)) << r.err;
+}
+
+// A download that inflates far past any file of Japan Post's stops at what
+// was really inflated, long before the service's memory limit.
+TEST_F(Update, ADownloadThatInflatesTooFarIsStoppedByWhatCameOut) {
+  const std::string home = TempFolder("update-bomb");
+  ProcessResult r = RunUpdate(home, "--from " + Quote(server_->Url("bomb")));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("KEN_ALL.CSV が大きすぎます（展開すると 96 MB を超えます）。"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(home + "/KOVANT.DIC"));
+  // The same zip saying it holds 1,000 bytes.
+  ProcessResult lying = RunUpdate(home, "--from " + Quote(server_->Url("lying")));
+  EXPECT_EQ(lying.status, 1);
+  EXPECT_NE(lying.err.find("KEN_ALL.CSV が大きすぎます（展開すると 96 MB を超えます）。"), std::string::npos)
+      << lying.err;
+  EXPECT_FALSE(std::filesystem::exists(home + "/KOVANT.DIC"));
+}
+
+// Sizes a download states are not believed: 0xFFFFFFFF (the mark of a
+// 64-bit record that is missing) is named as the archive's fault, and a
+// stated size far beyond the real one ends at what was inflated.
+TEST(UpdateZip, SizeFieldsThatLieAreTheArchivesFault) {
+  const std::string csv = FileBytes(SamplePath());
+  auto patched = [&](uint32_t size) { return SizesSaid(ZipOf("KEN_ALL.CSV", csv), size); };
+  auto marked = tools::ReadInputBytes(patched(0xFFFFFFFF), "ken_all.zip", "ken_all.zip", "");
+  ASSERT_FALSE(marked);
+  EXPECT_EQ(marked.error().description, "ken_all.zip: zip が壊れています（大きさの欄が読めません）。");
+  auto lying = tools::ReadInputBytes(patched(400u << 20), "ken_all.zip", "ken_all.zip", "", 1 << 20);
+  if (lying) {
+    EXPECT_EQ(lying->bytes, csv);
+    EXPECT_LE(lying->bytes.capacity(), size_t{64} << 20);
+  }
 }
 
 }  // namespace

@@ -84,15 +84,34 @@ TEST_F(UpdateWindow, InstallsSaysWhatChangedAndTheMainWindowTakesItAtItsNextStep
     EXPECT_NE(changes.find(" 件削除（町域 "), std::string::npos) << changes;
     EXPECT_EQ(u->Progress->value(), u->Progress->maximum());
     EXPECT_EQ(Str(u->Command->text()), "閉じる");
+    // The main window says so at once: its notice of old data is gone.
+    EXPECT_EQ(Str(window->Label1[0]->text()), "辞書データ：2026-04-27（辞書が更新されました）");
     Shot(u, "update");
   });
-  // The next step of the walk runs on the new data and says so.
+  Shot(window.get(), "updated");
+  // The next step of the walk runs on the new data.
   window->List2->SetListIndex(0);
   window->LoadCities();
-  EXPECT_EQ(Str(window->Label1[0]->text()), "辞書データ：2026-04-27（辞書が更新されました）");
-  Shot(window.get(), "updated");
   EXPECT_GT(window->List3->ListCount(), 0);
   EXPECT_TRUE(warnings.empty());
+}
+
+// A failure's reason and the line after it are read whole: the window
+// takes the height its text needs.
+TEST_F(UpdateWindow, ALongFailureIsShownWhole) {
+  ui::KovantUpdate u(app);
+  u.show();
+  u.SetStep(
+      "ダウンロードできませんでした（ホスト名を解決できません: "
+      "www.example.invalid。ネットワークの設定を確かめてください）"
+      "\n使用中の辞書はそのままです。");
+  u.Fit();
+  // A window manager gives a top-level its new size a moment later.
+  EXPECT_TRUE(
+      QTest::qWaitFor([&u] { return u.StepLine->heightForWidth(u.StepLine->width()) <= u.StepLine->height(); }, 5000))
+      << u.StepLine->heightForWidth(u.StepLine->width()) << " > " << u.StepLine->height();
+  EXPECT_TRUE(u.rect().contains(u.StepLine->geometry()));
+  Shot(&u, "update-failed");
 }
 
 TEST_F(UpdateWindow, AFailedOrCancelledUpdateLeavesTheDictionaryInUse) {
@@ -115,6 +134,16 @@ TEST_F(UpdateWindow, AFailedOrCancelledUpdateLeavesTheDictionaryInUse) {
     u->Command->click();
     ASSERT_TRUE(Finish(u));
     EXPECT_EQ(Str(u->StepLine->text()), "更新を中止しました。\n使用中の辞書はそのままです。");
+  });
+  EXPECT_TRUE(Dictionary() == before);
+
+  // Escape while it works: the update stops and the window closes once it
+  // has, with one key.
+  UpdateFromSettings("slow", [&](ui::KovantUpdate* u) {
+    ASSERT_TRUE(QTest::qWaitFor([u] { return u->Progress->value() > 0; }, 10000));
+    QTest::keyClick(u, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([u] { return !u->isVisible(); }, 30000));
+    EXPECT_FALSE(u->Running());
   });
   EXPECT_TRUE(Dictionary() == before);
   window->List2->SetListIndex(0);

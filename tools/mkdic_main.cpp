@@ -73,24 +73,42 @@ struct Args {
   long timeout = 60;
 };
 
+// Why the shared folder cannot be trusted ("" when it can): root writes
+// there, so nobody but its owner, root or the service's own user running
+// this, may change what is in it, and it is no link to somewhere else.
+std::string UntrustedFolder(const std::string& folder) {
+  struct stat st {};
+  if (lstat(folder.c_str(), &st) != 0) return folder + ": " + platform::SystemErrorText(errno) + "。";
+  if (!S_ISDIR(st.st_mode)) return folder + ": フォルダーではありません（シンボリックリンクはたどりません）。";
+  if (st.st_uid != 0 && st.st_uid != geteuid()) {
+    return folder + ": root のものではないため使いません（所有者 uid " + std::to_string(st.st_uid) + "）。";
+  }
+  if ((st.st_mode & 022) != 0) return folder + ": 他の利用者も書き込めるため使いません。";
+  return std::string();
+}
+
 // The folder an update writes, or why it cannot. --system writes every
-// user's folder: root only (unless a test moved it), and found writable
-// before anything is downloaded.
-Result<std::string> UpdateFolder(bool system) {
+// user's folder: root (or the service's user owning it) only, unless a test
+// moved it, and found trustworthy and writable before anything is
+// downloaded. made tells that this run created it.
+Result<std::string> UpdateFolder(bool system, bool* made) {
   if (!system) {
     const auto own = platform::UserDictionaryFolder();
     if (!own) return Error{std::string(platform::kNoUserFolderMessage)};
     return *own;
   }
   const std::string folder = platform::SystemDataFolder();
-  if (!platform::SystemDataFolderMoved() && geteuid() != 0) {
-    return Error{"--system は root で実行してください（sudo kovant-mkdic --update --system）。"};
+  struct stat st {};
+  const bool exists = lstat(folder.c_str(), &st) == 0;
+  if (!platform::SystemDataFolderMoved() && geteuid() != 0 && !(exists && st.st_uid == geteuid())) {
+    return Error{"--system は root で実行してください（root のシェルで kovant-mkdic --update --system）。"};
   }
   // Every user reads what root writes here, whatever root's umask.
   umask(022);
   std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
+  *made = !exists && std::filesystem::create_directories(folder, ec);
   if (ec) return Error{folder + ": 作れません（" + platform::SystemErrorText(ec.value()) + "）。"};
+  if (std::string why = UntrustedFolder(folder); !why.empty()) return Error{why};
   if (!platform::IsWritableFolder(folder)) {
     return Error{folder + ": 書き込めません（" + platform::SystemErrorText(errno) + "）。"};
   }
@@ -100,7 +118,8 @@ Result<std::string> UpdateFolder(bool system) {
 // The update of the dictionary in use (or, with --download, the files
 // saved), with its progress on the terminal and what changed.
 int Update(const Args& args) {
-  auto folder = UpdateFolder(args.system);
+  bool made = false;
+  auto folder = UpdateFolder(args.system, &made);
   if (!folder) return Fail(folder.error().description);
   UpdateOptions options;
   options.folder = *folder;
@@ -113,6 +132,9 @@ int Update(const Args& args) {
     std::fprintf(stderr, "kovant-mkdic: %s\n", note.c_str());
   };
   auto report = UpdateDictionary(options);
+  // A failed first update leaves no empty folder behind (rmdir keeps one
+  // that is not empty).
+  if (!report && made) rmdir(folder->c_str());
   if (!report) return Fail(report.error().description);
   EndProgress();
   if (!args.downloadFolder.empty()) {
@@ -121,6 +143,10 @@ int Update(const Args& args) {
   }
   for (const std::string& row : report->skipped) {
     std::fprintf(stderr, "kovant-mkdic: 行 %s: Shift-JIS にない文字があるため除きました。\n", row.c_str());
+  }
+  if (report->upToDate) {
+    if (!args.quiet) std::printf("最新です: %s（データ日付 %s）\n", report->target.c_str(), report->dateAfter.c_str());
+    return 0;
   }
   if (!args.quiet) {
     std::printf("辞書を更新しました: %s\n", report->target.c_str());

@@ -368,7 +368,26 @@ QFont FittedLabel::FittedFont() const {
   return f;
 }
 
+bool FittedLabel::Wraps() const {
+  const int room = contentsRect().width() - 2 * margin();
+  return QFontMetrics(FittedFont()).horizontalAdvance(text()) > room;
+}
+
+int FittedLabel::WholeHeight() const {
+  const QMargins frame = contentsMargins();
+  const int room = width() - frame.left() - frame.right() - 2 * margin();
+  const QRect needed = QFontMetrics(font()).boundingRect(QRect(0, 0, room, 1 << 20), Qt::TextWordWrap, text());
+  return needed.height() + frame.top() + frame.bottom() + 2 * margin();
+}
+
 void FittedLabel::paintEvent(QPaintEvent* event) {
+  if (Wraps()) {
+    QPainter painter(this);
+    painter.setPen(palette().color(foregroundRole()));
+    painter.drawText(contentsRect().adjusted(margin(), margin(), -margin(), -margin()),
+                     static_cast<int>(Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap), text());
+    return;
+  }
   const QFont fitted = FittedFont();
   if (fitted == font()) {
     QLabel::paintEvent(event);

@@ -121,6 +121,10 @@ class FittedLabel : public QLabel {
   using QLabel::QLabel;
   // The font the text is drawn in: the label's own while it fits.
   QFont FittedFont() const;
+  // A text too long for one line even drawn smaller is wrapped at the
+  // label's own font; the height that shows it whole, at the label's width.
+  bool Wraps() const;
+  int WholeHeight() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -1,11 +1,13 @@
 #include "ui/mainwindow.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
 
@@ -298,11 +300,33 @@ void Kovant1::SetText(window::Field field, const std::string& text) {
     box->setText(Q(text));
   } else if (QLabel* label = LabelOf(*this, field)) {
     label->setText(Q(text));
+    if (field == window::Field::Label1_0) FitMessageLine();
   } else if (LinkBox* link = LinkOf(*this, field)) {
     link->setText(Q(text));
   } else if (field == window::Field::Command2) {
     Command2->setText(Q(text));
   }
+}
+
+void Kovant1::FitMessageLine() {
+  auto* line = static_cast<FittedLabel*>(Label1[0]);
+  const int base = Px(300);
+  const int extra = line->Wraps() ? std::max(0, line->WholeHeight() - base) : 0;
+  if (extra == messageExtra_) return;
+  const int below = line->geometry().bottom();
+  for (QWidget* w : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (w->y() > below) w->move(w->x(), w->y() + extra - messageExtra_);
+  }
+  line->resize(line->width(), base + extra);
+  messageExtra_ = extra;
+  setFixedSize(Px(7725), Px(3975) + extra);
+}
+
+// An alert of the message line, which a screen reader reads out; the
+// line's name is its text, so the text itself is not needed here.
+void Kovant1::Announce(const std::string& /*text*/) {
+  QAccessibleEvent event(Label1[0], QAccessible::Alert);
+  QAccessible::updateAccessibility(&event);
 }
 
 void Kovant1::InsertText(window::Field field, const std::string& text) {
@@ -427,6 +451,13 @@ bool Kovant1::eventFilter(QObject* obj, QEvent* event) {
     delete menu;
     return true;
   }
+  if (obj == Text1 && event->type() == QEvent::InputMethod) {
+    // Text an input method commits at once ("１００００１" in full-width
+    // mode) is taken as typed keys are.
+    const QString commit = static_cast<QInputMethodEvent*>(event)->commitString();
+    if (!commit.isEmpty()) model_.TypeIntoText1(S(commit));
+    return true;
+  }
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(obj, event);
   return PreviewKey(obj, static_cast<QKeyEvent*>(event));
 }
@@ -458,7 +489,7 @@ bool Kovant1::PreviewKey(QObject* obj, QKeyEvent* key) {
   }
   if (model_.KeyPreview(KeyOf(k), ModifiersOf(key->modifiers())) == window::Handled::Consumed) return true;
   if (obj == Text1 && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && k != Qt::Key_Backspace) {
-    return window::MainModel::Text1_KeyPress(S(key->text())) == window::Handled::Consumed;
+    return model_.TypeIntoText1(S(key->text())) == window::Handled::Consumed;
   }
   return false;
 }

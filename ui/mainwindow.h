@@ -125,6 +125,7 @@ class Kovant1 : public QWidget, public window::MainView {
   void SelectProfile(int index) override { Combo1->setCurrentIndex(index); }
   void OfferCandidates(const std::vector<std::string>& texts) override;
   void Warn(const std::string& text) override;
+  void Announce(const std::string& text) override;
   void Beep() override;
   void SetBusy(bool busy) override;
   void SetRefusing(bool refusing) override;
@@ -157,6 +158,10 @@ class Kovant1 : public QWidget, public window::MainView {
   void ConnectControls();
   bool PreviewKey(QObject* obj, QKeyEvent* key);
   void PasteIntoText1();
+  // The message line as tall as its text needs; the window grows by the
+  // lines it takes beyond one, the rows below it moving down.
+  void FitMessageLine();
+  int messageExtra_ = 0;
   ListBox* ListOf(window::List list) const;
   QLineEdit* BoxOf(window::Field field) const;
 };

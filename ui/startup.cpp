@@ -63,7 +63,9 @@ int RunProgram(QApplication& app) {
                  platform::InstanceLock::LockPath().c_str());
   }
   AppState state;
-  state.ProgramFolder = dict::LocateDictionaryFolder();
+  auto choice = dict::ChooseDictionaryFolder(dict::LocalToday());
+  state.ProgramFolder = std::move(choice.folder);
+  state.PassedOver = std::move(choice.passedOver);
   state.SettingsFolder = platform::SettingsFolder();
   std::error_code ignored;  // a folder that cannot be made shows as settings not saved
   std::filesystem::create_directories(state.SettingsFolder, ignored);

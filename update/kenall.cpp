@@ -168,11 +168,16 @@ Result<InputFile> ReadInputFile(const std::string& path) {
 
 namespace {
 
-// The bytes of one entry, at most 512 MB, with its own name.
+std::string TooLarge(const std::string& path, const std::string& name, size_t maxBytes) {
+  return path + ": " + name + " が大きすぎます（展開すると " + std::to_string(maxBytes >> 20) + " MB を超えます）。";
+}
+
+// The bytes of one entry, at most maxBytes as inflated, with its own name.
 // expected is the size the archive states (0 when it does not): the bytes
-// are read into one block that size rather than grown through copies.
+// are read into one block that size (up to 64 MB) rather than grown
+// through copies; what stops a bomb is what was really inflated.
 Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string& path, const std::string& name,
-                               size_t expected) {
+                               size_t expected, size_t maxBytes) {
   zip_file_t* zf = zip_fopen_index(za, index, 0);
   if (!zf) {
     return Error{path + ": " + name + " を展開できません（" + ZipErrorText(zip_error_code_zip(zip_get_error(za))) +
@@ -180,14 +185,16 @@ Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string&
   }
   InputFile in;
   in.name = name;
-  in.bytes.reserve(expected);
+  // What the archive states is a guess at most: a lying size must not cost
+  // memory that was never inflated, so the block grows past this bound.
+  in.bytes.reserve(std::min(expected, std::size_t{64} << 20));
   char buf[65536];
   zip_int64_t n;
   while ((n = zip_fread(zf, buf, sizeof buf)) > 0) {
     in.bytes.append(buf, static_cast<size_t>(n));
-    if (in.bytes.size() > (std::size_t{512} << 20)) {
-      n = -1;
-      break;
+    if (in.bytes.size() > maxBytes) {
+      zip_fclose(zf);
+      return Error{TooLarge(path, name, maxBytes)};
     }
   }
   const int readError = n < 0 ? zip_error_code_zip(zip_file_get_error(zf)) : ZIP_ER_OK;
@@ -202,7 +209,7 @@ Result<InputFile> ReadZipEntry(zip_t* za, zip_uint64_t index, const std::string&
 }  // namespace
 
 Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const std::string& name,
-                                 const std::string& date) {
+                                 const std::string& date, size_t maxBytes) {
   InputFile in;
   in.date = date;
   in.name = name;
@@ -221,6 +228,9 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
     zip_source_free(src);
     const int code = zip_error_code_zip(&zerr);
     zip_error_fini(&zerr);
+    // libzip says "no such entry" when a size of 0xFFFFFFFF points to a
+    // 64-bit record that is not there: the archive's own fault.
+    if (code == ZIP_ER_NOENT) return Error{path + ": zip が壊れています（大きさの欄が読めません）。"};
     return Error{path + ": zip を開けません（" + ZipErrorText(code) + "）。"};
   }
   zip_error_fini(&zerr);
@@ -234,12 +244,12 @@ Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
     if (!EndsWith(lower, ".csv")) continue;
-    if ((zs.valid & ZIP_STAT_SIZE) && zs.size > (std::size_t{512} << 20)) {
-      result = Error{path + ": " + name + " が大きすぎます。"};
+    if ((zs.valid & ZIP_STAT_SIZE) && zs.size > maxBytes) {
+      result = Error{TooLarge(path, name, maxBytes)};
       break;
     }
     result = ReadZipEntry(za, static_cast<zip_uint64_t>(i), path, name,
-                          (zs.valid & ZIP_STAT_SIZE) ? static_cast<size_t>(zs.size) : 0);
+                          (zs.valid & ZIP_STAT_SIZE) ? static_cast<size_t>(zs.size) : 0, maxBytes);
     if (result) result->date = (zs.valid & ZIP_STAT_MTIME) ? DateOf(zs.mtime) : date;
     break;
   }

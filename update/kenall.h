@@ -42,9 +42,12 @@ struct InputFile {
 };
 Result<InputFile> ReadInputFile(const std::string& path);
 // The same for bytes already in memory (a download); path names them in
-// messages, name and date stand when they are not inside a zip.
+// messages, name and date stand when they are not inside a zip. A CSV in a
+// zip is inflated up to maxBytes, counted as it comes out (what the zip
+// states of its size is not believed).
+inline constexpr size_t kMaxInputBytes = size_t{512} << 20;
 Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const std::string& name,
-                                 const std::string& date);
+                                 const std::string& date, size_t maxBytes = kMaxInputBytes);
 
 // A libzip error code (ZIP_ER_...) as a Japanese phrase for messages.
 std::string ZipErrorText(int code);

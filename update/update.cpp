@@ -4,13 +4,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <cerrno>
 #include <filesystem>
-#include <sys/stat.h>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "dict/census.h"
 #include "platform/clock.h"
+#include "dict/checkstamp.h"
+#include "dict/freshness.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "update/builder.h"
 #include "update/download.h"
 #include "update/leftovers.h"
@@ -26,6 +31,11 @@ bool Cancelled(const UpdateOptions& options) { return options.cancel && options.
 void Step(const UpdateOptions& options, const std::string& line, double share) {
   if (options.progress) options.progress(line, share);
 }
+
+// Japan Post's CSVs inflate to 12 MB and 3 MB: a download that inflates
+// past this is no such file, and stops here rather than at the service's
+// memory limit.
+constexpr size_t kMaxDownloadedCsv = size_t{96} << 20;
 
 // One of Japan Post's files, downloaded and checked: a zip holding the
 // expected CSV. name is how the file is published ("ken_all.zip"); the
@@ -53,7 +63,7 @@ Result<InputFile> FetchChecked(const UpdateOptions& options, const std::string& 
     return Error{url + ": zip ファイルではありません（エラーページかもしれません）。"};
   }
   if (raw) *raw = *body;
-  auto file = ReadInputBytes(std::move(*body), url, name, std::string());
+  auto file = ReadInputBytes(std::move(*body), url, name, std::string(), kMaxDownloadedCsv);
   if (!file) return file.error();
   std::string upper = file->name;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -91,24 +101,27 @@ std::string Implausible(const BuiltDictionary& built, const Result<dict::Census>
   return std::string();
 }
 
+// The folder the update writes (options.folder, KOVANT_HOME or the user's).
+// Empty without a user folder (UpdateDictionary refuses then).
+std::string TargetFolder(const UpdateOptions& options) {
+  if (!options.folder.empty()) return options.folder;
+  return platform::UserDictionaryFolder().value_or(std::string());
+}
+
 // Writes the new dictionary where the programs look first and tells what
 // changed.
 Result<UpdateReport> Install(const UpdateOptions& options, const BuiltDictionary& built,
                              const Result<dict::Census>& before) {
-  std::string folder = options.folder;
-  if (folder.empty()) {
-    const auto own = platform::UserDictionaryFolder();
-    if (!own) return Error{std::string(platform::kNoUserFolderMessage)};
-    folder = *own;
-  }
+  const std::string folder = TargetFolder(options);
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::string target = dict::DictionaryPathIn(folder);
   RemoveLeftoverTemporaries(target);
-  std::string err = platform::WriteFileAtomically(target, built.bytes);
+  // The shared dictionary is readable by every user whatever mode a file
+  // it replaces had.
+  std::string err = folder == platform::SystemDataFolder() ? platform::WriteSharedFileAtomically(target, built.bytes)
+                                                           : platform::WriteFileAtomically(target, built.bytes);
   if (!err.empty()) return Error{target + ": " + err};
-  // A file replaced keeps its mode: in the shared folder it must be readable.
-  if (folder == platform::SystemDataFolder()) chmod(target.c_str(), 0644);
   auto after = dict::TakeCensus(target);
   if (!after) return Error{dict::ReadErrorMessage(target, after.error())};
   const auto changes =
@@ -159,9 +172,47 @@ Result<dict::Census> InUse(const UpdateOptions& options) {
   return before;
 }
 
+// Notes in the update's folder that the data was found current today, so
+// that it is not called stale while it is. A note that cannot be written is
+// said, but fails no update: the dictionary is as it should be.
+void NoteChecked(const UpdateOptions& options, const std::string& dataDate) {
+  const std::string folder = TargetFolder(options);
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::string path = platform::JoinPath(folder, dict::kCheckStampName);
+  RemoveLeftoverTemporaries(path);
+  const std::string err = platform::WriteFileAtomically(path, dict::CheckStampText(dict::LocalToday(), dataDate));
+  if (!err.empty() && options.note) options.note("確認の記録を書けません: " + path + ": " + err + "。");
+}
+
+// The report of a download that is the dictionary in use already: nothing
+// to write (a copy of it in another folder would only take room).
+// Only a dictionary the target's readers find too counts: not the one
+// beside this program (a build's), nor, for every user, root's own.
+std::optional<UpdateReport> SameAsInUse(const BuiltDictionary& built, const Result<dict::Census>& before,
+                                        const std::string& target) {
+  if (!before || before->header.DataDate != built.dataDate) return std::nullopt;
+  const std::string folder = dict::LocateDictionaryFolder();
+  const bool shared =
+      folder == target || (folder != platform::ExecutableFolder() &&
+                           !(target == platform::SystemDataFolder() && folder == platform::UserDataFolder()));
+  if (!shared) return std::nullopt;
+  const std::string inUse = dict::DictionaryPathIn(folder);
+  const auto bytes = platform::ReadWholeFile(inUse, built.bytes.size() + 1);
+  if (!bytes || *bytes != built.bytes) return std::nullopt;
+  UpdateReport report;
+  report.target = inUse;
+  report.dateBefore = report.dateAfter = built.dataDate;
+  report.towns = before->towns;
+  report.offices = before->offices;
+  report.upToDate = true;
+  return report;
+}
+
 }  // namespace
 
 Result<UpdateReport> UpdateDictionary(const UpdateOptions& options) {
+  if (TargetFolder(options).empty()) return Error{std::string(platform::kNoUserFolderMessage)};
   const char* env = std::getenv("KOVANT_DATA_URL");
   const DataUrls urls = PublishedDataUrls(!options.from.empty() ? options.from : env ? env : "");
   // The downloads themselves are kept only to be saved as they came.
@@ -181,8 +232,16 @@ Result<UpdateReport> UpdateDictionary(const UpdateOptions& options) {
   if (std::string why = Implausible(*built, before, urls); !why.empty()) return Error{why};
   // The last moment a cancel can keep the dictionary in use.
   if (Cancelled(options)) return Error{kUpdateCancelled};
+  if (!keep) {
+    if (auto same = SameAsInUse(*built, before, TargetFolder(options))) {
+      NoteChecked(options, built->dataDate);
+      Step(options, "", 1.0);
+      return *same;
+    }
+  }
   Step(options, "書き出し中...", 0.95);
   auto report = keep ? Save(options, *built, rawTowns, rawOffices) : Install(options, *built, before);
+  if (report && !keep) NoteChecked(options, report->dateAfter);
   if (report) Step(options, "", 1.0);
   return report;
 }

@@ -32,6 +32,9 @@ struct UpdateReport {
   std::string dateBefore, dateAfter;  // dateBefore "" when there was none
   size_t added = 0, removed = 0, towns = 0, offices = 0;
   std::vector<std::string> skipped;  // rows left out (no Shift-JIS for a character)
+  // The download was the data in use, byte for byte: nothing was written
+  // but the note of the check, and target is the dictionary in use.
+  bool upToDate = false;
 };
 
 // Downloads, checks, builds and installs. On any error, or when cancelled,

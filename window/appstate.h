@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "settings/settings.h"
 
@@ -17,7 +19,9 @@ namespace kovant::window {
 
 struct AppState {
   settings::Settings Settings = settings::DefaultSettings();
-  std::string ProgramFolder;   // KOVANT.DIC
+  std::string ProgramFolder;  // KOVANT.DIC
+  // Dictionaries passed over for a data date in the future, each a sentence.
+  std::vector<std::string> PassedOver;
   std::string SettingsFolder;  // KOVANT.INI and the profiles
   bool ExternalRequest = false;
   bool SettingsCancelled = false;
@@ -25,6 +29,9 @@ struct AppState {
   std::string FoundWindowTitle;
   // Today as "YYYY-MM-DD", for the age of the data; "" for the system's date.
   std::string Today;
+  // Set by the main window while it lives: a dictionary update has just
+  // installed new data, so its notice of old data goes at once.
+  std::function<void()> DictionaryUpdated;
 
   // Both set before the windows are made, which keep them.
   platform::Clipboard* clipboard = nullptr;

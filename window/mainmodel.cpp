@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "copy/compose.h"
+#include "dict/checkstamp.h"
+#include "dict/addressblock.h"
 #include "dict/codeinput.h"
 #include "dict/fold.h"
 #include "dict/freshness.h"
@@ -25,6 +27,15 @@ int CopyModeOption(const settings::Settings& s) { return s.CopyMode == settings:
 
 int HeadingOf(List list) { return list == List::List3 ? 1 : list == List::List4 ? 2 : 0; }
 
+// Whether a List4 entry is the town a resolved address named; a city's
+// code for towns it does not list is its entry " 以下に該当する住所がない場合".
+bool NamesTown(const std::string& entry, const std::string& town) {
+  if (entry == town) return true;
+  return entry.starts_with(" 以下に") && (town.empty() || town == "以下に掲載がない場合");
+}
+
+bool HasNote(std::string_view name) { return name.find("（") != std::string_view::npos; }
+
 }  // namespace
 
 MainModel::MainModel(AppState& app, MainView& view)
@@ -32,6 +43,32 @@ MainModel::MainModel(AppState& app, MainView& view)
         copy::WaitSeconds(seconds, app_.SettingsCancelled, [this] { view_.ProcessEvents(); });
       }) {
   delivery_.SetStepAside([this] { return view_.StepAside(); });
+  app_.DictionaryUpdated = [this] { DictionaryUpdated(); };
+}
+
+MainModel::~MainModel() { app_.DictionaryUpdated = nullptr; }
+
+void MainModel::Say(const std::string& text) {
+  view_.SetText(Field::Label1_0, text);
+  view_.Announce(text);
+}
+
+std::string MainModel::SupplementToKeep() const {
+  const std::string text = view_.Text(Field::Text2);
+  if (!noteSupplement_.empty() && text == noteSupplement_) return {};
+  return app_.Settings.InputClear == settings::kSwitchOn ? text : std::string();
+}
+
+void MainModel::DropNoteSupplement() {
+  if (!noteSupplement_.empty() && view_.Text(Field::Text2) == noteSupplement_) view_.SetText(Field::Text2, {});
+  noteSupplement_.clear();
+}
+
+// New data is in use from now: the notice of old data goes with the old
+// file, and the lists are made again from the new one.
+void MainModel::DictionaryUpdated() {
+  ReloadIfChanged();
+  ShowDataDate(true);
 }
 
 void MainModel::ReadFailed(const dict::Error& error) { Warn(dict::ReadErrorMessage(dictionaryPath_, error)); }
@@ -70,9 +107,13 @@ bool MainModel::Form_Load() {
   // with the way to new data.
   const std::string today = app_.Today.empty() ? dict::LocalToday() : app_.Today;
   // Shorter than the command line's notice: the message line is one line.
-  if (dict::IsStaleData(dataDate_, today)) {
+  // An update that found the data current notes it: no notice then.
+  if (dict::IsStaleData(dataDate_, today) && !dict::ConfirmedRecently(dictionaryPath_, dataDate_, today)) {
     view_.SetText(Field::Label1_0, "辞書（" + dataDate_ + "）が古くなっています。設定→辞書を更新");
   }
+  // A dictionary dated in the future was not taken: say which and why.
+  if (!app_.PassedOver.empty()) view_.SetText(Field::Label1_0, app_.PassedOver.front());
+  preload_.Start(dictionaryPath_);
   return true;
 }
 
@@ -190,6 +231,7 @@ void MainModel::Command2_Click() {
   view_.SetText(Field::Text3, {});
   current_ = {};
   if (app_.Settings.InputClear != settings::kSwitchOn) view_.SetText(Field::Text2, {});
+  DropNoteSupplement();
   addressMode_ = !addressMode_;
   ApplyMode();
 }
@@ -225,14 +267,15 @@ void MainModel::Text4_Change() {
 bool MainModel::LoadGazetteer() {
   // Made again for a dictionary replaced since, at this step or before.
   if (gazetteer_ && gazetteerStamp_ == dictionaryStamp_ && gazetteerPath_ == dictionaryPath_) return true;
+  if (gazetteer_) preload_.Reset();  // the dictionary was replaced
   view_.SetBusy(true);
-  auto loaded = dict::Gazetteer::Load(dictionaryPath_);
+  auto loaded = preload_.Get(dictionaryPath_);
   view_.SetBusy(false);
   if (!loaded) {
     ReadFailed(loaded.error());
     return false;
   }
-  gazetteer_ = std::make_unique<dict::Gazetteer>(std::move(*loaded));
+  gazetteer_ = std::move(*loaded);
   gazetteerPath_ = dictionaryPath_;
   gazetteerStamp_ = dictionaryStamp_;
   return true;
@@ -244,15 +287,33 @@ bool MainModel::LoadGazetteer() {
 void MainModel::ResolveTypedAddress() {
   ReloadIfChanged();
   if (!LoadGazetteer()) return;
-  const dict::AddressAnswer answer = gazetteer_->Resolve(view_.Text(Field::Text4));
+  // A block pasted as it is (a signature: company, 〒, address, TEL) is
+  // looked up by its address line, which the box then shows.
+  const std::string typed = view_.Text(Field::Text4);
+  const std::string address = dict::AddressInBlock(typed);
+  if (address != typed) view_.SetText(Field::Text4, address);
+  const dict::AddressAnswer answer = gazetteer_->Resolve(address);
   using Status = dict::AddressAnswer::Status;
-  if (answer.status == Status::Single && answer.candidates.size() == 1) {
+  if ((answer.status == Status::Single || answer.status == Status::CodeDisagrees) && answer.candidates.size() == 1) {
     SelectMatch(answer.candidates.front());
-  } else if (answer.status == Status::Several && !answer.candidates.empty()) {
+    // A code written on the line that is not the address's: both are said,
+    // the address's shown, so the user sees which one the text was wrong on.
+    if (answer.status == Status::CodeDisagrees) Say(answer.note);
+  } else if ((answer.status == Status::Several || answer.status == Status::CityNotFound ||
+              answer.status == Status::CodeDisagrees) &&
+             !answer.candidates.empty()) {
+    // A city name no longer in use offers the towns of that name, never one;
+    // the note says why there is no answer of its own.
     OfferCandidates(answer.candidates);
+    if (answer.status != Status::Several) Say(answer.note);
+  } else if (answer.status == Status::CityOnly && !answer.candidates.empty()) {
+    // The city's code for towns it does not list, shown as the candidate
+    // it is: selected in the walk, with the note saying what it is.
+    SelectMatch(answer.candidates.front());
+    Say(answer.note);
   } else {
     // None, and whatever else the resolver may tell apart: its note says why.
-    view_.SetText(Field::Label1_0, answer.note.empty() ? "該当する住所がありません。" : answer.note);
+    Say(answer.note.empty() ? "該当する住所がありません。" : answer.note);
   }
 }
 
@@ -261,7 +322,7 @@ void MainModel::OfferCandidates(const std::vector<dict::CodeMatch>& candidates) 
   std::vector<std::string> texts;
   texts.reserve(candidates.size());
   for (const dict::CodeMatch& m : candidates) texts.push_back(m.newCode + "  " + m.pref + m.city + m.town);
-  view_.SetText(Field::Label1_0, "候補が " + std::to_string(candidates.size()) + " 件あります。選んでください。");
+  Say("候補が " + std::to_string(candidates.size()) + " 件あります。選んでください。");
   view_.OfferCandidates(texts);
 }
 
@@ -294,7 +355,7 @@ void MainModel::SelectMatch(const dict::CodeMatch& match) {
   for (int pass = 0; pass < 2; ++pass) {
     for (int i = 0; i < count; ++i) {
       if (view_.ItemData(List::List4, i) != kShowOfficesItem &&
-          (view_.ItemText(List::List4, i) == match.town) == (pass == 0)) {
+          NamesTown(view_.ItemText(List::List4, i), match.town) == (pass == 0)) {
         order.push_back(i);
       }
     }
@@ -359,12 +420,13 @@ void MainModel::List1_Click() {
   }
   const std::string text = view_.ItemText(List::List1, row);
   auto picked = dict::ShowPickedResult(dictionaryPath_, dict::RowView{text, view_.ItemData(List::List1, row)},
-                                       view_.Text(Field::Text2));
+                                       SupplementToKeep());
   if (!picked) {
     ReadFailed(picked.error());
     return;
   }
   current_ = std::move(picked.value());
+  noteSupplement_ = HasNote(text) ? current_.Supplement : std::string();
   ShowAddress();
   // The same address picked again leaves Text3 unchanged; the button must
   // still follow the selection.
@@ -396,6 +458,7 @@ void MainModel::ClearShownResult() {
   ShowCodes({}, {});
   view_.SetText(Field::Text3, {});
   if (app_.Settings.InputClear != settings::kSwitchOn) view_.SetText(Field::Text2, {});
+  DropNoteSupplement();
 }
 
 void MainModel::LoadCities() {
@@ -493,13 +556,14 @@ void MainModel::ShowTownResult() {
     if (view_.ListIndex(List::List4) < 0) return;
   }
   dict::ListEntry entry{view_.ItemText(List::List4, row), std::string(), view_.ItemData(List::List4, row)};
-  auto shown = dict::ShowTownResult(dictionaryPath_, current_.Address1, current_.Address2, entry,
-                                    view_.Text(Field::Text2), app_.Settings.InputClear == settings::kSwitchOn);
+  auto shown = dict::ShowTownResult(dictionaryPath_, current_.Address1, current_.Address2, entry, SupplementToKeep(),
+                                    app_.Settings.InputClear == settings::kSwitchOn);
   if (!shown) {
     ReadFailed(shown.error());
     return;
   }
   current_ = std::move(shown.value());
+  noteSupplement_ = HasNote(entry.text) ? current_.Supplement : std::string();
   ShowAddress();
   view_.SetCopyEnabled(true);
   if (reloaded) ShowDataDate(true);
@@ -611,6 +675,16 @@ Handled MainModel::Text1_KeyPress(const std::string& text) {
   return Handled::Passed;
 }
 
+Handled MainModel::TypeIntoText1(const std::string& text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (plain) return Text1_KeyPress(text);
+  const std::string code = dict::NormalizeCodeInput(text);
+  if (std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (!code.empty()) view_.InsertText(Field::Text1, code);
+  }
+  return Handled::Consumed;
+}
+
 void MainModel::PasteIntoText1(const std::string& clipboardText) {
   const std::string code = dict::NormalizeCodeInput(clipboardText);
   const bool digits =
@@ -696,7 +770,7 @@ void MainModel::ConfirmDelivery(copy::Delivered outcome) {
   const std::string shown = view_.Text(Field::Label1_0);
   if (!shown.empty() && shown != dict::kSupplementHint && shown != deliveredLine_) return;
   deliveredLine_ = copy::DeliveredLine(outcome, delivery_.TargetCaption());
-  view_.SetText(Field::Label1_0, deliveredLine_);
+  Say(deliveredLine_);
 }
 
 void MainModel::Answer() {

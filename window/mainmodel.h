@@ -10,6 +10,7 @@
 
 #include "copy/delivery.h"
 #include "dict/address.h"
+#include "dict/preload.h"
 #include "dict/current.h"
 #include "dict/reader.h"
 #include "dict/walk.h"
@@ -23,6 +24,9 @@ namespace kovant::window {
 class MainModel {
  public:
   MainModel(AppState& app, MainView& view);
+  ~MainModel();
+  MainModel(const MainModel&) = delete;
+  MainModel& operator=(const MainModel&) = delete;
 
   // Places the window, checks the dictionary and reads the prefectures.
   // False when the program must end (the read-error message was shown).
@@ -36,6 +40,10 @@ class MainModel {
   Handled KeyPreview(Key key, Modifiers modifiers);
   // A character typed into Text1: digits only, the rest is discarded.
   static Handled Text1_KeyPress(const std::string& text);
+  // What a key typed into Text1 sends: full-width digits (an input method
+  // in full-width mode) land as the digits a paste gives, its dashes are
+  // dropped as a paste drops them; the rest as Text1_KeyPress.
+  Handled TypeIntoText1(const std::string& text);
   // A code pasted into Text1 as people write it ("〒100-0001", full-width
   // digits) lands as the digits the box takes; other text is refused.
   void PasteIntoText1(const std::string& clipboardText);
@@ -78,6 +86,14 @@ class MainModel {
 
  private:
   void Warn(const std::string& text) { view_.Warn(text); }
+  // An outcome in the message line, announced to a screen reader too.
+  void Say(const std::string& text);
+  // The supplement a pick starts from: a town's note left in Text2 by the
+  // pick before belongs to that town and goes; what the user typed stays
+  // only with InputClear.
+  std::string SupplementToKeep() const;
+  void DropNoteSupplement();
+  void DictionaryUpdated();
   void ReadFailed(const dict::Error& error);
   void ShowAddress();
   void ShowCodes(const std::string& oldCode, const std::string& newCode);
@@ -127,11 +143,15 @@ class MainModel {
   int visibleRows_ = 0;
   int loadedProfileIndex_ = 0;
   copy::Delivery delivery_;
-  bool previousWindowNoticeShown_ = false;      // said once while the program runs
-  std::string deliveredLine_;                   // the message line the last copy wrote
-  bool headMatched_ = false;                    // an entry begins with Text4's text
-  std::vector<dict::CodeMatch> candidates_;     // offered by the last address typed
-  std::unique_ptr<dict::Gazetteer> gazetteer_;  // made at the first address typed
+  bool previousWindowNoticeShown_ = false;   // said once while the program runs
+  std::string deliveredLine_;                // the message line the last copy wrote
+  std::string noteSupplement_;               // Text2 as a town's note filled it, "" when typed
+  bool headMatched_ = false;                 // an entry begins with Text4's text
+  std::vector<dict::CodeMatch> candidates_;  // offered by the last address typed
+  // The names of the country, loading from the moment the window opens so
+  // that the first address typed waits for little or nothing.
+  dict::GazetteerPreload preload_;
+  std::shared_ptr<const dict::Gazetteer> gazetteer_;
   std::string gazetteerPath_;
   std::optional<platform::FileStamp> gazetteerStamp_;
 };

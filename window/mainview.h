@@ -85,6 +85,10 @@ class MainView {
   // Addresses to choose from; the view calls SelectCandidate with the one chosen.
   virtual void OfferCandidates(const std::vector<std::string>& texts) = 0;
   virtual void Warn(const std::string& text) = 0;  // a message box
+  // The message line's text is an outcome (an address not found, a copy
+  // done): said to a screen reader now, not only when it reads the line.
+  // A view without one may leave it.
+  virtual void Announce(const std::string& text) { (void)text; }
   virtual void Beep() = 0;
   virtual void SetBusy(bool busy) = 0;          // the wait pointer
   virtual void SetRefusing(bool refusing) = 0;  // the pointer while a copy runs

@@ -61,7 +61,8 @@ void UpdateModel::Command_Click() {
 
 bool UpdateModel::Form_QueryUnload() {
   if (!Running()) return true;
-  Command_Click();
+  closeWanted_ = true;
+  if (!cancel_) Command_Click();
   return false;
 }
 
@@ -80,10 +81,19 @@ void UpdateModel::Done(const dict::Result<tools::UpdateReport>& outcome, const s
   if (!outcome) {
     view_.SetProgress(0);
     view_.SetStep(outcome.error().description + "\n使用中の辞書はそのままです。");
+    view_.Fit();
+    if (closeWanted_) view_.Close();
     return;
   }
   const tools::UpdateReport& r = *outcome;
   view_.SetProgress(1000);
+  if (r.upToDate) {
+    // The data in use is Japan Post's latest: nothing was written.
+    view_.SetStep("最新です。");
+    view_.SetChanges(view_.ChangesText() + "データの日付: " + r.dateAfter + "（変わりません）");
+    view_.Fit();
+    return;
+  }
   view_.SetStep("辞書を更新しました。");
   view_.SetChanges(view_.ChangesText() + "データの日付: " + DateOrNone(r.dateBefore) + " → " + r.dateAfter + "\n" +
                    "郵便番号: " + std::to_string(r.added) + " 件追加、" + std::to_string(r.removed) + " 件削除（町域 " +
@@ -92,6 +102,10 @@ void UpdateModel::Done(const dict::Result<tools::UpdateReport>& outcome, const s
   // The main window takes the new data at its next step: it reads the
   // dictionary from here and sees the file changed.
   app_.ProgramFolder = dict::LocateDictionaryFolder();
+  if (app_.DictionaryUpdated) app_.DictionaryUpdated();
+  // Asked to close too late to stop it: the new data is in place and said
+  // so in the main window.
+  if (closeWanted_) view_.Close();
 }
 
 }  // namespace kovant::window

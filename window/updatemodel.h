@@ -26,8 +26,9 @@ class UpdateModel {
   bool Running() const { return worker_.joinable() && !finished_; }
   // "中止" asks the update to end at its next step; "閉じる" closes.
   void Command_Click();
-  // Closing while the update runs cancels it; true when the window may
-  // close now (the update has stopped), so nothing is written after it.
+  // Closing while the update runs cancels it and closes the window once
+  // the update has stopped, so nothing is written after it; true when the
+  // window may close now.
   bool Form_QueryUnload();
   // Cancels and waits for the update's thread: before the view goes.
   void Stop();
@@ -41,6 +42,7 @@ class UpdateModel {
   std::string from_;
   std::atomic<bool> cancel_{false};
   bool finished_ = false;
+  bool closeWanted_ = false;  // asked to close while it ran
   std::thread worker_;
 };
 
