@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "dict/census.h"
+#include "dict/freshness.h"
 #include "platform/folders.h"
 #include "platform/registry.h"
 #include "platform/win/ddelink.h"
@@ -72,7 +73,9 @@ bool NoteProgramFolder(const std::string& programFolder) {
 
 int Run(HINSTANCE instance) {
   kovant::window::AppState state;
-  state.ProgramFolder = kovant::dict::LocateDictionaryFolder();
+  auto choice = kovant::dict::ChooseDictionaryFolder(kovant::dict::LocalToday());
+  state.ProgramFolder = std::move(choice.folder);
+  state.PassedOver = std::move(choice.passedOver);
   state.SettingsFolder = kovant::platform::SettingsFolder();
   std::error_code ignored;  // a folder that cannot be made shows as settings not saved
   std::filesystem::create_directories(kovant::platform::Wide(state.SettingsFolder), ignored);

@@ -397,7 +397,7 @@ bool MainWindow::PreTranslate(MSG& msg) {
   if (msg.message == WM_CHAR && id == kText1 && msg.wParam >= 0x20 && !Down(VK_CONTROL) && !Down(VK_MENU)) {
     // A character typed into the code box: digits only.
     const wchar_t typed[2] = {static_cast<wchar_t>(msg.wParam), 0};
-    return window::MainModel::Text1_KeyPress(Narrow(typed)) == window::Handled::Consumed;
+    return model_.TypeIntoText1(Narrow(typed)) == window::Handled::Consumed;
   }
   return false;
 }
@@ -695,6 +695,12 @@ void MainWindow::ShowCandidatesMenu() {
 
 void MainWindow::Warn(const std::string& text) {
   MessageBoxW(hwnd_, Wide(text).c_str(), kAppTitle, MB_OK | MB_ICONWARNING);
+}
+
+// An alert of the message line, which a screen reader reads out; the
+// line's name is its text.
+void MainWindow::Announce(const std::string& /*text*/) {
+  NotifyWinEvent(EVENT_SYSTEM_ALERT, Ctl(kLabel1_0), OBJID_CLIENT, CHILDID_SELF);
 }
 
 void MainWindow::Beep() { MessageBeep(MB_OK); }

@@ -89,6 +89,7 @@ class MainWindow : public window::MainView {
   void SelectProfile(int index) override;
   void OfferCandidates(const std::vector<std::string>& texts) override;
   void Warn(const std::string& text) override;
+  void Announce(const std::string& text) override;
   void Beep() override;
   void SetBusy(bool busy) override;
   void SetRefusing(bool refusing) override;
