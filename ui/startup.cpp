@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "dict/census.h"
+#include "dict/freshness.h"
 #include "platform/clipboard.h"
 #include "platform/files.h"
 #include "platform/instance.h"
