@@ -1,5 +1,6 @@
-// A small file-backed stand-in for the registry: keys are folders below a
-// root, a key's default value is the file "@" in its folder. The root is
+// The registry note. On Windows the system's registry (registry_windows.cpp);
+// elsewhere a small file-backed stand-in: keys are folders below a root, a
+// key's default value is the file "@" in its folder, the root is
 // RegistryNoteRoot() (folders.h).
 #pragma once
 

@@ -30,7 +30,7 @@ done
 
 sources=""
 for f in dict/*.cpp copy/*.cpp settings/*.cpp update/*.cpp lookup/*.cpp window/*.cpp \
-         platform/sjis.cpp platform/files.cpp platform/folders.cpp platform/ini.cpp platform/registry.cpp \
+         platform/sjis.cpp platform/files.cpp platform/folders.cpp platform/ini.cpp \
          platform/linkitems.cpp platform/checknote.cpp platform/instance.cpp platform/*_windows.cpp; do
   case " $bound " in *" $f "*) continue ;; esac
   sources="$sources $f"

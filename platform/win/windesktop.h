@@ -1,0 +1,33 @@
+// Other programs' windows on Windows: every top-level window by its
+// caption, brought up with SetForegroundWindow, keys sent with SendInput.
+// A paste counts as taken once the target has asked the clipboard for the
+// text (WinClipboard renders it on request).
+#pragma once
+
+#include "platform/desktop.h"
+#include "platform/win/winclipboard.h"
+
+namespace kovant::platform {
+
+class WinDesktop : public Desktop {
+ public:
+  explicit WinDesktop(const WinClipboard& clipboard) : clipboard_(clipboard) {}
+
+  bool Available() const override { return true; }
+  std::vector<TopWindow> TopLevelWindows() override;
+  void Restore(WindowId id) override;
+  bool Activate(WindowId id) override;
+  bool IsActive(WindowId id) override;
+  bool SendKey(Key key) override;
+  void WaitForPaste() override;
+  bool PasteTaken() const override { return pasteTaken_; }
+
+  // Within this a target must ask for the text, or the paste stops.
+  static constexpr unsigned kPasteBoundMs = 5000;
+
+ private:
+  const WinClipboard& clipboard_;
+  bool pasteTaken_ = true;
+};
+
+}  // namespace kovant::platform

@@ -1,0 +1,449 @@
+// kovant.exe driven from outside, as a user and other programs drive it:
+// text typed into its boxes, clicks on its lists and buttons (window
+// messages to its controls), the clipboard read back, a DDE client's
+// call-up, and a second start. Each test starts its own kovant.exe on the
+// hand-written sample dictionary in a folder of its own (KOVANT_HOME).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+#include "platform/win/ddeclient.h"
+#include "settings/settings.h"
+#include "winui/ids.h"
+#include "winui/profilewindow.h"
+#include "winui/settingswindow.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kovant::platform::DdeClient;
+using namespace kovant::winui;
+
+constexpr DWORD kTimeoutMs = 20000;
+
+std::wstring Wide(const std::string& utf8) {
+  std::wstring out(utf8.size(), L'\0');
+  out.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(),
+                                                     static_cast<int>(out.size()))));
+  return out;
+}
+
+std::string Narrow(const std::wstring& wide) {
+  std::string out(wide.size() * 3, '\0');
+  out.resize(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
+                                                     static_cast<int>(out.size()), nullptr, nullptr)));
+  return out;
+}
+
+fs::path ExeDir() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return fs::path(std::wstring(path, n)).parent_path();
+}
+
+std::string TextOf(HWND hwnd) {
+  wchar_t text[512] = {};
+  SendMessageTimeoutW(hwnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, nullptr);
+  return Narrow(text);
+}
+
+std::string ClipboardText() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = Narrow(chars);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+void ClearClipboard() {
+  if (!OpenClipboard(nullptr)) return;
+  EmptyClipboard();
+  CloseClipboard();
+}
+
+struct Kovant : ::testing::Test {
+  // The settings the program starts with.
+  virtual kovant::settings::Settings Configured() const { return kovant::settings::DefaultSettings(); }
+
+  fs::path home;
+  PROCESS_INFORMATION pi{};
+  HWND window = nullptr;
+  std::string shownBox;  // the text of a message box it showed
+
+  void SetUp() override {
+    const fs::path sample = KOVANT_TEST_SAMPLE_DIC;
+    if (!fs::exists(sample)) GTEST_SKIP() << "no sample dictionary at " << sample.string();
+    home = fs::temp_directory_path() / ("kovant-exe-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(home);
+    fs::create_directories(home);
+    fs::copy_file(sample, home / "KOVANT.DIC");
+    ASSERT_TRUE(kovant::settings::SaveSettings(Configured(), Narrow(home.wstring()), kovant::settings::kIniFileName));
+    SetEnvironmentVariableW(L"KOVANT_HOME", home.wstring().c_str());
+    ClearClipboard();
+    ASSERT_TRUE(Start(&pi));
+    ASSERT_TRUE(WaitFor([&] { return (window = OurWindow(pi.dwProcessId)) != nullptr && IsWindowVisible(window); }))
+        << "kovant.exe showed no window";
+  }
+
+  void TearDown() override {
+    if (pi.hProcess) {
+      if (window && IsWindow(window)) PostMessageW(window, WM_CLOSE, 0, 0);
+      if (WaitForSingleObject(pi.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+      CloseHandle(pi.hProcess);
+      CloseHandle(pi.hThread);
+    }
+    std::error_code ignored;
+    fs::remove_all(home, ignored);
+  }
+
+  static bool Start(PROCESS_INFORMATION* process) {
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::wstring commandLine = L"\"" + (ExeDir() / L"kovant.exe").wstring() + L"\"";
+    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, process) !=
+           FALSE;
+  }
+
+  static HWND OurWindow(DWORD pid) {
+    struct Search {
+      DWORD pid;
+      HWND found;
+    } search{pid, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(lParam);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(hwnd, &owner);
+          wchar_t cls[32] = {};
+          GetClassNameW(hwnd, cls, 32);
+          if ((s->pid == 0 || owner == s->pid) && lstrcmpW(cls, kMainClass) == 0) {
+            s->found = hwnd;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  // A message box of the program, its text kept and the box closed: the
+  // test fails on it rather than waiting for the time to run out.
+  bool MessageBoxShown() {
+    struct Search {
+      DWORD pid;
+      HWND found;
+    } search{pi.dwProcessId, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(lParam);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(hwnd, &owner);
+          wchar_t cls[16] = {};
+          GetClassNameW(hwnd, cls, 16);
+          if (owner == s->pid && lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
+            s->found = hwnd;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found) return false;
+    shownBox = TextOf(GetDlgItem(search.found, 0xFFFF));  // the box's text
+    PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+    return true;
+  }
+
+  bool WaitFor(const std::function<bool()>& done, DWORD ms = kTimeoutMs) {
+    for (const ULONGLONG end = GetTickCount64() + ms; !done();) {
+      if (GetTickCount64() >= end) return false;
+      if (pi.hProcess && window && MessageBoxShown()) {
+        ADD_FAILURE() << "message box: " << shownBox;
+        return false;
+      }
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    }
+    return true;
+  }
+
+  HWND Ctl(int id) const { return GetDlgItem(window, id); }
+  std::string Text(int id) const { return TextOf(Ctl(id)); }
+  void Type(int id, const std::string& text) const {
+    SendMessageTimeoutW(Ctl(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()), SMTO_ABORTIFHUNG, 5000,
+                        nullptr);
+  }
+  // Posted, as a click is: a handler that shows a box does not hold us.
+  void Click(int id) const { PostMessageW(Ctl(id), BM_CLICK, 0, 0); }
+  void Key(int id, WPARAM vk) const {
+    PostMessageW(Ctl(id), WM_KEYDOWN, vk, 1);
+    PostMessageW(Ctl(id), WM_KEYUP, vk, 0xC0000001);
+  }
+  int Count(int id) const { return static_cast<int>(SendMessageW(Ctl(id), LB_GETCOUNT, 0, 0)); }
+  std::string Item(int id, int index) const {
+    wchar_t text[512] = {};
+    if (SendMessageW(Ctl(id), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0) >= 511) return {};
+    SendMessageW(Ctl(id), LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text));
+    return Narrow(text);
+  }
+  int Find(int id, const std::string& text) const {
+    for (int i = 0; i < Count(id); ++i)
+      if (Item(id, i) == text) return i;
+    return -1;
+  }
+  // A click on an entry: scrolled into view, pressed there.
+  void ClickItem(int id, int index) const {
+    SendMessageW(Ctl(id), LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+    const auto top = static_cast<int>(SendMessageW(Ctl(id), LB_GETTOPINDEX, 0, 0));
+    const auto height = static_cast<int>(SendMessageW(Ctl(id), LB_GETITEMHEIGHT, 0, 0));
+    const LPARAM at = MAKELPARAM(8, (index - top) * height + height / 2);
+    PostMessageW(Ctl(id), WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(Ctl(id), WM_LBUTTONUP, 0, at);
+  }
+  // The code mode, 100-0001 searched and its one entry picked.
+  void ShowTown() {
+    if (!IsWindowVisible(Ctl(kText1))) Click(kCommand2);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(Ctl(kText1)) != FALSE; }));
+    Type(kText1, "1000001");
+    Key(kText1, VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return Count(kList1) > 0; })) << "no search result";
+    ClickItem(kList1, 0);
+    ASSERT_TRUE(WaitFor([&] { return Text(kText3) == "東京都千代田区千代田"; })) << Text(kText3);
+    Click(kOption1);
+    ASSERT_TRUE(WaitFor([&] { return SendMessageW(Ctl(kOption1), BM_GETCHECK, 0, 0) == BST_CHECKED; }));
+  }
+};
+
+// A code typed and searched, its entry picked, "コピー": the clipboard
+// holds the composed text in both text formats; then the walk from the
+// prefecture to the town shows the same code; the text outlives the program.
+TEST_F(Kovant, SearchCopyAndWalk) {
+  ShowTown();
+  EXPECT_EQ(Text(kLabel3_1), "100-0001");
+  Click(kCommand4);
+  ASSERT_TRUE(WaitFor([&] { return ClipboardText() == "〒100-0001東京都千代田区千代田"; })) << ClipboardText();
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+  CloseClipboard();
+
+  // The code box takes digits only.
+  Type(kText1, "");
+  for (wchar_t c : std::wstring(L"1a-2")) PostMessageW(Ctl(kText1), WM_CHAR, c, 1);
+  ASSERT_TRUE(WaitFor([&] { return Text(kText1) == "12"; })) << Text(kText1);
+
+  Click(kCommand2);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(Ctl(kList2)) != FALSE; }));
+  const int tokyo = Find(kList2, "東京都");
+  ASSERT_GE(tokyo, 0);
+  ClickItem(kList2, tokyo);
+  int city = -1;
+  ASSERT_TRUE(WaitFor([&] { return (city = Find(kList3, "千代田区")) >= 0; }));
+  ClickItem(kList3, city);
+  int town = -1;
+  ASSERT_TRUE(WaitFor([&] { return (town = Find(kList4, "千代田")) >= 0; }))
+      << Count(kList4) << " towns, the first " << Item(kList4, 0);
+  ClickItem(kList4, town);
+  ASSERT_TRUE(WaitFor([&] { return Text(kLabel3_1) == "100-0001"; })) << Text(kLabel3_1);
+  EXPECT_EQ(Text(kText3), "東京都千代田区千代田");
+
+  // "終了": the copied text stays on the clipboard after the program.
+  Click(kCommand3);
+  ASSERT_EQ(WaitForSingleObject(pi.hProcess, kTimeoutMs), WAIT_OBJECT_0);
+  EXPECT_EQ(ClipboardText(), "〒100-0001東京都千代田区千代田");
+}
+
+// The program notes its folder for other programs in the user's hive,
+// which a per-user installation may write.
+TEST_F(Kovant, RunPathNotedForTheUser) {
+  wchar_t value[MAX_PATH] = {};
+  DWORD bytes = sizeof value;
+  ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Morvix\\KOVANT\\RunPath", nullptr, RRF_RT_REG_SZ, nullptr,
+                         value, &bytes),
+            ERROR_SUCCESS);
+  EXPECT_EQ(fs::path(value), home);
+}
+
+// The registry behind platform::Registry on Windows, under a key of its
+// own: values round-trip, a value longer than the reader's buffer is no
+// value, and key names that are no keys are refused.
+TEST(Registry, NoteKeysValuesAndRefusals) {
+  const std::string root = "HKEY_CURRENT_USER\\Software\\KOVANT-test-" + std::to_string(GetCurrentProcessId());
+  const kovant::platform::Registry registry(root);
+  EXPECT_TRUE(registry.OpenKey("HKEY_LOCAL_MACHINE\\SOFTWARE"));
+  const std::string folder = "C:\\ぴこらん\\髙﨑";
+  EXPECT_FALSE(registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", 128).has_value());
+  ASSERT_TRUE(registry.SetValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", folder));
+  EXPECT_EQ(registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", 128), folder);
+  EXPECT_FALSE(
+      registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", folder.size()).has_value());
+  EXPECT_EQ(registry.QueryValue("HKEY_LOCAL_MACHINE\\SOFTWARE", "Morvix\\KOVANT\\RunPath", folder.size() + 1), folder);
+  const kovant::platform::Registry system(kovant::platform::Registry::DefaultRoot());
+  EXPECT_FALSE(system.OpenKey("HKEY_NOWHERE\\Software"));
+  EXPECT_FALSE(system.SetValue("HKEY_CURRENT_USER\\Software", "a\\\\b", "x"));
+  EXPECT_FALSE(system.SetValue("HKEY_CURRENT_USER\\Software", "a\\", "x"));
+  RegDeleteTreeW(HKEY_CURRENT_USER, Wide(root.substr(std::string("HKEY_CURRENT_USER\\").size())).c_str());
+}
+
+// "設定": the settings window over the main one, an option changed and
+// saved under a name chosen in the save window; the main window takes it.
+TEST_F(Kovant, SettingsSavedUnderAName) {
+  const auto dialog = [this](const wchar_t* cls) {
+    HWND found = FindWindowW(cls, nullptr);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(found, &owner);
+    return found && owner == pi.dwProcessId && IsWindowVisible(found) ? found : nullptr;
+  };
+  const auto click = [](HWND dlg, int id) { PostMessageW(GetDlgItem(dlg, id), BM_CLICK, 0, 0); };
+  const auto checked = [](HWND dlg, int id) {
+    return SendMessageW(GetDlgItem(dlg, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  };
+  Click(kCommand5);
+  HWND settings = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (settings = dialog(L"KOVANT2")) != nullptr; }));
+  EXPECT_EQ(TextOf(settings), "ぴこらん環境設定　－　新規設定");
+  EXPECT_FALSE(IsWindowEnabled(window));
+  const int copyMode = SettingsWindow::kCopyMode0;  // "旧〒", "新〒"
+  const bool wasNew = checked(settings, copyMode + 1);
+  click(settings, wasNew ? copyMode : copyMode + 1);
+  ASSERT_TRUE(WaitFor([&] { return checked(settings, wasNew ? copyMode : copyMode + 1); }));
+  click(settings, SettingsWindow::kSave);
+  HWND save = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (save = dialog(L"KOVANT3")) != nullptr; }));
+  EXPECT_EQ(TextOf(save), "設定の保存");
+  SendMessageW(GetDlgItem(save, ProfileWindow::kText1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"事務所"));
+  click(save, ProfileWindow::kCommand1_0);  // "ＯＫ"
+  ASSERT_TRUE(WaitFor([&] { return dialog(L"KOVANT2") == nullptr && IsWindowEnabled(window); }));
+  EXPECT_EQ(kovant::settings::ListProfiles(Narrow(home.wstring())), std::vector<std::string>{"事務所"});
+  Click(kCommand5);
+  ASSERT_TRUE(WaitFor([&] { return (settings = dialog(L"KOVANT2")) != nullptr; }));
+  EXPECT_EQ(TextOf(settings), "ぴこらん環境設定　－　事務所");
+  EXPECT_EQ(checked(settings, copyMode + 1), !wasNew);
+  PostMessageW(settings, WM_CLOSE, 0, 0);  // the close box cancels
+  ASSERT_TRUE(WaitFor([&] { return dialog(L"KOVANT2") == nullptr && IsWindowEnabled(window); }));
+}
+
+// A program calls the window up over DDE; the pick and "コピー" answer it
+// in Addr(0)..Addr(5), announced on its advise link, the clipboard untouched.
+TEST_F(Kovant, DdeCallUpAnswered) {
+  DdeClient client;
+  ASSERT_EQ(client.Connect(L"KOVANT", L"KOVANT"), "");
+  ASSERT_EQ(client.StartAdvise("Addr(1)", CF_UNICODETEXT, 10000), "");
+  ShowWindow(window, SW_MINIMIZE);
+  ASSERT_EQ(client.Poke("Cmd", "1", CF_UNICODETEXT, 10000), "");
+  ASSERT_TRUE(WaitFor([&] { return !IsIconic(window); })) << "the call-up left the window minimised";
+  ShowTown();
+  Click(kCommand4);
+  EXPECT_TRUE(client.WaitAdvise(10000));
+  std::string value;
+  ASSERT_EQ(client.Request("Addr(1)", CF_UNICODETEXT, 10000, &value), "");
+  EXPECT_EQ(value, "100-0001");
+  ASSERT_EQ(client.Request("Addr(4)", CF_TEXT, 10000, &value), "");
+  EXPECT_EQ(value, "千代田");
+  EXPECT_EQ(ClipboardText(), "");
+}
+
+// A second start brings the running window back and ends; one window stays.
+TEST_F(Kovant, SecondStartHandsOver) {
+  ShowWindow(window, SW_MINIMIZE);
+  ASSERT_TRUE(WaitFor([&] { return IsIconic(window) != FALSE; }));
+  PROCESS_INFORMATION second{};
+  ASSERT_TRUE(Start(&second));
+  const DWORD waited = WaitForSingleObject(second.hProcess, kTimeoutMs);
+  DWORD code = 1;
+  GetExitCodeProcess(second.hProcess, &code);
+  if (waited != WAIT_OBJECT_0) TerminateProcess(second.hProcess, 1);
+  CloseHandle(second.hProcess);
+  CloseHandle(second.hThread);
+  ASSERT_EQ(waited, WAIT_OBJECT_0) << "the second start did not end";
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(WaitFor([&] { return !IsIconic(window) && GetForegroundWindow() == window; }));
+  EXPECT_EQ(OurWindow(second.dwProcessId), nullptr);
+}
+
+// "コピー" with a window to paste into, found by a part of its caption:
+// Wine's notepad gets the text, exactly, round after round.
+struct PasteIntoNotepad : Kovant {
+  kovant::settings::Settings Configured() const override {
+    kovant::settings::Settings s = kovant::settings::DefaultSettings();
+    s.CopyAppl = 1;
+    s.FindCaption = "メモ帳";
+    return s;
+  }
+};
+
+TEST_F(PasteIntoNotepad, TwentyRoundsExact) {
+  PROCESS_INFORMATION notepad{};
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  std::wstring commandLine = L"notepad.exe";
+  ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &notepad));
+  HWND edit = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    HWND main = FindWindowW(L"Notepad", nullptr);
+    edit = main ? FindWindowExW(main, nullptr, L"Edit", nullptr) : nullptr;
+    return edit != nullptr && IsWindowVisible(main);
+  })) << "notepad showed no window";
+  ShowTown();
+  const std::string expected = "〒100-0001東京都千代田区千代田";
+  const ULONGLONG start = GetTickCount64();
+  ULONGLONG slowest = 0;
+  int exact = 0;
+  for (int round = 0; round < 20; ++round) {
+    const ULONGLONG began = GetTickCount64();
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(Ctl(kLabel1_0), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
+    Click(kCommand4);
+    // The delivery is over once the message line says where the text went.
+    const bool done = WaitFor([&] { return Text(kLabel1_0).find("に貼り付けました。") != std::string::npos; });
+    EXPECT_TRUE(done) << "round " << round << ": " << Text(kLabel1_0);
+    if (!done) break;
+    if (TextOf(edit) == expected) ++exact;
+    EXPECT_EQ(TextOf(edit), expected) << "round " << round;
+    slowest = std::max(slowest, GetTickCount64() - began);
+  }
+  EXPECT_EQ(exact, 20);
+  std::printf("20 rounds in %llu ms, the slowest %llu ms\n", GetTickCount64() - start, slowest);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));  // nothing to save on closing
+  PostMessageW(FindWindowW(L"Notepad", nullptr), WM_CLOSE, 0, 0);
+  if (WaitForSingleObject(notepad.hProcess, 5000) != WAIT_OBJECT_0) TerminateProcess(notepad.hProcess, 1);
+  CloseHandle(notepad.hProcess);
+  CloseHandle(notepad.hThread);
+}
+
+// A window that takes nothing pasted: the paste stops, and says so,
+// rather than counting the text as delivered.
+TEST_F(PasteIntoNotepad, TargetTakingNothingStopsThePaste) {
+  HWND deaf = CreateWindowExW(0, L"STATIC", L"メモ帳ではない", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 300, 200,
+                              nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(deaf, nullptr);
+  ShowTown();
+  Click(kCommand4);
+  bool shown = false;
+  for (const ULONGLONG end = GetTickCount64() + kTimeoutMs; !shown && GetTickCount64() < end;) {
+    shown = MessageBoxShown();
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+  }
+  DestroyWindow(deaf);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shownBox,
+            "貼り付け先のウィンドウが応答しないため、貼り付けを途中で止めました。"
+            "クリップボードには貼り付け終えていない部分が入っています。");
+}
+
+}  // namespace

@@ -1,0 +1,778 @@
+#include "winui/mainwindow.h"
+
+#include <commctrl.h>
+#include <imm.h>
+#include <initguid.h>
+#include <oleacc.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/windows.h"
+#include "winui/settingswindow.h"
+
+namespace kovant::winui {
+namespace {
+
+using platform::Narrow;
+using platform::Wide;
+using window::Field;
+using window::List;
+
+constexpr UINT kMsgListDown = WM_APP + 1;    // wParam: the list's id, after a press chose its entry
+constexpr UINT kMsgCandidates = WM_APP + 2;  // the address candidates' menu
+constexpr UINT kMsgReselect = WM_APP + 3;    // wParam: the edit whose text is selected again
+
+constexpr COLORREF kRed = RGB(255, 0, 0), kDarkBlue = RGB(0, 0, 192), kGreen = RGB(0, 128, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255), kCaptionYellow = RGB(255, 255, 192);
+constexpr COLORREF kHeadingGreen = RGB(192, 255, 192), kMessageGrey = RGB(224, 224, 224);
+constexpr COLORREF kSearchCyan = RGB(192, 255, 255), kNavy = RGB(0, 0, 128), kBlue = RGB(0, 0, 255);
+constexpr COLORREF kNone = CLR_INVALID;
+
+// The window's client area in twips.
+constexpr int kClientWidth = 7725, kClientHeight = 3975;
+
+window::Key KeyOf(WPARAM vk) {
+  using window::Key;
+  switch (vk) {
+    case VK_RETURN: return Key::Enter;
+    case VK_LEFT: return Key::Left;
+    case VK_RIGHT: return Key::Right;
+    case VK_UP: return Key::Up;
+    case VK_DOWN: return Key::Down;
+    case VK_PRIOR: return Key::PageUp;
+    case VK_NEXT: return Key::PageDown;
+    case VK_F1: return Key::F1;
+    case VK_BACK: return Key::Backspace;
+    default: return Key::Other;
+  }
+}
+
+bool Down(int vk) { return (GetKeyState(vk) & 0x8000) != 0; }
+
+window::Modifiers CurrentModifiers() { return {Down(VK_CONTROL), Down(VK_SHIFT), Down(VK_MENU)}; }
+
+std::wstring WindowText(HWND hwnd) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+bool IsButton(HWND hwnd) {
+  wchar_t cls[16] = {};
+  GetClassNameW(hwnd, cls, 16);
+  if (lstrcmpiW(cls, L"Button") != 0) return false;
+  const LONG type = GetWindowLongW(hwnd, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
+}
+
+// The text on the clipboard as UTF-8, "" when it holds none.
+std::string ClipboardText(HWND owner) {
+  std::string text;
+  if (!OpenClipboard(owner)) return text;
+  if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+    if (const auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {
+      text = Narrow(chars);
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(window::AppState& app) : app_(app), model_(app, *this) {}
+
+MainWindow::~MainWindow() {
+  if (hwnd_) DestroyWindow(hwnd_);
+  for (auto& [key, font] : fontCache_) DeleteObject(font);
+  for (auto& [colour, brush] : brushes_) DeleteObject(brush);
+  if (accProps_) accProps_->Release();
+}
+
+bool MainWindow::Create(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+  wc.lpszClassName = kMainClass;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  RegisterClassExW(&wc);
+  // Fixed in size, as the window always was: its controls sit at fixed places.
+  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, L"ぴこらん Ver. 1.31",
+                          WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                          CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+  if (!hwnd_) return false;
+  dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
+  if (dpi_ <= 0) dpi_ = 96;
+  // Spoken names go through the accessibility layer's property service;
+  // without it the controls keep the names the system gives them.
+  CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                   reinterpret_cast<void**>(&accProps_));
+  BuildControls();
+  NameForScreenReaders();
+  Layout();
+  return true;
+}
+
+void MainWindow::Show() {
+  ShowWindow(hwnd_, SW_SHOWNORMAL);
+  UpdateWindow(hwnd_);
+  SetForegroundWindow(hwnd_);
+}
+
+int MainWindow::Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
+
+HFONT MainWindow::FontFor(FontSpec spec) {
+  const int key = (spec.proportional ? 1 : 0) | (spec.bold ? 2 : 0) | (spec.tenthPoints << 2);
+  auto& font = fontCache_[{key, dpi_}];
+  if (font) return font;
+  LOGFONTW lf{};
+  lf.lfHeight = -MulDiv(spec.tenthPoints, dpi_, 720);
+  lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  lf.lfQuality = CLEARTYPE_QUALITY;
+  if (spec.proportional) {
+    // The system's own UI font (its message font), Japanese on a Japanese system.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi_));
+    lstrcpynW(lf.lfFaceName, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
+    lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+  } else {
+    // The codes line up in a fixed-pitch Gothic.
+    lstrcpynW(lf.lfFaceName, L"ＭＳ ゴシック", LF_FACESIZE);
+    lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  }
+  font = CreateFontIndirectW(&lf);
+  return font;
+}
+
+HWND MainWindow::Make(int id, const wchar_t* cls, const char* caption, DWORD style, Place twips, FontSpec font,
+                      Colours colours) {
+  const bool edit = lstrcmpiW(cls, WC_EDITW) == 0 || lstrcmpiW(cls, WC_LISTBOXW) == 0;
+  HWND control =
+      CreateWindowExW(edit ? WS_EX_CLIENTEDGE : 0, cls, Wide(caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10,
+                      10, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  places_[id] = twips;
+  fonts_[id] = font;
+  colours_[id] = colours;
+  return control;
+}
+
+void MainWindow::BuildControls() {
+  const FontSpec gothic{false, 98, false}, boldGothic{false, 98, true}, pgothic{true, 98, false};
+  const FontSpec code{false, 113, true}, small{false, 90, false}, smallBold{false, 90, true}, smallP{true, 90, false};
+  const DWORD label = SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
+  const DWORD leftLabel = SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX;
+  // The labels first: they take no focus, so the order below is the Tab order.
+  Make(kLabel4_1, WC_STATICW, "旧〒", label, {60, 60, 975, 300}, gothic, {kCaptionYellow, kRed});
+  Make(kLabel3_0, WC_STATICW, "", label, {1080, 60, 1275, 300}, code, {kWhite, kGreen});
+  Make(kLabel4_2, WC_STATICW, "新〒", label, {2460, 60, 975, 300}, gothic, {kCaptionYellow, kRed});
+  Make(kLabel3_1, WC_STATICW, "", label, {3480, 60, 1275, 300}, code, {kWhite, kGreen});
+  Make(kLabel4_0, WC_STATICW, "住所", label, {60, 360, 975, 300}, gothic, {kCaptionYellow, kRed});
+  Make(kLabel2_0, WC_STATICW, "住所１", leftLabel, {60, 720, 1335, 255}, gothic, {kHeadingGreen, kDarkBlue});
+  Make(kLabel2_1, WC_STATICW, "住所２", leftLabel, {1440, 720, 2175, 255}, gothic, {kHeadingGreen, kDarkBlue});
+  Make(kLabel2_2, WC_STATICW, "住所３", leftLabel, {3660, 720, 3975, 255}, gothic, {kHeadingGreen, kDarkBlue});
+  Make(kLabel1_0, WC_STATICW, "", leftLabel | SS_ENDELLIPSIS, {60, 3240, 3555, 300}, pgothic, {kMessageGrey, kRed});
+  Make(kLabel1_1, WC_STATICW, "設定切替", label, {3660, 3240, 1155, 300}, boldGothic, {kCaptionYellow, kBlue});
+  Make(kLabel4_3, WC_STATICW, "モード切替", label, {60, 3600, 1095, 315}, smallBold, {kGreen, kWhite});
+  Make(kLabel4_4, WC_STATICW, "検索〒", label, {2820, 3600, 975, 315}, boldGothic, {kSearchCyan, kDarkBlue});
+  Make(kLabel4_5, WC_STATICW, "住所頭出し", label, {2820, 3600, 1215, 315}, boldGothic, {kSearchCyan, kDarkBlue});
+
+  // Tab enters the pair of option buttons on the checked one.
+  Make(kOption0, WC_BUTTONW, "旧〒", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, {4860, 60, 795, 255}, gothic);
+  Make(kOption1, WC_BUTTONW, "新〒", BS_AUTORADIOBUTTON, {5700, 60, 795, 255}, gothic);
+  Make(kCommand4, WC_BUTTONW, "コピー", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, {6660, 60, 975, 615}, gothic);
+  Make(kText3, WC_EDITW, "", ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, {1080, 360, 3675, 300}, boldGothic,
+       {kNone, kGreen});
+  Make(kText2, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, {4740, 360, 1815, 300}, boldGothic, {kNone, kGreen});
+  const DWORD list = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP;
+  Make(kList2, WC_LISTBOXW, "", list, {60, 960, 1335, 2205}, pgothic);
+  Make(kList3, WC_LISTBOXW, "", list, {1440, 960, 2175, 2205}, pgothic);
+  Make(kList4, WC_LISTBOXW, "", list, {3660, 960, 3975, 2205}, pgothic);
+  Make(kList1, WC_LISTBOXW, "", list, {60, 960, 7575, 2205}, pgothic);
+  Make(kCommand2, WC_BUTTONW, "", BS_PUSHBUTTON | WS_TABSTOP, {1200, 3600, 1455, 315}, smallP);
+  Make(kText1, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, {3840, 3600, 1095, 315}, gothic);
+  Make(kCommand1, WC_BUTTONW, "検索", BS_PUSHBUTTON | WS_TABSTOP, {4980, 3600, 855, 315}, gothic);
+  Make(kCommand5, WC_BUTTONW, "設定", BS_PUSHBUTTON | WS_TABSTOP, {6000, 3600, 735, 315}, gothic);
+  Make(kCommand3, WC_BUTTONW, "終了", BS_PUSHBUTTON | WS_TABSTOP, {6900, 3600, 735, 315}, gothic);
+  Make(kCombo1, WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {4800, 3240, 2835, 300}, small);
+  Make(kText4, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, {4080, 3600, 1575, 315}, gothic, {kNone, kNavy});
+
+  // Codes are digits: the input method stays off in the code box.
+  ImmAssociateContextEx(Ctl(kText1), nullptr, 0);
+  for (int id : {kText1, kList2, kList3, kList4}) SetWindowSubclass(Ctl(id), ControlProc, 1, 0);
+}
+
+void MainWindow::NameForScreenReaders() {
+  const std::pair<int, std::array<const char*, 2>> spoken[] = {
+      {kLabel3_0, {"旧〒", "選んだ住所の旧郵便番号"}},
+      {kLabel3_1, {"新〒", "選んだ住所の郵便番号"}},
+      {kText3, {"住所", "選んだ住所"}},
+      {kText2, {"補足", "住所のあとに付けてコピーする補足"}},
+      {kList2, {"都道府県", "都道府県を選ぶと市区町村が並びます"}},
+      {kList3, {"市区町村", "市区町村を選ぶと町域が並びます"}},
+      {kList4, {"町域", "町域を選ぶと郵便番号が出ます"}},
+      {kList1, {"該当住所", "検索した郵便番号の住所"}},
+      {kCombo1, {"設定切替", "保存した設定を切り替えます"}},
+      {kText1, {"検索〒", "郵便番号を入力して Enter で検索します"}},
+      {kText4, {"住所頭出し", "入力した文字で始まる項目を選びます"}},
+  };
+  if (!accProps_) return;
+  IAccPropServices* props = accProps_;
+  for (const auto& [id, text] : spoken) {
+    props->SetHwndPropStr(Ctl(id), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME,
+                          Wide(text[0]).c_str());
+    props->SetHwndPropStr(Ctl(id), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_DESCRIPTION,
+                          Wide(text[1]).c_str());
+  }
+  props->SetHwndPropStr(Ctl(kLabel1_0), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_DESCRIPTION,
+                        L"メッセージ");
+}
+
+void MainWindow::SetSpoken(HWND control, const std::string& name) {
+  if (!accProps_) return;
+  IAccPropServices* props = accProps_;
+  props->SetHwndPropStr(control, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME, Wide(name).c_str());
+}
+
+// Places and fonts at the window's dpi: at the start and whenever the
+// window moves to a screen of another scale.
+void MainWindow::Layout() {
+  RECT outer{0, 0, Px(kClientWidth), Px(kClientHeight)};
+  AdjustWindowRectExForDpi(&outer, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)), static_cast<UINT>(dpi_));
+  SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const auto& [id, p] : places_) {
+    // A drop-down list's height is that of its open list.
+    const int height = id == kCombo1 ? Px(p.height) * 10 : Px(p.height);
+    SetWindowPos(Ctl(id), nullptr, Px(p.left), Px(p.top), Px(p.width), height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SendMessageW(Ctl(id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts_[id])), TRUE);
+  }
+  SendMessageW(Ctl(kCombo1), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(300) - 6);
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    self->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT: return OnColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case WM_ACTIVATE:
+      if (LOWORD(wParam) != WA_INACTIVE) model_.Form_Activate();
+      break;
+    case WM_SETCURSOR:
+      if (busy_ > 0 || refusing_) {
+        SetCursor(LoadCursorW(nullptr, busy_ > 0 ? IDC_WAIT : IDC_NO));
+        return TRUE;
+      }
+      break;
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wParam);
+      const auto* r = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      Layout();
+      return 0;
+    }
+    case kMsgListDown: {
+      const int id = static_cast<int>(wParam);
+      if (id == kList2) model_.List2_MouseDown();
+      if (id == kList3) model_.List3_MouseDown();
+      if (id == kList4) model_.List4_MouseDown();
+      return 0;
+    }
+    case kMsgCandidates: ShowCandidatesMenu(); return 0;
+    case kMsgReselect: {
+      HWND box = Ctl(static_cast<int>(wParam));
+      if (GetFocus() == box) SendMessageW(box, EM_SETSEL, 0, -1);
+      return 0;
+    }
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+    default: break;
+  }
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+void MainWindow::OnCommand(int id, int code) {
+  if (code == BN_CLICKED) {
+    switch (id) {
+      case kCommand1: model_.Command1_Click(); return;
+      case kCommand2: model_.Command2_Click(); return;
+      case kCommand3: model_.Command3_Click(); return;
+      case kCommand4: model_.Command4_Click(); return;
+      case kCommand5: model_.Command5_Click(); return;
+      default: return;
+    }
+  }
+  if (code == EN_CHANGE) {
+    if (id == kText1) model_.Text1_Change();
+    if (id == kText3) {
+      // A long address shows its start, the prefecture, not its end.
+      SendMessageW(Ctl(kText3), EM_SETSEL, 0, 0);
+      SendMessageW(Ctl(kText3), EM_SCROLLCARET, 0, 0);
+      model_.Text3_Change();
+    }
+    if (id == kText4) model_.Text4_Change();
+  } else if (code == EN_SETFOCUS && (id == kText1 || id == kText2)) {
+    // The whole text, chosen again after a click has placed the caret.
+    SendMessageW(Ctl(id), EM_SETSEL, 0, -1);
+    if (Down(VK_LBUTTON)) PostMessageW(hwnd_, kMsgReselect, static_cast<WPARAM>(id), 0);
+  } else if (code == LBN_SELCHANGE && id == kList1) {
+    if (ListIndex(List::List1) >= 0) model_.List1_Click();
+  } else if (code == LBN_DBLCLK && id == kList4) {
+    model_.List4_DblClick();
+  } else if (code == CBN_SELCHANGE && id == kCombo1) {
+    model_.Combo1_Click();
+  } else if (code == CBN_SETFOCUS && id == kCombo1) {
+    model_.Combo1_GotFocus();
+  }
+}
+
+LRESULT MainWindow::OnColour(HDC dc, HWND control) {
+  const int id = GetDlgCtrlID(control);
+  const auto found = colours_.find(id);
+  const bool box = id == kText1 || id == kText2 || id == kText3 || id == kText4;
+  COLORREF background = GetSysColor(box ? COLOR_WINDOW : COLOR_BTNFACE);
+  COLORREF text = GetSysColor(COLOR_WINDOWTEXT);
+  if (found != colours_.end()) {
+    if (found->second.background != kNone) background = found->second.background;
+    text = found->second.text;
+  }
+  SetTextColor(dc, text);
+  SetBkColor(dc, background);
+  HBRUSH& brush = brushes_[background];
+  if (!brush) brush = CreateSolidBrush(background);
+  return reinterpret_cast<LRESULT>(brush);
+}
+
+LRESULT CALLBACK MainWindow::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+  if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ControlProc, 1);
+  if (!self) return DefSubclassProc(hwnd, message, wParam, lParam);
+  return self->OnControlMessage(hwnd, message, wParam, lParam);
+}
+
+LRESULT MainWindow::OnControlMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  const int id = GetDlgCtrlID(control);
+  if (id == kText1 && message == WM_PASTE) {
+    // The context menu's paste goes through the same normaliser as the keys.
+    PasteIntoText1();
+    return 0;
+  }
+  const LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+  if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) {
+    // After the press has made the pressed entry the selection.
+    PostMessageW(hwnd_, kMsgListDown, static_cast<WPARAM>(id), 0);
+  }
+  return result;
+}
+
+bool MainWindow::PreTranslate(MSG& msg) {
+  if (!hwnd_ || (msg.hwnd != hwnd_ && !IsChild(hwnd_, msg.hwnd))) return false;
+  const int id = GetDlgCtrlID(msg.hwnd);
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) return PreviewKey(msg.hwnd, msg.wParam);
+  if (msg.message == WM_CHAR && id == kText1 && msg.wParam >= 0x20 && !Down(VK_CONTROL) && !Down(VK_MENU)) {
+    // A character typed into the code box: digits only.
+    const wchar_t typed[2] = {static_cast<wchar_t>(msg.wParam), 0};
+    return model_.TypeIntoText1(Narrow(typed)) == window::Handled::Consumed;
+  }
+  return false;
+}
+
+// The window sees every key before the focused control.
+bool MainWindow::PreviewKey(HWND target, WPARAM vk) {
+  const int id = GetDlgCtrlID(target);
+  const window::Modifiers mods = CurrentModifiers();
+  if (id == kText1 && ((mods.ctrl && vk == 'V') || (mods.shift && vk == VK_INSERT))) {
+    PasteIntoText1();
+    return true;
+  }
+  // On the option buttons the arrows choose between them.
+  if ((id == kOption0 || id == kOption1) && (vk == VK_LEFT || vk == VK_RIGHT || vk == VK_UP || vk == VK_DOWN)) {
+    return false;
+  }
+  // A focused button takes Enter; otherwise the model decides.
+  if (vk == VK_RETURN && target != hwnd_ && IsButton(target)) {
+    SendMessageW(target, BM_CLICK, 0, 0);
+    return true;
+  }
+  if (model_.KeyPreview(KeyOf(vk), mods) == window::Handled::Consumed) return true;
+  // Enter the model left is no one's: the dialog manager would press a button.
+  return vk == VK_RETURN;
+}
+
+void MainWindow::PasteIntoText1() { model_.PasteIntoText1(ClipboardText(hwnd_)); }
+
+bool MainWindow::Dispatch(MSG& msg) {
+  if (msg.message == WM_QUIT) return false;
+  if (!PreTranslate(msg) && !(hwnd_ && IsDialogMessageW(hwnd_, &msg))) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return true;
+}
+
+int MainWindow::Run() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
+  return static_cast<int>(msg.wParam);
+}
+
+void MainWindow::ProcessEvents() {
+  const DWORD end = GetTickCount() + 5;
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (!Dispatch(msg)) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    if (static_cast<LONG>(GetTickCount() - end) >= 0) return;
+  }
+}
+
+HWND MainWindow::ListOf(List list) const {
+  switch (list) {
+    case List::List1: return Ctl(kList1);
+    case List::List3: return Ctl(kList3);
+    case List::List4: return Ctl(kList4);
+    default: return Ctl(kList2);
+  }
+}
+
+int MainWindow::BoxOf(Field field) const {
+  switch (field) {
+    case Field::Text1: return kText1;
+    case Field::Text2: return kText2;
+    case Field::Text3: return kText3;
+    case Field::Text4: return kText4;
+    default: return 0;
+  }
+}
+
+int MainWindow::LabelOf(Field field) const {
+  switch (field) {
+    case Field::Label1_0: return kLabel1_0;
+    case Field::Label2_0: return kLabel2_0;
+    case Field::Label2_1: return kLabel2_1;
+    case Field::Label2_2: return kLabel2_2;
+    case Field::Command2: return kCommand2;
+    default: return 0;
+  }
+}
+
+std::string* MainWindow::LinkOf(Field field) {
+  if (field == Field::Cmd) return &cmd_;
+  if (field == Field::DistName) return &distName_;
+  const int addr = static_cast<int>(field) - static_cast<int>(Field::Addr0);
+  return addr >= 0 && addr < 6 ? &addr_[static_cast<size_t>(addr)] : nullptr;
+}
+
+const std::string* MainWindow::LinkOf(Field field) const { return const_cast<MainWindow*>(this)->LinkOf(field); }
+
+std::string MainWindow::Text(Field field) const {
+  if (const int id = BoxOf(field) ? BoxOf(field) : LabelOf(field)) return Narrow(WindowText(Ctl(id)));
+  const std::string* link = LinkOf(field);
+  return link ? *link : std::string();
+}
+
+void MainWindow::SetText(Field field, const std::string& text) {
+  if (const int id = BoxOf(field) ? BoxOf(field) : LabelOf(field)) {
+    // As typing does: the change handler runs only for a new text.
+    const std::wstring wide = Wide(text);
+    if (WindowText(Ctl(id)) != wide) SetWindowTextW(Ctl(id), wide.c_str());
+    return;
+  }
+  std::string* link = LinkOf(field);
+  if (!link || *link == text) return;
+  *link = text;
+  if (field == Field::Cmd) model_.Cmd_Change();
+}
+
+void MainWindow::InsertText(Field field, const std::string& text) {
+  if (const int id = BoxOf(field))
+    SendMessageW(Ctl(id), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+}
+
+void MainWindow::SetFocus(Field field) {
+  if (const int id = BoxOf(field)) ::SetFocus(Ctl(id));
+}
+
+void MainWindow::SelectAll(Field field) {
+  if (const int id = BoxOf(field)) SendMessageW(Ctl(id), EM_SETSEL, 0, -1);
+}
+
+void MainWindow::ShowCode(int index, const std::string& code, const std::string& spoken) {
+  HWND label = Ctl(index == 0 ? kLabel3_0 : kLabel3_1);
+  SetWindowTextW(label, Wide(code).c_str());
+  SetSpoken(label, spoken);
+}
+
+bool MainWindow::CopyEnabled() const { return IsWindowEnabled(Ctl(kCommand4)) != FALSE; }
+
+void MainWindow::SetCopyEnabled(bool enabled) { EnableWindow(Ctl(kCommand4), enabled); }
+
+bool MainWindow::OptionChecked(int index) const {
+  return IsDlgButtonChecked(hwnd_, index == 0 ? kOption0 : kOption1) == BST_CHECKED;
+}
+
+void MainWindow::CheckOption(int index) {
+  CheckRadioButton(hwnd_, kOption0, kOption1, index == 0 ? kOption0 : kOption1);
+}
+
+void MainWindow::ShowWalk(bool walk) {
+  for (int id : {kList2, kList3, kList4, kLabel2_1, kLabel2_2, kText4, kLabel4_5})
+    ShowWindow(Ctl(id), walk ? SW_SHOW : SW_HIDE);
+  for (int id : {kList1, kText1, kCommand1, kLabel4_4}) ShowWindow(Ctl(id), walk ? SW_HIDE : SW_SHOW);
+  // The first heading spans the list below it.
+  Place& heading = places_[kLabel2_0];
+  heading.width = places_[walk ? kList2 : kList1].width;
+  SetWindowPos(Ctl(kLabel2_0), nullptr, 0, 0, Px(heading.width), Px(heading.height),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::MarkHeading(int index) {
+  for (int i = 0; i < 3; ++i) {
+    const int id = kLabel2_0 + i;
+    colours_[id].text = i == index ? kRed : kDarkBlue;
+    InvalidateRect(Ctl(id), nullptr, TRUE);
+  }
+}
+
+int MainWindow::ListCount(List list) const { return static_cast<int>(SendMessageW(ListOf(list), LB_GETCOUNT, 0, 0)); }
+
+int MainWindow::ListIndex(List list) const {
+  const auto index = static_cast<int>(SendMessageW(ListOf(list), LB_GETCURSEL, 0, 0));
+  return index < 0 ? -1 : index;
+}
+
+void MainWindow::SetListIndexRaw(HWND list, int index) {
+  const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index >= 0 && index < count ? index : -1), 0);
+}
+
+void MainWindow::SetListIndex(List list, int index) {
+  const int before = ListIndex(list);
+  SetListIndexRaw(ListOf(list), index);
+  // A new selection of the search's list is a pick, as a click is.
+  if (list == List::List1 && ListIndex(list) != before && ListIndex(list) >= 0) model_.List1_Click();
+}
+
+void MainWindow::SetTopIndex(List list, int index) {
+  if (index >= 0 && index < ListCount(list)) SendMessageW(ListOf(list), LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+}
+
+std::string MainWindow::ItemText(List list, int index) const {
+  if (index < 0 || index >= ListCount(list)) return {};
+  HWND box = ListOf(list);
+  std::wstring text(static_cast<size_t>(SendMessageW(box, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0)) + 1, L'\0');
+  const auto n = SendMessageW(box, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return Narrow(text);
+}
+
+int32_t MainWindow::ItemData(List list, int index) const {
+  if (index < 0 || index >= ListCount(list)) return 0;
+  return static_cast<int32_t>(SendMessageW(ListOf(list), LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+void MainWindow::Clear(List list) {
+  SendMessageW(ListOf(list), LB_RESETCONTENT, 0, 0);
+  rows_[static_cast<size_t>(list)] = {};
+}
+
+void MainWindow::AddItem(List list, const std::string& text, int32_t itemData, const std::string& readingKey) {
+  HWND box = ListOf(list);
+  const auto at = SendMessageW(box, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  if (at < 0) return;
+  SendMessageW(box, LB_SETITEMDATA, static_cast<WPARAM>(at), static_cast<LPARAM>(itemData));
+  rows_[static_cast<size_t>(list)].readings.push_back(readingKey);
+}
+
+void MainWindow::AddEntries(List list, std::vector<dict::ListEntry> entries) {
+  HWND box = ListOf(list);
+  SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(box, LB_INITSTORAGE, entries.size(), static_cast<LPARAM>(entries.size() * 40));
+  for (auto& e : entries) AddItem(list, e.text, e.itemData, e.readingKey);
+  SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(box, nullptr, TRUE);
+}
+
+void MainWindow::AddRows(List list, dict::RowList rows) {
+  HWND box = ListOf(list);
+  SendMessageW(box, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(box, LB_INITSTORAGE, rows.size(), static_cast<LPARAM>(rows.size() * 60));
+  uint32_t begin = 0;
+  const std::string_view texts = rows.Texts();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const uint32_t end = rows.TextEnd(i);
+    AddItem(list, std::string(texts.substr(begin, end - begin)), rows[i].itemData);
+    begin = end;
+  }
+  SendMessageW(box, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(box, nullptr, TRUE);
+}
+
+std::vector<std::string> MainWindow::ReadingKeys(List list) const { return rows_[static_cast<size_t>(list)].readings; }
+
+void MainWindow::SetReadingKeys(List list, const std::vector<int>& rows, const std::vector<std::string>& keys) {
+  auto& readings = rows_[static_cast<size_t>(list)].readings;
+  for (size_t i = 0; i < rows.size() && i < keys.size(); ++i) {
+    if (rows[i] >= 0 && static_cast<size_t>(rows[i]) < readings.size())
+      readings[static_cast<size_t>(rows[i])] = keys[i];
+  }
+}
+
+void MainWindow::FillProfiles(const std::vector<std::string>& names) {
+  HWND combo = Ctl(kCombo1);
+  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+  for (const auto& name : names) SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+int MainWindow::ProfileCount() const { return static_cast<int>(SendMessageW(Ctl(kCombo1), CB_GETCOUNT, 0, 0)); }
+
+int MainWindow::ProfileIndex() const {
+  const auto index = static_cast<int>(SendMessageW(Ctl(kCombo1), CB_GETCURSEL, 0, 0));
+  return index < 0 ? -1 : index;
+}
+
+std::string MainWindow::ProfileText(int index) const {
+  HWND combo = Ctl(kCombo1);
+  if (index < 0 || index >= ProfileCount()) return {};
+  std::wstring text(static_cast<size_t>(SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0)) + 1,
+                    L'\0');
+  const auto n = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return Narrow(text);
+}
+
+void MainWindow::SelectProfile(int index) {
+  if (ProfileIndex() == index) return;
+  SendMessageW(Ctl(kCombo1), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  model_.Combo1_Click();
+}
+
+void MainWindow::OfferCandidates(const std::vector<std::string>& texts) {
+  // Shown once the handler that found them has returned.
+  candidates_ = texts;
+  PostMessageW(hwnd_, kMsgCandidates, 0, 0);
+}
+
+void MainWindow::ShowCandidatesMenu() {
+  if (candidates_.empty()) return;
+  HMENU menu = CreatePopupMenu();
+  for (size_t i = 0; i < candidates_.size(); ++i) AppendMenuW(menu, MF_STRING, i + 1, Wide(candidates_[i]).c_str());
+  RECT box{};
+  GetWindowRect(Ctl(kText4), &box);
+  const auto chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_NONOTIFY, box.left,
+                                     box.top, 0, hwnd_, nullptr);
+  DestroyMenu(menu);
+  if (chosen > 0) model_.SelectCandidate(static_cast<size_t>(chosen - 1));
+}
+
+void MainWindow::Warn(const std::string& text) {
+  MessageBoxW(hwnd_, Wide(text).c_str(), kAppTitle, MB_OK | MB_ICONWARNING);
+}
+
+// An alert of the message line, which a screen reader reads out; the
+// line's name is its text.
+void MainWindow::Announce(const std::string& /*text*/) {
+  NotifyWinEvent(EVENT_SYSTEM_ALERT, Ctl(kLabel1_0), OBJID_CLIENT, CHILDID_SELF);
+}
+
+void MainWindow::Beep() { MessageBeep(MB_OK); }
+
+void MainWindow::SetBusy(bool busy) {
+  busy_ = std::max(0, busy_ + (busy ? 1 : -1));
+  SetCursor(LoadCursorW(nullptr, busy_ > 0 ? IDC_WAIT : IDC_ARROW));
+}
+
+void MainWindow::SetRefusing(bool refusing) {
+  refusing_ = refusing;
+  if (busy_ == 0) SetCursor(LoadCursorW(nullptr, refusing ? IDC_NO : IDC_ARROW));
+}
+
+int MainWindow::PageRows() const {
+  RECT client{};
+  GetClientRect(Ctl(kList1), &client);
+  const auto rowHeight = static_cast<int>(SendMessageW(Ctl(kList1), LB_GETITEMHEIGHT, 0, 0));
+  if (rowHeight <= 0) return 1;
+  return std::max(1, static_cast<int>(std::lround(static_cast<double>(client.bottom) / rowHeight)));
+}
+
+void MainWindow::PlaceOnScreen() {
+  SetWindowPos(hwnd_, nullptr, Px(500), Px(500), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void MainWindow::Minimize() { ShowWindow(hwnd_, SW_MINIMIZE); }
+
+void MainWindow::ShowNormal() { ShowWindow(hwnd_, SW_SHOWNORMAL); }
+
+void MainWindow::Restore() {
+  if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
+  ShowWindow(hwnd_, SW_SHOW);
+  if (SetForegroundWindow(hwnd_)) return;
+  // The system lets only the foreground's thread hand the foreground on:
+  // joined to it for a moment, ours may take it.
+  HWND foreground = GetForegroundWindow();
+  const DWORD theirs = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+  const DWORD ours = GetCurrentThreadId();
+  if (theirs && theirs != ours && AttachThreadInput(ours, theirs, TRUE)) {
+    BringWindowToTop(hwnd_);
+    SetForegroundWindow(hwnd_);
+    AttachThreadInput(ours, theirs, FALSE);
+  }
+}
+
+void MainWindow::Close() {
+  if (hwnd_) DestroyWindow(hwnd_);
+}
+
+void MainWindow::OpenSettings() {
+  SettingsWindow settingsWindow(app_, hwnd_);
+  settingsWindow.RunModal();
+}
+
+void MainWindow::LinkAnswered() {
+  if (onAnswered) onAnswered();
+}
+
+// Minimised so that the system gives the focus back to the window used
+// before ours; true once ours has lost it.
+bool MainWindow::StepAside() {
+  auto waitUntil = [this](DWORD bound, auto done) {
+    for (const DWORD start = GetTickCount(); !done() && GetTickCount() - start < bound;) {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+      ProcessEvents();
+    }
+    return done();
+  };
+  waitUntil(1000, [this] { return GetForegroundWindow() == hwnd_; });
+  ShowWindow(hwnd_, SW_MINIMIZE);
+  return waitUntil(3000, [this] { return GetForegroundWindow() != hwnd_; });
+}
+
+}  // namespace kovant::winui

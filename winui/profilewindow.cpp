@@ -1,0 +1,79 @@
+#include "winui/profilewindow.h"
+
+#include <commctrl.h>
+
+#include "platform/windows.h"
+
+namespace kovant::winui {
+
+ProfileWindow::ProfileWindow(window::AppState& app, HWND owner)
+    : ModalWindow(owner, L"KOVANT3", 4230, 2700), model_(app, *this) {}
+
+void ProfileWindow::Build() {
+  SetTitle("設定保存");
+  Make(kLabel1, WC_STATICW, "保存名", SS_CENTER | SS_CENTERIMAGE, {60, 1920, 915, 285},
+       {RGB(255, 255, 192), RGB(255, 0, 0)});
+  // Created in the Tab order.
+  Make(kList1, WC_LISTBOXW, "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
+       {60, 60, 4095, 1815});
+  Make(kText1, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, {1020, 1920, 3135, 285});
+  Make(kCommand1_0, WC_BUTTONW, "", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, {3240, 2340, 915, 315});
+  Make(kCommand1_1, WC_BUTTONW, "取消し", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, {2160, 2340, 915, 315});
+  Make(kCommand2, WC_BUTTONW, "削除", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, {60, 2340, 915, 315});
+}
+
+void ProfileWindow::Load() {
+  model_.Form_Load();
+  if (model_.SaveMode()) {
+    SetFocus(Ctl(kText1));
+    SendMessageW(Ctl(kText1), EM_SETSEL, 0, -1);
+  }
+}
+
+void ProfileWindow::ShowMode(bool save) {
+  SetTitle(save ? "設定の保存" : "設定の削除");
+  SetTextOf(kCommand1_0, save ? "ＯＫ" : "閉じる");
+  for (int id : {kText1, kLabel1, kCommand1_1}) ShowWindow(Ctl(id), save ? SW_SHOW : SW_HIDE);
+  ShowWindow(Ctl(kCommand2), save ? SW_HIDE : SW_SHOW);
+  Move(kList1, {60, 60, 4095, save ? 1815 : 2205});
+}
+
+void ProfileWindow::OnCommand(int id, int code) {
+  if (id == kList1 && code == LBN_SELCHANGE) model_.List1_Click();
+  if (id == kList1 && code == LBN_DBLCLK) model_.List1_DblClick();
+  if (code != BN_CLICKED) return;
+  if (id == kCommand1_0) model_.Command1_Click(0);
+  if (id == kCommand1_1) model_.Command1_Click(1);
+  if (id == kCommand2) model_.Command2_Click();
+}
+
+void ProfileWindow::ClearNames() { SendMessageW(Ctl(kList1), LB_RESETCONTENT, 0, 0); }
+
+void ProfileWindow::AddName(const std::string& name) {
+  SendMessageW(Ctl(kList1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(platform::Wide(name).c_str()));
+}
+
+int ProfileWindow::NameIndex() const {
+  const auto index = static_cast<int>(SendMessageW(Ctl(kList1), LB_GETCURSEL, 0, 0));
+  return index < 0 ? -1 : index;
+}
+
+void ProfileWindow::SetNameIndex(int index) {
+  if (NameIndex() == index) return;
+  SendMessageW(Ctl(kList1), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  model_.List1_Click();  // as a selection made by hand
+}
+
+std::string ProfileWindow::NameText(int index) const {
+  HWND list = Ctl(kList1);
+  const auto length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length < 0) return {};
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  const auto n = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  return platform::Narrow(text);
+}
+
+void ProfileWindow::RemoveName(int index) { SendMessageW(Ctl(kList1), LB_DELETESTRING, static_cast<WPARAM>(index), 0); }
+
+}  // namespace kovant::winui
