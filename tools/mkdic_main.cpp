@@ -16,6 +16,7 @@
 #include "update/builder.h"
 #include "update/update.h"
 #include "update/leftovers.h"
+#include "tools/arguments.h"
 
 using namespace kovant;
 using namespace kovant::tools;
@@ -83,11 +84,14 @@ Result<std::string> UpdateFolder(bool system) {
     return *own;
   }
   const std::string folder = platform::SystemDataFolder();
+#ifndef _WIN32
   if (!platform::SystemDataFolderMoved() && geteuid() != 0) {
     return Error{"--system は root で実行してください（sudo kovant-mkdic --update --system）。"};
   }
   // Every user reads what root writes here, whatever root's umask.
   umask(022);
+#endif
+  // (On Windows the folder's own permissions decide: found writable below.)
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   if (ec) return Error{folder + ": 作れません（" + platform::SystemErrorText(ec.value()) + "）。"};
@@ -195,7 +199,10 @@ int ShowVersion() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int rawArgc, char** rawArgv) {
+  Arguments arguments(rawArgc, rawArgv);
+  const int argc = arguments.argc();
+  char** argv = arguments.argv();
   Args args;
   auto usage = [](int status) {
     std::fputs(kUsage, status == 0 ? stdout : stderr);
