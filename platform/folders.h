@@ -5,6 +5,9 @@
 // other users can write (/tmp) nor the working folder, and never a folder
 // of another user's (root run with a user's HOME writes its own home).
 // Without any, there is no user folder: nothing is read or made there.
+// On Windows the user's folders are %APPDATA%\KOVANT (settings, the
+// registry note) and %LOCALAPPDATA%\KOVANT (the user's dictionary, the
+// note of checked files, the lock); every user's is %ProgramData%\KOVANT.
 #pragma once
 
 #include <optional>
