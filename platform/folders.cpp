@@ -111,7 +111,13 @@ std::string SettingsFolder() {
   // A portable copy (or the build tree) keeps its settings beside itself;
   // an installed one never writes into its prefix, not even as root.
   const std::string exe = ExecutableFolder();
-  if (IsRegularFile(JoinPath(exe, "KOVANT.DIC")) && IsWritableFolder(exe)) return exe;
+  bool portable = IsRegularFile(JoinPath(exe, "KOVANT.DIC")) && IsWritableFolder(exe);
+#ifdef _WIN32
+  // The installer's per-user folder is writable too; its uninstaller tells
+  // it from a portable copy, and the settings then outlive an uninstall.
+  portable = portable && !IsRegularFile(JoinPath(exe, "uninstall.exe"));
+#endif
+  if (portable) return exe;
   return UserConfigFolder();
 }
 

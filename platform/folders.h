@@ -61,7 +61,8 @@ bool SystemDataFolderMoved();
 
 // Where KOVANT.INI, the profiles and the registry note go: KOVANT_HOME when
 // set; the executable's folder when it holds KOVANT.DIC and is writable (a
-// portable copy, the build tree); otherwise the user's config folder (not
+// portable copy, the build tree; on Windows not an installed copy, which
+// has uninstall.exe beside it); otherwise the user's config folder (not
 // created here: readers need not, the program does at start).
 std::string SettingsFolder();
 

@@ -80,6 +80,12 @@ TEST_F(WindowsFolders, APortableCopyKeepsItsSettingsAndTheNewestDataWins) {
   ASSERT_FALSE(platform::IsRegularFile(beside)) << "a dictionary was left beside the test program";
   BuildInto(exe, towns, nullptr, "2026-01-01");
   EXPECT_EQ(Native(platform::SettingsFolder()), exe);
+  {  // an installed copy (its uninstaller beside it) keeps them in the profile
+    const std::string uninstaller = exe + "\\uninstall.exe";
+    ASSERT_TRUE(platform::WriteFileAtomically(uninstaller, "MZ").empty());
+    EXPECT_EQ(Native(platform::SettingsFolder()), roaming + "\\KOVANT");
+    std::filesystem::remove(uninstaller);
+  }
   std::filesystem::create_directories(local + "\\KOVANT");
   std::filesystem::create_directories(shared + "\\KOVANT");
   BuildInto(local + "\\KOVANT", towns, nullptr, "2026-02-01");
