@@ -196,6 +196,24 @@ bool IsSoundMarkAt(std::string_view text, size_t i) {  // ﾞ or ﾟ
          (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0x9E;
 }
 
+// The kana that base and a sound mark (U+3099 voiced, U+309A semi-voiced)
+// compose to, or 0 when they do not.
+char32_t Joined(char32_t base, char32_t mark) {
+  const bool hRow = base >= 0x30CF && base <= 0x30DB && (base - 0x30CF) % 3 == 0;  // ハヒフヘホ
+  if (mark == 0x309A) return hRow ? base + 2 : 0;
+  if (hRow) return base + 1;
+  // カ..チ at every second code, then ツ, テ, ト one further (after ッ).
+  if ((base >= 0x30AB && base <= 0x30C1 && (base - 0x30AB) % 2 == 0) || base == 0x30C4 || base == 0x30C6 ||
+      base == 0x30C8)
+    return base + 1;
+  switch (base) {
+    case 0x30A6: return 0x30F4;  // ウ ヴ
+    case 0x30EF: return 0x30F7;  // ワ ヷ
+    case 0x30F2: return 0x30FA;  // ヲ ヺ
+    default: return 0;
+  }
+}
+
 // NFKC of one half-width piece (a kana or sign, then its sound marks),
 // without ICU: the forms of U+FF61..U+FF9F, and the first mark joined to
 // the kana that has a voiced or semi-voiced form; a mark that joins
@@ -215,19 +233,7 @@ void AppendFullWidthPiece(std::string& out, std::string_view piece) {
   char32_t base = static_cast<unsigned char>(piece[0]) < 0x80 ? static_cast<unsigned char>(piece[0]) : formAt(0);
   size_t i = base < 0x80 ? 1 : 3;
   if (i < piece.size()) {
-    const char32_t mark = formAt(i);
-    const bool kstRow = base >= 0x30AB && base <= 0x30C8 && base != 0x30C3 && (base - 0x30AB) % 2 == 0 &&
-                        base != 0x30C4 && base != 0x30C6 && base != 0x30C8;
-    const bool tRow = base == 0x30C4 || base == 0x30C6 || base == 0x30C8;
-    const bool hRow = base >= 0x30CF && base <= 0x30DB && (base - 0x30CF) % 3 == 0;
-    char32_t joined = 0;
-    if (mark == 0x3099) {
-      joined = kstRow || tRow || hRow ? base + 1 : base == 0x30A6 ? 0x30F4 : base == 0x30EF ? 0x30F7
-                                                                          : base == 0x30F2 ? 0x30FA : 0;
-    } else if (hRow) {
-      joined = base + 2;
-    }
-    if (joined != 0) {
+    if (const char32_t joined = Joined(base, formAt(i))) {
       base = joined;
       i += 3;
     }

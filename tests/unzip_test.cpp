@@ -103,7 +103,9 @@ std::string ZipBytes(const std::vector<Member>& members) {
   return zip;
 }
 
-std::string Error(const tools::Result<tools::InputFile>& r) { return r ? std::string("(no error)") : r.error().description; }
+std::string Error(const tools::Result<tools::InputFile>& r) {
+  return r ? std::string("(no error)") : r.error().description;
+}
 
 // The first CSV, deflated or stored, with its own name and the date stored
 // with it; a member that is no CSV is passed over.
@@ -125,7 +127,8 @@ TEST(Unzip, ReadsTheFirstCsvWithItsNameAndDate) {
   ASSERT_TRUE(r);
   EXPECT_EQ(r->date, "2001-01-01");
   EXPECT_EQ(Error(ReadZipCsvZlib(ZipBytes({}), "e.zip", "")), "e.zip: zip の中にファイルがありません。");
-  EXPECT_EQ(Error(ReadZipCsvZlib(ZipBytes({Member{"README.TXT", "x"}}), "r.zip", "")), "r.zip: zip の中に CSV がありません。");
+  EXPECT_EQ(Error(ReadZipCsvZlib(ZipBytes({Member{"README.TXT", "x"}}), "r.zip", "")),
+            "r.zip: zip の中に CSV がありません。");
 }
 
 // Sizes, offsets and checks from the archive are believed only as far as
@@ -140,7 +143,8 @@ TEST(Unzip, LyingFieldsAreErrors) {
     change(m);
     return Error(ReadZipCsvZlib(ZipBytes({m}), "k.zip", ""));
   };
-  EXPECT_EQ(with([](Member& m) { m.statedSize = static_cast<int64_t>(m.bytes.size()) + 1; }), where + "（壊れています）。");
+  EXPECT_EQ(with([](Member& m) { m.statedSize = static_cast<int64_t>(m.bytes.size()) + 1; }),
+            where + "（壊れています）。");
   EXPECT_EQ(with([](Member& m) { m.statedSize = 10; }), where + "（壊れています）。");
   EXPECT_EQ(with([](Member& m) { m.statedSize = 0xFFFFFFF0; }), "k.zip: KEN_ALL.CSV が大きすぎます。");
   EXPECT_EQ(with([](Member& m) { m.statedPacked = 0x7FFFFFFF; }), where + "（途中で切れています）。");
@@ -159,7 +163,8 @@ TEST(Unzip, LyingFieldsAreErrors) {
   for (size_t cut = 0; cut < whole.size(); cut += 97) {
     EXPECT_FALSE(ReadZipCsvZlib(whole.substr(0, cut), "k.zip", "")) << cut;
   }
-  EXPECT_EQ(Error(ReadZipCsvZlib("PK\x03\x04 and nothing", "n.zip", "")), "n.zip: zip を開けません（zip ではありません）。");
+  EXPECT_EQ(Error(ReadZipCsvZlib("PK\x03\x04 and nothing", "n.zip", "")),
+            "n.zip: zip を開けません（zip ではありません）。");
 }
 
 #ifndef _WIN32

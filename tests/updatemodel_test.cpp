@@ -83,8 +83,10 @@ class UpdateModel : public ::testing::Test {
 #ifdef _WIN32
     SetEnvironmentVariableA("KOVANT_HOME", *value ? value : nullptr);
 #else
-    if (*value) setenv("KOVANT_HOME", value, 1);
-    else unsetenv("KOVANT_HOME");
+    if (*value)
+      setenv("KOVANT_HOME", value, 1);
+    else
+      unsetenv("KOVANT_HOME");
 #endif
   }
 };

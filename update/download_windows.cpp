@@ -73,8 +73,8 @@ dict::Result<Request> Open(const std::string& url, const DownloadOptions& option
   const int connectMs = static_cast<int>(options.connectSeconds * 1000);
   const int stallMs = static_cast<int>(options.stallSeconds * 1000);
   WinHttpSetTimeouts(r.session.get(), connectMs, connectMs, stallMs, stallMs);
-  r.connection.reset(WinHttpConnect(r.session.get(), std::wstring(host, parts.dwHostNameLength).c_str(),
-                                    parts.nPort, 0));
+  r.connection.reset(
+      WinHttpConnect(r.session.get(), std::wstring(host, parts.dwHostNameLength).c_str(), parts.nPort, 0));
   if (!r.connection) return dict::Error{url + ": ダウンロードできませんでした（" + ErrorText(GetLastError()) + "）。"};
   const std::wstring object(path, parts.dwUrlPathLength + parts.dwExtraInfoLength);
   r.request.reset(WinHttpOpenRequest(r.connection.get(), L"GET", object.empty() ? L"/" : object.c_str(), nullptr,

@@ -133,8 +133,8 @@ std::optional<std::string> Extract(std::string_view zip, const Entry& e, std::st
     return std::string("対応していない圧縮方式です");
   }
   if (out.size() != e.size) return std::string("壊れています");
-  const uLong crc = crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(out.data()),
-                          static_cast<uInt>(out.size()));
+  const uLong crc =
+      crc32(crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(out.data()), static_cast<uInt>(out.size()));
   if (crc != e.crc) return std::string("検査値が合いません");
   return std::nullopt;
 }

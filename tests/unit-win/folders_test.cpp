@@ -20,13 +20,13 @@
 namespace kovant {
 namespace {
 
+using settings::DefaultSettings;
+using settings::SaveSettings;
+using settings::Settings;
 using test::BuildInto;
 using test::SamplePath;
 using test::TempFolder;
 using test::TownsOf;
-using settings::DefaultSettings;
-using settings::SaveSettings;
-using settings::Settings;
 
 // Windows takes either separator; the paths are compared with its own.
 std::string Native(std::string path) {
