@@ -4,6 +4,7 @@
 // told that the programs write UTF-8.
 #pragma once
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,11 @@ class Arguments {
       for (int i = 0; i < count; ++i) strings_.push_back(Utf8(wide[i]));
       LocalFree(wide);
     }
-    SetConsoleOutputCP(CP_UTF8);
+    // Given back at exit: the console is the caller's too.
+    static const UINT previous = GetConsoleOutputCP();
+    if (previous != 0 && previous != CP_UTF8 && SetConsoleOutputCP(CP_UTF8)) {
+      std::atexit([] { SetConsoleOutputCP(previous); });
+    }
 #endif
     if (strings_.empty()) strings_.assign(argv, argv + argc);
     for (std::string& s : strings_) pointers_.push_back(s.data());
