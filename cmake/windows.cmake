@@ -1,9 +1,18 @@
-# The Windows build, for now: the link over DDE, kovant-link.exe and their
-# tests under Wine (scripts/build-windows, scripts/with-wine). More of the
-# tree joins here as its code builds for Windows.
+# The Windows build: the plain libraries, the command-line programs, the
+# link over DDE, and their tests under Wine (scripts/build-windows,
+# scripts/with-wine).
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
 
+# The plain libraries, as on Linux; platform/ picks its *_windows.cpp and
+# update/ its zlib and WinHTTP forms.
+add_subdirectory(platform)
+add_subdirectory(dict)
+add_subdirectory(settings)
+add_subdirectory(copy)
+add_subdirectory(update)
+add_subdirectory(lookup)
+add_subdirectory(window)
 add_subdirectory(platform/win)
 add_subdirectory(tools)
 
@@ -15,6 +24,7 @@ if(BUILD_TESTING)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   add_subdirectory(${KOVANT_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
   add_subdirectory(tests/win)
+  add_subdirectory(tests/unit-win)
 endif()
 
 # kovant.exe: the Win32 windows over the window models. The libraries under

@@ -196,11 +196,75 @@ bool IsSoundMarkAt(std::string_view text, size_t i) {  // ﾞ or ﾟ
          (static_cast<unsigned char>(text[i + 2]) & 0xFE) == 0x9E;
 }
 
+// The kana that base and a sound mark (U+3099 voiced, U+309A semi-voiced)
+// compose to, or 0 when they do not.
+char32_t Joined(char32_t base, char32_t mark) {
+  const bool hRow = base >= 0x30CF && base <= 0x30DB && (base - 0x30CF) % 3 == 0;  // ハヒフヘホ
+  if (mark == 0x309A) return hRow ? base + 2 : 0;
+  if (hRow) return base + 1;
+  // カ..チ at every second code, then ツ, テ, ト one further (after ッ).
+  if ((base >= 0x30AB && base <= 0x30C1 && (base - 0x30AB) % 2 == 0) || base == 0x30C4 || base == 0x30C6 ||
+      base == 0x30C8)
+    return base + 1;
+  switch (base) {
+    case 0x30A6: return 0x30F4;  // ウ ヴ
+    case 0x30EF: return 0x30F7;  // ワ ヷ
+    case 0x30F2: return 0x30FA;  // ヲ ヺ
+    default: return 0;
+  }
+}
+
+// NFKC of one half-width piece (a kana or sign, then its sound marks),
+// without ICU: the forms of U+FF61..U+FF9F, and the first mark joined to
+// the kana that has a voiced or semi-voiced form; a mark that joins
+// nothing stays a combining mark, as NFKC leaves it.
+void AppendFullWidthPiece(std::string& out, std::string_view piece) {
+  static constexpr char16_t kForms[] = {
+      0x3002, 0x300C, 0x300D, 0x3001, 0x30FB, 0x30F2, 0x30A1, 0x30A3, 0x30A5, 0x30A7, 0x30A9, 0x30E3, 0x30E5,
+      0x30E7, 0x30C3, 0x30FC, 0x30A2, 0x30A4, 0x30A6, 0x30A8, 0x30AA, 0x30AB, 0x30AD, 0x30AF, 0x30B1, 0x30B3,
+      0x30B5, 0x30B7, 0x30B9, 0x30BB, 0x30BD, 0x30BF, 0x30C1, 0x30C4, 0x30C6, 0x30C8, 0x30CA, 0x30CB, 0x30CC,
+      0x30CD, 0x30CE, 0x30CF, 0x30D2, 0x30D5, 0x30D8, 0x30DB, 0x30DE, 0x30DF, 0x30E0, 0x30E1, 0x30E2, 0x30E4,
+      0x30E6, 0x30E8, 0x30E9, 0x30EA, 0x30EB, 0x30EC, 0x30ED, 0x30EF, 0x30F3, 0x3099, 0x309A};
+  auto formAt = [&](size_t i) -> char32_t {
+    const auto b = static_cast<unsigned char>(piece[i + 1]), c = static_cast<unsigned char>(piece[i + 2]);
+    const size_t code = (b == 0xBD ? c - 0xA1u : c - 0x80u + 0x1Fu);  // from U+FF61
+    return kForms[code];
+  };
+  char32_t base = static_cast<unsigned char>(piece[0]) < 0x80 ? static_cast<unsigned char>(piece[0]) : formAt(0);
+  size_t i = base < 0x80 ? 1 : 3;
+  if (i < piece.size()) {
+    if (const char32_t joined = Joined(base, formAt(i))) {
+      base = joined;
+      i += 3;
+    }
+  }
+  AppendUtf8(out, base);
+  for (; i < piece.size(); i += 3) AppendUtf8(out, formAt(i));
+}
+
 }  // namespace
+
+std::string FullWidthKanaWithoutIcu(std::string_view halfWidth) {
+  std::string out;
+  out.reserve(halfWidth.size());
+  for (size_t i = 0; i < halfWidth.size();) {
+    const auto c = static_cast<unsigned char>(halfWidth[i]);
+    const size_t n = c >= 0x20 && c < 0x7F ? 1 : HalfWidthKanaAt(halfWidth, i);
+    if (n == 0) return std::string(halfWidth);
+    size_t end = i + n;
+    while (IsSoundMarkAt(halfWidth, end)) end += 3;
+    AppendFullWidthPiece(out, halfWidth.substr(i, end - i));
+    i = end;
+  }
+  return out;
+}
 
 std::string FullWidthKana(std::string_view halfWidth) {
   const Icu& icu = Icu::Get();
-  if (!icu.Loaded()) return std::string(halfWidth);
+  // Without ICU (Windows before 10 1903, Wine) Japan Post's readings are
+  // converted all the same: the dictionary must not depend on the system
+  // that built it.
+  if (!icu.Loaded()) return FullWidthKanaWithoutIcu(halfWidth);
   auto nfkc = [&](std::string_view text) { return icu.ToUtf8(icu.Nfkc(icu.FromUtf8(text))); };
   // Japan Post's readings are printable ASCII and half-width katakana:
   // each kana or sign is one starter that nothing before it joins, and the

@@ -28,6 +28,9 @@ std::string FoldReadingSjis(std::string_view sjis);
 
 // Japan Post's half-width katakana as full-width ("ｵｵﾃﾏﾁ" -> "オオテマチ").
 std::string FullWidthKana(std::string_view halfWidth);
+// The same by our own table, as FullWidthKana does without ICU: printable
+// ASCII and half-width katakana only (other text comes back unchanged).
+std::string FullWidthKanaWithoutIcu(std::string_view halfWidth);
 
 // A name or address folded for matching: full-width letters and digits as
 // ASCII (letters upper case), kanji numerals as digits ("北一条" "北1条",

@@ -24,12 +24,23 @@ std::optional<std::string> Usable(const std::optional<std::string>& folder) {
   return WithoutTrailingSlash(*folder);
 }
 
+#ifndef _WIN32
 // $variable/kovant, else ~/fallback/kovant, else nothing.
 std::optional<std::string> XdgFolder(const char* variable, const char* fallback) {
   if (auto x = Usable(Environment(variable))) return JoinPath(*x, "kovant");
   if (auto home = UserHome()) return JoinPath(JoinPath(*home, fallback), "kovant");
   return std::nullopt;
 }
+
+#else
+// %variable%\KOVANT: Windows keeps settings in the roaming profile
+// (APPDATA), a user's data in the local one (LOCALAPPDATA) and what every
+// user shares in ProgramData.
+std::optional<std::string> KnownFolder(const char* variable) {
+  if (auto x = Usable(Environment(variable))) return *x + "\\KOVANT";
+  return std::nullopt;
+}
+#endif
 
 }  // namespace
 
@@ -40,6 +51,12 @@ std::optional<std::string> UserHome() {
   return Usable(AccountHome());
 }
 
+#ifdef _WIN32
+std::string UserDataFolder() { return KnownFolder("LOCALAPPDATA").value_or(std::string()); }
+std::string UserConfigFolder() { return KnownFolder("APPDATA").value_or(std::string()); }
+std::optional<std::string> UserCacheFolder() { return KnownFolder("LOCALAPPDATA"); }
+std::optional<std::string> LockFolder() { return UserCacheFolder(); }
+#else
 std::string UserDataFolder() { return XdgFolder("XDG_DATA_HOME", ".local/share").value_or(std::string()); }
 std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", ".config").value_or(std::string()); }
 std::optional<std::string> UserCacheFolder() { return XdgFolder("XDG_CACHE_HOME", ".cache"); }
@@ -48,6 +65,7 @@ std::optional<std::string> LockFolder() {
   if (auto runtime = Usable(Environment("XDG_RUNTIME_DIR"))) return runtime;
   return UserCacheFolder();
 }
+#endif
 
 std::optional<std::string> UserDictionaryFolder() {
   if (auto home = HomeOverride()) return WithoutTrailingSlash(*home);
@@ -60,18 +78,28 @@ bool SystemDataFolderMoved() { return Environment("KOVANT_SYSTEM_DIR").has_value
 
 std::string SystemDataFolder() {
   if (auto moved = Environment("KOVANT_SYSTEM_DIR")) return WithoutTrailingSlash(*moved);
+#ifdef _WIN32
+  return KnownFolder("ProgramData").value_or("C:\\ProgramData\\KOVANT");
+#else
   return "/var/lib/kovant";
+#endif
 }
 
 std::vector<std::string> DictionaryFolders() {
   if (auto home = HomeOverride()) return {WithoutTrailingSlash(*home)};
   const std::string exe = ExecutableFolder();
+  std::vector<std::string> folders;
+#ifdef _WIN32
+  // The installer puts KOVANT.DIC beside the programs: no share/ folder.
+  const std::vector<std::string> candidates = {exe, UserDataFolder(), SystemDataFolder()};
+#else
   // <prefix>/share/kovant: the prefix the program runs from (an install
   // moved elsewhere), then the one it was built for.
   const std::string relocated = exe.substr(0, exe.find_last_of("/\\")) + "/share/kovant";
-  std::vector<std::string> folders;
-  for (const std::string& folder :
-       {exe, UserDataFolder(), SystemDataFolder(), relocated, std::string(KOVANT_INSTALLED_DATA_DIR)}) {
+  const std::vector<std::string> candidates = {exe, UserDataFolder(), SystemDataFolder(), relocated,
+                                               std::string(KOVANT_INSTALLED_DATA_DIR)};
+#endif
+  for (const std::string& folder : candidates) {
     if (folder.empty() || !IsRegularFile(JoinPath(folder, "KOVANT.DIC"))) continue;
     if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
   }
@@ -83,7 +111,13 @@ std::string SettingsFolder() {
   // A portable copy (or the build tree) keeps its settings beside itself;
   // an installed one never writes into its prefix, not even as root.
   const std::string exe = ExecutableFolder();
-  if (IsRegularFile(JoinPath(exe, "KOVANT.DIC")) && IsWritableFolder(exe)) return exe;
+  bool portable = IsRegularFile(JoinPath(exe, "KOVANT.DIC")) && IsWritableFolder(exe);
+#ifdef _WIN32
+  // The installer's per-user folder is writable too; its uninstaller tells
+  // it from a portable copy, and the settings then outlive an uninstall.
+  portable = portable && !IsRegularFile(JoinPath(exe, "uninstall.exe"));
+#endif
+  if (portable) return exe;
   return UserConfigFolder();
 }
 

@@ -5,6 +5,9 @@
 // other users can write (/tmp) nor the working folder, and never a folder
 // of another user's (root run with a user's HOME writes its own home).
 // Without any, there is no user folder: nothing is read or made there.
+// On Windows the user's folders are %APPDATA%\KOVANT (settings, the
+// registry note) and %LOCALAPPDATA%\KOVANT (the user's dictionary, the
+// note of checked files, the lock); every user's is %ProgramData%\KOVANT.
 #pragma once
 
 #include <optional>
@@ -58,7 +61,8 @@ bool SystemDataFolderMoved();
 
 // Where KOVANT.INI, the profiles and the registry note go: KOVANT_HOME when
 // set; the executable's folder when it holds KOVANT.DIC and is writable (a
-// portable copy, the build tree); otherwise the user's config folder (not
+// portable copy, the build tree; on Windows not an installed copy, which
+// has uninstall.exe beside it); otherwise the user's config folder (not
 // created here: readers need not, the program does at start).
 std::string SettingsFolder();
 

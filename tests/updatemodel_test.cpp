@@ -2,6 +2,9 @@
 // thread reaches the view only through Post, which the test drains as a
 // window's event loop would.
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -74,9 +77,19 @@ class UpdateModel : public ::testing::Test {
     folder = TempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     BuildInto(folder, TownsOf(SamplePath()));
     app.ProgramFolder = folder;
-    setenv("KOVANT_HOME", folder.c_str(), 1);  // nothing is installed elsewhere
+    SetHome(folder.c_str());  // nothing is installed elsewhere
   }
-  void TearDown() override { unsetenv("KOVANT_HOME"); }
+  void TearDown() override { SetHome(""); }
+  static void SetHome(const char* value) {
+#ifdef _WIN32
+    SetEnvironmentVariableA("KOVANT_HOME", *value ? value : nullptr);
+#else
+    if (*value)
+      setenv("KOVANT_HOME", value, 1);
+    else
+      unsetenv("KOVANT_HOME");
+#endif
+  }
 };
 
 // Port 9 of this machine: nothing answers there.

@@ -16,6 +16,7 @@
 #include "update/builder.h"
 #include "update/update.h"
 #include "update/leftovers.h"
+#include "tools/arguments.h"
 
 using namespace kovant;
 using namespace kovant::tools;
@@ -76,6 +77,7 @@ struct Args {
 // Why the shared folder cannot be trusted ("" when it can): root writes
 // there, so nobody but its owner, root or the service's own user running
 // this, may change what is in it, and it is no link to somewhere else.
+#ifndef _WIN32
 std::string UntrustedFolder(const std::string& folder) {
   struct stat st {};
   if (lstat(folder.c_str(), &st) != 0) return folder + ": " + platform::SystemErrorText(errno) + "。";
@@ -86,6 +88,10 @@ std::string UntrustedFolder(const std::string& folder) {
   if ((st.st_mode & 022) != 0) return folder + ": 他の利用者も書き込めるため使いません。";
   return std::string();
 }
+#else
+// On Windows the folder's own permissions decide who may write it.
+std::string UntrustedFolder(const std::string&) { return std::string(); }
+#endif
 
 // The folder an update writes, or why it cannot. --system writes every
 // user's folder: root (or the service's user owning it) only, unless a test
@@ -98,14 +104,18 @@ Result<std::string> UpdateFolder(bool system, bool* made) {
     return *own;
   }
   const std::string folder = platform::SystemDataFolder();
+  std::error_code ec;
+  const bool exists = std::filesystem::exists(std::filesystem::symlink_status(folder, ec));
+#ifndef _WIN32
   struct stat st {};
-  const bool exists = lstat(folder.c_str(), &st) == 0;
-  if (!platform::SystemDataFolderMoved() && geteuid() != 0 && !(exists && st.st_uid == geteuid())) {
+  const bool ownedByUs = lstat(folder.c_str(), &st) == 0 && st.st_uid == geteuid();
+  if (!platform::SystemDataFolderMoved() && geteuid() != 0 && !ownedByUs) {
     return Error{"--system は root で実行してください（root のシェルで kovant-mkdic --update --system）。"};
   }
   // Every user reads what root writes here, whatever root's umask.
   umask(022);
-  std::error_code ec;
+#endif
+  // (On Windows the folder's own permissions decide: found writable below.)
   *made = !exists && std::filesystem::create_directories(folder, ec);
   if (ec) return Error{folder + ": 作れません（" + platform::SystemErrorText(ec.value()) + "）。"};
   if (std::string why = UntrustedFolder(folder); !why.empty()) return Error{why};
@@ -221,7 +231,10 @@ int ShowVersion() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int rawArgc, char** rawArgv) {
+  Arguments arguments(rawArgc, rawArgv);
+  const int argc = arguments.argc();
+  char** argv = arguments.argv();
   Args args;
   auto usage = [](int status) {
     std::fputs(kUsage, status == 0 ? stdout : stderr);

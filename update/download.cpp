@@ -70,21 +70,7 @@ int OnProgress(void* user, curl_off_t total, curl_off_t done, curl_off_t, curl_o
   return 0;
 }
 
-std::string WithoutTrailingSlash(std::string s) {
-  while (!s.empty() && s.back() == '/') s.pop_back();
-  return s;
-}
-
 }  // namespace
-
-DataUrls PublishedDataUrls(const std::string& mirrorBase) {
-  if (!mirrorBase.empty()) {
-    const std::string base = WithoutTrailingSlash(mirrorBase);
-    return {base + "/ken_all.zip", base + "/jigyosyo.zip"};
-  }
-  return {"https://www.post.japanpost.jp/zipcode/dl/kogaki/zip/ken_all.zip",
-          "https://www.post.japanpost.jp/zipcode/dl/jigyosyo/zip/jigyosyo.zip"};
-}
 
 dict::Result<std::string> Download(const std::string& url, const DownloadOptions& options) {
   static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
