@@ -422,14 +422,14 @@ TEST_F(MainModel, TheMessageLineSaysWhenTheDataIsOldOrAFileWasPassedOver) {
   ASSERT_TRUE(Open(0));
   EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
 
-  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-05-30 2026-01-01\n";
+  std::ofstream(folder + "/KOVANT.CHECKED", std::ios::binary) << "2026-05-30 2026-01-01\n";
   ASSERT_TRUE(Open(0));
   EXPECT_EQ(view.Shown(Field::Label1_0), "辞書データ：2026-01-01");
   // A check of other data, or one too long ago, vouches for nothing.
-  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-05-30 2025-12-01\n";
+  std::ofstream(folder + "/KOVANT.CHECKED", std::ios::binary) << "2026-05-30 2025-12-01\n";
   ASSERT_TRUE(Open(0));
   EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
-  std::ofstream(folder + "/KOVANT.CHECKED") << "2026-03-01 2026-01-01\n";
+  std::ofstream(folder + "/KOVANT.CHECKED", std::ios::binary) << "2026-03-01 2026-01-01\n";
   ASSERT_TRUE(Open(0));
   EXPECT_EQ(view.Shown(Field::Label1_0), "辞書（2026-01-01）が古くなっています。設定→辞書を更新");
 
