@@ -210,10 +210,19 @@ std::string WriteAtomically(const std::string& path, std::string_view bytes) {
       return WindowsErrorText(error);
     }
   }
-  if (!MoveFileExW(Wide(tmp).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  // A reader that has the file mapped (a lookup, the window loading its
+  // names) keeps it from being replaced until it lets go: a few seconds'
+  // grace for such a reader before the replacement fails.
+  const DWORD until = GetTickCount() + 5000;
+  while (!MoveFileExW(Wide(tmp).c_str(), Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     const DWORD error = GetLastError();
-    DeleteFileW(Wide(tmp).c_str());
-    return WindowsErrorText(error);
+    const bool held =
+        error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_USER_MAPPED_FILE;
+    if (!held || static_cast<LONG>(GetTickCount() - until) >= 0) {
+      DeleteFileW(Wide(tmp).c_str());
+      return WindowsErrorText(error);
+    }
+    Sleep(20);
   }
   return {};
 }
