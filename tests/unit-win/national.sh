@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kovant-mkdic.exe builds KOVANT.DIC from Japan Post's zip files (read by
 # our zip reader, widened without ICU under Wine) and kovant-lookup.exe
-# answers from it: a code, a Japanese argument, a reading, an address.
+# answers from it: a code, a Japanese argument, a reading, an address;
+# damaged dictionaries and an output that cannot be written are refused.
 # Usage: national.sh BIN_DIR JAPANPOST_DIR
 set -euo pipefail
 bin=$1 data=$2
@@ -29,5 +30,25 @@ expect $'北海道\t夕張市\t千代田' --find 千代田 --limit 5
 # A reading in katakana needs no ICU (Wine has none): it finds the towns
 # only when the dictionary holds its readings full-width, as Linux builds it.
 expect $'北海道\t函館市\t大手町' --find オオテマチ --limit 5
+
+# A damaged or missing dictionary, and a dictionary written where no folder
+# can be: a message naming the file and a failing exit status, no answer.
+refuse() {
+  local want=$1
+  shift
+  local got rc=0
+  got=$("$run" "$@" 2>&1 | tr -d '\r') || rc=$?
+  if [ $rc -eq 0 ] || ! grep -qF -- "$want" <<<"$got"; then
+    echo "FAIL: $*: want a failure saying: $want (exit $rc)"
+    echo "got: $got"
+    status=1
+  fi
+}
+head -c 5000 KOVANT.DIC >cut.DIC
+: >empty.DIC
+refuse 'cut.DIC 辞書の' "$bin/kovant-lookup.exe" --dic cut.DIC 1000001
+refuse '辞書のバージョンが違います。' "$bin/kovant-lookup.exe" --dic empty.DIC 1000001
+refuse 'absent.DIC' "$bin/kovant-lookup.exe" --dic absent.DIC 1000001
+refuse 'cut.DIC' "$bin/kovant-mkdic.exe" -q -o 'cut.DIC\KOVANT.DIC' ken_all.zip
 [ $status -eq 0 ] && echo "kovant-mkdic.exe and kovant-lookup.exe: national dictionary built and answered"
 exit $status
