@@ -4,6 +4,7 @@
 #include <cctype>
 #include <climits>
 #include <initializer_list>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -1116,34 +1117,57 @@ Numbers NumbersAgainst(const TownHit& hit, const std::vector<Condition>& conditi
   return n;
 }
 
+// The twelve ideographs of the compatibility block that are characters
+// of their own (﨑, 﨟, 﨣 ...), not another's look-alike.
+bool IsUnifiedInCompatibilityBlock(char32_t c) {
+  static constexpr char32_t kUnified[] = {0xFA0E, 0xFA0F, 0xFA11, 0xFA13, 0xFA14, 0xFA1F,
+                                          0xFA21, 0xFA23, 0xFA24, 0xFA27, 0xFA28, 0xFA29};
+  return std::find(std::begin(kUnified), std::end(kUnified), c) != std::end(kUnified);
+}
+
 // Which variant of a character the address was read as ("藪" as "薮"),
-// for the note: the user sees what was assumed.
+// for the note: the user sees what was assumed. Kanji go by the whole
+// variant table; the compatibility ideographs and radicals look as their
+// forms do and are not said. Kana and the 之/ノ/の of Kyoto's names by
+// hand.
+// The character of name that w (one character of the address) was read
+// as, or "" when name holds w itself or no variant of it.
+std::string_view KanjiReadAs(std::string_view w, std::string_view name) {
+  size_t n = 0;
+  const char32_t c = platform::DecodeUtf8At(w, 0, &n);
+  const bool compatibility = (c >= 0xF900 && c < 0xFB00) || c >= 0x2F800;
+  const bool lookAlike = (c >= 0x2E80 && c < 0x3000) || (compatibility && !IsUnifiedInCompatibilityBlock(c));
+  if (n < 3 || lookAlike || name.find(w) != std::string_view::npos) return {};
+  const std::string form = FoldVariants(w);
+  for (size_t j = 0, m = 0; j < name.size(); j += m) {
+    platform::DecodeUtf8At(name, j, &m);
+    const std::string_view x = name.substr(j, m);
+    if (m >= 3 && x != w && FoldVariants(x) == form) return x;
+  }
+  return {};
+}
+
 std::string VariantNote(std::string_view written, const AddressAnswer& a) {
-  static const std::vector<std::vector<std::string_view>> kGroups = {{"﨑", "崎"},
-                                                                     {"髙", "高"},
-                                                                     {"藪", "薮"},
-                                                                     {"斎", "斉", "齋", "齊"},
-                                                                     {"之", "ノ", "の"},
-                                                                     {"邊", "邉", "辺"},
-                                                                     {"澤", "沢"},
-                                                                     {"嶋", "島"},
-                                                                     {"濱", "浜"},
-                                                                     {"廣", "広"},
-                                                                     {"檜", "桧"},
-                                                                     {"龍", "竜"},
-                                                                     {"ヶ", "ケ", "が", "ヵ", "ガ"}};
+  static const std::vector<std::vector<std::string_view>> kKanaGroups = {{"之", "ノ", "の"},
+                                                                         {"ヶ", "ケ", "が", "ヵ", "ガ"}};
   if (a.candidates.empty()) return std::string();
   const std::string name = a.candidates[0].city + a.candidates[0].town;
   std::string note;
-  for (const auto& group : kGroups) {
+  auto say = [&note](std::string_view w, std::string_view x) {
+    const std::string line = "「" + std::string(w) + "」を「" + std::string(x) + "」として読みました。";
+    if (note.find(line) == std::string::npos) note += line;
+  };
+  for (size_t i = 0, n = 0; i < written.size(); i += n) {
+    platform::DecodeUtf8At(written, i, &n);
+    const std::string_view w = written.substr(i, n);
+    if (const std::string_view x = KanjiReadAs(w, name); !x.empty()) say(w, x);
+  }
+  for (const auto& group : kKanaGroups) {
     for (std::string_view w : group) {
       if (written.find(w) == std::string_view::npos || name.find(w) != std::string::npos) continue;
-      for (std::string_view x : group) {
-        if (x != w && name.find(x) != std::string::npos) {
-          note += "「" + std::string(w) + "」を「" + std::string(x) + "」として読みました。";
-          break;
-        }
-      }
+      const auto x = std::find_if(group.begin(), group.end(),
+                                  [&](std::string_view v) { return v != w && name.find(v) != std::string::npos; });
+      if (x != group.end()) say(w, *x);
     }
   }
   return note;

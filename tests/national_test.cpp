@@ -421,6 +421,11 @@ TEST(National, WrittenAddressesResolveOrSayWhyNot) {
   EXPECT_EQ(g->Resolve("宮﨑県宮﨑市橘通東1-1").note, "「﨑」を「崎」として読みました。");
   EXPECT_EQ(g->Resolve("京都府京都市上京区下立売通新町西入薮ノ内町").note,
             "「薮」を「藪」として読みました。「ノ」を「之」として読みました。");
+  // Any pair of the variant table is said, once; a compatibility
+  // ideograph, which looks as its form does, is not.
+  EXPECT_EQ(g->Resolve("德島県德島市新蔵町1-1").note, "「德」を「徳」として読みました。");
+  EXPECT_EQ(g->Resolve("大阪府大阪市北區梅田1丁目").note, "「區」を「区」として読みました。");
+  EXPECT_EQ(g->Resolve("神奈川県横浜市戸\uFA10区上倉田町").note, "");
 }
 
 // Output that is an address: a code shared by cities names them all, the
