@@ -118,8 +118,8 @@ TEST_F(PasteInPieces, TargetClosingMidPasteThenASlowTarget) {
   EXPECT_EQ(Text(kText1), "1000001");
   EXPECT_TRUE(IsWindowEnabled(Ctl(kCommand4)));
 
-  // Each piece read 400 ms after its paste key.
-  Target* slow = StartTarget(L"貼り付け試験 --slow 400");
+  // Each piece read 250 ms after its paste key.
+  Target* slow = StartTarget(L"貼り付け試験 --slow 250");
   ASSERT_NE(slow, nullptr) << "the slow target did not show";
   began = GetTickCount64();
   EXPECT_EQ(Copy(), "「貼り付け試験」に貼り付けました。");

@@ -246,7 +246,8 @@ struct Update : Kovant {
 // New data installed and said so, and the main window takes it; the same
 // data again is "最新です。"; an error page is a failure shown whole; and
 // Escape while the download runs stops it and closes the window once it
-// has stopped. The dictionary in use is untouched by the last two.
+// has stopped, as does the close box. The dictionary in use is untouched
+// by the last three.
 TEST_F(Update, InstallsThenUpToDateThenFailureAndEscape) {
   const fs::path dictionary = home / "KOVANT.DIC";
   const std::string sample = FileBytes(dictionary);
@@ -300,6 +301,13 @@ TEST_F(Update, InstallsThenUpToDateThenFailureAndEscape) {
   ASSERT_TRUE(WaitFor([&] { return Shown(L"KOVANTUPDATE") == nullptr; })) << Of(update, UpdateWindow::kStep);
   const ULONGLONG closed = GetTickCount64() - began;
   EXPECT_LT(closed, 8000u) << "the transfer ran on";
+  EXPECT_EQ(FileBytes(dictionary), installed);
+  // The same with the close box.
+  update = OpenUpdate("slow");
+  ASSERT_NE(update, nullptr);
+  ASSERT_TRUE(WaitFor([&] { return Progress(update) > 0; })) << Of(update, UpdateWindow::kStep);
+  PostMessageW(update, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(WaitFor([&] { return Shown(L"KOVANTUPDATE") == nullptr; })) << Of(update, UpdateWindow::kStep);
   EXPECT_EQ(FileBytes(dictionary), installed);
 
   // The settings window closed: the main window walks on the data in use.
