@@ -82,21 +82,32 @@ bool Delivery::PressPaste() {
   return desktop_->PasteTaken();
 }
 
-bool Delivery::Paste(const std::string& text, platform::WindowId target) {
+bool Delivery::Open(platform::WindowId target) {
+  for (const platform::TopWindow& w : desktop_->TopLevelWindows()) {
+    if (w.id == target) return true;
+  }
+  return false;
+}
+
+Delivered Delivery::Paste(const std::string& text, platform::WindowId target) {
   for (const PasteStep& step : PasteSteps(text)) {
     if (step.kind == PasteStep::Paste && clipboard_) clipboard_->SetText(step.chunk);
     // Each key goes to the target, should our own window have taken the
     // focus back late (a slow machine answers Qt's request late).
-    if (target != 0 && !desktop_->IsActive(target)) desktop_->Activate(target);
+    if (target != 0 && !desktop_->IsActive(target)) {
+      desktop_->Activate(target);
+      // Closed meanwhile: the keys would go to whatever window is in front.
+      if (!Open(target)) return Delivered::TargetClosed;
+    }
     if (step.kind != PasteStep::Paste) {
       desktop_->SendKey(step.kind == PasteStep::Tab ? platform::Key::Tab : platform::Key::Enter);
     } else if (!PressPaste()) {
       // The next piece would replace this one unread, and the target would
       // paste it in this one's place: stop, and say so.
-      return false;
+      return target != 0 && !Open(target) ? Delivered::TargetClosed : Delivered::Unconfirmed;
     }
   }
-  return true;
+  return Delivered::Pasted;
 }
 
 Delivered Delivery::PasteIntoFound(const std::string& text, platform::WindowId target, bool& setWhole) {
@@ -107,8 +118,9 @@ Delivered Delivery::PasteIntoFound(const std::string& text, platform::WindowId t
   if (!pieces) clipboard_->SetText(text);
   setWhole = !pieces;
   BringUp(target);
-  const bool taken = pieces ? Paste(text, target) : PressPaste();
-  return taken ? Delivered::Pasted : Delivered::Unconfirmed;
+  if (pieces) return Paste(text, target);
+  if (PressPaste()) return Delivered::Pasted;
+  return Open(target) ? Delivered::Unconfirmed : Delivered::TargetClosed;
 }
 
 Delivered Delivery::PasteIntoPrevious(const std::string& text) {
@@ -121,7 +133,10 @@ Delivered Delivery::PasteIntoPrevious(const std::string& text) {
   if (!pieces) clipboard_->SetText(text);
   if (!stepAside_()) return Delivered::StillInFront;
   wait_(0.05);
-  if (pieces) return Paste(text) ? Delivered::PastedIntoPrevious : Delivered::Unconfirmed;
+  if (pieces) {
+    const Delivered pasted = Paste(text);
+    return pasted == Delivered::Pasted ? Delivered::PastedIntoPrevious : pasted;
+  }
   // The whole text stays on the clipboard either way.
   PressPaste();
   return Delivered::PastedWholeIntoPrevious;
@@ -202,6 +217,7 @@ std::string DeliveredLine(Delivered outcome, const std::string& targetCaption) {
     case Delivered::NotAllowed:
     case Delivered::StillInFront: return "クリップボードにのみコピーしました。";
     case Delivered::Unconfirmed: return "貼り付けを途中で止めました。";
+    case Delivered::TargetClosed: return "貼り付け先のウィンドウが閉じられたため、貼り付けを途中で止めました。";
     case Delivered::Busy: break;
   }
   return std::string();

@@ -57,6 +57,10 @@ enum class Delivered {
   // answer): the paste stopped there, and the clipboard still holds that
   // piece, so that whatever the target reads late is the right text.
   Unconfirmed,
+  // The target closed in the middle of the paste: the rest was not sent
+  // (its keys would have gone to whatever window came to the front), and
+  // the clipboard holds the whole text.
+  TargetClosed,
   Answered,        // a link request answered, its caller (if named) brought up
   CallerNotFound,  // a link request whose caller is not found: clipboard, request still open
   // Where no window can be found by its caption: the user did not answer
@@ -98,9 +102,12 @@ class Delivery {
  private:
   bool Reachable() const { return desktop_ && desktop_->Available(); }
   void BringUp(platform::WindowId target);
-  // Pieces and keys; into target, kept active, where it is known. False
-  // when a piece was not taken and the rest was left.
-  bool Paste(const std::string& text, platform::WindowId target = 0);
+  // Pieces and keys; into target, kept active, where it is known. Pasted,
+  // or Unconfirmed when a piece was not taken, or TargetClosed when the
+  // target went away; the rest is left either way.
+  Delivered Paste(const std::string& text, platform::WindowId target = 0);
+  // The target still among the desktop's windows.
+  bool Open(platform::WindowId target);
   Delivered PasteIntoPrevious(const std::string& text);
   // Into a window found by its caption; setWhole is true when the
   // clipboard took the whole text first and it went in one paste.

@@ -128,6 +128,27 @@ TEST_F(Deliver, APieceTheTargetDoesNotTakeStopsThePasteWithThePieceKept) {
   EXPECT_EQ(clipboard.Text(), "〒100-0001");
 }
 
+// A target closed in the middle of the paste: nothing more is sent, to
+// whatever window is in front now, and the clipboard holds the whole text.
+TEST_F(Deliver, ATargetClosedMidPasteStopsItAndKeepsTheWholeText) {
+  settings.CopyAppl = 1;
+  desktop.keysBeforeClosing = 1;  // closes on the Tab after the first piece
+  EXPECT_EQ(Run(), Delivered::TargetClosed);
+  EXPECT_EQ(desktop.log,
+            (std::vector<std::string>{"restore 9", "activate 9", "paste 〒100-0001", "tab", "activate 9"}));
+  EXPECT_EQ(clipboard.Text(), text);
+  EXPECT_EQ(copy::DeliveredLine(Delivered::TargetClosed, ""),
+            "貼り付け先のウィンドウが閉じられたため、貼り付けを途中で止めました。");
+  // Closed while the target was to read a piece: the same.
+  desktop.windows.push_back({9, "無題 - メモ帳"});
+  desktop.log.clear();
+  desktop.keysBeforeClosing = 0;
+  desktop.pastesTaken = 0;
+  EXPECT_EQ(Run(), Delivered::TargetClosed);
+  EXPECT_EQ(desktop.log, (std::vector<std::string>{"restore 9", "activate 9", "paste 〒100-0001"}));
+  EXPECT_EQ(clipboard.Text(), text);
+}
+
 // A desktop that shows its windows with a clipboard only the focused
 // program may set: the whole text is set first and goes in one paste.
 TEST_F(Deliver, AFocusOnlyClipboardIsSetWholeBeforeTheTargetIsBroughtUp) {

@@ -1,6 +1,7 @@
 // A desktop of made-up windows that records what the delivery did.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,8 @@ class FakeDesktop : public platform::Desktop {
   bool available = true;
   int focusTakenBack = 0;  // how many activations our own window undoes
   bool findsWindows = true;
-  int pastesTaken = 1 << 30;  // how many pastes the target takes before one it does not
+  int pastesTaken = 1 << 30;   // how many pastes the target takes before one it does not
+  int keysBeforeClosing = -1;  // the target (the last window) closes after this many keys
 
   bool Available() const override { return available; }
   bool FindsWindows() const override { return findsWindows; }
@@ -29,6 +31,7 @@ class FakeDesktop : public platform::Desktop {
     return true;
   }
   bool SendKey(platform::Key key) override {
+    if (keysBeforeClosing-- == 0) windows.pop_back();
     switch (key) {
       case platform::Key::Paste: log.push_back("paste " + (clipboard ? clipboard->Text() : std::string())); break;
       case platform::Key::Tab: log.push_back("tab"); break;
@@ -38,7 +41,10 @@ class FakeDesktop : public platform::Desktop {
     }
     return true;
   }
-  bool IsActive(platform::WindowId) override { return focusTakenBack-- <= 0; }
+  bool IsActive(platform::WindowId id) override {
+    const bool listed = std::any_of(windows.begin(), windows.end(), [id](const auto& w) { return w.id == id; });
+    return focusTakenBack-- <= 0 && listed;
+  }
   void WaitForPaste() override { --pastesTaken; }
   bool PasteTaken() const override { return pastesTaken >= 0; }
 };

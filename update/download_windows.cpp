@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
@@ -96,8 +97,9 @@ DWORD QueryNumber(HINTERNET request, DWORD what, DWORD fallback) {
   return value;
 }
 
-// The body, within the options' limits. Blocking reads, each ended by the
-// stall timeout; the overall limit and a cancel are seen between them.
+// The body, within the options' limits. Blocking waits for data, each
+// ended by the stall timeout; the overall limit and a cancel are seen
+// between them.
 dict::Result<std::string> ReadBody(HINTERNET request, const std::string& url, const DownloadOptions& options,
                                    Clock::time_point start, size_t total) {
   std::string body;
@@ -106,8 +108,11 @@ dict::Result<std::string> ReadBody(HINTERNET request, const std::string& url, co
     if (options.cancel && options.cancel->load()) return dict::Error{url + ": 中止しました。"};
     if (Clock::now() - start >= std::chrono::seconds(options.totalSeconds))
       return dict::Error{url + ": 時間がかかりすぎるため中止しました。"};
-    DWORD got = 0;
-    if (!WinHttpReadData(request, buf, sizeof buf, &got)) {
+    // What has come, not a full buffer: a read waits to fill it, and a
+    // slow transfer would answer a cancel only seconds later.
+    DWORD ready = 0, got = 0;
+    if (!WinHttpQueryDataAvailable(request, &ready) ||
+        !WinHttpReadData(request, buf, std::clamp<DWORD>(ready, 1, sizeof buf), &got)) {
       const DWORD code = GetLastError();
       if (code == ERROR_WINHTTP_TIMEOUT) return dict::Error{url + ": 転送が遅すぎるため中止しました。"};
       return dict::Error{url + ": ダウンロードできませんでした（" + ErrorText(code) + "）。"};

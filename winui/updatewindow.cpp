@@ -2,12 +2,16 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
+
+#include "platform/windows.h"
 
 namespace kovant::winui {
 namespace {
 
 constexpr UINT kMsgPosted = WM_APP + 10;
+constexpr int kStepTop = 840, kStepHeight = 525;  // twips: two lines
 
 // Edit controls break lines at CR LF only.
 std::string WithCrLf(const std::string& text) {
@@ -29,7 +33,7 @@ void UpdateWindow::Build() {
   Make(kBefore, WC_STATICW, "", SS_LEFT | SS_NOPREFIX, {180, 120, 5520, 285});
   Make(kProgress, PROGRESS_CLASSW, "", 0, {180, 480, 5520, 255});
   SendMessageW(Ctl(kProgress), PBM_SETRANGE32, 0, 1000);
-  Make(kStep, WC_STATICW, "", SS_LEFT | SS_NOPREFIX, {180, 840, 5520, 525});
+  Make(kStep, WC_STATICW, "", SS_LEFT | SS_NOPREFIX, {180, kStepTop, 5520, kStepHeight});
   // Selectable, so that the counts and an error can be copied.
   Make(kChanges, WC_EDITW, "", ES_MULTILINE | ES_READONLY | WS_TABSTOP, {180, 1440, 5520, 765});
   Make(kCommand, WC_BUTTONW, "", BS_DEFPUSHBUTTON | WS_TABSTOP, {4440, 2340, 1260, 315});
@@ -42,6 +46,34 @@ void UpdateWindow::Load() {
 
 void UpdateWindow::SetProgress(int permille) {
   SendMessageW(Ctl(kProgress), PBM_SETPOS, static_cast<WPARAM>(permille), 0);
+}
+
+void UpdateWindow::Fit() {
+  HWND step = Ctl(kStep);
+  RECT box{};
+  GetClientRect(step, &box);
+  const std::wstring text = platform::Wide(TextOf(kStep));
+  RECT need{0, 0, box.right, 0};
+  HDC dc = GetDC(step);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(step, WM_GETFONT, 0, 0)));
+  DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
+            DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(step, dc);
+  const int dpi = static_cast<int>(GetDpiForWindow(Handle()));
+  const int needTwips = MulDiv(need.bottom, 1440, dpi > 0 ? dpi : 96) + 30;
+  const int extra = std::max(0, needTwips - kStepHeight);
+  if (extra == stepExtra_) return;
+  const int grow = extra - stepExtra_;
+  stepExtra_ = extra;
+  Move(kStep, {180, kStepTop, 5520, kStepHeight + extra});
+  Move(kChanges, {180, 1440 + extra, 5520, 765});
+  Move(kCommand, {4440, 2340 + extra, 1260, 315});
+  RECT outer{};
+  GetWindowRect(Handle(), &outer);
+  SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left,
+               outer.bottom - outer.top + MulDiv(grow, dpi > 0 ? dpi : 96, 1440),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void UpdateWindow::SetChanges(const std::string& text) { SetTextOf(kChanges, WithCrLf(text)); }

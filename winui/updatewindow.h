@@ -27,7 +27,9 @@ class UpdateWindow : public ModalWindow, public window::UpdateView {
   void SetChanges(const std::string& text) override;
   void SetCommand(const std::string& caption, bool enabled) override;
   void FocusCommand() override { SetFocus(Ctl(kCommand)); }
-  void Fit() override {}  // room for the longest texts from the start
+  // The step's box takes the lines its text needs (a failure's reason
+  // with a long address), the window growing with it.
+  void Fit() override;
   void Close() override { End(); }
   void Post(std::function<void()> fn) override;
 
@@ -42,6 +44,7 @@ class UpdateWindow : public ModalWindow, public window::UpdateView {
   void OnAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  int stepExtra_ = 0;  // twips the step's box has grown by
   std::mutex mutex_;
   std::deque<std::function<void()>> posted_;
   // Last: its thread is joined before the queue above goes.

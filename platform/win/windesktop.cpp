@@ -70,6 +70,7 @@ void WinDesktop::Restore(WindowId id) {
 
 bool WinDesktop::Activate(WindowId id) {
   HWND hwnd = Hwnd(id);
+  activated_ = hwnd;
   if (GetForegroundWindow() == hwnd) return true;
   if (!SetForegroundWindow(hwnd)) {
     // Only the foreground's thread may hand the foreground on: joined to
@@ -107,7 +108,10 @@ bool WinDesktop::SendKey(Key key) {
 }
 
 void WinDesktop::WaitForPaste() {
-  pasteTaken_ = PumpUntil(kPasteBoundMs, [this] { return clipboard_.TakenSinceSet(); });
+  const auto target = static_cast<HWND>(activated_);
+  pasteTaken_ = PumpUntil(kPasteBoundMs,
+                          [this, target] { return clipboard_.TakenSinceSet() || (target && !IsWindow(target)); }) &&
+                clipboard_.TakenSinceSet();
   // Asked for is not yet inserted: the target reads and inserts the text
   // before it takes the next key.
   if (pasteTaken_) PumpUntil(50, [] { return false; });

@@ -28,6 +28,7 @@ class WinDesktop : public Desktop {
  private:
   const WinClipboard& clipboard_;
   bool pasteTaken_ = true;
+  void* activated_ = nullptr;  // the window last brought up: a paste waits no longer once it is gone
 };
 
 }  // namespace kovant::platform
