@@ -687,6 +687,8 @@ void MainWindow::ShowCandidatesMenu() {
   for (size_t i = 0; i < candidates_.size(); ++i) AppendMenuW(menu, MF_STRING, i + 1, Wide(candidates_[i]).c_str());
   RECT box{};
   GetWindowRect(Ctl(kText4), &box);
+  // The first candidate comes up chosen, so Enter takes it at once.
+  PostMessageW(hwnd_, WM_KEYDOWN, VK_DOWN, 0);
   const auto chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_BOTTOMALIGN | TPM_LEFTALIGN | TPM_NONOTIFY, box.left,
                                      box.top, 0, hwnd_, nullptr);
   DestroyMenu(menu);

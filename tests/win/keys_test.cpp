@@ -99,6 +99,54 @@ struct Keys : Kovant {
     const auto row = static_cast<int>(SendMessageW(Ctl(kList1), LB_GETITEMHEIGHT, 0, 0));
     return row > 0 ? (client.bottom + row / 2) / row : 0;
   }
+  // The address candidates' menu of kovant.exe while it is open. (Wine
+  // keeps a menu's items in the process that made it: they are not read
+  // from here.)
+  HWND OpenMenu() const {
+    struct Search {
+      DWORD pid;
+      HWND found;
+    } search{pi.dwProcessId, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM lParam) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(lParam);
+          DWORD owner = 0;
+          GetWindowThreadProcessId(hwnd, &owner);
+          wchar_t cls[16] = {};
+          GetClassNameW(hwnd, cls, 16);
+          if (owner == s->pid && lstrcmpW(cls, L"#32768") == 0 && IsWindowVisible(hwnd)) {
+            s->found = hwnd;
+            return FALSE;
+          }
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+  // An address typed into the head search and Enter: the menu that opens.
+  HWND OfferedFor(const std::wstring& address) {
+    SendMessageTimeoutW(Ctl(kText4), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_ABORTIFHUNG, 5000, nullptr);
+    FocusBox(kText4);  // a pick leaves the focus on the towns
+    TypeKeys(address);
+    EXPECT_TRUE(WaitFor([&] { return Text(kText4) == Narrow(address); })) << Text(kText4);
+    Press(VK_RETURN);
+    HWND menu = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (menu = OpenMenu()) != nullptr; }))
+        << "no candidates offered; the line says " << Text(kLabel1_0);
+    return menu;
+  }
+  // A press of the left button at a point of the screen.
+  static void ClickAt(POINT at) {
+    INPUT in[3]{};
+    const int w = GetSystemMetrics(SM_CXSCREEN) - 1, h = GetSystemMetrics(SM_CYSCREEN) - 1;
+    in[0].type = in[1].type = in[2].type = INPUT_MOUSE;
+    in[0].mi.dx = MulDiv(at.x, 65535, w);
+    in[0].mi.dy = MulDiv(at.y, 65535, h);
+    in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, in, sizeof(INPUT));
+  }
 };
 
 // The walk from a prefecture to a town by keys: paging from no selection,
@@ -232,6 +280,43 @@ TEST_F(Keys, WalkSearchAndRestoreByKeys) {
   state[VK_CONTROL] = state[VK_LCONTROL] = 0;
   SetKeyboardState(state);
   AttachThreadInput(GetCurrentThreadId(), pi.dwThreadId, FALSE);
+}
+
+// An address that names several towns offers them; the first comes up
+// chosen, so Enter takes it; Down moves to the next; a click takes the
+// one under the pointer; Escape takes none and leaves what was shown.
+TEST_F(Keys, AnAddressOffersItsTownsToKeysAndMouse) {
+  ASSERT_TRUE(IsWindowVisible(Ctl(kText4))) << "not in the walk mode";
+  // The hand-written sample has six towns 本町 in a ward 中央区, in this order.
+  const std::vector<std::string> codes = {"061-0011", "261-0011", "951-0011", "651-0011", "811-0011", "861-0011"};
+  HWND menu = OfferedFor(L"中央区本町");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(Text(kLabel1_0), "候補が 6 件あります。選んでください。");
+  Press(VK_RETURN);
+  ASSERT_TRUE(WaitFor([&] { return OpenMenu() == nullptr && Text(kLabel3_1) == codes[0]; })) << Text(kLabel3_1);
+  EXPECT_EQ(Text(kText3), "北海道札幌市中央区本町");
+  EXPECT_TRUE(CopyEnabled());
+
+  ASSERT_NE(OfferedFor(L"中央区本町"), nullptr);
+  Press(VK_DOWN);
+  Press(VK_RETURN);
+  ASSERT_TRUE(WaitFor([&] { return OpenMenu() == nullptr && Text(kLabel3_1) == codes[1]; })) << Text(kLabel3_1);
+
+  // The menu's six rows share its height: the fourth is pressed.
+  menu = OfferedFor(L"中央区本町");
+  ASSERT_NE(menu, nullptr);
+  RECT rows{};
+  GetClientRect(menu, &rows);
+  POINT at{rows.right / 2, rows.bottom * 7 / 12};
+  ClientToScreen(menu, &at);
+  ClickAt(at);
+  ASSERT_TRUE(WaitFor([&] { return OpenMenu() == nullptr && Text(kLabel3_1) == codes[3]; })) << Text(kLabel3_1);
+  EXPECT_EQ(Text(kText3), "兵庫県神戸市中央区本町");
+
+  ASSERT_NE(OfferedFor(L"中央区本町"), nullptr);
+  Press(VK_ESCAPE);
+  ASSERT_TRUE(WaitFor([&] { return OpenMenu() == nullptr; }));
+  EXPECT_EQ(Text(kLabel3_1), codes[3]) << "Escape chose a town";
 }
 
 }  // namespace
