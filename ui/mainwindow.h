@@ -151,10 +151,6 @@ class Kovant1 : public QWidget, public window::MainView {
 
  private:
   void BuildControls();
-  void BuildResultRows();
-  void BuildLists();
-  void BuildCommandRows();
-  void NameForScreenReaders();
   void ConnectControls();
   bool PreviewKey(QObject* obj, QKeyEvent* key);
   void PasteIntoText1();
