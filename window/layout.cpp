@@ -344,9 +344,10 @@ class SettingsTable {
          .place = {5640, 2880, 3375, 495},
          .tab = 51,
          .text = kBlue});
+    // Up to the box it names: drawn 75 twips under it, its right end was hidden.
     Add({.name = "Label5",
          .caption = "キャプション",
-         .place = {5640, 3360, 1215, 285},
+         .place = {5640, 3360, 1140, 285},
          .font = kSmall,
          .background = kCaptionYellow,
          .text = kBlack,
