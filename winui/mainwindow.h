@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "window/appstate.h"
+#include "window/layout.h"
 #include "winui/ids.h"
 #include "window/mainmodel.h"
 #include "window/mainview.h"
@@ -28,11 +29,6 @@ struct Colours {
 };
 struct Place {
   int left, top, width, height;
-};
-struct FontSpec {
-  bool proportional = false;
-  int tenthPoints = 98;
-  bool bold = false;
 };
 
 class MainWindow : public window::MainView {
@@ -113,12 +109,10 @@ class MainWindow : public window::MainView {
   LRESULT OnControlMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int code);
   LRESULT OnColour(HDC dc, HWND control);
-  HWND Make(int id, const wchar_t* cls, const char* caption, DWORD style, Place twips, FontSpec font,
-            Colours colours = {});
   void BuildControls();
   void NameForScreenReaders();
   void Layout();
-  HFONT FontFor(FontSpec spec);
+  HFONT FontFor(const window::layout::Font& spec);
   int Px(int twips) const;
   HWND Ctl(int id) const { return GetDlgItem(hwnd_, id); }
   HWND ListOf(window::List list) const;
@@ -137,7 +131,7 @@ class MainWindow : public window::MainView {
   window::MainModel model_;
   HWND hwnd_ = nullptr;
   std::map<int, Place> places_;
-  std::map<int, FontSpec> fonts_;
+  std::map<int, window::layout::Font> fonts_;
   std::map<int, Colours> colours_;
   std::map<std::pair<int, int>, HFONT> fontCache_;  // (spec key, dpi)
   std::map<COLORREF, HBRUSH> brushes_;

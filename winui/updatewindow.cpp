@@ -22,17 +22,20 @@ std::string WithCrLf(const std::string& text) {
 }  // namespace
 
 UpdateWindow::UpdateWindow(window::AppState& app, HWND owner, std::string from)
-    : ModalWindow(owner, L"KOVANTUPDATE", 5880, 2820), model_(app, *this, std::move(from)) {}
+    : ModalWindow(owner, window::layout::Update()), model_(app, *this, std::move(from)) {}
 
 void UpdateWindow::Build() {
-  SetTitle("辞書の更新");
-  Make(kBefore, WC_STATICW, "", SS_LEFT | SS_NOPREFIX, {180, 120, 5520, 285});
-  Make(kProgress, PROGRESS_CLASSW, "", 0, {180, 480, 5520, 255});
+  MakeControls(
+      [](std::string_view name) {
+        if (name == "Before") return MadeAs{kBefore};
+        if (name == "Progress") return MadeAs{kProgress};
+        if (name == "StepLine") return MadeAs{kStep};
+        if (name == "Changes") return MadeAs{kChanges, ES_MULTILINE | ES_READONLY, ES_AUTOHSCROLL};
+        if (name == "Command") return MadeAs{kCommand, BS_DEFPUSHBUTTON};
+        return MadeAs{};
+      },
+      kCommand + 1);
   SendMessageW(Ctl(kProgress), PBM_SETRANGE32, 0, 1000);
-  Make(kStep, WC_STATICW, "", SS_LEFT | SS_NOPREFIX, {180, 840, 5520, 525});
-  // Selectable, so that the counts and an error can be copied.
-  Make(kChanges, WC_EDITW, "", ES_MULTILINE | ES_READONLY | WS_TABSTOP, {180, 1440, 5520, 765});
-  Make(kCommand, WC_BUTTONW, "", BS_DEFPUSHBUTTON | WS_TABSTOP, {4440, 2340, 1260, 315});
 }
 
 void UpdateWindow::Load() {

@@ -17,6 +17,7 @@
 #include "platform/registry.h"
 #include "platform/win/ddeclient.h"
 #include "settings/settings.h"
+#include "window/layout.h"
 #include "winui/ids.h"
 #include "winui/profilewindow.h"
 #include "winui/settingswindow.h"
@@ -447,3 +448,61 @@ TEST_F(PasteIntoNotepad, TargetTakingNothingStopsThePaste) {
 }
 
 }  // namespace
+
+// The main window as the layout table places it: each control's rectangle
+// in the client area at the window's dpi, the order the controls were made
+// in (the order Tab follows) and Tab itself, by the dialog manager's own
+// step, through what is shown and enabled; after the switch to the search,
+// the heading as wide as the list under it.
+TEST_F(Kovant, MainWindowPlacedAndTabbedAsTheLayoutTable) {
+  namespace layout = kovant::window::layout;
+  const layout::Window& table = layout::Main();
+  const int dpi = static_cast<int>(GetDpiForWindow(window));
+  const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+  const auto placed = [&](int id) {
+    RECT r{};
+    GetWindowRect(Ctl(id), &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  };
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, px(table.width));
+  EXPECT_EQ(client.bottom, px(table.height));
+  for (const layout::Control& c : table.controls) {
+    if (!c.Shown()) continue;
+    const int id = MainControlId(c.name);
+    ASSERT_NE(id, 0) << c.name;
+    ASSERT_NE(Ctl(id), nullptr) << c.name;
+    EXPECT_EQ(placed(id), (std::vector<LONG>{px(c.place.left), px(c.place.top), px(c.place.width), px(c.place.height)}))
+        << c.name;
+  }
+
+  // Made in the table's Tab order.
+  std::vector<int> expected, made, tabbed;
+  for (const layout::Control* c : table.TabOrder()) expected.push_back(MainControlId(c->name));
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    const int id = GetDlgCtrlID(child);
+    if (std::find(expected.begin(), expected.end(), id) != expected.end()) made.push_back(id);
+  }
+  EXPECT_EQ(made, expected);
+
+  // Tab from the first stop round to it again, over the hidden, the
+  // disabled and the option that is not checked.
+  std::vector<int> stops;
+  for (int id : expected) {
+    const auto style = static_cast<DWORD>(GetWindowLongW(Ctl(id), GWL_STYLE));
+    if (IsWindowVisible(Ctl(id)) && IsWindowEnabled(Ctl(id)) && (style & WS_TABSTOP)) stops.push_back(id);
+  }
+  ASSERT_GE(stops.size(), 8u);  // the checked option, the boxes, the lists, the commands
+  HWND at = Ctl(stops.front());
+  do {
+    tabbed.push_back(GetDlgCtrlID(at));
+    at = GetNextDlgTabItem(window, at, FALSE);
+  } while (at && at != Ctl(stops.front()) && tabbed.size() <= expected.size());
+  EXPECT_EQ(tabbed, stops);
+
+  Click(kCommand2);
+  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(Ctl(kList1)) != FALSE; }));
+  EXPECT_EQ(placed(kLabel2_0)[2], px(table["Label2(0)"].other.width));
+}
