@@ -98,7 +98,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   // Fixed in size, as the window always was: its controls sit at fixed places.
   hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, Wide(std::string(window::layout::Main().title)).c_str(),
                           WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                          CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+                          CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, static_cast<WindowObject*>(this));
   if (!hwnd_) return false;
   dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
   if (dpi_ <= 0) dpi_ = 96;
@@ -199,22 +199,6 @@ void MainWindow::Layout() {
   SendMessageW(Ctl(kCombo1), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(places_[kCombo1].height) - 6);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-  }
-  return self->OnMessage(message, wParam, lParam);
-}
-
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
@@ -311,7 +295,7 @@ LRESULT MainWindow::OnColour(HDC dc, HWND control) {
 }
 
 LRESULT CALLBACK MainWindow::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+  auto* self = static_cast<MainWindow*>(WindowObject::Of(GetParent(hwnd)));
   if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ControlProc, 1);
   if (!self) return DefSubclassProc(hwnd, message, wParam, lParam);
   return self->OnControlMessage(hwnd, message, wParam, lParam);

@@ -15,6 +15,7 @@
 #include "window/appstate.h"
 #include "window/layout.h"
 #include "winui/ids.h"
+#include "winui/windowobject.h"
 #include "window/mainmodel.h"
 #include "window/mainview.h"
 
@@ -31,7 +32,7 @@ struct Place {
   int left, top, width, height;
 };
 
-class MainWindow : public window::MainView {
+class MainWindow : public window::MainView, public WindowObject {
  public:
   explicit MainWindow(window::AppState& app);
   ~MainWindow() override;
@@ -102,10 +103,9 @@ class MainWindow : public window::MainView {
   bool StepAside() override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                       DWORD_PTR data);
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT OnControlMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int code);
   LRESULT OnColour(HDC dc, HWND control);
@@ -129,7 +129,6 @@ class MainWindow : public window::MainView {
 
   window::AppState& app_;
   window::MainModel model_;
-  HWND hwnd_ = nullptr;
   std::map<int, Place> places_;
   std::map<int, window::layout::Font> fonts_;
   std::map<int, Colours> colours_;

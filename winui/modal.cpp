@@ -21,7 +21,7 @@ ModalWindow::ModalWindow(HWND owner, const window::layout::Window& table) : owne
   RegisterClassExW(&wc);
   hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, className.c_str(), L"",
                           WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
-                          owner, nullptr, wc.hInstance, this);
+                          owner, nullptr, wc.hInstance, static_cast<WindowObject*>(this));
   if (!hwnd_) return;
   dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
   if (dpi_ <= 0) dpi_ = 96;
@@ -105,22 +105,6 @@ void ModalWindow::RunModal() {
   }
   ShowWindow(hwnd_, SW_HIDE);
   if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
-}
-
-LRESULT CALLBACK ModalWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<ModalWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<ModalWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-  }
-  return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT ModalWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -13,14 +13,15 @@
 #include "window/layout.h"
 #include "winui/controls.h"
 #include "winui/mainwindow.h"
+#include "winui/windowobject.h"
 
 namespace kovant::winui {
 
-class ModalWindow {
+class ModalWindow : public WindowObject {
  public:
   // The window as its layout table has it.
   ModalWindow(HWND owner, const window::layout::Window& table);
-  virtual ~ModalWindow();
+  ~ModalWindow() override;
   ModalWindow(const ModalWindow&) = delete;
   ModalWindow& operator=(const ModalWindow&) = delete;
 
@@ -52,12 +53,10 @@ class ModalWindow {
   virtual void OnAppMessage(UINT, WPARAM, LPARAM) {}
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   int Px(int twips) const { return winui::Px(twips, dpi_); }
 
   HWND owner_;
-  HWND hwnd_ = nullptr;
   const window::layout::Window& table_;
   int dpi_ = 96;
   bool done_ = false;
