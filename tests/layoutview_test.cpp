@@ -83,5 +83,23 @@ TEST_F(LayoutView, EveryWindowPlacesItsControlsAndTabOrderAsTheTable) {
   EXPECT_EQ(TabChain(&profileWindow, layout::Profile()), TableOrder(layout::Profile()));
 }
 
+// A notice too long for the message line grows the window; one that stood
+// at the bottom of the work area moves up so that it stays whole on the
+// screen, commands and all.
+TEST_F(LayoutView, AWindowGrownByALongNoticeStaysOnTheScreen) {
+  ASSERT_TRUE(Open());
+  const QRect work = window->screen()->availableGeometry();
+  window->move(work.left(), work.bottom() - window->frameGeometry().height());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->frameGeometry().bottom() >= work.bottom() - 1; }, 2000));
+  const int normalHeight = window->height();
+  std::string notice;
+  for (int i = 0; i < 6; ++i) notice += "「東京都架空市本町１－２」は辞書にない市区町村名です。";
+  window->SetText(window::Field::Label1_0, notice);
+  EXPECT_GT(window->height(), normalHeight);
+  EXPECT_LE(window->frameGeometry().bottom(), work.bottom());
+  EXPECT_GE(window->frameGeometry().top(), work.top());
+  EXPECT_LE(window->Command3->mapTo(window.get(), window->Command3->rect().bottomLeft()).y(), window->height());
+}
+
 }  // namespace
 }  // namespace kovant::test

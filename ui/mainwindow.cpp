@@ -10,6 +10,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
 
 #include <chrono>
 #include <cmath>
@@ -197,6 +198,17 @@ void Kovant1::FitMessageLine() {
   line->resize(line->width(), base + extra);
   messageExtra_ = extra;
   setFixedSize(Px(window::layout::Main().width), Px(window::layout::Main().height) + extra);
+  KeepOnScreen();
+}
+
+// A window grown past the bottom of the screen's work area (its edge, a
+// panel) moves up, so that the commands under the message stay in reach.
+void Kovant1::KeepOnScreen() {
+  const QScreen* shown = screen();
+  if (!shown || !isVisible()) return;
+  const QRect work = shown->availableGeometry();
+  const int overshoot = frameGeometry().bottom() - work.bottom();
+  if (overshoot > 0) move(x(), std::max(work.top(), y() - overshoot));
 }
 
 // An alert of the message line, which a screen reader reads out; the
