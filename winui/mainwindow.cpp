@@ -109,6 +109,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   BuildControls();
   NameForScreenReaders();
   Layout();
+  FitMessageLine();
   return true;
 }
 
@@ -184,19 +185,81 @@ void MainWindow::SetSpoken(HWND control, const std::string& name) {
 // window moves to a screen of another scale.
 void MainWindow::Layout() {
   const window::layout::Window& table = window::layout::Main();
-  RECT outer{0, 0, Px(table.width), Px(table.height)};
+  RECT outer{0, 0, Px(table.width), Px(table.height) + messageExtra_};
   AdjustWindowRectExForDpi(&outer, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)), static_cast<UINT>(dpi_));
   SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A message line grown for a long notice pushes the rows below it down.
+  const Place& line = places_[kLabel1_0];
   for (const auto& [id, p] : places_) {
+    const int below = p.top >= line.top + line.height ? messageExtra_ : 0;
+    int height = Px(p.height) + (id == kLabel1_0 ? messageExtra_ : 0);
     // A drop-down list's height is that of its open list.
-    const int height = id == kCombo1 ? Px(p.height) * 10 : Px(p.height);
-    SetWindowPos(Ctl(id), nullptr, Px(p.left), Px(p.top), Px(p.width), height, SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(Ctl(id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts_[id])), TRUE);
+    if (id == kCombo1) height *= 10;
+    SetWindowPos(Ctl(id), nullptr, Px(p.left), Px(p.top) + below, Px(p.width), height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (id != kLabel1_0) SendMessageW(Ctl(id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts_[id])), TRUE);
   }
   // The closed box as high as the table has it.
   SendMessageW(Ctl(kCombo1), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(places_[kCombo1].height) - 6);
+}
+
+// The message line shows a notice whole: drawn smaller while that is
+// enough (down to about two thirds, where it is still read at a glance),
+// else wrapped at its own font, the window growing by the lines it takes
+// beyond one.
+void MainWindow::FitMessageLine() {
+  HWND line = Ctl(kLabel1_0);
+  const std::wstring text = WindowText(line);
+  const Place& p = places_[kLabel1_0];
+  const int room = Px(p.width);
+  const window::layout::Font own = fonts_[kLabel1_0];
+  HDC dc = GetDC(line);
+  HFONT chosen = nullptr;
+  for (int percent = 100; percent >= 65 && !chosen; percent -= 5) {
+    window::layout::Font smaller = own;
+    smaller.centiPoints = own.centiPoints * percent / 100;
+    HFONT font = FontFor(smaller);
+    const HGDIOBJ before = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, before);
+    if (size.cx <= room) chosen = font;
+  }
+  int extra = 0;
+  if (!chosen) {
+    chosen = FontFor(own);
+    const HGDIOBJ before = SelectObject(dc, chosen);
+    RECT needed{0, 0, room, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, before);
+    extra = std::max(0, static_cast<int>(needed.bottom) - Px(p.height));
+  }
+  ReleaseDC(line, dc);
+  // One line centred from top to bottom; wrapped lines from the top.
+  const auto style = static_cast<DWORD>(GetWindowLongW(line, GWL_STYLE));
+  const DWORD oneLine = SS_CENTERIMAGE | SS_ENDELLIPSIS;
+  SetWindowLongW(line, GWL_STYLE, static_cast<LONG>(extra > 0 ? style & ~oneLine : style | oneLine));
+  SendMessageW(line, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+  if (extra == messageExtra_) return;
+  messageExtra_ = extra;
+  Layout();
+  KeepOnScreen();
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// A window grown past the bottom of its screen's work area (the task bar,
+// the screen's edge) moves up, so that the commands stay in reach.
+void MainWindow::KeepOnScreen() {
+  RECT frame{};
+  GetWindowRect(hwnd_, &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const LONG overshoot = frame.bottom - monitor.rcWork.bottom;
+  if (overshoot <= 0) return;
+  SetWindowPos(hwnd_, nullptr, frame.left, std::max(monitor.rcWork.top, frame.top - overshoot), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -220,7 +283,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const auto* r = reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+      messageExtra_ = 0;  // in pixels of the scale before
       Layout();
+      FitMessageLine();
       return 0;
     }
     case kMsgListDown: {
@@ -429,6 +494,7 @@ void MainWindow::SetText(Field field, const std::string& text) {
     // As typing does: the change handler runs only for a new text.
     const std::wstring wide = Wide(text);
     if (WindowText(Ctl(id)) != wide) SetWindowTextW(Ctl(id), wide.c_str());
+    if (field == Field::Label1_0) FitMessageLine();
     return;
   }
   std::string* link = LinkOf(field);

@@ -112,6 +112,8 @@ class MainWindow : public window::MainView, public WindowObject {
   void BuildControls();
   void NameForScreenReaders();
   void Layout();
+  void FitMessageLine();
+  void KeepOnScreen();
   HFONT FontFor(const window::layout::Font& spec);
   int Px(int twips) const;
   HWND Ctl(int id) const { return GetDlgItem(hwnd_, id); }
@@ -145,6 +147,7 @@ class MainWindow : public window::MainView, public WindowObject {
   int busy_ = 0;
   bool refusing_ = false;
   int dpi_ = 96;
+  int messageExtra_ = 0;                  // pixels the message line has grown by
   IAccPropServices* accProps_ = nullptr;  // for spoken names
 };
 

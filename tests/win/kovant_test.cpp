@@ -452,8 +452,9 @@ TEST_F(PasteIntoNotepad, TargetTakingNothingStopsThePaste) {
 // The main window as the layout table places it: each control's rectangle
 // in the client area at the window's dpi, the order the controls were made
 // in (the order Tab follows) and Tab itself, by the dialog manager's own
-// step, through what is shown and enabled; after the switch to the search,
-// the heading as wide as the list under it.
+// step, through what is shown and enabled; a long notice wrapped in the
+// message line, the window grown for it and kept on the screen; after the
+// switch to the search, the heading as wide as the list under it.
 TEST_F(Kovant, MainWindowPlacedAndTabbedAsTheLayoutTable) {
   namespace layout = kovant::window::layout;
   const layout::Window& table = layout::Main();
@@ -502,7 +503,42 @@ TEST_F(Kovant, MainWindowPlacedAndTabbedAsTheLayoutTable) {
   } while (at && at != Ctl(stops.front()) && tabbed.size() <= expected.size());
   EXPECT_EQ(tabbed, stops);
 
+  // A notice too long for the message line wraps there, the window grows
+  // by the lines and, standing at the bottom of the work area, moves up.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
+  const RECT& work = monitor.rcWork;
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  SetWindowPos(window, nullptr, frame.left, work.bottom - (frame.bottom - frame.top), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(WaitFor([&] {
+    GetWindowRect(window, &frame);
+    return frame.bottom == work.bottom;
+  }));
+  Type(kText4, "東京都架空市本町１－２");
+  Key(kText4, VK_RETURN);
+  // Shown, grown and moved one after the other: the test waits for all three.
+  RECT grown{};
+  const bool settled = WaitFor([&] {
+    GetClientRect(window, &grown);
+    GetWindowRect(window, &frame);
+    return Text(kLabel1_0).find("は辞書にない市区町村名です") != std::string::npos && grown.bottom > client.bottom &&
+           frame.bottom <= work.bottom;
+  });
+  EXPECT_TRUE(settled) << Text(kLabel1_0) << "; client " << grown.bottom << " high (" << client.bottom
+                       << " before), bottom at " << frame.bottom << " of " << work.bottom;
+  EXPECT_GE(frame.top, work.top);
+  const std::vector<LONG> line = placed(kLabel1_0), text4 = placed(kText4), exit = placed(kCommand3);
+  EXPECT_EQ(line[3] - px(table["Label1(0)"].place.height), grown.bottom - client.bottom);
+  EXPECT_LE(line[1] + line[3], text4[1]);
+  const layout::Rect exitPlace = table["Command3"].place;
+  EXPECT_EQ(exit[1] + exit[3], px(exitPlace.top) + px(exitPlace.height) + grown.bottom - client.bottom);
+
+  // The list is shown before the heading is widened: the test waits for both.
   Click(kCommand2);
-  ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(Ctl(kList1)) != FALSE; }));
-  EXPECT_EQ(placed(kLabel2_0)[2], px(table["Label2(0)"].other.width));
+  const int searchWidth = px(table["Label2(0)"].other.width);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(Ctl(kList1)) && placed(kLabel2_0)[2] == searchWidth; }))
+      << placed(kLabel2_0)[2] << " wide, not " << searchWidth;
 }
