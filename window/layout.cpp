@@ -228,9 +228,9 @@ constexpr Control kProfile[] = {
 constexpr Control kUpdate[] = {
     {.name = "Before", .place = {180, 120, 5520, 285}},
     {.name = "Progress", .kind = Kind::Progress, .place = {180, 480, 5520, 255}, .spokenName = "更新の進み具合"},
-    {.name = "StepLine", .place = {180, 840, 5520, 525}},
+    {.name = "StepLine", .place = {180, 840, 5520, 525}, .align = Align::TopLeft},
     // Selectable, so that the counts and an error can be copied.
-    {.name = "Changes", .kind = Kind::TextBox, .place = {180, 1440, 5520, 765}, .tab = 0},
+    {.name = "Changes", .kind = Kind::TextBox, .place = {180, 1440, 5520, 765}, .tab = 0, .align = Align::TopLeft},
     {.name = "Command", .kind = Kind::Button, .place = {4440, 2340, 1260, 315}, .tab = 1},
 };
 
