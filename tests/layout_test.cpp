@@ -81,7 +81,7 @@ void ExpectDocumented(const layout::Window& w, const Documented* begin, const Do
   }
 }
 
-TEST(Layout, MainAndSaveWindowsAreAsDocumented) {
+TEST(LayoutTable, MainAndSaveWindowsAreAsDocumented) {
   const layout::Window& main = layout::Main();
   EXPECT_EQ(main.title, "ぴこらん Ver. 1.31");
   EXPECT_EQ(std::make_pair(main.width, main.height), std::make_pair(7725, 3975));
@@ -115,7 +115,7 @@ TEST(Layout, MainAndSaveWindowsAreAsDocumented) {
   EXPECT_EQ(settings.InWindow(settings["Sep2(4)"]).left, 180 + 3540);
 }
 
-TEST(Layout, EveryWindowHasAGaplessTabSequenceAndItsControlsInside) {
+TEST(LayoutTable, EveryWindowHasAGaplessTabSequenceAndItsControlsInside) {
   for (const layout::Window* w : {&layout::Main(), &layout::Settings(), &layout::Profile(), &layout::Update()}) {
     SCOPED_TRACE(std::string(w->name));
     std::vector<int> tabs;
@@ -164,7 +164,7 @@ bool Inside(const layout::Rect& inner, const layout::Rect& outer) {
          inner.Bottom() <= outer.Bottom();
 }
 
-TEST(Layout, OnlyTheModeGroupsShareTheirPlace) {
+TEST(LayoutTable, OnlyTheModeGroupsShareTheirPlace) {
   const std::set<std::string_view> search = {"List1", "Label4(4)", "Text1", "Command1"};
   const std::set<std::string_view> walk = {"List2", "List3", "List4", "Label4(5)", "Text4"};
   for (const layout::Window* w : {&layout::Main(), &layout::Settings(), &layout::Profile(), &layout::Update()}) {

@@ -57,9 +57,10 @@ class LayoutBuilder {
   template <typename W>
   W* Make(std::string_view name) {
     const window::layout::Control& c = table_[name];
-    auto* w = new W(c.parent.empty() ? window_ : made_.at(c.parent));
+    const auto frame = c.parent.empty() ? made_.end() : made_.find(c.parent);
+    auto* w = new W(frame == made_.end() ? window_ : frame->second);
     Apply(w, c);
-    made_[c.name] = w;
+    if (!c.name.empty()) made_[c.name] = w;
     return w;
   }
   // An element of a control array: Make<QLabel>("Label4", 1).

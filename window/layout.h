@@ -76,7 +76,8 @@ struct Window {
 
   // The control of that name; nullptr when the window has none.
   const Control* Find(std::string_view controlName) const;
-  // The same, for a name the window is known to have.
+  // The same, for a name the window is known to have (an empty control
+  // for one it has not).
   const Control& operator[](std::string_view controlName) const;
   // The controls that take the focus, in the order Tab goes through them.
   std::vector<const Control*> TabOrder() const;
