@@ -19,9 +19,11 @@ ModalWindow::ModalWindow(HWND owner, const window::layout::Window& table) : owne
   wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   wc.lpszClassName = className.c_str();
   RegisterClassExW(&wc);
+  // Not clipping its children: a frame draws only its lines, and the window
+  // itself fills in between.
   hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, className.c_str(), L"",
-                          WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
-                          owner, nullptr, wc.hInstance, static_cast<WindowObject*>(this));
+                          WS_POPUP | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner, nullptr,
+                          wc.hInstance, static_cast<WindowObject*>(this));
   if (!hwnd_) return;
   dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
   if (dpi_ <= 0) dpi_ = 96;
@@ -52,7 +54,10 @@ void ModalWindow::MakeControls(const std::function<MadeAs(std::string_view)>& id
         HFONT& font = fonts_[key];
         if (!font) font = CreateTableFont(c.font, dpi_);
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        colours_[id] = {ColourRefOf(c.background, CLR_INVALID), ColourRefOf(c.text, 0)};
+        // A frame keeps the system's look: coloured, its lines are drawn in the text's colour.
+        if (c.kind != window::layout::Kind::Frame) {
+          colours_[id] = {ColourRefOf(c.background, CLR_INVALID), ColourRefOf(c.text, 0)};
+        }
       });
 }
 
