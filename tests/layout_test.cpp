@@ -67,7 +67,7 @@ const Documented kProfileDocumented[] = {
     {"Text1", Kind::TextBox, "", {1020, 1920, 3135, 285}, 1},
     {"Command2", Kind::Button, "削除", {60, 2340, 915, 315}, 4},
     {"Command1(1)", Kind::Button, "取消し", {2160, 2340, 915, 315}, 3},
-    {"Command1(0)", Kind::Button, "", {3240, 2340, 915, 315}, 2},
+    {"Command1(0)", Kind::Button, "ＯＫ", {3240, 2340, 915, 315}, 2},
 };
 
 void ExpectDocumented(const layout::Window& w, const Documented* begin, const Documented* end) {
@@ -107,6 +107,9 @@ TEST(LayoutTable, MainAndSaveWindowsAreAsDocumented) {
   EXPECT_EQ(std::make_pair(profile.width, profile.height), std::make_pair(4230, 2700));
   ExpectDocumented(profile, std::begin(kProfileDocumented), std::end(kProfileDocumented));
   EXPECT_EQ(profile["List1"].other.height, 2205);
+  EXPECT_EQ(std::make_pair(profile.title, profile.otherTitle),
+            std::make_pair(std::string_view("設定の保存"), std::string_view("設定の削除")));
+  EXPECT_EQ(profile["Command1(0)"].otherCaption, "閉じる");
 
   const layout::Window& settings = layout::Settings();
   EXPECT_EQ(settings["Frame1(4)"].caption, "郵便番号後項の後");

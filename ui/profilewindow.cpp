@@ -36,21 +36,22 @@ Kovant3::Kovant3(AppState& app, QWidget* parent) : QDialog(parent), app_(app), m
 }
 
 void Kovant3::ShowMode(bool save) {
+  const window::layout::Window& table = window::layout::Profile();
   if (save) {
-    setWindowTitle(QStringLiteral("設定の保存"));
-    Command1[0]->setText(QStringLiteral("ＯＫ"));
+    setWindowTitle(Utf8(table.title));
+    Command1[0]->setText(Utf8(table["Command1(0)"].caption));
     Command2->hide();
     Text1->show();
     Label1->show();
-    PlaceTwips(List1, window::layout::Profile()["List1"].place);
+    PlaceTwips(List1, table["List1"].place);
   } else {
-    setWindowTitle(QStringLiteral("設定の削除"));
-    Command1[0]->setText(QStringLiteral("閉じる"));
+    setWindowTitle(Utf8(table.otherTitle));
+    Command1[0]->setText(Utf8(table["Command1(0)"].otherCaption));
     Command1[1]->hide();
     Command2->show();
     Text1->hide();
     Label1->hide();
-    PlaceTwips(List1, window::layout::Profile()["List1"].other);
+    PlaceTwips(List1, table["List1"].other);
   }
 }
 

@@ -217,7 +217,12 @@ constexpr Control kProfile[] = {
      .text = kRed,
      .align = Align::Centre},
     {.name = "Text1", .kind = Kind::TextBox, .place = {1020, 1920, 3135, 285}, .tab = 1, .spokenName = "保存名"},
-    {.name = "Command1(0)", .kind = Kind::Button, .place = {3240, 2340, 915, 315}, .tab = 2},
+    {.name = "Command1(0)",
+     .kind = Kind::Button,
+     .caption = "ＯＫ",
+     .place = {3240, 2340, 915, 315},
+     .tab = 2,
+     .otherCaption = "閉じる"},
     {.name = "Command1(1)", .kind = Kind::Button, .caption = "取消し", .place = {2160, 2340, 915, 315}, .tab = 3},
     {.name = "Command2", .kind = Kind::Button, .caption = "削除", .place = {60, 2340, 915, 315}, .tab = 4},
 };
@@ -484,24 +489,25 @@ std::string Indexed(std::string_view array, int index) {
 }
 
 const Window& Main() {
-  static const Window w{"KOVANT1", "ぴこらん Ver. 1.31", 7725, 3975, kPGothic, kMain};
+  static const Window w{"KOVANT1", "ぴこらん Ver. 1.31", {}, 7725, 3975, kPGothic, kMain};
   return w;
 }
 
 const Window& Settings() {
   static const SettingsTable table;
   // A row below the settings for the dictionary.
-  static const Window w{"KOVANT2", "ぴこらん環境設定", 9120, 6000, kGothic, table.controls};
+  static const Window w{"KOVANT2", "ぴこらん環境設定", {}, 9120, 6000, kGothic, table.controls};
   return w;
 }
 
 const Window& Profile() {
-  static const Window w{"KOVANT3", "設定保存", 4230, 2700, kGothic, kProfile};
+  // Titled by its mode as it opens.
+  static const Window w{"KOVANT3", "設定の保存", "設定の削除", 4230, 2700, kGothic, kProfile};
   return w;
 }
 
 const Window& Update() {
-  static const Window w{"KOVANTUPDATE", "辞書の更新", 5880, 2820, kGothic, kUpdate};
+  static const Window w{"KOVANTUPDATE", "辞書の更新", {}, 5880, 2820, kGothic, kUpdate};
   return w;
 }
 

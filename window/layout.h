@@ -55,9 +55,10 @@ struct Control {
   Align align = Align::Left;
   std::string_view parent;  // the frame that holds it; empty: the window
   std::string_view spokenName, spokenDescription;
-  // The place in the window's other mode (the search mode, the delete
-  // mode); empty: the same place.
+  // The place and the caption in the window's other mode (the search
+  // mode, the delete mode); empty: the same.
   Rect other;
+  std::string_view otherCaption;
   // A heading band drawn behind the controls it heads.
   bool behind = false;
 
@@ -70,7 +71,8 @@ struct Control {
 
 struct Window {
   std::string_view name, title;
-  int width = 0, height = 0;  // the client area in twips
+  std::string_view otherTitle;  // in the window's other mode (the delete mode)
+  int width = 0, height = 0;    // the client area in twips
   Font font;
   std::span<const Control> controls;
 

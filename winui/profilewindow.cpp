@@ -32,11 +32,13 @@ void ProfileWindow::Load() {
 }
 
 void ProfileWindow::ShowMode(bool save) {
-  SetTitle(save ? "設定の保存" : "設定の削除");
-  SetTextOf(kCommand1_0, save ? "ＯＫ" : "閉じる");
+  const window::layout::Window& table = window::layout::Profile();
+  SetTitle(std::string(save ? table.title : table.otherTitle));
+  const window::layout::Control& ok = table["Command1(0)"];
+  SetTextOf(kCommand1_0, std::string(save ? ok.caption : ok.otherCaption));
   for (int id : {kText1, kLabel1, kCommand1_1}) ShowWindow(Ctl(id), save ? SW_SHOW : SW_HIDE);
   ShowWindow(Ctl(kCommand2), save ? SW_HIDE : SW_SHOW);
-  const window::layout::Control& list = window::layout::Profile()["List1"];
+  const window::layout::Control& list = table["List1"];
   Move(kList1, save ? list.place : list.other);
 }
 
