@@ -95,7 +95,7 @@ TEST(LayoutTable, MainAndSaveWindowsAreAsDocumented) {
     EXPECT_EQ(c.place.left, 7800) << c.name;
     EXPECT_EQ(std::make_pair(c.place.width, c.place.height), std::make_pair(915, 315)) << c.name;
   }
-  // Colours and fonts the description gives of a few.
+  // Colours and fonts it gives of a few.
   EXPECT_EQ(main["Label4(1)"].background, 0xFFFFC0);
   EXPECT_EQ(main["Label4(3)"].background, 0x008000);
   EXPECT_EQ(main["Label3(0)"].font, (layout::Font{false, 1125, true}));

@@ -90,6 +90,10 @@ COLORREF ColourRefOf(int32_t rgb, COLORREF none) {
   return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
 }
 
+int FontKey(const window::layout::Font& font) {
+  return (font.proportional ? 1 : 0) | (font.bold ? 2 : 0) | (font.centiPoints << 2);
+}
+
 HFONT CreateTableFont(const window::layout::Font& font, int dpi) {
   LOGFONTW lf{};
   lf.lfHeight = -MulDiv(font.centiPoints, dpi, 7200);

@@ -48,6 +48,8 @@ int Px(int twips, int dpi);
 
 // A colour of the table, or none for kNoColour.
 COLORREF ColourRefOf(int32_t rgb, COLORREF none);
+// One number for each font of the table, to keep the fonts made by.
+int FontKey(const window::layout::Font& font);
 // The font of the table at dpi; the caller deletes it.
 HFONT CreateTableFont(const window::layout::Font& font, int dpi);
 

@@ -121,10 +121,9 @@ void MainWindow::Show() {
 
 int MainWindow::Px(int twips) const { return winui::Px(twips, dpi_); }
 
-HFONT MainWindow::FontFor(const window::layout::Font& spec) {
-  const int key = (spec.proportional ? 1 : 0) | (spec.bold ? 2 : 0) | (spec.centiPoints << 2);
-  auto& font = fontCache_[{key, dpi_}];
-  if (!font) font = CreateTableFont(spec, dpi_);
+HFONT MainWindow::FontFor(const window::layout::Font& wanted) {
+  auto& font = fontCache_[{FontKey(wanted), dpi_}];
+  if (!font) font = CreateTableFont(wanted, dpi_);
   return font;
 }
 

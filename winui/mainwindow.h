@@ -114,7 +114,7 @@ class MainWindow : public window::MainView, public WindowObject {
   void Layout();
   void FitMessageLine();
   void KeepOnScreen();
-  HFONT FontFor(const window::layout::Font& spec);
+  HFONT FontFor(const window::layout::Font& wanted);
   int Px(int twips) const;
   HWND Ctl(int id) const { return GetDlgItem(hwnd_, id); }
   HWND ListOf(window::List list) const;

@@ -48,17 +48,16 @@ ModalWindow::~ModalWindow() {
 
 void ModalWindow::MakeControls(const std::function<MadeAs(std::string_view)>& idOf, int firstFree) {
   SetTitle(std::string(table_.title));
-  winui::MakeControls(
-      hwnd_, table_, dpi_, idOf, firstFree, [this](HWND control, int id, const window::layout::Control& c) {
-        const int key = (c.font.proportional ? 1 : 0) | (c.font.bold ? 2 : 0) | (c.font.centiPoints << 2);
-        HFONT& font = fonts_[key];
-        if (!font) font = CreateTableFont(c.font, dpi_);
-        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-        // A frame keeps the system's look: coloured, its lines are drawn in the text's colour.
-        if (c.kind != window::layout::Kind::Frame) {
-          colours_[id] = {ColourRefOf(c.background, CLR_INVALID), ColourRefOf(c.text, 0)};
-        }
-      });
+  winui::MakeControls(hwnd_, table_, dpi_, idOf, firstFree,
+                      [this](HWND control, int id, const window::layout::Control& c) {
+                        HFONT& font = fonts_[FontKey(c.font)];
+                        if (!font) font = CreateTableFont(c.font, dpi_);
+                        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+                        // A frame keeps the system's look: coloured, its lines are drawn in the text's colour.
+                        if (c.kind != window::layout::Kind::Frame) {
+                          colours_[id] = {ColourRefOf(c.background, CLR_INVALID), ColourRefOf(c.text, 0)};
+                        }
+                      });
 }
 
 void ModalWindow::Move(int id, const window::layout::Rect& twips) {
