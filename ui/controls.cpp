@@ -1,6 +1,8 @@
 #include "ui/controls.h"
 
+#include <QAbstractButton>
 #include <QAbstractListModel>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QMessageBox>
@@ -23,6 +25,75 @@ int Px(int twips) {
 
 void PlaceTwips(QWidget* w, int left, int top, int width, int height) {
   w->setGeometry(Px(left), Px(top), Px(width), Px(height));
+}
+
+void PlaceTwips(QWidget* w, const window::layout::Rect& twips) {
+  PlaceTwips(w, twips.left, twips.top, twips.width, twips.height);
+}
+
+QString Utf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QColor ColourOf(int32_t rgb) {
+  if (rgb == window::layout::kNoColour) return {};
+  return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+QFont FontOf(const window::layout::Font& font) { return JapaneseFont(font.proportional, font.Points(), font.bold); }
+
+namespace {
+
+Qt::Alignment AlignmentOf(window::layout::Align align) {
+  switch (align) {
+    case window::layout::Align::Centre: return Qt::AlignCenter;
+    case window::layout::Align::TopLeft: return Qt::AlignLeft | Qt::AlignTop;
+    default: return Qt::AlignLeft | Qt::AlignVCenter;
+  }
+}
+
+void SetCaption(QWidget* w, const window::layout::Control& c) {
+  const QString caption = Utf8(c.caption);
+  if (auto* label = qobject_cast<QLabel*>(w)) {
+    label->setText(caption);
+    label->setAlignment(AlignmentOf(c.align));
+    label->setWordWrap(c.align == window::layout::Align::TopLeft);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+    button->setText(caption);
+  } else if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+    frame->setTitle(caption);
+  } else if (auto* box = qobject_cast<QLineEdit*>(w)) {
+    box->setAlignment(AlignmentOf(c.align));
+  }
+}
+
+}  // namespace
+
+void Apply(QWidget* w, const window::layout::Control& c) {
+  w->setObjectName(Utf8(c.name));
+  w->setFont(FontOf(c.font));
+  PlaceTwips(w, c.place);
+  SetCaption(w, c);
+  const QColor background = ColourOf(c.background), text = ColourOf(c.text);
+  if (qobject_cast<QGroupBox*>(w)) {
+    // The title only: a palette would colour the options inside as well.
+    if (text.isValid()) w->setStyleSheet(QStringLiteral("QGroupBox { color: %1; }").arg(text.name()));
+  } else if (background.isValid() || text.isValid()) {
+    SetColours(w, background, text.isValid() ? text : w->palette().color(QPalette::WindowText));
+  }
+  if (!c.spokenName.empty()) w->setAccessibleName(Utf8(c.spokenName));
+  if (!c.spokenDescription.empty()) w->setAccessibleDescription(Utf8(c.spokenDescription));
+}
+
+void LayoutBuilder::Finish() const {
+  QWidget* previous = nullptr;
+  for (const window::layout::Control* c : table_.TabOrder()) {
+    const auto found = made_.find(c->name);
+    if (found == made_.end()) continue;
+    if (previous) QWidget::setTabOrder(previous, found->second);
+    previous = found->second;
+  }
+  for (const window::layout::Control& c : table_.controls) {
+    if (const auto found = made_.find(c.name); c.behind && found != made_.end()) found->second->lower();
+  }
 }
 
 QFont JapaneseFont(bool proportional, double points, bool bold) {

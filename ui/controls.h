@@ -14,12 +14,15 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dict/listorder.h"
 #include "dict/rowlist.h"
 #include "ui/appstate.h"
+#include "window/layout.h"
 
 namespace kovant::ui {
 
@@ -28,6 +31,7 @@ inline constexpr const char* kAppTitle = "ぴこらん";
 // Pixels for a length in twips (1/1440 inch) at the screen's logical dpi.
 int Px(int twips);
 void PlaceTwips(QWidget* w, int left, int top, int width, int height);
+void PlaceTwips(QWidget* w, const window::layout::Rect& twips);
 
 // "ＭＳ Ｐゴシック" (proportional) or "ＭＳ ゴシック", with fallbacks to the
 // Japanese fonts a Linux desktop has, so that no text shows as boxes.
@@ -35,6 +39,44 @@ QFont JapaneseFont(bool proportional, double points, bool bold = false);
 
 // Colours of a label or text box: background (invalid = keep) and text.
 void SetColours(QWidget* w, const QColor& background, const QColor& text);
+QString Utf8(std::string_view text);
+// A colour of the layout table (invalid for none).
+QColor ColourOf(int32_t rgb);
+QFont FontOf(const window::layout::Font& font);
+
+// Gives a control what the layout table says of it: place, font, colours,
+// caption, alignment and the name a screen reader says. The widget's
+// object name is the control's name ("Label4(1)").
+void Apply(QWidget* w, const window::layout::Control& control);
+
+// Makes a window's controls from its layout table, each in its frame.
+class LayoutBuilder {
+ public:
+  LayoutBuilder(QWidget* window, const window::layout::Window& table) : window_(window), table_(table) {}
+
+  template <typename W>
+  W* Make(std::string_view name) {
+    const window::layout::Control& c = table_[name];
+    const auto frame = c.parent.empty() ? made_.end() : made_.find(c.parent);
+    auto* w = new W(frame == made_.end() ? window_ : frame->second);
+    Apply(w, c);
+    if (!c.name.empty()) made_[c.name] = w;
+    return w;
+  }
+  // An element of a control array: Make<QLabel>("Label4", 1).
+  template <typename W>
+  W* Make(std::string_view array, int index) {
+    return Make<W>(window::layout::Indexed(array, index));
+  }
+  // Tab goes through the controls made in the table's order; heading
+  // bands go behind what they head.
+  void Finish() const;
+
+ private:
+  QWidget* window_;
+  const window::layout::Window& table_;
+  std::map<std::string_view, QWidget*> made_;
+};
 
 // A text the link exchanges with other programs: it has no place on the
 // screen, so it is no widget (nothing for the eye or a screen reader).

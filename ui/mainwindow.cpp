@@ -10,6 +10,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScreen>
 
 #include <chrono>
 #include <cmath>
@@ -20,185 +21,62 @@
 namespace kovant::ui {
 namespace {
 
-const QColor kRed(255, 0, 0), kDarkBlue(0, 0, 192), kGreen(0, 128, 0), kWhite(255, 255, 255);
-const QColor kCaptionYellow(255, 255, 192), kHeadingGreen(192, 255, 192), kMessageGrey(224, 224, 224);
-const QColor kSearchCyan(192, 255, 255), kNavy(0, 0, 128), kBlue(0, 0, 255), kNone;
-
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 std::string S(const QString& s) { return s.toStdString(); }
-
-QLabel* MakeLabel(QWidget* parent, const char* caption, const QFont& font, const QColor& bg, const QColor& fg,
-                  Qt::Alignment align = Qt::AlignVCenter | Qt::AlignHCenter) {
-  auto* l = new QLabel(QString::fromUtf8(caption), parent);
-  l->setFont(font);
-  l->setAlignment(align);
-  SetColours(l, bg, fg);
-  return l;
-}
 
 }  // namespace
 
 Kovant1::Kovant1(AppState& app, QWidget* parent) : QWidget(parent), app_(app), model_(app, *this) {
-  setWindowTitle(QStringLiteral("ぴこらん Ver. 1.31"));
+  const window::layout::Window& table = window::layout::Main();
+  setWindowTitle(Q(std::string(table.title)));
   setWindowIcon(ApplicationIcon());
-  setObjectName("KOVANT1");
-  setFont(JapaneseFont(true, 9.75));
-  setFixedSize(Px(7725), Px(3975));
+  setObjectName(Q(std::string(table.name)));
+  setFont(FontOf(table.font));
+  setFixedSize(Px(table.width), Px(table.height));
   BuildControls();
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
   installEventFilter(this);
 }
 
 void Kovant1::BuildControls() {
-  BuildResultRows();
-  BuildLists();
-  BuildCommandRows();
-  NameForScreenReaders();
+  LayoutBuilder make(this, window::layout::Main());
+  for (int i : {1, 2, 0, 3, 4, 5}) Label4[static_cast<size_t>(i)] = make.Make<QLabel>("Label4", i);
+  for (int i = 0; i < 2; ++i) {
+    Label3[static_cast<size_t>(i)] = make.Make<QLabel>("Label3", i);
+    Option1[static_cast<size_t>(i)] = make.Make<QRadioButton>("Option1", i);
+  }
+  TabToCheckedOption({Option1[0], Option1[1]});
+  Command4 = make.Make<QPushButton>("Command4");
+  Text3 = make.Make<QLineEdit>("Text3");
+  Text3->setReadOnly(true);
+  Text2 = make.Make<QLineEdit>("Text2");
+  SelectAllOnFocus(Text2);
+  for (int i = 0; i < 3; ++i) Label2[static_cast<size_t>(i)] = make.Make<QLabel>("Label2", i);
+  List2 = make.Make<ListBox>("List2");
+  List3 = make.Make<ListBox>("List3");
+  List4 = make.Make<ListBox>("List4");
+  List1 = make.Make<ListBox>("List1");
+  // Its notices run longer than its width: the text is drawn smaller
+  // rather than cut.
+  Label1[0] = make.Make<FittedLabel>("Label1", 0);
+  Label1[1] = make.Make<QLabel>("Label1", 1);
+  Combo1 = make.Make<QComboBox>("Combo1");
+  Command2 = make.Make<QPushButton>("Command2");
+  Text1 = make.Make<QLineEdit>("Text1");
+  Text1->setAttribute(Qt::WA_InputMethodEnabled, false);
+  SelectAllOnFocus(Text1);
+  Command1 = make.Make<QPushButton>("Command1");
+  Text4 = make.Make<QLineEdit>("Text4");
+  Command5 = make.Make<QPushButton>("Command5");
+  Command3 = make.Make<QPushButton>("Command3");
+  make.Finish();
   // Exchange fields for the link.
   Cmd = new LinkBox(this);
   DistName = new LinkBox(this);
   for (LinkBox*& box : Addr) box = new LinkBox(this);
 
   for (QPushButton* b : {Command1, Command2, Command3, Command4, Command5}) b->setAutoDefault(false);
-  QWidget* order[] = {Option1[0], Option1[1], Command4, Text3,    Text2,    List2,    List3,  List4,
-                      List1,      Command2,   Text1,    Command1, Command5, Command3, Combo1, Text4};
-  for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-
   ConnectControls();
-}
-
-// The codes, the code kind, "コピー" and the address with its supplement.
-void Kovant1::BuildResultRows() {
-  const QFont gothic = JapaneseFont(false, 9.75);
-  const QFont boldGothic = JapaneseFont(false, 9.75, true);
-
-  Label4[1] = MakeLabel(this, "旧〒", gothic, kCaptionYellow, kRed);
-  PlaceTwips(Label4[1], 60, 60, 975, 300);
-  Label3[0] = MakeLabel(this, "", JapaneseFont(false, 11.25, true), kWhite, kGreen);
-  PlaceTwips(Label3[0], 1080, 60, 1275, 300);
-  Label4[2] = MakeLabel(this, "新〒", gothic, kCaptionYellow, kRed);
-  PlaceTwips(Label4[2], 2460, 60, 975, 300);
-  Label3[1] = MakeLabel(this, "", JapaneseFont(false, 11.25, true), kWhite, kGreen);
-  PlaceTwips(Label3[1], 3480, 60, 1275, 300);
-  Option1[0] = new QRadioButton(QStringLiteral("旧〒"), this);
-  Option1[0]->setFont(gothic);
-  PlaceTwips(Option1[0], 4860, 60, 795, 255);
-  Option1[1] = new QRadioButton(QStringLiteral("新〒"), this);
-  Option1[1]->setFont(gothic);
-  PlaceTwips(Option1[1], 5700, 60, 795, 255);
-  TabToCheckedOption({Option1[0], Option1[1]});
-  Command4 = new QPushButton(QStringLiteral("コピー"), this);
-  Command4->setFont(gothic);
-  PlaceTwips(Command4, 6660, 60, 975, 615);
-
-  Label4[0] = MakeLabel(this, "住所", gothic, kCaptionYellow, kRed);
-  PlaceTwips(Label4[0], 60, 360, 975, 300);
-  Text3 = new QLineEdit(this);
-  Text3->setFont(boldGothic);
-  Text3->setReadOnly(true);
-  SetColours(Text3, kNone, kGreen);
-  PlaceTwips(Text3, 1080, 360, 3675, 300);
-  Text2 = new QLineEdit(this);
-  Text2->setFont(boldGothic);
-  SetColours(Text2, kNone, kGreen);
-  PlaceTwips(Text2, 4740, 360, 1815, 300);
-  SelectAllOnFocus(Text2);
-}
-
-// The three walk lists under their headings, and the search result list
-// that takes their place in the code mode.
-void Kovant1::BuildLists() {
-  const QFont gothic = JapaneseFont(false, 9.75);
-  const QFont pgothic = JapaneseFont(true, 9.75);
-
-  Label2[0] = MakeLabel(this, "住所１", gothic, kHeadingGreen, kDarkBlue, Qt::AlignVCenter | Qt::AlignLeft);
-  PlaceTwips(Label2[0], 60, 720, 1335, 255);
-  Label2[1] = MakeLabel(this, "住所２", gothic, kHeadingGreen, kDarkBlue, Qt::AlignVCenter | Qt::AlignLeft);
-  PlaceTwips(Label2[1], 1440, 720, 2175, 255);
-  Label2[2] = MakeLabel(this, "住所３", gothic, kHeadingGreen, kDarkBlue, Qt::AlignVCenter | Qt::AlignLeft);
-  PlaceTwips(Label2[2], 3660, 720, 3975, 255);
-
-  List2 = new ListBox(this);
-  PlaceTwips(List2, 60, 960, 1335, 2205);
-  List3 = new ListBox(this);
-  PlaceTwips(List3, 1440, 960, 2175, 2205);
-  List4 = new ListBox(this);
-  PlaceTwips(List4, 3660, 960, 3975, 2205);
-  List1 = new ListBox(this);
-  PlaceTwips(List1, 60, 960, 7575, 2205);
-  for (ListBox* l : {List1, List2, List3, List4}) l->setFont(pgothic);
-}
-
-// The message line, the profile switch and the row of commands and input
-// boxes at the bottom.
-void Kovant1::BuildCommandRows() {
-  const QFont gothic = JapaneseFont(false, 9.75);
-  const QFont pgothic = JapaneseFont(true, 9.75);
-  const QFont boldGothic = JapaneseFont(false, 9.75, true);
-
-  // Its notices run longer than its width: the text is drawn smaller
-  // rather than cut.
-  Label1[0] = new FittedLabel(this);
-  Label1[0]->setFont(pgothic);
-  Label1[0]->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-  SetColours(Label1[0], kMessageGrey, kRed);
-  PlaceTwips(Label1[0], 60, 3240, 3555, 300);
-  Label1[1] = MakeLabel(this, "設定切替", boldGothic, kCaptionYellow, kBlue);
-  PlaceTwips(Label1[1], 3660, 3240, 1155, 300);
-  Combo1 = new QComboBox(this);
-  Combo1->setFont(JapaneseFont(false, 9));
-  PlaceTwips(Combo1, 4800, 3240, 2835, 300);
-
-  Label4[3] = MakeLabel(this, "モード切替", JapaneseFont(false, 9, true), QColor(0, 128, 0), kWhite);
-  PlaceTwips(Label4[3], 60, 3600, 1095, 315);
-  Command2 = new QPushButton(this);
-  Command2->setFont(JapaneseFont(true, 9));
-  PlaceTwips(Command2, 1200, 3600, 1455, 315);
-  Label4[4] = MakeLabel(this, "検索〒", boldGothic, kSearchCyan, kDarkBlue);
-  PlaceTwips(Label4[4], 2820, 3600, 975, 315);
-  Text1 = new QLineEdit(this);
-  Text1->setFont(gothic);
-  Text1->setAttribute(Qt::WA_InputMethodEnabled, false);
-  PlaceTwips(Text1, 3840, 3600, 1095, 315);
-  SelectAllOnFocus(Text1);
-  Command1 = new QPushButton(QStringLiteral("検索"), this);
-  Command1->setFont(gothic);
-  PlaceTwips(Command1, 4980, 3600, 855, 315);
-  Label4[5] = MakeLabel(this, "住所頭出し", boldGothic, kSearchCyan, kDarkBlue);
-  PlaceTwips(Label4[5], 2820, 3600, 1215, 315);
-  Text4 = new QLineEdit(this);
-  Text4->setFont(gothic);
-  SetColours(Text4, kNone, kNavy);
-  PlaceTwips(Text4, 4080, 3600, 1575, 315);
-  Command5 = new QPushButton(QStringLiteral("設定"), this);
-  Command5->setFont(gothic);
-  PlaceTwips(Command5, 6000, 3600, 735, 315);
-  Command3 = new QPushButton(QStringLiteral("終了"), this);
-  Command3->setFont(gothic);
-  PlaceTwips(Command3, 6900, 3600, 735, 315);
-}
-
-// What a screen reader says of the controls whose caption stands beside
-// them (buttons and option buttons say their own).
-void Kovant1::NameForScreenReaders() {
-  const std::pair<QWidget*, std::array<const char*, 2>> spoken[] = {
-      {Label3[0], {"旧〒", "選んだ住所の旧郵便番号"}},
-      {Label3[1], {"新〒", "選んだ住所の郵便番号"}},
-      {Text3, {"住所", "選んだ住所"}},
-      {Text2, {"補足", "住所のあとに付けてコピーする補足"}},
-      {List2, {"都道府県", "都道府県を選ぶと市区町村が並びます"}},
-      {List3, {"市区町村", "市区町村を選ぶと町域が並びます"}},
-      {List4, {"町域", "町域を選ぶと郵便番号が出ます"}},
-      {List1, {"該当住所", "検索した郵便番号の住所"}},
-      {Combo1, {"設定切替", "保存した設定を切り替えます"}},
-      {Text1, {"検索〒", "郵便番号を入力して Enter で検索します"}},
-      {Text4, {"住所頭出し", "入力した文字で始まる項目を選びます"}},
-  };
-  for (const auto& [widget, text] : spoken) {
-    widget->setAccessibleName(QString::fromUtf8(text[0]));
-    widget->setAccessibleDescription(QString::fromUtf8(text[1]));
-  }
-  Label1[0]->setAccessibleDescription(QStringLiteral("メッセージ"));  // named by what it says
 }
 
 void Kovant1::ConnectControls() {
@@ -310,7 +188,7 @@ void Kovant1::SetText(window::Field field, const std::string& text) {
 
 void Kovant1::FitMessageLine() {
   auto* line = static_cast<FittedLabel*>(Label1[0]);
-  const int base = Px(300);
+  const int base = Px(window::layout::Main()["Label1(0)"].place.height);
   const int extra = line->Wraps() ? std::max(0, line->WholeHeight() - base) : 0;
   if (extra == messageExtra_) return;
   const int below = line->geometry().bottom();
@@ -319,7 +197,18 @@ void Kovant1::FitMessageLine() {
   }
   line->resize(line->width(), base + extra);
   messageExtra_ = extra;
-  setFixedSize(Px(7725), Px(3975) + extra);
+  setFixedSize(Px(window::layout::Main().width), Px(window::layout::Main().height) + extra);
+  KeepOnScreen();
+}
+
+// A window grown past the bottom of the screen's work area (its edge, a
+// panel) moves up, so that the commands under the message stay in reach.
+void Kovant1::KeepOnScreen() {
+  const QScreen* shown = screen();
+  if (!shown || !isVisible()) return;
+  const QRect work = shown->availableGeometry();
+  const int overshoot = frameGeometry().bottom() - work.bottom();
+  if (overshoot > 0) move(x(), std::max(work.top(), y() - overshoot));
 }
 
 // An alert of the message line, which a screen reader reads out; the
@@ -356,8 +245,11 @@ void Kovant1::ShowWalk(bool walk) {
 }
 
 void Kovant1::MarkHeading(int index) {
-  for (QLabel* l : Label2) SetColours(l, kNone, kDarkBlue);
-  SetColours(Label2[static_cast<size_t>(index)], kNone, kRed);
+  for (int i = 0; i < 3; ++i) {
+    const int32_t text =
+        i == index ? window::layout::kMarkedHeading : window::layout::Main()[window::layout::Indexed("Label2", i)].text;
+    SetColours(Label2[static_cast<size_t>(i)], QColor(), ColourOf(text));
+  }
 }
 
 std::string Kovant1::ItemText(window::List list, int index) const { return S(ListOf(list)->ItemText(index)); }
@@ -414,7 +306,7 @@ int Kovant1::PageRows() const {
   return std::max(1, static_cast<int>(std::nearbyint(List1->height() / rowHeight)));
 }
 
-void Kovant1::PlaceOnScreen() { move(Px(500), Px(500)); }
+void Kovant1::PlaceOnScreen() { move(Px(window::layout::kMainWindowLeftTop), Px(window::layout::kMainWindowLeftTop)); }
 
 void Kovant1::Restore() {
   setWindowState(windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized));

@@ -151,16 +151,13 @@ class Kovant1 : public QWidget, public window::MainView {
 
  private:
   void BuildControls();
-  void BuildResultRows();
-  void BuildLists();
-  void BuildCommandRows();
-  void NameForScreenReaders();
   void ConnectControls();
   bool PreviewKey(QObject* obj, QKeyEvent* key);
   void PasteIntoText1();
   // The message line as tall as its text needs; the window grows by the
   // lines it takes beyond one, the rows below it moving down.
   void FitMessageLine();
+  void KeepOnScreen();
   int messageExtra_ = 0;
   ListBox* ListOf(window::List list) const;
   QLineEdit* BoxOf(window::Field field) const;

@@ -1,6 +1,7 @@
 #include "ui/settingswindow.h"
 
 #include <QKeyEvent>
+#include <QStyle>
 
 #include "settings/settings.h"
 #include "ui/controls.h"
@@ -10,8 +11,6 @@
 namespace kovant::ui {
 
 namespace {
-
-const QColor kBlue(0, 0, 255), kRed(255, 0, 0);
 
 // The option of a value; a value no option stands for (a hand-edited
 // file) shows the first one.
@@ -28,21 +27,6 @@ int16_t SelectedOption(const std::vector<QRadioButton*>& options) {
 
 int16_t SwitchShown(const QCheckBox& box) { return box.isChecked() ? settings::kSwitchOn : settings::kSwitchOff; }
 
-// Where a control stands, in twips as the window's layout is given.
-struct Twips {
-  int left, top, width, height;
-};
-
-QLabel* MakeLabel(QWidget* parent, const char* text, Twips at, const QColor& bg, const QColor& fg,
-                  Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
-  auto* lb = new QLabel(QString::fromUtf8(text), parent);
-  lb->setAlignment(align);
-  lb->setWordWrap(true);
-  SetColours(lb, bg, fg);
-  PlaceTwips(lb, at.left, at.top, at.width, at.height);
-  return lb;
-}
-
 }  // namespace
 
 Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app), model_(app, *this) {
@@ -50,17 +34,18 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app), m
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                  Qt::CustomizeWindowHint);
   setModal(true);
-  setWindowTitle(QStringLiteral("ぴこらん環境設定"));
-  const QFont font = JapaneseFont(false, 9.75);
-  setFont(font);
-  setFixedSize(Px(9120), Px(6000));  // a row below the settings for the dictionary
+  const window::layout::Window& table = window::layout::Settings();
+  setWindowTitle(Utf8(table.title));
+  setFont(FontOf(table.font));
+  setFixedSize(Px(table.width), Px(table.height));
 
-  BuildSeparatorFrames();
-  BuildOptionFrames();
-  BuildPasteControls();
-  BuildCopyOrder();
-  BuildCommands();
-  SetTabOrder();
+  LayoutBuilder make(this, table);
+  BuildSeparatorFrames(make);
+  BuildOptionFrames(make);
+  BuildPasteControls(make);
+  BuildCopyOrder(make);
+  BuildCommands(make);
+  make.Finish();
   BindControlsToKeys();
 
   for (int i = 0; i < 3; ++i)
@@ -72,88 +57,57 @@ Kovant2::Kovant2(AppState& app, QWidget* parent) : QDialog(parent), app_(app), m
 }
 
 // The six separator frames, each with its five options and its text box.
-void Kovant2::BuildSeparatorFrames() {
-  Label1 = MakeLabel(this, "コピー時の区切り文字の設定", {60, 60, 5415, 4395}, QColor(), kBlue);
-
-  static const char* kFrameCaptions[6] = {"郵便番号前項の後", "住所１の後",       "住所２の後",
-                                          "住所３の後",       "郵便番号後項の後", "補足住所の後"};
-  static const int kFrameTops[6] = {420, 1740, 2400, 3060, 1080, 3720};
-  // One option per separator kind, kSepNone..kSepOwnText.
-  static const char* kSepCaptions[5] = {"なし", "Enter", "Tab", "ブランク", "文字"};
-  static const int kSepLefts[5] = {120, 900, 1740, 2460, 3540};
-  static const int kSepWidths[5] = {780, 840, 720, 1080, 780};
-  for (size_t f = 0; f < 6; ++f) {
-    Frame1[f] = new QGroupBox(QString::fromUtf8(kFrameCaptions[f]), this);
-    Frame1[f]->setStyleSheet("QGroupBox { color: rgb(0,128,0); }");
-    PlaceTwips(Frame1[f], 180, kFrameTops[f], 5115, 615);
-  }
-  // Frame1(0), (4), (1), (2), (3), (5) hold Sep1..Sep6, top to bottom.
-  static const size_t kFrameOfSep[6] = {0, 4, 1, 2, 3, 5};
+void Kovant2::BuildSeparatorFrames(LayoutBuilder& make) {
+  Label1 = make.Make<QLabel>("Label1");
+  for (size_t f = 0; f < 6; ++f) Frame1[f] = make.Make<QGroupBox>("Frame1", static_cast<int>(f));
   for (size_t s = 0; s < 6; ++s) {
-    QGroupBox* frame = Frame1[kFrameOfSep[s]];
-    for (size_t o = 0; o < 5; ++o) {
-      Sep[s][o] = new QRadioButton(QString::fromUtf8(kSepCaptions[o]), frame);
-      PlaceTwips(Sep[s][o], kSepLefts[o], 240, kSepWidths[o], 285);
-    }
-    Text1[s] = new QLineEdit(frame);
-    Text1[s]->setAccessibleName(QString::fromUtf8(kFrameCaptions[kFrameOfSep[s]]) + QStringLiteral("の文字"));
-    PlaceTwips(Text1[s], 4320, 240, 675, 285);
+    const std::string sep = "Sep" + std::to_string(s + 1);
+    for (size_t o = 0; o < 5; ++o) Sep[s][o] = make.Make<QRadioButton>(sep, static_cast<int>(o));
+    Text1[s] = make.Make<QLineEdit>("Text1", static_cast<int>(s));
     TabToCheckedOption({Sep[s].begin(), Sep[s].end()});
   }
 }
 
 // The four pairs of options, the first of each for code 0, the second for 1.
-void Kovant2::BuildOptionFrames() {
-  Opt1 = BuildPairFrame(1, "初期画面", 5580, 60, "住所→", "郵便番号→");
-  Opt2 = BuildPairFrame(0, "初期コピー〒", 7320, 60, "旧〒", "新〒");
-  Opt3 = BuildPairFrame(2, "〒マーク", 5580, 960, "あり", "なし");
-  Opt4 = BuildPairFrame(3, "〒文字種", 7320, 960, "半角", "全角");
-}
-
-Kovant2::Pair Kovant2::BuildPairFrame(size_t index, const char* caption, int left, int top, const char* first,
-                                      const char* second) {
-  Frame2[index] = new QGroupBox(QString::fromUtf8(caption), this);
-  Frame2[index]->setStyleSheet("QGroupBox { color: rgb(128,0,128); }");
-  PlaceTwips(Frame2[index], left, top, 1695, 795);
-  Pair p{new QRadioButton(QString::fromUtf8(first), Frame2[index]),
-         new QRadioButton(QString::fromUtf8(second), Frame2[index])};
-  PlaceTwips(p[0], 120, 240, 1500, 255);
-  PlaceTwips(p[1], 120, 510, 1500, 255);
-  TabToCheckedOption({p[0], p[1]});
-  return p;
+void Kovant2::BuildOptionFrames(LayoutBuilder& make) {
+  for (size_t f = 0; f < 4; ++f) Frame2[f] = make.Make<QGroupBox>("Frame2", static_cast<int>(f));
+  Pair* pairs[] = {&Opt1, &Opt2, &Opt3, &Opt4};
+  for (size_t p = 0; p < 4; ++p) {
+    const std::string name = "Opt" + std::to_string(p + 1);
+    Pair& pair = *pairs[p];
+    pair = {make.Make<QRadioButton>(name, 0), make.Make<QRadioButton>(name, 1)};
+    TabToCheckedOption({pair[0], pair[1]});
+  }
 }
 
 // The three check boxes and the caption of the window to paste into.
-void Kovant2::BuildPasteControls() {
-  Check3 = BuildCheck("補足入力を毎回クリアしない", 1800);
-  Check2 = BuildCheck("コピーボタンを押した後、ぴこらんを最小化する", 2340);
-  Check1 = BuildCheck("コピー時に、指定アプリケーションへの貼り付けを行う", 2880);
-  Label5 =
-      MakeLabel(this, "キャプション", {5640, 3360, 1215, 285}, QColor(255, 255, 192), QColor(0, 0, 0), Qt::AlignCenter);
-  Label5->setFont(JapaneseFont(false, 9));
-  Label5->setWordWrap(false);
+void Kovant2::BuildPasteControls(LayoutBuilder& make) {
+  Check3 = BuildCheck(make, "Check3");
+  Check2 = BuildCheck(make, "Check2");
+  Check1 = BuildCheck(make, "Check1");
+  Label5 = make.Make<QLabel>("Label5");
   Label5->setMargin(0);
-  Text3 = new QLineEdit(this);
-  Text3->setAccessibleName(QStringLiteral("キャプション"));
-  Text3->setAccessibleDescription(QStringLiteral("貼り付け先のウィンドウのタイトルの一部"));
-  PlaceTwips(Text3, 6780, 3360, 2235, 285);
+  Text3 = make.Make<QLineEdit>("Text3");
   Text3->setEnabled(false);
-  Label6 = MakeLabel(
-      this, "アプリケーションを識別できるキャプション（タイトルバーの文字）の一部、または全部を指定してください。",
-      {5640, 3720, 3375, 675}, QColor(), kRed);
+  Label6 = make.Make<QLabel>("Label6");
 }
 
-// A check box whose caption wraps within its two-line box; a click on the
-// caption toggles the box as the box's own caption would.
-QCheckBox* Kovant2::BuildCheck(const char* caption, int top) {
-  auto* c = new QCheckBox(this);
-  c->setAccessibleName(QString::fromUtf8(caption));  // its caption is a label of its own
-  PlaceTwips(c, 5640, top, 300, 495);
-  auto* label = new QLabel(QString::fromUtf8(caption), this);
+// A check box whose caption wraps within its two-line box: the caption is
+// a label over the box beside its mark, and a click on it toggles the box
+// as the box's own caption would.
+QCheckBox* Kovant2::BuildCheck(LayoutBuilder& make, const char* name) {
+  auto* c = make.Make<QCheckBox>(name);
+  const QString caption = c->text();
+  c->setText(QString());
+  c->setAccessibleName(caption);
+  auto* label = new QLabel(caption, this);
+  label->setFont(c->font());
   label->setWordWrap(true);
   label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  SetColours(label, QColor(), kBlue);
-  PlaceTwips(label, 5940, top, 3075, 495);
+  SetColours(label, QColor(), c->palette().color(QPalette::WindowText));
+  const int mark = c->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, c) +
+                   c->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, c);
+  label->setGeometry(c->geometry().adjusted(mark, 0, 0, 0));
   label->setBuddy(c);
   label->installEventFilter(this);
   captionOf_[label] = c;
@@ -161,51 +115,29 @@ QCheckBox* Kovant2::BuildCheck(const char* caption, int top) {
 }
 
 // The five copy-order boxes under their captions.
-void Kovant2::BuildCopyOrder() {
-  Label2 =
-      MakeLabel(this, "コピー順の設定（順番を１～４の数字で指定して下さい。）", {60, 4560, 7035, 915}, QColor(), kBlue);
-  static const char* kOrderCaptions[5] = {"郵便番号", "住所１", "住所２", "住所３", "補足住所"};
-  static const int kLabelLefts[5] = {180, 1560, 2880, 4200, 5520};
-  static const int kBoxLefts[5] = {1080, 2400, 3720, 5040, 6480};
+void Kovant2::BuildCopyOrder(LayoutBuilder& make) {
+  Label2 = make.Make<QLabel>("Label2");
   for (size_t i = 0; i < 5; ++i) {
-    Label3[i] = MakeLabel(this, kOrderCaptions[i], {kLabelLefts[i], 4860, kBoxLefts[i] - kLabelLefts[i] - 30, 285},
-                          QColor(), QColor(0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft);
-    Label3[i]->setWordWrap(false);
-    Text2[i] = new QLineEdit(this);
-    Text2[i]->setAccessibleName(QStringLiteral("コピー順 ") + QString::fromUtf8(kOrderCaptions[i]));
+    Label3[i] = make.Make<QLabel>("Label3", static_cast<int>(i));
+    Text2[i] = make.Make<QLineEdit>("Text2", static_cast<int>(i));
     Text2[i]->setMaxLength(1);  // one digit 0..kLastCopyPosition
-    Text2[i]->setAlignment(Qt::AlignCenter);
     Text2[i]->setAttribute(Qt::WA_InputMethodEnabled, false);
-    PlaceTwips(Text2[i], kBoxLefts[i], 4860, 315, 285);
     SelectAllOnFocus(Text2[i]);
     Text2[i]->installEventFilter(this);
   }
-  Label4 =
-      MakeLabel(this, "コピーしたくない項目は０（ゼロ）を指定してください。", {300, 5220, 5175, 195}, QColor(), kRed);
-  Label4->setFont(JapaneseFont(false, 9));
-  Label4->setWordWrap(false);
-  Label2->lower();
-  Label1->lower();
+  Label4 = make.Make<QLabel>("Label4");
 }
 
-void Kovant2::BuildCommands() {
-  Command1[2] = new QPushButton(QStringLiteral("設定削除"), this);
-  PlaceTwips(Command1[2], 7260, 4440, 1755, 315);
-  Command1[1] = new QPushButton(QStringLiteral("取り消し"), this);
-  PlaceTwips(Command1[1], 7260, 4800, 1755, 315);
-  Command1[0] = new QPushButton(QStringLiteral("設定保存"), this);
-  PlaceTwips(Command1[0], 7260, 5160, 1755, 315);
+void Kovant2::BuildCommands(LayoutBuilder& make) {
+  for (int i : {2, 1, 0}) Command1[static_cast<size_t>(i)] = make.Make<QPushButton>("Command1", i);
   // A focused button takes Enter itself; the default only when none has the focus.
   for (QPushButton* b : Command1) b->setAutoDefault(true);
   Command1[0]->setDefault(true);
 
   // The dictionary's own row: its data date and the update.
-  Label7 = MakeLabel(this, "", {180, 5610, 6900, 285}, QColor(), kBlue, Qt::AlignVCenter | Qt::AlignLeft);
-  Label7->setWordWrap(false);
-  Command2 = new QPushButton(QStringLiteral("辞書を更新"), this);
+  Label7 = make.Make<QLabel>("Label7");
+  Command2 = make.Make<QPushButton>("Command2");
   Command2->setAutoDefault(true);
-  Command2->setAccessibleDescription(QStringLiteral("日本郵便の最新のデータをダウンロードして辞書を作り直します"));
-  PlaceTwips(Command2, 7260, 5580, 1755, 315);
 }
 
 void Kovant2::OpenUpdateWindow() {
@@ -217,23 +149,6 @@ void Kovant2::OpenUpdateWindow() {
 void Kovant2::OpenProfileWindow() {
   Kovant3 profileWindow(app_, this);
   profileWindow.exec();
-}
-
-void Kovant2::SetTabOrder() {
-  std::vector<QWidget*> order;
-  for (const Pair* p : {&Opt1, &Opt2, &Opt3, &Opt4}) order.insert(order.end(), p->begin(), p->end());
-  order.insert(order.end(), Text2.begin(), Text2.end());
-  for (size_t s = 0; s < 6; ++s) {
-    order.insert(order.end(), Sep[s].begin(), Sep[s].end());
-    order.push_back(Text1[s]);
-  }
-  for (QWidget* w :
-       {static_cast<QWidget*>(Command1[1]), static_cast<QWidget*>(Command1[0]), static_cast<QWidget*>(Check1),
-        static_cast<QWidget*>(Check2), static_cast<QWidget*>(Text3), static_cast<QWidget*>(Command1[2]),
-        static_cast<QWidget*>(Check3), static_cast<QWidget*>(Command2)}) {
-    order.push_back(w);
-  }
-  for (size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void Kovant2::Bind(std::string_view keyName, KeyControls controls) {

@@ -16,6 +16,7 @@
 
 #include "settings/settings.h"
 #include "ui/appstate.h"
+#include "ui/controls.h"
 #include "window/settingsmodel.h"
 #include "window/settingsview.h"
 
@@ -73,14 +74,12 @@ class Kovant2 : public QDialog, public window::SettingsView {
   bool eventFilter(QObject* obj, QEvent* event) override;
 
  private:
-  void BuildSeparatorFrames();
-  void BuildOptionFrames();
-  Pair BuildPairFrame(size_t index, const char* caption, int left, int top, const char* first, const char* second);
-  void BuildPasteControls();
-  QCheckBox* BuildCheck(const char* caption, int top);
-  void BuildCopyOrder();
-  void BuildCommands();
-  void SetTabOrder();
+  void BuildSeparatorFrames(LayoutBuilder& make);
+  void BuildOptionFrames(LayoutBuilder& make);
+  void BuildPasteControls(LayoutBuilder& make);
+  QCheckBox* BuildCheck(LayoutBuilder& make, const char* name);
+  void BuildCopyOrder(LayoutBuilder& make);
+  void BuildCommands(LayoutBuilder& make);
   void BindControlsToKeys();
 
   // The controls that show one key of the settings table: the options of

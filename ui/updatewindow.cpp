@@ -11,28 +11,29 @@ namespace kovant::ui {
 
 KovantUpdate::KovantUpdate(AppState& app, QWidget* parent, std::string from)
     : QDialog(parent), model_(app, *this, std::move(from)) {
-  setObjectName("KOVANTUPDATE");
-  setWindowTitle(QStringLiteral("辞書の更新"));
+  const window::layout::Window& table = window::layout::Update();
+  setObjectName(Utf8(table.name));
+  setWindowTitle(Utf8(table.title));
   setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
   setModal(true);
-  setFont(JapaneseFont(false, 9.75));
-  Before = new QLabel;
-  Progress = new QProgressBar;
+  setFont(FontOf(table.font));
+  // Captions, fonts and names from the table; the places are the box
+  // layout's, so that a long failure grows the window instead of being cut.
+  LayoutBuilder make(this, table);
+  Before = make.Make<QLabel>("Before");
+  Progress = make.Make<QProgressBar>("Progress");
   Progress->setRange(0, 1000);
-  Progress->setAccessibleName(QStringLiteral("更新の進み具合"));
-  StepLine = new QLabel;
-  StepLine->setWordWrap(true);
-  StepLine->setMinimumWidth(Px(5400));
-  Changes = new QLabel;
+  StepLine = make.Make<QLabel>("StepLine");
+  StepLine->setMinimumWidth(Px(table["StepLine"].place.width));
+  Changes = make.Make<QLabel>("Changes");
   Changes->setTextInteractionFlags(Qt::TextSelectableByMouse);
   // Room from the start for what comes last: an error of two lines, the
   // dates and the counts (and a note before them), so the window keeps its size.
   const int line = QFontMetrics(font()).lineSpacing();
   StepLine->setMinimumHeight(2 * line);
   Changes->setMinimumHeight(3 * line);
-  Changes->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  StepLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  Command = new QPushButton;
+  Command = make.Make<QPushButton>("Command");
+  make.Finish();
   Command->setAutoDefault(true);
   Command->setDefault(true);
   auto* buttons = new QHBoxLayout;

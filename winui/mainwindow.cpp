@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "platform/windows.h"
+#include "winui/controls.h"
 #include "winui/settingswindow.h"
 
 namespace kovant::winui {
@@ -23,14 +24,7 @@ constexpr UINT kMsgListDown = WM_APP + 1;    // wParam: the list's id, after a p
 constexpr UINT kMsgCandidates = WM_APP + 2;  // the address candidates' menu
 constexpr UINT kMsgReselect = WM_APP + 3;    // wParam: the edit whose text is selected again
 
-constexpr COLORREF kRed = RGB(255, 0, 0), kDarkBlue = RGB(0, 0, 192), kGreen = RGB(0, 128, 0);
-constexpr COLORREF kWhite = RGB(255, 255, 255), kCaptionYellow = RGB(255, 255, 192);
-constexpr COLORREF kHeadingGreen = RGB(192, 255, 192), kMessageGrey = RGB(224, 224, 224);
-constexpr COLORREF kSearchCyan = RGB(192, 255, 255), kNavy = RGB(0, 0, 128), kBlue = RGB(0, 0, 255);
 constexpr COLORREF kNone = CLR_INVALID;
-
-// The window's client area in twips.
-constexpr int kClientWidth = 7725, kClientHeight = 3975;
 
 window::Key KeyOf(WPARAM vk) {
   using window::Key;
@@ -102,9 +96,9 @@ bool MainWindow::Create(HINSTANCE instance) {
   wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
   RegisterClassExW(&wc);
   // Fixed in size, as the window always was: its controls sit at fixed places.
-  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, L"ぴこらん Ver. 1.31",
+  hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kMainClass, Wide(std::string(window::layout::Main().title)).c_str(),
                           WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                          CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, this);
+                          CW_USEDEFAULT, 100, 100, nullptr, nullptr, instance, static_cast<WindowObject*>(this));
   if (!hwnd_) return false;
   dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
   if (dpi_ <= 0) dpi_ = 96;
@@ -115,6 +109,7 @@ bool MainWindow::Create(HINSTANCE instance) {
   BuildControls();
   NameForScreenReaders();
   Layout();
+  FitMessageLine();
   return true;
 }
 
@@ -124,114 +119,59 @@ void MainWindow::Show() {
   SetForegroundWindow(hwnd_);
 }
 
-int MainWindow::Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
+int MainWindow::Px(int twips) const { return winui::Px(twips, dpi_); }
 
-HFONT MainWindow::FontFor(FontSpec spec) {
-  const int key = (spec.proportional ? 1 : 0) | (spec.bold ? 2 : 0) | (spec.tenthPoints << 2);
-  auto& font = fontCache_[{key, dpi_}];
-  if (font) return font;
-  LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(spec.tenthPoints, dpi_, 720);
-  lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-  lf.lfCharSet = SHIFTJIS_CHARSET;
-  lf.lfQuality = CLEARTYPE_QUALITY;
-  if (spec.proportional) {
-    // The system's own UI font (its message font), Japanese on a Japanese system.
-    NONCLIENTMETRICSW metrics{};
-    metrics.cbSize = sizeof metrics;
-    SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi_));
-    lstrcpynW(lf.lfFaceName, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
-    lf.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
-  } else {
-    // The codes line up in a fixed-pitch Gothic.
-    lstrcpynW(lf.lfFaceName, L"ＭＳ ゴシック", LF_FACESIZE);
-    lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-  }
-  font = CreateFontIndirectW(&lf);
+HFONT MainWindow::FontFor(const window::layout::Font& wanted) {
+  auto& font = fontCache_[{FontKey(wanted), dpi_}];
+  if (!font) font = CreateTableFont(wanted, dpi_);
   return font;
 }
 
-HWND MainWindow::Make(int id, const wchar_t* cls, const char* caption, DWORD style, Place twips, FontSpec font,
-                      Colours colours) {
-  const bool edit = lstrcmpiW(cls, WC_EDITW) == 0 || lstrcmpiW(cls, WC_LISTBOXW) == 0;
-  HWND control =
-      CreateWindowExW(edit ? WS_EX_CLIENTEDGE : 0, cls, Wide(caption).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10,
-                      10, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  places_[id] = twips;
-  fonts_[id] = font;
-  colours_[id] = colours;
-  return control;
+namespace {
+
+// The identifiers of the table's controls, and the styles of their own:
+// the default button, the address for display only, the message line that
+// ends a text too long in "...".
+MadeAs IdOf(std::string_view name) {
+  const int id = MainControlId(name);
+  switch (id) {
+    case kCommand4: return {id, BS_DEFPUSHBUTTON};
+    case kText3: return {id, ES_READONLY};
+    case kLabel1_0: return {id, SS_ENDELLIPSIS};
+    default: return {id};
+  }
 }
 
+}  // namespace
+
 void MainWindow::BuildControls() {
-  const FontSpec gothic{false, 98, false}, boldGothic{false, 98, true}, pgothic{true, 98, false};
-  const FontSpec code{false, 113, true}, small{false, 90, false}, smallBold{false, 90, true}, smallP{true, 90, false};
-  const DWORD label = SS_CENTER | SS_CENTERIMAGE | SS_NOPREFIX;
-  const DWORD leftLabel = SS_LEFT | SS_CENTERIMAGE | SS_NOPREFIX;
-  // The labels first: they take no focus, so the order below is the Tab order.
-  Make(kLabel4_1, WC_STATICW, "旧〒", label, {60, 60, 975, 300}, gothic, {kCaptionYellow, kRed});
-  Make(kLabel3_0, WC_STATICW, "", label, {1080, 60, 1275, 300}, code, {kWhite, kGreen});
-  Make(kLabel4_2, WC_STATICW, "新〒", label, {2460, 60, 975, 300}, gothic, {kCaptionYellow, kRed});
-  Make(kLabel3_1, WC_STATICW, "", label, {3480, 60, 1275, 300}, code, {kWhite, kGreen});
-  Make(kLabel4_0, WC_STATICW, "住所", label, {60, 360, 975, 300}, gothic, {kCaptionYellow, kRed});
-  Make(kLabel2_0, WC_STATICW, "住所１", leftLabel, {60, 720, 1335, 255}, gothic, {kHeadingGreen, kDarkBlue});
-  Make(kLabel2_1, WC_STATICW, "住所２", leftLabel, {1440, 720, 2175, 255}, gothic, {kHeadingGreen, kDarkBlue});
-  Make(kLabel2_2, WC_STATICW, "住所３", leftLabel, {3660, 720, 3975, 255}, gothic, {kHeadingGreen, kDarkBlue});
-  Make(kLabel1_0, WC_STATICW, "", leftLabel | SS_ENDELLIPSIS, {60, 3240, 3555, 300}, pgothic, {kMessageGrey, kRed});
-  Make(kLabel1_1, WC_STATICW, "設定切替", label, {3660, 3240, 1155, 300}, boldGothic, {kCaptionYellow, kBlue});
-  Make(kLabel4_3, WC_STATICW, "モード切替", label, {60, 3600, 1095, 315}, smallBold, {kGreen, kWhite});
-  Make(kLabel4_4, WC_STATICW, "検索〒", label, {2820, 3600, 975, 315}, boldGothic, {kSearchCyan, kDarkBlue});
-  Make(kLabel4_5, WC_STATICW, "住所頭出し", label, {2820, 3600, 1215, 315}, boldGothic, {kSearchCyan, kDarkBlue});
-
-  // Tab enters the pair of option buttons on the checked one.
-  Make(kOption0, WC_BUTTONW, "旧〒", BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, {4860, 60, 795, 255}, gothic);
-  Make(kOption1, WC_BUTTONW, "新〒", BS_AUTORADIOBUTTON, {5700, 60, 795, 255}, gothic);
-  Make(kCommand4, WC_BUTTONW, "コピー", BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, {6660, 60, 975, 615}, gothic);
-  Make(kText3, WC_EDITW, "", ES_AUTOHSCROLL | ES_READONLY | WS_TABSTOP, {1080, 360, 3675, 300}, boldGothic,
-       {kNone, kGreen});
-  Make(kText2, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, {4740, 360, 1815, 300}, boldGothic, {kNone, kGreen});
-  const DWORD list = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP;
-  Make(kList2, WC_LISTBOXW, "", list, {60, 960, 1335, 2205}, pgothic);
-  Make(kList3, WC_LISTBOXW, "", list, {1440, 960, 2175, 2205}, pgothic);
-  Make(kList4, WC_LISTBOXW, "", list, {3660, 960, 3975, 2205}, pgothic);
-  Make(kList1, WC_LISTBOXW, "", list, {60, 960, 7575, 2205}, pgothic);
-  Make(kCommand2, WC_BUTTONW, "", BS_PUSHBUTTON | WS_TABSTOP, {1200, 3600, 1455, 315}, smallP);
-  Make(kText1, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, {3840, 3600, 1095, 315}, gothic);
-  Make(kCommand1, WC_BUTTONW, "検索", BS_PUSHBUTTON | WS_TABSTOP, {4980, 3600, 855, 315}, gothic);
-  Make(kCommand5, WC_BUTTONW, "設定", BS_PUSHBUTTON | WS_TABSTOP, {6000, 3600, 735, 315}, gothic);
-  Make(kCommand3, WC_BUTTONW, "終了", BS_PUSHBUTTON | WS_TABSTOP, {6900, 3600, 735, 315}, gothic);
-  Make(kCombo1, WC_COMBOBOXW, "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, {4800, 3240, 2835, 300}, small);
-  Make(kText4, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP, {4080, 3600, 1575, 315}, gothic, {kNone, kNavy});
-
+  const window::layout::Window& table = window::layout::Main();
+  MakeControls(hwnd_, table, dpi_, IdOf, kLabel4_5 + 1, [this, &table](HWND, int id, const window::layout::Control& c) {
+    const window::layout::Rect r = table.InWindow(c);
+    places_[id] = {r.left, r.top, r.width, r.height};
+    fonts_[id] = c.font;
+    colours_[id] = {ColourRefOf(c.background, kNone), ColourRefOf(c.text, 0)};
+  });
   // Codes are digits: the input method stays off in the code box.
   ImmAssociateContextEx(Ctl(kText1), nullptr, 0);
   for (int id : {kText1, kList2, kList3, kList4}) SetWindowSubclass(Ctl(id), ControlProc, 1, 0);
 }
 
 void MainWindow::NameForScreenReaders() {
-  const std::pair<int, std::array<const char*, 2>> spoken[] = {
-      {kLabel3_0, {"旧〒", "選んだ住所の旧郵便番号"}},
-      {kLabel3_1, {"新〒", "選んだ住所の郵便番号"}},
-      {kText3, {"住所", "選んだ住所"}},
-      {kText2, {"補足", "住所のあとに付けてコピーする補足"}},
-      {kList2, {"都道府県", "都道府県を選ぶと市区町村が並びます"}},
-      {kList3, {"市区町村", "市区町村を選ぶと町域が並びます"}},
-      {kList4, {"町域", "町域を選ぶと郵便番号が出ます"}},
-      {kList1, {"該当住所", "検索した郵便番号の住所"}},
-      {kCombo1, {"設定切替", "保存した設定を切り替えます"}},
-      {kText1, {"検索〒", "郵便番号を入力して Enter で検索します"}},
-      {kText4, {"住所頭出し", "入力した文字で始まる項目を選びます"}},
-  };
   if (!accProps_) return;
   IAccPropServices* props = accProps_;
-  for (const auto& [id, text] : spoken) {
-    props->SetHwndPropStr(Ctl(id), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME,
-                          Wide(text[0]).c_str());
-    props->SetHwndPropStr(Ctl(id), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_DESCRIPTION,
-                          Wide(text[1]).c_str());
+  for (const window::layout::Control& c : window::layout::Main().controls) {
+    const int id = MainControlId(c.name);
+    if (id == 0) continue;
+    if (!c.spokenName.empty()) {
+      props->SetHwndPropStr(Ctl(id), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME,
+                            Wide(std::string(c.spokenName)).c_str());
+    }
+    if (!c.spokenDescription.empty()) {
+      props->SetHwndPropStr(Ctl(id), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_DESCRIPTION,
+                            Wide(std::string(c.spokenDescription)).c_str());
+    }
   }
-  props->SetHwndPropStr(Ctl(kLabel1_0), static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_DESCRIPTION,
-                        L"メッセージ");
 }
 
 void MainWindow::SetSpoken(HWND control, const std::string& name) {
@@ -243,34 +183,82 @@ void MainWindow::SetSpoken(HWND control, const std::string& name) {
 // Places and fonts at the window's dpi: at the start and whenever the
 // window moves to a screen of another scale.
 void MainWindow::Layout() {
-  RECT outer{0, 0, Px(kClientWidth), Px(kClientHeight)};
+  const window::layout::Window& table = window::layout::Main();
+  RECT outer{0, 0, Px(table.width), Px(table.height) + messageExtra_};
   AdjustWindowRectExForDpi(&outer, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)), static_cast<UINT>(dpi_));
   SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // A message line grown for a long notice pushes the rows below it down.
+  const Place& line = places_[kLabel1_0];
   for (const auto& [id, p] : places_) {
+    const int below = p.top >= line.top + line.height ? messageExtra_ : 0;
+    int height = Px(p.height) + (id == kLabel1_0 ? messageExtra_ : 0);
     // A drop-down list's height is that of its open list.
-    const int height = id == kCombo1 ? Px(p.height) * 10 : Px(p.height);
-    SetWindowPos(Ctl(id), nullptr, Px(p.left), Px(p.top), Px(p.width), height, SWP_NOZORDER | SWP_NOACTIVATE);
-    SendMessageW(Ctl(id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts_[id])), TRUE);
+    if (id == kCombo1) height *= 10;
+    SetWindowPos(Ctl(id), nullptr, Px(p.left), Px(p.top) + below, Px(p.width), height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (id != kLabel1_0) SendMessageW(Ctl(id), WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(fonts_[id])), TRUE);
   }
-  SendMessageW(Ctl(kCombo1), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(300) - 6);
+  // The closed box as high as the table has it.
+  SendMessageW(Ctl(kCombo1), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), Px(places_[kCombo1].height) - 6);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
+// The message line shows a notice whole: drawn smaller while that is
+// enough (down to about two thirds, where it is still read at a glance),
+// else wrapped at its own font, the window growing by the lines it takes
+// beyond one.
+void MainWindow::FitMessageLine() {
+  HWND line = Ctl(kLabel1_0);
+  const std::wstring text = WindowText(line);
+  const Place& p = places_[kLabel1_0];
+  const int room = Px(p.width);
+  const window::layout::Font own = fonts_[kLabel1_0];
+  HDC dc = GetDC(line);
+  HFONT chosen = nullptr;
+  for (int percent = 100; percent >= 65 && !chosen; percent -= 5) {
+    window::layout::Font smaller = own;
+    smaller.centiPoints = own.centiPoints * percent / 100;
+    HFONT font = FontFor(smaller);
+    const HGDIOBJ before = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, before);
+    if (size.cx <= room) chosen = font;
   }
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, message, wParam, lParam);
+  int extra = 0;
+  if (!chosen) {
+    chosen = FontFor(own);
+    const HGDIOBJ before = SelectObject(dc, chosen);
+    RECT needed{0, 0, room, 0};
+    DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, before);
+    extra = std::max(0, static_cast<int>(needed.bottom) - Px(p.height));
   }
-  return self->OnMessage(message, wParam, lParam);
+  ReleaseDC(line, dc);
+  // One line centred from top to bottom; wrapped lines from the top.
+  const auto style = static_cast<DWORD>(GetWindowLongW(line, GWL_STYLE));
+  const DWORD oneLine = SS_CENTERIMAGE | SS_ENDELLIPSIS;
+  SetWindowLongW(line, GWL_STYLE, static_cast<LONG>(extra > 0 ? style & ~oneLine : style | oneLine));
+  SendMessageW(line, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+  if (extra == messageExtra_) return;
+  messageExtra_ = extra;
+  Layout();
+  KeepOnScreen();
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+// A window grown past the bottom of its screen's work area (the task bar,
+// the screen's edge) moves up, so that the commands stay in reach.
+void MainWindow::KeepOnScreen() {
+  RECT frame{};
+  GetWindowRect(hwnd_, &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  if (!GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const LONG overshoot = frame.bottom - monitor.rcWork.bottom;
+  if (overshoot <= 0) return;
+  SetWindowPos(hwnd_, nullptr, frame.left, std::max(monitor.rcWork.top, frame.top - overshoot), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -294,7 +282,9 @@ LRESULT MainWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       const auto* r = reinterpret_cast<const RECT*>(lParam);
       SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
                    SWP_NOZORDER | SWP_NOACTIVATE);
+      messageExtra_ = 0;  // in pixels of the scale before
       Layout();
+      FitMessageLine();
       return 0;
     }
     case kMsgListDown: {
@@ -369,7 +359,7 @@ LRESULT MainWindow::OnColour(HDC dc, HWND control) {
 }
 
 LRESULT CALLBACK MainWindow::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-  auto* self = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(GetParent(hwnd), GWLP_USERDATA));
+  auto* self = static_cast<MainWindow*>(WindowObject::Of(GetParent(hwnd)));
   if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ControlProc, 1);
   if (!self) return DefSubclassProc(hwnd, message, wParam, lParam);
   return self->OnControlMessage(hwnd, message, wParam, lParam);
@@ -503,6 +493,7 @@ void MainWindow::SetText(Field field, const std::string& text) {
     // As typing does: the change handler runs only for a new text.
     const std::wstring wide = Wide(text);
     if (WindowText(Ctl(id)) != wide) SetWindowTextW(Ctl(id), wide.c_str());
+    if (field == Field::Label1_0) FitMessageLine();
     return;
   }
   std::string* link = LinkOf(field);
@@ -556,7 +547,9 @@ void MainWindow::ShowWalk(bool walk) {
 void MainWindow::MarkHeading(int index) {
   for (int i = 0; i < 3; ++i) {
     const int id = kLabel2_0 + i;
-    colours_[id].text = i == index ? kRed : kDarkBlue;
+    const int32_t text =
+        i == index ? window::layout::kMarkedHeading : window::layout::Main()[window::layout::Indexed("Label2", i)].text;
+    colours_[id].text = ColourRefOf(text, 0);
     InvalidateRect(Ctl(id), nullptr, TRUE);
   }
 }
@@ -726,7 +719,8 @@ int MainWindow::PageRows() const {
 }
 
 void MainWindow::PlaceOnScreen() {
-  SetWindowPos(hwnd_, nullptr, Px(500), Px(500), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(hwnd_, nullptr, Px(window::layout::kMainWindowLeftTop), Px(window::layout::kMainWindowLeftTop), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MainWindow::Minimize() { ShowWindow(hwnd_, SW_MINIMIZE); }

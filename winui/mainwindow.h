@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "window/appstate.h"
+#include "window/layout.h"
 #include "winui/ids.h"
+#include "winui/windowobject.h"
 #include "window/mainmodel.h"
 #include "window/mainview.h"
 
@@ -29,13 +31,8 @@ struct Colours {
 struct Place {
   int left, top, width, height;
 };
-struct FontSpec {
-  bool proportional = false;
-  int tenthPoints = 98;
-  bool bold = false;
-};
 
-class MainWindow : public window::MainView {
+class MainWindow : public window::MainView, public WindowObject {
  public:
   explicit MainWindow(window::AppState& app);
   ~MainWindow() override;
@@ -106,19 +103,18 @@ class MainWindow : public window::MainView {
   bool StepAside() override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                       DWORD_PTR data);
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
   LRESULT OnControlMessage(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int code);
   LRESULT OnColour(HDC dc, HWND control);
-  HWND Make(int id, const wchar_t* cls, const char* caption, DWORD style, Place twips, FontSpec font,
-            Colours colours = {});
   void BuildControls();
   void NameForScreenReaders();
   void Layout();
-  HFONT FontFor(FontSpec spec);
+  void FitMessageLine();
+  void KeepOnScreen();
+  HFONT FontFor(const window::layout::Font& wanted);
   int Px(int twips) const;
   HWND Ctl(int id) const { return GetDlgItem(hwnd_, id); }
   HWND ListOf(window::List list) const;
@@ -135,9 +131,8 @@ class MainWindow : public window::MainView {
 
   window::AppState& app_;
   window::MainModel model_;
-  HWND hwnd_ = nullptr;
   std::map<int, Place> places_;
-  std::map<int, FontSpec> fonts_;
+  std::map<int, window::layout::Font> fonts_;
   std::map<int, Colours> colours_;
   std::map<std::pair<int, int>, HFONT> fontCache_;  // (spec key, dpi)
   std::map<COLORREF, HBRUSH> brushes_;
@@ -152,6 +147,7 @@ class MainWindow : public window::MainView {
   int busy_ = 0;
   bool refusing_ = false;
   int dpi_ = 96;
+  int messageExtra_ = 0;                  // pixels the message line has grown by
   IAccPropServices* accProps_ = nullptr;  // for spoken names
 };
 

@@ -9,31 +9,26 @@ namespace kovant::winui {
 using platform::Narrow;
 using platform::Wide;
 
-ModalWindow::ModalWindow(HWND owner, const wchar_t* className, int widthTwips, int heightTwips)
-    : owner_(owner), widthTwips_(widthTwips), heightTwips_(heightTwips) {
+ModalWindow::ModalWindow(HWND owner, const window::layout::Window& table) : owner_(owner), table_(table) {
+  const std::wstring className = Wide(std::string(table.name));
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
-  wc.lpszClassName = className;
+  wc.lpszClassName = className.c_str();
   RegisterClassExW(&wc);
-  hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, className, L"",
-                          WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
-                          owner, nullptr, wc.hInstance, this);
+  // Not clipping its children: a frame draws only its lines, and the window
+  // itself fills in between.
+  hwnd_ = CreateWindowExW(WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT, className.c_str(), L"",
+                          WS_POPUP | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100, owner, nullptr,
+                          wc.hInstance, static_cast<WindowObject*>(this));
   if (!hwnd_) return;
   dpi_ = static_cast<int>(GetDpiForWindow(hwnd_));
   if (dpi_ <= 0) dpi_ = 96;
-  LOGFONTW lf{};
-  lf.lfHeight = -MulDiv(98, dpi_, 720);
-  lf.lfCharSet = SHIFTJIS_CHARSET;
-  lf.lfQuality = CLEARTYPE_QUALITY;
-  lf.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-  lstrcpynW(lf.lfFaceName, L"ＭＳ ゴシック", LF_FACESIZE);
-  font_ = CreateFontIndirectW(&lf);
   // Fixed in size, in the middle of the screen the owner is on.
-  RECT outer{0, 0, Px(widthTwips_), Px(heightTwips_)};
+  RECT outer{0, 0, Px(table.width), Px(table.height)};
   AdjustWindowRectExForDpi(&outer, static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)), FALSE,
                            static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_EXSTYLE)), static_cast<UINT>(dpi_));
   MONITORINFO monitor{};
@@ -47,24 +42,25 @@ ModalWindow::ModalWindow(HWND owner, const wchar_t* className, int widthTwips, i
 
 ModalWindow::~ModalWindow() {
   if (hwnd_) DestroyWindow(hwnd_);
-  if (font_) DeleteObject(font_);
+  for (auto& [key, font] : fonts_) DeleteObject(font);
   for (auto& [colour, brush] : brushes_) DeleteObject(brush);
 }
 
-HWND ModalWindow::Make(int id, const wchar_t* cls, const char* caption, DWORD style, Place twips, Colours colours) {
-  const bool sunken = lstrcmpiW(cls, WC_EDITW) == 0 || lstrcmpiW(cls, WC_LISTBOXW) == 0;
-  HWND control =
-      CreateWindowExW(sunken ? WS_EX_CLIENTEDGE : 0, cls, Wide(caption).c_str(), WS_CHILD | WS_VISIBLE | style,
-                      Px(twips.left), Px(twips.top), Px(twips.width), Px(twips.height), hwnd_,
-                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
-  places_[id] = twips;
-  colours_[id] = colours;
-  return control;
+void ModalWindow::MakeControls(const std::function<MadeAs(std::string_view)>& idOf, int firstFree) {
+  SetTitle(std::string(table_.title));
+  winui::MakeControls(hwnd_, table_, dpi_, idOf, firstFree,
+                      [this](HWND control, int id, const window::layout::Control& c) {
+                        HFONT& font = fonts_[FontKey(c.font)];
+                        if (!font) font = CreateTableFont(c.font, dpi_);
+                        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+                        // A frame keeps the system's look: coloured, its lines are drawn in the text's colour.
+                        if (c.kind != window::layout::Kind::Frame) {
+                          colours_[id] = {ColourRefOf(c.background, CLR_INVALID), ColourRefOf(c.text, 0)};
+                        }
+                      });
 }
 
-void ModalWindow::Move(int id, Place twips) {
-  places_[id] = twips;
+void ModalWindow::Move(int id, const window::layout::Rect& twips) {
   SetWindowPos(Ctl(id), nullptr, Px(twips.left), Px(twips.top), Px(twips.width), Px(twips.height),
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -113,22 +109,6 @@ void ModalWindow::RunModal() {
   }
   ShowWindow(hwnd_, SW_HIDE);
   if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
-}
-
-LRESULT CALLBACK ModalWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<ModalWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    self->hwnd_ = hwnd;
-  }
-  auto* self = reinterpret_cast<ModalWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-  }
-  return self->OnMessage(message, wParam, lParam);
 }
 
 LRESULT ModalWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -5,17 +5,23 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 
+#include "window/layout.h"
+#include "winui/controls.h"
 #include "winui/mainwindow.h"
+#include "winui/windowobject.h"
 
 namespace kovant::winui {
 
-class ModalWindow {
+class ModalWindow : public WindowObject {
  public:
-  ModalWindow(HWND owner, const wchar_t* className, int widthTwips, int heightTwips);
-  virtual ~ModalWindow();
+  // The window as its layout table has it.
+  ModalWindow(HWND owner, const window::layout::Window& table);
+  ~ModalWindow() override;
   ModalWindow(const ModalWindow&) = delete;
   ModalWindow& operator=(const ModalWindow&) = delete;
 
@@ -24,8 +30,10 @@ class ModalWindow {
   HWND Handle() const { return hwnd_; }
 
  protected:
-  HWND Make(int id, const wchar_t* cls, const char* caption, DWORD style, Place twips, Colours colours = {});
-  void Move(int id, Place twips);
+  // Makes the table's controls; idOf gives those the window addresses
+  // their identifiers, the rest get ones from firstFree.
+  void MakeControls(const std::function<MadeAs(std::string_view)>& idOf, int firstFree);
+  void Move(int id, const window::layout::Rect& twips);
   HWND Ctl(int id) const { return GetDlgItem(hwnd_, id); }
   std::string TextOf(int id) const;
   void SetTextOf(int id, const std::string& text);
@@ -45,17 +53,14 @@ class ModalWindow {
   virtual void OnAppMessage(UINT, WPARAM, LPARAM) {}
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  int Px(int twips) const { return MulDiv(twips, dpi_, 1440); }
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  int Px(int twips) const { return winui::Px(twips, dpi_); }
 
   HWND owner_;
-  HWND hwnd_ = nullptr;
-  int widthTwips_, heightTwips_;
+  const window::layout::Window& table_;
   int dpi_ = 96;
   bool done_ = false;
-  HFONT font_ = nullptr;
-  std::map<int, Place> places_;
+  std::map<int, HFONT> fonts_;  // by the table font's key
   std::map<int, Colours> colours_;
   std::map<COLORREF, HBRUSH> brushes_;
 };

@@ -7,19 +7,20 @@
 namespace kovant::winui {
 
 ProfileWindow::ProfileWindow(window::AppState& app, HWND owner)
-    : ModalWindow(owner, L"KOVANT3", 4230, 2700), model_(app, *this) {}
+    : ModalWindow(owner, window::layout::Profile()), model_(app, *this) {}
 
 void ProfileWindow::Build() {
-  SetTitle("設定保存");
-  Make(kLabel1, WC_STATICW, "保存名", SS_CENTER | SS_CENTERIMAGE, {60, 1920, 915, 285},
-       {RGB(255, 255, 192), RGB(255, 0, 0)});
-  // Created in the Tab order.
-  Make(kList1, WC_LISTBOXW, "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_GROUP,
-       {60, 60, 4095, 1815});
-  Make(kText1, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, {1020, 1920, 3135, 285});
-  Make(kCommand1_0, WC_BUTTONW, "", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, {3240, 2340, 915, 315});
-  Make(kCommand1_1, WC_BUTTONW, "取消し", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, {2160, 2340, 915, 315});
-  Make(kCommand2, WC_BUTTONW, "削除", BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP, {60, 2340, 915, 315});
+  MakeControls(
+      [](std::string_view name) {
+        if (name == "List1") return MadeAs{kList1};
+        if (name == "Label1") return MadeAs{kLabel1};
+        if (name == "Text1") return MadeAs{kText1};
+        if (name == "Command1(0)") return MadeAs{kCommand1_0, BS_DEFPUSHBUTTON};
+        if (name == "Command1(1)") return MadeAs{kCommand1_1};
+        if (name == "Command2") return MadeAs{kCommand2};
+        return MadeAs{};
+      },
+      kCommand1_1 + 1);
 }
 
 void ProfileWindow::Load() {
@@ -31,11 +32,14 @@ void ProfileWindow::Load() {
 }
 
 void ProfileWindow::ShowMode(bool save) {
-  SetTitle(save ? "設定の保存" : "設定の削除");
-  SetTextOf(kCommand1_0, save ? "ＯＫ" : "閉じる");
+  const window::layout::Window& table = window::layout::Profile();
+  SetTitle(std::string(save ? table.title : table.otherTitle));
+  const window::layout::Control& ok = table["Command1(0)"];
+  SetTextOf(kCommand1_0, std::string(save ? ok.caption : ok.otherCaption));
   for (int id : {kText1, kLabel1, kCommand1_1}) ShowWindow(Ctl(id), save ? SW_SHOW : SW_HIDE);
   ShowWindow(Ctl(kCommand2), save ? SW_HIDE : SW_SHOW);
-  Move(kList1, {60, 60, 4095, save ? 1815 : 2205});
+  const window::layout::Control& list = table["List1"];
+  Move(kList1, save ? list.place : list.other);
 }
 
 void ProfileWindow::OnCommand(int id, int code) {

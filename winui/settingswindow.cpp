@@ -10,111 +10,48 @@
 #endif
 
 namespace kovant::winui {
-namespace {
-
-constexpr COLORREF kBlue = RGB(0, 0, 255), kRed = RGB(255, 0, 0);
-constexpr DWORD kOption = BS_AUTORADIOBUTTON;
-constexpr DWORD kFirstOption = BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP;
-
-}  // namespace
 
 SettingsWindow::SettingsWindow(window::AppState& app, HWND owner)
-    : ModalWindow(owner, L"KOVANT2", 9120, 6000), app_(app), model_(app, *this) {}
+    : ModalWindow(owner, window::layout::Settings()), app_(app), model_(app, *this) {}
+
+// The identifiers the window addresses its controls by: the commands, the
+// check boxes, the options of each key and the text boxes.
+MadeAs SettingsWindow::IdOf(std::string_view name) {
+  static const std::map<std::string, MadeAs, std::less<>> kIds = [] {
+    std::map<std::string, MadeAs, std::less<>> ids = {
+        {"Command1(0)", {kSave, BS_DEFPUSHBUTTON}},
+        {"Command1(1)", {kCancel}},
+        {"Command1(2)", {kDelete}},
+        {"Command2", {kUpdate}},
+        {"Check1", {kCheck1}},
+        {"Check2", {kCheck2}},
+        {"Check3", {kCheck3}},
+        {"Text3", {kText3, WS_DISABLED}},
+        {"Label7", {kLabel7}},
+    };
+    const int pairs[4] = {kStartMode0, kCopyMode0, kMarkSet0, kNumType0};
+    for (int p = 0; p < 4; ++p) {
+      for (int o = 0; o < 2; ++o) ids[window::layout::Indexed("Opt" + std::to_string(p + 1), o)] = {pairs[p] + o};
+    }
+    for (int i = 0; i < 5; ++i) ids[window::layout::Indexed("Text2", i)] = {kSeq1 + i};
+    for (int s = 0; s < 6; ++s) {
+      for (int o = 0; o < 5; ++o) ids[window::layout::Indexed("Sep" + std::to_string(s + 1), o)] = {kSep1 + s * 6 + o};
+      ids[window::layout::Indexed("Text1", s)] = {kSep1 + s * 6 + 5};
+    }
+    return ids;
+  }();
+  const auto found = kIds.find(name);
+  return found == kIds.end() ? MadeAs{} : found->second;
+}
 
 void SettingsWindow::Build() {
-  ModalWindow::SetTitle("ぴこらん環境設定");
-  // The captions first: they take no focus, so what follows is in Tab order.
-  Make(nextStatic_++, WC_STATICW, "コピー時の区切り文字の設定", SS_LEFT, {60, 60, 5415, 285}, {CLR_INVALID, kBlue});
-  Make(nextStatic_++, WC_STATICW, "コピー順の設定（順番を１～４の数字で指定して下さい。）", SS_LEFT,
-       {60, 4560, 7035, 285}, {CLR_INVALID, kBlue});
-  Make(nextStatic_++, WC_STATICW, "コピーしたくない項目は０（ゼロ）を指定してください。", SS_LEFT,
-       {300, 5220, 5175, 240}, {CLR_INVALID, kRed});
-  Make(nextStatic_++, WC_STATICW, "キャプション", SS_CENTER | SS_CENTERIMAGE, {5640, 3360, 1215, 285},
-       {RGB(255, 255, 192), RGB(0, 0, 0)});
-  Make(nextStatic_++, WC_STATICW,
-       "アプリケーションを識別できるキャプション（タイトルバーの文字）の一部、または全部を指定してください。", SS_LEFT,
-       {5640, 3720, 3375, 675}, {CLR_INVALID, kRed});
-  Make(kLabel7, WC_STATICW, "", SS_LEFT | SS_CENTERIMAGE, {180, 5610, 6900, 285}, {CLR_INVALID, kBlue});
-  BuildPairs();
-  BuildCopyOrder();
-  BuildSeparators();
-  BuildPasteControls();
-  Bind();
-}
-
-// The four pairs of options, the first of each for code 0.
-void SettingsWindow::BuildPairs() {
-  struct Pair {
-    int id;
-    const char* caption;
-    int left, top;
-    const char* first;
-    const char* second;
-  };
-  const Pair pairs[] = {{kStartMode0, "初期画面", 5580, 60, "住所→", "郵便番号→"},
-                        {kCopyMode0, "初期コピー〒", 7320, 60, "旧〒", "新〒"},
-                        {kMarkSet0, "〒マーク", 5580, 960, "あり", "なし"},
-                        {kNumType0, "〒文字種", 7320, 960, "半角", "全角"}};
-  for (const Pair& p : pairs) {
-    Make(nextStatic_++, WC_BUTTONW, p.caption, BS_GROUPBOX, {p.left, p.top, 1695, 795});
-    Make(p.id, WC_BUTTONW, p.first, kFirstOption, {p.left + 120, p.top + 240, 1500, 255});
-    Make(p.id + 1, WC_BUTTONW, p.second, kOption, {p.left + 120, p.top + 510, 1500, 255});
-  }
-}
-
-// The five copy-order boxes under their captions: one digit each.
-void SettingsWindow::BuildCopyOrder() {
-  static const char* kCaptions[5] = {"郵便番号", "住所１", "住所２", "住所３", "補足住所"};
-  static const int kLabelLefts[5] = {180, 1560, 2880, 4200, 5520};
-  static const int kBoxLefts[5] = {1080, 2400, 3720, 5040, 6480};
+  MakeControls(IdOf, kStatic);
+  // The copy-order boxes take one digit each, without the input method.
   for (int i = 0; i < 5; ++i) {
-    Make(nextStatic_++, WC_STATICW, kCaptions[i], SS_LEFT | SS_CENTERIMAGE,
-         {kLabelLefts[i], 4860, kBoxLefts[i] - kLabelLefts[i] - 30, 285});
-    HWND box = Make(kSeq1 + i, WC_EDITW, "", ES_CENTER | WS_TABSTOP | WS_GROUP, {kBoxLefts[i], 4860, 315, 285});
-    SendMessageW(box, EM_LIMITTEXT, 1, 0);
-    ImmAssociateContextEx(box, nullptr, 0);
+    SendMessageW(Ctl(kSeq1 + i), EM_LIMITTEXT, 1, 0);
+    ImmAssociateContextEx(Ctl(kSeq1 + i), nullptr, 0);
   }
-}
-
-// The six separator frames, each with its five options and its text box;
-// the frames top to bottom hold Sep1, Sep5, Sep2, Sep3, Sep4, Sep6.
-void SettingsWindow::BuildSeparators() {
-  static const char* kFrameCaptions[6] = {"郵便番号前項の後", "郵便番号後項の後", "住所１の後",
-                                          "住所２の後",       "住所３の後",       "補足住所の後"};
-  static const int kTops[6] = {420, 1080, 1740, 2400, 3060, 3720};
-  static const int kSepOfFrame[6] = {0, 4, 1, 2, 3, 5};
-  static const char* kSepCaptions[5] = {"なし", "Enter", "Tab", "ブランク", "文字"};
-  static const int kLefts[5] = {120, 900, 1740, 2460, 3540};
-  static const int kWidths[5] = {780, 840, 720, 1080, 780};
-  for (int f = 0; f < 6; ++f) {
-    Make(nextStatic_++, WC_BUTTONW, kFrameCaptions[f], BS_GROUPBOX, {180, kTops[f], 5115, 615});
-  }
-  // In the order of the keys, as the Tab key goes.
-  for (int s = 0; s < 6; ++s) {
-    int frame = 0;
-    while (kSepOfFrame[frame] != s) ++frame;
-    const int top = kTops[frame] + 240;
-    for (int o = 0; o < 5; ++o) {
-      Make(kSep1 + s * 6 + o, WC_BUTTONW, kSepCaptions[o], o == 0 ? kFirstOption : kOption,
-           {180 + kLefts[o], top, kWidths[o], 285});
-    }
-    Make(kSep1 + s * 6 + 5, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP, {180 + 4320, top, 675, 285});
-  }
-}
-
-// The commands, the three check boxes and the caption to paste into, in
-// their Tab order.
-void SettingsWindow::BuildPasteControls() {
-  const DWORD check = BS_AUTOCHECKBOX | BS_MULTILINE | WS_TABSTOP | WS_GROUP;
-  const DWORD button = BS_PUSHBUTTON | WS_TABSTOP | WS_GROUP;
-  Make(kCancel, WC_BUTTONW, "取り消し", button, {7260, 4800, 1755, 315});
-  Make(kSave, WC_BUTTONW, "設定保存", BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, {7260, 5160, 1755, 315});
-  Make(kCheck1, WC_BUTTONW, "コピー時に、指定アプリケーションへの貼り付けを行う", check, {5640, 2880, 3375, 495});
-  Make(kCheck2, WC_BUTTONW, "コピーボタンを押した後、ぴこらんを最小化する", check, {5640, 2340, 3375, 495});
-  Make(kText3, WC_EDITW, "", ES_AUTOHSCROLL | WS_TABSTOP | WS_GROUP | WS_DISABLED, {6780, 3360, 2235, 285});
-  Make(kDelete, WC_BUTTONW, "設定削除", button, {7260, 4440, 1755, 315});
-  Make(kCheck3, WC_BUTTONW, "補足入力を毎回クリアしない", check, {5640, 1800, 3375, 495});
-  Make(kUpdate, WC_BUTTONW, "辞書を更新", button, {7260, 5580, 1755, 315});
+  Bind();
 }
 
 // Which control shows which key; the table knows how each is stored.

@@ -62,17 +62,13 @@ class SettingsWindow : public ModalWindow, public window::SettingsView {
     int firstOption = 0, options = 0;  // option buttons
     int check = 0, text = 0;
   };
-  void BuildSeparators();
-  void BuildPairs();
-  void BuildPasteControls();
-  void BuildCopyOrder();
+  static MadeAs IdOf(std::string_view name);
   void Bind();
   const KeyControls* ControlsOf(const settings::SettingKey& key) const;
 
   window::AppState& app_;
   window::SettingsModel model_;
   std::map<std::string, KeyControls> keys_;
-  int nextStatic_ = kStatic;
 };
 
 }  // namespace kovant::winui

@@ -11,7 +11,6 @@ namespace kovant::winui {
 namespace {
 
 constexpr UINT kMsgPosted = WM_APP + 10;
-constexpr int kStepTop = 840, kStepHeight = 525;  // twips: two lines
 
 // Edit controls break lines at CR LF only.
 std::string WithCrLf(const std::string& text) {
@@ -26,17 +25,20 @@ std::string WithCrLf(const std::string& text) {
 }  // namespace
 
 UpdateWindow::UpdateWindow(window::AppState& app, HWND owner, std::string from)
-    : ModalWindow(owner, L"KOVANTUPDATE", 5880, 2820), model_(app, *this, std::move(from)) {}
+    : ModalWindow(owner, window::layout::Update()), model_(app, *this, std::move(from)) {}
 
 void UpdateWindow::Build() {
-  SetTitle("辞書の更新");
-  Make(kBefore, WC_STATICW, "", SS_LEFT | SS_NOPREFIX, {180, 120, 5520, 285});
-  Make(kProgress, PROGRESS_CLASSW, "", 0, {180, 480, 5520, 255});
+  MakeControls(
+      [](std::string_view name) {
+        if (name == "Before") return MadeAs{kBefore};
+        if (name == "Progress") return MadeAs{kProgress};
+        if (name == "StepLine") return MadeAs{kStep};
+        if (name == "Changes") return MadeAs{kChanges, ES_MULTILINE | ES_READONLY, ES_AUTOHSCROLL};
+        if (name == "Command") return MadeAs{kCommand, BS_DEFPUSHBUTTON};
+        return MadeAs{};
+      },
+      kCommand + 1);
   SendMessageW(Ctl(kProgress), PBM_SETRANGE32, 0, 1000);
-  Make(kStep, WC_STATICW, "", SS_LEFT | SS_NOPREFIX, {180, kStepTop, 5520, kStepHeight});
-  // Selectable, so that the counts and an error can be copied.
-  Make(kChanges, WC_EDITW, "", ES_MULTILINE | ES_READONLY | WS_TABSTOP, {180, 1440, 5520, 765});
-  Make(kCommand, WC_BUTTONW, "", BS_DEFPUSHBUTTON | WS_TABSTOP, {4440, 2340, 1260, 315});
 }
 
 void UpdateWindow::Load() {
@@ -62,13 +64,19 @@ void UpdateWindow::Fit() {
   ReleaseDC(step, dc);
   const int dpi = static_cast<int>(GetDpiForWindow(Handle()));
   const int needTwips = MulDiv(need.bottom, 1440, dpi > 0 ? dpi : 96) + 30;
-  const int extra = std::max(0, needTwips - kStepHeight);
+  const window::layout::Window& layout = window::layout::Update();
+  const window::layout::Rect stepLine = layout["StepLine"].place;
+  const int extra = std::max(0, needTwips - stepLine.height);
   if (extra == stepExtra_) return;
   const int grow = extra - stepExtra_;
   stepExtra_ = extra;
-  Move(kStep, {180, kStepTop, 5520, kStepHeight + extra});
-  Move(kChanges, {180, 1440 + extra, 5520, 765});
-  Move(kCommand, {4440, 2340 + extra, 1260, 315});
+  // The step's box grows by the lines it needs; what stands below it moves down.
+  Move(kStep, {stepLine.left, stepLine.top, stepLine.width, stepLine.height + extra});
+  for (const auto& [id, name] : {std::pair{kChanges, "Changes"}, std::pair{kCommand, "Command"}}) {
+    window::layout::Rect place = layout[name].place;
+    place.top += extra;
+    Move(id, place);
+  }
   RECT outer{};
   GetWindowRect(Handle(), &outer);
   SetWindowPos(Handle(), nullptr, 0, 0, outer.right - outer.left,

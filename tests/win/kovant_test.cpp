@@ -18,6 +18,7 @@
 #include "platform/win/ddeclient.h"
 #include "settings/settings.h"
 #include "tests/win/kovantfixture.h"
+#include "window/layout.h"
 #include "winui/ids.h"
 #include "winui/profilewindow.h"
 #include "winui/settingswindow.h"
@@ -248,3 +249,97 @@ TEST_F(PasteIntoNotepad, TargetTakingNothingStopsThePaste) {
 }
 
 }  // namespace
+
+// The main window as the layout table places it: each control's rectangle
+// in the client area at the window's dpi, the order the controls were made
+// in (the order Tab follows) and Tab itself, by the dialog manager's own
+// step, through what is shown and enabled; a long notice wrapped in the
+// message line, the window grown for it and kept on the screen; after the
+// switch to the search, the heading as wide as the list under it.
+TEST_F(Kovant, MainWindowPlacedAndTabbedAsTheLayoutTable) {
+  namespace layout = kovant::window::layout;
+  const layout::Window& table = layout::Main();
+  const int dpi = static_cast<int>(GetDpiForWindow(window));
+  const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+  const auto placed = [&](int id) {
+    RECT r{};
+    GetWindowRect(Ctl(id), &r);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return std::vector<LONG>{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  };
+  RECT client{};
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right, px(table.width));
+  EXPECT_EQ(client.bottom, px(table.height));
+  for (const layout::Control& c : table.controls) {
+    if (!c.Shown()) continue;
+    const int id = MainControlId(c.name);
+    ASSERT_NE(id, 0) << c.name;
+    ASSERT_NE(Ctl(id), nullptr) << c.name;
+    EXPECT_EQ(placed(id), (std::vector<LONG>{px(c.place.left), px(c.place.top), px(c.place.width), px(c.place.height)}))
+        << c.name;
+  }
+
+  // Made in the table's Tab order.
+  std::vector<int> expected, made, tabbed;
+  for (const layout::Control* c : table.TabOrder()) expected.push_back(MainControlId(c->name));
+  for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    const int id = GetDlgCtrlID(child);
+    if (std::find(expected.begin(), expected.end(), id) != expected.end()) made.push_back(id);
+  }
+  EXPECT_EQ(made, expected);
+
+  // Tab from the first stop round to it again, over the hidden, the
+  // disabled and the option that is not checked.
+  std::vector<int> stops;
+  for (int id : expected) {
+    const auto style = static_cast<DWORD>(GetWindowLongW(Ctl(id), GWL_STYLE));
+    if (IsWindowVisible(Ctl(id)) && IsWindowEnabled(Ctl(id)) && (style & WS_TABSTOP)) stops.push_back(id);
+  }
+  ASSERT_GE(stops.size(), 8u);  // the checked option, the boxes, the lists, the commands
+  HWND at = Ctl(stops.front());
+  do {
+    tabbed.push_back(GetDlgCtrlID(at));
+    at = GetNextDlgTabItem(window, at, FALSE);
+  } while (at && at != Ctl(stops.front()) && tabbed.size() <= expected.size());
+  EXPECT_EQ(tabbed, stops);
+
+  // A notice too long for the message line wraps there, the window grows
+  // by the lines and, standing at the bottom of the work area, moves up.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
+  const RECT& work = monitor.rcWork;
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  SetWindowPos(window, nullptr, frame.left, work.bottom - (frame.bottom - frame.top), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ASSERT_TRUE(WaitFor([&] {
+    GetWindowRect(window, &frame);
+    return frame.bottom == work.bottom;
+  }));
+  Type(kText4, "東京都架空市本町１－２");
+  Key(kText4, VK_RETURN);
+  // Shown, grown and moved one after the other: the test waits for all three.
+  RECT grown{};
+  const bool settled = WaitFor([&] {
+    GetClientRect(window, &grown);
+    GetWindowRect(window, &frame);
+    return Text(kLabel1_0).find("は辞書にない市区町村名です") != std::string::npos && grown.bottom > client.bottom &&
+           frame.bottom <= work.bottom;
+  });
+  EXPECT_TRUE(settled) << Text(kLabel1_0) << "; client " << grown.bottom << " high (" << client.bottom
+                       << " before), bottom at " << frame.bottom << " of " << work.bottom;
+  EXPECT_GE(frame.top, work.top);
+  const std::vector<LONG> line = placed(kLabel1_0), text4 = placed(kText4), exit = placed(kCommand3);
+  EXPECT_EQ(line[3] - px(table["Label1(0)"].place.height), grown.bottom - client.bottom);
+  EXPECT_LE(line[1] + line[3], text4[1]);
+  const layout::Rect exitPlace = table["Command3"].place;
+  EXPECT_EQ(exit[1] + exit[3], px(exitPlace.top) + px(exitPlace.height) + grown.bottom - client.bottom);
+
+  // The list is shown before the heading is widened: the test waits for both.
+  Click(kCommand2);
+  const int searchWidth = px(table["Label2(0)"].other.width);
+  EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(Ctl(kList1)) && placed(kLabel2_0)[2] == searchWidth; }))
+      << placed(kLabel2_0)[2] << " wide, not " << searchWidth;
+}
