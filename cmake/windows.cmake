@@ -27,14 +27,5 @@ if(BUILD_TESTING)
   add_subdirectory(tests/unit-win)
 endif()
 
-# kovant.exe: the Win32 windows over the window models. The libraries under
-# them join above as they build for Windows; until then the few the main
-# window needs are added here.
-if(NOT TARGET kovant_dict)
-  set(KOVANT_GUI OFF)  # the Qt desktop part of platform/ is not for Windows
-  add_subdirectory(platform)
-  add_subdirectory(dict)
-  add_subdirectory(settings)
-  add_subdirectory(copy)
-endif()
+# kovant.exe: the Win32 windows over the window models.
 add_subdirectory(winui)

@@ -5,9 +5,7 @@
 
 #include "platform/windows.h"
 #include "winui/profilewindow.h"
-#ifdef KOVANT_UPDATE_WINDOW
 #include "winui/updatewindow.h"
-#endif
 
 namespace kovant::winui {
 
@@ -137,12 +135,8 @@ void SettingsWindow::OpenProfileWindow() {
 }
 
 void SettingsWindow::OpenUpdateWindow() {
-#ifdef KOVANT_UPDATE_WINDOW
   UpdateWindow update(app_, Handle());
   update.RunModal();
-#else
-  ShowWarning("この版では、辞書の更新はこの画面からはできません。");
-#endif
 }
 
 }  // namespace kovant::winui
