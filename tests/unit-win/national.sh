@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # kovant-mkdic.exe builds KOVANT.DIC from Japan Post's zip files (read by
 # our zip reader, widened without ICU under Wine) and kovant-lookup.exe
-# answers from it: a code, a Japanese argument, a reading, an address.
+# answers from it: a code, a Japanese argument, a reading, an address; and
+# both name paths and folders the Windows way.
 # Usage: national.sh BIN_DIR JAPANPOST_DIR
 set -euo pipefail
 bin=$1 data=$2
@@ -29,5 +30,36 @@ expect $'北海道\t夕張市\t千代田' --find 千代田 --limit 5
 # A reading in katakana needs no ICU (Wine has none): it finds the towns
 # only when the dictionary holds its readings full-width, as Linux builds it.
 expect $'北海道\t函館市\t大手町' --find オオテマチ --limit 5
+
+# Paths and folders the Windows way: an update into a folder a file stands
+# in the way of fails naming it with "\" only, --info names a dictionary
+# given with "/" with "\", --help names the Windows folders.
+printf x >blocker
+here=$("$run" winepath -w "$work" 2>/dev/null | tr -d '\r')
+forward=${here//\\//}
+if got=$(KOVANT_SYSTEM_DIR="$forward/blocker/sub" "$run" "$bin/kovant-mkdic.exe" --update --system \
+  --from http://127.0.0.1:9/ 2>&1 | tr -d '\r'); then
+  echo "FAIL: an update into a blocked folder succeeded"
+  status=1
+fi
+if ! grep -qF "kovant-mkdic: $here\\blocker\\sub: 作れません（" <<<"$got" || [[ $got == */* ]]; then
+  echo "FAIL: the failed update said: $got"
+  status=1
+fi
+got=$("$run" "$bin/kovant-lookup.exe" --info --dic "$forward/KOVANT.DIC" | tr -d '\r') || true
+if ! grep -qxF "辞書: $here\\KOVANT.DIC" <<<"$got"; then
+  echo "FAIL: --info said: $got"
+  status=1
+fi
+for tool in kovant-mkdic kovant-lookup; do
+  got=$("$run" "$bin/$tool.exe" --help | tr -d '\r') || true
+  for folder in '%LOCALAPPDATA%\KOVANT' '%APPDATA%\KOVANT' '%ProgramData%\KOVANT' 'uninstall.exe'; do
+    grep -qF -- "$folder" <<<"$got" || { echo "FAIL: $tool --help lacks $folder"; status=1; }
+  done
+  if grep -q 'XDG\|/var/lib' <<<"$got"; then
+    echo "FAIL: $tool --help names Linux folders: $got"
+    status=1
+  fi
+done
 [ $status -eq 0 ] && echo "kovant-mkdic.exe and kovant-lookup.exe: national dictionary built and answered"
 exit $status
