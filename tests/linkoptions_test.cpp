@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tools/link_options.h"
@@ -70,15 +71,18 @@ TEST(LinkOptions, AnAnswerIsOneBoundedLine) {
   EXPECT_EQ(PrintableAnswer("a\nb\r\tc\x7F\\d"), "a\\x0Ab\\x0D\\x09c\\x7F\\\\d");
   EXPECT_EQ(PrintableAnswer(std::string(4096, 'a')), std::string(4096, 'a'));
   EXPECT_EQ(PrintableAnswer(std::string(4097, 'a')), std::string(4096, 'a') + "…");
-  // Cut before a character, never inside one: 4096 bytes of "あ" end at
-  // 1365 whole characters; one byte less than whole ones keeps them all.
-  std::string kana;
-  for (int i = 0; i < 2000; ++i) kana += "あ";
-  std::string whole;
-  for (int i = 0; i < 1365; ++i) whole += "あ";
-  EXPECT_EQ(PrintableAnswer(kana), whole + "…");
-  EXPECT_EQ(PrintableAnswer("a" + kana), "a" + whole + "…");
-  EXPECT_EQ(PrintableAnswer(kana.substr(0, 4095)), kana.substr(0, 4095));
+  // 4,096 characters, whatever their length in bytes, cut before one and
+  // never inside: "あ" is three bytes, "𠮷" four.
+  auto times = [](std::string_view piece, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) s += piece;
+    return s;
+  };
+  EXPECT_EQ(PrintableAnswer(times("あ", 4096)), times("あ", 4096));
+  EXPECT_EQ(PrintableAnswer(times("あ", 5000)), times("あ", 4096) + "…");
+  EXPECT_EQ(PrintableAnswer("a" + times("𠮷", 4096)), "a" + times("𠮷", 4095) + "…");
+  // An escaped control character counts as the one character it is.
+  EXPECT_EQ(PrintableAnswer("\n" + times("b", 4096)), "\\x0A" + times("b", 4095) + "…");
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "tools/link_options.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -64,10 +63,14 @@ std::vector<std::pair<std::string, std::string>> LinkPokes(const LinkOptions& op
 std::string AnswerItem(int index) { return "Addr(" + std::to_string(index) + ")"; }
 
 std::string PrintableAnswer(std::string_view text) {
-  constexpr size_t kMaxBytes = 4096;
-  // The cut falls before a character, never inside one.
-  size_t cut = std::min(text.size(), kMaxBytes);
-  while (cut > 0 && cut < text.size() && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  constexpr size_t kMaxCharacters = 4096;
+  // The cut falls before the first character past the limit, never inside
+  // one: a character starts at each byte that is no continuation byte.
+  size_t cut = 0;
+  for (size_t characters = 0; cut < text.size(); ++cut) {
+    const bool starts = (static_cast<unsigned char>(text[cut]) & 0xC0) != 0x80;
+    if (starts && ++characters > kMaxCharacters) break;
+  }
   std::string out;
   for (size_t i = 0; i < cut; ++i) {
     const auto u = static_cast<unsigned char>(text[i]);

@@ -36,7 +36,7 @@ std::string AnswerItem(int index);
 
 // An answer text (UTF-8) as one line of bounded length: control characters
 // (a line end would start a seventh line for the reader) and "\" escaped,
-// the text cut at 4 KiB, never inside a character.
+// the text cut after 4,096 characters, never inside one.
 std::string PrintableAnswer(std::string_view text);
 
 // What is said when no answer came in time.
