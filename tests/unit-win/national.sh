@@ -51,6 +51,13 @@ if ! grep -qxF "辞書: $here\\KOVANT.DIC" <<<"$got"; then
   echo "FAIL: --info said: $got"
   status=1
 fi
+# --ini given the Windows way is read (no "〒" mark with MarkSet=1).
+printf '[Parms]\r\nMarkSet=1\r\n' >custom.ini
+got=$("$run" "$bin/kovant-lookup.exe" --dic KOVANT.DIC --copy --ini "$here\\custom.ini" 1000001 | tr -d '\r') || true
+if [[ $got != 100-0001* ]]; then
+  echo "FAIL: --copy --ini $here\\custom.ini said: $got"
+  status=1
+fi
 for tool in kovant-mkdic kovant-lookup; do
   got=$("$run" "$bin/$tool.exe" --help | tr -d '\r') || true
   for folder in '%LOCALAPPDATA%\KOVANT' '%APPDATA%\KOVANT' '%ProgramData%\KOVANT' 'uninstall.exe'; do
