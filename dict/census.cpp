@@ -110,7 +110,7 @@ DictionaryChoice ChooseDictionaryFolder(std::string_view today) {
   choice.folder = best ? best->folder : platform::ExecutableFolder();
   for (const Candidate& c : future) {
     if (c.folder == choice.folder) continue;
-    choice.passedOver.push_back(DictionaryPathIn(c.folder) + " はデータ日付（" + c.date +
+    choice.passedOver.push_back(platform::DisplayPath(DictionaryPathIn(c.folder)) + " はデータ日付（" + c.date +
                                 "）が今日より先の日付のため使いません。");
   }
   return choice;

@@ -97,23 +97,7 @@ class Icu {
   const platform::IcuFunctions* f_;
 };
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
+using platform::AppendUtf8;
 
 bool IsKanji(char32_t c) {
   return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF) ||
@@ -342,13 +326,7 @@ class Folder {
                         (c == U'ア' && previous_ == 'a') || (c == U'イ' && previous_ == 'i') ||
                         (c == U'エ' && previous_ == 'e');
     if (isLong) return;
-    if (c >= kKatakanaFirst && c < kKatakanaEnd) {
-      const char bytes[3] = {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                             static_cast<char>(0x80 | (c & 0x3F))};
-      folded_.append(bytes, 3);
-    } else {
-      AppendUtf8(folded_, c);
-    }
+    AppendUtf8(folded_, c);
     previous_ = c == U'ン' ? 0 : k.vowel;
   }
   std::string Take() { return std::move(folded_); }

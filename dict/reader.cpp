@@ -25,7 +25,7 @@ std::string HeaderText(const uint8_t* p, size_t n) {
 }  // namespace
 
 std::string ReadErrorMessage(const std::string& path, const Error& error) {
-  return "辞書の読み込みでエラーが発生しました。\r\n" + path + " " + error.description;
+  return "辞書の読み込みでエラーが発生しました。\r\n" + platform::DisplayPath(path) + " " + error.description;
 }
 
 std::string DictionaryPathIn(const std::string& folder) { return platform::JoinPath(folder, "KOVANT.DIC"); }

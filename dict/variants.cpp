@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <iterator>
 
+#include "platform/sjis.h"
+
 namespace kovant::dict {
 namespace {
 
@@ -23,19 +25,6 @@ char32_t Lookup(char32_t c) {
   const auto* at =
       std::lower_bound(std::begin(kVariants), end, c, [](const Variant& v, char32_t k) { return v.from < k; });
   return at != end && at->from == c ? at->to : c;
-}
-
-void Append(std::string& out, char32_t c) {
-  if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 }  // namespace
@@ -58,7 +47,7 @@ std::string FoldVariants(std::string_view s) {
     if (to == c) {
       out.append(s, i, n);
     } else {
-      Append(out, to);
+      platform::AppendUtf8(out, to);
     }
     i += n;
   }

@@ -30,7 +30,8 @@ int detail::ReadError(const std::string& path, const dict::Error& e) {
 }
 
 void detail::NoteSetAside(const std::string& path, const std::string& why) {
-  if (!why.empty()) std::fprintf(stderr, "%s %s（記録から引きます）\n", path.c_str(), why.c_str());
+  if (!why.empty())
+    std::fprintf(stderr, "%s %s（記録から引きます）\n", platform::DisplayPath(path).c_str(), why.c_str());
 }
 
 std::optional<dict::PrefectureTable> detail::LoadTable(const std::string& path) {
@@ -154,9 +155,10 @@ settings::Settings CopySettings(const std::string& iniPath) {
   settings::Settings settings;
   std::string folder = platform::SettingsFolder(), name(settings::kIniFileName);
   if (!iniPath.empty()) {
-    auto slash = iniPath.rfind('/');
-    folder = slash == std::string::npos ? "." : iniPath.substr(0, slash == 0 ? 1 : slash);
-    name = slash == std::string::npos ? iniPath : iniPath.substr(slash + 1);
+    // The folder keeps its separator: "/" stays the root, "C:\\" a drive's.
+    const size_t start = platform::FileNameStart(iniPath);
+    folder = start == 0 ? "." : iniPath.substr(0, start);
+    name = iniPath.substr(start);
   }
   settings::LoadSettings(settings, folder, name);
   return settings;
@@ -206,8 +208,8 @@ int ShowInfo(const std::string& dicPath, LookupOutput& out) {
   if (!census) return ReadError(dicPath, census.error());
   char buf[512];
   std::snprintf(buf, sizeof buf, "辞書: %s\nデータ日付: %s\n町域: %zu\n事業所: %zu\n市区町村: %zu\n郵便番号: %zu\n",
-                dicPath.c_str(), census->header.DataDate.c_str(), census->towns, census->offices, census->cities,
-                census->codes.size());
+                platform::DisplayPath(dicPath).c_str(), census->header.DataDate.c_str(), census->towns, census->offices,
+                census->cities, census->codes.size());
   out.Plain(buf);
   const std::string stale = dict::ConfirmedRecently(dicPath, census->header.DataDate, dict::LocalToday())
                                 ? std::string()
@@ -223,7 +225,8 @@ int ShowInfo(const std::string& dicPath, LookupOutput& out) {
 }
 
 int ShowVersion(const std::string& dicPath, LookupOutput& out) {
-  out.Plain(std::string("kovant-lookup ") + KOVANT_VERSION + "（" + DataDate(dicPath) + ": " + dicPath + "）\n");
+  out.Plain(std::string("kovant-lookup ") + KOVANT_VERSION + "（" + DataDate(dicPath) + ": " +
+            platform::DisplayPath(dicPath) + "）\n");
   return out.Finish(0);
 }
 

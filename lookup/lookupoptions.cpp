@@ -11,6 +11,8 @@
 #include "dict/census.h"
 #include "dict/reader.h"
 #include "lookup/lookup.h"
+#include "platform/files.h"
+#include "platform/folders.h"
 
 namespace kovant::lookup {
 
@@ -176,7 +178,7 @@ int ConvertColumn(const std::string& dicPath, const Options& o, LookupOutput& ou
     named.open(file, std::ios::binary);
     // A folder opens, and fails at the first read.
     if (!named.is_open() || (named.peek(), named.bad())) {
-      std::fprintf(stderr, "kovant-lookup: %s: 読み込めません。\n", file.c_str());
+      std::fprintf(stderr, "kovant-lookup: %s: 読み込めません。\n", platform::DisplayPath(file).c_str());
       return 2;
     }
   }
@@ -197,7 +199,7 @@ std::string UsageText() {
     const std::string label = spec.label;
     text += "  " + label + std::string(label.size() < 10 ? 12 - label.size() : 2, ' ') + spec.help + "\n";
   }
-  return text + kExitStatus;
+  return text + platform::FolderHelpText() + kExitStatus;
 }
 
 Options ParseOptions(int argc, const char* const* argv) {

@@ -35,11 +35,40 @@ std::string SystemErrorText(int err) {
   }
 }
 
+namespace {
+
+constexpr bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+}  // namespace
+
 std::string JoinPath(std::string_view folder, std::string_view name) {
   std::string path(folder);
-  if (path.empty() || path.back() != '/') path += '/';
+  if (path.empty() || !IsSeparator(path.back())) path += '/';
   path += name;
   return path;
+}
+
+std::size_t FileNameStart(std::string_view path) {
+  for (std::size_t i = path.size(); i > 0; --i) {
+    if (IsSeparator(path[i - 1])) return i;
+  }
+  return 0;
+}
+
+std::string DisplayPath(std::string_view path) {
+  std::string shown(path);
+#ifdef _WIN32
+  for (char& c : shown) {
+    if (c == '/') c = '\\';
+  }
+#endif
+  return shown;
 }
 
 }  // namespace kovant::platform

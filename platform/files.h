@@ -72,8 +72,19 @@ std::string SystemErrorText(int err);
 // false on the first error (errno tells which).
 bool WriteAll(int fd, std::string_view bytes);
 
-// Joins a folder and a bare file name with one "/".
+// Joins a folder and a bare file name with one "/" (none after a folder
+// that ends in a separator already).
 std::string JoinPath(std::string_view folder, std::string_view name);
+
+// Where the last name of path begins: after its last separator ("/", and
+// on Windows "\" too); 0 when it has none.
+std::size_t FileNameStart(std::string_view path);
+
+// A path as the user reads it in a message: with "\" between its names on
+// Windows, as paths are written there (the system takes "/" too, and our
+// joins use it), unchanged elsewhere. UTF-8 in and out, not a
+// std::filesystem::path, whose narrow form on Windows is the ANSI code page.
+std::string DisplayPath(std::string_view path);
 
 // Whole file, or nothing when it cannot be read (missing, a directory, ...).
 // maxBytes bounds what a hostile file can make us allocate.

@@ -24,23 +24,44 @@ std::optional<std::string> Usable(const std::optional<std::string>& folder) {
   return WithoutTrailingSlash(*folder);
 }
 
+// A folder of ours: the program's own folder in the one a variable names,
+// or on Linux without it, in a folder of the home. The help texts name the
+// folders from these same rules.
+struct Rule {
+  const char* variable;
+  const char* underHome;  // none on Windows
+};
 #ifndef _WIN32
-// $variable/kovant, else ~/fallback/kovant, else nothing.
-std::optional<std::string> XdgFolder(const char* variable, const char* fallback) {
-  if (auto x = Usable(Environment(variable))) return JoinPath(*x, "kovant");
-  if (auto home = UserHome()) return JoinPath(JoinPath(*home, fallback), "kovant");
+constexpr Rule kDataRule{"XDG_DATA_HOME", ".local/share"}, kConfigRule{"XDG_CONFIG_HOME", ".config"},
+    kCacheRule{"XDG_CACHE_HOME", ".cache"};
+constexpr const char* kSystemFolder = "/var/lib/kovant";
+#else
+// Windows keeps settings in the roaming profile (APPDATA), a user's data in
+// the local one (LOCALAPPDATA) and what every user shares in ProgramData.
+constexpr Rule kDataRule{"LOCALAPPDATA", nullptr}, kConfigRule{"APPDATA", nullptr}, kCacheRule{"LOCALAPPDATA", nullptr},
+    kSystemRule{"ProgramData", nullptr};
+#endif
+
+// $variable/kovant, else ~/underHome/kovant (%variable%\KOVANT on
+// Windows), else nothing.
+std::optional<std::string> Follow(const Rule& rule) {
+#ifdef _WIN32
+  if (auto x = Usable(Environment(rule.variable))) return *x + "\\KOVANT";
+#else
+  if (auto x = Usable(Environment(rule.variable))) return JoinPath(*x, "kovant");
+  if (auto home = UserHome()) return JoinPath(JoinPath(*home, rule.underHome), "kovant");
+#endif
   return std::nullopt;
 }
 
+// The rule as the help texts write it.
+std::string Describe(const Rule& rule) {
+#ifdef _WIN32
+  return std::string("%") + rule.variable + "%\\KOVANT";
 #else
-// %variable%\KOVANT: Windows keeps settings in the roaming profile
-// (APPDATA), a user's data in the local one (LOCALAPPDATA) and what every
-// user shares in ProgramData.
-std::optional<std::string> KnownFolder(const char* variable) {
-  if (auto x = Usable(Environment(variable))) return *x + "\\KOVANT";
-  return std::nullopt;
-}
+  return std::string("${") + rule.variable + ":-~/" + rule.underHome + "}/kovant";
 #endif
+}
 
 }  // namespace
 
@@ -51,16 +72,13 @@ std::optional<std::string> UserHome() {
   return Usable(AccountHome());
 }
 
+std::string UserDataFolder() { return Follow(kDataRule).value_or(std::string()); }
+std::string UserConfigFolder() { return Follow(kConfigRule).value_or(std::string()); }
+std::optional<std::string> UserCacheFolder() { return Follow(kCacheRule); }
+
 #ifdef _WIN32
-std::string UserDataFolder() { return KnownFolder("LOCALAPPDATA").value_or(std::string()); }
-std::string UserConfigFolder() { return KnownFolder("APPDATA").value_or(std::string()); }
-std::optional<std::string> UserCacheFolder() { return KnownFolder("LOCALAPPDATA"); }
 std::optional<std::string> LockFolder() { return UserCacheFolder(); }
 #else
-std::string UserDataFolder() { return XdgFolder("XDG_DATA_HOME", ".local/share").value_or(std::string()); }
-std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", ".config").value_or(std::string()); }
-std::optional<std::string> UserCacheFolder() { return XdgFolder("XDG_CACHE_HOME", ".cache"); }
-
 std::optional<std::string> LockFolder() {
   if (auto runtime = Usable(Environment("XDG_RUNTIME_DIR"))) return runtime;
   return UserCacheFolder();
@@ -79,9 +97,9 @@ bool SystemDataFolderMoved() { return Environment("KOVANT_SYSTEM_DIR").has_value
 std::string SystemDataFolder() {
   if (auto moved = Environment("KOVANT_SYSTEM_DIR")) return WithoutTrailingSlash(*moved);
 #ifdef _WIN32
-  return KnownFolder("ProgramData").value_or("C:\\ProgramData\\KOVANT");
+  return Follow(kSystemRule).value_or("C:\\ProgramData\\KOVANT");
 #else
-  return "/var/lib/kovant";
+  return kSystemFolder;
 #endif
 }
 
@@ -135,6 +153,35 @@ std::vector<std::string> FormerSettingsFolders() {
   folders.push_back(exe.substr(0, exe.find_last_of("/\\")) + "/share/kovant");
   folders.push_back(KOVANT_INSTALLED_DATA_DIR);
   return folders;
+}
+
+FolderNames FolderRuleNames() {
+#ifdef _WIN32
+  return {Describe(kDataRule), Describe(kConfigRule), Describe(kSystemRule)};
+#else
+  return {Describe(kDataRule), Describe(kConfigRule), kSystemFolder};
+#endif
+}
+
+std::string FolderHelpText() {
+  const FolderNames names = FolderRuleNames();
+#ifdef _WIN32
+  const std::string folders = names.userData + "、" + names.system;
+  const std::string portable = "KOVANT.DIC があり書き込め、uninstall.exe のないプログラムのフォルダー";
+#else
+  const std::string folders = names.userData + "、" + names.system + "、" + KOVANT_INSTALLED_DATA_DIR;
+  const std::string portable = "KOVANT.DIC があり書き込めるプログラムのフォルダー";
+#endif
+  return "フォルダー（KOVANT_HOME があればそこだけ）:\n"
+         "  辞書        次のうちデータ日付の新しいもの: プログラムのフォルダー、\n"
+         "              " +
+         folders +
+         "\n"
+         "  設定        " +
+         names.userConfig +
+         "\n"
+         "              （持ち運び用のコピーでは、" +
+         portable + "）\n";
 }
 
 }  // namespace kovant::platform

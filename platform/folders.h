@@ -74,4 +74,16 @@ std::string RegistryNoteRoot();
 // they used), for moving them once.
 std::vector<std::string> FormerSettingsFolders();
 
+// The folders as help texts name them: the rules above written out, not
+// today's values ("${XDG_DATA_HOME:-~/.local/share}/kovant", on Windows
+// "%LOCALAPPDATA%\KOVANT"), so that no help can disagree with them.
+struct FolderNames {
+  std::string userData, userConfig, system;
+};
+FolderNames FolderRuleNames();
+
+// The lines of --help that say where the dictionary is looked for and
+// where the settings are kept, ending in a line feed.
+std::string FolderHelpText();
+
 }  // namespace kovant::platform

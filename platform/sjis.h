@@ -18,6 +18,22 @@ std::string SjisToUtf8(std::string_view sjis);
 // bytes: a line feed or a lead byte without its trail byte becomes "?".
 std::vector<std::string> SjisToUtf8Batch(const std::vector<std::string_view>& sjis);
 
+// Appends the UTF-8 form of a code point (below U+110000). The one encoder
+// of the program; inline, as names and readings are made a character at a
+// time.
+inline void AppendUtf8(std::string& utf8, char32_t c) {
+  if (c < 0x80) {
+    utf8 += static_cast<char>(c);
+    return;
+  }
+  const std::size_t n = c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  char bytes[4];
+  for (std::size_t k = n - 1; k > 0; --k, c >>= 6) bytes[k] = static_cast<char>(0x80 | (c & 0x3F));
+  constexpr unsigned char kLead[5] = {0, 0, 0xC0, 0xE0, 0xF0};
+  bytes[0] = static_cast<char>(kLead[n] | c);
+  utf8.append(bytes, n);
+}
+
 // Shift-JIS to UTF-8 for many short texts (the names of a batch), each
 // character through the table. Appends exactly what SjisToUtf8 gives.
 class SjisDecoder {
@@ -42,18 +58,6 @@ class SjisDecoder {
     const auto trail = static_cast<unsigned char>(sjisChar[1]);
     if (!IsLead(lead) || trail < kFirstTrail || trail > kLastTrail) return kNotOne;
     return kPairs[(lead <= 0x9F ? lead - 0x81 : lead - 0xE0 + 0x1F) * kTrails + (trail - kFirstTrail)];
-  }
-  static void AppendUtf8(std::string& utf8, char32_t c) {
-    char bytes[3];
-    if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-      return;
-    }
-    const size_t n = c < 0x800 ? 2 : 3;
-    bytes[0] = static_cast<char>(n == 2 ? 0xC0 | (c >> 6) : 0xE0 | (c >> 12));
-    if (n == 3) bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    bytes[n - 1] = static_cast<char>(0x80 | (c & 0x3F));
-    utf8.append(bytes, n);
   }
 
  private:

@@ -148,7 +148,8 @@ std::string SaveSettingsProblem(const Settings& settings, const std::string& fol
   }
   std::string path = platform::JoinPath(folder, fileName);
   const auto unsaved = [&path](const std::string& why) {
-    return "設定ファイル " + path + " に書き込めないため、設定を保存できません" + Because(why) + "。";
+    return "設定ファイル " + platform::DisplayPath(path) + " に書き込めないため、設定を保存できません" + Because(why) +
+           "。";
   };
   IniFile ini = IniFile::Load(path);
   // A file we could not read whole is left alone rather than rewritten
@@ -281,7 +282,8 @@ std::string DeleteProfileProblem(const std::string& folder, std::string_view nam
   std::error_code error;
   std::filesystem::remove(path, error);
   if (!error) return {};
-  return "設定ファイル " + path + " を削除できません" + Because(platform::SystemErrorText(error.value())) + "。";
+  return "設定ファイル " + platform::DisplayPath(path) + " を削除できません" +
+         Because(platform::SystemErrorText(error.value())) + "。";
 }
 
 }  // namespace kovant::settings

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <random>
+#include <vector>
 
 #include "dict/codec.h"
 #include "dict/fold.h"
@@ -409,6 +410,40 @@ TEST(Sjis, TheTableGivesWhatIconvGivesForEveryCharacter) {
   }
   // JIS X 0208 and the vendors' rows, and the single bytes.
   EXPECT_GT(known, 7900u);
+}
+
+// The one UTF-8 encoder (names, readings, variants, the build's widened
+// signs) gives for every code point what iconv gives, and the decoder reads
+// each back whole.
+TEST(Utf8, TheEncoderGivesWhatIconvGivesForEveryCodePoint) {
+  std::vector<char32_t> points;
+  for (char32_t c = 0; c < 0x110000; ++c) {
+    if (c < 0xD800 || c > 0xDFFF) points.push_back(c);
+  }
+  std::string ours;
+  for (char32_t c : points) platform::AppendUtf8(ours, c);
+  std::string want(points.size() * 4, '\0');
+  iconv_t cd = iconv_open("UTF-8", "UTF-32LE");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  std::vector<char> in(points.size() * 4);
+  for (size_t i = 0; i < points.size(); ++i) {
+    for (int b = 0; b < 4; ++b) in[i * 4 + b] = static_cast<char>(points[i] >> (8 * b));
+  }
+  char* src = in.data();
+  char* dst = want.data();
+  size_t inLeft = in.size(), outLeft = want.size();
+  ASSERT_NE(iconv(cd, &src, &inLeft, &dst, &outLeft), static_cast<size_t>(-1));
+  iconv_close(cd);
+  want.resize(want.size() - outLeft);
+  ASSERT_EQ(ours.size(), want.size());
+  EXPECT_TRUE(ours == want);
+  size_t at = 0;
+  for (char32_t c : points) {
+    size_t length = 0;
+    ASSERT_EQ(platform::DecodeUtf8At(ours, at, &length), c) << static_cast<uint32_t>(c);
+    at += length;
+  }
+  EXPECT_EQ(at, ours.size());
 }
 
 // The other way, from the same table: every character of the Basic

@@ -454,7 +454,8 @@ TEST_F(MainModel, ExitWithAnUnwritableFolderStaysOpenAndSaysWhyThenSaves) {
   model->Command3_Click();
   EXPECT_FALSE(view.closed);
   ASSERT_EQ(view.warnings.size(), 1u);
-  EXPECT_NE(view.warnings[0].find(file + "/settings/KOVANT.INI"), std::string::npos) << view.warnings[0];
+  EXPECT_NE(view.warnings[0].find(platform::DisplayPath(file + "/settings/KOVANT.INI")), std::string::npos)
+      << view.warnings[0];
   EXPECT_TRUE(view.warnings[0].ends_with("。"));
   app.SettingsFolder = folder;
   model->Command3_Click();

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "settings/settings.h"
 #include "testdata.h"
 #include "window/profilemodel.h"
@@ -105,7 +106,7 @@ TEST_F(ProfileModel, DeleteRemovesTheFileOrSaysWhyAndKeepsTheEntry) {
   EXPECT_TRUE(view.deleteEnabled);
   model->Command2_Click();
   ASSERT_EQ(view.warnings.size(), 1u);
-  EXPECT_NE(view.warnings[0].find(folder + "/zz.prm"), std::string::npos) << view.warnings[0];
+  EXPECT_NE(view.warnings[0].find(platform::DisplayPath(folder + "/zz.prm")), std::string::npos) << view.warnings[0];
   EXPECT_TRUE(view.warnings[0].ends_with("。"));
   EXPECT_EQ(view.names.size(), 2u);
   view.SetNameIndex(0);

@@ -16,6 +16,7 @@
 
 #include "dict/freshness.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "platform/sjis.h"
 #include "process.h"
 #include "settings/settings.h"
@@ -493,6 +494,42 @@ TEST(StaleData, TwoCalendarMonthsAfterTheDataDateAndInfoSaysSo) {
       << old.out;
   in.Dictionary(in.data, dict::LocalToday());
   EXPECT_EQ(in.Lookup("--info").out.find("注意"), std::string::npos);
+}
+
+// Messages and --help name paths as this system writes them: with "/"
+// here (the Windows build's test sees "\\" there), and the folders by the
+// XDG rules that platform/folders.h follows.
+TEST(Paths, MessagesAndHelpNameThePathsAndFoldersOfThisSystem) {
+  Installed in("paths");
+  const std::string blocker = in.dir + "/blocker";
+  ASSERT_TRUE(platform::WriteFileAtomically(blocker, "x").empty());
+  // An update into a folder that cannot be made (a file stands in its way)
+  // fails before any download and names the folder.
+  ProcessResult update = RunProcess("KOVANT_SYSTEM_DIR=" + Quote(blocker + "/sub") + " " + Quote(Bin("kovant-mkdic")) +
+                                    " --update --system --from http://127.0.0.1:9/");
+  EXPECT_EQ(update.status, 1);
+  EXPECT_EQ(update.err.rfind("kovant-mkdic: " + blocker + "/sub: 作れません（", 0), 0u) << update.err;
+  // The same for --install's folder, in Japanese like every message.
+  ProcessResult install = RunProcess("XDG_DATA_HOME=" + Quote(blocker) + " " + Quote(Bin("kovant-mkdic")) +
+                                     " -q --install " + Quote(SamplePath()));
+  EXPECT_EQ(install.status, 1);
+  EXPECT_TRUE(std::regex_match(install.err, std::regex("kovant-mkdic: " + blocker + "/kovant: [^A-Za-z]+。\n")))
+      << install.err;
+  in.Dictionary(in.data, "2026-04-27");
+  EXPECT_NE(in.Lookup("--info").out.find("辞書: " + in.data + "/KOVANT.DIC\n"), std::string::npos);
+
+  const std::string folders = platform::FolderHelpText();
+  for (const char* named : {"${XDG_DATA_HOME:-~/.local/share}/kovant", "${XDG_CONFIG_HOME:-~/.config}/kovant",
+                            "/var/lib/kovant", "/share/kovant", "KOVANT_HOME"}) {
+    EXPECT_NE(folders.find(named), std::string::npos) << named;
+  }
+  EXPECT_EQ(folders.find('%'), std::string::npos) << folders;
+  for (const char* tool : {"kovant-mkdic", "kovant-lookup"}) {
+    EXPECT_NE(RunProcess(Bin(tool) + " --help").out.find(folders), std::string::npos) << tool;
+  }
+  const std::string mkdic = RunProcess(Bin("kovant-mkdic") + " --help").out;
+  EXPECT_NE(mkdic.find("（${XDG_DATA_HOME:-~/.local/share}/kovant）に書き出す"), std::string::npos) << mkdic;
+  EXPECT_NE(mkdic.find("全利用者の /var/lib/kovant にする（root で実行）"), std::string::npos) << mkdic;
 }
 
 // The options a program's --help names, and those its man pages name in the

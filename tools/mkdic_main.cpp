@@ -13,6 +13,7 @@
 
 #include "dict/census.h"
 #include "platform/files.h"
+#include "platform/folders.h"
 #include "update/builder.h"
 #include "update/update.h"
 #include "update/leftovers.h"
@@ -23,23 +24,36 @@ using namespace kovant::tools;
 
 namespace {
 
-constexpr const char* kUsage =
-    "使い方: kovant-mkdic [-o FILE | --install] [-q] [--date YYYY-MM-DD] [--offices JIGYOSYO] INPUT\n"
-    "        kovant-mkdic --update [--system] [--from URL] [--timeout SECONDS] [-q]\n"
-    "        kovant-mkdic --download FOLDER [--from URL] [--timeout SECONDS]\n"
-    "        kovant-mkdic --version | --help\n"
-    "  INPUT       ken_all.zip, or KEN_ALL.CSV (Shift-JIS or UTF-8)\n"
-    "  -o FILE     書き出す辞書（既定: KOVANT.DIC）\n"
-    "  --install   利用者のデータフォルダー（${XDG_DATA_HOME:-~/.local/share}/kovant）に書き出す\n"
-    "  --offices   事業所の個別郵便番号を加える（jigyosyo.zip または JIGYOSYO.CSV）\n"
-    "  --date      辞書のデータ日付（既定: zip の中の CSV の日付）\n"
-    "  --update    日本郵便の最新のファイルをダウンロードし、確かめて辞書を作り、入れ替える\n"
-    "              （KOVANT_HOME があればそこに、なければ利用者のデータフォルダーに）\n"
-    "  --system    --update の書き出し先を全利用者の /var/lib/kovant にする（root で実行）\n"
-    "  --download  最新のファイルをダウンロードして確かめ、FOLDER に保存するだけ\n"
-    "  --from URL  URL/ken_all.zip と URL/jigyosyo.zip から取る（ミラー。KOVANT_DATA_URL でも可）\n"
-    "  --timeout   接続とデータが止まったときに待つ秒数（既定: 60）\n"
-    "  -q          要約を表示しない\n";
+// The folders it names are the folder rules' own (platform/folders.h).
+std::string Usage() {
+  const platform::FolderNames folders = platform::FolderRuleNames();
+#ifdef _WIN32
+  const std::string who;  // the folder's own permissions decide
+#else
+  const std::string who = "（root で実行）";
+#endif
+  return "使い方: kovant-mkdic [-o FILE | --install] [-q] [--date YYYY-MM-DD] [--offices JIGYOSYO] INPUT\n"
+         "        kovant-mkdic --update [--system] [--from URL] [--timeout SECONDS] [-q]\n"
+         "        kovant-mkdic --download FOLDER [--from URL] [--timeout SECONDS]\n"
+         "        kovant-mkdic --version | --help\n"
+         "  INPUT       ken_all.zip, or KEN_ALL.CSV (Shift-JIS or UTF-8)\n"
+         "  -o FILE     書き出す辞書（既定: KOVANT.DIC）\n"
+         "  --install   利用者のデータフォルダー（" +
+         folders.userData +
+         "）に書き出す\n"
+         "  --offices   事業所の個別郵便番号を加える（jigyosyo.zip または JIGYOSYO.CSV）\n"
+         "  --date      辞書のデータ日付（既定: zip の中の CSV の日付）\n"
+         "  --update    日本郵便の最新のファイルをダウンロードし、確かめて辞書を作り、入れ替える\n"
+         "              （KOVANT_HOME があればそこに、なければ利用者のデータフォルダーに）\n"
+         "  --system    --update の書き出し先を全利用者の " +
+         folders.system + " にする" + who +
+         "\n"
+         "  --download  最新のファイルをダウンロードして確かめ、FOLDER に保存するだけ\n"
+         "  --from URL  URL/ken_all.zip と URL/jigyosyo.zip から取る（ミラー。KOVANT_DATA_URL でも可）\n"
+         "  --timeout   接続とデータが止まったときに待つ秒数（既定: 60）\n"
+         "  -q          要約を表示しない\n" +
+         platform::FolderHelpText();
+}
 
 bool g_progress = false;
 void Progress(const std::string& step) {
@@ -57,9 +71,8 @@ int Fail(const std::string& message) {
 
 // How messages name a row: "FILE:LINE", or "ARCHIVE:MEMBER:LINE" for a zip.
 std::string SourceName(const std::string& path, const InputFile& file) {
-  auto slash = path.rfind('/');
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  return base == file.name ? path : path + ":" + file.name;
+  const std::string shown = platform::DisplayPath(path);
+  return path.substr(platform::FileNameStart(path)) == file.name ? shown : shown + ":" + file.name;
 }
 
 void ReportSkipped(const BuildReport& report) {
@@ -80,12 +93,13 @@ struct Args {
 #ifndef _WIN32
 std::string UntrustedFolder(const std::string& folder) {
   struct stat st {};
-  if (lstat(folder.c_str(), &st) != 0) return folder + ": " + platform::SystemErrorText(errno) + "。";
-  if (!S_ISDIR(st.st_mode)) return folder + ": フォルダーではありません（シンボリックリンクはたどりません）。";
+  const std::string shown = platform::DisplayPath(folder);
+  if (lstat(folder.c_str(), &st) != 0) return shown + ": " + platform::SystemErrorText(errno) + "。";
+  if (!S_ISDIR(st.st_mode)) return shown + ": フォルダーではありません（シンボリックリンクはたどりません）。";
   if (st.st_uid != 0 && st.st_uid != geteuid()) {
-    return folder + ": root のものではないため使いません（所有者 uid " + std::to_string(st.st_uid) + "）。";
+    return shown + ": root のものではないため使いません（所有者 uid " + std::to_string(st.st_uid) + "）。";
   }
-  if ((st.st_mode & 022) != 0) return folder + ": 他の利用者も書き込めるため使いません。";
+  if ((st.st_mode & 022) != 0) return shown + ": 他の利用者も書き込めるため使いません。";
   return std::string();
 }
 #else
@@ -117,10 +131,11 @@ Result<std::string> UpdateFolder(bool system, bool* made) {
 #endif
   // (On Windows the folder's own permissions decide: found writable below.)
   *made = !exists && std::filesystem::create_directories(folder, ec);
-  if (ec) return Error{folder + ": 作れません（" + platform::SystemErrorText(ec.value()) + "）。"};
+  if (ec)
+    return Error{platform::DisplayPath(folder) + ": 作れません（" + platform::SystemErrorText(ec.value()) + "）。"};
   if (std::string why = UntrustedFolder(folder); !why.empty()) return Error{why};
   if (!platform::IsWritableFolder(folder)) {
-    return Error{folder + ": 書き込めません（" + platform::SystemErrorText(errno) + "）。"};
+    return Error{platform::DisplayPath(folder) + ": 書き込めません（" + platform::SystemErrorText(errno) + "）。"};
   }
   return folder;
 }
@@ -148,18 +163,22 @@ int Update(const Args& args) {
   if (!report) return Fail(report.error().description);
   EndProgress();
   if (!args.downloadFolder.empty()) {
-    std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", report->target.c_str(), report->dateAfter.c_str());
+    std::printf("%s: ken_all.zip, jigyosyo.zip（データ日付 %s）\n", platform::DisplayPath(report->target).c_str(),
+                report->dateAfter.c_str());
     return 0;
   }
   for (const std::string& row : report->skipped) {
     std::fprintf(stderr, "kovant-mkdic: 行 %s: Shift-JIS にない文字があるため除きました。\n", row.c_str());
   }
   if (report->upToDate) {
-    if (!args.quiet) std::printf("最新です: %s（データ日付 %s）\n", report->target.c_str(), report->dateAfter.c_str());
+    if (!args.quiet) {
+      std::printf("最新です: %s（データ日付 %s）\n", platform::DisplayPath(report->target).c_str(),
+                  report->dateAfter.c_str());
+    }
     return 0;
   }
   if (!args.quiet) {
-    std::printf("辞書を更新しました: %s\n", report->target.c_str());
+    std::printf("辞書を更新しました: %s\n", platform::DisplayPath(report->target).c_str());
     std::printf("データの日付: %s → %s\n", report->dateBefore.empty() ? "（なし）" : report->dateBefore.c_str(),
                 report->dateAfter.c_str());
     std::printf("郵便番号: %zu 件追加、%zu 件削除（町域 %zu 件、事業所 %zu 件）\n", report->added, report->removed,
@@ -174,7 +193,7 @@ int Build(Args args) {
     if (folder.empty()) return Fail(std::string(platform::kNoUserFolderMessage));
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    if (ec) return Fail(folder + ": " + ec.message());
+    if (ec) return Fail(platform::DisplayPath(folder) + ": " + platform::SystemErrorText(ec.value()) + "。");
     args.output = platform::JoinPath(folder, "KOVANT.DIC");
   }
   auto start = std::chrono::steady_clock::now();
@@ -195,7 +214,7 @@ int Build(Args args) {
   Progress("書き出し中...");
   RemoveLeftoverTemporaries(args.output);
   std::string err = platform::WriteFileAtomically(args.output, built->bytes);
-  if (!err.empty()) return Fail(args.output + ": " + err);
+  if (!err.empty()) return Fail(platform::DisplayPath(args.output) + ": " + err);
   EndProgress();
   ReportSkipped(built->report);
   if (!args.quiet) {
@@ -205,8 +224,8 @@ int Build(Args args) {
                  "%s: %zu バイト（うち索引 %zu、読み仮名 %zu）、町域 %zu、事業所 %zu、市区町村 %zu、短縮 %zu、除外 "
                  "%zu、データ日付 %s、"
                  "%.0f ms\n",
-                 args.output.c_str(), built->bytes.size(), r.sectionBytes, r.readingBytes, r.towns, r.offices, r.cities,
-                 r.shortened.size(), r.skipped.size(), built->dataDate.c_str(), ms);
+                 platform::DisplayPath(args.output).c_str(), built->bytes.size(), r.sectionBytes, r.readingBytes,
+                 r.towns, r.offices, r.cities, r.shortened.size(), r.skipped.size(), built->dataDate.c_str(), ms);
   }
   return 0;
 }
@@ -224,8 +243,8 @@ int ShowVersion() {
   const std::string dic = dict::DictionaryPathIn(dict::LocateDictionaryFolder());
   auto census = dict::DicFile::Open(dic);
   auto header = census ? (*census)->ReadHeader() : dict::Result<dict::DicHeader>(dict::Error{""});
-  std::printf("kovant-mkdic %s（使用中の辞書: %s、データ日付 %s）\n", KOVANT_VERSION, dic.c_str(),
-              header ? header->DataDate.c_str() : "なし");
+  std::printf("kovant-mkdic %s（使用中の辞書: %s、データ日付 %s）\n", KOVANT_VERSION,
+              platform::DisplayPath(dic).c_str(), header ? header->DataDate.c_str() : "なし");
   return 0;
 }
 
@@ -237,7 +256,7 @@ int main(int rawArgc, char** rawArgv) {
   char** argv = arguments.argv();
   Args args;
   auto usage = [](int status) {
-    std::fputs(kUsage, status == 0 ? stdout : stderr);
+    std::fputs(Usage().c_str(), status == 0 ? stdout : stderr);
     return status;
   };
   for (int i = 1; i < argc; ++i) {

@@ -45,10 +45,7 @@ std::string WidenAscii(const std::string& utf8) {
     if (c == ' ') {
       out += "　";
     } else if (c > 0x20 && c < 0x7F) {
-      char32_t w = 0xFF00 + (c - 0x20);  // U+FF01.. for '!'..
-      out += static_cast<char>(0xE0 | (w >> 12));
-      out += static_cast<char>(0x80 | ((w >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (w & 0x3F));
+      platform::AppendUtf8(out, 0xFF00 + (c - 0x20));  // U+FF01.. for '!'..
     } else {
       out += static_cast<char>(c);
     }

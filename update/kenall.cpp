@@ -158,11 +158,12 @@ const std::vector<std::string>& PrefectureNames() {
 
 Result<InputFile> ReadInputFile(const std::string& path) {
   auto raw = platform::ReadWholeFile(path, std::size_t{512} << 20);
-  if (!raw) return Error{path + ": 読み込めません。"};
+  // Messages name the file as the user's system writes paths.
+  const std::string shown = platform::DisplayPath(path);
+  if (!raw) return Error{shown + ": 読み込めません。"};
   std::string date;
   if (const auto id = platform::IdentityOfPath(path)) date = DateOf(static_cast<time_t>(id->mtimeNs / 1000000000));
-  auto slash = path.rfind('/');
-  return ReadInputBytes(std::move(*raw), path, slash == std::string::npos ? path : path.substr(slash + 1), date);
+  return ReadInputBytes(std::move(*raw), shown, path.substr(platform::FileNameStart(path)), date);
 }
 
 Result<InputFile> ReadInputBytes(std::string raw, const std::string& path, const std::string& name,

@@ -121,7 +121,7 @@ Result<UpdateReport> Install(const UpdateOptions& options, const BuiltDictionary
   // it replaces had.
   std::string err = folder == platform::SystemDataFolder() ? platform::WriteSharedFileAtomically(target, built.bytes)
                                                            : platform::WriteFileAtomically(target, built.bytes);
-  if (!err.empty()) return Error{target + ": " + err};
+  if (!err.empty()) return Error{platform::DisplayPath(target) + ": " + err};
   auto after = dict::TakeCensus(target);
   if (!after) return Error{dict::ReadErrorMessage(target, after.error())};
   const auto changes =
@@ -145,7 +145,7 @@ Result<UpdateReport> Save(const UpdateOptions& options, const BuiltDictionary& b
     std::string path = platform::JoinPath(options.downloadFolder, name);
     RemoveLeftoverTemporaries(path);
     std::string err = platform::WriteFileAtomically(path, *bytes);
-    if (!err.empty()) return Error{path + ": " + err};
+    if (!err.empty()) return Error{platform::DisplayPath(path) + ": " + err};
   }
   UpdateReport report;
   report.target = options.downloadFolder;
@@ -164,7 +164,8 @@ Result<dict::Census> InUse(const UpdateOptions& options) {
   // One that cannot be read is no measure (and refusing genuine data would
   // keep it): it is replaced without the comparison.
   if (std::error_code ec; !before && std::filesystem::exists(inUsePath, ec)) {
-    note("使用中の辞書を読めないため、比べずに入れ替えます: " + inUsePath + " " + before.error().description);
+    note("使用中の辞書を読めないため、比べずに入れ替えます: " + platform::DisplayPath(inUsePath) + " " +
+         before.error().description);
   }
   if (before && before->header.DataDate > LatestPlausibleDate()) {
     note("使用中の辞書のデータ日付（" + before->header.DataDate + "）は未来の日付のため、日付を比べずに確かめます。");
@@ -182,7 +183,8 @@ void NoteChecked(const UpdateOptions& options, const std::string& dataDate) {
   const std::string path = platform::JoinPath(folder, dict::kCheckStampName);
   RemoveLeftoverTemporaries(path);
   const std::string err = platform::WriteFileAtomically(path, dict::CheckStampText(dict::LocalToday(), dataDate));
-  if (!err.empty() && options.note) options.note("確認の記録を書けません: " + path + ": " + err + "。");
+  if (!err.empty() && options.note)
+    options.note("確認の記録を書けません: " + platform::DisplayPath(path) + ": " + err + "。");
 }
 
 // The report of a download that is the dictionary in use already: nothing

@@ -117,17 +117,20 @@ std::string DdeClient::StartAdvise(const std::string& item, UINT format, DWORD t
 bool DdeClient::WaitAdvise(DWORD timeoutMs) {
   const int before = notices_;
   const ULONGLONG end = GetTickCount64() + timeoutMs;
-  while (notices_ == before) {
-    const ULONGLONG now = GetTickCount64();
-    if (now >= end) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+  for (;;) {
+    // What is queued already goes first, and the wait wakes for queued
+    // input too: the poke's own loop may have looked at the notice's
+    // message and left it, and a plain wait sleeps past it to the end.
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
+    if (notices_ != before) return true;
+    const ULONGLONG now = GetTickCount64();
+    if (now >= end) return false;
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(end - now), QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
-  return true;
 }
 
 }  // namespace kovant::platform

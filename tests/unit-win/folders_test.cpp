@@ -1,7 +1,8 @@
 // Where the Windows build keeps what it keeps: the user's roaming and
 // local profile folders, ProgramData for every user, a portable copy's own
 // folder; the newest valid dictionary among them wins; KOVANT.INI stays
-// Shift-JIS with CR LF.
+// Shift-JIS with CR LF; messages and help name paths and folders the
+// Windows way.
 #include <windows.h>
 
 #include <filesystem>
@@ -13,6 +14,10 @@
 
 #include "../testdata.h"
 #include "dict/census.h"
+#include "dict/freshness.h"
+#include "dict/reader.h"
+#include "lookup/lookup.h"
+#include "lookup/lookupoutput.h"
 #include "platform/files.h"
 #include "platform/folders.h"
 #include "settings/settings.h"
@@ -97,6 +102,52 @@ TEST_F(WindowsFolders, APortableCopyKeepsItsSettingsAndTheNewestDataWins) {
   EXPECT_EQ(Native(dict::ChooseDictionaryFolder("2026-12-01").folder), local + "\\KOVANT");
   std::filesystem::remove(beside);
   EXPECT_EQ(Native(platform::SettingsFolder()), roaming + "\\KOVANT");
+}
+
+// Messages name every path with "\\" between its names, even one given or
+// joined with "/"; --help names the Windows folders, from the folder rules.
+TEST_F(WindowsFolders, MessagesAndHelpNamePathsAndFoldersTheWindowsWay) {
+  auto slashed = [](std::string path) {
+    for (char& c : path) c = c == '\\' ? '/' : c;
+    return path;
+  };
+  const std::string root = Native(TempFolder("messages"));
+  ASSERT_TRUE(platform::WriteFileAtomically(root + "\\blocker", "x").empty());
+  // Settings saved into a folder a file stands in the way of.
+  const std::string unsaved =
+      settings::SaveSettingsProblem(DefaultSettings(), slashed(root) + "/blocker/sub", "KOVANT.INI");
+  EXPECT_NE(unsaved.find(" " + root + "\\blocker\\sub\\KOVANT.INI "), std::string::npos) << unsaved;
+  EXPECT_EQ(unsaved.find('/'), std::string::npos) << unsaved;
+  const std::string unread = dict::ReadErrorMessage(slashed(root) + "/none/KOVANT.DIC", dict::Error{"x"});
+  EXPECT_NE(unread.find(root + "\\none\\KOVANT.DIC x"), std::string::npos) << unread;
+
+  // --info's lines, and the notice of a dictionary passed over for its date
+  // in the future.
+  const auto towns = TownsOf(SamplePath());
+  std::filesystem::create_directories(local + "\\KOVANT");
+  std::filesystem::create_directories(shared + "\\KOVANT");
+  BuildInto(local + "\\KOVANT", towns, nullptr, dict::LocalToday());
+  BuildInto(shared + "\\KOVANT", towns, nullptr, "2099-12-31");
+  lookup::StringSink sink;
+  lookup::TextOutput out(sink);
+  EXPECT_EQ(lookup::ShowInfo(slashed(local) + "/KOVANT/KOVANT.DIC", out), 0);
+  EXPECT_EQ(sink.Text().rfind("辞書: " + local + "\\KOVANT\\KOVANT.DIC\nデータ日付: ", 0), 0u) << sink.Text();
+  const auto choice = dict::ChooseDictionaryFolder(dict::LocalToday());
+  ASSERT_EQ(choice.passedOver.size(), 1u);
+  EXPECT_EQ(choice.passedOver[0].rfind(shared + "\\KOVANT\\KOVANT.DIC は", 0), 0u) << choice.passedOver[0];
+
+  const std::string help = platform::FolderHelpText();
+  for (const char* named :
+       {"%LOCALAPPDATA%\\KOVANT", "%APPDATA%\\KOVANT", "%ProgramData%\\KOVANT", "uninstall.exe", "KOVANT_HOME"}) {
+    EXPECT_NE(help.find(named), std::string::npos) << named << "\n" << help;
+  }
+  EXPECT_EQ(help.find("XDG"), std::string::npos) << help;
+  EXPECT_EQ(help.find('/'), std::string::npos) << help;
+  EXPECT_NE(lookup::UsageText().find(help), std::string::npos);
+  const platform::FolderNames names = platform::FolderRuleNames();
+  EXPECT_EQ(names.userData, "%LOCALAPPDATA%\\KOVANT");
+  EXPECT_EQ(names.userConfig, "%APPDATA%\\KOVANT");
+  EXPECT_EQ(names.system, "%ProgramData%\\KOVANT");
 }
 
 TEST_F(WindowsFolders, KovantIniIsShiftJisWithCrLf) {

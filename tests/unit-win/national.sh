@@ -2,7 +2,8 @@
 # kovant-mkdic.exe builds KOVANT.DIC from Japan Post's zip files (read by
 # our zip reader, widened without ICU under Wine) and kovant-lookup.exe
 # answers from it: a code, a Japanese argument, a reading, an address;
-# damaged dictionaries and an output that cannot be written are refused.
+# damaged dictionaries and an output that cannot be written are refused;
+# both name paths and folders the Windows way.
 # Usage: national.sh BIN_DIR JAPANPOST_DIR
 set -euo pipefail
 bin=$1 data=$2
@@ -50,5 +51,42 @@ refuse 'cut.DIC 辞書の' "$bin/kovant-lookup.exe" --dic cut.DIC 1000001
 refuse '辞書のバージョンが違います。' "$bin/kovant-lookup.exe" --dic empty.DIC 1000001
 refuse 'absent.DIC' "$bin/kovant-lookup.exe" --dic absent.DIC 1000001
 refuse 'cut.DIC' "$bin/kovant-mkdic.exe" -q -o 'cut.DIC\KOVANT.DIC' ken_all.zip
+# Paths and folders the Windows way: an update into a folder a file stands
+# in the way of fails naming it with "\" only, --info names a dictionary
+# given with "/" with "\", --help names the Windows folders.
+printf x >blocker
+here=$("$run" winepath -w "$work" 2>/dev/null | tr -d '\r')
+forward=${here//\\//}
+if got=$(KOVANT_SYSTEM_DIR="$forward/blocker/sub" "$run" "$bin/kovant-mkdic.exe" --update --system \
+  --from http://127.0.0.1:9/ 2>&1 | tr -d '\r'); then
+  echo "FAIL: an update into a blocked folder succeeded"
+  status=1
+fi
+if ! grep -qF "kovant-mkdic: $here\\blocker\\sub: 作れません（" <<<"$got" || [[ $got == */* ]]; then
+  echo "FAIL: the failed update said: $got"
+  status=1
+fi
+got=$("$run" "$bin/kovant-lookup.exe" --info --dic "$forward/KOVANT.DIC" | tr -d '\r') || true
+if ! grep -qxF "辞書: $here\\KOVANT.DIC" <<<"$got"; then
+  echo "FAIL: --info said: $got"
+  status=1
+fi
+# --ini given the Windows way is read (no "〒" mark with MarkSet=1).
+printf '[Parms]\r\nMarkSet=1\r\n' >custom.ini
+got=$("$run" "$bin/kovant-lookup.exe" --dic KOVANT.DIC --copy --ini "$here\\custom.ini" 1000001 | tr -d '\r') || true
+if [[ $got != 100-0001* ]]; then
+  echo "FAIL: --copy --ini $here\\custom.ini said: $got"
+  status=1
+fi
+for tool in kovant-mkdic kovant-lookup; do
+  got=$("$run" "$bin/$tool.exe" --help | tr -d '\r') || true
+  for folder in '%LOCALAPPDATA%\KOVANT' '%APPDATA%\KOVANT' '%ProgramData%\KOVANT' 'uninstall.exe'; do
+    grep -qF -- "$folder" <<<"$got" || { echo "FAIL: $tool --help lacks $folder"; status=1; }
+  done
+  if grep -q 'XDG\|/var/lib' <<<"$got"; then
+    echo "FAIL: $tool --help names Linux folders: $got"
+    status=1
+  fi
+done
 [ $status -eq 0 ] && echo "kovant-mkdic.exe and kovant-lookup.exe: national dictionary built and answered"
 exit $status
