@@ -102,27 +102,7 @@ struct Keys : Kovant {
   // The address candidates' menu of kovant.exe while it is open. (Wine
   // keeps a menu's items in the process that made it: they are not read
   // from here.)
-  HWND OpenMenu() const {
-    struct Search {
-      DWORD pid;
-      HWND found;
-    } search{pi.dwProcessId, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(lParam);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(hwnd, &owner);
-          wchar_t cls[16] = {};
-          GetClassNameW(hwnd, cls, 16);
-          if (owner == s->pid && lstrcmpW(cls, L"#32768") == 0 && IsWindowVisible(hwnd)) {
-            s->found = hwnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
+  HWND OpenMenu() const { return TopWindowOf(pi.dwProcessId, L"#32768", true); }
   // An address typed into the head search and Enter: the menu that opens.
   HWND OfferedFor(const std::wstring& address) {
     SendMessageTimeoutW(Ctl(kText4), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""), SMTO_ABORTIFHUNG, 5000, nullptr);

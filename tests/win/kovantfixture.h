@@ -111,52 +111,40 @@ struct Kovant : ::testing::Test {
            FALSE;
   }
 
-  static HWND OurWindow(DWORD pid) {
+  // A top-level window of that class made by process pid (any process
+  // for 0), shown ones only when asked.
+  static HWND TopWindowOf(DWORD pid, const wchar_t* cls, bool shownOnly = false) {
     struct Search {
       DWORD pid;
+      const wchar_t* cls;
+      bool shownOnly;
       HWND found;
-    } search{pid, nullptr};
+    } search{pid, cls, shownOnly, nullptr};
     EnumWindows(
         [](HWND hwnd, LPARAM lParam) -> BOOL {
           auto* s = reinterpret_cast<Search*>(lParam);
           DWORD owner = 0;
           GetWindowThreadProcessId(hwnd, &owner);
-          wchar_t cls[32] = {};
-          GetClassNameW(hwnd, cls, 32);
-          if ((s->pid == 0 || owner == s->pid) && lstrcmpW(cls, kMainClass) == 0) {
-            s->found = hwnd;
-            return FALSE;
-          }
-          return TRUE;
+          wchar_t name[64] = {};
+          GetClassNameW(hwnd, name, 64);
+          if ((s->pid != 0 && owner != s->pid) || lstrcmpW(name, s->cls) != 0) return TRUE;
+          if (s->shownOnly && !IsWindowVisible(hwnd)) return TRUE;
+          s->found = hwnd;
+          return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
 
+  static HWND OurWindow(DWORD pid) { return TopWindowOf(pid, kMainClass); }
+
   // A message box of the program, its text kept and the box closed: the
   // test fails on it rather than waiting for the time to run out.
   bool MessageBoxShown() {
-    struct Search {
-      DWORD pid;
-      HWND found;
-    } search{pi.dwProcessId, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(lParam);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(hwnd, &owner);
-          wchar_t cls[16] = {};
-          GetClassNameW(hwnd, cls, 16);
-          if (owner == s->pid && lstrcmpW(cls, L"#32770") == 0 && IsWindowVisible(hwnd)) {
-            s->found = hwnd;
-            return FALSE;
-          }
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    if (!search.found) return false;
-    shownBox = TextOf(GetDlgItem(search.found, 0xFFFF));  // the box's text
-    PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+    const HWND box = TopWindowOf(pi.dwProcessId, L"#32770", true);
+    if (!box) return false;
+    shownBox = TextOf(GetDlgItem(box, 0xFFFF));  // the box's text
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
     return true;
   }
 

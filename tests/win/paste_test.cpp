@@ -55,25 +55,7 @@ struct PasteInPieces : Kovant {
     return shown ? started : nullptr;
   }
 
-  static HWND OwnedTopWindow(DWORD pid) {
-    struct Search {
-      DWORD pid;
-      HWND found;
-    } search{pid, nullptr};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lParam) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(lParam);
-          DWORD owner = 0;
-          GetWindowThreadProcessId(hwnd, &owner);
-          wchar_t cls[32] = {};
-          GetClassNameW(hwnd, cls, 32);
-          if (owner != s->pid || lstrcmpW(cls, L"KovantPasteTarget") != 0) return TRUE;
-          s->found = hwnd;
-          return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
+  static HWND OwnedTopWindow(DWORD pid) { return TopWindowOf(pid, L"KovantPasteTarget"); }
 
   void TearDown() override {
     for (Target& t : targets) {
