@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/win/windesktop.h"
 #include "platform/windows.h"
 #include "winui/controls.h"
 #include "winui/settingswindow.h"
@@ -730,17 +731,7 @@ void MainWindow::ShowNormal() { ShowWindow(hwnd_, SW_SHOWNORMAL); }
 void MainWindow::Restore() {
   if (IsIconic(hwnd_)) ShowWindow(hwnd_, SW_RESTORE);
   ShowWindow(hwnd_, SW_SHOW);
-  if (SetForegroundWindow(hwnd_)) return;
-  // The system lets only the foreground's thread hand the foreground on:
-  // joined to it for a moment, ours may take it.
-  HWND foreground = GetForegroundWindow();
-  const DWORD theirs = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-  const DWORD ours = GetCurrentThreadId();
-  if (theirs && theirs != ours && AttachThreadInput(ours, theirs, TRUE)) {
-    BringWindowToTop(hwnd_);
-    SetForegroundWindow(hwnd_);
-    AttachThreadInput(ours, theirs, FALSE);
-  }
+  platform::AskForeground(hwnd_);
 }
 
 void MainWindow::Close() {

@@ -68,22 +68,23 @@ void WinDesktop::Restore(WindowId id) {
   if (IsIconic(hwnd) || IsZoomed(hwnd)) ShowWindow(hwnd, SW_RESTORE);
 }
 
+void AskForeground(HWND hwnd) {
+  if (SetForegroundWindow(hwnd)) return;
+  HWND foreground = GetForegroundWindow();
+  const DWORD theirs = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
+  const DWORD ours = GetCurrentThreadId();
+  if (theirs && theirs != ours && AttachThreadInput(ours, theirs, TRUE)) {
+    BringWindowToTop(hwnd);
+    SetForegroundWindow(hwnd);
+    AttachThreadInput(ours, theirs, FALSE);
+  }
+}
+
 bool WinDesktop::Activate(WindowId id) {
   HWND hwnd = Hwnd(id);
   activated_ = hwnd;
   if (GetForegroundWindow() == hwnd) return true;
-  if (!SetForegroundWindow(hwnd)) {
-    // Only the foreground's thread may hand the foreground on: joined to
-    // it for a moment, ours may.
-    HWND foreground = GetForegroundWindow();
-    const DWORD theirs = foreground ? GetWindowThreadProcessId(foreground, nullptr) : 0;
-    const DWORD ours = GetCurrentThreadId();
-    if (theirs && theirs != ours && AttachThreadInput(ours, theirs, TRUE)) {
-      BringWindowToTop(hwnd);
-      SetForegroundWindow(hwnd);
-      AttachThreadInput(ours, theirs, FALSE);
-    }
-  }
+  AskForeground(hwnd);
   // The switch is the window manager's and takes a moment.
   return PumpUntil(500, [hwnd] { return GetForegroundWindow() == hwnd; });
 }

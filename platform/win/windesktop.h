@@ -4,10 +4,18 @@
 // text (WinClipboard renders it on request).
 #pragma once
 
+#include <windows.h>
+
 #include "platform/desktop.h"
 #include "platform/win/winclipboard.h"
 
 namespace kovant::platform {
+
+// Asks for hwnd to be the foreground window. The system lets only the
+// foreground's thread hand the foreground on: when asking alone is
+// refused, ours joins that thread's input for a moment and asks again.
+// The switch itself is the window manager's and may come later.
+void AskForeground(HWND hwnd);
 
 class WinDesktop : public Desktop {
  public:
